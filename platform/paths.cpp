@@ -1,0 +1,133 @@
+#include "platform/paths.h"
+
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+namespace pellary::paths {
+
+namespace {
+
+fs::path envPath(const char* name) {
+  const char* v = std::getenv(name);
+  return (v && *v) ? fs::path(v) : fs::path();
+}
+
+fs::path home() {
+  fs::path h = envPath("HOME");
+  return h.empty() ? fs::path("/tmp") : h;
+}
+
+fs::path xdgData() {
+  fs::path p = envPath("XDG_DATA_HOME");
+  return p.empty() ? home() / ".local" / "share" : p;
+}
+
+fs::path xdgConfig() {
+  fs::path p = envPath("XDG_CONFIG_HOME");
+  return p.empty() ? home() / ".config" : p;
+}
+
+std::vector<std::string> splitComponents(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!cur.empty()) parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) parts.push_back(cur);
+  return parts;
+}
+
+}  // namespace
+
+fs::path programFolder() {
+  fs::path p = envPath("PELLARY_HOME");
+  return p.empty() ? xdgData() / "pellary-almoner" / "program" : p;
+}
+
+fs::path settingsFolder() {
+  fs::path p = envPath("PELLARY_SETTINGS");
+  return p.empty() ? xdgConfig() / "pellary-almoner" : p;
+}
+
+fs::path standinsFolder() {
+  fs::path p = envPath("PELLARY_STANDINS");
+  return p.empty() ? xdgData() / "pellary-almoner" / "standins" : p;
+}
+
+std::string appPath() {
+  std::string s = programFolder().string();
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string toLowerAscii(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  return r;
+}
+
+std::string toUpperAscii(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return r;
+}
+
+fs::path findCaseInsensitive(const fs::path& folder, std::string_view name) {
+  std::error_code ec;
+  fs::path exact = folder / std::string(name);
+  if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (equalsIgnoreCase(entry, name)) return it->path();
+  }
+  return {};
+}
+
+fs::path resolve(const fs::path& base, std::string_view relative) {
+  fs::path cur = base;
+  bool existing = true;
+  for (const std::string& part : splitComponents(relative)) {
+    if (part == ".") continue;
+    if (existing) {
+      fs::path found = findCaseInsensitive(cur, part);
+      if (!found.empty()) {
+        cur = found;
+        continue;
+      }
+      existing = false;
+    }
+    cur /= part;
+  }
+  // A trailing separator is kept: "folder\" names the folder, "name\" with an
+  // empty file name does not become the folder's own path silently.
+  if (!relative.empty() && (relative.back() == '\\' || relative.back() == '/')) cur /= "";
+  return cur;
+}
+
+fs::path resolve(std::string_view windowsPath) {
+  bool absolute = !windowsPath.empty() && (windowsPath[0] == '/' || windowsPath[0] == '\\');
+  return resolve(absolute ? fs::path("/") : fs::current_path(), windowsPath);
+}
+
+fs::path inProgramFolder(std::string_view relative) { return resolve(programFolder(), relative); }
+
+}  // namespace pellary::paths

@@ -1,0 +1,40 @@
+// Where the program folder, the settings files and the stand-ins' state live,
+// and the one mapping from the backslash paths the program writes to real files.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pellary::paths {
+
+namespace fs = std::filesystem;
+
+// PELLARY_HOME, else $XDG_DATA_HOME/pellary-almoner/program.
+fs::path programFolder();
+// PELLARY_SETTINGS, else $XDG_CONFIG_HOME/pellary-almoner.
+fs::path settingsFolder();
+// PELLARY_STANDINS, else $XDG_DATA_HOME/pellary-almoner/standins.
+fs::path standinsFolder();
+
+// The program folder as text, without a trailing separator ("App.Path").
+std::string appPath();
+
+// Maps a path written with backslashes (or slashes) onto the file system: every
+// component that exists with other letter case is taken as it exists; the rest
+// is kept as written, so that a new file is created with the name given.
+fs::path resolve(std::string_view windowsPath);
+// The same below a base folder: resolve(base, "\\CUE\\events.kest").
+fs::path resolve(const fs::path& base, std::string_view relative);
+// A path below the program folder.
+fs::path inProgramFolder(std::string_view relative);
+
+// Finds name inside folder without regard to letter case; empty when absent.
+fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);
+
+// ASCII case folding used for every name comparison of the program.
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+std::string toLowerAscii(std::string_view s);
+std::string toUpperAscii(std::string_view s);
+
+}  // namespace pellary::paths

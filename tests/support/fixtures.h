@@ -1,0 +1,46 @@
+// Shared test fixtures: a private program folder, settings folder and stand-in
+// folder per test, so no test touches the user's own files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace pellary::testing {
+
+namespace fs = std::filesystem;
+
+// A fresh temporary folder, removed at the end of its scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Points PELLARY_HOME, PELLARY_SETTINGS and PELLARY_STANDINS at fresh folders.
+class IsolatedEnvTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  fs::path home() const { return root_->path() / "program"; }
+  fs::path settings() const { return root_->path() / "settings"; }
+  fs::path standins() const { return root_->path() / "standins"; }
+  const fs::path& root() const { return root_->path(); }
+
+ private:
+  std::unique_ptr<TempDir> root_;
+  std::string oldHome_, oldSettings_, oldStandins_;
+  bool hadHome_ = false, hadSettings_ = false, hadStandins_ = false;
+};
+
+std::string readFile(const fs::path& p);
+void writeFile(const fs::path& p, const std::string& content);
+
+}  // namespace pellary::testing
