@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "platform/errors.h"
+#include "platform/msgbox.h"
+#include "shell/reporter.h"
+#include "shell/shell_fixture.h"
+
+namespace pellary {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ShellTest;
+
+class Reporter : public ShellTest {
+ protected:
+  // Reports an error the way a trapped procedure does and returns the end code.
+  void fail(long number, const std::string& description, const char* location, const char* extra = "") {
+    currentError() = {number, description};
+    EXPECT_THROW(Bmm_ReportError(int32_t(number), location, extra), ProgramEnded);
+  }
+};
+
+TEST_F(Reporter, MessageHasEveryPieceInOrder) {
+  fail(3024, "Could not find file.", "Bsql_OpenDataBanks");
+  ASSERT_EQ(messages.size(), 1u);
+  const MessageRequest& m = messages[0];
+  EXPECT_EQ(m.title, "Pellary Almoner");
+  EXPECT_EQ(m.style, mb::OKOnly | mb::Critical);
+  std::string expected = std::string("An error has occurred in the application.\r\r") +
+                         "Clicking on OK will shut down the application.\r\r" +
+                         "If this problem persists, note the details below and contact " + kSupportContact +
+                         "\r\rDetails:\tBsql_OpenDataBanks\t3024\r\n";
+  EXPECT_EQ(m.text, expected);
+}
+
+TEST_F(Reporter, ExtraTextFollowsTheDetailsLine) {
+  fail(13, "Type mismatch", "cmdQuickSetup_Click", "more detail");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.ends_with("Details:\tcmdQuickSetup_Click\t13\r\nmore detail"));
+}
+
+TEST_F(Reporter, LogLineFormat) {
+  fail(20010, "Unexpected reply", "Bupd_CallUpdate", "ignored in the log");
+  std::string log = testing::readFile(home() / "LY98ERR.log");
+  std::regex line(R"(#\d{4}-\d{2}-\d{2}#,#\d{2}:\d{2}:\d{2}#,"Bupd_CallUpdate",20010,"Unexpected reply"\r\n)");
+  EXPECT_TRUE(std::regex_match(log, line)) << log;
+}
+
+TEST_F(Reporter, TwoErrorsInTwoRunsLeaveTwoLinesOldestFirst) {
+  fail(6, "Overflow", "First");
+  fail(9, "Subscript out of range", "Second");
+  std::string log = testing::readFile(home() / "LY98ERR.log");
+  size_t first = log.find("\"First\",6,\"Overflow\"\r\n");
+  size_t second = log.find("\"Second\",9,\"Subscript out of range\"\r\n");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, second);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+}
+
+TEST_F(Reporter, QuotesAndLineBreaksStayInsideOneField) {
+  fail(5, "bad \"value\"\r\nsecond line", "Loc");
+  std::string log = testing::readFile(home() / "LY98ERR.log");
+  EXPECT_NE(log.find(",\"bad \"\"value\"\"  second line\"\r\n"), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+}
+
+TEST_F(Reporter, UnwritableLogStillEnds) {
+  fs::permissions(home(), fs::perms::owner_read | fs::perms::owner_exec);
+  fail(5, "Invalid procedure call or argument", "Loc");
+  fs::permissions(home(), fs::perms::owner_all);
+  EXPECT_EQ(messages.size(), 1u);
+  if (geteuid() != 0) {
+    EXPECT_FALSE(fs::exists(home() / "LY98ERR.log"));
+  }
+}
+
+TEST_F(Reporter, TrappedErrorReachesReporterWithItsLocation) {
+  EXPECT_THROW(trapped("Bsql_Something", [] { raise(err::DbNoCurrentRecord); }), ProgramEnded);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Details:\tBsql_Something\t3021\r\n"), std::string::npos);
+  std::string log = testing::readFile(home() / "LY98ERR.log");
+  EXPECT_NE(log.find("\"Bsql_Something\",3021,\"No current record.\""), std::string::npos);
+}
+
+TEST_F(Reporter, NestedTrapsReportOnce) {
+  EXPECT_THROW(trapped("Outer", [] { trapped("Inner", [] { raise(err::Overflow); }); }), ProgramEnded);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Inner"), std::string::npos);
+}
+
+TEST_F(Reporter, ExitQuestion) {
+  answer = mb::No;
+  EXPECT_NO_THROW(Bmm_CancelProgram());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, kExitQuestion);
+  EXPECT_EQ(messages[0].style, mb::YesNo | mb::Exclamation | mb::DefaultButton2);
+  EXPECT_EQ(messages[0].title, "Pellary Almoner");
+  answer = mb::Yes;
+  EXPECT_THROW(Bmm_CancelProgram(), ProgramEnded);
+}
+
+}  // namespace
+}  // namespace pellary

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/databank.h"
+#include "core/registry.h"
+#include "platform/dao/dao.h"
+#include "support/fixtures.h"
+#include "tools/install.h"
+
+namespace pellary {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Install : public testing::IsolatedEnvTest {
+ protected:
+  void TearDown() override {
+    Bsql_CloseDataBank();
+    IsolatedEnvTest::TearDown();
+  }
+};
+
+TEST_F(Install, FreshFolderIsReadyToOpen) {
+  install::Result r = install::installProgramFolder({});
+  EXPECT_TRUE(r.createdDatabank);
+  EXPECT_EQ(Breg_GetRegSetting("Support", "Name"), "almoner.db");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "DatesPlat"), "3");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "DatesPlatShortName"), "Outlook");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat1"), "1");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat2"), "");
+  EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "True");
+  for (const char* sub : {"CUE", "Updates", "Reference", "Help"}) EXPECT_TRUE(fs::is_directory(home() / sub)) << sub;
+  EXPECT_TRUE(fs::exists(home() / "Help" / "index.htm"));
+
+  Bsql_OpenDataBanks();
+  dao::Recordset action = Bsql_DataBank().openRecordset("Action");
+  EXPECT_GT(action.recordCount(), 0);
+  dao::Recordset profile = Bsql_DataBank().openRecordset("SELECT * FROM Profiles WHERE ProfileID = 1");
+  EXPECT_EQ(profile.recordCount(), 1);
+}
+
+TEST_F(Install, SecondRunKeepsWhatIsThere) {
+  install::installProgramFolder({});
+  Breg_WriteRegSettings("User", "FirstRun", "False");
+  Bsql_OpenDataBanks();
+  Bsql_DataBank().execute("INSERT INTO Products (ProductID, ProgProductID, ProductName) VALUES (7, 70, 'Kept')");
+  Bsql_CloseDataBank();
+
+  install::Result again = install::installProgramFolder({});
+  EXPECT_FALSE(again.createdDatabank);
+  EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False");
+  Bsql_OpenDataBanks();
+  EXPECT_EQ(Bsql_DataBank().openRecordset("SELECT * FROM Products WHERE ProductID = 7").recordCount(), 1);
+}
+
+TEST_F(Install, NamedPlatformsReplaceTheDefaults) {
+  install::installProgramFolder({});
+  install::Options o;
+  o.datesPlat = 12;
+  o.refPlat2 = 4;
+  install::installProgramFolder(o);
+  EXPECT_EQ(Breg_GetRegSetting("Support", "DatesPlat"), "12");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "DatesPlatShortName"), "Palm");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat1"), "1");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat2"), "4");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat2ShortName"), "Handheld PC");
+}
+
+TEST_F(Install, DemoCopiesTheShippedTableFiles) {
+  fs::path data = root() / "data";
+  testing::writeFile(data / "CUE" / "Primary.cue", "1,1,\"Holidays\",1\r\n");
+  install::Options o;
+  o.demo = true;
+  o.dataFolder = data;
+  install::installProgramFolder(o);
+  EXPECT_EQ(testing::readFile(home() / "CUE" / "Primary.cue"), "1,1,\"Holidays\",1\r\n");
+}
+
+}  // namespace
+}  // namespace pellary
