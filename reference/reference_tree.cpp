@@ -1,0 +1,1 @@
+#include "reference/reference_tree.h"

@@ -1,0 +1,1 @@
+#include "update/cue/cue_folder.h"
