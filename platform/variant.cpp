@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/errors.h"
+#include "platform/oledate.h"
 
 namespace pellary {
 
@@ -14,27 +15,8 @@ namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
 
-// Days from 1 Jan 1970 of a proleptic Gregorian date (month 1..12).
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = int(doy - (153 * mp + 2) / 5 + 1);
-  m = int(mp < 10 ? mp + 3 : mp - 9);
-  y = int(yoe + era * 400 + (m <= 2));
-}
+using platform::civilFromDays;
+using platform::daysFromCivil;
 
 const int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
 
@@ -218,7 +200,7 @@ double Variant::oleDate(int year, int month, int day, int hour, int minute, int 
   int64_t m0 = int64_t(month) - 1;
   int64_t y = int64_t(year) + (m0 >= 0 ? m0 / 12 : (m0 - 11) / 12);
   m0 -= (m0 >= 0 ? m0 / 12 : (m0 - 11) / 12) * 12;
-  const int64_t days = daysFromCivil(y, m0 + 1, 1) + (int64_t(day) - 1) - kOleEpoch;
+  const int64_t days = daysFromCivil(y, int(m0 + 1), 1) + (int64_t(day) - 1) - kOleEpoch;
   const int64_t t = days * kSecondsPerDay + int64_t(hour) * 3600 + int64_t(minute) * 60 + second;
   // Linear seconds to the OLE form, whose fraction counts away from day 0.
   const int64_t whole = t >= 0 ? t / kSecondsPerDay : -((-t + kSecondsPerDay - 1) / kSecondsPerDay);

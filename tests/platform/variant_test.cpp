@@ -6,19 +6,12 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "support/fixtures.h"
 
 namespace pellary {
 namespace {
 
-// The error number a call raises, 0 when it returns.
-long errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using pellary::testing::errorOf;
 
 struct IntCase {
   Variant in;

@@ -68,3 +68,16 @@ void writeFile(const fs::path& p, const std::string& content) {
 }
 
 }  // namespace pellary::testing
+
+#include "platform/errors.h"
+
+namespace pellary::testing {
+long errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    return e.number();
+  }
+  return 0;
+}
+}  // namespace pellary::testing

@@ -44,3 +44,10 @@ std::string readFile(const fs::path& p);
 void writeFile(const fs::path& p, const std::string& content);
 
 }  // namespace pellary::testing
+
+#include <functional>
+
+namespace pellary::testing {
+// The error number a call raises, 0 when it returns.
+long errorOf(const std::function<void()>& f);
+}  // namespace pellary::testing

@@ -11,17 +11,10 @@
 namespace pellary::dao {
 namespace {
 
+using pellary::testing::errorOf;
+
 namespace fs = std::filesystem;
 using pellary::testing::TempDir;
-
-long errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 TEST(DatabaseOpenTest, BadPathsRaiseJetErrorsAndCreateNothing) {
   TempDir dir;

@@ -14,14 +14,7 @@
 namespace pellary::dao {
 namespace {
 
-long errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using pellary::testing::errorOf;
 
 // A databank shaped like the program's, written in Jet's table language.
 constexpr const char* kSchema = R"(

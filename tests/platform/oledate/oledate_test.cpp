@@ -7,18 +7,12 @@
 #include <limits>
 
 #include "platform/errors.h"
+#include "support/fixtures.h"
 
 namespace pellary::platform {
 namespace {
 
-long errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using pellary::testing::errorOf;
 
 struct Known {
   CivilDateTime civil;
