@@ -1,6 +1,13 @@
 #include "shell/frmMDIMain.h"
 
+#include <QCloseEvent>
+#include <QMenuBar>
+
 #include "core/app.h"
+#include "core/gui/placement.h"
+#include "core/gui/wizard/program_end.h"
+#include "core/shellwrap.h"
+#include "shell/small_pages.h"
 
 namespace pellary {
 
@@ -9,12 +16,69 @@ frmMDIMain*& frameSlot() {
   static frmMDIMain* frame = nullptr;
   return frame;
 }
+
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(name);
+  return a;
+}
 }  // namespace
 
 frmMDIMain::frmMDIMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmMDIMain");
   setWindowTitle(QString::fromStdString(appTitle()));
-  resize(640, 480);
+
+  mnuFile_ = menuBar()->addMenu("&File");
+  mnuFile_->setObjectName("mnuFile");
+  QAction* exitItem = menuItem(mnuFile_, "mnuFExit", "E&xit");
+  // The page engine enables it when the selection screen first shows.
+  mnuFile_->menuAction()->setEnabled(false);
+  mnuHelp_ = menuBar()->addMenu("&Help");
+  mnuHelp_->setObjectName("mnuHelp");
+  QAction* contents = menuItem(mnuHelp_, "mnuHContents", "&Contents");
+  mnuHelp_->addSeparator();
+  QAction* support = menuItem(mnuHelp_, "mnuHTechnicalSupport", "&Technical Support");
+  mnuHelp_->addSeparator();
+  QAction* about = menuItem(mnuHelp_, "mnuHAbout", "&About " + QString::fromStdString(appTitle()));
+  connect(exitItem, &QAction::triggered, this, [this] { mnuFExit_Click(); });
+  connect(contents, &QAction::triggered, this, [this] { mnuHContents_Click(); });
+  connect(support, &QAction::triggered, this, [this] { mnuHTechnicalSupport_Click(); });
+  connect(about, &QAction::triggered, this, [this] { mnuHAbout_Click(); });
+
+  // Load: the client area is held at its size whatever the decoration.
+  client_ = new QWidget(this);
+  client_->setObjectName("clientArea");
+  client_->setFixedSize(roundToLong(kClientWidthTwips / twipsPerPixelX(this)),
+                        roundToLong(kClientHeightTwips / twipsPerPixelY(this)));
+  setCentralWidget(client_);
+  adjustSize();
+  Bpo_CenterForm(*this);
+  Bpo_FixMainFormWidth(*this);
+}
+
+bool frmMDIMain::QueryUnload() {
+  Bmm_CancelProgram();
+  return false;
+}
+
+void frmMDIMain::closeEvent(QCloseEvent* event) {
+  if (!QueryUnload()) event->ignore();
+}
+
+void frmMDIMain::mnuFExit_Click() { QueryUnload(); }
+
+void frmMDIMain::mnuHContents_Click() { Bhp_HelpIndex(); }
+
+void frmMDIMain::mnuHTechnicalSupport_Click() {
+  // A failed browser start is not reported.
+  setCursor(Qt::WaitCursor);
+  Bshl_ShellExecute(0, kTechnicalSupport, "open", "", 1);
+  unsetCursor();
+}
+
+void frmMDIMain::mnuHAbout_Click() {
+  frmAbout about(this);
+  about.exec();
 }
 
 frmMDIMain& mainFrame() {
@@ -25,6 +89,7 @@ frmMDIMain& mainFrame() {
 bool mainFrameExists() { return frameSlot() != nullptr; }
 
 void destroyMainFrame() {
+  Bpo_FreeMainFormWidth();
   delete frameSlot();
   frameSlot() = nullptr;
 }

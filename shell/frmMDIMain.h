@@ -1,7 +1,11 @@
-// The frame window: one page at a time in its client area.
+// The frame window: one page at a time in its client area, the File and Help
+// menus, and the exit question when it is closed.
 #pragma once
 
 #include <QMainWindow>
+
+class QAction;
+class QMenu;
 
 namespace pellary {
 
@@ -9,7 +13,31 @@ class frmMDIMain : public QMainWindow {
   Q_OBJECT
  public:
   explicit frmMDIMain(QWidget* parent = nullptr);
+
+  // The area the pages are children of.
+  QWidget* clientArea() const { return client_; }
+  QMenu* mnuFile() const { return mnuFile_; }
+  QMenu* mnuHelp() const { return mnuHelp_; }
+
+  // Asks the exit question: Yes ends the program, No returns false.
+  bool QueryUnload();
+  void mnuFExit_Click();
+  void mnuHContents_Click();
+  void mnuHTechnicalSupport_Click();
+  void mnuHAbout_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* client_;
+  QMenu* mnuFile_;
+  QMenu* mnuHelp_;
 };
+
+// The client area's size in twips.
+inline constexpr int32_t kClientWidthTwips = 9420;
+inline constexpr int32_t kClientHeightTwips = 6105;
 
 // The one frame window of the run, created on first use.
 frmMDIMain& mainFrame();

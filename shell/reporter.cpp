@@ -6,7 +6,6 @@
 
 #include "core/app.h"
 #include "core/databank.h"
-#include "core/gui/placement.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -78,23 +77,6 @@ void Bmm_ReportError(int32_t number, std::string_view location, std::string_view
   MsgBox(errorMessageText(number, location, extraText), mb::OKOnly | mb::Critical, appTitle());
   appendToLog(errorLogLine(number, location, currentError().description));
   Bmm_EndProgram();
-}
-
-void Bmm_EndProgram() {
-  try {
-    Bsql_CloseDataBank();
-  } catch (...) {
-  }
-  try {
-    Bpo_FreeMainFormWidth();
-  } catch (...) {
-  }
-  endProgram(0);
-}
-
-void Bmm_CancelProgram() {
-  int answer = MsgBox(kExitQuestion, mb::YesNo | mb::Exclamation | mb::DefaultButton2, appTitle());
-  if (answer == mb::Yes) Bmm_EndProgram();
 }
 
 void installErrorReporter() {

@@ -4,18 +4,30 @@
 #include <memory>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
 
 #include "core/app.h"
 #include "core/databank.h"
 #include "core/gui/placement.h"
 #include "core/products.h"
 #include "core/registry.h"
+#include "core/screen_link.h"
+#include "core/trees.h"
 #include "core/shellwrap.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
+#include "reference/reference_tree.h"
+#include "core/gui/wizard/page_table.h"
+#include "core/gui/wizard/placeholder_page.h"
+#include "core/wizard/page_engine.h"
 #include "shell/frmMDIMain.h"
 #include "shell/single_instance.h"
+#include "shell/small_pages.h"
+#include "update/pages/frmRegistration.h"
+#include "update/pages/frmUpdateSetup.h"
 #include "update/update_service.h"
 
 namespace pellary {
@@ -25,7 +37,32 @@ std::unique_ptr<SingleInstance>& instanceGuard() {
   static std::unique_ptr<SingleInstance> guard;
   return guard;
 }
+
+QPointer<frmSplash>& splashSlot() {
+  static QPointer<frmSplash> splash;
+  return splash;
+}
+
+// 3. The splash paints before the data loads.
+void showSplash() {
+  auto* splash = new frmSplash();
+  splashSlot() = splash;
+  auto* copyright = splash->findChild<QLabel*>("lblCopyright");
+  copyright->setText(kCopyrightNotice);
+  if (!Breg_GetRegSetting("Support", "Node0").empty()) splash->findChild<QLabel*>("imgOrreryLogo")->show();
+  Bmm().helpFile = paths::appPath() + "\\Pellary Almoner.HLP";
+  Bpo_CenterForm(*splash);
+  Bpo_StayOnTop(*splash);
+  splash->show();
+  QCoreApplication::processEvents();
+}
+
+QWidget* placeholder(int16_t slot, PageOutput output) {
+  return new PlaceholderPage(pageFormName(slot), output);
+}
 }  // namespace
+
+frmSplash* splashWindow() { return splashSlot(); }
 
 ShellState& Bmm() {
   static ShellState state;
@@ -35,6 +72,50 @@ ShellState& Bmm() {
 void resetShellState() {
   Bmm() = ShellState{};
   instanceGuard().reset();
+  delete splashSlot().data();
+  splashSlot() = nullptr;
+  resetPageTable();
+  resetWizardState();
+}
+
+// In this order: the databank, the product table, profile 1, the platform
+// codes. The product table and profile loaders join here when they land.
+void loadStartData() {
+  Bsql_OpenDataBanks();
+  Bset_SetPlatforms();
+}
+
+// The category trees, then the reference tree (tab 0, template 1, level 2),
+// once their builders land.
+void buildTrees() {}
+
+void registerPages() {
+  WizardPages& t = PageTable();
+  t.setSlot(page::Intro, [] { return new frmIntro(); });
+  t.setSlot(page::Selection, [] { return placeholder(page::Selection, PageOutput::None); });
+  t.setSlot(page::Summary, [] { return placeholder(page::Summary, PageOutput::None); });
+  for (int16_t slot : {3, 4, 6, 7, 11, 13, 15})
+    t.setSlot(slot, [slot] { return placeholder(slot, PageOutput::Dates); });
+  t.setSlot(page::UpdateSetup, [] { return new frmUpdateSetup(); });
+  t.setSlot(page::Registration, [] { return new frmRegistration(); });
+  t.setSlot(page::Reference, [] { return placeholder(page::Reference, PageOutput::PcRef); });
+  t.setSlot(page::Banner, [] { return new frmManagerTop(); });
+  t.setSlot(page::NoChanges, [] { return new frmNoSelections(); });
+  for (int16_t slot : {page::PalmRef, page::WinCERef, page::PsionRef})
+    t.setSlot(slot, [slot] { return placeholder(slot, PageOutput::DeviceRef); });
+}
+
+void Bmm_FillPageTable() {
+  WizardPages& t = PageTable();
+  t.setClientArea([] { return mainFrame().clientArea(); });
+  t.setFileMenuHandler([] { mainFrame().mnuFile()->menuAction()->setEnabled(true); });
+  Wizard().host = &t;
+  for (int16_t slot : kPageFillOrder) t.page(slot);
+}
+
+int16_t firstPage(bool firstRun, int16_t runMode) {
+  if (firstRun) return page::Intro;
+  return runMode == 1 ? page::Selection : page::Banner;
 }
 
 RunModeChoice Bmm_RunModeFromCommandLine(const std::string& commandLine) {
@@ -87,9 +168,15 @@ bool Main(const std::string& commandLine) {
     Bupd_UpdateRun() = choice.updateRun;
     Bmm().runMode = choice.runMode;
 
-    // 4. Every run: the databank and the platform codes.
-    Bsql_OpenDataBanks();
-    Bset_SetPlatforms();
+    // 3. The splash.
+    if (!choice.updateRun) showSplash();
+
+    // 4. Every run: the databank, products, profile and platform codes.
+    loadStartData();
+
+    // Every run knows its forms: a silent run creates a page it needs
+    // (the Palm reference page's controls) without showing it.
+    registerPages();
 
     // 5. A silent run belongs to the update service.
     if (choice.updateRun) {
@@ -97,16 +184,31 @@ bool Main(const std::string& commandLine) {
       return false;
     }
 
+    // 6. The trees of the selection screen.
+    buildTrees();
+
     // 7. First run.
     Bmm().Bmm_FirstRun = Bmm_ParseBoolean(Breg_GetRegSetting("User", "FirstRun"));
 
     // 8. The Lotus Notes control is registered once, on a first run for Notes.
     if (Bmm().Bmm_FirstRun && Bset().Bset_DatesPlat == 9) Bmm_RegisterNotesControl();
 
-    // 9-11. The frame window.
+    // 9. The page table, then the frame centred.
+    Bmm_FillPageTable();
     frmMDIMain& frame = mainFrame();
     Bpo_CenterForm(frame);
+
+    // 10. The first page.
+    int16_t first = firstPage(Bmm().Bmm_FirstRun, choice.runMode);
+    PageTable().alignPage(first);
+    PageTable().showPage(first);
+    Bmm_CurrentPage() = first;
+    // Starting on the selection screen must leave File > Exit usable.
+    if (first == page::Selection) PageTable().enableFileMenu();
+
+    // 11. The frame, and the splash hidden for the rest of the run.
     frame.show();
+    if (splashWindow()) splashWindow()->hide();
     return true;
   });
 }

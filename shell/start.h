@@ -22,11 +22,30 @@ bool Bmm_ParseBoolean(const std::string& text);
 
 struct ShellState {
   bool Bmm_FirstRun = false;
-  int16_t Bmm_CurrentPage = 0;
   int16_t runMode = 0;
+  // The program's help file, set with the splash.
+  std::string helpFile;
 };
 ShellState& Bmm();
+// Fresh shell state: the splash, the page table and the page engine go too.
 void resetShellState();
+
+class frmSplash;
+// The splash of an interactive run; null before step 3 and in silent runs.
+frmSplash* splashWindow();
+
+// Every run's data: the databank, the products, the profile, the platform codes.
+void loadStartData();
+// Interactive runs: the category trees and the reference tree.
+void buildTrees();
+// Puts each wizard form into its slot of the page table (every run; nothing
+// is created).
+void registerPages();
+// Fills the page table in the start's order: the forms are created, not shown,
+// in the frame's client area, and the page engine works on them.
+void Bmm_FillPageTable();
+// The first page of an interactive run.
+int16_t firstPage(bool firstRun, int16_t runMode);
 
 // The start procedure. Returns true when windows stay open and the event loop
 // must run; false when the program is done (a second copy, a finished silent run).

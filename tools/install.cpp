@@ -1,14 +1,18 @@
 #include "tools/install.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "core/registry.h"
 #include "core/schema.h"
 #include "core/shellwrap.h"
+#include "platform/automation/class_registry.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/process/process.h"
 
 #ifndef PELLARY_SOURCE_DIR
 #define PELLARY_SOURCE_DIR "."
@@ -132,20 +136,148 @@ Result installProgramFolder(const Options& options) {
   setIfMissing("Comms", "CommTool", "1");
   result.notes.push_back("program folder " + home.string());
 
+  // Components are created by class name, so their classes must be registered.
+  for (const fs::path& module : options.components.empty() ? defaultComponents() : options.components) {
+    if (!fs::exists(module)) {
+      result.notes.push_back("component not found: " + module.string());
+      continue;
+    }
+    platform::automation::registerServer(module);
+    result.notes.push_back("registered " + module.string());
+  }
+
   if (options.demo) {
     fs::path data = options.dataFolder.empty() ? defaultDataFolder() : options.dataFolder;
-    fs::path cue = data / "CUE";
-    if (!fs::is_directory(cue)) {
-      result.notes.push_back("no demo data set at " + cue.string());
-    } else {
-      fs::path target = paths::resolve(home, "CUE");
-      for (const auto& entry : fs::directory_iterator(cue))
-        if (entry.is_regular_file())
-          fs::copy_file(entry.path(), target / entry.path().filename(), fs::copy_options::overwrite_existing);
-      result.notes.push_back("copied the demo data set into " + target.string());
-    }
+    fs::path hushbank = options.hushbank.empty() ? defaultHushbankProgram() : options.hushbank;
+    result.demoLoaded = loadDemoDataSet(data, hushbank, result.notes);
   }
   return result;
+}
+
+std::vector<fs::path> defaultComponents() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  fs::path lib = ec ? fs::path("lib") : self.parent_path().parent_path() / "lib";
+  return {lib / "libquoll.so"};
+}
+
+fs::path defaultHushbankProgram() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return "hushbank";
+  return self.parent_path() / "hushbank";
+}
+
+namespace {
+
+// The ProductID of a product file: its second value.
+std::optional<int> productIdOf(const fs::path& productFile) {
+  std::ifstream in(productFile, std::ios::binary);
+  std::string line;
+  if (!std::getline(in, line)) return std::nullopt;
+  std::stringstream fields(line);
+  std::string first, second;
+  if (!std::getline(fields, first, ',') || !std::getline(fields, second, ',')) return std::nullopt;
+  try {
+    return std::stoi(second);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+bool runHushbank(const fs::path& program, std::vector<std::string>& notes) {
+  // Unattended: an error goes to standard error and the log, never to a dialog.
+  const char* old = std::getenv("PELLARY_UNATTENDED");
+  std::string kept = old ? old : "";
+  setenv("PELLARY_UNATTENDED", "1", 1);
+  uint32_t r = platform::process::runAndWait(program.string(), {"silent"}, platform::process::kHide, 600000);
+  if (old)
+    setenv("PELLARY_UNATTENDED", kept.c_str(), 1);
+  else
+    unsetenv("PELLARY_UNATTENDED");
+  if (r != platform::process::kWaitEnded) {
+    notes.push_back("could not run " + program.string());
+    return false;
+  }
+  return true;
+}
+
+// The demo files still waiting in "CUE" after a run.
+std::vector<std::string> leftOver(const fs::path& cue, const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const std::string& n : names)
+    if (!paths::findCaseInsensitive(cue, n).empty()) out.push_back(n);
+  return out;
+}
+
+}  // namespace
+
+void addInstalledProducts(const std::vector<int>& productIds) {
+  int high = 0;
+  try {
+    high = std::max(0, std::stoi(Breg_GetRegSetting("Support", "HighNodeCount")));
+  } catch (...) {
+  }
+  for (int id : productIds) {
+    const std::string text = std::to_string(id);
+    bool named = false;
+    for (int i = 0; i <= high && !named; ++i) named = Breg_GetRegSetting("Support", "Node" + std::to_string(i)) == text;
+    if (named) continue;
+    int slot = 2;  // Node0 and Node1 belong to the partner editions
+    while (!Breg_GetRegSetting("Support", "Node" + std::to_string(slot)).empty()) ++slot;
+    Breg_WriteRegSettings("Support", "Node" + std::to_string(slot), text);
+    high = std::max(high, slot);
+  }
+  Breg_WriteRegSettings("Support", "HighNodeCount", std::to_string(high));
+}
+
+bool loadDemoDataSet(const fs::path& data, const fs::path& hushbank, std::vector<std::string>& notes) {
+  fs::path cue = data / "CUE";
+  if (!fs::is_directory(cue)) {
+    notes.push_back("no demo data set at " + cue.string());
+    return false;
+  }
+  fs::path home = paths::programFolder();
+  fs::path target = paths::resolve(home, "CUE");
+  fs::create_directories(target);
+
+  std::vector<std::string> names;
+  std::vector<fs::path> products;
+  for (const auto& entry : fs::directory_iterator(cue)) {
+    if (!entry.is_regular_file()) continue;
+    names.push_back(entry.path().filename().string());
+    fs::copy_file(entry.path(), target / entry.path().filename(), fs::copy_options::overwrite_existing);
+    if (paths::equalsIgnoreCase(entry.path().filename().string(), "Product.cue")) products.push_back(entry.path());
+  }
+  notes.push_back("copied the demo data set into " + target.string());
+  if (!runHushbank(hushbank, notes)) return false;
+  if (std::vector<std::string> left = leftOver(target, names); !left.empty()) {
+    notes.push_back("Hushbank did not load " + left.front() + " (see LY98ERR.log); it stays in " + target.string());
+    return false;
+  }
+
+  // Further products: Hushbank adds one product per run.
+  std::vector<fs::path> more;
+  if (fs::is_directory(data / "products"))
+    for (const auto& entry : fs::directory_iterator(data / "products"))
+      if (entry.is_regular_file()) more.push_back(entry.path());
+  std::sort(more.begin(), more.end());
+  for (const fs::path& p : more) {
+    fs::copy_file(p, target / "Product.cue", fs::copy_options::overwrite_existing);
+    if (!runHushbank(hushbank, notes)) return false;
+    if (!leftOver(target, {"Product.cue"}).empty()) {
+      notes.push_back("Hushbank did not load " + p.filename().string() + " (see LY98ERR.log)");
+      return false;
+    }
+    products.push_back(p);
+  }
+
+  std::vector<int> ids;
+  for (const fs::path& p : products)
+    if (std::optional<int> id = productIdOf(p)) ids.push_back(*id);
+  addInstalledProducts(ids);
+  notes.push_back("loaded the demo data set: " + std::to_string(ids.size()) + " products");
+  return true;
 }
 
 }  // namespace pellary::install

@@ -67,14 +67,37 @@ TEST_F(Install, NamedPlatformsReplaceTheDefaults) {
   EXPECT_EQ(Breg_GetRegSetting("Support", "RefPlat2ShortName"), "Handheld PC");
 }
 
-TEST_F(Install, DemoCopiesTheShippedTableFiles) {
+TEST_F(Install, DemoLoadsTheShippedTableFiles) {
+  // Hushbank, beside this program, loads the copied file and deletes it.
   fs::path data = root() / "data";
   testing::writeFile(data / "CUE" / "Primary.cue", "1,1,\"Holidays\",1\r\n");
   install::Options o;
   o.demo = true;
   o.dataFolder = data;
   install::installProgramFolder(o);
-  EXPECT_EQ(testing::readFile(home() / "CUE" / "Primary.cue"), "1,1,\"Holidays\",1\r\n");
+  EXPECT_FALSE(fs::exists(home() / "CUE" / "Primary.cue"));
+  Bsql_OpenDataBanks();
+  EXPECT_EQ(Bsql_DataBank().openRecordset("SELECT * FROM Primary WHERE PrimaryName = 'Holidays'").recordCount(), 1);
+}
+
+}  // namespace
+}  // namespace pellary
+
+#include "platform/automation/class_registry.h"
+#include "platform/automation/dispatch.h"
+
+namespace pellary {
+namespace {
+
+// Pelmon's Series 3 writer creates the agenda component by this class name.
+TEST_F(Install, RegistersTheAgendaComponent) {
+  install::Result r = install::installProgramFolder({});
+  fs::path quoll = install::defaultComponents().front();
+  if (!fs::exists(quoll)) GTEST_SKIP() << "component not built: " << quoll;
+  EXPECT_TRUE(platform::automation::clsidFromProgId("QuollLibCtl.KestQuoll").has_value());
+  EXPECT_NE(platform::automation::createObject("QuollLibCtl.KestQuoll"), nullptr);
+  install::installProgramFolder({});  // registering again is harmless
+  EXPECT_TRUE(platform::automation::clsidFromProgId("QuollLibCtl.KestQuoll").has_value());
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+#include "core/gui/wizard/page_table.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTimer>
+
+#include "core/gui/placement.h"
+#include "core/wizard/update_interval.h"
+
+namespace pellary {
+
+namespace {
+bool validSlot(int16_t slot) { return slot >= 0 && slot < kPageCount; }
+}  // namespace
+
+void WizardPages::setSlot(int16_t slot, Factory factory) {
+  if (!validSlot(slot)) return;
+  unloadPage(slot);
+  slots_[size_t(slot)].factory = std::move(factory);
+}
+
+QWidget* WizardPages::page(int16_t slot) {
+  if (!validSlot(slot)) return nullptr;
+  Slot& s = slots_[size_t(slot)];
+  if (s.form) return s.form;
+  if (!s.factory) return nullptr;
+  QWidget* form = s.factory();
+  if (!form) return nullptr;
+  if (clientArea_) {
+    if (QWidget* client = clientArea_()) {
+      form->setParent(client);
+      form->resize(client->size());
+    }
+  }
+  // A child made before its parent is shown would show with it.
+  form->hide();
+  s.form = form;
+  return form;
+}
+
+QWidget* WizardPages::loadedPage(int16_t slot) const {
+  return validSlot(slot) ? slots_[size_t(slot)].form.data() : nullptr;
+}
+
+void WizardPages::clear() {
+  for (Slot& s : slots_) {
+    delete s.form.data();
+    s.form = nullptr;
+    s.factory = nullptr;
+  }
+}
+
+bool WizardPages::hasForm(int16_t slot) const {
+  return validSlot(slot) && (slots_[size_t(slot)].factory || slots_[size_t(slot)].form);
+}
+
+void WizardPages::alignPage(int16_t slot) {
+  if (QWidget* form = page(slot)) Bpo_ChildULAlign(*form);
+}
+
+QPixmap pagePicture(QWidget& page) {
+  auto* img = page.findChild<QLabel*>("imgPicture");
+  return img ? img->pixmap() : QPixmap();
+}
+
+void WizardPages::copyPicture(int16_t from, int16_t to) {
+  QWidget* source = loadedPage(from);
+  QWidget* target = page(to);
+  if (!source || !target) return;
+  auto* img = target->findChild<QLabel*>("imgPicture");
+  if (img) img->setPixmap(pagePicture(*source));
+}
+
+void WizardPages::showPage(int16_t slot) {
+  if (QWidget* form = page(slot)) {
+    form->show();
+    form->raise();
+  }
+}
+
+void WizardPages::hidePage(int16_t slot) {
+  if (QWidget* form = loadedPage(slot)) form->hide();
+}
+
+void WizardPages::unloadPage(int16_t slot) {
+  QWidget* form = loadedPage(slot);
+  if (!form) return;
+  slots_[size_t(slot)].form = nullptr;
+  form->hide();
+  // The page may be the one whose button asked for the switch.
+  form->deleteLater();
+}
+
+void WizardPages::enableFileMenu() {
+  if (fileMenu_) fileMenu_();
+}
+
+void WizardPages::enableToolTipTimer() {
+  if (QWidget* selection = loadedPage(page::Selection))
+    if (auto* timer = selection->findChild<QTimer*>("tmrToolTips")) timer->start();
+}
+
+WizardPages& PageTable() {
+  static WizardPages table;
+  return table;
+}
+
+void resetPageTable() {
+  PageTable().clear();
+  PageTable().setClientArea(nullptr);
+  PageTable().setFileMenuHandler(nullptr);
+  if (Wizard().host == &PageTable()) Wizard().host = nullptr;
+}
+
+void Bint_GetUpdateSettings(QComboBox& cboUpdateTime) {
+  std::optional<int32_t> code = Bint_StoredUpdateCode();
+  if (!code) return;
+  for (int i = 0; i < cboUpdateTime.count(); ++i) {
+    if (cboUpdateTime.itemData(i).toInt() == *code) {
+      cboUpdateTime.setCurrentIndex(i);
+      return;
+    }
+  }
+}
+
+}  // namespace pellary

@@ -1,0 +1,15 @@
+// The program's end and the exit question, for every page of the wizard.
+#pragma once
+
+namespace pellary {
+
+// Closes the databank, releases the frame's size hook and ends at once.
+[[noreturn]] void Bmm_EndProgram();
+// Asks the exit question; Yes ends the program, No returns.
+void Bmm_CancelProgram();
+
+inline constexpr const char* kExitQuestion =
+    "If you exit the program now, no records will be stored and you will lose your changes.\r\r"
+    "Are you sure you wish to exit now?";
+
+}  // namespace pellary

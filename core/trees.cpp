@@ -1,0 +1,203 @@
+#include "core/trees.h"
+
+#include <unordered_set>
+#include <vector>
+
+#include "core/databank.h"
+#include "core/field_values.h"
+#include "core/products.h"
+#include "core/profile_lists.h"
+#include "core/screen_link.h"
+#include "core/tree_keys.h"
+#include "core/tree_view.h"
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
+
+namespace pellary {
+
+namespace {
+
+// Adds a node unless its key is taken (categories of two products that share
+// numbers on one tab) or its parent is missing (an orphan row); the first row
+// of a key wins. True when the node was added.
+bool addOnce(TreeView& tree, const std::string& parent, const std::string& key, const std::string& text,
+             const std::string& image = {}) {
+  if (tree.exists(key)) return false;
+  if (!parent.empty() && !tree.exists(parent)) return false;
+  tree.add(parent, parent.empty() ? TreeRelation::Last : TreeRelation::Child, key, text, image);
+  return true;
+}
+
+// A chosen entry goes directly after its tab's heading, so the newest stands
+// first; without a heading it is appended as a root rather than lost.
+void addChosen(TreeView& tree, const std::string& heading, const std::string& key, const std::string& text) {
+  if (tree.exists(key)) return;
+  if (tree.exists(heading))
+    tree.add(heading, TreeRelation::Next, key, text, kChosenImage);
+  else
+    tree.add({}, TreeRelation::Last, key, text, kChosenImage);
+}
+
+bool fitsTertiary(int32_t pid, int32_t sid, int32_t tid, int32_t catID, int32_t settings) {
+  return fitsWidth(pid, 3) && fitsWidth(sid, 3) && fitsWidth(tid, 3) && fitsWidth(catID, 5) && fitsWidth(settings, 5);
+}
+
+void fillCategories(int entry) {
+  const ProductSetup& s = Bset();
+  int tab = s.Bset_Viewers[entry] == 2 ? s.Bset_GenDatesEntry : entry;
+  TreeView* tree = screenLink().categorySelector(tab);
+  if (!tree) return;
+  TreeView* chosen = screenLink().tvSelectedItems;
+  const std::string product = std::to_string(s.Bset_ProductID[entry]);
+  const std::string heading = headingKey(s.Bset_ProgProductID[tab]);
+  dao::Database& db = Bsql_DataBank();
+
+  dao::Recordset primary = db.openRecordset("SELECT * FROM Primary WHERE (Status = 1) AND (ProductID = " + product +
+                                            ") ORDER BY  PrimaryName ASC");
+  for (; !primary.eof(); primary.moveNext())
+    addOnce(*tree, {}, primaryKey(longOf(primary["PID"])), textOf(primary["PrimaryName"]));
+  primary.close();
+
+  dao::Recordset secondary = db.openRecordset(
+      std::string("SELECT * FROM Secondary INNER JOIN Primary ON Secondary.PID = Primary.PID ") +
+      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName ASC");
+  for (; !secondary.eof(); secondary.moveNext()) {
+    int32_t pid = longOf(secondary["Primary.PID"]);
+    addOnce(*tree, primaryKey(pid), secondaryKey(pid, longOf(secondary["SID"])), textOf(secondary["SecondaryName"]));
+  }
+  secondary.close();
+
+  dao::Recordset tertiary = db.openRecordset(
+      std::string("SELECT * FROM Tertiary INNER JOIN Primary ON Tertiary.PID = Primary.PID WHERE ") +
+      "(Tertiary.Status = 1) AND (Tertiary.ProductID = " + product + ") ORDER BY TertiaryName ASC");
+  for (; !tertiary.eof(); tertiary.moveNext()) {
+    int32_t pid = longOf(tertiary["Primary.PID"]), sid = longOf(tertiary["SID"]), tid = longOf(tertiary["TID"]);
+    int32_t catID = longOf(tertiary["CatID"]), settings = shortOf(tertiary["CatSettings"]);
+    // A number wider than its place would move the CatID out of its
+    // characters, and the key would name another category.
+    if (!fitsTertiary(pid, sid, tid, catID, settings)) continue;
+    std::string parent = secondaryKey(pid, sid);
+    std::string key = tertiaryKey(pid, sid, tid, catID, settings);
+    std::string name = textOf(tertiary["TertiaryName"]);
+    if (!addOnce(*tree, parent, key, name, kFileIconImage)) continue;
+
+    int32_t pos = Bsda_GetCatIDIndex(catID);
+    if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
+    tree->setForeColor(key, kColorGrayText);
+    Bset().Bset_NoProfileCats = false;
+    if (!chosen) continue;
+    std::string grand = tree->parentKey(parent);
+    std::string text = name + ", " + tree->text(parent) + ", " + (grand.empty() ? std::string() : tree->text(grand));
+    addChosen(*chosen, heading, chosenCategoryKey(tab, key), text);
+  }
+  tertiary.close();
+}
+
+// The template numbers on the path of a topic key ("R001002" holds 1 and 2).
+bool onPath(const std::string& key, int32_t templateID) {
+  for (size_t i = 1; i + 3 <= key.size(); i += 3)
+    if (valOf(std::string_view(key).substr(i, 3)) == templateID) return true;
+  return false;
+}
+
+// Adds the children of one template; a child without a template row, one
+// whose number does not fit its three digits, or one already on the path
+// (a cycle in the structure) is passed over with its subtree.
+void addChildren(TreeView& tree, dao::Recordset& templates, int16_t tab, const std::string& parentKey,
+                 int16_t level, int32_t parentTemplate) {
+  std::vector<std::pair<std::string, int32_t>> added;
+  dao::Recordset links = Bsql_DataBank().openRecordset(
+      "SELECT * FROM REStructure WHERE Status <> 0 AND ParentTemplate_Id = " + std::to_string(parentTemplate));
+  for (; !links.eof(); links.moveNext()) {
+    int32_t child = longOf(links["ChildTemplate_Id"]);
+    if (!fitsWidth(child, 3) || child == parentTemplate || onPath(parentKey, child)) continue;
+    if (!templates.findFirst("Template_Id = " + std::to_string(child))) continue;
+    std::string key = topicKey(parentKey, child);
+    if (!addOnce(tree, parentKey, key, textOf(templates["Name"]))) continue;
+    added.emplace_back(key, child);
+  }
+  links.close();
+  for (const auto& [key, child] : added) Bset_RefTreeRecursive(tab, key, static_cast<int16_t>(level + 1), child);
+}
+
+dao::Recordset& templateTable() {
+  static dao::Recordset rs;
+  return rs;
+}
+
+}  // namespace
+
+void Bset_CategoryLists() {
+  trapped("Bset_CategoryLists", [] {
+    Bset().Bset_NoProfileCats = true;
+    int count = Bset().Bset_ProductCount;
+    if (count > kMaxProducts) count = kMaxProducts;
+    for (int e = 0; e < count; ++e) fillCategories(e);
+  });
+}
+
+void Bset_RefTreeRecursive(int16_t tab, const std::string& parentKey, int16_t level, int32_t parentTemplate) {
+  trapped("Bset_RefTreeRecursive", [&] {
+    TreeView* tree = screenLink().referenceSelector(tab);
+    dao::Recordset& templates = templateTable();
+    if (!tree) return;
+    // Called on its own (not from the setup), it opens the templates for itself.
+    const bool own = !templates.isOpen();
+    if (own) templates = Bsql_DataBank().openRecordset("RETemplate");
+    addChildren(*tree, templates, tab, parentKey, level, parentTemplate);
+    if (own) {
+      templates.close();
+      templates = dao::Recordset();
+    }
+  });
+}
+
+void Bset_SetupReferenceTree(int16_t tab, int32_t rootTemplate, int16_t level) {
+  trapped("Bset_SetupReferenceTree", [&] {
+    if (screenLink().loadReferenceStructure) screenLink().loadReferenceStructure();
+    TreeView* tree = screenLink().referenceSelector(tab);
+    if (!tree) return;
+    struct CloseTemplates {
+      ~CloseTemplates() {
+        dao::Recordset& t = templateTable();
+        try {
+          if (t.isOpen()) t.close();
+        } catch (...) {
+        }
+        t = dao::Recordset();
+      }
+    } closeTemplates;
+    dao::Recordset& templates = templateTable();
+    templates = Bsql_DataBank().openRecordset("RETemplate");
+    addChildren(*tree, templates, tab, {}, level, rootTemplate);
+
+    // The profile's chosen topics, read once rather than filtered per leaf.
+    std::unordered_set<int32_t> chosenRefs;
+    dao::Recordset& refs = Bset().Bset_rsProfileRefList;
+    if (refs.isOpen() && refs.recordCount() != 0) {
+      for (refs.moveFirst(); !refs.eof(); refs.moveNext())
+        if (shortOf(refs["Status"]) != 0) chosenRefs.insert(longOf(refs["RefID"]));
+      refs.moveFirst();
+    }
+    TreeView* chosen = screenLink().tvReferenceSelected;
+    const std::string heading =
+        headingKey(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProgProductID[tab] : 0);
+    for (const std::string& key : tree->keys()) {
+      if (tree->childCount(key) != 0) continue;
+      tree->setImage(key, kFileIconImage);
+      int32_t refID = valOf(std::string_view(key).substr(key.size() - 3));
+      if (!chosenRefs.count(refID)) continue;
+      tree->setForeColor(key, kColorGrayText);
+      if (!chosen) continue;
+      std::string text = tree->text(key);
+      for (std::string cur = key; cur.size() >= 5;) {
+        cur = tree->parentKey(cur);
+        if (cur.empty()) break;
+        text += ", " + tree->text(cur);
+      }
+      addChosen(*chosen, heading, chosenTopicKey(tab, key), text);
+    }
+  });
+}
+
+}  // namespace pellary

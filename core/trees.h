@@ -1,0 +1,22 @@
+// The category and reference trees of the selection screen, filled from the
+// databank with the profile's earlier choices shown in the chosen-items trees.
+// The trees come from screenLink(); a tab without a tree is passed over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pellary {
+
+inline constexpr const char* kFileIconImage = "imgFileIcon";
+// Image list entry of chosen categories and topics.
+inline constexpr const char* kChosenImage = "1";
+
+// Fills every product tab's category selector and the chosen categories.
+void Bset_CategoryLists();
+// Fills the reference selector of one tab (the start passes 0, 1, 2) and the chosen topics.
+void Bset_SetupReferenceTree(int16_t tab, int32_t rootTemplate, int16_t level);
+// Adds the children of parentTemplate under the node parentKey, and their descendants.
+void Bset_RefTreeRecursive(int16_t tab, const std::string& parentKey, int16_t level, int32_t parentTemplate);
+
+}  // namespace pellary

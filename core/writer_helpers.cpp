@@ -1,0 +1,59 @@
+#include "core/writer_helpers.h"
+
+#include <strings.h>
+
+#include "core/databank.h"
+#include "core/field_values.h"
+#include "core/profile_lists.h"
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
+
+namespace pellary {
+
+int16_t Bplp_CheckPriority(int16_t status) {
+  bool key = status & 0x0080, all = status & 0x0100;
+  if (key && all) return 0;
+  if (key) return 1;
+  if (all) return 3;
+  return 2;
+}
+
+int16_t Bplp_ArrayCompare(const std::string& newList, const std::string& oldList, int16_t oldVersion,
+                          int16_t newVersion) {
+  return trapped("Bplp_ArrayCompare", [&]() -> int16_t {
+    if (oldVersion != 0 && oldVersion < newVersion) return 4;
+    if (newList.size() == oldList.size() && strcasecmp(newList.c_str(), oldList.c_str()) == 0) return 0;
+    if (newList.empty()) return 2;
+    if (oldList.empty()) return 1;
+    return 4;
+  });
+}
+
+std::string Bplp_PubHolLookup(int32_t eventID) {
+  return trapped("Bplp_PubHolLookup", [&]() -> std::string {
+    dao::Recordset rs = Bsql_DataBank().openRecordset(
+        std::string("SELECT Tertiary.CatID, Tertiary.TertiaryName FROM EventCat, Tertiary ") +
+        "Where Tertiary.CatID = EventCat.CatID and EventCat.EventID = " + std::to_string(eventID) +
+        " ORDER BY Tertiary.TertiaryName ASC");
+    if (rs.recordCount() == 0) {
+      rs.close();
+      return {};
+    }
+    std::string text = "Public holiday in: ", list;
+    for (; !rs.eof(); rs.moveNext()) {
+      int32_t catID = longOf(rs["CatID"]);
+      int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
+      if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext) continue;
+      if (Bsda().Bsda_ProfileCatList[pos].Status & 0x0008) continue;
+      text += textOf(rs["TertiaryName"]) + ", ";
+      list += std::to_string(catID) + ",";
+    }
+    rs.close();
+    if (list.empty()) return {};
+    text.resize(text.size() - 2);
+    list.pop_back();
+    return text + "|" + list;
+  });
+}
+
+}  // namespace pellary

@@ -1,0 +1,32 @@
+// Hushbank's start, its error reporter and its end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pellary::hushbank {
+
+// "silent" (any letter case, the whole command line) keeps the notice hidden.
+bool isSilent(std::string_view commandLine);
+
+// Shows the notice (unless silent), opens the databank, runs the loaders and
+// ends through Bmm_EndProgram on every road.
+[[noreturn]] void Main(const std::string& commandLine);
+
+// Shows the error, appends a line to the program folder's error log, ends.
+[[noreturn]] void Bmm_ReportError(int32_t number, std::string_view procedure, std::string_view extra);
+// Closes the databank (errors passed over) and ends the program.
+[[noreturn]] void Bmm_EndProgram();
+// Makes Bmm_ReportError the handler of every trapped error.
+void installErrorReporter();
+
+std::string errorMessageText(int32_t number, std::string_view procedure, std::string_view extra);
+// One line of the error log: date, time, procedure, number, description.
+std::string errorLogLine(int32_t number, std::string_view procedure, std::string_view description);
+inline constexpr const char* kErrorLogName = "LY98ERR.log";
+
+// The program's entry: Qt only when a window can be shown.
+int runHushbank(int argc, char** argv);
+
+}  // namespace pellary::hushbank

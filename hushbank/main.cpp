@@ -1,0 +1,3 @@
+#include "hushbank/hushbank.h"
+
+int main(int argc, char** argv) { return pellary::hushbank::runHushbank(argc, argv); }

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <cstdlib>
+
+#include "hushbank/frm_main.h"
+#include "hushbank/hushbank.h"
+#include "hushbank/loaders.h"
+#include "platform/msgbox.h"
+#include "platform/process/process.h"
+#include "tests/update/cue/cue_fixture.h"
+
+namespace pellary {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(HushbankCommandLine, OnlyTheWholeWordSilentInAnyCase) {
+  struct {
+    const char* line;
+    bool silent;
+  } cases[] = {{"silent", true}, {"SILENT", true}, {"Silent", true}, {"", false},
+               {"/silent", false}, {"silent ", false}, {" silent", false}, {"silently", false}};
+  for (auto& c : cases) EXPECT_EQ(hushbank::isSilent(c.line), c.silent) << '"' << c.line << '"';
+}
+
+TEST(HushbankReporter, MessageAndLogLine) {
+  std::string m = hushbank::errorMessageText(3022, "Bcue_LoadNewPrimary", "");
+  EXPECT_EQ(m,
+            "An error has occurred in the application.\r\rPlease press F1 for possible solutions to the problem "
+            "before clicking on OK which will shut down the application.\r\rIf this problem persists, note the "
+            "details below and contact Brackwater limited\r\rDetails:\tBcue_LoadNewPrimary\t3022\r\n");
+  std::string line = hushbank::errorLogLine(62, "Bcue_LoadNewSecondary", "Secondary.cue, record 2: \"x\"");
+  EXPECT_NE(line.find(",\"Bcue_LoadNewSecondary\",62,\"Secondary.cue, record 2: \"\"x\"\"\"\r\n"), std::string::npos)
+      << line;
+  EXPECT_EQ(line.front(), '#');
+}
+
+class Hushbank : public testing::CueTest {
+ protected:
+  void SetUp() override {
+    CueTest::SetUp();
+    hushbank::installErrorReporter();
+    previous_ = setMessagePresenter([this](const MessageRequest& r) {
+      messages.push_back(r);
+      noticeVisible = false;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmMain" && w->isVisible()) {
+          noticeVisible = true;
+          noticeText = w->findChild<QLabel*>("lblMain")->text().toStdString();
+        }
+      return mb::OK;
+    });
+  }
+  void TearDown() override {
+    setMessagePresenter(previous_);
+    CueTest::TearDown();
+  }
+  // Runs Main to its end; the databank is open again afterwards.
+  void run(const std::string& commandLine = "silent") {
+    try {
+      hushbank::Main(commandLine);
+    } catch (const ProgramEnded&) {
+    }
+    EXPECT_FALSE(db().isOpen()) << "the end closes the databank";
+    Bsql_OpenDataBanks();
+  }
+  std::string log() {
+    fs::path p = home() / "LY98ERR.log";
+    return fs::exists(p) ? testing::readFile(p) : std::string();
+  }
+  void putAllFiles() {
+    cueFile("Primary.cue", "1,10,\"Holidays\",1\r\n");
+    cueFile("Secondary.cue", "1,10,1,\"Europe\",1\r\n");
+    cueFile("Tertiary.cue", "1,10,1,1,5001,\"France\",24,1\r\n");
+    cueFile("EVENTCAT.cue", "5001,1,1\r\n");
+    cueFile("events.kest", "1,\"Bastille Day\",\"a|b||c\",\"|\",1815350400,1815350400,0,\"\",\"\",\"\",\"\",1,1,1,1\r\n");
+    cueFile("Product.cue", "101,1,\"World Holidays\",1,1,1\r\n");
+    cueFile("RETEMPLATE.cue", "1,1,\"Guide\",1,1,0\r\n");
+    cueFile("RESTRUCTURE.cue", "1,1,2,1,0\r\n");
+  }
+
+  std::vector<MessageRequest> messages;
+  bool noticeVisible = false;
+  std::string noticeText;
+
+ private:
+  MessagePresenter previous_;
+};
+
+TEST_F(Hushbank, FillsEveryTableAndDeletesEveryFile) {
+  putAllFiles();
+  run();
+  EXPECT_TRUE(messages.empty()) << messages[0].text;
+  for (const char* f : {"Primary.cue", "Secondary.cue", "Tertiary.cue", "EVENTCAT.cue", "events.kest", "Product.cue",
+                        "RETEMPLATE.cue", "RESTRUCTURE.cue"})
+    EXPECT_FALSE(inCue(f)) << f;
+  EXPECT_EQ(rows("SELECT CatSettings, Priorities_Valid FROM Tertiary"), (std::vector<std::string>{"24|24"}));
+  EXPECT_EQ(rows("SELECT Memo, MemoLong, Action, Status FROM Event"),
+            (std::vector<std::string>{"a\r\nb\r\n\r\nc|\r\n|1|1"}));
+  EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName, Status, Viewers, GenDates FROM Products"),
+            (std::vector<std::string>{"101|1|World Holidays|1|1|1"}));
+  EXPECT_EQ(count("SELECT * FROM EventCat"), 1);
+  EXPECT_EQ(count("SELECT * FROM RETemplate"), 1);
+  EXPECT_EQ(count("SELECT * FROM REStructure"), 1);
+  EXPECT_EQ(log(), "");
+}
+
+TEST_F(Hushbank, EmptyCueFolderChangesNothing) {
+  run("");
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(count("SELECT * FROM Event"), 0);
+}
+
+TEST_F(Hushbank, DuplicateKeySkipsAndKeepsTheExistingRow) {
+  db().execute("INSERT INTO Primary (ProductID, PID, PrimaryName, Status) VALUES (1, 10, 'Old', 1)");
+  cueFile("Primary.cue", "1,10,\"New\",0\r\n1,11,\"First\",1\r\n1,11,\"Second\",1\r\n");
+  run();
+  EXPECT_EQ(rows("SELECT PID, PrimaryName, Status FROM Primary ORDER BY PID"),
+            (std::vector<std::string>{"10|Old|1", "11|First|1"}));
+  EXPECT_FALSE(inCue("Primary.cue"));
+}
+
+TEST_F(Hushbank, ProductFileFirstLineOnlyAndExistingRowUpdated) {
+  cueFile("Product.cue", "101,1,\"One\",1,1,0\r\n102,2,\"Two\",1,1,0\r\n");
+  run();
+  EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName FROM Products"), (std::vector<std::string>{"101|1|One"}));
+  cueFile("Product.cue", "111,1,\"One again\",0,2,1\r\n");
+  run();
+  EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName, Status, Viewers, GenDates FROM Products"),
+            (std::vector<std::string>{"111|1|One again|0|2|1"}));
+  EXPECT_FALSE(inCue("Product.cue"));
+}
+
+TEST_F(Hushbank, OlderActiveRowsRetiredOnce) {
+  db().execute("INSERT INTO Event (EventID, Title, Version, Status) VALUES (1, 'a', 1, 1), (1, 'b', 1, 1)");
+  cueFile("events.kest", "1,\"New\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,2,0\r\n");
+  run();
+  EXPECT_EQ(rows("SELECT Title, Status FROM Event ORDER BY Status, Title"),
+            (std::vector<std::string>{"a|0", "b|0", "New|1"}));
+}
+
+TEST_F(Hushbank, UnknownActionCodeCountsForNothing) {
+  cueFile("events.kest", "1,\"T\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,1,2,99,2\r\n");
+  run();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(rows("SELECT Action FROM Event"), (std::vector<std::string>{"2"}));
+}
+
+TEST_F(Hushbank, MalformedEventsFileIsReportedAndStays) {
+  cueFile("events.kest", "1,\"T\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,1,0\r\n2,\"Cut\",\"\"\r\n");
+  cueFile("RETEMPLATE.cue", "1,1,\"Guide\",1,1,0\r\n");
+  run();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Bcue_MergeInEvents"), std::string::npos);
+  EXPECT_EQ(count("SELECT * FROM Event"), 0) << "no half file";
+  EXPECT_TRUE(inCue("events.kest"));
+  EXPECT_TRUE(inCue("RETEMPLATE.cue"));
+}
+
+TEST_F(Hushbank, ErrorLeavesThatFileAndTheLaterOnesWithOneLogLine) {
+  putAllFiles();
+  cueFile("Secondary.cue", "1,10,1,\"Europe\",1\r\n1,10,2,\"Asia\"\r\n");  // cut short
+  run();
+  EXPECT_FALSE(inCue("Primary.cue"));
+  for (const char* f : {"Secondary.cue", "Tertiary.cue", "EVENTCAT.cue", "events.kest", "Product.cue", "RETEMPLATE.cue",
+                        "RESTRUCTURE.cue"})
+    EXPECT_TRUE(inCue(f)) << f;
+  EXPECT_EQ(count("SELECT * FROM Primary"), 1);
+  EXPECT_EQ(count("SELECT * FROM Secondary"), 0) << "no half file";
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Details:\tBcue_LoadNewSecondary\t62"), std::string::npos) << messages[0].text;
+  EXPECT_EQ(messages[0].style, mb::Critical);
+  EXPECT_EQ(messages[0].title, "Pellary Almoner");
+  EXPECT_FALSE(noticeVisible);
+  std::string l = log();
+  EXPECT_EQ(std::count(l.begin(), l.end(), '\n'), 1) << l;
+  EXPECT_NE(l.find("\"Bcue_LoadNewSecondary\",62,\"Secondary.cue, record 2"), std::string::npos) << l;
+
+  // Mended, the rerun completes the load.
+  messages.clear();
+  cueFile("Secondary.cue", "1,10,1,\"Europe\",1\r\n1,10,2,\"Asia\",1\r\n");
+  run();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(count("SELECT * FROM Secondary"), 2);
+  EXPECT_EQ(count("SELECT * FROM Event"), 1);
+  EXPECT_FALSE(inCue("RESTRUCTURE.cue"));
+}
+
+TEST_F(Hushbank, NoticeShownUnlessSilent) {
+  cueFile("Primary.cue", "1,x\r\n");
+  run("");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(noticeVisible);
+  EXPECT_EQ(noticeText, "The Pellary Almoner installation is now completing\nPlease wait...");
+  messages.clear();
+  run("SILENT");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(noticeVisible);
+}
+
+TEST_F(Hushbank, DatabankThatCannotOpenTouchesNoFile) {
+  Bsql_CloseDataBank();
+  Breg_WriteRegSettings("Support", "Name", "missing.db");
+  cueFile("Primary.cue", "1,10,\"Holidays\",1\r\n");
+  try {
+    hushbank::Main("silent");
+  } catch (const ProgramEnded&) {
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Bsql_OpenDataBanks"), std::string::npos);
+  EXPECT_TRUE(inCue("Primary.cue"));
+  Breg_WriteRegSettings("Support", "Name", "test.db");
+  Bsql_OpenDataBanks();
+}
+
+// The built program, as the installation runs it.
+class HushbankProgram : public Hushbank {
+ protected:
+  void runProgram(const std::vector<std::string>& args) {
+    const char* bin = std::getenv("PELLARY_TEST_BIN");
+    ASSERT_TRUE(bin);
+    Bsql_CloseDataBank();
+    setenv("PELLARY_UNATTENDED", "1", 1);
+    uint32_t r = platform::process::runAndWait(std::string(bin) + "/hushbank", args, 0, 60000);
+    unsetenv("PELLARY_UNATTENDED");
+    EXPECT_EQ(r, platform::process::kWaitEnded);
+    Bsql_OpenDataBanks();
+  }
+};
+
+TEST_F(HushbankProgram, SilentAndShownRunsLoadTheFiles) {
+  putAllFiles();
+  runProgram({"silent"});
+  EXPECT_FALSE(inCue("RESTRUCTURE.cue"));
+  EXPECT_EQ(count("SELECT * FROM Event"), 1);
+
+  cueFile("Primary.cue", "1,20,\"Sport\",1\r\n");
+  runProgram({});
+  EXPECT_FALSE(inCue("Primary.cue"));
+  EXPECT_EQ(count("SELECT * FROM Primary"), 2);
+}
+
+TEST_F(HushbankProgram, ErrorIsLoggedOnceAndLaterFilesStay) {
+  putAllFiles();
+  cueFile("Tertiary.cue", "1,10,1,1,5001,\"France\",24\r\n");
+  runProgram({"silent"});
+  EXPECT_FALSE(inCue("Secondary.cue"));
+  EXPECT_TRUE(inCue("Tertiary.cue"));
+  EXPECT_TRUE(inCue("RESTRUCTURE.cue"));
+  std::string l = log();
+  EXPECT_EQ(std::count(l.begin(), l.end(), '\n'), 1) << l;
+  EXPECT_NE(l.find("Bcue_LoadNewTertiary"), std::string::npos) << l;
+}
+
+}  // namespace
+}  // namespace pellary

@@ -1,0 +1,96 @@
+// Loading the files of "CUE" into the databank: the table loaders, the active
+// versions and action codes that the events merge needs, and the merge.
+//
+// Every file is read and checked whole first, then written inside one
+// databank transaction: a bad file changes nothing and stays in "CUE". The
+// file is deleted once its rows are committed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "update/cue/cue_tables.h"
+
+namespace pellary {
+
+namespace dao { class Database; }
+
+namespace cue {
+
+enum class OnDuplicate { Overwrite, Skip };
+
+struct LoadOutcome {
+  bool found = false;  // the file was there
+  long rows = 0;       // records read
+  long added = 0;
+  long duplicates = 0;  // overwritten or skipped
+};
+
+// Loads one table file. Overwrite sets only the file's columns of the row with
+// the same key; Skip leaves that row as it is.
+LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplicate policy);
+
+// "Product.cue": its first record adds the product, or updates the row of
+// that ProductID; the rest of the file is not read.
+LoadOutcome loadProductFile(dao::Database& db);
+
+struct MergeOptions {
+  bool barsToLineBreaks = false;   // "|" in Memo and MemoLong becomes CR LF
+  bool unknownActionCounts0 = false;  // else an action code outside the table is an error
+};
+struct MergeOutcome {
+  bool found = false;
+  long records = 0, added = 0, retired = 0, skipped = 0;
+};
+// Applies "events.kest": a record newer than the event's active version (as
+// Bcue_LoadActiveEventIDs found it) retires the active rows and adds the new
+// version; an equal or older one is skipped. Of several records of one event
+// in the file, the last ends as the only active row.
+MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options);
+
+// The greatest PeckingNumber among the codes, 0 for none.
+int16_t actionOf(const std::vector<int16_t>& codes, bool unknownCounts0);
+
+// The active versions and the action table from the databank.
+void loadActiveEventIDs(dao::Database& db);
+
+}  // namespace cue
+
+struct ActionEntry {
+  std::string ActionName;
+  int16_t PeckingNumber = 0;
+};
+
+// Module state of the update engine.
+struct ClientUpdateEngine {
+  std::vector<ActionEntry> Bcue_ActionTable;
+  // When set, a loaded file stays until deleteLoadedFiles(): a run that holds
+  // all its loads in one outer transaction deletes them once that commits, and
+  // after a rollback the files are still there to load again.
+  bool deferDeletes = false;
+  std::vector<std::filesystem::path> loadedFiles;
+};
+ClientUpdateEngine& Bcue_Engine();
+
+namespace cue {
+// Deletes the files loaded while deletes were deferred (a file that cannot be
+// deleted raises PathFileAccess after the others are gone).
+void deleteLoadedFiles();
+// Forgets them, keeping the files (after a rollback).
+void keepLoadedFiles();
+}  // namespace cue
+
+// The update run's loaders, in the order the run calls them. Each reports its
+// errors under its own name.
+void Bcue_LoadNewPrimary();
+void Bcue_LoadNewSecondary();
+void Bcue_LoadNewTertiary();
+void Bcue_LoadActiveEventIDs();
+void Bcue_LoadNewLinkItems();
+void Bcue_MergeInEvents();
+void Bcue_LoadNewRETemplate();
+void Bcue_LoadNewREStructure();
+
+}  // namespace pellary

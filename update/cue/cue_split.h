@@ -1,0 +1,31 @@
+// Turning the unpacked members of an update packet into the files of "CUE".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellary {
+
+namespace cue {
+struct Section {
+  std::string name;
+  std::string rows;  // each row line ended by CR LF
+};
+// The sections of a sections file, checked: every name a plain name (letters,
+// digits, "_" and "-"), so that no section becomes a path of its own. A last
+// section without its closing line keeps all its rows. A name repeated (in any
+// letter case) gives its rows to the later section; blank lines after the
+// last section are passed over. Raises InvalidCall for a name that is not
+// plain, and "Input past end of file" for a name line that ends the file.
+std::vector<Section> parseSections(std::string_view bytes);
+bool isPlainSectionName(std::string_view name);
+}  // namespace cue
+
+// Copies "Updates\<base>.de" to "CUE\events.kest" and splits
+// "Updates\<base>.new" into one "CUE\<section>.cue" per section; each member
+// is deleted once done. A missing member is skipped. Errors are reported under
+// "Bcue_SplitNewFile"; a refused sections file writes no table file and stays.
+void Bcue_SplitNewFile(const std::string& baseName);
+
+}  // namespace pellary

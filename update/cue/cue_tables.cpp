@@ -1,0 +1,155 @@
+#include "update/cue/cue_tables.h"
+
+#include "platform/errors.h"
+#include "update/cue/cue_values.h"
+
+namespace pellary::cue {
+
+namespace {
+using VT = ValueType;
+}
+
+const TableLayout& primaryLayout() {
+  static const TableLayout l{"Primary.cue", "Primary",
+                             {{"ProductID", VT::Integer}, {"PID", VT::Long}, {"PrimaryName", VT::String}, {"Status", VT::Integer}},
+                             {"ProductID", "PID"}};
+  return l;
+}
+
+const TableLayout& secondaryLayout() {
+  static const TableLayout l{"Secondary.cue", "Secondary",
+                             {{"ProductID", VT::Integer}, {"PID", VT::Integer}, {"SID", VT::Integer},
+                              {"SecondaryName", VT::String}, {"Status", VT::Integer}},
+                             {"ProductID", "PID", "SID"}};
+  return l;
+}
+
+const TableLayout& tertiaryLayout() {
+  static const TableLayout l{"Tertiary.cue", "Tertiary",
+                             {{"ProductID", VT::Integer}, {"PID", VT::Integer}, {"SID", VT::Integer}, {"TID", VT::Integer},
+                              {"CatID", VT::Long}, {"TertiaryName", VT::String},
+                              {"Priorities_Valid", VT::Integer, "CatSettings"}, {"Status", VT::Integer}},
+                             {"ProductID", "PID", "SID", "TID"}};
+  return l;
+}
+
+const TableLayout& eventCatLayout() {
+  static const TableLayout l{"EVENTCAT.cue", "EventCat",
+                             {{"CatID", VT::Long}, {"EventID", VT::Long}, {"Status", VT::Integer}},
+                             {"CatID", "EventID"}};
+  return l;
+}
+
+const TableLayout& reTemplateLayout() {
+  static const TableLayout l{"RETEMPLATE.cue", "RETemplate",
+                             {{"Product_Id", VT::Integer}, {"Template_Id", VT::Long}, {"Name", VT::String},
+                              {"Status", VT::Integer}, {"Platforms", VT::Integer}, {"TimeStamp", VT::Long}},
+                             {"Template_Id", "Product_Id"}};
+  return l;
+}
+
+const TableLayout& reStructureLayout() {
+  static const TableLayout l{"RESTRUCTURE.cue", "REStructure",
+                             {{"Product_Id", VT::Integer}, {"ParentTemplate_Id", VT::Long}, {"ChildTemplate_Id", VT::Long},
+                              {"Status", VT::Integer}, {"TimeStamp", VT::Long}},
+                             {"ParentTemplate_Id", "ChildTemplate_Id", "Product_Id"}};
+  return l;
+}
+
+const TableLayout& productLayout() {
+  static const TableLayout l{"Product.cue", "Products",
+                             {{"ProgProductID", VT::Integer}, {"ProductID", VT::Integer}, {"ProductName", VT::String},
+                              {"Status", VT::Integer}, {"Viewers", VT::Integer}, {"GenDates", VT::Integer}},
+                             {"ProductID"}};
+  return l;
+}
+
+void raiseInRecord(long number, std::string_view file, size_t record, long line, std::string_view what) {
+  raise(number, std::string(file) + ", record " + std::to_string(record) + " (line " + std::to_string(line) +
+                    "): " + std::string(what));
+}
+
+Variant TableRows::value(size_t row, size_t column) const {
+  const ColumnSpec& c = layout->columns[column];
+  int s = slot_[column];
+  switch (c.type) {
+    case ValueType::Integer: return Variant(int16_t(numbers[row * numbersPerRow_ + size_t(s)]));
+    case ValueType::Long: return Variant(int32_t(numbers[row * numbersPerRow_ + size_t(s)]));
+    case ValueType::String: return Variant(texts[row * textsPerRow_ + size_t(s)]);
+  }
+  return Variant();
+}
+
+TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRows) {
+  TableRows rows;
+  rows.layout = &layout;
+  for (const ColumnSpec& c : layout.columns) {
+    if (c.type == ValueType::String)
+      rows.slot_.push_back(int(rows.textsPerRow_++));
+    else
+      rows.slot_.push_back(int(rows.numbersPerRow_++));
+  }
+  rows.numbers.reserve(bytes.size() / 4);
+  ValueReader in(std::move(bytes));
+  while (rows.count < maxRows && in.nextRecord()) {
+    const long line = in.line();
+    size_t col = 0;
+    try {
+      for (; col < layout.columns.size(); ++col) {
+        switch (layout.columns[col].type) {
+          case ValueType::Integer: rows.numbers.push_back(in.readInteger()); break;
+          case ValueType::Long: rows.numbers.push_back(in.readLong()); break;
+          case ValueType::String: rows.texts.push_back(in.readString()); break;
+        }
+      }
+    } catch (const AppError& e) {
+      std::string what = "value " + std::to_string(col + 1) + " (" + std::string(layout.columns[col].column) +
+                         "): " + e.description();
+      raiseInRecord(e.number(), layout.file, rows.count + 1, line, what);
+    }
+    ++rows.count;
+  }
+  return rows;
+}
+
+std::vector<EventRecord> parseEvents(std::string bytes) {
+  std::vector<EventRecord> out;
+  ValueReader in(std::move(bytes));
+  static const char* const names[] = {"EventID", "Title", "Memo", "MemoLong", "StartDate", "EndDate",
+                                      "OnSale", "URL", "TelCountry", "TelPrefix", "Tel", "Priority",
+                                      "Version", "action count"};
+  while (in.nextRecord()) {
+    const long line = in.line();
+    EventRecord r;
+    int at = 0;
+    try {
+      r.eventId = in.readLong(), ++at;
+      r.title = in.readString(), ++at;
+      r.memo = in.readString(), ++at;
+      r.memoLong = in.readString(), ++at;
+      r.startDate = in.readLong(), ++at;
+      r.endDate = in.readLong(), ++at;
+      r.onSale = in.readLong(), ++at;
+      r.url = in.readString(), ++at;
+      r.telCountry = in.readString(), ++at;
+      r.telPrefix = in.readString(), ++at;
+      r.tel = in.readString(), ++at;
+      r.priority = in.readInteger(), ++at;
+      r.version = in.readInteger(), ++at;
+      int16_t n = in.readInteger();
+      if (n < 0) raise(err::InvalidCall, "Negative action count " + std::to_string(n));
+      ++at;
+      r.actions.reserve(size_t(n));
+      for (int i = 0; i < n; ++i) r.actions.push_back(in.readInteger());
+    } catch (const AppError& e) {
+      std::string what = (at < 14 ? "value " + std::to_string(at + 1) + " (" + names[at] + ")"
+                                  : std::string("action code ") + std::to_string(r.actions.size() + 1)) +
+                         ": " + e.description();
+      raiseInRecord(e.number(), kEventsFile, out.size() + 1, line, what);
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+}  // namespace pellary::cue

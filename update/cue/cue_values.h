@@ -1,0 +1,54 @@
+// Reading the values of table files and the events file: Windows-1252 text,
+// values ended by a comma or a line end (the two count alike, so a record may
+// span lines), blanks before a value skipped, strings optionally in double
+// quotes. Strings come out as UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pellary::cue {
+
+// The runtime's "Input past end of file": a record cut short.
+inline constexpr long kInputPastEnd = 62;
+
+class ValueReader {
+ public:
+  explicit ValueReader(std::string bytes);
+
+  // Moves to the next record, passing over blank lines between records.
+  // False at the end of the file (only blanks and line ends remain).
+  bool nextRecord();
+  // Raw end test: no byte left at all.
+  bool atEnd() const { return pos_ >= bytes_.size(); }
+
+  // Each reads one value and the comma or line end after it. Raises
+  // kInputPastEnd at the end of the file, TypeMismatch for text that is no
+  // whole number (or text after a closing quote, or a quote left open),
+  // Overflow for a number outside the type's range. Empty values read as 0 or "".
+  std::string readString();
+  int16_t readInteger();
+  int32_t readLong();
+
+  // The line (1-based) of the next value to be read.
+  long line() const { return line_; }
+
+ private:
+  std::string_view rawValue(bool& quoted);
+  int64_t readNumber(int64_t low, int64_t high);
+  void endOfValue();
+
+  std::string bytes_;
+  size_t pos_ = 0;
+  long line_ = 1;
+};
+
+// A time code of the events file: seconds added to 1 Jan 1970 00:00:00, with
+// no time-zone conversion; the result as an OLE day number.
+double oleFromTimeCode(int32_t seconds);
+
+// The text with leading and trailing spaces removed.
+std::string trimSpaces(std::string_view text);
+
+}  // namespace pellary::cue

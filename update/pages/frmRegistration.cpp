@@ -1,0 +1,78 @@
+#include "update/pages/frmRegistration.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "core/gui/wizard/placeholder_page.h"
+#include "core/gui/wizard/program_end.h"
+#include "core/registry.h"
+#include "core/wizard/page_engine.h"
+#include "platform/errors.h"
+#include "update/update_service.h"
+
+namespace pellary {
+
+frmRegistration::frmRegistration(QWidget* parent) : QWidget(parent) {
+  setObjectName("frmRegistration");
+  auto* img = new QLabel(this);
+  img->setObjectName("imgPicture");
+  img->setGeometry(0, 0, 150, 410);
+  img->setPixmap(makeSidePicture(2));
+
+  auto* title = new QLabel("Manual update setup", this);
+  title->setObjectName("lblFormTitle");
+  title->setGeometry(170, 10, 440, 28);
+  QFont f = title->font();
+  f.setBold(true);
+  f.setPointSize(f.pointSize() + 4);
+  title->setFont(f);
+
+  auto* info = new QLabel(kRegistrationInfo, this);
+  info->setObjectName("lblFormInfo");
+  info->setGeometry(170, 42, 440, 80);
+  info->setWordWrap(true);
+
+  auto* label2 = new QLabel("Configure your update settings NOW on the Brackwater Web site", this);
+  label2->setObjectName("Label2");
+  label2->setGeometry(170, 140, 440, 40);
+  label2->setWordWrap(true);
+
+  auto* quick = new QPushButton("&Quick set up", this);
+  quick->setObjectName("cmdQuickSetup");
+  quick->setGeometry(170, 200, 160, 30);
+  auto* later = new QPushButton("&Remind me later", this);
+  later->setObjectName("cmdRemindLater");
+  later->setGeometry(170, 250, 160, 30);
+  auto* back = new QPushButton("< &Back", this);
+  back->setObjectName("cmdBack");
+  back->setGeometry(420, 360, 90, 28);
+
+  connect(quick, &QPushButton::clicked, this, [this] { cmdQuickSetup_Click(); });
+  connect(later, &QPushButton::clicked, this, [this] { cmdRemindLater_Click(); });
+  connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+}
+
+void frmRegistration::Form_Unload() { Breg_WriteRegSettings("User", "FirstRun", "False"); }
+
+// The program ends without unloading its windows, so each way out of the
+// page ends the first run itself.
+void frmRegistration::cmdQuickSetup_Click() {
+  trapped("cmdQuickSetup_Click", [&] {
+    window()->setCursor(Qt::WaitCursor);
+    Form_Unload();
+    int16_t runMode = 2;
+    Bupd_MainHandler(runMode);
+    Bmm_EndProgram();
+  });
+}
+
+void frmRegistration::cmdRemindLater_Click() {
+  trapped("cmdRemindLater_Click", [&] {
+    Form_Unload();
+    Bmm_EndProgram();
+  });
+}
+
+void frmRegistration::cmdBack_Click() { Bmm_FormReverse(); }
+
+}  // namespace pellary

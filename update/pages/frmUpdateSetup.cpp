@@ -1,0 +1,129 @@
+#include "update/pages/frmUpdateSetup.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+
+#include "core/app.h"
+#include "core/gui/wizard/page_table.h"
+#include "core/gui/wizard/placeholder_page.h"
+#include "core/gui/wizard/program_end.h"
+#include "core/products.h"
+#include "core/registry.h"
+#include "core/wizard/page_engine.h"
+#include "core/wizard/update_interval.h"
+#include "platform/errors.h"
+#include "platform/msgbox.h"
+
+namespace pellary {
+
+namespace {
+QString text(const char* s) {
+  QString t = QString::fromUtf8(s);
+  return t.replace("\r\n", "\n");
+}
+}  // namespace
+
+frmUpdateSetup::frmUpdateSetup(QWidget* parent) : QWidget(parent) {
+  setObjectName("frmUpdateSetup");
+  auto* img = new QLabel(this);
+  img->setObjectName("imgPicture");
+  img->setGeometry(0, 0, 150, 410);
+  img->setPixmap(makeSidePicture(2));
+
+  auto* title = new QLabel("Stay up to date!", this);
+  title->setObjectName("lblFormTitle");
+  title->setGeometry(170, 10, 440, 28);
+  QFont f = title->font();
+  f.setBold(true);
+  f.setPointSize(f.pointSize() + 4);
+  title->setFont(f);
+
+  auto* info = new QLabel(this);
+  info->setObjectName("lblFormInfo");
+  info->setGeometry(170, 42, 440, 120);
+  info->setWordWrap(true);
+
+  auto* frmAuto = new QGroupBox(this);
+  frmAuto->setObjectName("frmAuto");
+  frmAuto->setGeometry(170, 170, 440, 104);
+  optAuto0_ = new QRadioButton("Automatically", frmAuto);
+  optAuto0_->setObjectName("optAuto");
+  optAuto0_->setProperty("index", 0);
+  optAuto0_->setGeometry(10, 8, 200, 22);
+  auto* settings = new QLabel(frmAuto);
+  settings->setObjectName("lblUpdateSettings");
+  settings->setGeometry(30, 30, 405, 36);
+  settings->setWordWrap(true);
+  cboUpdateTime_ = new QComboBox(frmAuto);
+  cboUpdateTime_->setObjectName("cboUpdateTime");
+  cboUpdateTime_->setGeometry(30, 70, 200, 24);
+
+  auto* frmManual = new QGroupBox(this);
+  frmManual->setObjectName("frmManual");
+  frmManual->setGeometry(170, 278, 440, 76);
+  optAuto1_ = new QRadioButton("Manually", frmManual);
+  optAuto1_->setObjectName("optAuto");
+  optAuto1_->setProperty("index", 1);
+  optAuto1_->setGeometry(10, 8, 200, 22);
+  auto* manualText =
+      new QLabel("Click the Pellary Almoner icon on the desktop to run an update manually", frmManual);
+  manualText->setGeometry(70, 32, 360, 36);
+  manualText->setWordWrap(true);
+  auto* warning = new QLabel(frmManual);
+  warning->setObjectName("imgWarning");
+  warning->setGeometry(30, 32, 32, 32);
+  warning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+
+  auto* back = new QPushButton("< &Back", this);
+  back->setObjectName("cmdBack");
+  back->setGeometry(420, 360, 90, 28);
+  auto* next = new QPushButton("&Finish", this);
+  next->setObjectName("cmdNext");
+  next->setGeometry(520, 360, 90, 28);
+
+  // Load.
+  info->setText(text(kUpdateSetupInfo));
+  settings->setText("How often would you like your calendar and reference section updated?");
+  // The options sit in different frames and clear each other by hand.
+  optAuto0_->setAutoExclusive(false);
+  optAuto1_->setAutoExclusive(false);
+  optAuto0_->setChecked(true);
+  for (const UpdateInterval& i : kUpdateIntervals) cboUpdateTime_->addItem(i.text, i.code);
+  Bint_GetUpdateSettings(*cboUpdateTime_);
+
+  connect(optAuto0_, &QRadioButton::clicked, this, [this] { optAuto_Click(0); });
+  connect(optAuto1_, &QRadioButton::clicked, this, [this] { optAuto_Click(1); });
+  connect(next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+  connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+}
+
+void frmUpdateSetup::optAuto_Click(int index) {
+  optAuto(index)->setChecked(true);
+  optAuto(1 - index)->setChecked(false);
+}
+
+void frmUpdateSetup::cmdNext_Click() {
+  trapped("UpdateSetup_cmdNext", [&] {
+    if (optAuto1_->isChecked()) {
+      std::string code = kManualUpdateCode;
+      Bint_SaveUpdateFreq(code);
+      if (Breg_GetRegSetting("CUE", "CustomerID").empty()) {
+        Bmm_FormAdvance();
+        return;
+      }
+    } else if (cboUpdateTime_->currentIndex() >= 0) {
+      std::string code = std::to_string(cboUpdateTime_->currentData().toInt());
+      Bint_SaveUpdateFreq(code);
+    }
+    if (Bset().Bset_DatesPlat == 12 || Bset().Bset_RefPlat2 == 2) MsgBox(kHotSyncNow, mb::Information, appTitle());
+    Bmm_EndProgram();
+  });
+}
+
+void frmUpdateSetup::cmdBack_Click() { Bmm_FormReverse(); }
+
+}  // namespace pellary
