@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/error_log.h"
 #include "core/databank.h"
 #include "hushbank/frm_main.h"
 #include "hushbank/loaders.h"
@@ -22,31 +23,6 @@ namespace {
 std::unique_ptr<frmMain>& notice() {
   static std::unique_ptr<frmMain> w;
   return w;
-}
-
-std::string logField(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '"')
-      out += "\"\"";
-    else if (c == '\r' || c == '\n')
-      out += ' ';
-    else
-      out += c;
-  }
-  return out;
-}
-
-void appendToLog(const std::string& line) {
-  // A read-only program folder must not keep the program from ending.
-  try {
-    std::string path = paths::resolve(paths::appPath() + "\\" + kErrorLogName).string();
-    if (FILE* f = std::fopen(path.c_str(), "ab")) {
-      std::fwrite(line.data(), 1, line.size(), f);
-      std::fclose(f);
-    }
-  } catch (...) {
-  }
 }
 
 int showQtMessage(const MessageRequest& req) {
@@ -95,24 +71,10 @@ std::string errorMessageText(int32_t number, std::string_view procedure, std::st
   return m;
 }
 
-std::string errorLogLine(int32_t number, std::string_view procedure, std::string_view description) {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "#%04d-%02d-%02d#,#%02d:%02d:%02d#", tm.tm_year + 1900, tm.tm_mon + 1,
-                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-  std::string line = stamp;
-  line += ",\"" + logField(procedure) + "\",";
-  line += std::to_string(number);
-  line += ",\"" + logField(description) + "\"\r\n";
-  return line;
-}
-
 void Bmm_ReportError(int32_t number, std::string_view procedure, std::string_view extra) {
   if (qApp) QApplication::restoreOverrideCursor();
   MsgBox(errorMessageText(number, procedure, extra), mb::OKOnly | mb::Critical, appTitle());
-  appendToLog(errorLogLine(number, procedure, currentError().description));
+  appendErrorLog(errorLogLine(number, procedure, currentError().description));
   Bmm_EndProgram();
 }
 

@@ -1,6 +1,8 @@
 // Hushbank's start, its error reporter and its end.
 #pragma once
 
+#include "core/error_log.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,8 +25,6 @@ void installErrorReporter();
 
 std::string errorMessageText(int32_t number, std::string_view procedure, std::string_view extra);
 // One line of the error log: date, time, procedure, number, description.
-std::string errorLogLine(int32_t number, std::string_view procedure, std::string_view description);
-inline constexpr const char* kErrorLogName = "LY98ERR.log";
 
 // The program's entry: Qt only when a window can be shown.
 int runHushbank(int argc, char** argv);

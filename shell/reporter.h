@@ -1,6 +1,8 @@
 // The common error reporter, the program's end and the exit question.
 #pragma once
 
+#include "core/error_log.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,9 +18,7 @@ void installErrorReporter();
 
 // The pieces the reporter writes, for the log's readers and the tests.
 std::string errorMessageText(int32_t number, std::string_view location, std::string_view extraText);
-std::string errorLogLine(int32_t number, std::string_view location, std::string_view description);
 
-inline constexpr const char* kErrorLogName = "LY98ERR.log";
 inline constexpr const char* kSupportContact = "Brackwater Software support at support@brackwater.example";
 
 }  // namespace pellary

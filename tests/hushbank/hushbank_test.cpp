@@ -31,7 +31,7 @@ TEST(HushbankReporter, MessageAndLogLine) {
             "An error has occurred in the application.\r\rPlease press F1 for possible solutions to the problem "
             "before clicking on OK which will shut down the application.\r\rIf this problem persists, note the "
             "details below and contact Brackwater limited\r\rDetails:\tBcue_LoadNewPrimary\t3022\r\n");
-  std::string line = hushbank::errorLogLine(62, "Bcue_LoadNewSecondary", "Secondary.cue, record 2: \"x\"");
+  std::string line = errorLogLine(62, "Bcue_LoadNewSecondary", "Secondary.cue, record 2: \"x\"");
   EXPECT_NE(line.find(",\"Bcue_LoadNewSecondary\",62,\"Secondary.cue, record 2: \"\"x\"\"\"\r\n"), std::string::npos)
       << line;
   EXPECT_EQ(line.front(), '#');

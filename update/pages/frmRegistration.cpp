@@ -14,18 +14,8 @@ namespace pellary {
 
 frmRegistration::frmRegistration(QWidget* parent) : QWidget(parent) {
   setObjectName("frmRegistration");
-  auto* img = new QLabel(this);
-  img->setObjectName("imgPicture");
-  img->setGeometry(0, 0, 150, 410);
-  img->setPixmap(makeSidePicture(2));
-
-  auto* title = new QLabel("Manual update setup", this);
-  title->setObjectName("lblFormTitle");
-  title->setGeometry(170, 10, 440, 28);
-  QFont f = title->font();
-  f.setBold(true);
-  f.setPointSize(f.pointSize() + 4);
-  title->setFont(f);
+  addSidePicture(*this, 2);
+  addPageTitle(*this, "Manual update setup");
 
   auto* info = new QLabel(kRegistrationInfo, this);
   info->setObjectName("lblFormInfo");

@@ -29,18 +29,8 @@ QString text(const char* s) {
 
 frmUpdateSetup::frmUpdateSetup(QWidget* parent) : QWidget(parent) {
   setObjectName("frmUpdateSetup");
-  auto* img = new QLabel(this);
-  img->setObjectName("imgPicture");
-  img->setGeometry(0, 0, 150, 410);
-  img->setPixmap(makeSidePicture(2));
-
-  auto* title = new QLabel("Stay up to date!", this);
-  title->setObjectName("lblFormTitle");
-  title->setGeometry(170, 10, 440, 28);
-  QFont f = title->font();
-  f.setBold(true);
-  f.setPointSize(f.pointSize() + 4);
-  title->setFont(f);
+  addSidePicture(*this, 2);
+  addPageTitle(*this, "Stay up to date!");
 
   auto* info = new QLabel(this);
   info->setObjectName("lblFormInfo");

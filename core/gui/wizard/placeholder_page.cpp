@@ -27,16 +27,30 @@ QPixmap makeSidePicture(int variant) {
   return pixmap;
 }
 
+QLabel* addSidePicture(QWidget& page, int variant) {
+  auto* img = new QLabel(&page);
+  img->setObjectName("imgPicture");
+  img->setGeometry(0, 0, 150, 410);
+  img->setPixmap(makeSidePicture(variant));
+  return img;
+}
+
+QLabel* addPageTitle(QWidget& page, const QString& text) {
+  auto* title = new QLabel(text, &page);
+  title->setObjectName("lblFormTitle");
+  title->setGeometry(170, 10, 440, 28);
+  QFont f = title->font();
+  f.setBold(true);
+  f.setPointSize(f.pointSize() + 4);
+  title->setFont(f);
+  return title;
+}
+
 PlaceholderPage::PlaceholderPage(const std::string& formName, PageOutput output, QWidget* parent)
     : QWidget(parent), output_(output) {
   setObjectName(QString::fromStdString(formName));
-  auto* img = new QLabel(this);
-  img->setObjectName("imgPicture");
-  img->setGeometry(0, 0, 150, 410);
-  img->setPixmap(makeSidePicture(0));
-  auto* title = new QLabel(QString::fromStdString(formName), this);
-  title->setObjectName("lblFormTitle");
-  title->setGeometry(170, 20, 400, 30);
+  addSidePicture(*this, 0);
+  addPageTitle(*this, QString::fromStdString(formName));
   auto* back = new QPushButton("< &Back", this);
   back->setObjectName("cmdBack");
   back->setGeometry(400, 360, 90, 28);

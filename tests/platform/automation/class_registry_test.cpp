@@ -24,14 +24,7 @@ class Echo : public Dispatch {
   }
 };
 
-long errorOf(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using pellary::testing::errorOf;
 
 class ClassRegistry : public pellary::testing::IsolatedEnvTest {
  protected:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "support/fixtures.h"
 
 namespace pellary::platform::automation {
 namespace {
@@ -48,14 +49,7 @@ class Calculator : public TypedDispatch {
   }
 };
 
-long errorOf(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const AppError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using pellary::testing::errorOf;
 
 TEST(Dispatch, CallsByNumberAndByNameWithoutRegardToCase) {
   Calculator c;

@@ -1,0 +1,50 @@
+#include "core/error_log.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/paths.h"
+
+namespace pellary {
+
+namespace {
+std::string logField(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '"')
+      out += "\"\"";
+    else if (c == '\r' || c == '\n')
+      out += ' ';
+    else
+      out += c;
+  }
+  return out;
+}
+}  // namespace
+
+std::string errorLogLine(int32_t number, std::string_view location, std::string_view description) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "#%04d-%02d-%02d#,#%02d:%02d:%02d#", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  std::string line = stamp;
+  line += ",\"" + logField(location) + "\",";
+  line += std::to_string(number);
+  line += ",\"" + logField(description) + "\"\r\n";
+  return line;
+}
+
+void appendErrorLog(const std::string& line) {
+  try {
+    std::string path = paths::resolve(paths::appPath() + "\\" + kErrorLogName).string();
+    if (FILE* f = std::fopen(path.c_str(), "ab")) {
+      std::fwrite(line.data(), 1, line.size(), f);
+      std::fclose(f);
+    }
+  } catch (...) {
+  }
+}
+
+}  // namespace pellary

@@ -1,0 +1,20 @@
+// The error log both programs append to: "LY98ERR.log" in the program folder,
+// one line per reported error, never truncated.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pellary {
+
+inline constexpr const char* kErrorLogName = "LY98ERR.log";
+
+// #yyyy-mm-dd#,#hh:mm:ss#,"location",number,"description" and CR LF; each
+// text stays one quoted field on one line.
+std::string errorLogLine(int32_t number, std::string_view location, std::string_view description);
+// Appends the line; a log that cannot be written is passed over, so that the
+// program still ends.
+void appendErrorLog(const std::string& line);
+
+}  // namespace pellary
