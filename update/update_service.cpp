@@ -2,11 +2,6 @@
 
 namespace pellary {
 
-bool& Bupd_UpdateRun() {
-  static bool updateRun = false;
-  return updateRun;
-}
-
 // The update protocol client is not built yet: a silent run opens no window,
 // so the program ends when the start returns.
 void Bupd_MainHandler(int16_t) {}

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
+#include "core/update_run.h"
+
 namespace pellary {
-// True for a silent update run; set by the start before anything reads it.
-bool& Bupd_UpdateRun();
 // Runs a silent update run in the given run mode (0 timed, 2 on demand).
 void Bupd_MainHandler(int16_t runMode);
 }  // namespace pellary

@@ -1,0 +1,33 @@
+#include "core/update_run.h"
+
+#include "core/app.h"
+#include "platform/errors.h"
+#include "platform/msgbox.h"
+
+namespace pellary {
+
+bool& Bupd_UpdateRun() {
+  static bool updateRun = false;
+  return updateRun;
+}
+
+UpdateRunSurface& updateRunSurface() {
+  static UpdateRunSurface surface;
+  return surface;
+}
+
+void Bupd_FailedUpdate(const std::string& message) {
+  if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
+  MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
+  endProgram(0);
+}
+
+void portalProgress(int16_t percent) {
+  if (updateRunSurface().setProgress) updateRunSurface().setProgress(percent);
+}
+
+void portalStatus(const std::string& text) {
+  if (updateRunSurface().setStatus) updateRunSurface().setStatus(text);
+}
+
+}  // namespace pellary

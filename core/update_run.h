@@ -1,0 +1,28 @@
+// What every writer needs to know of an update run: whether one is under way,
+// and the portal window's progress bar and status text, which stand in for the
+// writer's own page then. The update service fills the hooks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pellary {
+
+// True while a silent update run is in progress.
+bool& Bupd_UpdateRun();
+
+struct UpdateRunSurface {
+  std::function<void(int16_t percent)> setProgress;       // frmPortalPage.pbPortalStatus
+  std::function<void(const std::string&)> setStatus;      // frmPortalPage.lblCurrentStatus
+  std::function<void(const std::string&)> failedUpdate;   // Bupd_FailedUpdate
+};
+UpdateRunSurface& updateRunSurface();
+
+// Shows the message as a critical message box and ends the program.
+[[noreturn]] void Bupd_FailedUpdate(const std::string& message);
+// The portal's progress bar and status text; nothing when no portal exists.
+void portalProgress(int16_t percent);
+void portalStatus(const std::string& text);
+
+}  // namespace pellary
