@@ -1,6 +1,7 @@
 #include "shell/start.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include <QApplication>
@@ -14,21 +15,41 @@
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/screen_link.h"
-#include "core/trees.h"
 #include "core/shellwrap.h"
+#include "core/trees.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
+#include "platform/standins/daytimer/daytimer_db.h"
+#include "platform/standins/notes/notes_control.h"
+#include "platform/standins/organizer/organizer_control.h"
+#include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/palm/palm_desktop.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
+#include "reference/html_generator.h"
+#include "reference/pages/frmPsionRef.h"
+#include "reference/pages/frmReference.h"
+#include "reference/pages/frmWinCEReference.h"
+#include "reference/palm/frm_palm_ref.h"
 #include "reference/reference_tree.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/wizard/page_engine.h"
 #include "shell/frmMDIMain.h"
+#include "shell/frmManagerMain.h"
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
 #include "update/pages/frmRegistration.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "update/update_service.h"
+#include "writers/daytimer/frm_day_timers_select.h"
+#include "writers/notes/frm_lotus_select.h"
+#include "writers/organizer/frm_org_details.h"
+#include "writers/outlook/outlook_pages.h"
+#include "writers/palm/frm_pilot.h"
+#include "writers/palm/palm_writer.h"
+#include "writers/series3/frm_psion3_agenda.h"
+#include "writers/series5/frm_psion5.h"
 
 namespace pellary {
 
@@ -57,9 +78,6 @@ void showSplash() {
   QCoreApplication::processEvents();
 }
 
-QWidget* placeholder(int16_t slot, PageOutput output) {
-  return new PlaceholderPage(pageFormName(slot), output);
-}
 }  // namespace
 
 frmSplash* splashWindow() { return splashSlot(); }
@@ -76,33 +94,69 @@ void resetShellState() {
   splashSlot() = nullptr;
   resetPageTable();
   resetWizardState();
+  pageOverrides().clear();
 }
 
-// In this order: the databank, the product table, profile 1, the platform
-// codes. The product table and profile loaders join here when they land.
+namespace {
+// The stand-ins for the outside components, created by class name like the
+// programs they replace, and what core and the page engine ask of the layers
+// above them.
+void connectComponents() {
+  platform::outlook::registerOutlookClasses();
+  platform::palm::registerPalmControls();
+  platform::psiwin::registerPsiWinClasses();
+  platform::organizer::registerOrganizerClass();
+  platform::notes::registerNotesClass();
+  platform::daytimer::registerDayTimerClass();
+  screenLink().firstRun = [] { return Bmm().Bmm_FirstRun; };
+  Bhtm_ConnectToScreenLink();
+  Bhtm_ConnectToPageEngine();
+  Wizard().orryEdition = [] { return Bset().Bset_OrryEdition; };
+  Wizard().fieldfareEdition = [] { return Bset().Bset_FieldfareEdition; };
+  Wizard().setPilotPath = [] { Bpm_SetPilotPath(); };
+}
+}  // namespace
+
+// In this order: the databank, the product table, profile 1, the platform codes.
 void loadStartData() {
+  connectComponents();
   Bsql_OpenDataBanks();
+  Bset_SetProducts();
+  Bset_GetProfileSettings(1);
   Bset_SetPlatforms();
 }
 
-// The category trees, then the reference tree (tab 0, template 1, level 2),
-// once their builders land.
-void buildTrees() {}
+// The category trees, then the reference tree (tab 0, template 1, level 2).
+void buildTrees() {
+  Bset_CategoryLists();
+  Bset_SetupReferenceTree(0, 1, 2);
+}
+
+std::map<int16_t, WizardPages::Factory>& pageOverrides() {
+  static std::map<int16_t, WizardPages::Factory> overrides;
+  return overrides;
+}
 
 void registerPages() {
   WizardPages& t = PageTable();
   t.setSlot(page::Intro, [] { return new frmIntro(); });
-  t.setSlot(page::Selection, [] { return placeholder(page::Selection, PageOutput::None); });
-  t.setSlot(page::Summary, [] { return placeholder(page::Summary, PageOutput::None); });
-  for (int16_t slot : {3, 4, 6, 7, 11, 13, 15})
-    t.setSlot(slot, [slot] { return placeholder(slot, PageOutput::Dates); });
+  registerSelectionPages(t);
+  t.setSlot(3, [] { return new frmPsion3Agenda(); });
+  t.setSlot(4, [] { return new frmOutlook(); });
+  t.setSlot(6, [] { return new frmPsion5(); });
+  t.setSlot(7, [] { return new frmOrgDetails(); });
+  t.setSlot(11, [] { return new frmDayTimersSelect(); });
+  t.setSlot(13, [] { return new frmLotusSelect(); });
+  t.setSlot(15, [] { return new frmPilot(); });
   t.setSlot(page::UpdateSetup, [] { return new frmUpdateSetup(); });
   t.setSlot(page::Registration, [] { return new frmRegistration(); });
-  t.setSlot(page::Reference, [] { return placeholder(page::Reference, PageOutput::PcRef); });
+  t.setSlot(page::Reference, [] { return new frmReference(); });
   t.setSlot(page::Banner, [] { return new frmManagerTop(); });
   t.setSlot(page::NoChanges, [] { return new frmNoSelections(); });
-  for (int16_t slot : {page::PalmRef, page::WinCERef, page::PsionRef})
-    t.setSlot(slot, [slot] { return placeholder(slot, PageOutput::DeviceRef); });
+  t.setSlot(page::PalmRef, [] { return new frmPalmRef(); });
+  t.setSlot(page::WinCERef, [] { return new frmWinCEReference(); });
+  t.setSlot(page::PsionRef, [] { return new frmPsionRef(); });
+  for (const auto& [slot, factory] : pageOverrides()) t.setSlot(slot, factory);
 }
 
 void Bmm_FillPageTable() {
@@ -110,7 +164,8 @@ void Bmm_FillPageTable() {
   t.setClientArea([] { return mainFrame().clientArea(); });
   t.setFileMenuHandler([] { mainFrame().mnuFile()->menuAction()->setEnabled(true); });
   Wizard().host = &t;
-  for (int16_t slot : kPageFillOrder) t.page(slot);
+  // The forms are in their slots now; each is loaded when it is first shown,
+  // so a page that talks to a device does so only when the user gets there.
 }
 
 int16_t firstPage(bool firstRun, int16_t runMode) {
@@ -171,7 +226,10 @@ bool Main(const std::string& commandLine) {
     // 3. The splash.
     if (!choice.updateRun) showSplash();
 
-    // 4. Every run: the databank, products, profile and platform codes.
+    // 4. Every run: the databank, products, profile and platform codes. The
+    // product table lays out the selection screen's tabs, so in an
+    // interactive run the screen exists first.
+    if (!choice.updateRun) selectionScreen();
     loadStartData();
 
     // Every run knows its forms: a silent run creates a page it needs

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+
+#include "core/gui/wizard/page_table.h"
 
 namespace pellary {
 
@@ -41,6 +44,9 @@ void buildTrees();
 // Puts each wizard form into its slot of the page table (every run; nothing
 // is created).
 void registerPages();
+// Pages a test puts in place of the real ones of their slots (applied last by
+// registerPages).
+std::map<int16_t, WizardPages::Factory>& pageOverrides();
 // Fills the page table in the start's order: the forms are created, not shown,
 // in the frame's client area, and the page engine works on them.
 void Bmm_FillPageTable();

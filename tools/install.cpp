@@ -12,6 +12,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/standins/palm/palm_desktop.h"
 #include "platform/process/process.h"
 
 #ifndef PELLARY_SOURCE_DIR
@@ -96,7 +97,8 @@ Result installProgramFolder(const Options& options) {
   Result result;
   fs::path home = paths::programFolder();
   fs::create_directories(home);
-  for (const char* sub : {"CUE", "Updates", "Reference", "Products"}) {
+  for (const char* sub : {"CUE", "Updates", "Reference", "Products", "PCMappa", "Reference/HPC/Output",
+                          "Reference/PPC/Output", "Palm"}) {
     fs::path p = paths::resolve(home, sub);
     if (!fs::exists(p)) fs::create_directories(p);
   }
@@ -136,6 +138,25 @@ Result installProgramFolder(const Options& options) {
   setIfMissing("Comms", "CommTool", "1");
   result.notes.push_back("program folder " + home.string());
 
+  // A Palm target needs a HotSync user on the desktop that stands in for Palm
+  // Desktop, and the viewer package the reference page installs.
+  int datesPlat = std::atoi(Breg_GetRegSetting("Support", "DatesPlat").c_str());
+  int refPlat2 = std::atoi(Breg_GetRegSetting("Support", "RefPlat2").c_str());
+  if (datesPlat == 12 || refPlat2 == 2) {
+    platform::palm::installDesktop();
+    if (platform::palm::users().empty()) platform::palm::addUser("Demo User");
+    writeTextIfMissing(paths::resolve(home, "Palm\\Orrery.prc"), "Mappa viewer package for the handheld\n");
+    result.notes.push_back("Palm Desktop stand-in with a HotSync user");
+  }
+
+  // The reference sources the page generator reads; files already there are kept.
+  fs::path sources = (options.dataFolder.empty() ? defaultDataFolder() : options.dataFolder) / "Reference";
+  if (fs::is_directory(sources)) {
+    fs::copy(sources, paths::resolve(home, "Reference"),
+             fs::copy_options::recursive | fs::copy_options::skip_existing);
+    result.notes.push_back("reference sources in " + paths::resolve(home, "Reference").string());
+  }
+
   // Components are created by class name, so their classes must be registered.
   for (const fs::path& module : options.components.empty() ? defaultComponents() : options.components) {
     if (!fs::exists(module)) {
@@ -158,7 +179,7 @@ std::vector<fs::path> defaultComponents() {
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   fs::path lib = ec ? fs::path("lib") : self.parent_path().parent_path() / "lib";
-  return {lib / "libquoll.so"};
+  return {lib / "libquoll.so", lib / "libbrindle.so"};
 }
 
 fs::path defaultHushbankProgram() {

@@ -102,3 +102,36 @@ TEST_F(Install, RegistersTheAgendaComponent) {
 
 }  // namespace
 }  // namespace pellary
+
+#include "platform/standins/palm/palm_desktop.h"
+
+namespace pellary {
+namespace {
+
+TEST_F(Install, RegistersTheFileBrowserControls) {
+  install::installProgramFolder({});
+  fs::path brindle = install::defaultComponents().back();
+  if (!fs::exists(brindle)) GTEST_SKIP() << "component not built: " << brindle;
+  EXPECT_TRUE(platform::automation::clsidFromProgId("BrindleLib.Brindle").has_value());
+  EXPECT_TRUE(platform::automation::clsidFromProgId("BrindleLib.Gantry").has_value());
+}
+
+TEST_F(Install, PalmTargetGetsADesktopWithAUser) {
+  install::Options o;
+  o.datesPlat = 12;
+  install::installProgramFolder(o);
+  EXPECT_EQ(platform::palm::users().size(), 1u);
+  EXPECT_TRUE(fs::exists(home() / "Palm" / "Orrery.prc"));
+  install::installProgramFolder(o);  // a second run adds no second user
+  EXPECT_EQ(platform::palm::users().size(), 1u);
+}
+
+TEST_F(Install, ReferenceSourcesAndOutputFolders) {
+  install::installProgramFolder({});
+  EXPECT_TRUE(fs::is_directory(home() / "PCMappa"));
+  EXPECT_TRUE(fs::is_directory(home() / "Reference" / "HPC" / "Output"));
+  EXPECT_TRUE(fs::exists(home() / "Reference" / "PC" / "Source" / "1.tem"));
+}
+
+}  // namespace
+}  // namespace pellary

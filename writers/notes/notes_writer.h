@@ -1,13 +1,34 @@
-// The Lotus Notes writer and its page.
+// The Lotus Notes writer and its page: entries go into the calendar of a
+// Notes mail database through the Notes control; they carry no ID, and a
+// delete finds its entry by title and start date.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/automation/dispatch.h"
 #include "writers/event_record.h"
 
 namespace pellary {
+
+struct NotesState {
+  std::shared_ptr<platform::Dispatch> control;  // LotusControl
+  std::function<void(int16_t)> progress;        // pbRecords
+  std::function<void()> doEvents;               // one turn of the message loop
+  std::function<void()> writePass;
+  std::function<void()> commit;
+  std::function<void()> nextPage;
+};
+
+NotesState& BLot();
+void resetBLot();
+platform::Dispatch& BLot_Control();
+
 void BLot_WriteToLotus(RelayEventRecord& record, int16_t& percent);
 void BLot_DeleteFromLotus(RelayEventRecord& record, int16_t& percent);
+// The note text handed to the control (the title goes apart).
+std::string BLot_NoteText(const RelayEventRecord& record);
 
 }  // namespace pellary

@@ -15,6 +15,8 @@
 #include "support/fixtures.h"
 #include "update/pages/frmRegistration.h"
 #include "update/pages/frmUpdateSetup.h"
+#include "platform/process/process.h"
+#include "update/protocol/local_server.h"
 
 namespace pellary {
 namespace {
@@ -150,6 +152,16 @@ TEST_F(UpdatePages, EveryWayOutOfTheSignUpPageEndsTheFirstRun) {
   EXPECT_EQ(label(p, "Label2"), "Configure your update settings NOW on the Brackwater Web site");
   EXPECT_EQ(p.findChild<QPushButton*>("cmdQuickSetup")->text(), "&Quick set up");
   EXPECT_EQ(p.findChild<QPushButton*>("cmdRemindLater")->text(), "&Remind me later");
+  // Quick set up enrols: a local server answers, the sign-up page is recorded.
+  testing::LocalServer server;
+  server.reply("/update/register.pl", "<RANDOM_ID>\r\nR1\r\n");
+  Breg_WriteRegSettings("Comms", "UpdateServer", server.address());
+  Breg_WriteRegSettings("Comms", "CommTool", "1");
+  std::vector<std::string> opened;
+  platform::process::setDesktopLauncher([&](const std::string& target, const std::string&) {
+    opened.push_back(target);
+    return 42;
+  });
   for (int way = 0; way < 2; ++way) {
     Breg_WriteRegSettings("User", "FirstRun", "True");
     if (way == 0)
@@ -158,6 +170,8 @@ TEST_F(UpdatePages, EveryWayOutOfTheSignUpPageEndsTheFirstRun) {
       EXPECT_THROW(p.cmdRemindLater_Click(), ProgramEnded);
     EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False") << way;
   }
+  platform::process::setDesktopLauncher(nullptr);
+  EXPECT_EQ(opened.size(), 1u);
   EXPECT_TRUE(reported.empty());
 }
 

@@ -1,0 +1,224 @@
+#include "platform/standins/notes/notes_control.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+namespace pellary::platform::notes {
+
+namespace au = automation;
+using au::InvokeKind;
+using au::ParamType;
+
+namespace {
+
+constexpr long kBadFileFormat = 321;
+constexpr long kDeviceIO = 57;
+constexpr DispId kLogOn = 3;
+constexpr DispId kLogOff = 4;
+constexpr DispId kStatus = 5;
+constexpr DispId kDelete = 6;
+constexpr DispId kAdd = 0x60020006;
+
+std::string escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    const char c = s[++i];
+    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+  }
+  return out;
+}
+
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> parts(1);
+  for (char c : line) {
+    if (c == '\t')
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  return parts;
+}
+
+std::string iso(int y, int m, int d) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+  return buf;
+}
+
+void parseIso(const std::string& s, int& y, int& m, int& d) {
+  if (std::sscanf(s.c_str(), "%d-%d-%d", &y, &m, &d) != 3) raise(kBadFileFormat, "Damaged Notes date");
+}
+
+au::ParamInfo text(const char* n) { return {n, ParamType::String}; }
+au::ParamInfo number(const char* n) { return {n, ParamType::Long}; }
+
+const au::InterfaceInfo& info() {
+  static const au::InterfaceInfo i{
+      "_DKestNts",
+      "{8E5B71C2-2F3A-4C55-9D10-7C4B2A90E201}",
+      "",
+      {{kLogOn, "LogOn", {text("server"), text("file"), text("password")}, ParamType::Void, InvokeKind::Method, ""},
+       {kLogOff, "LogOff", {}, ParamType::Void, InvokeKind::Method, ""},
+       {kStatus, "Status", {}, ParamType::String, InvokeKind::PropertyGet, ""},
+       {kDelete, "DeleteEntry", {text("title"), number("y"), number("m"), number("d")}, ParamType::Void,
+        InvokeKind::Method, ""},
+       {kAdd,
+        "AddEntry",
+        {text("title"), text("note"), number("sy"), number("sm"), number("sd"), number("ey"), number("em"),
+         number("ed")},
+        ParamType::Void,
+        InvokeKind::Method,
+        ""}}};
+  return i;
+}
+
+}  // namespace
+
+fs::path serverFolder(std::string_view server) {
+  const fs::path root = paths::standinsFolder() / "notes";
+  if (server.empty()) return root / "local";
+  return root / "servers" / std::string(server);
+}
+
+fs::path databasePath(std::string_view server, std::string_view fileName) {
+  return paths::resolve(serverFolder(server), fileName);
+}
+
+Database readDatabase(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) raise(err::FileNotFound, "Notes database not found: " + file.string());
+  std::string line;
+  if (!std::getline(in, line) || line != "NOTESDB 1") raise(kBadFileFormat, "Not a Notes database");
+  Database db;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    auto p = split(line);
+    if (p[0] == "password" && p.size() == 2) {
+      db.password = unescape(p[1]);
+    } else if (p[0] == "entry" && p.size() == 5) {
+      Entry e;
+      parseIso(p[1], e.startYear, e.startMonth, e.startDay);
+      parseIso(p[2], e.endYear, e.endMonth, e.endDay);
+      e.title = unescape(p[3]);
+      e.note = unescape(p[4]);
+      db.entries.push_back(std::move(e));
+    } else {
+      raise(kBadFileFormat, "Damaged Notes database: " + file.string());
+    }
+  }
+  return db;
+}
+
+void writeDatabase(const fs::path& file, const Database& db) {
+  std::ostringstream out;
+  out << "NOTESDB 1\npassword\t" << escape(db.password) << '\n';
+  for (const auto& e : db.entries)
+    out << "entry\t" << iso(e.startYear, e.startMonth, e.startDay) << '\t' << iso(e.endYear, e.endMonth, e.endDay)
+        << '\t' << escape(e.title) << '\t' << escape(e.note) << '\n';
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  const fs::path temp = file.string() + ".new";
+  {
+    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
+    o << out.str();
+    o.flush();
+    if (!o) raise(kDeviceIO, "Cannot write Notes database " + file.string());
+  }
+  fs::rename(temp, file, ec);
+  if (ec) raise(kDeviceIO, "Cannot write Notes database " + file.string());
+}
+
+KestNtsCtl::KestNtsCtl() : TypedDispatch(info()) {}
+
+void KestNtsCtl::logOn(const std::string& server, const std::string& file, const std::string& password) {
+  loggedOn_ = false;
+  std::error_code ec;
+  if (!fs::is_directory(serverFolder(server), ec)) {
+    status_ = "3$$Server " + server + " is not responding";
+    return;
+  }
+  const fs::path path = databasePath(server, file);
+  if (file.empty() || !fs::is_regular_file(path, ec)) {
+    status_ = "1$$File does not exist";
+    return;
+  }
+  try {
+    db_ = readDatabase(path);
+  } catch (const AppError& e) {
+    status_ = "1$$" + e.description();
+    return;
+  }
+  if (db_.password != password) {
+    status_ = "2$$Wrong Password. (Passwords are case sensitive - be sure to use correct upper and lower case.)";
+    return;
+  }
+  file_ = path;
+  loggedOn_ = true;
+  status_ = kLoggedOn;
+}
+
+void KestNtsCtl::requireLogon() const {
+  if (!loggedOn_) raise(err::InvalidCall, "Not logged on to a Notes database");
+}
+
+Variant KestNtsCtl::invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) {
+  switch (m.id) {
+    case kLogOn: logOn(a.string(0), a.string(1), a.string(2)); return {};
+    case kStatus: return status_;
+    case kLogOff:
+      loggedOn_ = false;
+      status_ = "9$$Not logged on";
+      return {};
+    case kAdd: {
+      requireLogon();
+      Entry e{a.longValue(2), a.longValue(3), a.longValue(4), a.longValue(5), a.longValue(6), a.longValue(7),
+              a.string(0),    a.string(1)};
+      db_.entries.push_back(std::move(e));
+      writeDatabase(file_, db_);
+      return {};
+    }
+    case kDelete: {
+      requireLogon();
+      const std::string title = a.string(0);
+      for (auto it = db_.entries.begin(); it != db_.entries.end(); ++it) {
+        if (it->title == title && it->startYear == a.longValue(1) && it->startMonth == a.longValue(2) &&
+            it->startDay == a.longValue(3)) {
+          db_.entries.erase(it);
+          writeDatabase(file_, db_);
+          break;
+        }
+      }
+      return {};
+    }
+    default: raise(au::errors::NoSuchMember);
+  }
+}
+
+void registerNotesClass() {
+  au::registerBuiltinClass(kControlClass, [] { return std::make_shared<KestNtsCtl>(); });
+}
+
+}  // namespace pellary::platform::notes

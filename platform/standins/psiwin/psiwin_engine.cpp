@@ -1,0 +1,532 @@
+#include "platform/standins/psiwin/psiwin_engine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/settings/settings_tree.h"
+
+namespace pellary::platform::psiwin {
+
+namespace au = automation;
+
+namespace {
+// Runtime error numbers of file access.
+constexpr long kBadFileName = 52;
+constexpr long kDeviceIO = 57;
+constexpr long kPermissionDenied = 70;
+constexpr long kBadFileFormat = 321;
+}  // namespace
+using au::InvokeKind;
+using au::ParamType;
+
+fs::path deviceFolder() { return paths::standinsFolder() / "psion"; }
+
+namespace {
+
+// "C:\a\b" -> drive 'C' and the rest; false when there is no drive letter.
+bool splitDrive(std::string_view path, char& drive, std::string_view& rest) {
+  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) return false;
+  drive = char(std::toupper(static_cast<unsigned char>(path[0])));
+  rest = path.substr(2);
+  return true;
+}
+
+}  // namespace
+
+fs::path devicePath(std::string_view path) {
+  char drive = 0;
+  std::string_view rest;
+  if (!splitDrive(path, drive, rest)) return {};
+  fs::path driveFolder = paths::findCaseInsensitive(deviceFolder(), std::string(1, drive));
+  if (driveFolder.empty()) driveFolder = deviceFolder() / std::string(1, drive);
+  return paths::resolve(driveFolder, rest);
+}
+
+bool deviceFileInUse(std::string_view path) {
+  const fs::path file = devicePath(path);
+  if (file.empty()) return false;
+  std::error_code ec;
+  return fs::exists(fs::path(file.string() + ".inuse"), ec);
+}
+
+// --- engine ----------------------------------------------------------------------
+
+const au::InterfaceInfo& EngineInfo() {
+  static const au::InterfaceInfo info = [] {
+    au::InterfaceInfo i;
+    i.name = "_DPsiWinEng";
+    i.iid = "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A01}";
+    i.members = {
+        {kStart, "Start", {}, ParamType::Void, InvokeKind::Method, ""},
+        {kConnect, "Connect", {{"timeout", ParamType::Long}}, ParamType::Void, InvokeKind::Method, ""},
+        {kDisconnect, "Disconnect", {}, ParamType::Void, InvokeKind::Method, ""},
+        {kStop, "Stop", {}, ParamType::Void, InvokeKind::Method, ""},
+        {kCopyFile,
+         "CopyFile",
+         {{"fromSide", ParamType::Integer},
+          {"fromPath", ParamType::String},
+          {"toSide", ParamType::Integer},
+          {"toPath", ParamType::String},
+          {"overwrite", ParamType::Long}},
+         ParamType::Void,
+         InvokeKind::Method,
+         ""},
+        {kGetDrives, "GetDrives", {}, ParamType::String, InvokeKind::Method, ""},
+        {kGetFileInfo,
+         "GetFileInfo",
+         {{"side", ParamType::Integer}, {"path", ParamType::String}},
+         ParamType::Double,
+         InvokeKind::Method,
+         ""},
+        {kIsConnected, "IsConnected", {}, ParamType::Boolean, InvokeKind::PropertyGet, ""},
+    };
+    return i;
+  }();
+  return info;
+}
+
+PsiWinEngine::PsiWinEngine() : TypedDispatch(EngineInfo()) {}
+
+int PsiWinEngine::pumpEvents() {
+  int n = 0;
+  // A handler that reconnects after every event could go on for ever.
+  while (!queue_.empty() && n < 1000) {
+    auto [event, result] = queue_.front();
+    queue_.pop_front();
+    ++n;
+    if (sink_) sink_(event, result);
+  }
+  return n;
+}
+
+void PsiWinEngine::start() {
+  started_ = true;
+  raiseEvent(OnInitDone, code::Ok);
+}
+
+void PsiWinEngine::connect(int32_t) {
+  std::error_code ec;
+  if (!fs::is_directory(deviceFolder(), ec)) {
+    connected_ = false;
+    raiseEvent(OnConnectDone, code::TimedOut);
+    return;
+  }
+  raiseEvent(OnConnectDone, connected_ ? code::AlreadyConnected : code::Ok);
+  connected_ = true;
+}
+
+void PsiWinEngine::disconnect() { connected_ = false; }
+
+void PsiWinEngine::stop() {
+  connected_ = false;
+  started_ = false;
+  queue_.clear();
+}
+
+fs::path PsiWinEngine::sidePath(int16_t side, const std::string& path) const {
+  if (side == DeviceSide) return devicePath(path);
+  if (side == PcSide) return paths::resolve(path);
+  return {};
+}
+
+void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16_t toSide,
+                            const std::string& toPath, int32_t overwrite) {
+  std::error_code ec;
+  if (!connected_ || !fs::is_directory(deviceFolder(), ec)) {
+    // The link went: the copy never finishes, the engine says it lost the link.
+    connected_ = false;
+    raiseEvent(OnLinkLost, code::NotConnected);
+    return;
+  }
+  if (holdCopies_) return;
+  const fs::path from = sidePath(fromSide, fromPath);
+  const fs::path to = sidePath(toSide, toPath);
+  if (from.empty() || to.empty() || !fs::is_regular_file(from, ec)) {
+    raiseEvent(OnCopyDone, code::FileNotFound);
+    return;
+  }
+  if ((fromSide == DeviceSide && deviceFileInUse(fromPath)) || (toSide == DeviceSide && deviceFileInUse(toPath))) {
+    raiseEvent(OnCopyDone, code::FileInUse);
+    return;
+  }
+  if (fs::exists(to, ec) && overwrite == 0) {
+    raiseEvent(OnCopyDone, code::AlreadyExists);
+    return;
+  }
+  // Written beside the target and renamed, so a failed copy leaves the old file.
+  fs::create_directories(to.parent_path(), ec);
+  const fs::path temp = to.string() + ".part";
+  fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
+  if (!ec) fs::rename(temp, to, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    raiseEvent(OnCopyDone, 29);  // write fault
+    return;
+  }
+  raiseEvent(OnCopyDone, code::Ok);
+}
+
+std::string PsiWinEngine::drives() const {
+  std::string letters;
+  std::error_code ec;
+  if (!connected_ || !fs::is_directory(deviceFolder(), ec)) return letters;
+  for (const auto& e : fs::directory_iterator(deviceFolder(), ec)) {
+    const std::string name = e.path().filename().string();
+    if (e.is_directory() && name.size() == 1 && std::isalpha(static_cast<unsigned char>(name[0])))
+      letters += char(std::toupper(static_cast<unsigned char>(name[0])));
+  }
+  std::sort(letters.begin(), letters.end());
+  return letters;
+}
+
+double PsiWinEngine::fileInfo(int16_t side, const std::string& path) {
+  std::error_code ec;
+  const fs::path file = sidePath(side, path);
+  if (side == DeviceSide && !connected_) {
+    raiseEvent(OnFileInfo, code::NotConnected);
+    return -1;
+  }
+  if (file.empty() || !fs::is_regular_file(file, ec)) {
+    raiseEvent(OnFileInfo, code::FileNotFound);
+    return -1;
+  }
+  raiseEvent(OnFileInfo, code::Ok);
+  return double(fs::file_size(file, ec));
+}
+
+Variant PsiWinEngine::invokeMember(const au::MemberInfo& member, au::CheckedArgs& a) {
+  switch (member.id) {
+    case kStart: start(); return {};
+    case kConnect: connect(a.longValue(0)); return {};
+    case kDisconnect: disconnect(); return {};
+    case kStop: stop(); return {};
+    case kCopyFile: copyFile(a.integer(0), a.string(1), a.integer(2), a.string(3), a.longValue(4)); return {};
+    case kGetDrives: return drives();
+    case kGetFileInfo: return fileInfo(a.integer(0), a.string(1));
+    case kIsConnected: return connected_;
+    default: raise(au::errors::NoSuchMember);
+  }
+}
+
+// --- agenda file -------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kAgendaMagic = "PSIAGENDA5";
+
+std::string escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    switch (s[++i]) {
+      case 't': out += '\t'; break;
+      case 'r': out += '\r'; break;
+      case 'n': out += '\n'; break;
+      default: out += s[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    parts.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return parts;
+}
+
+std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) raise(err::FileNotFound, "Agenda file not found: " + file.string());
+  std::string line;
+  std::getline(in, line);
+  std::istringstream head(line);
+  std::string magic;
+  head >> magic >> nextId;
+  if (magic != kAgendaMagic) raise(kBadFileFormat, "Not an agenda file: " + file.string());
+  std::vector<AgendaEntry> entries;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    auto p = splitTabs(line);
+    if (p.size() != 8) raise(kBadFileFormat, "Damaged agenda entry in " + file.string());
+    AgendaEntry e;
+    e.id = std::stoi(p[0]);
+    e.start = std::stod(p[1]);
+    e.end = std::stod(p[2]);
+    e.crossedOut = p[3] == "1";
+    e.hasAlarm = p[4] == "1";
+    e.tentative = p[5] == "1";
+    e.status = unescape(p[6]);
+    e.text = unescape(p[7]);
+    if (e.id >= nextId) nextId = e.id + 1;
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
+  int32_t next = 1;
+  return readAgenda(file, next);
+}
+
+void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
+  std::ostringstream out;
+  out.precision(17);
+  out << kAgendaMagic << ' ' << nextId << '\n';
+  for (const auto& e : entries)
+    out << e.id << '\t' << e.start << '\t' << e.end << '\t' << (e.crossedOut ? 1 : 0) << '\t'
+        << (e.hasAlarm ? 1 : 0) << '\t' << (e.tentative ? 1 : 0) << '\t' << escape(e.status) << '\t'
+        << escape(e.text) << '\n';
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  const fs::path temp = file.string() + ".new";
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    f << out.str();
+    f.flush();
+    if (!f) raise(kDeviceIO, "Cannot write agenda file " + file.string());
+  }
+  fs::rename(temp, file, ec);
+  if (ec) raise(kDeviceIO, "Cannot write agenda file " + file.string());
+}
+
+void createAgendaFile(std::string_view devicePathText) {
+  const fs::path file = devicePath(devicePathText);
+  if (file.empty()) raise(kBadFileName, "Not a device path: " + std::string(devicePathText));
+  writeAgendaFile(file, {}, 1);
+}
+
+// --- agenda objects ------------------------------------------------------------------
+
+namespace {
+
+enum AgendaIds : DispId {
+  kOpen = 1,
+  kSetupDateIterator = 2,
+  kNewEvent = 3,
+  kAddEntry = 4,
+  kDeleteEntryOnId = 5,
+  kCommit = 6,
+  kClose = 7,
+};
+enum EventIds : DispId {
+  kStartDate = 1,
+  kEndDate = 2,
+  kCrossedOut = 3,
+  kHasAlarm = 4,
+  kTentative = 5,
+  kStatus = 6,
+  kGetRichText = 7,
+  kGetUniqueId = 8,
+};
+enum TextIds : DispId { kAddChars = 1, kText = 2 };
+
+au::MemberInfo prop(DispId id, const char* name, ParamType type, InvokeKind kind) {
+  if (kind == InvokeKind::PropertyPut) return {id, name, {{"value", type}}, ParamType::Void, kind, ""};
+  return {id, name, {}, type, kind, ""};
+}
+
+const au::InterfaceInfo& textInfo() {
+  static const au::InterfaceInfo info{"IRichText", "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A04}", "",
+                                      {{kAddChars, "AddChars", {{"text", ParamType::String}}, ParamType::Void,
+                                        InvokeKind::Method, ""},
+                                       prop(kText, "Text", ParamType::String, InvokeKind::PropertyGet)}};
+  return info;
+}
+
+class RichText : public au::TypedDispatch {
+ public:
+  RichText() : TypedDispatch(textInfo()) {}
+  std::string text;
+
+ protected:
+  Variant invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) override {
+    if (m.id == kAddChars) {
+      text += a.string(0);
+      return {};
+    }
+    return text;
+  }
+};
+
+const au::InterfaceInfo& eventInfo() {
+  static const au::InterfaceInfo info = [] {
+    au::InterfaceInfo i{"IAgnEvent", "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A03}", "", {}};
+    const std::pair<DispId, std::pair<const char*, ParamType>> props[] = {
+        {kStartDate, {"StartDate", ParamType::Date}},  {kEndDate, {"EndDate", ParamType::Date}},
+        {kCrossedOut, {"CrossedOut", ParamType::Boolean}}, {kHasAlarm, {"HasAlarm", ParamType::Boolean}},
+        {kTentative, {"Tentative", ParamType::Boolean}}, {kStatus, {"Status", ParamType::String}},
+    };
+    for (const auto& [id, p] : props) {
+      i.members.push_back(prop(id, p.first, p.second, InvokeKind::PropertyGet));
+      i.members.push_back(prop(id, p.first, p.second, InvokeKind::PropertyPut));
+    }
+    i.members.push_back({kGetRichText, "GetRichText", {}, ParamType::Object, InvokeKind::Method, ""});
+    i.members.push_back({kGetUniqueId, "GetUniqueId", {}, ParamType::Long, InvokeKind::Method, ""});
+    return i;
+  }();
+  return info;
+}
+
+class AgnEvent : public au::TypedDispatch {
+ public:
+  AgnEvent() : TypedDispatch(eventInfo()), text_(std::make_shared<RichText>()) {}
+  AgendaEntry entry;
+  std::string text() const { return text_->text; }
+
+ protected:
+  Variant invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) override {
+    const bool put = m.kind == InvokeKind::PropertyPut;
+    switch (m.id) {
+      case kStartDate: return put ? (entry.start = a.doubleValue(0), Variant()) : Variant::date(entry.start);
+      case kEndDate: return put ? (entry.end = a.doubleValue(0), Variant()) : Variant::date(entry.end);
+      case kCrossedOut: return put ? (entry.crossedOut = a.boolean(0), Variant()) : Variant(entry.crossedOut);
+      case kHasAlarm: return put ? (entry.hasAlarm = a.boolean(0), Variant()) : Variant(entry.hasAlarm);
+      case kTentative: return put ? (entry.tentative = a.boolean(0), Variant()) : Variant(entry.tentative);
+      case kStatus: return put ? (entry.status = a.string(0), Variant()) : Variant(entry.status);
+      case kGetRichText: return Variant(std::shared_ptr<Dispatch>(text_));
+      case kGetUniqueId:
+        // An event not yet added has no ID.
+        if (entry.id == 0) raise(err::InvalidCall, "The event is not in the agenda");
+        return entry.id;
+      default: raise(au::errors::NoSuchMember);
+    }
+  }
+
+ private:
+  std::shared_ptr<RichText> text_;
+};
+
+const au::InterfaceInfo& agendaInfo() {
+  static const au::InterfaceInfo info{
+      "IObjAgenda",
+      "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A02}",
+      "",
+      {{kOpen, "Open", {{"path", ParamType::String}}, ParamType::Object, InvokeKind::Method, ""},
+       {kSetupDateIterator,
+        "SetupDateIterator",
+        {{"a", ParamType::String},
+         {"b", ParamType::String},
+         {"c", ParamType::String},
+         {"d", ParamType::String},
+         {"e", ParamType::String}},
+        ParamType::Void,
+        InvokeKind::Method,
+        ""},
+       {kNewEvent, "NewEvent", {}, ParamType::Object, InvokeKind::Method, ""},
+       {kAddEntry, "AddEntry", {{"entry", ParamType::Object}}, ParamType::Void, InvokeKind::Method, ""},
+       {kDeleteEntryOnId, "DeleteEntryOnId", {{"id", ParamType::Long}}, ParamType::Void, InvokeKind::Method, ""},
+       {kCommit, "Commit", {}, ParamType::Void, InvokeKind::Method, ""},
+       {kClose, "Close", {}, ParamType::Void, InvokeKind::Method, ""}}};
+  return info;
+}
+
+// The class object and an open agenda are the same class: Open on the class
+// object gives a new object holding the file's entries.
+class ObjAgenda : public au::TypedDispatch {
+ public:
+  ObjAgenda() : TypedDispatch(agendaInfo()) {}
+
+ protected:
+  Variant invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) override {
+    switch (m.id) {
+      case kOpen: {
+        const std::string path = a.string(0);
+        const fs::path file = devicePath(path);
+        if (file.empty()) raise(kBadFileName, "Not a device path: " + path);
+        if (deviceFileInUse(path)) raise(kPermissionDenied, "Agenda file is in use: " + path);
+        auto agenda = std::make_shared<ObjAgenda>();
+        agenda->entries_ = readAgenda(file, agenda->nextId_);
+        agenda->file_ = file;
+        agenda->open_ = true;
+        return Variant(std::shared_ptr<Dispatch>(agenda));
+      }
+      case kSetupDateIterator:
+        requireOpen();
+        return {};
+      case kNewEvent:
+        requireOpen();
+        return Variant(std::shared_ptr<Dispatch>(std::make_shared<AgnEvent>()));
+      case kAddEntry: {
+        requireOpen();
+        auto event = std::dynamic_pointer_cast<AgnEvent>(a[0].toObject());
+        if (!event) raise(err::TypeMismatch, "Not an agenda event");
+        if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
+        event->entry.id = nextId_++;
+        event->entry.text = event->text();
+        entries_.push_back(event->entry);
+        return {};
+      }
+      case kDeleteEntryOnId: {
+        requireOpen();
+        // An entry the user already removed on the device is no failure.
+        std::erase_if(entries_, [id = a.longValue(0)](const AgendaEntry& e) { return e.id == id; });
+        return {};
+      }
+      case kCommit:
+        requireOpen();
+        writeAgendaFile(file_, entries_, nextId_);
+        return {};
+      case kClose:
+        open_ = false;
+        return {};
+      default: raise(au::errors::NoSuchMember);
+    }
+  }
+
+ private:
+  void requireOpen() const {
+    if (!open_) raise(kBadFileName, "The agenda is not open");
+  }
+  fs::path file_;
+  std::vector<AgendaEntry> entries_;
+  int32_t nextId_ = 1;
+  bool open_ = false;
+};
+
+}  // namespace
+
+void registerPsiWinClasses() {
+  au::registerBuiltinClass(kEngineClass, [] { return std::make_shared<PsiWinEngine>(); });
+  au::registerBuiltinClass(kAgendaClass, [] { return std::make_shared<ObjAgenda>(); });
+}
+
+void installPsiWin(bool version22) {
+  namespace st = settings;
+  st::writeValue(st::Root::LocalMachine, "Software\\Psion\\PsiWin32", "Installation Directory",
+                 (paths::standinsFolder() / "psiwin").string());
+  st::createKey(st::Root::ClassesRoot, kOldAgendaClass);
+  if (version22) st::createKey(st::Root::ClassesRoot, kAgendaClass);
+}
+
+}  // namespace pellary::platform::psiwin

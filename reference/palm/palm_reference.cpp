@@ -1,0 +1,238 @@
+#include "reference/palm/palm_reference.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "core/registry.h"
+#include "core/shellwrap.h"
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/standins/palm/palm_desktop.h"
+#include "platform/text/codepages.h"
+#include "platform/variant.h"
+#include "reference/reference_tree.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+using platform::ByRef;
+
+namespace {
+
+int32_t standinShellExecute(intptr_t, const std::string& file, const std::string&, const std::string& parameters,
+                            int32_t) {
+  return platform::palm::recordToolStart(file, parameters, paths::appPath());
+}
+
+// One record of the table: its template, and the record numbers of its children.
+struct TableRecord {
+  int32_t templateID = 0;
+  int16_t childCount = 0;
+  std::vector<int32_t> children;
+};
+
+std::string threeDigits(int32_t n) {
+  std::string s = std::to_string(n);
+  return s.size() < 3 ? std::string(3 - s.size(), '0') + s : s;
+}
+
+// The first line of a topic's text file; empty when there is none.
+std::string topicText(const std::string& sourceFolder, int16_t product, int32_t templateID) {
+  fs::path file =
+      paths::resolve(sourceFolder + "\\" + std::to_string(product) + "_" + std::to_string(templateID) + ".txt");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return {};
+  std::string line;
+  std::getline(in, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string tableText(const RefProductRecord& product, const std::vector<TableRecord>& records,
+                      const std::string& sourceFolder) {
+  const std::string crlf = "\r\n";
+  std::string out = "#CDBID: CASL" + crlf + "#MAJREV: 2" + crlf + "#MINREV: 0" + crlf + "#FLDCNT: 5" + crlf +
+                    "#RECCNT: " + std::to_string(records.size() - 1) + crlf + "#SYNCMODE: PC_to_PDA" + crlf;
+  for (int n = 1; n <= 5; ++n)
+    out += "#FLDNUM:" + std::to_string(n) + (n == 2 ? " TYPE:N SIZE:0" : " TYPE:S SIZE:0") + crlf;
+  for (size_t r = 1; r < records.size(); ++r) {
+    const TableRecord& rec = records[r];
+    std::string kids;
+    for (int32_t c : rec.children) kids += threeDigits(c);
+    int32_t t = rec.templateID;
+    std::string name =
+        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : "";
+    // Topic texts are already Windows-1252 bytes; names are converted.
+    std::string text = rec.childCount == 0 ? topicText(sourceFolder, product.ProductID, t) : std::string();
+    if (r > 1) out += crlf;
+    out += "0x00000000,0x0000,\"" + threeDigits(static_cast<int32_t>(r)) + "\"," + std::to_string(rec.childCount) +
+           ",\"" + kids + "\",\"" + platform::text::utf8ToCp1252(name) + "\",\"" + text + "\"";
+  }
+  return out;
+}
+
+}  // namespace
+
+PalmModuleState& Bpm() {
+  static PalmModuleState state;
+  return state;
+}
+
+void resetPalmModule() { Bpm() = PalmModuleState{}; }
+
+int32_t& Bpm_PalmUserID() { return Bpm().Bpm_PalmUserID; }
+
+void Bpm_GetUserIDFromRegistry() {
+  trapped("Bpm_GetUserIDFromRegistry", [] {
+    std::string value = Breg_GetRegSetting("User", "PalmUserID");
+    Bpm_PalmUserID() = value.empty() ? 0 : Variant(value).toLong();
+  });
+}
+
+void Bpm_SavePalmUserID() { Breg_WriteRegSettings("User", "PalmUserID", std::to_string(Bpm_PalmUserID())); }
+
+std::string Bpm_GetHotSyncDir() {
+  std::string path = Breg_ReadFromRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "HotSyncPath", "");
+  // Either separator ends the folder: the stored path is a path of this system.
+  size_t cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) raise(err::SubscriptOutOfRange);
+  return path.substr(0, cut + 1);
+}
+
+std::string Bpm_GetDesktopPath() {
+  return Breg_ReadFromRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "Path", "");
+}
+
+std::string Bpm_GetUserName(int32_t userID) {
+  auto control = palmRefUserData();
+  Variant id = userID;
+  // A user the control does not know must not leave the previous user's
+  // folder in place.
+  if (control->call(14, {ByRef(id)}).toLong() != 0) return {};
+  return control->call(2).toString();
+}
+
+void Bpm_enQueue(int32_t a, int32_t b) {
+  trapped("Bpm_enQueue", [&] {
+    PalmModuleState& s = Bpm();
+    if (s.queueCount == INT16_MAX) raise(err::Overflow);
+    s.queue.emplace_back(a, b);
+    ++s.queueCount;
+  });
+}
+
+void Bpm_deQueue() {
+  trapped("Bpm_deQueue", [] {
+    PalmModuleState& s = Bpm();
+    if (s.queueRead < 0 || s.queueRead >= s.queueCount) raise(err::SubscriptOutOfRange);
+    s.currentPair = s.queue[static_cast<size_t>(s.queueRead)];
+    ++s.queueRead;
+  });
+}
+
+void Bpm_OutputPalmReference(const std::string& sourceFolder, int32_t rootTemplateID) {
+  trapped("Bpm_OutputPalmReference", [&] {
+    for (const RefProductRecord& product : Bhtm().Bhtm_RefProducts) {
+      // The spare record at the end of the tree is no product.
+      if (product.ProductID == 0) continue;
+      PalmModuleState& s = Bpm();
+      s.queue.clear();
+      s.queueCount = 0;
+      s.queueRead = 0;
+
+      std::vector<TableRecord> records(2);  // element 0 unused
+      records[1].templateID = rootTemplateID;
+      s.currentPair = {rootTemplateID, 1};
+      while (true) {
+        auto [templateID, recordNo] = s.currentPair;
+        if (templateID >= 1 && templateID <= product.parentUpperBound()) {
+          const RefParentNode& node = product.ParentNodes[static_cast<size_t>(templateID)];
+          for (int32_t k = 1; k <= node.childCount(); ++k) {
+            int32_t child = node.ChildIDs[static_cast<size_t>(k)];
+            if (!product.selected(child)) continue;
+            int32_t number = static_cast<int32_t>(records.size());
+            if (number > INT16_MAX) raise(err::Overflow);
+            records.push_back(TableRecord{child, 0, {}});
+            TableRecord& parent = records[static_cast<size_t>(recordNo)];
+            ++parent.childCount;
+            parent.children.push_back(number);
+            Bpm_enQueue(child, number);
+          }
+        }
+        if (s.queueRead >= s.queueCount) break;
+        Bpm_deQueue();
+      }
+
+      fs::path palmFolder = paths::inProgramFolder("\\Palm");
+      fs::create_directories(palmFolder);
+      fs::path table = palmFolder / "KestOrry.cdi";
+      if (fs::path old = paths::findCaseInsensitive(palmFolder, "KestOrry.cdi"); !old.empty()) fs::remove(old);
+      {
+        std::ofstream out(table, std::ios::binary | std::ios::trunc);
+        out << tableText(product, records, sourceFolder);
+        out.flush();
+        if (!out) raise(err::PathFileAccess);
+      }
+
+      std::string desktop = Bpm_GetDesktopPath();
+      std::string user = Bpm_GetUserName(Bpm_PalmUserID());
+      // Without a desktop folder or a user the target would be the root of
+      // the file system.
+      if (desktop.empty() || user.empty()) raise(err::PathNotFound);
+      fs::path target = paths::resolve(desktop + "\\" + user + "\\Brackwater\\Mappa");
+      fs::create_directories(target);
+      fs::copy_file(table, target / "KestOrry.cdi", fs::copy_options::overwrite_existing);
+    }
+  });
+}
+
+void Bpm_PalmReferenceHandler() { Bpm_OutputPalmReference(paths::appPath() + "\\Reference\\Palm", 1); }
+
+static int32_t shellStart(intptr_t window, const std::string& file, const std::string& parameters, int32_t show) {
+  auto& hook = Bpm().shellExecute;
+  return hook ? hook(window, file, "open", parameters, show)
+              : standinShellExecute(window, file, "open", parameters, show);
+}
+
+void Bpm_RegisterRefConduit() {
+  trapped("Bpm_RegisterRefConduit", [] {
+    std::string p = Breg_ReturnShortPathName(paths::appPath());
+    const std::string q = "\"";
+    shellStart(palmRefWindow(), p + "\\Palm\\condreg.exe",
+               p + "\\Palm -AppName " + q + "Mappa" + q + " -CreatorID Orry -Directory " + q + "Brackwater\\Mappa" + q,
+               0);
+  });
+}
+
+void Bpm_RestartHotsync() {
+  trapped("Bpm_RestartHotsync", [] {
+    auto api = palmRefHotSyncApi();
+    if (api->call(16).toLong() != 0) return;
+    Variant started = false;
+    if (api->call(15, {ByRef(started)}).toLong() != 0) return;
+    if (started.toBool()) return;
+    shellStart(0, paths::appPath() + "\\Palm\\RestartHS.exe", "", 1);
+  });
+}
+
+void Bpm_InstallRefViewer(int32_t userID) {
+  auto control = palmRefUserData();
+  Variant id = userID;
+  int32_t status = control->call(14, {ByRef(id)}).toLong();
+  if (status != 0) throw AppError(status, "Bpm_InstallRefViewer");
+  status = control->call(6, {paths::appPath() + "\\Palm\\Orrery.prc"}).toLong();
+  if (status != 0 && status != platform::palm::status::AlreadyQueued) throw AppError(status, "Bpm_InstallRefViewer");
+}
+
+std::shared_ptr<platform::Dispatch> createPalmControl(const std::string& className) {
+  try {
+    return platform::automation::createObject(className);
+  } catch (const AppError& e) {
+    if (e.number() != platform::automation::errors::CannotCreateObject) throw;
+  }
+  platform::palm::registerPalmControls();
+  return platform::automation::createObject(className);
+}
+
+}  // namespace pellary

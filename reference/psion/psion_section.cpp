@@ -1,0 +1,199 @@
+#include "reference/psion/psion_section.h"
+
+#include <climits>
+#include <cmath>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "core/products.h"
+#include "core/registry.h"
+#include "core/update_run.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "reference/html_generator.h"
+#include "reference/reference_tree.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long kUnsupportedPlatform = 10105;
+
+struct MenuNode {
+  int32_t TemplateID = 0;
+  size_t parent = 0;             // node index, 0 for the root
+  std::vector<size_t> Children;  // node indexes
+};
+
+bool series5(int16_t code) { return code == 16 || code == 64 || code == 128 || code == 256; }
+
+std::string topicName(const RefProductRecord& r, int32_t t) {
+  return t >= 1 && t <= r.templateUpperBound() ? r.TopicNames[size_t(t)] : std::string();
+}
+
+// Nodes 1.. in breadth-first order: the root, then the chosen children of
+// each node in list order.
+std::vector<MenuNode> buildNodes(const RefProductRecord& r, int32_t root) {
+  std::vector<MenuNode> nodes(2);
+  nodes[1].TemplateID = root;
+  std::deque<size_t> queue{1};
+  while (!queue.empty()) {
+    const size_t at = queue.front();
+    queue.pop_front();
+    const int32_t t = nodes[at].TemplateID;
+    if (t < 1 || t > r.parentUpperBound() || !r.ParentNodes[size_t(t)].HasChildren) continue;
+    const std::vector<int32_t> children = r.ParentNodes[size_t(t)].ChildIDs;
+    for (size_t j = 1; j + 1 < children.size(); ++j) {
+      if (!r.selected(children[j])) continue;
+      // A topic that is its own ancestor would make the walk endless.
+      bool onPath = false;
+      for (size_t up = at; up != 0 && !onPath; up = nodes[up].parent) onPath = nodes[up].TemplateID == children[j];
+      if (onPath) continue;
+      nodes.push_back(MenuNode{children[j], at, {}});
+      nodes[at].Children.push_back(nodes.size() - 1);
+      queue.push_back(nodes.size() - 1);
+    }
+  }
+  return nodes;
+}
+
+std::string leafFileName(const std::string& sourceFolder, int16_t code, int16_t product, int32_t t) {
+  if (series5(code) && product == 101 && t == 22) return "tubemap.mbm";
+  const std::string prefix = std::to_string(product) + "_" + std::to_string(t);
+  for (const std::string& name : listNormalFiles(paths::resolve(sourceFolder)))
+    if (name.size() >= prefix.size() && paths::equalsIgnoreCase(name.substr(0, prefix.size()), prefix)) return name;
+  return {};
+}
+
+}  // namespace
+
+Psion5RefState& Bps5() {
+  static Psion5RefState state;
+  return state;
+}
+
+void resetPsion5Ref() { Bps5() = Psion5RefState{}; }
+
+void Bps5_Stub(const std::string& text) { Bps5().lastStub = text; }
+
+void Bps5_PsionSetup() {
+  Psion5RefState& p = Bps5();
+  p.Bps5_MenuFileName = "menu.txt";
+  p.Bps5_PlatformFolder = Bset().Bset_RefPlat2 == 32 ? "Psion3" : "Psion5";
+}
+
+std::string psionDataFolder(int16_t refPlat2, const std::string& ref2Loc) {
+  if (series5(refPlat2)) return ref2Loc + "Pelmon\\gzr";
+  if (refPlat2 == 32) return "M:\\kest\\gzr99";
+  raise(kUnsupportedPlatform, "Unsupported platform");
+}
+
+std::string psionViewerFolder(int16_t refPlat2) { return refPlat2 == 32 ? "M:\\app\\Mappa\\" : "C:\\system\\apps\\Mappa\\"; }
+
+int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& menuFileName,
+                                    const std::string& platformFolder, bool copy) {
+  std::ofstream menu;
+  try {
+    Psion5RefState& p = Bps5();
+    if (!copy) {
+      p.Bps5_SectionSize = 1;
+      p.Bps5_FilesTotal = 1;
+    }
+    const int16_t code = Bset().Bset_RefPlat2;
+    const std::string source = paths::appPath() + "\\Reference\\" + platformFolder;
+    const std::string ref2Loc = Breg_GetRegSetting("Settings", "Ref2Loc");
+    const auto& products = Bhtm().Bhtm_RefProducts;
+    for (size_t i = 0; i + 1 < products.size(); ++i) {
+      const RefProductRecord& r = products[i];
+      const std::vector<MenuNode> nodes = buildNodes(r, rootTemplateID);
+      const fs::path menuPath =
+          paths::resolve(paths::appPath() + "\\" + std::to_string(r.ProductID) + "_" + menuFileName);
+      fs::remove(menuPath);
+      menu.open(menuPath, std::ios::binary | std::ios::trunc);
+      if (!menu) raise(err::PathFileAccess);
+      const std::string data = psionDataFolder(code, ref2Loc);
+      if (copy && !(p.device && p.device->killDirectory(data))) {
+        Bps5_Stub("Failed to clean up directory " + data);
+        return 0;
+      }
+      for (size_t n = 1; n < nodes.size(); ++n) {
+        if (nodes[n].Children.empty()) continue;
+        std::string block = "#begin\r\n" + std::to_string(n) + " " + topicName(r, nodes[n].TemplateID) + "\r\n";
+        for (size_t c : nodes[n].Children) {
+          const int32_t t = nodes[c].TemplateID;
+          if (!nodes[c].Children.empty()) {
+            block += std::to_string(c) + " " + topicName(r, t) + "\r\n";
+            continue;
+          }
+          const std::string name = leafFileName(source, code, r.ProductID, t);
+          block += name + " " + topicName(r, t) + "\r\n";
+          const fs::path file = paths::resolve(source + "\\" + name);
+          if (!copy) {
+            if (name.empty() || !fs::is_regular_file(file)) raise(err::FileNotFound);
+            int64_t size = int64_t(p.Bps5_SectionSize) + int64_t(fs::file_size(file));
+            if (size > INT32_MAX || p.Bps5_FilesTotal == INT16_MAX) raise(err::Overflow);
+            p.Bps5_SectionSize = int32_t(size);
+            ++p.Bps5_FilesTotal;
+            continue;
+          }
+          if (!p.device->copyToPsionAndWait(source + "\\" + name, data + "\\" + name)) return 0;
+          if (name == "undera.pic")
+            for (const char* extra : {"underb.pic", "underc.pic", "underd.pic", "line.pic"})
+              if (!p.device->copyToPsionAndWait(source + "\\" + extra, data + "\\" + extra)) return 0;
+          if (p.Bps5_FilesCopied < INT16_MAX) ++p.Bps5_FilesCopied;
+          if (!Bupd_UpdateRun() && p.progress) {
+            p.progress->setRange(0, p.Bps5_FilesTotal);
+            p.Bps5_FilesCopied = std::min(p.Bps5_FilesCopied, p.Bps5_FilesTotal);
+            p.progress->setValue(p.Bps5_FilesCopied);
+          }
+        }
+        block += "#end\r\n";
+        if (copy) menu << block;
+      }
+      if (nodes.size() == 2) menu << "#begin\r\n" << topicName(r, rootTemplateID) << "\r\n" << "#end";
+      menu.close();
+      if (copy) {
+        if (!p.device->copyToPsionAndWait(menuPath.string(), psionViewerFolder(code) + "menu.txt")) return 0;
+        if (p.Bps5_FilesCopied < INT16_MAX) ++p.Bps5_FilesCopied;
+      }
+    }
+    return p.Bps5_SectionSize;
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    if (menu.is_open()) menu.close();
+    currentError() = describeCurrentException();
+    reportError(currentError().number, "Bps5_OutputPsionReference", {});
+  }
+}
+
+int32_t Bps5_TotalSpaceRequired() {
+  const Psion5RefState& p = Bps5();
+  return Bps5_OutputReferenceSection(1, p.Bps5_MenuFileName, p.Bps5_PlatformFolder, false);
+}
+
+int32_t Bps5_FreeSpaceRequired() {
+  Psion5RefState& p = Bps5();
+  const std::string stored = Breg_GetRegSetting("Settings", "Ref2Size");
+  int64_t needed = int64_t(Bps5_TotalSpaceRequired()) - (stored.empty() ? 0 : std::stoll(stored));
+  if (p.installViewer && p.installViewer()) needed += kPsionViewerBytes;
+  if (needed < 0) needed = 0;
+  p.Bps5_RequiredSize = int32_t(std::min<int64_t>(needed, INT32_MAX));
+  return p.Bps5_RequiredSize;
+}
+
+std::string Bps5_FormatFreeSpace(int32_t bytes) {
+  // Whole kilobytes, halves away from zero, with thousands separators.
+  long long kb = std::llround(double(bytes) / 1024.0);
+  std::string digits = std::to_string(kb < 0 ? -kb : kb), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return (kb < 0 ? "-" : "") + out + "KB";
+}
+
+}  // namespace pellary

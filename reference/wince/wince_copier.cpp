@@ -1,0 +1,251 @@
+#include "reference/wince/wince_copier.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "core/products.h"
+#include "core/registry.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/standins/wince/cecomms.h"
+#include "reference/html_generator.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+namespace ce = platform::wince;
+
+namespace {
+
+constexpr long kCopyFailed = 20000;
+constexpr const char* kStorageMessage =
+    "There was a problem copying files to your mobile device. Please ensure the device is connected, and that your "
+    "device has not run out of storage memory, before trying again";
+constexpr const char* kCorrectedMessage =
+    "There was a problem copying files to your mobile device. Please ensure the device is corrected and try again.";
+
+std::string outputFolder(bool handheld) {
+  return paths::appPath() + (handheld ? "\\Reference\\HPc\\Output\\" : "\\Reference\\PPc\\Output\\");
+}
+
+std::string trimSpaces(const std::string& s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+bool isStartPage(const std::string& name) {
+  if (name.size() != 9) return false;
+  for (int i = 0; i < 3; ++i)
+    if (name[size_t(i)] < '0' || name[size_t(i)] > '9') return false;
+  return name[3] == '_' && name[4] == '1' && paths::equalsIgnoreCase(name.substr(5), ".htm");
+}
+
+bool isPage(const std::string& name) {
+  return name.size() >= 4 && paths::equalsIgnoreCase(name.substr(name.size() - 4), ".htm");
+}
+
+[[noreturn]] void copyFailed(const char* message) {
+  ce::CloseConnection();
+  raise(kCopyFailed, message);
+}
+
+// Lines of a text file: CR LF, CR or LF end a line.
+std::vector<std::string> textLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string cur;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(cur);
+      cur.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) lines.push_back(cur);
+  return lines;
+}
+
+// Matches a name against a mask such as "*.htm", without regard to case.
+bool matchesMask(const std::string& name, const std::string& mask) {
+  if (mask.empty() || mask == "*" || mask == "*.*") return true;
+  if (mask[0] == '*') {
+    std::string tail = mask.substr(1);
+    return name.size() >= tail.size() && paths::equalsIgnoreCase(name.substr(name.size() - tail.size()), tail);
+  }
+  return paths::equalsIgnoreCase(name, mask);
+}
+
+void transfer(bool handheld, const char* location) {
+  trapped(location, [&] {
+    WinCECopierState& w = Bwce();
+    const std::string& stored = w.Bwce_StoredLocation;
+    if (stored == kInternalMemory)
+      ce::DeleteDirectory(kInternalReferenceFolder);
+    else if (!stored.empty())
+      ce::DeleteDirectory("\\" + stored + "\\Reference");
+    else if (handheld)
+      ce::DeleteDirectory(kInternalReferenceFolder);
+    // A palm-sized PC with nothing stored has no earlier copy to delete.
+
+    const std::string chosen = w.page ? w.page->locationText() : std::string(kInternalMemory);
+    const std::string target = chosen == kInternalMemory ? std::string(kInternalReferenceFolder) : "\\" + chosen + "\\Reference\\";
+    const std::string output = outputFolder(handheld);
+    if (!handheld && target != kInternalReferenceFolder) {
+      std::string pattern = output + "*.htm";
+      Bhtg_SearchAndReplaceDir(pattern, kInternalReferenceFolder, target);
+    }
+
+    struct Listed {
+      std::string name;
+      bool start, page;
+    };
+    std::vector<Listed> listed;
+    int32_t steps = 0;
+    for (const std::string& name : listNormalFiles(paths::resolve(output))) {
+      bool start = isStartPage(name);
+      listed.push_back({name, start, !handheld && !start && isPage(name)});
+      steps += 1 + (!handheld && start ? 1 : 0);
+    }
+    if (listed.size() > 32767 || steps > 32767) raise(err::Overflow);
+    HtmlGeneratorState& g = Bhtm_Generator();
+    g.Bhtm_PageCount = static_cast<int16_t>(steps);
+    const int16_t platform = Bset().Bset_RefPlat2;
+    Bhtm_UpdateStatus(true, platform);
+
+    ce::CopyDirectoryFromDesktopToCE(output + "Reference", target);
+    Breg_WriteRegSettings("Settings", "Ref2Loc", chosen);
+    Breg_WriteRegSettings("Settings", "Ref2Size", std::to_string(w.Bwce_ReferenceSize));
+
+    auto copy = [&](const std::string& from, const std::string& to, const char* message) {
+      if (ce::CopyFileFromDesktopToCE(from, to) != 0) copyFailed(message);
+      Bhtm_UpdateStatus(false, platform);
+    };
+    for (const Listed& f : listed) {
+      const std::string pc = output + f.name;
+      if (handheld) {
+        if (f.start) {
+          if (ce::CreateShortcut("Mappa Reference Data", "\"" + target + f.name + "\"") == 0) copyFailed(kStorageMessage);
+          copy(pc, target + f.name, kStorageMessage);
+        } else {
+          copy(pc, target + f.name, kCorrectedMessage);
+        }
+      } else if (f.start) {
+        copy(pc, "\\Windows\\Start Menu\\Programs\\Mappa.htm", kStorageMessage);
+        copy(pc, target + f.name, kStorageMessage);
+      } else if (f.page) {
+        copy(pc, target + f.name, kCorrectedMessage);
+      } else {
+        copy(pc, "\\Windows\\" + f.name, kCorrectedMessage);
+      }
+    }
+    ce::CloseConnection();
+  });
+}
+
+}  // namespace
+
+WinCECopierState& Bwce() {
+  static WinCECopierState state;
+  return state;
+}
+
+void resetWinCECopier() { Bwce() = WinCECopierState{}; }
+
+std::vector<std::string> splitStorageCards(const std::string& buffer) {
+  std::vector<std::string> names;
+  std::string cur;
+  for (char c : buffer) {
+    if (c == ce::kCardSeparator) {
+      names.push_back(cur);
+      cur.clear();
+    } else if (c != '\0') {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) names.push_back(cur);
+  return names;
+}
+
+void Bwce_SetupWinCEScreen() {
+  trapped("Bwce_SetupWinCEScreen", [] {
+    WinCECopierState& w = Bwce();
+    WinCEPageView* page = w.page;
+    if (page) {
+      page->setInfo("Please wait - establishing a connection . . .");
+      page->setNextEnabled(false);
+      page->yield();
+    }
+    ce::EstablishConnection();
+    w.Bwce_ConnectionMade = true;
+
+    const bool handheld = Bset().Bset_RefPlat2 == 4;
+    const std::string opening = handheld ? "The Reference Pages will now be copied to you handheld PC"
+                                         : "The Reference Pages will now be copied to you palm Sized PC";
+    const fs::path output = paths::resolve(outputFolder(handheld));
+    int64_t size = 0;
+    for (const std::string& name : listNormalFiles(output)) size += static_cast<int64_t>(fs::file_size(output / name));
+    if (size > INT32_MAX) raise(err::Overflow);
+    w.Bwce_ReferenceSize = static_cast<int32_t>(size);
+    w.Bwce_StoredLocation = Breg_GetRegSetting("Settings", "Ref2Loc");
+
+    std::string buffer(512, ' ');
+    ce::GetDirectoryInfo(buffer, 3, "\\");
+    buffer.pop_back();
+    buffer = trimSpaces(buffer);
+    if (!page) return;
+    page->addLocation(kInternalMemory);
+    for (const std::string& card : splitStorageCards(buffer)) page->addLocation(card);
+
+    page->setInfo(opening +
+                  "\r\n\r\nThe files can either be copied to the internal memory or to a removable Flash memory card if "
+                  "it is available\r\nNote that files cannot be copied DRAM cards\r\n\r\nUse the drop-down list below "
+                  "to select the location you wish to install the files to");
+    page->showLocationFrame();
+    page->setNextEnabled(true);
+    page->setLocationEnabled(true);
+    if (w.Bwce_StoredLocation != kInternalMemory && page->locationCount() > 1)
+      page->selectLocation(1);
+    else
+      page->setLocationText(kInternalMemory);
+  });
+}
+
+void Bwce_TransferPPCReference() { transfer(false, "Bwce_TransferPPCReference"); }
+void Bwce_TransferHPCReference() { transfer(true, "Bwce_TransferHPCReference"); }
+
+void Bhtg_SearchAndReplaceDir(std::string& pattern, const std::string& search, const std::string& replacement) {
+  trapped("Bhtg_SearchAndReplaceDir", [&] {
+    const size_t length = search.size();
+    const fs::path temp = paths::inProgramFolder("\\tmp\\");
+    // A folder left by a rewrite that did not finish is taken over.
+    fs::create_directories(temp);
+    const std::string mask = pattern.size() >= 5 ? pattern.substr(pattern.size() - 5) : pattern;
+    pattern = pattern.size() >= 5 ? pattern.substr(0, pattern.size() - 5) : std::string();
+    const fs::path folder = paths::resolve(pattern);
+    const std::string lowerSearch = paths::toLowerAscii(search);
+    for (const std::string& name : listNormalFiles(folder)) {
+      if (!matchesMask(name, mask)) continue;
+      std::string out;
+      for (const std::string& line : textLines(readWholeFile(folder / name))) {
+        size_t at = length ? paths::toLowerAscii(line).find(lowerSearch) : std::string::npos;
+        if (at == std::string::npos)
+          out += line;
+        else
+          out += line.substr(0, at) + replacement + line.substr(at + length);
+        out += "\r\n";
+      }
+      const fs::path work = temp / (name + "tmp");
+      writeWholeFile(work, out);
+      fs::remove(folder / name);
+      fs::rename(work, folder / name);
+    }
+    std::error_code ec;
+    fs::remove(temp, ec);
+  });
+}
+
+}  // namespace pellary

@@ -1,0 +1,75 @@
+#include "shell/check_list.h"
+
+#include <QPalette>
+
+namespace pellary {
+
+QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn) : widget_(widget), firstGrey_(firstGreyColumn) {
+  widget_->setRootIsDecorated(false);
+  widget_->setSortingEnabled(false);
+  QObject::connect(widget_, &QTreeWidget::itemChanged, widget_, [this](QTreeWidgetItem* item, int column) {
+    if (filling_ || column != 0) return;
+    bool on = ticked(item);
+    // The tick is the only change the list reports once.
+    if (item->data(0, kKeyRole + 1).toBool() == on) return;
+    item->setData(0, kKeyRole + 1, on);
+    if (tick_) tick_(item, on);
+  });
+}
+
+void QtCheckList::clear() {
+  filling_ = true;
+  widget_->clear();
+  filling_ = false;
+}
+
+void QtCheckList::addRow(const PreviewRow& row) {
+  filling_ = true;
+  auto* item = new QTreeWidgetItem();
+  item->setText(0, QString::fromStdString(row.text));
+  for (size_t i = 0; i < row.subItems.size(); ++i) item->setText(int(i) + 1, QString::fromStdString(row.subItems[i]));
+  item->setData(0, kKeyRole, QString::fromStdString(row.key));
+  item->setData(0, kKeyRole + 1, row.checked);
+  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+  item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+  widget_->addTopLevelItem(item);
+  colour(item);
+  filling_ = false;
+}
+
+int QtCheckList::rowCount() const { return widget_->topLevelItemCount(); }
+
+QTreeWidgetItem* QtCheckList::item(int index) const { return widget_->topLevelItem(index); }
+
+PreviewRow QtCheckList::row(int index) const {
+  QTreeWidgetItem* i = item(index);
+  PreviewRow r;
+  if (!i) return r;
+  r.key = keyOf(i);
+  r.text = i->text(0).toStdString();
+  for (int c = 1; c < widget_->columnCount(); ++c) r.subItems.push_back(i->text(c).toStdString());
+  r.checked = ticked(i);
+  return r;
+}
+
+QTreeWidgetItem* QtCheckList::find(const std::string& key) const {
+  for (int i = 0; i < rowCount(); ++i)
+    if (keyOf(item(i)) == key) return item(i);
+  return nullptr;
+}
+
+void QtCheckList::colour(QTreeWidgetItem* item) const {
+  const QPalette& p = widget_->palette();
+  QColor c = ticked(item) ? p.color(QPalette::Active, QPalette::Text) : p.color(QPalette::Disabled, QPalette::Text);
+  bool was = filling_;
+  const_cast<QtCheckList*>(this)->filling_ = true;
+  for (int col = firstGrey_; col < widget_->columnCount(); ++col) item->setForeground(col, c);
+  const_cast<QtCheckList*>(this)->filling_ = was;
+}
+
+std::string QtCheckList::keyOf(const QTreeWidgetItem* item) {
+  return item ? item->data(0, kKeyRole).toString().toStdString() : std::string();
+}
+bool QtCheckList::ticked(const QTreeWidgetItem* item) { return item && item->checkState(0) == Qt::Checked; }
+
+}  // namespace pellary

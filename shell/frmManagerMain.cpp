@@ -1,0 +1,782 @@
+#include "shell/frmManagerMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTime>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "core/app.h"
+#include "core/databank.h"
+#include "core/final_selection.h"
+#include "core/gui/qt_tree_view.h"
+#include "core/gui/wizard/program_end.h"
+#include "core/previews.h"
+#include "core/products.h"
+#include "core/registry.h"
+#include "core/screen_link.h"
+#include "core/selection.h"
+#include "core/shellwrap.h"
+#include "core/tree_keys.h"
+#include "core/trees.h"
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "shell/frmEventPreview.h"
+#include "shell/frmManager2.h"
+#include "core/gui/wizard/page_table.h"
+#include "core/wizard/page_engine.h"
+#include "shell/frmMDIMain.h"
+#include "shell/selection_procedures.h"
+#include "shell/small_pages.h"
+#include "shell/start.h"
+
+namespace pellary {
+
+namespace {
+
+constexpr int kTwips = 15;
+QRect twips(int left, int top, int width, int height) {
+  return QRect(left / kTwips, top / kTwips, width / kTwips, height / kTwips);
+}
+QString q(const std::string& s) { return QString::fromStdString(s); }
+// A caption with a doubled ampersand shows one on a label.
+QString labelText(const std::string& s) { return q(s).replace("&&", "&"); }
+
+constexpr const char* kTipTopic = "tipTopic";    // topic of a pointer action over the widget
+constexpr const char* kTipUnless = "tipUnless";  // a topic the action leaves alone
+
+QPixmap arrowPicture(int image) {
+  QPixmap pm(55, 59);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  bool active = image == 1 || image == 3;
+  bool add = image <= 2;
+  p.setBrush(active ? QColor(30, 110, 40) : QColor(170, 170, 170));
+  p.setPen(Qt::NoPen);
+  QPolygon arrow;
+  if (add)
+    arrow << QPoint(8, 18) << QPoint(30, 18) << QPoint(30, 6) << QPoint(50, 29) << QPoint(30, 52) << QPoint(30, 40)
+          << QPoint(8, 40);
+  else
+    arrow << QPoint(47, 18) << QPoint(25, 18) << QPoint(25, 6) << QPoint(5, 29) << QPoint(25, 52) << QPoint(25, 40)
+          << QPoint(47, 40);
+  p.drawPolygon(arrow);
+  return pm;
+}
+
+QTreeWidget* newTree(QWidget* parent, const char* name, int index, QRect geometry) {
+  auto* t = new QTreeWidget(parent);
+  t->setObjectName(name);
+  if (index >= 0) t->setProperty("index", index);
+  t->setGeometry(geometry);
+  t->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  t->setContextMenuPolicy(Qt::CustomContextMenu);
+  t->setMouseTracking(true);
+  return t;
+}
+
+QPointer<frmManagerMain>& screenSlot() {
+  static QPointer<frmManagerMain> screen;
+  return screen;
+}
+
+int hourglassDepth = 0;
+void hourglass(bool on) {
+  if (!qApp) return;
+  if (on) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++hourglassDepth;
+  } else if (hourglassDepth > 0) {
+    QApplication::restoreOverrideCursor();
+    --hourglassDepth;
+  }
+}
+struct Hourglass {
+  Hourglass() { hourglass(true); }
+  ~Hourglass() { hourglass(false); }
+};
+
+}  // namespace
+
+frmManagerMain& selectionScreen() {
+  if (!screenSlot()) {
+    auto* screen = new frmManagerMain();
+    screenSlot() = screen;
+    screen->attachToScreenLink();
+  }
+  return *screenSlot();
+}
+frmManagerMain* selectionScreenIfAny() { return screenSlot(); }
+
+frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
+  setObjectName("frmManagerMain");
+  resize(9420 / kTwips, 6105 / kTwips);
+  setMouseTracking(true);
+  setProperty(kTipTopic, 90);
+
+  imgTabBackground_ = new QLabel(this);
+  imgTabBackground_->setObjectName("imgTabBackground");
+  imgTabBackground_->setGeometry(twips(0, 495, 5520, 5610));
+  imgTabBackground_->setProperty(kTipTopic, 90);
+  auto* yourSelection = new QFrame(this);
+  yourSelection->setObjectName("fraYourSelection");
+  yourSelection->setGeometry(twips(5440, 0, 3980, 6105));
+  auto* yourSelBack = new QLabel(yourSelection);
+  yourSelBack->setObjectName("imgYourSelBack");
+  yourSelBack->setGeometry(0, 0, yourSelection->width(), yourSelection->height());
+  yourSelBack->setProperty(kTipTopic, 90);
+
+  auto* tabs = new QFrame(this);
+  tabs->setObjectName("fraTabs");
+  tabs->setGeometry(twips(0, 0, 5280, 495));
+  tabs->setProperty(kTipTopic, 91);
+  for (int i = 0; i < 4; ++i) {
+    auto* img = new ClickImage(tabs);
+    img->setObjectName("imgTabsBack");
+    img->setProperty("index", i);
+    img->setProperty(kTipTopic, 91);
+    img->setGeometry(twips(i * 1200, 0, 1200, 495));
+    img->setAlignment(Qt::AlignCenter);
+    img->setFrameShape(QFrame::Panel);
+    connect(img, &ClickImage::clicked, this, [this, i] { imgTabsBack_Click(i); });
+    imgTabsBack_[size_t(i)] = img;
+  }
+  fraCover_ = new QFrame(tabs);
+  fraCover_->setObjectName("fraCover");
+  fraCover_->setGeometry(twips(2400, 0, 2400, 495));
+  fraCover_->setAutoFillBackground(true);
+  fraCover_->hide();
+  cmdLeft_ = new QPushButton("<", this);
+  cmdLeft_->setObjectName("cmdLeft");
+  cmdLeft_->setGeometry(twips(4850, 100, 300, 300));
+  cmdLeft_->setProperty(kTipTopic, 91);
+  cmdRight_ = new QPushButton(">", this);
+  cmdRight_->setObjectName("cmdRight");
+  cmdRight_->setGeometry(twips(5160, 100, 300, 300));
+  cmdRight_->setProperty(kTipTopic, 91);
+  connect(cmdLeft_, &QPushButton::clicked, this, [this] { cmdLeft_Click(); });
+  connect(cmdRight_, &QPushButton::clicked, this, [this] { cmdRight_Click(); });
+
+  auto* events = new QLabel("Events", this);
+  events->setObjectName("lblEvents");
+  events->setGeometry(twips(5520, 700, 1200, 250));
+  lblDatesPlatform_ = new QLabel(this);
+  lblDatesPlatform_->setObjectName("lblDatesPlatform");
+  lblDatesPlatform_->setGeometry(twips(6720, 700, 2500, 250));
+  auto* reference = new QLabel("Reference for:", this);
+  reference->setObjectName("lblReference");
+  reference->setGeometry(twips(5520, 3800, 1300, 250));
+  lblRefPlatforms_ = new QLabel(this);
+  lblRefPlatforms_->setObjectName("lblRefPlatforms");
+  lblRefPlatforms_->setGeometry(twips(6820, 3800, 2500, 250));
+
+  for (int i = 0; i < kTreeTabs; ++i) {
+    tvCategorySelector_[size_t(i)] = newTree(this, "tvCategorySelector", i, twips(80, 960, 4435, 2775));
+    tvReferenceSelector_[size_t(i)] = newTree(this, "tvReferenceSelector", i, twips(80, 4080, 4435, 1455));
+    tvCategorySelector_[size_t(i)]->viewport()->setProperty(kTipTopic, 92);
+    tvCategorySelector_[size_t(i)]->viewport()->setProperty(kTipUnless, 93);
+    tvReferenceSelector_[size_t(i)]->viewport()->setProperty(kTipTopic, 92);
+    tvReferenceSelector_[size_t(i)]->viewport()->setProperty(kTipUnless, 96);
+    catViews_[size_t(i)] = std::make_unique<QtTreeView>(tvCategorySelector_[size_t(i)]);
+    refViews_[size_t(i)] = std::make_unique<QtTreeView>(tvReferenceSelector_[size_t(i)]);
+    tvCategorySelector_[size_t(i)]->hide();
+    tvReferenceSelector_[size_t(i)]->hide();
+  }
+  tvSelectedItems_ = newTree(this, "tvSelectedItems", -1, twips(5520, 960, 3735, 2775));
+  tvReferenceSelected_ = newTree(this, "tvReferenceSelected", -1, twips(5520, 4080, 3735, 1455));
+  tvSelectedItems_->viewport()->setProperty(kTipTopic, 94);
+  tvReferenceSelected_->viewport()->setProperty(kTipTopic, 95);
+  selectedView_ = std::make_unique<QtTreeView>(tvSelectedItems_);
+  refSelectedView_ = std::make_unique<QtTreeView>(tvReferenceSelected_);
+
+  QIcon file = style()->standardIcon(QStyle::SP_FileIcon);
+  QIcon chosen = style()->standardIcon(QStyle::SP_DialogApplyButton);
+  for (auto* v : {selectedView_.get(), refSelectedView_.get()}) v->setImageIcon(kChosenImage, chosen);
+  for (int i = 0; i < kTreeTabs; ++i) {
+    catViews_[size_t(i)]->setImageIcon(kFileIconImage, file);
+    refViews_[size_t(i)]->setImageIcon(kFileIconImage, file);
+  }
+
+  auto arrow = [this](const char* name, int top) {
+    auto* a = new ClickImage(this);
+    a->setObjectName(name);
+    a->setGeometry(twips(4600, top, 825, 885));
+    return a;
+  };
+  imgEventAdd_ = arrow("imgEventAdd", 1320);
+  imgEventRem_ = arrow("imgEventRem", 2520);
+  imgRefAdd_ = arrow("imgRefAdd", 3960);
+  imgRefRem_ = arrow("imgRefRem", 4920);
+  connect(imgEventAdd_, &ClickImage::clicked, this, [this] { imgEventAdd_Click(); });
+  connect(imgEventRem_, &ClickImage::clicked, this, [this] { imgEventRem_Click(); });
+  connect(imgRefAdd_, &ClickImage::clicked, this, [this] { imgRefAdd_Click(); });
+  connect(imgRefRem_, &ClickImage::clicked, this, [this] { imgRefRem_Click(); });
+
+  chkRef1_ = new QCheckBox("on PC", this);
+  chkRef1_->setObjectName("chkRef1");
+  chkRef1_->setGeometry(twips(5520, 5600, 1500, 300));
+  chkRef2_ = new QCheckBox(this);
+  chkRef2_->setObjectName("chkRef2");
+  chkRef2_->setGeometry(twips(7100, 5600, 2000, 300));
+  cmdNext_ = new QPushButton("&Continue >", this);
+  cmdNext_->setObjectName("cmdNext");
+  cmdNext_->setGeometry(twips(7800, 5580, 1500, 420));
+  connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+
+  wbpOtherProducts_ = new QTextBrowser(this);
+  wbpOtherProducts_->setObjectName("wbpOtherProducts");
+  wbpOtherProducts_->setGeometry(twips(80, 600, 9260, 5400));
+  wbpOtherProducts_->setOpenLinks(false);
+  wbpOtherProducts_->viewport()->setProperty(kTipTopic, 101);
+  wbpOtherProducts_->hide();
+  connect(wbpOtherProducts_, &QTextBrowser::anchorClicked, this,
+          [this](const QUrl& url) { wbpOtherProducts_BeforeNavigate(url); });
+
+  tmrToolTips_ = new QTimer(this);
+  tmrToolTips_->setObjectName("tmrToolTips");
+  tmrToolTips_->setInterval(750);
+  connect(tmrToolTips_, &QTimer::timeout, this, [this] { tmrToolTips_Timer(); });
+  for (const char* name : {"tmrLeft", "tmrRight"}) {
+    auto* t = new QTimer(this);
+    t->setObjectName(name);
+    t->setInterval(30);
+  }
+
+  // Menus: the page's own items, reached from the frame and the popups.
+  auto action = [this](QMenu* menu, const char* name, const char* text, void (frmManagerMain::*handler)()) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return a;
+  };
+  auto* mnuFile = new QMenu("&File", this);
+  mnuFile->setObjectName("mnuFile");
+  action(mnuFile, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
+  auto* mnuHelp = new QMenu("&Help", this);
+  mnuHelp->setObjectName("mnuHelp");
+  action(mnuHelp, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
+  mnuHDontShowMeTips_ = action(mnuHelp, "mnuHDontShowMeTips", "&Don't show me tips",
+                               &frmManagerMain::mnuHDontShowMeTips_Click);
+  mnuHDontShowMeTips_->setCheckable(true);
+  mnuHelp->addSeparator();
+  action(mnuHelp, "mnuHTechnicalSupport", "&Technical support (website)",
+         &frmManagerMain::mnuHTechnicalSupport_Click);
+  mnuHelp->addSeparator();
+  action(mnuHelp, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
+  for (QMenu* m : {mnuFile, mnuHelp}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
+  mnuPopUpMenu_ = new QMenu(this);
+  mnuPopUpMenu_->setObjectName("mnuPopUpMenu");
+  action(mnuPopUpMenu_, "mnuPPreview", "&Preview", &frmManagerMain::mnuPPreview_Click);
+  action(mnuPopUpMenu_, "mnuPAddToSelection", "&Add to selection", &frmManagerMain::mnuPAddToSelection_Click);
+  action(mnuPopUpMenu_, "mnuPHelp", "&Help", &frmManagerMain::mnuPHelp_Click);
+  mnuRightPopUpMenu_ = new QMenu(this);
+  mnuRightPopUpMenu_->setObjectName("mnuRightPopUpMenu");
+  action(mnuRightPopUpMenu_, "mnuRPreview", "&Preview", &frmManagerMain::mnuRPreview_Click);
+  action(mnuRightPopUpMenu_, "mnuRRemoveFromMySelection", "&Remove from my selection",
+         &frmManagerMain::mnuRRemoveFromMySelection_Click);
+  action(mnuRightPopUpMenu_, "mnuRHelp", "&Help", &frmManagerMain::mnuPHelp_Click);
+
+  // The trees' clicks.
+  for (int i = 0; i < kTreeTabs; ++i) {
+    QTreeWidget* c = tvCategorySelector_[size_t(i)];
+    QTreeWidget* r = tvReferenceSelector_[size_t(i)];
+    connect(c, &QTreeWidget::itemSelectionChanged, this, [this, i] { tvCategorySelector_Click(i); });
+    connect(r, &QTreeWidget::itemSelectionChanged, this, [this, i] { tvReferenceSelector_Click(i); });
+    connect(c, &QTreeWidget::itemDoubleClicked, this, [this, i] { tvCategorySelector_DblClick(i); });
+    connect(r, &QTreeWidget::itemDoubleClicked, this, [this, i] { tvReferenceSelector_DblClick(i); });
+    connect(c, &QTreeWidget::customContextMenuRequested, this,
+            [this, i](const QPoint& p) { tvCategorySelector_RightClick(i, p); });
+    c->installEventFilter(this);
+    r->installEventFilter(this);
+    c->viewport()->installEventFilter(this);
+    r->viewport()->installEventFilter(this);
+  }
+  connect(tvSelectedItems_, &QTreeWidget::itemSelectionChanged, this, [this] { tvSelectedItems_Click(); });
+  connect(tvReferenceSelected_, &QTreeWidget::itemSelectionChanged, this, [this] { tvReferenceSelected_Click(); });
+  connect(tvSelectedItems_, &QTreeWidget::itemDoubleClicked, this, [this] { tvSelectedItems_DblClick(); });
+  connect(tvReferenceSelected_, &QTreeWidget::itemDoubleClicked, this, [this] { tvReferenceSelected_DblClick(); });
+  connect(tvSelectedItems_, &QTreeWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { tvSelectedItems_RightClick(p); });
+  for (QTreeWidget* t : {tvSelectedItems_, tvReferenceSelected_}) {
+    t->installEventFilter(this);
+    t->viewport()->installEventFilter(this);
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{this, imgTabBackground_, yourSelBack, tabs, cmdLeft_, cmdRight_,
+                                                    wbpOtherProducts_->viewport(), cmdNext_, imgEventAdd_,
+                                                    imgEventRem_, imgRefAdd_, imgRefRem_})
+    w->installEventFilter(this);
+  for (ClickImage* img : imgTabsBack_) img->installEventFilter(this);
+
+  setArrow(imgEventAdd_, false, 2);
+  setArrow(imgRefAdd_, false, 2);
+  setArrow(imgEventRem_, false, 4);
+  setArrow(imgRefRem_, false, 4);
+}
+
+frmManagerMain::~frmManagerMain() {
+  ScreenLink& link = screenLink();
+  if (link.tvSelectedItems == selectedView_.get()) {
+    link.tvCategorySelector.clear();
+    link.tvReferenceSelector.clear();
+    link.tvSelectedItems = nullptr;
+    link.tvReferenceSelected = nullptr;
+    link.managerMainInitialize = nullptr;
+    link.hourglass = nullptr;
+    selectionScreenHooks() = SelectionScreenHooks{};
+    eventOptionsLink().make = nullptr;
+  }
+}
+
+void frmManagerMain::attachToScreenLink() {
+  ScreenLink& link = screenLink();
+  link.tvCategorySelector.clear();
+  link.tvReferenceSelector.clear();
+  for (int i = 0; i < kTreeTabs; ++i) {
+    link.tvCategorySelector.push_back(catViews_[size_t(i)].get());
+    link.tvReferenceSelector.push_back(refViews_[size_t(i)].get());
+  }
+  link.tvSelectedItems = selectedView_.get();
+  link.tvReferenceSelected = refSelectedView_.get();
+  link.hourglass = hourglass;
+  link.managerMainInitialize = [this] {
+    ensureLoaded();
+    Bint_ManagerMainInitialize();
+  };
+  selectionScreenHooks().layoutStrip = [this] { layoutStrip(); };
+  selectionScreenHooks().redraw = [this] { redraw(); };
+  eventOptionsLink().make = [this]() -> EventOptionsView* {
+    return new frmEventPreview([this] { tvCategorySelector_DblClick(Bint_CurrentProductTab()); }, this);
+  };
+}
+
+void frmManagerMain::showEvent(QShowEvent* event) {
+  ensureLoaded();
+  QWidget::showEvent(event);
+}
+
+void registerSelectionPages(WizardPages& table) {
+  table.setSlot(page::Selection, [] { return static_cast<QWidget*>(&selectionScreen()); });
+  table.setSlot(page::Summary, [] { return static_cast<QWidget*>(new frmManager2()); });
+}
+
+void frmManagerMain::ensureLoaded() {
+  if (loaded_) return;
+  loaded_ = true;
+  trapped("ManagerMain_frmLoad", [&] { formLoad(); });
+}
+
+void frmManagerMain::formLoad() {
+  // 1. Tooltips.
+  TipsOn = Bmm_ParseBoolean(Breg_GetRegSetting("User", "ShowTips"));
+  mnuHDontShowMeTips_->setChecked(!TipsOn);
+  if (!TipsOn) tmrToolTips_->stop();
+  // 2.
+  lblDatesPlatform_->setText(labelText("for " + Breg_GetRegSetting("Support", "DatesPlatShortName")));
+  // 3. The headings of new items.
+  for (QtTreeView* v : {selectedView_.get(), refSelectedView_.get()}) {
+    v->add("", TreeRelation::Last, kNewItemsKey, "New items");
+    v->setBold(kNewItemsKey, true);
+  }
+  // 4.
+  setArrow(imgEventAdd_, imgEventAdd_->isEnabled(), 2);
+  setArrow(imgRefAdd_, imgRefAdd_->isEnabled(), 2);
+  setArrow(imgEventRem_, imgEventRem_->isEnabled(), 4);
+  setArrow(imgRefRem_, imgRefRem_->isEnabled(), 4);
+  // 5. A heading per product entry (the last, the other-products page, has none).
+  const ProductSetup& p = Bset();
+  if (p.Bset_ProductCount > 1) {
+    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT * FROM Products");
+    for (int i = 0; i <= p.Bset_ProductCount - 2 && i < kMaxProducts; ++i) {
+      int32_t prog = p.Bset_ProgProductID[size_t(i)];
+      rs.findFirst("ProgProductID = " + std::to_string(prog));
+      std::string name = rs["ProductName"].value().toString();
+      std::string heading = "Your existing " + name + " selection";
+      if (p.Bset_Viewers[size_t(i)] != 2 && !selectedView_->exists(headingKey(prog))) {
+        selectedView_->add("", TreeRelation::Last, headingKey(prog), heading);
+        selectedView_->setBold(headingKey(prog), true);
+      }
+      if (p.Bset_Viewers[size_t(i)] != 1 && !refSelectedView_->exists(headingKey(prog))) {
+        refSelectedView_->add("", TreeRelation::Last, headingKey(prog), heading);
+        refSelectedView_->setBold(headingKey(prog), true);
+      }
+    }
+  }
+  // 6. The other-products page.
+  wbpOtherProducts_->setSource(QUrl::fromLocalFile(q(paths::resolve(paths::appPath() + "\\Products\\index.htm").string())));
+  // 7. Reference captions.
+  std::string plat2 = Breg_GetRegSetting("Support", "RefPlat2ShortName");
+  std::string text = "for " + Breg_GetRegSetting("Support", "RefPlat1ShortName");
+  if (!plat2.empty()) text = " for PC && " + plat2;
+  lblRefPlatforms_->setText(labelText(text));
+  chkRef2_->setText(q("on " + plat2));
+  chkRef2_->setVisible(!Breg_GetRegSetting("Support", "RefPlat2").empty());
+  // 8.
+  chkRef1_->setChecked(paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref1"), "on"));
+  chkRef2_->setChecked(paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref2"), "on"));
+}
+
+void frmManagerMain::layoutStrip() {
+  const ProductSetup& p = Bset();
+  TabStripLayout l = tabStripLayout();
+  cmdLeft_->setVisible(l.scrollButtons);
+  cmdRight_->setVisible(l.scrollButtons);
+  for (int k = 0; k < 4; ++k) imgTabsBack_[size_t(k)]->setProperty("inUse", k < l.places);
+  fraCover_->setVisible(l.coverLeft >= 0);
+  if (l.coverLeft >= 0) fraCover_->move(l.coverLeft / kTwips, 0);
+  for (int i = 0; i < p.Bset_ProductCount && i < kTreeTabs; ++i) {
+    if (p.Bset_Viewers[size_t(i)] == 1) tvCategorySelector_[size_t(i)]->setGeometry(twips(80, 960, 4435, 4575));
+    if (p.Bset_Viewers[size_t(i)] == 2) tvReferenceSelector_[size_t(i)]->setGeometry(twips(80, 960, 4435, 4575));
+  }
+}
+
+void frmManagerMain::redraw() {
+  const ProductSetup& p = Bset();
+  TabStripLayout l = tabStripLayout();
+  auto colour = [](int32_t prog) { return QColor::fromHsv(int((prog * 47) % 360), 120, 170); };
+  int current = Bint_CurrentProductTab();
+  int32_t currentProg = current >= 0 && current < kMaxProducts ? p.Bset_ProgProductID[size_t(current)] : 0;
+  imgTabBackground_->setProperty("picture", currentProg);
+  imgTabBackground_->setPixmap(makeLogo(QString::number(currentProg), colour(currentProg)));
+  for (int k = 0; k < 4; ++k) {
+    ClickImage* img = imgTabsBack_[size_t(k)];
+    bool inUse = k < l.places;
+    int entry = l.productAt[k];
+    int32_t prog = entry >= 0 && entry < kMaxProducts ? p.Bset_ProgProductID[size_t(entry)] : 0;
+    img->setProperty("product", entry);
+    img->setProperty("picture", prog);
+    img->setPixmap(makeLogo(QString::number(prog), colour(prog)).scaled(img->size()));
+    img->setVisible(inUse && (k == 3 || k != l.selectedPlace));
+  }
+  for (int i = 0; i < kTreeTabs; ++i) {
+    tvCategorySelector_[size_t(i)]->setVisible(l.categoryTreeShown(i));
+    tvReferenceSelector_[size_t(i)]->setVisible(l.referenceTreeShown(i));
+  }
+  wbpOtherProducts_->setVisible(l.otherProductsShown());
+}
+
+int frmManagerMain::arrowImage(const ClickImage* arrow) { return arrow->property("image").toInt(); }
+
+void frmManagerMain::setArrow(ClickImage* arrow, bool enabled, int image) {
+  arrow->setEnabled(enabled);
+  arrow->setProperty("image", image);
+  arrow->setPixmap(arrowPicture(image));
+}
+
+void frmManagerMain::topic(int32_t t) { ToolTipTopic = t; }
+void frmManagerMain::stamp() { Bint_ToolTipStamp() = toolTipStampNow(); }
+
+std::vector<std::string> frmManagerMain::selectedKeys(QTreeWidget* tree) const {
+  std::vector<std::string> keys;
+  for (QTreeWidgetItem* item : tree->selectedItems())
+    keys.push_back(item->data(0, QtTreeView::kKeyRole).toString().toStdString());
+  return keys;
+}
+
+std::string frmManagerMain::currentKey(QTreeWidget* tree) const {
+  QTreeWidgetItem* item = tree->currentItem();
+  return item ? item->data(0, QtTreeView::kKeyRole).toString().toStdString() : std::string();
+}
+
+// --- handlers -------------------------------------------------------------------
+
+void frmManagerMain::cmdNext_Click() {
+  tmrToolTips_->stop();
+  selectionContinue(chkRef1_->isChecked(), chkRef2_->isChecked());
+}
+
+void frmManagerMain::cmdLeft_Click() {
+  tabScrollLeft();
+  topic(91);
+}
+void frmManagerMain::cmdRight_Click() {
+  tabScrollRight();
+  topic(91);
+}
+void frmManagerMain::imgTabsBack_Click(int index) {
+  tabPlaceClicked(index);
+  topic(91);
+}
+
+void frmManagerMain::imgEventAdd_Click() {
+  Hourglass h;
+  int tab = Bint_CurrentProductTab();
+  if (tab >= 0 && tab < kTreeTabs) {
+    QtTreeView& tree = *catViews_[size_t(tab)];
+    for (const std::string& key : selectedKeys(tvCategorySelector_[size_t(tab)]))
+      if (tree.exists(key) && tree.childCount(key) == 0 && tree.foreColor(key) != kColorGrayText)
+        Bint_CategorySelector(tree, key);
+  }
+  setArrow(imgEventAdd_, false, 2);
+}
+
+void frmManagerMain::imgRefAdd_Click() {
+  Hourglass h;
+  int tab = Bint_CurrentProductTab();
+  if (tab >= 0 && tab < kTreeTabs) {
+    QtTreeView& tree = *refViews_[size_t(tab)];
+    for (const std::string& key : selectedKeys(tvReferenceSelector_[size_t(tab)]))
+      if (tree.exists(key) && tree.childCount(key) == 0 && tree.foreColor(key) != kColorGrayText)
+        Bint_ReferenceSelector(tree, key);
+  }
+  setArrow(imgRefAdd_, false, 2);
+}
+
+void frmManagerMain::imgEventRem_Click() {
+  Hourglass h;
+  std::vector<std::string> keys = selectedKeys(tvSelectedItems_);
+  if (!keys.empty()) Bint_CategoryRemover(keys);
+  setArrow(imgEventRem_, false, 4);
+}
+
+void frmManagerMain::imgRefRem_Click() {
+  Hourglass h;
+  std::vector<std::string> keys = selectedKeys(tvReferenceSelected_);
+  if (!keys.empty()) Bint_ReferenceRemover(keys);
+  setArrow(imgRefRem_, false, 4);
+}
+
+void frmManagerMain::tvCategorySelector_Click(int index) {
+  if (index < 0 || index >= kTreeTabs) return;
+  QTreeWidget* tree = tvCategorySelector_[size_t(index)];
+  std::string key = currentKey(tree);
+  const QtTreeView& view = *catViews_[size_t(index)];
+  bool addable = !tree->selectedItems().isEmpty() && view.exists(key) && view.childCount(key) == 0 &&
+                 view.foreColor(key) != kColorGrayText;
+  setArrow(imgEventAdd_, addable, addable ? 1 : 2);
+  topic(addable ? 93 : 92);
+  stamp();
+}
+
+void frmManagerMain::tvReferenceSelector_Click(int index) {
+  if (index < 0 || index >= kTreeTabs) return;
+  QTreeWidget* tree = tvReferenceSelector_[size_t(index)];
+  std::string key = currentKey(tree);
+  const QtTreeView& view = *refViews_[size_t(index)];
+  bool addable = !tree->selectedItems().isEmpty() && view.exists(key) && view.childCount(key) == 0 &&
+                 view.foreColor(key) != kColorGrayText;
+  setArrow(imgRefAdd_, addable, addable ? 1 : 2);
+  topic(addable ? 96 : 92);
+  stamp();
+}
+
+void frmManagerMain::tvSelectedItems_Click() {
+  std::string key = currentKey(tvSelectedItems_);
+  bool removable = !tvSelectedItems_->selectedItems().isEmpty() && selectedView_->exists(key) &&
+                   !selectedView_->bold(key);
+  setArrow(imgEventRem_, removable, removable ? 3 : 4);
+}
+
+void frmManagerMain::tvReferenceSelected_Click() {
+  std::string key = currentKey(tvReferenceSelected_);
+  bool removable = !tvReferenceSelected_->selectedItems().isEmpty() && refSelectedView_->exists(key) &&
+                   !refSelectedView_->bold(key);
+  setArrow(imgRefRem_, removable, removable ? 3 : 4);
+}
+
+void frmManagerMain::tvCategorySelector_DblClick(int index) {
+  if (index < 0 || index >= kTreeTabs) return;
+  QTreeWidget* tree = tvCategorySelector_[size_t(index)];
+  if (tree->selectedItems().isEmpty()) return;
+  Hourglass h;
+  std::string key = currentKey(tree);
+  if (!key.empty()) Bint_CategorySelector(*catViews_[size_t(index)], key);
+  setArrow(imgEventAdd_, false, 2);
+}
+
+void frmManagerMain::tvReferenceSelector_DblClick(int index) {
+  if (index < 0 || index >= kTreeTabs) return;
+  QTreeWidget* tree = tvReferenceSelector_[size_t(index)];
+  if (tree->selectedItems().isEmpty()) return;
+  Hourglass h;
+  std::string key = currentKey(tree);
+  if (!key.empty()) Bint_ReferenceSelector(*refViews_[size_t(index)], key);
+  setArrow(imgRefAdd_, false, 2);
+}
+
+void frmManagerMain::tvSelectedItems_DblClick() {
+  std::string key = currentKey(tvSelectedItems_);
+  if (tvSelectedItems_->selectedItems().isEmpty() || !selectedView_->exists(key) || selectedView_->bold(key)) return;
+  Hourglass h;
+  Bint_CategoryRemover(selectedKeys(tvSelectedItems_));
+  setArrow(imgEventRem_, false, 4);
+}
+
+void frmManagerMain::tvReferenceSelected_DblClick() {
+  std::string key = currentKey(tvReferenceSelected_);
+  if (tvReferenceSelected_->selectedItems().isEmpty() || !refSelectedView_->exists(key) ||
+      refSelectedView_->bold(key))
+    return;
+  Hourglass h;
+  Bint_ReferenceRemover(selectedKeys(tvReferenceSelected_));
+  setArrow(imgRefRem_, false, 4);
+}
+
+void frmManagerMain::tvCategorySelector_RightClick(int index, const QPoint& pos) {
+  trapped("tvCategorySelector_MouseDown", [&] {
+    if (index < 0 || index >= kTreeTabs) return;
+    QTreeWidget* tree = tvCategorySelector_[size_t(index)];
+    if (!tree->selectedItems().isEmpty()) {
+      if (QTreeWidgetItem* item = tree->itemAt(pos)) {
+        tree->clearSelection();
+        tree->setCurrentItem(item);
+        item->setSelected(true);
+      }
+      std::string key = currentKey(tree);
+      const QtTreeView& view = *catViews_[size_t(index)];
+      if (view.exists(key) && view.childCount(key) == 0 && view.foreColor(key) != kColorGrayText) {
+        topic(0);
+        mnuPopUpMenu_->popup(tree->viewport()->mapToGlobal(pos));
+        QCoreApplication::processEvents();
+      }
+    }
+    if (ToolTipTopic != 93) {
+      topic(92);
+      stamp();
+    }
+  });
+}
+
+void frmManagerMain::tvSelectedItems_RightClick(const QPoint& pos) {
+  if (tvSelectedItems_->selectedItems().isEmpty()) return;
+  std::string key = currentKey(tvSelectedItems_);
+  if (!key.empty() && key[0] != 'X') {
+    if (QTreeWidgetItem* item = tvSelectedItems_->itemAt(pos)) {
+      tvSelectedItems_->clearSelection();
+      tvSelectedItems_->setCurrentItem(item);
+      item->setSelected(true);
+    }
+    topic(0);
+    QCoreApplication::processEvents();
+    mnuRightPopUpMenu_->popup(tvSelectedItems_->viewport()->mapToGlobal(pos));
+  }
+  topic(94);
+  stamp();
+}
+
+bool frmManagerMain::wbpOtherProducts_BeforeNavigate(const QUrl& url) {
+  std::string address = url.toString().toStdString();
+  if (QString::fromStdString(address.substr(0, 4)).toUpper() == "HTTP") {
+    Bshl_ShellExecute(0, address, "open", "", 1);
+    return false;
+  }
+  wbpOtherProducts_->setSource(url);
+  return true;
+}
+
+void frmManagerMain::mnuFExit_Click() {
+  int answer = MsgBox(std::string("If you exit the program now, no records will be stored and you will lose") +
+                          " your changes." + "\r\r" + "Are you sure you wish to exit now?",
+                      mb::YesNo | mb::Exclamation | mb::DefaultButton2, appTitle());
+  if (answer == mb::Yes) Bmm_EndProgram();
+}
+
+void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
+
+void frmManagerMain::mnuHAbout_Click() {
+  auto* about = new frmAbout(this);
+  about->setAttribute(Qt::WA_DeleteOnClose);
+  about->show();
+}
+
+void frmManagerMain::mnuHTechnicalSupport_Click() {
+  Hourglass h;
+  Bshl_ShellExecute(0, kTechnicalSupport, "open", "", 1);
+}
+
+void frmManagerMain::mnuHDontShowMeTips_Click() {
+  // The action has toggled itself already: its state before the click decides.
+  bool wasChecked = !mnuHDontShowMeTips_->isChecked();
+  if (wasChecked) {
+    mnuHDontShowMeTips_->setChecked(false);
+    Breg_WriteRegSettings("User", "ShowTips", "True");
+    TipsOn = true;
+    tmrToolTips_->start();
+  } else {
+    mnuHDontShowMeTips_->setChecked(true);
+    Breg_WriteRegSettings("User", "ShowTips", "False");
+    TipsOn = false;
+    tmrToolTips_->stop();
+  }
+}
+
+void frmManagerMain::mnuPPreview_Click() {
+  int tab = Bint_CurrentProductTab();
+  if (tab < 0 || tab >= kTreeTabs) return;
+  std::string key = currentKey(tvCategorySelector_[size_t(tab)]);
+  if (key.empty()) return;
+  Bsql().Bsql_PreviewNodeKey = key;
+  Bsql_SetSingleNodePreview(key);
+  int16_t chosen = 0;
+  Bsql_SetupPreviewScreen(chosen);
+}
+
+void frmManagerMain::mnuRPreview_Click() {
+  std::string key = currentKey(tvSelectedItems_);
+  if (key.size() <= 3 || key.rfind("XXX", 0) == 0) return;
+  Bsql().Bsql_PreviewNodeKey = key;
+  Bsql_SetSingleNodePreview(key.substr(3));
+  int16_t chosen = 1;
+  Bsql_SetupPreviewScreen(chosen);
+}
+
+void frmManagerMain::mnuPAddToSelection_Click() { tvCategorySelector_DblClick(Bint_CurrentProductTab()); }
+void frmManagerMain::mnuRRemoveFromMySelection_Click() { tvSelectedItems_DblClick(); }
+void frmManagerMain::mnuPHelp_Click() { Bhp_HelpME(7); }
+
+void frmManagerMain::tmrToolTips_Timer() {
+  double now = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+  if (toolTipDue(now, Bint_ToolTipStamp(), TipsOn, ToolTipTopic)) Bint_ManMainToolTips(ToolTipTopic);
+}
+
+bool frmManagerMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
+    QVariant t = watched->property(kTipTopic);
+    auto* input = static_cast<QInputEvent*>(event);
+    bool again = lastTipEvent_ == event && lastTipTime_ == input->timestamp();
+    lastTipEvent_ = event;
+    lastTipTime_ = input->timestamp();
+    if (t.isValid() && !again) {
+      QVariant unless = watched->property(kTipUnless);
+      if (!unless.isValid() || ToolTipTopic != unless.toInt()) topic(t.toInt());
+    }
+    stamp();
+  }
+  if (event->type() == QEvent::FocusOut) {
+    // A tree that loses the focus to anything but its arrow disables the arrow.
+    auto* tree = qobject_cast<QTreeWidget*>(watched);
+    if (tree) {
+      ClickImage* arrow = nullptr;
+      int image = 2;
+      if (tree->objectName() == "tvCategorySelector") arrow = imgEventAdd_;
+      if (tree->objectName() == "tvReferenceSelector") arrow = imgRefAdd_;
+      if (tree->objectName() == "tvSelectedItems") arrow = imgEventRem_, image = 4;
+      if (tree->objectName() == "tvReferenceSelected") arrow = imgRefRem_, image = 4;
+      QWidget* under = QApplication::widgetAt(QCursor::pos());
+      if (arrow && under != arrow) setArrow(arrow, false, image);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Bint_ManMainToolTips(int32_t& topic) {
+  trapped("Bint_ManMainToolTips", [&] {
+    if (!mainFrameExists() || QApplication::activeWindow() != &mainFrame()) return;
+    Bhp_PopUpHelpME(0, topic == 0 ? 91 : topic);
+  });
+}
+
+}  // namespace pellary

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/standins/notes/notes_control.h"
+#include "support/fixtures.h"
+
+namespace pellary::platform::notes {
+namespace {
+
+class NotesControlTest : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    registerNotesClass();
+    writeDatabase(databasePath("", "mail\\me.nsf"), {"pw", {}});
+    writeDatabase(databasePath("Hub", "mail\\me.nsf"), {"", {}});
+    ctl_ = automation::createObject(kControlClass);
+  }
+  std::string logOn(const std::string& server, const std::string& file, const std::string& pw) {
+    Variant s = server;
+    DispatchArgs a{ByRef(s), file, pw};
+    ctl_->callRef(3, a);
+    DispatchArgs none;
+    return ctl_->invoke(5, none, automation::InvokeKind::PropertyGet).toString();
+  }
+  std::shared_ptr<Dispatch> ctl_;
+};
+
+TEST_F(NotesControlTest, StatusOfTheLogon) {
+  EXPECT_EQ(logOn("", "mail\\me.nsf", "pw"), kLoggedOn);
+  EXPECT_EQ(logOn("", "MAIL\\ME.NSF", "pw"), kLoggedOn);  // names found without regard to case
+  EXPECT_EQ(logOn("Hub", "mail\\me.nsf", ""), kLoggedOn);
+  EXPECT_EQ(logOn("", "mail\\me.nsf", "PW").substr(0, 3), "2$$");
+  EXPECT_EQ(logOn("", "mail\\none.nsf", "pw").substr(0, 3), "1$$");
+  EXPECT_EQ(logOn("Gone", "mail\\me.nsf", "").substr(0, 3), "3$$");
+}
+
+TEST_F(NotesControlTest, AddAndDeleteByTitleAndDay) {
+  ASSERT_EQ(logOn("", "mail\\me.nsf", "pw"), kLoggedOn);
+  const auto add = [&](const std::string& title, int day) {
+    Variant t = title, n = "note", sy = 2026, sm = 1, sd = day, ey = 2026, em = 1, ed = day;
+    DispatchArgs a{ByRef(t), ByRef(n), ByRef(sy), ByRef(sm), ByRef(sd), ByRef(ey), ByRef(em), ByRef(ed)};
+    ctl_->callRef(0x60020006, a);
+  };
+  add("A", 1);
+  add("A", 2);
+  Variant t = "A", y = 2026, m = 1, d = 2;
+  DispatchArgs del{ByRef(t), ByRef(y), ByRef(m), ByRef(d)};
+  ctl_->callRef(6, del);
+  ctl_->call(4);
+  auto entries = readDatabase(databasePath("", "mail\\me.nsf")).entries;
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].startDay, 1);
+  EXPECT_NE(pellary::testing::errorOf([&] { add("after logoff", 3); }), 0);
+}
+
+}  // namespace
+}  // namespace pellary::platform::notes

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/standins/organizer/organizer_control.h"
+#include "support/fixtures.h"
+
+namespace pellary::platform::organizer {
+namespace {
+
+constexpr const char* kFile = "C:\\Org\\Diary.or5";
+
+class OrganizerControlTest : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    registerOrganizerClass();
+    OrganizerFile f;
+    f.password = "pw";
+    f.sections = {{0, "C1", "Calendar"}, {1, "A1", "Birthdays"}};
+    writeFile(filePath(kFile), f);
+    ctl_ = automation::createObject(kControlClass);
+  }
+  void put(DispId id, Variant v) {
+    DispatchArgs a{std::move(v)};
+    ctl_->invoke(id, a, automation::InvokeKind::PropertyPut);
+  }
+  Variant get(DispId id) {
+    DispatchArgs a;
+    return ctl_->invoke(id, a, automation::InvokeKind::PropertyGet);
+  }
+  int32_t open(const std::string& password, int32_t type = 0) {
+    put(4, type);
+    put(8, int32_t(10));
+    put(1, kFile);
+    put(2, password);
+    ctl_->call(9);
+    return get(19).toLong();
+  }
+  void add(const std::string& text, int day) {
+    Variant section = "C1", d = int32_t(day), m = int32_t(3), y = int32_t(2026);
+    DispatchArgs a{text, ByRef(section), ByRef(d), ByRef(m), ByRef(y), ByRef(d), ByRef(m), ByRef(y)};
+    ctl_->callRef(17, a);
+  }
+  std::shared_ptr<Dispatch> ctl_;
+};
+
+TEST_F(OrganizerControlTest, OpensOnlyWithThePassword) {
+  EXPECT_NE(open("bad"), 0);
+  EXPECT_EQ(open("pw"), 0);
+  put(1, "C:\\Org\\None.or5");
+  ctl_->call(9);
+  EXPECT_NE(get(19).toLong(), 0);
+}
+
+TEST_F(OrganizerControlTest, SectionListPerEntryType) {
+  ASSERT_EQ(open("pw", 1), 0);
+  ctl_->call(12);
+  EXPECT_EQ(get(13).toString(), "A1\u00FABirthdays\u00FB");
+}
+
+TEST_F(OrganizerControlTest, AddAndDeleteReachTheFileAtTheEnd) {
+  ASSERT_EQ(open("pw"), 0);
+  ctl_->call(14);
+  add("Gig\r\nmemo", 5);
+  add("Gig\r\nsecond", 5);
+  EXPECT_TRUE(readFile(filePath(kFile)).entries.empty());  // not yet written
+  ctl_->call(15);
+  ctl_->call(10);
+  ASSERT_EQ(readFile(filePath(kFile)).entries.size(), 2u);
+
+  ASSERT_EQ(open("pw"), 0);
+  ctl_->call(14);
+  Variant title = "Gig", d = int32_t(5), m = int32_t(3), y = int32_t(2026);
+  DispatchArgs del{ByRef(title), ByRef(d), ByRef(m), ByRef(y), int32_t(11)};  // another hour: no match
+  ctl_->callRef(18, del);
+  DispatchArgs del2{ByRef(title), ByRef(d), ByRef(m), ByRef(y), int32_t(10)};
+  ctl_->callRef(18, del2);
+  ctl_->call(10);
+  auto entries = readFile(filePath(kFile)).entries;
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].text, "Gig\r\nsecond");
+}
+
+TEST_F(OrganizerControlTest, WritingNeedsTheOpenFile) {
+  EXPECT_NE(pellary::testing::errorOf([&] { add("x", 1); }), 0);
+}
+
+}  // namespace
+}  // namespace pellary::platform::organizer

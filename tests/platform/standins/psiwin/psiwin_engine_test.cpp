@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/oledate.h"
+#include "platform/paths.h"
+#include "platform/settings/settings_tree.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
+#include "support/fixtures.h"
+
+namespace pellary::platform::psiwin {
+namespace {
+
+using pellary::testing::readFile;
+using pellary::testing::writeFile;
+using Ev = std::pair<int16_t, int32_t>;
+
+class PsiWinEngineTest : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    fs::create_directories(deviceFolder() / "C" / "Documents");
+    fs::create_directories(deviceFolder() / "D");
+    engine_.setEventSink([this](int16_t e, int32_t c) { events_.emplace_back(e, c); });
+  }
+  void connect() {
+    engine_.start();
+    engine_.connect(10000);
+    engine_.pumpEvents();
+    events_.clear();
+  }
+  PsiWinEngine engine_;
+  std::vector<std::pair<int16_t, int32_t>> events_;
+};
+
+TEST_F(PsiWinEngineTest, EventsWaitForThePump) {
+  engine_.start();
+  engine_.connect(10000);
+  EXPECT_TRUE(events_.empty());
+  EXPECT_EQ(engine_.pumpEvents(), 2);
+  EXPECT_EQ(events_, (std::vector<std::pair<int16_t, int32_t>>{{OnInitDone, 0}, {OnConnectDone, 0}}));
+  engine_.connect(10000);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_.back(), Ev(OnConnectDone, code::AlreadyConnected));
+}
+
+TEST_F(PsiWinEngineTest, NoDeviceTimesOut) {
+  fs::remove_all(deviceFolder());
+  engine_.connect(10000);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_.back(), Ev(OnConnectDone, code::TimedOut));
+  EXPECT_FALSE(engine_.connected());
+}
+
+TEST_F(PsiWinEngineTest, CopiesBothWaysThroughDispatch) {
+  connect();
+  writeFile(deviceFolder() / "C" / "Documents" / "Agenda.agn", "bytes");
+  Variant from = "c:\\DOCUMENTS\\agenda.agn", to = paths::appPath() + "\\Psi3.agn";
+  DispatchArgs args{int16_t(DeviceSide), ByRef(from), int16_t(PcSide), ByRef(to), int32_t(1)};
+  engine_.callRef(kCopyFile, args);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_.back(), Ev(OnCopyDone, code::Ok));
+  EXPECT_EQ(readFile(home() / "Psi3.agn"), "bytes");
+
+  writeFile(home() / "Psi3.agn", "changed");
+  engine_.copyFile(PcSide, paths::appPath() + "\\Psi3.agn", DeviceSide, "C:\\Documents\\Agenda.agn", 1);
+  engine_.pumpEvents();
+  EXPECT_EQ(readFile(deviceFolder() / "C" / "Documents" / "Agenda.agn"), "changed");
+  EXPECT_EQ(engine_.call(kGetDrives).toString(), "CD");
+}
+
+TEST_F(PsiWinEngineTest, CopyFailuresCarryTheirCodes) {
+  connect();
+  writeFile(deviceFolder() / "C" / "A.agn", "x");
+  writeFile(deviceFolder() / "C" / "A.agn.inuse", "");
+  engine_.copyFile(DeviceSide, "C:\\Missing.agn", PcSide, paths::appPath() + "\\x", 1);
+  engine_.copyFile(DeviceSide, "C:\\A.agn", PcSide, paths::appPath() + "\\x", 1);
+  engine_.copyFile(DeviceSide, "NoDrive", PcSide, paths::appPath() + "\\x", 1);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_, (std::vector<std::pair<int16_t, int32_t>>{
+                         {OnCopyDone, code::FileNotFound}, {OnCopyDone, code::FileInUse}, {OnCopyDone, code::FileNotFound}}));
+}
+
+TEST_F(PsiWinEngineTest, HeldCopiesNeverFinishAndALostLinkSaysSo) {
+  connect();
+  writeFile(deviceFolder() / "C" / "A.agn", "x");
+  engine_.holdCopies(true);
+  engine_.copyFile(DeviceSide, "C:\\A.agn", PcSide, paths::appPath() + "\\x", 1);
+  EXPECT_EQ(engine_.pumpEvents(), 0);
+  fs::remove_all(deviceFolder());
+  engine_.copyFile(DeviceSide, "C:\\A.agn", PcSide, paths::appPath() + "\\x", 1);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_.back().first, OnLinkLost);
+}
+
+TEST_F(PsiWinEngineTest, FileInfoReportsThroughItsEvent) {
+  connect();
+  writeFile(deviceFolder() / "C" / "A.agn", "12345");
+  EXPECT_EQ(engine_.fileInfo(DeviceSide, "C:\\A.agn"), 5);
+  EXPECT_EQ(engine_.fileInfo(DeviceSide, "C:\\B.agn"), -1);
+  engine_.pumpEvents();
+  EXPECT_EQ(events_, (std::vector<std::pair<int16_t, int32_t>>{{OnFileInfo, 0}, {OnFileInfo, code::FileNotFound}}));
+}
+
+class PsiWinAgendaTest : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    registerPsiWinClasses();
+    createAgendaFile("C:\\Documents\\Agenda");
+  }
+  std::shared_ptr<Dispatch> open() {
+    auto cls = automation::createObject(kAgendaClass);
+    Variant path = "C:\\Documents\\Agenda";
+    DispatchArgs args{ByRef(path)};
+    return cls->callRef("Open", args).toObject();
+  }
+  int32_t add(Dispatch& agenda, const std::string& text) {
+    auto event = agenda.call("NewEvent").toObject();
+    DispatchArgs start{Variant::date(46000)};
+    event->invoke(*event->idOfName("StartDate"), start, automation::InvokeKind::PropertyPut);
+    event->call("GetRichText").toObject()->call("AddChars", {text});
+    agenda.call("AddEntry", {Variant(event)});
+    return event->call("GetUniqueId").toLong();
+  }
+};
+
+TEST_F(PsiWinAgendaTest, CommitKeepsAndCloseWithoutCommitDrops) {
+  auto agenda = open();
+  EXPECT_EQ(add(*agenda, "One\r\nline two\ttab"), 1);
+  EXPECT_EQ(add(*agenda, "Two"), 2);
+  agenda->call("Commit");
+  agenda->call("Close");
+  auto again = open();
+  EXPECT_EQ(add(*again, "Dropped"), 3);
+  again->call("DeleteEntryOnId", {int32_t(1)});
+  again->call("Close");
+  auto entries = readAgendaFile(devicePath("C:\\Documents\\Agenda"));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].text, "One\r\nline two\ttab");
+  EXPECT_EQ(entries[0].start, 46000);
+  // IDs are not given twice, even after a delete.
+  auto third = open();
+  third->call("DeleteEntryOnId", {int32_t(2)});
+  EXPECT_EQ(add(*third, "Three"), 3);
+  third->call("Commit");
+}
+
+TEST_F(PsiWinAgendaTest, MissingOrClosedAgendaFails) {
+  auto cls = automation::createObject(kAgendaClass);
+  Variant path = "C:\\Nothing";
+  DispatchArgs args{ByRef(path)};
+  EXPECT_EQ(pellary::testing::errorOf([&] { cls->callRef("Open", args); }), err::FileNotFound);
+  auto agenda = open();
+  agenda->call("Close");
+  EXPECT_NE(pellary::testing::errorOf([&] { agenda->call("NewEvent"); }), 0);
+}
+
+TEST_F(PsiWinAgendaTest, InstallWritesTheClassKeys) {
+  installPsiWin(false);
+  EXPECT_TRUE(settings::keyExists(settings::Root::ClassesRoot, kOldAgendaClass));
+  EXPECT_FALSE(settings::keyExists(settings::Root::ClassesRoot, kAgendaClass));
+  installPsiWin(true);
+  EXPECT_TRUE(settings::keyExists(settings::Root::ClassesRoot, kAgendaClass));
+}
+
+}  // namespace
+}  // namespace pellary::platform::psiwin

@@ -1,0 +1,81 @@
+// The demo's reference sources go through the generator with the demo's topics.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "reference/reference_output.h"
+#include "reference_fixture.h"
+
+namespace pellary::testing {
+namespace {
+
+class DemoSources : public ReferenceTest {
+ protected:
+  void SetUp() override {
+    ReferenceTest::SetUp();
+    const fs::path data = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data";
+    fs::remove_all(home() / "Reference");
+    fs::copy(data / "Reference", home() / "Reference", fs::copy_options::recursive);
+    fs::create_directories(home() / "Reference" / "HPC" / "Output");
+    fs::create_directories(home() / "Reference" / "PPC" / "Output");
+    exec("DELETE FROM RETemplate");
+    exec("DELETE FROM REStructure");
+    loadTable(data / "CUE" / "RETEMPLATE.cue", [](const std::vector<std::string>& f) {
+      exec("INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status) VALUES (" + f[0] + ", " + f[1] + ", " + f[2] +
+           ", " + f[3] + ")");
+    });
+    loadTable(data / "CUE" / "RESTRUCTURE.cue", [](const std::vector<std::string>& f) {
+      exec("INSERT INTO REStructure (Product_Id, ParentTemplate_Id, ChildTemplate_Id, Status) VALUES (" + f[0] + ", " +
+           f[1] + ", " + f[2] + ", " + f[3] + ")");
+    });
+    Bset().Bset_ProductID[0] = 1;
+    Bset().Bset_ProductID[1] = 3;
+    // Every topic chosen.
+    for (int p : {1, 3})
+      for (int t = 1; t <= (p == 1 ? 9 : 8); ++t) choose(p, t);
+  }
+  // Splits the table file's rows at commas; quoted names keep their quotes for the SQL.
+  static void loadTable(const fs::path& file, const std::function<void(const std::vector<std::string>&)>& row) {
+    std::istringstream in(readFile(file));
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty()) continue;
+      std::vector<std::string> fields;
+      std::string cur;
+      bool quoted = false;
+      for (char c : line) {
+        if (c == '"') quoted = !quoted, cur += '\'';
+        else if (c == ',' && !quoted) fields.push_back(cur), cur.clear();
+        else cur += c;
+      }
+      fields.push_back(cur);
+      row(fields);
+    }
+  }
+};
+
+TEST_F(DemoSources, EveryPlatformGeneratesALinkedSection) {
+  Bhtm_LoadReferenceStructure();
+  const std::pair<int16_t, const char*> platforms[] = {{1, "PCMappa"}, {4, "Reference/HPC/Output"}, {8, "Reference/PPC/Output"}};
+  for (const auto& [code, folder] : platforms) {
+    Bhtm_StartHTMLReferenceWriter(code);
+    ASSERT_EQ(reported, 0) << where;
+    const fs::path out = home() / folder;
+    for (const char* page : {"1_1.htm", "1_2.htm", "1_3.htm", "1_4.htm", "1_5.htm", "1_9.htm", "3_1.htm", "3_4.htm", "3_8.htm"})
+      EXPECT_TRUE(fs::exists(out / page)) << folder << " " << page;
+    std::regex href("href=([^ >\"]+)");
+    for (const std::string& name : files(out)) {
+      if (name.find(".htm") == std::string::npos) continue;
+      const std::string text = readFile(out / name);
+      EXPECT_EQ(text.find("<!"), std::string::npos) << name;
+      for (std::sregex_iterator it(text.begin(), text.end(), href), end; it != end; ++it)
+        EXPECT_TRUE(fs::exists(out / std::string((*it)[1]))) << folder << " " << name << " -> " << (*it)[1];
+    }
+  }
+  EXPECT_NE(readFile(home() / "PCMappa/1_2.htm").find("<a href=1_5.htm target=main>Bank holidays explained</a>"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(home() / "PCMappa/index.htm"));
+}
+
+}  // namespace
+}  // namespace pellary::testing

@@ -1,0 +1,257 @@
+#include "reference/palm/palm_reference.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "core/gui/wizard/page_table.h"
+#include "core/products.h"
+#include "core/registry.h"
+#include "core/wizard/page_engine.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/standins/palm/palm_desktop.h"
+#include "reference/palm/frm_palm_ref.h"
+#include "reference/reference_tree.h"
+#include "support/fixtures.h"
+
+namespace pellary {
+namespace {
+
+namespace fs = std::filesystem;
+namespace palm = platform::palm;
+using testing::readFile;
+using testing::writeFile;
+
+class PalmRef : public testing::IsolatedEnvTest {
+ protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    fs::create_directories(home() / "Palm");
+    resetPalmModule();
+    resetReferenceTree();
+    resetWizardState();
+    resetProductSetup();
+    palm::installDesktop();
+    palm::registerPalmControls();
+    ann = palm::addUser("Ann");
+    setReportHandler([this](long number, std::string_view location, std::string_view) {
+      reports.push_back({number, std::string(location)});
+    });
+  }
+  void TearDown() override {
+    resetPageTable();
+    setReportHandler({});
+    resetReferenceTree();
+    resetPalmModule();
+    resetWizardState();
+    resetProductSetup();
+    IsolatedEnvTest::TearDown();
+  }
+
+  // Product 7:  1 -> {2, 3, 6},  2 -> {4, 7},  6 -> {5};  6 and 7 not chosen.
+  void loadTree() {
+    RefProductRecord p;
+    p.ProductID = 7;
+    p.ParentNodes.resize(7);
+    auto kids = [&](int parent, std::vector<int32_t> c) {
+      RefParentNode& n = p.ParentNodes[static_cast<size_t>(parent)];
+      n.HasChildren = true;
+      n.ChildIDs = {0};
+      n.ChildIDs.insert(n.ChildIDs.end(), c.begin(), c.end());
+      n.ChildIDs.push_back(0);
+    };
+    kids(1, {2, 3, 6});
+    kids(2, {4, 7});
+    kids(6, {5});
+    p.Selected = {false, true, true, true, true, true, false, false};
+    p.TopicNames = {"", "Root", "Arts", "Sport", "Op\xC3\xA9ra", "Hidden", "Closed", "Off"};
+    Bhtm().Bhtm_RefProducts = {p, RefProductRecord{}};
+  }
+
+  struct Report {
+    long number;
+    std::string location;
+  };
+  palm::PalmUser ann;
+  std::vector<Report> reports;
+};
+
+TEST_F(PalmRef, TableIsWrittenBreadthFirstAndPlacedForTheUser) {
+  loadTree();
+  writeFile(home() / "Reference" / "Palm" / "7_3.txt", "Sport line1\r\nsecond line\r\n");
+  writeFile(home() / "Reference" / "Palm" / "7_5.txt", "never reached");
+  writeFile(home() / "Palm" / "kestorry.CDI", "old table");
+  Bpm_PalmUserID() = ann.id;
+  Bpm_PalmReferenceHandler();
+
+  const std::string expected =
+      "#CDBID: CASL\r\n#MAJREV: 2\r\n#MINREV: 0\r\n#FLDCNT: 5\r\n#RECCNT: 4\r\n#SYNCMODE: PC_to_PDA\r\n"
+      "#FLDNUM:1 TYPE:S SIZE:0\r\n#FLDNUM:2 TYPE:N SIZE:0\r\n#FLDNUM:3 TYPE:S SIZE:0\r\n"
+      "#FLDNUM:4 TYPE:S SIZE:0\r\n#FLDNUM:5 TYPE:S SIZE:0\r\n"
+      "0x00000000,0x0000,\"001\",2,\"002003\",\"Root\",\"\"\r\n"
+      "0x00000000,0x0000,\"002\",1,\"004\",\"Arts\",\"\"\r\n"
+      "0x00000000,0x0000,\"003\",0,\"\",\"Sport\",\"Sport line1\"\r\n"
+      "0x00000000,0x0000,\"004\",0,\"\",\"Op\xE9ra\",\"\"";
+  EXPECT_EQ(readFile(home() / "Palm" / "KestOrry.cdi"), expected);
+  EXPECT_FALSE(fs::exists(home() / "Palm" / "kestorry.CDI"));  // the older table is gone
+  EXPECT_EQ(readFile(palm::userFolder(ann) / "Brackwater" / "Mappa" / "KestOrry.cdi"), expected);
+  EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PalmRef, ARootWithoutChosenTopicsIsOneLeaf) {
+  loadTree();
+  Bhtm().Bhtm_RefProducts[0].Selected.assign(8, false);
+  writeFile(home() / "Reference" / "Palm" / "7_1.txt", "Only text");
+  Bpm_PalmUserID() = ann.id;
+  Bpm_PalmReferenceHandler();
+  std::string table = readFile(home() / "Palm" / "KestOrry.cdi");
+  EXPECT_NE(table.find("#RECCNT: 1\r\n"), std::string::npos);
+  EXPECT_TRUE(table.ends_with("#FLDNUM:5 TYPE:S SIZE:0\r\n0x00000000,0x0000,\"001\",0,\"\",\"Root\",\"Only text\""));
+}
+
+TEST_F(PalmRef, WithoutAUserNothingIsPlacedOutsideTheDesktop) {
+  loadTree();
+  Bpm_PalmUserID() = 99;
+  EXPECT_THROW(Bpm_PalmReferenceHandler(), ProgramEnded);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].number, err::PathNotFound);
+  EXPECT_EQ(reports[0].location, "Bpm_OutputPalmReference");
+}
+
+TEST_F(PalmRef, QueueHandsOutPairsInOrder) {
+  Bpm_enQueue(5, 2);
+  Bpm_enQueue(9, 3);
+  Bpm_deQueue();
+  EXPECT_EQ(Bpm().currentPair, std::make_pair(5, 2));
+  Bpm_deQueue();
+  EXPECT_EQ(Bpm().currentPair, std::make_pair(9, 3));
+  EXPECT_THROW(Bpm_deQueue(), ProgramEnded);
+  EXPECT_EQ(reports.back().location, "Bpm_deQueue");
+}
+
+TEST_F(PalmRef, ConduitRegistrationIsStartedWithItsParameters) {
+  Bpm_RegisterRefConduit();
+  auto starts = palm::toolStarts();
+  ASSERT_EQ(starts.size(), 1u);
+  std::string p = Breg_ReturnShortPathName(paths::appPath());
+  EXPECT_EQ(starts[0].program, p + "\\Palm\\condreg.exe");
+  EXPECT_EQ(starts[0].parameters, p + "\\Palm -AppName \"Mappa\" -CreatorID Orry -Directory \"Brackwater\\Mappa\"");
+  EXPECT_EQ(starts[0].folder, paths::appPath());
+}
+
+TEST_F(PalmRef, HotSyncRestartFallsBackToTheToolOnlyWhenNeeded) {
+  Bpm_RestartHotsync();  // the control restarts the manager itself
+  EXPECT_TRUE(palm::toolStarts().empty());
+  EXPECT_EQ(palm::hotSyncState().starts, 1);
+
+  palm::HotSyncState s = palm::hotSyncState();
+  s.restartable = false;
+  palm::setHotSyncState(s);
+  Bpm_RestartHotsync();
+  ASSERT_EQ(palm::toolStarts().size(), 1u);
+  EXPECT_EQ(palm::toolStarts()[0].program, paths::appPath() + "\\Palm\\RestartHS.exe");
+  EXPECT_TRUE(palm::hotSyncState().running);
+
+  // A manager that will not stop is left alone.
+  s = palm::hotSyncState();
+  s.running = false;
+  palm::setHotSyncState(s);
+  Bpm_RestartHotsync();
+  EXPECT_EQ(palm::toolStarts().size(), 1u);
+}
+
+TEST_F(PalmRef, ViewerIsQueuedAndFailuresReachTheCaller) {
+  writeFile(home() / "Palm" / "Orrery.prc", "viewer");
+  Bpm_InstallRefViewer(ann.id);
+  Bpm_InstallRefViewer(ann.id);  // already queued (-512) is success
+  EXPECT_EQ(palm::installQueue(ann.id), std::vector<std::string>{"Orrery.prc"});
+  try {
+    Bpm_InstallRefViewer(99);
+    FAIL();
+  } catch (const AppError& e) {
+    EXPECT_EQ(e.number(), palm::status::NoSuchUser);
+    EXPECT_EQ(e.description(), "Bpm_InstallRefViewer");
+  }
+  fs::remove(home() / "Palm" / "Orrery.prc");
+  EXPECT_EQ(testing::errorOf([&] { Bpm_InstallRefViewer(ann.id); }), palm::status::FileNotFound);
+  EXPECT_TRUE(reports.empty());
+}
+
+// --- the page ---------------------------------------------------------------------
+
+template <class T>
+T* child(QWidget& page, const char* name) {
+  T* w = page.findChild<T*>(name);
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+TEST_F(PalmRef, PageStartsWithTheViewerBoxTickedOnlyForANewUser) {
+  palm::addUser("Shared", true, 30);
+  {
+    frmPalmRef page;
+    EXPECT_TRUE(child<QCheckBox>(page, "chkInstallViewer")->isChecked());
+    auto* list = child<QListWidget>(page, "lstPilotUsers");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), "Shared - Profile");
+    EXPECT_EQ(list->currentItem(), nullptr);
+    list->setCurrentRow(1);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    EXPECT_EQ(child<QLineEdit>(page, "txtPilotUser")->text(), "Shared - Profile");
+    EXPECT_EQ(Bpm_PalmUserID(), 30);
+  }
+  Breg_WriteRegSettings("User", "PalmUserID", "55");  // matches nobody
+  {
+    frmPalmRef page;
+    EXPECT_FALSE(child<QCheckBox>(page, "chkInstallViewer")->isChecked());
+    EXPECT_EQ(child<QListWidget>(page, "lstPilotUsers")->currentItem(), nullptr);
+    EXPECT_TRUE(child<QLineEdit>(page, "txtPilotUser")->text().isEmpty());
+  }
+  Bset().Bset_NoProfileRefs = false;  // a profile with topics keeps its device
+  Breg_WriteRegSettings("User", "PalmUserID", "30");
+  frmPalmRef page;
+  EXPECT_FALSE(child<QListWidget>(page, "lstPilotUsers")->isEnabled());
+  EXPECT_EQ(child<QLineEdit>(page, "txtPilotUser")->text(), "Shared - Profile");
+}
+
+TEST_F(PalmRef, ContinueWritesTheSectionAndInstallsOnlyWhenTicked) {
+  loadTree();
+  writeFile(home() / "Palm" / "Orrery.prc", "viewer");
+  Breg_WriteRegSettings("User", "PalmUserID", std::to_string(ann.id));
+  frmPalmRef page;
+  Bint_Ref2Pending() = true;
+  child<QPushButton>(page, "cmdNext")->click();
+  EXPECT_FALSE(Bint_Ref2Pending());
+  EXPECT_TRUE(palm::toolStarts().empty());
+  EXPECT_TRUE(palm::installQueue(ann.id).empty());
+  EXPECT_TRUE(fs::exists(palm::userFolder(ann) / "Brackwater" / "Mappa" / "KestOrry.cdi"));
+
+  child<QCheckBox>(page, "chkInstallViewer")->setChecked(true);
+  page.cmdNext_Click();
+  ASSERT_EQ(palm::toolStarts().size(), 1u);
+  EXPECT_TRUE(palm::toolStarts()[0].program.ends_with("condreg.exe"));
+  EXPECT_EQ(palm::installQueue(ann.id), std::vector<std::string>{"Orrery.prc"});
+  EXPECT_EQ(Breg_GetRegSetting("User", "PalmUserID"), std::to_string(ann.id));
+  EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PalmRef, TheWriterUsesTheLoadedPageWithoutShowingIt) {
+  PageTable().setSlot(page::PalmRef, [] { return new frmPalmRef; });
+  Bpm_PalmUserID() = ann.id;
+  EXPECT_EQ(Bpm_GetUserName(ann.id), "Ann");
+  auto* page = dynamic_cast<frmPalmRef*>(PageTable().loadedPage(page::PalmRef));
+  ASSERT_NE(page, nullptr);
+  EXPECT_FALSE(page->isVisible());
+  EXPECT_EQ(palmRefUserData(), page->UserData1);
+  EXPECT_EQ(Bpm_GetUserName(12345), "");  // not the previous user's folder
+}
+
+}  // namespace
+}  // namespace pellary

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "core/registry.h"
+#include "platform/paths.h"
+#include "reference/psion/psion_section.h"
+#include "reference_fixture.h"
+
+namespace pellary::testing {
+namespace {
+
+// A device whose drives are folders; records the calls.
+class FolderDevice : public PsionDeviceOps {
+ public:
+  explicit FolderDevice(fs::path root) : root_(std::move(root)) {}
+  bool killDirectory(const std::string& folder) override {
+    calls.push_back("kill " + folder);
+    fs::remove_all(at(folder));
+    fs::create_directories(at(folder));
+    return !failKill;
+  }
+  bool copyToPsionAndWait(const std::string& pc, const std::string& device) override {
+    calls.push_back("copy " + device);
+    if (device.find(failOn) != std::string::npos && !failOn.empty()) return false;
+    fs::create_directories(at(device).parent_path());
+    fs::copy_file(paths::resolve(pc), at(device), fs::copy_options::overwrite_existing);
+    return true;
+  }
+  bool createDirAndWait(const std::string& folder) override {
+    calls.push_back("mkdir " + folder);
+    fs::create_directories(at(folder));
+    return failOn.empty() || folder.find(failOn) == std::string::npos;
+  }
+  bool stopProgram(const std::string& program) override {
+    calls.push_back("stop " + program);
+    return true;
+  }
+  fs::path at(const std::string& device) const {
+    std::string p = device;
+    for (char& c : p)
+      if (c == '\\') c = '/';
+    return root_ / p.substr(0, 1) / p.substr(3);
+  }
+  std::vector<std::string> calls;
+  std::string failOn;
+  bool failKill = false;
+
+ private:
+  fs::path root_;
+};
+
+class PsionSection : public ReferenceTest {
+ protected:
+  void SetUp() override {
+    ReferenceTest::SetUp();
+    resetPsion5Ref();
+    for (long t : {1, 2, 3, 4, 22}) choose(101, t);
+    const fs::path src = home() / "Reference" / "Psion5";
+    fs::create_directories(src);
+    writeFile(src / "101_3.txt", "phrases");       // 7 bytes
+    writeFile(src / "101_4.txt", "London!!");      // 8 bytes
+    writeFile(src / "tubemap.mbm", "map");          // 3 bytes
+    writeFile(src / "101_22.txt", "not this one");
+    Bset().Bset_RefPlat2 = 16;
+    Breg_WriteRegSettings("Settings", "Ref2Loc", "D:\\");
+    Bps5_PsionSetup();
+    Bhtm_LoadReferenceStructure();
+    devicePtr = std::make_unique<FolderDevice>(root() / "psion");
+    Bps5().device = devicePtr.get();
+    Bps5().progress = &bar;
+  }
+  void TearDown() override {
+    resetPsion5Ref();
+    ReferenceTest::TearDown();
+  }
+  std::unique_ptr<FolderDevice> devicePtr;
+  FolderDevice& device() { return *devicePtr; }
+  MemoryProgressBar bar;
+};
+
+TEST_F(PsionSection, MeasuringCountsTheLeavesAndWritesOnlyAnEmptyTree) {
+  EXPECT_EQ(Bps5().Bps5_PlatformFolder, "Psion5");
+  EXPECT_EQ(Bps5_TotalSpaceRequired(), 1 + 7 + 8 + 3);
+  EXPECT_EQ(Bps5().Bps5_FilesTotal, 4);
+  EXPECT_EQ(readFile(home() / "101_menu.txt"), "");
+  EXPECT_EQ(readFile(home() / "7_menu.txt"), "#begin\r\nBasics\r\n#end");
+  EXPECT_TRUE(device().calls.empty());
+}
+
+TEST_F(PsionSection, CopyWritesBreadthFirstBlocksAndCopiesEveryFile) {
+  Bps5_TotalSpaceRequired();
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion5", true), 19);
+  EXPECT_EQ(readFile(home() / "101_menu.txt"),
+            "#begin\r\n1 Guide\r\n2 Cities\r\n101_3.txt Phrases\r\ntubemap.mbm Tube map\r\n#end\r\n"
+            "#begin\r\n2 Cities\r\n101_4.txt London\r\n#end\r\n");
+  const std::vector<std::string> want = {
+      "kill D:\\Pelmon\\gzr",          "copy D:\\Pelmon\\gzr\\101_3.txt", "copy D:\\Pelmon\\gzr\\tubemap.mbm",
+      "copy D:\\Pelmon\\gzr\\101_4.txt", "copy C:\\system\\apps\\Mappa\\menu.txt", "kill D:\\Pelmon\\gzr",
+      "copy C:\\system\\apps\\Mappa\\menu.txt"};
+  EXPECT_EQ(device().calls, want);
+  // The last product's menu stands on the device().
+  EXPECT_EQ(readFile(device().at("C:\\system\\apps\\Mappa\\menu.txt")), "#begin\r\nBasics\r\n#end");
+  EXPECT_EQ(Bps5().Bps5_FilesCopied, 5);  // three files and two menus
+  EXPECT_EQ(bar.maximum(), 4);
+  EXPECT_EQ(bar.value(), 3);
+}
+
+TEST_F(PsionSection, SeriesThreeSearchesEveryLeafAndUsesItsOwnFolders) {
+  Bset().Bset_RefPlat2 = 32;
+  Bps5_PsionSetup();
+  const fs::path src = home() / "Reference" / "Psion3";
+  fs::create_directories(src);
+  for (const char* f : {"101_3.txt", "101_4.txt", "101_22.pic"}) writeFile(src / f, "x");
+  Bps5_TotalSpaceRequired();
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion3", true), 4);
+  EXPECT_NE(readFile(home() / "101_menu.txt").find("101_22.pic Tube map\r\n"), std::string::npos);
+  EXPECT_EQ(device().calls.front(), "kill M:\\kest\\gzr99");
+  EXPECT_EQ(device().calls.back(), "copy M:\\app\\Mappa\\menu.txt");
+}
+
+TEST_F(PsionSection, DeviceFailuresEndTheCopyWithZero) {
+  Bps5_TotalSpaceRequired();
+  device().failOn = "tubemap";
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion5", true), 0);
+  device().failOn.clear();
+  device().failKill = true;
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion5", true), 0);
+  EXPECT_EQ(Bps5().lastStub, "Failed to clean up directory D:\\Pelmon\\gzr");
+}
+
+TEST_F(PsionSection, ErrorsAreReportedUnderTheOutputName) {
+  struct Case {
+    int16_t platform;
+    const char* removeFile;
+    long number;
+  } cases[] = {{2, "", 10105}, {16, "101_4.txt", err::FileNotFound}};
+  for (const Case& c : cases) {
+    Bset().Bset_RefPlat2 = c.platform;
+    if (*c.removeFile) fs::remove(home() / "Reference" / "Psion5" / c.removeFile);
+    reported = 0;
+    EXPECT_THROW(Bps5_TotalSpaceRequired(), ProgramEnded);
+    EXPECT_EQ(reported, c.number);
+    EXPECT_EQ(where, "Bps5_OutputPsionReference");
+  }
+}
+
+TEST_F(PsionSection, FreeSpaceNeedReplacesTheOldSectionAndAddsTheViewer) {
+  bool viewer = false;
+  Bps5().installViewer = [&] { return viewer; };
+  Breg_WriteRegSettings("Settings", "Ref2Size", "10");
+  EXPECT_EQ(Bps5_FreeSpaceRequired(), 9);
+  viewer = true;
+  EXPECT_EQ(Bps5_FreeSpaceRequired(), 9 + kPsionViewerBytes);
+  viewer = false;
+  Breg_WriteRegSettings("Settings", "Ref2Size", "100000");
+  EXPECT_EQ(Bps5_FreeSpaceRequired(), 0);
+  EXPECT_EQ(Bps5().Bps5_RequiredSize, 0);
+}
+
+TEST(PsionFormat, WholeKilobytesWithSeparators) {
+  const std::pair<int32_t, const char*> cases[] = {
+      {0, "0KB"}, {511, "0KB"}, {1536, "2KB"}, {1048576, "1,024KB"}, {2147483647, "2,097,152KB"}};
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(Bps5_FormatFreeSpace(bytes), text) << bytes;
+}
+
+}  // namespace
+}  // namespace pellary::testing

@@ -1,0 +1,191 @@
+#include "update/frmManager2Update.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTreeWidget>
+
+#include "core/app.h"
+#include "core/gui/placement.h"
+#include "core/previews.h"
+#include "update/frmPortalPage.h"
+#include "update/update_manager.h"
+
+namespace pellary {
+
+class frmManager2Update::TreeList : public PreviewList {
+ public:
+  TreeList(QTreeWidget* tree, bool checks, bool* filling) : tree_(tree), checks_(checks), filling_(filling) {}
+  void clear() override { tree_->clear(); }
+  void addRow(const PreviewRow& row) override {
+    *filling_ = true;
+    auto* item = new QTreeWidgetItem(tree_);
+    item->setData(0, Qt::UserRole, QString::fromStdString(row.key));
+    item->setText(0, QString::fromStdString(row.text));
+    for (size_t i = 0; i < row.subItems.size(); ++i)
+      item->setText(int(i) + 1, QString::fromStdString(row.subItems[i]));
+    if (checks_) item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+    *filling_ = false;
+  }
+  int rowCount() const override { return tree_->topLevelItemCount(); }
+  PreviewRow row(int index) const override {
+    QTreeWidgetItem* item = tree_->topLevelItem(index);
+    PreviewRow r;
+    r.key = item->data(0, Qt::UserRole).toString().toStdString();
+    r.text = item->text(0).toStdString();
+    for (int c = 1; c < tree_->columnCount(); ++c) r.subItems.push_back(item->text(c).toStdString());
+    r.checked = !checks_ || item->checkState(0) == Qt::Checked;
+    return r;
+  }
+
+ private:
+  QTreeWidget* tree_;
+  bool checks_;
+  bool* filling_;
+};
+
+namespace {
+std::unique_ptr<frmManager2Update>& previewSlot() {
+  static std::unique_ptr<frmManager2Update> slot;
+  return slot;
+}
+}  // namespace
+
+frmManager2Update& updatePreviewWindow() {
+  auto& slot = previewSlot();
+  if (!slot) {
+    slot = std::make_unique<frmManager2Update>();
+    previewTargets().dates = &slot->datesList();
+    previewTargets().reference = &slot->referenceList();
+  }
+  return *slot;
+}
+
+bool updatePreviewExists() { return bool(previewSlot()); }
+
+void unloadUpdatePreviewWindow() {
+  if (previewSlot()) {
+    if (previewTargets().dates == &previewSlot()->datesList()) previewTargets() = PreviewTargets{};
+    previewSlot().reset();
+  }
+}
+
+std::function<void(frmManager2Update&)>& frmManager2Update::modalHook() {
+  static std::function<void(frmManager2Update&)> hook;
+  return hook;
+}
+
+frmManager2Update::frmManager2Update(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmManager2Update");
+  setWindowTitle(QString::fromStdString(appTitle()));
+  if (QWidget* main = QApplication::activeWindow()) setWindowIcon(main->windowIcon());
+
+  lblDatesChanges_ = new QLabel("Changes to Dates", this);
+  lblDatesChanges_->setObjectName("lblDatesChanges");
+  lstDatePreview_ = new QTreeWidget(this);
+  lstDatePreview_->setObjectName("lstDatePreview");
+  lstDatePreview_->setRootIsDecorated(false);
+  lstDatePreview_->setHeaderLabels({"Tick to confirm", "Date", "Event"});
+  lblReferenceChanges_ = new QLabel("Changes to ref", this);
+  lblReferenceChanges_->setObjectName("lblReferenceChanges");
+  lstReference_ = new QTreeWidget(this);
+  lstReference_->setObjectName("lstReference");
+  lstReference_->setRootIsDecorated(false);
+  lstReference_->setHeaderLabels({"Reference"});
+  cmdBack_ = new QPushButton("&OK", this);
+  cmdBack_->setObjectName("cmdBack");
+  cmdNext_ = new QPushButton("&Cancel", this);
+  cmdNext_->setObjectName("cmdNext");
+
+  dates_ = std::make_unique<TreeList>(lstDatePreview_, true, &filling_);
+  reference_ = std::make_unique<TreeList>(lstReference_, false, &filling_);
+
+  connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+  connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+  lstDatePreview_->header()->setSectionsClickable(true);
+  connect(lstDatePreview_->header(), &QHeaderView::sectionClicked, this,
+          [this](int column) { lstDatePreview_ColumnClick(column); });
+  connect(lstDatePreview_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+    if (!filling_ && column == 0) lstDatePreview_ItemCheck(item);
+  });
+  ratio_ = 2.15;
+  resize(int(9510 / twipsPerPixelX(this)), int(6480 / twipsPerPixelY(this)));
+}
+
+frmManager2Update::~frmManager2Update() = default;
+
+PreviewList& frmManager2Update::datesList() { return *dates_; }
+PreviewList& frmManager2Update::referenceList() { return *reference_; }
+
+void frmManager2Update::cmdBack_Click() { hide(); }
+
+void frmManager2Update::cmdNext_Click() {
+  Bupd().Bupd_UpdateCancelled = true;
+  hide();
+}
+
+void frmManager2Update::showModal() {
+  if (modalHook()) {
+    modalHook()(*this);
+    return;
+  }
+  exec();
+}
+
+void frmManager2Update::lstDatePreview_ColumnClick(int column) {
+  if (column < 0) return;
+  if (column == sortColumn_) descending_ = !descending_;
+  else sortColumn_ = column;
+  lstDatePreview_->sortItems(sortColumn_, descending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void frmManager2Update::lstDatePreview_ItemCheck(QTreeWidgetItem* item) {
+  lstDatePreview_->setCurrentItem(item);
+  std::string key = item->data(0, Qt::UserRole).toString().toStdString();
+  bool ticked = item->checkState(0) == Qt::Checked;
+  Bsql_EditPreviewList(key, ticked);
+  QColor colour = palette().color(ticked ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+  filling_ = true;
+  item->setForeground(1, colour);
+  item->setForeground(2, colour);
+  filling_ = false;
+}
+
+void frmManager2Update::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const double tx = twipsPerPixelX(this), ty = twipsPerPixelY(this);
+  const int minW = int(9510 / tx), minH = int(6480 / ty);
+  if (width() < minW || height() < minH) {
+    resize(std::max(width(), minW), std::max(height(), minH));
+    return;
+  }
+  const int w = width(), h = height();
+  auto px = [&](double twips) { return int(twips / tx); };
+  auto py = [&](double twips) { return int(twips / ty); };
+  lblDatesChanges_->setGeometry(px(200), py(100), px(3000), py(255));
+  const int listTop = py(400);
+  const int datesHeight = int(h / ratio_);
+  lstDatePreview_->setGeometry(px(200), listTop, w - px(400), datesHeight);
+  const int refTop = listTop + datesHeight + py(450);
+  lstReference_->setGeometry(px(200), refTop, w - px(400), std::max(0, h - refTop - py(1200)));
+  lblReferenceChanges_->setGeometry(px(200), refTop - py(345), px(3000), py(255));
+  cmdBack_->setGeometry(w - px(3630), h - py(960), px(1500), py(375));
+  cmdNext_->setGeometry(w - px(1710), h - py(960), px(1500), py(375));
+  const int eventWidth = lstDatePreview_->width() - lstDatePreview_->columnWidth(0) -
+                         lstDatePreview_->columnWidth(1) - px(150);
+  if (eventWidth > 0) lstDatePreview_->setColumnWidth(2, eventWidth);
+  lstReference_->setColumnWidth(0, lstReference_->width());
+}
+
+void Bcue_ShowUpdateCompleted() {
+  frmPortalPage& portal = portalPage();
+  portal.lblCurrentStatus()->setText("Update process completed");
+  portal.pbPortalStatus()->setVisible(false);
+  portal.cmdClose()->setVisible(true);
+}
+
+}  // namespace pellary

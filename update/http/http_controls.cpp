@@ -1,0 +1,214 @@
+#include "update/http/http_controls.h"
+
+#include <curl/curl.h>
+
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace pellary::http {
+
+namespace {
+
+void globalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Exchange {
+  std::string url;
+  bool post = false;
+  std::string body;
+  std::vector<std::string> headers;
+  std::string proxy;  // empty: no proxy at all, whatever the environment says
+  std::string userName, password;
+  long timeoutMs = 0;
+  std::function<void(const std::string&, const std::string&)> onHeader;
+  std::function<void(int64_t, int64_t)> onProgress;
+};
+
+struct Outcome {
+  CURLcode code = CURLE_OK;
+  long status = 0;
+  std::string reply;
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+size_t readHeader(char* data, size_t size, size_t count, void* user) {
+  auto* ex = static_cast<Exchange*>(user);
+  std::string line(data, size * count);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  auto colon = line.find(':');
+  if (ex->onHeader && colon != std::string::npos) {
+    std::string value = line.substr(colon + 1);
+    size_t start = value.find_first_not_of(" \t");
+    ex->onHeader(line.substr(0, colon), start == std::string::npos ? "" : value.substr(start));
+  }
+  return size * count;
+}
+
+int progress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t, curl_off_t) {
+  auto* ex = static_cast<Exchange*>(user);
+  if (ex->onProgress && dlNow > 0) ex->onProgress(int64_t(dlNow), int64_t(dlTotal));
+  return 0;
+}
+
+Outcome perform(Exchange& ex) {
+  globalInit();
+  Outcome out;
+  CURL* curl = curl_easy_init();
+  if (!curl) {
+    out.code = CURLE_FAILED_INIT;
+    return out;
+  }
+  curl_slist* headers = nullptr;
+  for (const auto& h : ex.headers) headers = curl_slist_append(headers, h.c_str());
+  curl_easy_setopt(curl, CURLOPT_URL, ex.url.c_str());
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROXY, ex.proxy.c_str());
+  if (!ex.userName.empty() || !ex.password.empty()) {
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+    curl_easy_setopt(curl, CURLOPT_USERNAME, ex.userName.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, ex.password.c_str());
+  }
+  if (ex.post) {
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, ex.body.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(ex.body.size()));
+  }
+  if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  if (ex.timeoutMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, ex.timeoutMs);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 15000L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &out.reply);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, readHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &ex);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  out.code = curl_easy_perform(curl);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &out.status);
+  curl_slist_free_all(headers);
+  curl_easy_cleanup(curl);
+  return out;
+}
+
+// The control's error for a failed exchange; 0 when it went through.
+long winsockError(const Outcome& o) {
+  switch (o.code) {
+    case CURLE_OK:
+      return o.status >= 400 ? code::WinsockHttpStatus + o.status : 0;
+    case CURLE_COULDNT_CONNECT: return code::WinsockConnectFailed;
+    case CURLE_COULDNT_RESOLVE_HOST: return code::WinsockHostNotFound;
+    case CURLE_COULDNT_RESOLVE_PROXY: return code::WinsockProxyFailed;
+    case CURLE_OPERATION_TIMEDOUT: return code::WinsockTimedOut;
+    default: return code::WinsockOther + long(o.code);
+  }
+}
+
+long dartError(const Outcome& o) {
+  switch (o.code) {
+    case CURLE_OK:
+      return o.status >= 400 ? code::DartHttpStatus + o.status : 0;
+    case CURLE_COULDNT_CONNECT: return code::DartCannotConnect;
+    case CURLE_COULDNT_RESOLVE_HOST: return code::DartHostNotFound;
+    case CURLE_COULDNT_RESOLVE_PROXY: return code::DartProxyNotFound;
+    case CURLE_OPERATION_TIMEDOUT: return code::DartTimedOut;
+    default: return code::DartOther + long(o.code);
+  }
+}
+
+std::string describe(const Outcome& o) {
+  if (o.code != CURLE_OK) return curl_easy_strerror(o.code);
+  return "The server answered with status " + std::to_string(o.status);
+}
+
+// Header lines of an OtherHeaders text.
+std::vector<std::string> headerLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    if (end > pos) lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+void writeReply(const std::string& path, const std::string& reply) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) raise(err::PathFileAccess);
+  out.write(reply.data(), std::streamsize(reply.size()));
+  out.close();
+  if (!out) raise(err::PathFileAccess);
+}
+
+}  // namespace
+
+std::string WinsockHttp::URLServer() const {
+  size_t start = URL.find("://");
+  start = start == std::string::npos ? 0 : start + 3;
+  size_t end = URL.find_first_of("/?#", start);
+  std::string authority = URL.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority = authority.substr(at + 1);
+  if (!authority.empty() && authority[0] == '[') return authority.substr(0, authority.find(']') + 1);
+  return authority.substr(0, authority.find(':'));
+}
+
+void WinsockHttp::setAction(int16_t action) {
+  action_ = action;
+  if (action == 0) return;
+  if (action != 1 && action != 2) raise(err::InvalidCall);
+  Exchange ex;
+  ex.url = URL;
+  ex.post = action == 2;
+  ex.body = PostData;
+  ex.headers = headerLines(OtherHeaders);
+  if (!ProxyServer.empty()) ex.proxy = ProxyPort ? ProxyServer + ":" + std::to_string(ProxyPort) : ProxyServer;
+  ex.userName = UserName;
+  ex.password = Password;
+  ex.onHeader = onHeader;
+  if (onProgress) ex.onProgress = [this](int64_t now, int64_t) { onProgress(1, int32_t(now)); };
+  Outcome o = perform(ex);
+  if (long n = winsockError(o)) raise(n, describe(o));
+  writeReply(LocalFile, o.reply);
+}
+
+void DartHttp::Get(std::string& reply, const std::string& userName, const std::string& password) {
+  Exchange ex;
+  ex.url = URL;
+  ex.proxy = Proxy == ":" ? "" : Proxy;
+  ex.userName = userName;
+  ex.password = password;
+  ex.timeoutMs = TimeOut;
+  ex.onProgress = onProgress;
+  Outcome o = perform(ex);
+  if (long n = dartError(o)) raise(n, describe(o));
+  reply = std::move(o.reply);
+}
+
+void DartHttp::Post(const std::string& body, std::string& reply, const std::string& userName,
+                    const std::string& password) {
+  Exchange ex;
+  ex.url = URL;
+  ex.post = true;
+  ex.body = body;
+  ex.proxy = Proxy == ":" ? "" : Proxy;
+  ex.userName = userName;
+  ex.password = password;
+  ex.timeoutMs = TimeOut;
+  ex.onProgress = onProgress;
+  Outcome o = perform(ex);
+  if (long n = dartError(o)) raise(n, describe(o));
+  reply = std::move(o.reply);
+}
+
+}  // namespace pellary::http

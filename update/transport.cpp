@@ -1,0 +1,318 @@
+#include "update/transport.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QInputDialog>
+#include <fstream>
+
+#include "core/app.h"
+#include "core/registry.h"
+#include "platform/errors.h"
+#include "platform/variant.h"
+#include "update/frmPortalPage.h"
+
+namespace pellary {
+
+const char* const kProxyPrompt =
+    "The program was unable to connect to the internet. This may be due to one of two reasons:\r\r"
+    "1. You have not initiated your dial up connection to the internet. If so, please initiate "
+    "this connection before clicking on OK to continue.\r\r"
+    "2. You connect to the Internet using a Proxy server (LAN Network). If so, please enter your Proxy "
+    "name and port number in the format ServerName:PortNumber (e.g. ServerName:80) in the box below and "
+    "then click OK to continue.";
+
+InternetFileTransfer& Bift() {
+  static InternetFileTransfer state;
+  return state;
+}
+
+void resetInternetFileTransfer() { Bift() = InternetFileTransfer{}; }
+
+frmDartDownload& dartDownloadWindow() {
+  auto& w = Bift().dartWindow;
+  if (!w) {
+    w = std::make_unique<frmDartDownload>();
+    w->httpDartDownload.onProgress = [](int64_t bytes, int64_t total) {
+      if (!portalExists() || total == 0) return;
+      frmPortalPage& portal = portalPage();
+      if (!portal.pbPortalStatus()->isVisible()) return;
+      portal.setProgress(float(double(bytes) * 100.0 / double(total)));
+      yieldToMessageLoop();
+    };
+  }
+  return *w;
+}
+
+namespace {
+InputPresenter& inputPresenter() {
+  static InputPresenter presenter;
+  return presenter;
+}
+}  // namespace
+
+InputPresenter setInputPresenter(InputPresenter presenter) {
+  InputPresenter old = std::move(inputPresenter());
+  inputPresenter() = std::move(presenter);
+  return old;
+}
+
+std::string InputBox(const std::string& prompt, const std::string& title) {
+  if (inputPresenter()) return inputPresenter()(prompt, title);
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
+  bool ok = false;
+  QString text = QInputDialog::getText(nullptr, QString::fromStdString(title), QString::fromStdString(prompt),
+                                       QLineEdit::Normal, QString(), &ok);
+  return ok ? text.toStdString() : std::string();
+}
+
+bool isWinsockConnectionFailure(long n) { return n == 25066 || n == 26005 || n == 26002; }
+bool isDartConnectionFailure(long n) {
+  return n == 12007 || n == 12164 || n == 12165 || n == 12163 || n == 12029;
+}
+
+namespace {
+
+// The proxy the user types: server and port split at the last ":".
+struct TypedProxy {
+  bool hasColon = false;
+  std::string server, port, whole;
+};
+TypedProxy askForProxy() {
+  TypedProxy t;
+  t.whole = InputBox(kProxyPrompt, appTitle());
+  size_t colon = t.whole.rfind(':');
+  if (colon != std::string::npos) {
+    t.hasColon = true;
+    t.server = t.whole.substr(0, colon);
+    t.port = t.whole.substr(colon + 1);
+  }
+  return t;
+}
+
+int32_t errorNumber() {
+  ErrorInfo e = describeCurrentException();
+  return int32_t(e.number ? e.number : err::Internal);
+}
+
+// Runs one transfer statement with the proxy retry of the first control.
+int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+  bool storedApplied = false;
+  for (;;) {
+    try {
+      statement();
+      return 0;
+    } catch (const ProgramEnded&) {
+      throw;
+    } catch (...) {
+      int32_t number = errorNumber();
+      if (isWinsockConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
+        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
+        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
+        ++Bift().Bift_RetryCount;
+        if (!server.empty() && !storedApplied) {
+          control.ProxyServer = server;
+          if (!port.empty()) control.ProxyPort = Variant(port).toLong();
+          storedApplied = true;
+          continue;
+        }
+        TypedProxy typed = askForProxy();
+        if (typed.hasColon) {
+          control.ProxyServer = typed.server;
+          control.ProxyPort = Variant(typed.port).toLong();
+          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
+          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
+        } else {
+          control.ProxyServer = typed.whole;
+        }
+        continue;
+      }
+      control.setAction(0);
+      host.setMousePointer(0);
+      return number;
+    }
+  }
+}
+
+int32_t dartTransfer(http::DartHttp& control, const std::function<void()>& statement) {
+  bool storedApplied = false;
+  for (;;) {
+    try {
+      statement();
+      return 0;
+    } catch (const ProgramEnded&) {
+      throw;
+    } catch (...) {
+      int32_t number = errorNumber();
+      if (isDartConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
+        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
+        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
+        ++Bift().Bift_RetryCount;
+        if (!server.empty() && !storedApplied) {
+          control.Proxy = server + ":" + port;
+          storedApplied = true;
+          continue;
+        }
+        TypedProxy typed = askForProxy();
+        if (typed.hasColon) {
+          control.Proxy = typed.server + ":" + typed.port;
+          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
+          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
+        } else {
+          control.Proxy = server + ":" + port;
+        }
+        continue;
+      }
+      return number;
+    }
+  }
+}
+
+void writeReplyFile(const std::string& path, const std::string& reply) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) raise(err::PathFileAccess);
+  out.write(reply.data(), std::streamsize(reply.size()));
+  out.close();
+  if (!out) raise(err::PathFileAccess);
+}
+
+// CommTool: 1 first control only, 2 second only, another number both in
+// turn. A new installation has none stored yet, which means trying both.
+int16_t commTool() {
+  std::string text = Breg_GetRegSetting("Comms", "CommTool");
+  if (text.empty()) return 0;
+  return Variant(text).toInteger();
+}
+
+std::string statusText(const char* procedure, bool used, int32_t result) {
+  if (!used) return {};
+  return result == 0 ? std::string(procedure) + " Successful" : std::string(procedure) + " " + std::to_string(result);
+}
+
+// The selector shared by GET and POST.
+void select(const char* location, bool withDescription, const char* firstName, const char* secondName,
+            const std::function<int32_t()>& first, const std::function<int32_t()>& second) {
+  bool usedFirst = false, usedSecond = false;
+  int32_t firstResult = 0, secondResult = 0;
+  try {
+    int16_t tool = commTool();
+    auto runFirst = [&] {
+      usedFirst = true;
+      firstResult = first();
+      return firstResult;
+    };
+    auto runSecond = [&] {
+      usedSecond = true;
+      secondResult = second();
+      return secondResult;
+    };
+    if (tool == 1) {
+      if (runFirst() != 0) raise(29001, "Application-defined or object-defined error");
+    } else if (tool == 2) {
+      if (runSecond() != 0) raise(29000, "Application-defined or object-defined error");
+    } else {
+      if (runFirst() == 0) {
+        Breg_WriteRegSettings("Comms", "CommTool", "1");
+        return;
+      }
+      if (runSecond() == 0) {
+        Breg_WriteRegSettings("Comms", "CommTool", "2");
+        return;
+      }
+      raise(29000, "Application-defined or object-defined error");
+    }
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    currentError() = describeCurrentException();
+    std::string text = statusText(firstName, usedFirst, firstResult) + "\r" +
+                       statusText(secondName, usedSecond, secondResult);
+    if (withDescription) text += currentError().description;
+    reportError(currentError().number, location, text);
+  }
+}
+
+}  // namespace
+
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                             const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::WinsockHttp& c = host.httpWinsockDownload;
+  return winsockTransfer(c, host, [&] {
+    c.WinsockLoaded = true;
+    c.URL = url;
+    c.UserName = userName;
+    c.Password = password;
+    host.setMousePointer(11);
+    c.LocalFile = localFile;
+    c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
+    c.setAction(1);
+    host.setMousePointer(0);
+  });
+}
+
+int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
+                             frmPortalPage& host, const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::WinsockHttp& c = host.httpWinsockDownload;
+  return winsockTransfer(c, host, [&] {
+    c.WinsockLoaded = true;
+    c.PostData = postData;
+    c.URL = url;
+    c.UserName = userName;
+    c.Password = password;
+    c.LocalFile = replyFile;
+    c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
+    c.setAction(2);
+  });
+}
+
+int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
+                          const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::DartHttp& c = dart.httpDartDownload;
+  return dartTransfer(c, [&] {
+    dart.mousePointer = 11;
+    c.URL = url;
+    c.TimeOut = 15000;
+    std::string reply;
+    c.Get(reply, userName, password);
+    writeReplyFile(localFile, reply);
+    dart.mousePointer = 0;
+  });
+}
+
+int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
+                          frmDartDownload& dart, const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::DartHttp& c = dart.httpDartDownload;
+  return dartTransfer(c, [&] {
+    c.URL = url;
+    std::string reply;
+    c.Post(postData, reply, userName, password);
+    writeReplyFile(replyFile, reply);
+  });
+}
+
+// Credentials reach the first control only when both are given; they go to
+// the HTTP library's authentication, never into the address text.
+void Bift_DownloadHandler(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                          const std::string& userName, const std::string& password) {
+  bool both = !userName.empty() && !password.empty();
+  select(
+      "Bift_DownloadHandler", true, "Bift_WinsockDownload", "Bift_DartDownload",
+      [&] { return Bift_WinsockDownload(localFile, url, host, both ? userName : "", both ? password : ""); },
+      [&] { return Bift_DartDownload(localFile, url, dartDownloadWindow(), userName, password); });
+}
+
+void Bift_PostHandler(const std::string& postData, const std::string& url, const std::string& replyFile,
+                      frmPortalPage& host, const std::string& userName, const std::string& password) {
+  bool both = !userName.empty() && !password.empty();
+  select(
+      "Bift_PostHandler", false, "Bift_WinsockPostData", "Bift_DartPostData",
+      [&] {
+        return Bift_WinsockPostData(postData, url, replyFile, host, both ? userName : "", both ? password : "");
+      },
+      [&] { return Bift_DartPostData(postData, url, replyFile, dartDownloadWindow(), userName, password); });
+}
+
+}  // namespace pellary

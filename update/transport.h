@@ -1,0 +1,57 @@
+// The transport of every exchange with the update server: a GET or a POST
+// whose reply lands in a local file, through one of the two HTTP controls,
+// with a retry through a proxy after a connection failure.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "update/http/http_controls.h"
+
+namespace pellary {
+
+class frmPortalPage;
+
+// The window that carries the second control; created on first use, never shown.
+struct frmDartDownload {
+  http::DartHttp httpDartDownload;
+  int mousePointer = 0;
+};
+
+struct InternetFileTransfer {
+  int16_t Bift_RetryCount = 0;
+  std::unique_ptr<frmDartDownload> dartWindow;
+};
+InternetFileTransfer& Bift();
+void resetInternetFileTransfer();
+frmDartDownload& dartDownloadWindow();
+
+// The proxy question: the prompt in, the typed answer out (empty for Cancel).
+using InputPresenter = std::function<std::string(const std::string& prompt, const std::string& title)>;
+InputPresenter setInputPresenter(InputPresenter presenter);
+std::string InputBox(const std::string& prompt, const std::string& title);
+extern const char* const kProxyPrompt;
+
+// The selectors: report a failure under their own name (the program ends).
+void Bift_DownloadHandler(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                          const std::string& userName, const std::string& password);
+void Bift_PostHandler(const std::string& postData, const std::string& url, const std::string& replyFile,
+                      frmPortalPage& host, const std::string& userName, const std::string& password);
+
+// The four transfers: 0 on success, otherwise the number of the error that ended it.
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                             const std::string& userName = {}, const std::string& password = {});
+int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
+                          const std::string& userName, const std::string& password);
+int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
+                             frmPortalPage& host, const std::string& userName = {},
+                             const std::string& password = {});
+int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
+                          frmDartDownload& dart, const std::string& userName, const std::string& password);
+
+bool isWinsockConnectionFailure(long number);
+bool isDartConnectionFailure(long number);
+
+}  // namespace pellary

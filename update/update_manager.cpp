@@ -1,0 +1,609 @@
+#include "update/update_manager.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "core/databank.h"
+#include "core/idindex.h"
+#include "core/products.h"
+#include "core/registry.h"
+#include "core/shellwrap.h"
+#include "core/update_run.h"
+#include "core/wizard/page_engine.h"
+#include "core/final_selection.h"
+#include "core/profile_commit.h"
+#include "core/gui/placement.h"
+#include "core/gui/wizard/program_end.h"
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/variant.h"
+#include "reference/html_generator.h"
+#include "reference/reference_output.h"
+#include "update/cue/cue_loaders.h"
+#include "update/cue/cue_split.h"
+#include "update/frmManager2Update.h"
+#include "update/frmPortalPage.h"
+#include "update/transport.h"
+#include "update/update_service.h"
+#include "writers/central_writer.h"
+#include "writers/outlook/outlook_writer.h"
+#include "writers/palm/palm_writer.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+
+CUEUpdateManager& Bupd() {
+  static CUEUpdateManager state;
+  return state;
+}
+
+void resetUpdateManager() { Bupd() = CUEUpdateManager{}; }
+
+std::string updateServerAddress() {
+  std::string address = Breg_GetRegSetting("Comms", "UpdateServer");
+  while (!address.empty() && address.back() == '/') address.pop_back();
+  return address;
+}
+
+namespace {
+
+inline constexpr long InputPastEnd = 62;
+
+// A reply file read line by line: a line ends at CR LF, LF or CR.
+class ReplyReader {
+ public:
+  explicit ReplyReader(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) raise(err::FileNotFound);
+    std::ostringstream s;
+    s << in.rdbuf();
+    data_ = s.str();
+  }
+  std::string readLine() {
+    if (eof()) raise(InputPastEnd, "Input past end of file");
+    size_t end = data_.find_first_of("\r\n", pos_);
+    if (end == std::string::npos) end = data_.size();
+    std::string line = data_.substr(pos_, end - pos_);
+    pos_ = end;
+    if (pos_ < data_.size() && data_[pos_] == '\r') ++pos_;
+    if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
+    return line;
+  }
+  bool eof() const { return pos_ >= data_.size(); }
+
+ private:
+  std::string data_;
+  size_t pos_ = 0;
+};
+
+// "key=value=rest": the key before the first "=", the value up to the second.
+std::string keyOf(const std::string& line) { return line.substr(0, line.find('=')); }
+std::string valueOf(const std::string& line) {
+  size_t first = line.find('=');
+  if (first == std::string::npos) raise(err::SubscriptOutOfRange);
+  size_t second = line.find('=', first + 1);
+  return line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+}
+
+// An Integer from reply text: a number, else a type mismatch.
+int16_t integerOf(const std::string& text) {
+  Variant v(text);
+  if (!v.isNumeric()) raise(err::TypeMismatch);
+  return v.toInteger();
+}
+int32_t longOf(const std::string& text) {
+  Variant v(text);
+  if (!v.isNumeric()) raise(err::TypeMismatch);
+  return v.toLong();
+}
+
+std::string inProgram(std::string_view relative) { return paths::inProgramFolder(relative).string(); }
+
+// Runs body; a failure is reported under location with the message text set
+// for it.
+template <class F>
+void trappedWithText(std::string_view location, F&& body) {
+  try {
+    Bupd().message.clear();
+    body();
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    currentError() = describeCurrentException();
+    reportError(currentError().number, location, Bupd().message);
+  }
+}
+
+[[noreturn]] void fail(long number, const std::string& message) {
+  Bupd().message = message;
+  raise(number, message);
+}
+
+// Opens a page in the user's default web browser; true when it opened.
+bool openInBrowser(const std::string& target) {
+  intptr_t owner = portalExists() ? intptr_t(portalPage().winId()) : 0;
+  return Bshl_ShellExecute(owner, target, "open", "", 1) >= 33;
+}
+
+void showPortal() {
+  frmPortalPage& portal = portalPage();
+  portal.setPage(fileUrl(inProgram("\\cueinit.htm")));
+  portal.show();
+  portal.setMousePointer(11);
+}
+
+std::string signUpPage() {
+  return updateServerAddress() + kRegisterScript + "?mode=CUE_client&Random_Id=" + Bupd().Bupd_RndGenerationID;
+}
+
+void enrol() {
+  CUEUpdateManager& u = Bupd();
+  std::string replyFile = inProgram("\\CUE\\MainHandler.htm");
+  fs::create_directories(fs::path(replyFile).parent_path());
+  u.Bupd_RndGenerationID = Breg_GetRegSetting("CUE", "RndGenerationID");
+  std::string script = updateServerAddress() + kRegisterScript;
+
+  if (u.Bupd_RndGenerationID.empty()) {
+    Bift_DownloadHandler(replyFile, script, portalPage(), "", "");
+    ReplyReader reply(replyFile);
+    std::string tag = reply.readLine();
+    if (tag == "<RANDOM_ID>") {
+      u.Bupd_RndGenerationID = reply.readLine();
+      Breg_WriteRegSettings("CUE", "RndGenerationID", u.Bupd_RndGenerationID);
+      if (openInBrowser(signUpPage())) Bmm_EndProgram();
+      fail(20009, kBrowserFailed);
+    }
+    if (tag == "<ERROR>") {
+      if (openInBrowser(replyFile)) Bmm_EndProgram();
+      fail(20007, kBrowserFailed);
+    }
+    fail(20009, "Undefined error assigning CustomerID");
+  }
+
+  Bift_DownloadHandler(replyFile, script + "?mode=CUE_CheckCustomer_Id&Random_Id=" + u.Bupd_RndGenerationID,
+                       portalPage(), "", "");
+  ReplyReader reply(replyFile);
+  bool customerRead = false, sourceRead = false;
+  std::string customerID, sourceID;
+  std::string tag = reply.readLine();
+  if (tag == "<CUSTOMER_ID>") {
+    customerID = reply.readLine();
+    customerRead = true;
+  } else if (tag == "<ERROR_CODE>") {
+    if (reply.readLine() == "1") {
+      if (openInBrowser(signUpPage())) Bmm_EndProgram();
+      fail(20009, kBrowserFailed);
+    }
+  }
+  if (customerRead) {
+    reply.readLine();
+    if (reply.readLine() == "<SOURCE_ID>") {
+      sourceID = reply.readLine();
+      sourceRead = true;
+    }
+  }
+  if (!(customerRead && sourceRead)) fail(20009, "Error converting to CustomerID");
+  u.Bupd_CustomerID = customerID;
+  u.Bupd_SourceID = sourceID;
+  showPortal();
+  Breg_WriteRegSettings("CUE", "CustomerID", u.Bupd_CustomerID);
+  Breg_WriteRegSettings("CUE", "SourceID", u.Bupd_SourceID);
+  if (Bupd_UpdateInitialise() == 1) Bupd_CallUpdate();
+  else Bmm_EndProgram();
+}
+
+// Seconds from 1970-01-01 00:00 local time to now, as local clock time.
+int64_t localSecondsSince1970() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return int64_t(now) + int64_t(local.tm_gmtoff);
+}
+
+void storeStatistic(const std::string& line) {
+  CUEUpdateManager& u = Bupd();
+  std::string key = keyOf(line);
+  if (key == "TIMESTAMP") u.Bupd_TimeStamp = valueOf(line);
+  else if (key == "UPDATE_SIZE") u.Bupd_UpdateSize = longOf(valueOf(line));
+  else if (key == "DE_RECORDCOUNT") u.Bupd_DERecordCount = integerOf(valueOf(line));
+  else if (key == "RE_PAGECOUNT") u.Bupd_REPageCount = integerOf(valueOf(line));
+  else if (key == "RE_NEWLINKCOUNT") u.Bupd_RENewLinkCount = integerOf(valueOf(line));
+  else if (key == "RE_NEWPAGECOUNT") u.Bupd_RENewPageCount = integerOf(valueOf(line));
+  else if (key == "RE_GENERATE") {
+    u.Bupd_ReGenerate = integerOf(valueOf(line));
+    // The reference writer decides between a whole new section and a page copy.
+    Bhtm_Generator().Bupd_ReGenerate = u.Bupd_ReGenerate;
+  }
+  else if (key == "DE_NEWPCOUNT") u.Bupd_DENewPCount = integerOf(valueOf(line));
+  else if (key == "DE_NEWSCOUNT") u.Bupd_DENewSCount = integerOf(valueOf(line));
+  else if (key == "DE_NEWTCOUNT") u.Bupd_DENewTCount = integerOf(valueOf(line));
+  else if (key == "DE_NEWEVENTCATCOUNT") u.Bupd_DENewEventCatCount = integerOf(valueOf(line));
+}
+
+void storeSetting(const std::string& line) {
+  CUEUpdateManager& u = Bupd();
+  std::string key = keyOf(line);
+  if (key == "CUE_VERSION") u.Bupd_CUEVersion = valueOf(line);
+  else if (key == "ALMO_VERSION") u.Bupd_AlmoVersion = valueOf(line);
+  else if (key == "PROFILE_UPLOAD_LOCATION") u.Bupd_ProfileUploadLocation = valueOf(line);
+  else if (key == "SCRIPT_USERNAME") u.Bupd_ScriptUserName = valueOf(line);
+  else if (key == "SCRIPT_PASSWORD") u.Bupd_ScriptPassword = valueOf(line);
+  else if (key == "PROFILE_DOWNLOAD_LOCATION") u.Bupd_ProfileDownloadLocation = valueOf(line);
+  else if (key == "FINISH_SCRIPT_LOCATION") u.Bupd_FinishScriptLocation = valueOf(line);
+  else if (key == "UPDATE_SCRIPT_LOCATION") u.Bupd_UpdateScriptLocation = valueOf(line);
+  else if (key == "UPLOAD_PROFILE_SETTINGS") {
+    std::string v = valueOf(line);
+    if (!v.empty()) u.Bupd_UploadProfileSettings = integerOf(v);
+  }
+}
+
+std::string profileNumber() { return std::to_string(Bset().Bset_ProfileID); }
+
+// Runs the loads of an update in one transaction: a failure rolls them all
+// back and leaves the loaded files in "CUE".
+void loadUpdate() {
+  dao::Database& db = Bsql_DataBank();
+  Bcue_Engine().deferDeletes = true;
+  db.beginTrans();
+  try {
+    Bcue_LoadNewPrimary();
+    Bcue_LoadNewSecondary();
+    Bcue_LoadNewTertiary();
+    Bcue_LoadActiveEventIDs();
+    Bcue_LoadNewLinkItems();
+    Bcue_MergeInEvents();
+    Bcue_LoadNewRETemplate();
+    Bcue_LoadNewREStructure();
+    db.commitTrans();
+  } catch (...) {
+    try {
+      db.rollback();
+    } catch (...) {
+    }
+    cue::keepLoadedFiles();
+    Bcue_Engine().deferDeletes = false;
+    throw;
+  }
+  Bcue_Engine().deferDeletes = false;
+  cue::deleteLoadedFiles();
+}
+
+bool previewHasRows() {
+  frmManager2Update& w = updatePreviewWindow();
+  return w.datesList().rowCount() > 0 || w.referenceList().rowCount() > 0;
+}
+
+}  // namespace
+
+void Bupd_MainHandler(int16_t runMode) {
+  trappedWithText("Bupd_MainHandler", [&] {
+    CUEUpdateManager& u = Bupd();
+    u.Bupd_RunMode = runMode;
+    Bupd_UpdateRun() = true;
+    u.Bupd_CustomerID = Breg_GetRegSetting("CUE", "CustomerID");
+    u.Bupd_SourceID = Breg_GetRegSetting("CUE", "SourceID");
+    u.Bupd_LastUpdate = Breg_GetRegSetting("CUE", "LastUpdate");
+    if (u.Bupd_CustomerID.empty()) {
+      enrol();
+      return;
+    }
+    if (runMode != 0) showPortal();
+    yieldToMessageLoop();
+    if (Bupd_UpdateInitialise() == 1) Bupd_CallUpdate();
+    else Bmm_EndProgram();
+  });
+}
+
+int16_t Bupd_UpdateInitialise() {
+  int16_t result = 0;
+  trappedWithText("Bupd_UpdateInitialise", [&] {
+    CUEUpdateManager& u = Bupd();
+    fs::path updates = paths::inProgramFolder("\\Updates\\");
+    std::error_code ec;
+    if (fs::is_directory(updates, ec))
+      for (const auto& entry : fs::directory_iterator(updates))
+        if (entry.is_regular_file() || entry.is_symlink()) fs::remove(entry.path());
+    std::string replyFile = inProgram("\\CUE\\UpdateINI.htm");
+    fs::create_directories(fs::path(replyFile).parent_path());
+    u.Bupd_CUEVersion = Breg_GetRegSetting("CUE", "CUEVersion");
+    u.Bupd_AlmoVersion = Breg_GetRegSetting("CUE", "AlmoVersion");
+    std::string body = "CUE_VERSION=" + u.Bupd_CUEVersion + "&" + "ALMO_VERSION=" + u.Bupd_AlmoVersion + "&" +
+                       "Customer_Id=" + u.Bupd_CustomerID + "&" + "Source_Id=" + u.Bupd_SourceID;
+    Bift_PostHandler(body, updateServerAddress() + kInitialiseScript, replyFile, portalPage(), "", "");
+    std::string tag;
+    {
+      ReplyReader reply(replyFile);
+      tag = reply.readLine();
+      if (paths::equalsIgnoreCase(tag, "<SETTINGS>")) {
+        while (!reply.eof()) {
+          std::string line = reply.readLine();
+          if (line == "</SETTINGS>" || reply.eof()) break;
+          storeSetting(line);
+        }
+      }
+    }
+    if (paths::equalsIgnoreCase(tag, "<SETTINGS>")) {
+      fs::remove(replyFile);
+      result = 1;
+      return;
+    }
+    if (paths::equalsIgnoreCase(tag, "<ERROR>")) {
+      if (openInBrowser(replyFile)) Bmm_EndProgram();
+      fail(20009, kBrowserFailed);
+    }
+    fs::remove(replyFile);
+    fail(20010, "Undefined update initialisation error");
+  });
+  return result;
+}
+
+void Bupd_CallUpdate() {
+  trappedWithText("Bupd_CallUpdate", [] {
+    CUEUpdateManager& u = Bupd();
+    std::string replyFile = inProgram("\\CUE\\CallUpdate.htm");
+    fs::create_directories(fs::path(replyFile).parent_path());
+    std::error_code ec;
+    fs::remove(replyFile, ec);
+    std::string profile = Bcue_WriteProfileSettings();
+    std::string body = "TimeStamp=" + u.Bupd_LastUpdate + "&" + "Customer_Id=" + u.Bupd_CustomerID + "&" +
+                       "Source_Id=" + u.Bupd_SourceID + "&" + "Customer_Profile_Id=" + profileNumber() + "&" +
+                       "Profile_Change=" + (profile.empty() ? "0" : "1") + "&" + "make_portal=1" + profile;
+    frmPortalPage& portal = portalPage();
+    Bift_PostHandler(body, u.Bupd_UpdateScriptLocation, replyFile, portal, u.Bupd_ScriptUserName,
+                     u.Bupd_ScriptPassword);
+    std::string tag;
+    {
+      ReplyReader reply(replyFile);
+      tag = reply.readLine();
+      if (paths::equalsIgnoreCase(tag, "<UPDATE_STATISTICS>")) {
+        reply.readLine();
+        int16_t offered = integerOf(valueOf(reply.readLine()));
+        Breg_WriteRegSettings("AutoCUE", "LocalLastUpdate", std::to_string(localSecondsSince1970()));
+        if (offered != 0) {
+          portal.cmdYes()->setVisible(true);
+          portal.cmdNo()->setVisible(true);
+          while (!reply.eof()) {
+            std::string line = reply.readLine();
+            if (line == "</UPDATE_STATISTICS>" || reply.eof()) break;
+            storeStatistic(line);
+          }
+        } else if (u.Bupd_RunMode == 0) {
+          Bmm_EndProgram();
+        } else {
+          portal.cmdClose()->setVisible(true);
+        }
+        portal.setPage(fileUrl(replyFile));
+        portal.setMousePointer(0);
+        portal.show();
+        yieldToMessageLoop();
+        return;
+      }
+    }
+    if (paths::equalsIgnoreCase(tag, "<ERROR>")) {
+      if (openInBrowser(replyFile)) Bmm_EndProgram();
+      fail(20009, kBrowserFailed);
+    }
+    fs::remove(replyFile);
+    fail(20010, "Undefined update process error");
+  });
+}
+
+void Bupd_ProcessUpdate(int16_t decision) {
+  trappedWithText("Bupd_ProcessUpdate", [&] {
+    CUEUpdateManager& u = Bupd();
+    frmPortalPage& portal = portalPage();
+    std::string finishFile = inProgram("\\Process.htm");
+    portal.cmdYes()->setVisible(false);
+    portal.cmdNo()->setVisible(false);
+    if (decision != 1) {
+      portal.cmdClose()->setVisible(true);
+    } else {
+      portal.fraStatusBars()->setVisible(true);
+      portal.fraStatusBars()->setEnabled(true);
+      yieldToMessageLoop();
+      portal.lblCurrentStatus()->setText("Downloading updated files from the Internet");
+      fs::path updates = paths::inProgramFolder("\\Updates\\");
+      fs::create_directories(updates);
+      std::string packetFile = (updates / "Packet.upd").string();
+      // The address is joined with "/": a backslash would go out literally.
+      std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + u.Bupd_CustomerID + "_" + u.Bupd_SourceID +
+                              "_" + profileNumber() + ".upd";
+      Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword);
+      Bupd_OpenUpdatePacket();
+      Bcue_SplitNewFile(u.Bupd_CustomerID + "_" + u.Bupd_SourceID + "_" + profileNumber());
+      loadUpdate();
+      Bsql_SetFinalRecordSelection();
+      frmManager2Update& preview = updatePreviewWindow();
+      Bint_ShowFinalPreview();
+      if (previewHasRows()) {
+        Bpo_CentreOnScreen(preview);
+        preview.showModal();
+      }
+      if (u.Bupd_UpdateCancelled) {
+        Bcue_ShowUpdateCompleted();
+        return;
+      }
+      Bupd_QueueProcesses();
+      Bcue_ShowUpdateCompleted();
+    }
+    std::string body = "Customer_Id=" + u.Bupd_CustomerID + "&Source_Id=" + u.Bupd_SourceID +
+                       "&Customer_Profile_Id=" + profileNumber() + "&TimeStamp=" + u.Bupd_TimeStamp +
+                       "&User_Decision=" + (decision == 1 ? "1" : "0");
+    Bift_PostHandler(body, u.Bupd_FinishScriptLocation, finishFile, portal, u.Bupd_ScriptUserName,
+                     u.Bupd_ScriptPassword);
+    std::string line;
+    {
+      ReplyReader reply(finishFile);
+      line = reply.readLine();
+    }
+    fs::remove(finishFile);
+    if (!paths::equalsIgnoreCase(line, "<OK>")) fail(20012, "");
+  });
+}
+
+void Bupd_OpenUpdatePacket() {
+  trappedWithText("Bupd_OpenUpdatePacket", [] {
+    fs::path packet = paths::inProgramFolder("\\Updates\\Packet.upd");
+    if (!fs::exists(packet)) fail(20011, "");
+    extractPacket(packet, paths::programFolder());
+    fs::remove(packet);
+  });
+}
+
+void Bupd_QueueProcesses() {
+  trappedWithText("Bupd_QueueProcesses", [] {
+    CUEUpdateManager& u = Bupd();
+    std::string refPlat1 = Breg_GetRegSetting("Support", "RefPlat1");
+    std::string refPlat2 = Breg_GetRegSetting("Support", "RefPlat2");
+    std::string ref1 = Breg_GetRegSetting("Settings", "Ref1");
+    std::string ref2 = Breg_GetRegSetting("Settings", "Ref2");
+    if (!refPlat1.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref1, "on"))
+      Bint_Ref1Pending() = true;
+    if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on"))
+      Bint_Ref2Pending() = true;
+    Bint_DatesPending() = updatePreviewWindow().datesList().rowCount() > 0;
+
+    if (Bint_Ref1Pending()) {
+      Bhtm_StartHTMLReferenceWriter(1);
+      Bint_Ref1Pending() = false;
+    }
+    if (Bint_Ref2Pending()) {
+      switch (Bset().Bset_RefPlat2) {
+        case 1:
+          Bhtm_StartHTMLReferenceWriter(1);
+          Bint_Ref2Pending() = false;
+          break;
+        case 2:
+          Bpm_SetPilotPath();
+          Bpm_SilentReference();
+          Bint_Ref2Pending() = false;
+          break;
+        default:
+          break;
+      }
+    }
+    if (Bint_DatesPending()) {
+      switch (Bset().Bset_DatesPlat) {
+        case 3:
+          Bout_InitialiseOutlook();
+          break;
+        case 12:
+          Bpm_SetPilotPath();
+          Bpm_SilentDates();
+          break;
+        default:
+          break;
+      }
+    }
+    Bsda_UnloadProfileEventList();
+    Bupd_UpdateTimeStamps();
+  });
+}
+
+void Bupd_UpdateTimeStamps() {
+  trappedWithText("Bupd_UpdateTimeStamps", [] {
+    CUEUpdateManager& u = Bupd();
+    dao::Database& db = Bsql_DataBank();
+    int32_t stamp = longOf(u.Bupd_TimeStamp);
+    db.beginTrans();
+    try {
+      dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");
+      if (rs.recordCount()) {
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+          if (Bsda_GetCatIDIndex(rs["CatID"].value().toLong()) == 0) continue;
+          rs.edit();
+          rs["TimeStamp"] = Variant(stamp);
+          rs.update();
+        }
+      }
+      rs.close();
+      rs = db.openRecordset("SELECT RefID, Product_Id FROM ProfileRefList WHERE ProfileID = " + profileNumber());
+      if (rs.recordCount()) {
+        Bsda_ClearCatTimeStampIndex();
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+          Bsda_AddCatTimeStampIndex(rs["Product_Id"].value().toLong(), rs["RefID"].value().toLong());
+      }
+      rs.close();
+      rs = db.openRecordset("SELECT TimeStamp, Template_Id FROM RETemplate");
+      if (rs.recordCount()) {
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+          if (Bsda_GetCatTimeStampIndex(rs["Template_Id"].value().toLong()) == 0) continue;
+          rs.edit();
+          rs["TimeStamp"] = Variant(stamp);
+          rs.update();
+        }
+      }
+      rs.close();
+      db.commitTrans();
+    } catch (...) {
+      try {
+        db.rollback();
+      } catch (...) {
+      }
+      throw;
+    }
+    Breg_WriteRegSettings("CUE", "LastUpdate", u.Bupd_TimeStamp);
+  });
+}
+
+std::string Bcue_WriteProfileSettings() {
+  return trapped("Bcue_WriteProfileSettings", [] {
+    dao::Database& db = Bsql_DataBank();
+    const ProductSetup& s = Bset();
+    std::string result = "&CAL_PLAT=" + std::to_string(s.Bset_DatesPlat);
+    dao::Recordset rs = db.openRecordset(
+        "SELECT Tertiary.CatID, TimeStamp FROM ProfileCatList, Tertiary WHERE "
+        "ProfileCatList.CatID = Tertiary.CatID and ProfileCatList.ProfileID = " +
+        std::to_string(s.Bset_ProfileID));
+    if (rs.recordCount()) {
+      result += "&DE=";
+      bool first = true;
+      for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        if (!first) result += ",";
+        first = false;
+        result += std::to_string(rs["CatID"].value().toLong()) + "~" +
+                  std::to_string(rs["TimeStamp"].value().toLong());
+      }
+    }
+    rs.close();
+    result += "&Products=";
+    bool first = true;
+    for (int i = 0; i < s.Bset_ProductCount && i < kMaxProducts; ++i) {
+      if (s.Bset_ProgProductID[size_t(i)] == 1 || s.Bset_ProgProductID[size_t(i)] == 2) continue;
+      if (!first) result += ",";
+      first = false;
+      result += std::to_string(s.Bset_ProductID[size_t(i)]);
+    }
+    rs = db.openRecordset(
+        "SELECT RETemplate.Template_Id, RETemplate.TimeStamp, ProfileRefList.Product_ID "
+        "FROM RETemplate, ProfileRefList where RETemplate.Template_Id = ProfileRefList.RefID "
+        "AND RETemplate.Product_Id = ProfileRefList.Product_Id");
+    if (rs.recordCount()) {
+      result += "&RE=";
+      first = true;
+      for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        if (!first) result += ",";
+        first = false;
+        result += std::to_string(rs["Product_ID"].value().toInteger()) + "~" +
+                  std::to_string(rs["Template_Id"].value().toLong()) + "~" +
+                  std::to_string(rs["TimeStamp"].value().toLong());
+      }
+    }
+    rs.close();
+    std::string refPlat1 = Breg_GetRegSetting("Support", "RefPlat1");
+    std::string refPlat2 = Breg_GetRegSetting("Support", "RefPlat2");
+    if (!refPlat1.empty()) result += "&Machines=" + refPlat1;
+    if (!refPlat2.empty()) result += "," + refPlat2;
+    return result;
+  });
+}
+
+}  // namespace pellary

@@ -1,0 +1,55 @@
+// The client of the update protocol: enrolment, initialisation, the update
+// call, the packet and its loads, the follow-on work and the finish report.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace pellary {
+
+struct CUEUpdateManager {
+  int16_t Bupd_RunMode = 0;
+  std::string Bupd_CustomerID, Bupd_SourceID, Bupd_RndGenerationID, Bupd_LastUpdate;
+  std::string Bupd_CUEVersion, Bupd_AlmoVersion;
+  // From the initialisation's settings reply.
+  std::string Bupd_UpdateScriptLocation, Bupd_ProfileDownloadLocation, Bupd_FinishScriptLocation;
+  std::string Bupd_ScriptUserName, Bupd_ScriptPassword, Bupd_ProfileUploadLocation;
+  int16_t Bupd_UploadProfileSettings = 0;
+  // From the update call's statistics.
+  std::string Bupd_TimeStamp;
+  int16_t Bupd_ReGenerate = 0;
+  int32_t Bupd_UpdateSize = 0;
+  int16_t Bupd_DERecordCount = 0, Bupd_REPageCount = 0, Bupd_RENewLinkCount = 0, Bupd_RENewPageCount = 0;
+  int16_t Bupd_DENewPCount = 0, Bupd_DENewSCount = 0, Bupd_DENewTCount = 0, Bupd_DENewEventCatCount = 0;
+  // Set by the preview's Cancel; never reset in a run.
+  bool Bupd_UpdateCancelled = false;
+  // The text the next report carries (set just before a raise).
+  std::string message;
+};
+CUEUpdateManager& Bupd();
+void resetUpdateManager();
+
+// The update server's address ("http://host[:port]"), setting UpdateServer
+// of section Comms; the scripts are paths on it.
+std::string updateServerAddress();
+inline constexpr const char* kRegisterScript = "/update/register.pl";
+inline constexpr const char* kInitialiseScript = "/update/update_init.pl";
+inline constexpr const char* kBrowserFailed = "Unable to launch default web (*.htm, html) browser";
+
+int16_t Bupd_UpdateInitialise();
+void Bupd_CallUpdate();
+void Bupd_ProcessUpdate(int16_t decision);
+void Bupd_OpenUpdatePacket();
+void Bupd_QueueProcesses();
+void Bupd_UpdateTimeStamps();
+
+// The profile part of the update call's body.
+std::string Bcue_WriteProfileSettings();
+
+// Unpacks a zip below folder. Every member name is checked first: absolute
+// names, drive letters, ".." and links refuse the whole packet (75) before
+// anything is written; "\" counts as a folder separator.
+void extractPacket(const std::filesystem::path& zipFile, const std::filesystem::path& folder);
+
+}  // namespace pellary

@@ -1,0 +1,121 @@
+#include "writers/series3/psion_agenda_page.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGroupBox>
+
+#include "core/app.h"
+#include "core/gui/wizard/placeholder_page.h"
+#include "core/products.h"
+#include "platform/msgbox.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
+
+namespace pellary {
+
+namespace {
+constexpr const char* kInfoNew =
+    "Your selection of dates and events will be written into an Agenda file on your Tessel device. Please select "
+    "an existing Agenda file by clicking the 'Select' button";
+constexpr const char* kInfoStored =
+    "Your selected Agenda file will be updated with your selection of dates and events. Press 'Next' to begin "
+    "updating. If you wish you may change your selected Agenda file by pressing 'Change...'";
+}  // namespace
+
+PsionAgendaPage::PsionAgendaPage(const QString& formName, const QString& copyLabel, QWidget* parent)
+    : QWidget(parent) {
+  setObjectName(formName);
+  addSidePicture(*this, 1);
+  addPageTitle(*this, "Updating Agenda");
+  lblFormInfo = new QLabel(kInfoNew, this);
+  lblFormInfo->setObjectName("lblFormInfo");
+  lblFormInfo->setWordWrap(true);
+  lblFormInfo->setGeometry(170, 50, 440, 90);
+  auto* frame = new QGroupBox("Agenda file", this);
+  frame->setObjectName("fraAgendaFileName");
+  frame->setGeometry(170, 150, 440, 70);
+  txtAgendaName = new QLineEdit(frame);
+  txtAgendaName->setObjectName("txtAgendaName");
+  txtAgendaName->setGeometry(10, 28, 320, 26);
+  cmdSelectAgnFile = new QPushButton("Select...", frame);
+  cmdSelectAgnFile->setObjectName("cmdSelectAgnFile");
+  cmdSelectAgnFile->setGeometry(340, 26, 90, 28);
+  auto* copy = new QLabel(copyLabel, this);
+  copy->setObjectName(formName == "frmPsion5" ? "lblPsion5Copy" : "lblPsion3Copy");
+  copy->setGeometry(170, 230, 440, 40);
+  copy->setWordWrap(true);
+  prgProgress = new QProgressBar(this);
+  prgProgress->setObjectName("prgProgress");
+  prgProgress->setGeometry(170, 280, 440, 22);
+  prgProgress->setRange(0, 100);
+  prgProgress->hide();
+  cmdBack = new QPushButton("< &Back", this);
+  cmdBack->setObjectName("cmdBack");
+  cmdBack->setGeometry(420, 340, 90, 28);
+  cmdNext = new QPushButton("&Next >", this);
+  cmdNext->setObjectName("cmdNext");
+  cmdNext->setGeometry(520, 340, 90, 28);
+  Status = new QStatusBar(this);
+  Status->setObjectName("Status");
+  Status->setSizeGripEnabled(false);
+  Status->setGeometry(0, 385, 620, 24);
+  connect(cmdSelectAgnFile, &QPushButton::clicked, this, [this] { selectFile(); });
+  chooser_ = [this] { return chooseDeviceFile(this, "Psion Agenda file (*.agn *)"); };
+  events_.setInterval(50);
+}
+
+void PsionAgendaPage::showStoredFile(const std::string& stored) {
+  if (!stored.empty()) {
+    cmdSelectAgnFile->setText("Change...");
+    lblFormInfo->setText(kInfoStored);
+    txtAgendaName->setText(QString::fromStdString(stored));
+  }
+  cmdSelectAgnFile->setEnabled(Bset().Bset_NoProfileCats);
+}
+
+bool PsionAgendaPage::beginNext() {
+  if (txtAgendaName->text().isEmpty()) {
+    MsgBox("Please select an Agenda file.", mb::Exclamation, appTitle());
+    return false;
+  }
+  cmdBack->setEnabled(false);
+  cmdNext->setEnabled(false);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  return true;
+}
+
+void PsionAgendaPage::endNext() {
+  cmdNext->setEnabled(true);
+  while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+}
+
+void PsionAgendaPage::selectFile() {
+  if (!chooser_) return;
+  if (auto chosen = chooser_()) txtAgendaName->setText(QString::fromStdString(*chosen));
+}
+
+std::string deviceFilePath(const std::string& hostPath) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path device = fs::weakly_canonical(platform::psiwin::deviceFolder(), ec);
+  const fs::path file = fs::weakly_canonical(hostPath, ec);
+  const fs::path rel = file.lexically_relative(device);
+  if (rel.empty() || rel.begin()->string() == ".." || rel.begin() == rel.end()) return {};
+  auto it = rel.begin();
+  const std::string drive = it->string();
+  if (drive.size() != 1) return {};
+  std::string out(1, char(std::toupper(static_cast<unsigned char>(drive[0]))));
+  out += ":";
+  for (++it; it != rel.end(); ++it) out += "\\" + it->string();
+  return out;
+}
+
+std::optional<std::string> chooseDeviceFile(QWidget* parent, const QString& filter) {
+  const QString start = QString::fromStdString(platform::psiwin::deviceFolder().string());
+  const QString chosen = QFileDialog::getOpenFileName(parent, "Choose an Agenda file", start, filter);
+  if (chosen.isEmpty()) return std::nullopt;
+  std::string device = deviceFilePath(chosen.toStdString());
+  if (device.empty()) return std::nullopt;
+  return device;
+}
+
+}  // namespace pellary
