@@ -11,6 +11,7 @@
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text/lines.h"
 #include "reference/html_generator.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
@@ -48,24 +49,6 @@ std::string emptyPageText() {
          "If you wish to use the Orrery Reference Data please re-run "
          "<i><b>" +
          name.substr(0, 1) + "</i></b>" + name.substr(1) + " and select some reference topics";
-}
-
-// Lines end at CR LF, CR or LF; the end itself is dropped.
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
 }
 
 const RefProductRecord& recordAt(int16_t position) {
@@ -146,7 +129,7 @@ void writePages(int16_t position, int32_t t, std::unordered_set<int32_t>& onPath
 void copyPageList(const HtmlGeneratorState& g) {
   const fs::path list = paths::inProgramFolder("\\CUE\\REPAGES.cue");
   if (!fs::exists(list)) return;
-  for (const std::string& line : splitLines(readWholeFile(list))) {
+  for (const std::string& line : platform::text::splitLines(readWholeFile(list))) {
     size_t comma = line.find(',');
     // A line without a page field names nothing to copy.
     if (comma == std::string::npos) continue;
@@ -230,7 +213,7 @@ std::vector<std::string> listNormalFiles(const fs::path& folder) {
 
 SplitTemplate splitProductTemplate(const std::string& text) {
   SplitTemplate out;
-  const std::vector<std::string> lines = splitLines(text);
+  const std::vector<std::string> lines = platform::text::splitLines(text);
   for (size_t i = 0; i < lines.size();) {
     if (lines[i] != "<!CHILD>") {
       out.page += lines[i++];

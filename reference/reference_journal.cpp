@@ -13,6 +13,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text/lines.h"
 #include "reference/html_generator.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
@@ -56,23 +57,6 @@ void setColour(TreeView* tree, const std::string& key, uint32_t colour) {
 
 void removeNode(TreeView* tree, const std::string& key) {
   if (tree && tree->exists(key)) tree->remove(key);
-}
-
-std::vector<std::string> fileLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
 }
 
 }  // namespace
@@ -128,7 +112,7 @@ void Bhtm_ShowReferencePreview() {
     const auto file = paths::inProgramFolder("\\CUE\\REPAGES.cue");
     if (!std::filesystem::exists(file)) return;
     int n = 0;
-    for (const std::string& line : fileLines(readWholeFile(file))) {
+    for (const std::string& line : platform::text::splitLines(readWholeFile(file))) {
       PreviewRow row;
       row.key = "p" + std::to_string(++n);
       row.text = line.substr(0, line.find(','));

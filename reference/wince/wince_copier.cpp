@@ -9,6 +9,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/wince/cecomms.h"
+#include "platform/text/lines.h"
 #include "reference/html_generator.h"
 
 namespace pellary {
@@ -49,24 +50,6 @@ bool isPage(const std::string& name) {
 [[noreturn]] void copyFailed(const char* message) {
   ce::CloseConnection();
   raise(kCopyFailed, message);
-}
-
-// Lines of a text file: CR LF, CR or LF end a line.
-std::vector<std::string> textLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
 }
 
 // Matches a name against a mask such as "*.htm", without regard to case.
@@ -230,7 +213,7 @@ void Bhtg_SearchAndReplaceDir(std::string& pattern, const std::string& search, c
     for (const std::string& name : listNormalFiles(folder)) {
       if (!matchesMask(name, mask)) continue;
       std::string out;
-      for (const std::string& line : textLines(readWholeFile(folder / name))) {
+      for (const std::string& line : platform::text::splitLines(readWholeFile(folder / name))) {
         size_t at = length ? paths::toLowerAscii(line).find(lowerSearch) : std::string::npos;
         if (at == std::string::npos)
           out += line;

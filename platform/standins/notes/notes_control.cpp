@@ -7,6 +7,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::notes {
 
@@ -16,6 +17,10 @@ using au::ParamType;
 
 namespace {
 
+using standins::escape;
+using standins::unescape;
+using standins::split;
+
 constexpr long kBadFileFormat = 321;
 constexpr long kDeviceIO = 57;
 constexpr DispId kLogOn = 3;
@@ -23,44 +28,6 @@ constexpr DispId kLogOff = 4;
 constexpr DispId kStatus = 5;
 constexpr DispId kDelete = 6;
 constexpr DispId kAdd = 0x60020006;
-
-std::string escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescape(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
-  }
-  return out;
-}
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> parts(1);
-  for (char c : line) {
-    if (c == '\t')
-      parts.emplace_back();
-    else
-      parts.back() += c;
-  }
-  return parts;
-}
 
 std::string iso(int y, int m, int d) {
   char buf[16];

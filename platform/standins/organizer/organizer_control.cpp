@@ -7,6 +7,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::organizer {
 
@@ -15,6 +16,10 @@ using au::InvokeKind;
 using au::ParamType;
 
 namespace {
+
+using standins::escape;
+using standins::unescape;
+using standins::split;
 
 constexpr long kBadFileFormat = 321;
 constexpr long kDeviceIO = 57;
@@ -42,48 +47,6 @@ constexpr int32_t kOpened = 0;
 constexpr int32_t kNoFile = 1;
 constexpr int32_t kWrongPassword = 2;
 constexpr int32_t kInUse = 3;
-
-std::string escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescape(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    const char c = s[++i];
-    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
-  }
-  return out;
-}
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> parts;
-  std::string cur;
-  for (char c : line) {
-    if (c == '\t') {
-      parts.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  parts.push_back(cur);
-  return parts;
-}
 
 std::string isoDate(int y, int m, int d) {
   char buf[16];

@@ -13,10 +13,14 @@
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/text/codepages.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::palm {
 
 namespace {
+
+using standins::escape;
+using standins::unescape;
 
 using automation::CheckedArgs;
 using automation::InterfaceInfo;
@@ -24,47 +28,10 @@ using automation::InvokeKind;
 using automation::MemberInfo;
 using automation::ParamType;
 
-// Fields of the state files are tab-separated; these escapes keep any text on
-// one line.
-std::string escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescape(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    char n = s[++i];
-    out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-  }
-  return out;
-}
-
+// The unescaped fields of a state-file line.
 std::vector<std::string> splitTabs(const std::string& line) {
-  std::vector<std::string> parts;
-  std::string cur;
-  for (char c : line) {
-    if (c == '\t') {
-      parts.push_back(unescape(cur));
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  parts.push_back(unescape(cur));
+  std::vector<std::string> parts = standins::split(line);
+  for (std::string& p : parts) p = unescape(p);
   return parts;
 }
 

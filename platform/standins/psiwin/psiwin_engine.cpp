@@ -10,12 +10,17 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::psiwin {
 
 namespace au = automation;
 
 namespace {
+
+using standins::escape;
+using standins::unescape;
+std::vector<std::string> splitTabs(const std::string& line) { return standins::split(line); }
 // Runtime error numbers of file access.
 constexpr long kBadFileName = 52;
 constexpr long kDeviceIO = 57;
@@ -219,49 +224,6 @@ Variant PsiWinEngine::invokeMember(const au::MemberInfo& member, au::CheckedArgs
 namespace {
 
 constexpr const char* kAgendaMagic = "PSIAGENDA5";
-
-std::string escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescape(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-      continue;
-    }
-    switch (s[++i]) {
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case 'n': out += '\n'; break;
-      default: out += s[i];
-    }
-  }
-  return out;
-}
-
-std::vector<std::string> splitTabs(const std::string& line) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    parts.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) break;
-    start = tab + 1;
-  }
-  return parts;
-}
 
 std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
   std::ifstream in(file, std::ios::binary);
