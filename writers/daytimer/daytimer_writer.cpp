@@ -12,6 +12,7 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -116,15 +117,7 @@ void Bdt_RunWrite(std::shared_ptr<dt::DayTimerDatabase> db) {
 }
 
 std::string Bdt_EntryText(const RelayEventRecord& r) {
-  std::string t = r.Title + "\r\n";
-  if (!r.Memo.empty()) t += r.Memo + "\r\n";
-  if (!r.TelCountry.empty()) t += "Tel: +" + r.TelCountry;
-  if (!r.TelPrefix.empty()) t += " (" + r.TelPrefix + ") ";
-  if (!r.Tel.empty()) t += r.Tel + "\r\n";
-  if (!r.URL.empty()) t += "Website: http://" + r.URL + "\r\n";
-  if (r.OnSale != 0) t += "Tickets on sale: " + platform::shortDate(r.OnSale) + "\r\n";
-  if (!r.MemoLong.empty()) t += "\r\n" + r.MemoLong;
-  return t;
+  return r.Title + "\r\n" + desktopNoteText(r);
 }
 
 int32_t Bdt_WriteToDayTimer(RelayEventRecord& record, int16_t& percent) {

@@ -8,6 +8,7 @@
 #include "platform/oledate.h"
 #include "platform/standins/notes/notes_control.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -48,15 +49,7 @@ platform::Dispatch& BLot_Control() {
 }
 
 std::string BLot_NoteText(const RelayEventRecord& r) {
-  std::string t;
-  if (!r.Memo.empty()) t += r.Memo + "\r\n";
-  if (!r.TelCountry.empty()) t += "Tel: +" + r.TelCountry;
-  if (!r.TelPrefix.empty()) t += " (" + r.TelPrefix + ") ";
-  if (!r.Tel.empty()) t += r.Tel + "\r\n";
-  if (!r.URL.empty()) t += "Website: http://" + r.URL + "\r\n";
-  if (r.OnSale != 0) t += "Tickets on sale: " + platform::shortDate(r.OnSale) + "\r\n";
-  if (!r.MemoLong.empty()) t += "\r\n" + r.MemoLong;
-  return t;
+  return desktopNoteText(r);
 }
 
 void BLot_WriteToLotus(RelayEventRecord& record, int16_t& percent) {

@@ -16,6 +16,7 @@
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/text/codepages.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -72,15 +73,7 @@ platform::Dispatch& Borg_Control() {
 }
 
 std::string Borg_EntryText(const RelayEventRecord& r) {
-  std::string t;
-  if (!r.Memo.empty()) t += r.Memo + "\r\n";
-  if (!r.TelCountry.empty()) t += "Tel: +" + r.TelCountry;
-  if (!r.TelPrefix.empty()) t += " (" + r.TelPrefix + ") ";
-  if (!r.Tel.empty()) t += r.Tel + "\r\n";
-  if (!r.URL.empty()) t += "Website: http://" + r.URL + "\r\n";
-  if (r.OnSale != 0) t += "Tickets on sale: " + platform::shortDate(r.OnSale) + "\r\n";
-  if (!r.MemoLong.empty()) t += "\r\n" + r.MemoLong;
-  return r.Title + "\r\n" + t;
+  return r.Title + "\r\n" + desktopNoteText(r);
 }
 
 void Borg_WriteToOrg(RelayEventRecord& record, int16_t& percent) {

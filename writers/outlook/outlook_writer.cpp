@@ -11,6 +11,7 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -67,15 +68,7 @@ void showProgress(int16_t percent) {
 }  // namespace
 
 std::string outlookNoteText(const RelayEventRecord& r) {
-  std::string s;
-  if (!r.Memo.empty()) s += r.Memo + "\r\n";
-  if (!r.TelCountry.empty()) s += "Tel: +" + r.TelCountry;
-  if (!r.TelPrefix.empty()) s += " (" + r.TelPrefix + ") ";
-  if (!r.Tel.empty()) s += r.Tel + "\r\n";
-  if (!r.URL.empty()) s += "Website: http://" + r.URL + "\r\n";
-  if (r.OnSale != 0) s += "Tickets on sale: " + platform::shortDate(r.OnSale) + "\r\n";
-  if (!r.MemoLong.empty()) s += "\r\n" + r.MemoLong;
-  return s;
+  return desktopNoteText(r);
 }
 
 std::string outlookDeleteFilter(const RelayEventRecord& r) {

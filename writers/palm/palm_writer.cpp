@@ -15,6 +15,7 @@
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -89,19 +90,7 @@ PalmWriterState& BpmWriter() {
 void resetPalmWriter() { BpmWriter() = PalmWriterState{}; }
 
 std::string palmNoteText(const RelayEventRecord& r) {
-  const std::string crlf = "\r\n";
-  std::string text;
-  if (!r.Memo.empty()) text += r.Memo + ".";
-  if (!r.Tel.empty()) {
-    text += crlf + " Tel: ";
-    if (!r.TelCountry.empty()) text += "+" + r.TelCountry + " ";
-    if (!r.TelPrefix.empty()) text += "(" + r.TelPrefix + ")";
-    text += r.Tel;
-  }
-  if (!r.URL.empty()) text += crlf + "Website: http://" + r.URL;
-  if (r.OnSale != 0) text += crlf + "Tickets on sale: " + platform::shortDate(r.OnSale);
-  if (!r.MemoLong.empty()) text += crlf + r.MemoLong;
-  return text;
+  return compactNoteText(r);
 }
 
 std::string palmAddRecord(const RelayEventRecord& r) { return record('a', r, palmNoteText(r)); }

@@ -15,6 +15,7 @@
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/text/codepages.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 #include "core/app.h"
 
 namespace pellary {
@@ -115,18 +116,7 @@ std::string Bps3_SpecialChar(const std::string& text) {
 }
 
 std::string Bps3_NoteText(const RelayEventRecord& r) {
-  std::string t;
-  if (!r.Memo.empty()) t += r.Memo + ".";
-  if (!r.Tel.empty()) {
-    t += "\r\n Tel: ";
-    if (!r.TelCountry.empty()) t += "+" + r.TelCountry + " ";
-    if (!r.TelPrefix.empty()) t += "(" + r.TelPrefix + ")";
-    t += r.Tel;
-  }
-  if (!r.URL.empty()) t += "\r\nWebsite: http://" + r.URL;
-  if (r.OnSale != 0) t += "\r\nTickets on sale: " + platform::shortDate(r.OnSale);
-  if (!r.MemoLong.empty()) t += "\r\n" + r.MemoLong;
-  return t;
+  return compactNoteText(r);
 }
 
 int32_t Bps3_AddEvent(RelayEventRecord& record, int16_t& percent) {

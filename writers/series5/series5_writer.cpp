@@ -12,6 +12,7 @@
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "writers/central_writer.h"
+#include "writers/note_text.h"
 
 namespace pellary {
 
@@ -58,18 +59,7 @@ Psion5State& Bpsi() {
 void resetBpsi() { Bpsi() = freshState(); }
 
 std::string Bpsi_NoteText(const RelayEventRecord& r) {
-  std::string t;
-  if (!r.Memo.empty()) t += r.Memo + ".";
-  if (!r.Tel.empty()) {
-    t += "\r\n Tel: ";
-    if (!r.TelCountry.empty()) t += "+" + r.TelCountry + " ";
-    if (!r.TelPrefix.empty()) t += "(" + r.TelPrefix + ")";
-    t += r.Tel;
-  }
-  if (!r.URL.empty()) t += "\r\nWebsite: http://" + r.URL;
-  if (r.OnSale != 0) t += "\r\nTickets on sale: " + platform::shortDate(r.OnSale);
-  if (!r.MemoLong.empty()) t += "\r\n" + r.MemoLong;
-  return t;
+  return compactNoteText(r);
 }
 
 std::string Bpsi_AddEvent(RelayEventRecord& record, int16_t& percent) {
