@@ -73,6 +73,8 @@ void resetProfileLists() {
 void Bsda_LoadProfileCatList() {
   trapped("Bsda_LoadProfileCatList", [] {
     ProfileLists& s = Bsda();
+    // The list is replaced, so positions of an earlier load must not stay findable.
+    Bsda_Indexes().Bsda_CatIndex.clear();
     long count = 0;
     dao::Recordset rs = openProfileRows("ProfileCatList", count);
     if (count == 0) {
@@ -99,6 +101,7 @@ void Bsda_LoadProfileCatList() {
 void Bsda_LoadProfileEventList() {
   trapped("Bsda_LoadProfileEventList", [] {
     ProfileLists& s = Bsda();
+    Bsda_Indexes().Bsda_EventIndex.clear();
     s.Bsda_PlatMisc.assign(2, std::string());
     s.Bsda_HolidayList.assign(2, std::string());
     s.Bsda_PlatMiscCount = 0;

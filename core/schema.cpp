@@ -76,10 +76,12 @@ void createDatabankSchema(dao::Database& db) {
   db.beginTrans();
   db.execute(databankSchemaSql());
   // Action codes of event changes with their precedence: the events merge keeps
-  // the code with the highest pecking number.
+  // the highest pecking number, and the writers read it as the title prefix
+  // (1 "Cancelled: ", 2 "Postponed: ", 3 "Updated: ", anything else none), so
+  // a new event, whatever else its list says, gets no prefix.
   db.execute(
       "INSERT INTO \"Action\" (ActionID, ActionName, PeckingNumber) VALUES "
-      "(1, 'New', 1), (2, 'Details changed', 2), (3, 'Date changed', 3), (4, 'Cancelled', 4)");
+      "(1, 'Cancelled', 1), (2, 'Date changed', 2), (3, 'Details changed', 3), (4, 'New', 4)");
   db.execute(
       "INSERT INTO Profiles (ProfileID, CalendarPlat, ReferencePlat) VALUES (1, 0, 0)");
   db.execute("PRAGMA user_version = " + std::to_string(kSchemaVersion));

@@ -85,7 +85,7 @@ class Builder:
         sale = code(on_sale) if on_sale else 0
         self.events.append(
             f"{eid},{q(title)},{q(memo)},{q(memo_long)},{code(start)},{code(end)},{sale},{q(url)},"
-            f"{q(tel[0])},{q(tel[1])},{q(tel[2])},{priority},1,1,1")
+            f"{q(tel[0])},{q(tel[1])},{q(tel[2])},{priority},1,0")
         for c in cats:
             self.eventcat.append(f"{c},{eid},1")
         return eid

@@ -84,6 +84,16 @@ void writeHelpPages(const fs::path& help) {
                      "<a href=\"index.htm\">contents page</a>.</p>\n</body></html>\n");
 }
 
+// The selection screen's other-products tab shows this page.
+void writeProductsPage(const fs::path& products) {
+  fs::create_directories(products);
+  writeTextIfMissing(products / "index.htm",
+                     "<html><head><title>Other products</title></head><body>\n"
+                     "<h1>Other products</h1>\n"
+                     "<p>More dates and reference guides for Pellary Almoner come with the Internet "
+                     "update service.</p>\n</body></html>\n");
+}
+
 void writePlatform(const char* key, int code, const std::pair<std::string, std::string>& names) {
   std::string k = key;
   Breg_WriteRegSettings("Support", k, std::to_string(code));
@@ -103,6 +113,7 @@ Result installProgramFolder(const Options& options) {
     if (!fs::exists(p)) fs::create_directories(p);
   }
   writeHelpPages(paths::resolve(home, "Help"));
+  writeProductsPage(paths::resolve(home, "Products"));
 
   // The databank: created empty with its schema, never replaced.
   setIfMissing("Support", "Name", kDatabankName);

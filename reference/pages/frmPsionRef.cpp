@@ -17,6 +17,8 @@
 #include "core/registry.h"
 #include "core/screen_link.h"
 #include "core/wizard/page_engine.h"
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "reference/pages/qt_progress.h"
 #include "reference/psion/psion_section.h"
@@ -96,7 +98,7 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   lstDrives_->setGeometry(8, 20, 424, 102);
   lstDrives_->setRootIsDecorated(false);
   lstDrives_->setHeaderLabels({"Drive", "Free space", "Freespace"});
-  // Placeholder for the handheld folder-browse control.
+  // The handheld browse control's dialog picks the folder; it shows here.
   txtFolder_ = new QLineEdit(this);
   txtFolder_->setObjectName("txtFolder");
   txtFolder_->setGeometry(170, 240, 340, 24);
@@ -104,7 +106,6 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   cmdBrowse_ = new QPushButton("Browse...", this);
   cmdBrowse_->setObjectName("cmdBrowse");
   cmdBrowse_->setGeometry(515, 240, 95, 24);
-  cmdBrowse_->setEnabled(false);
   lblRequiredSpace_ = new QLabel(this);
   lblRequiredSpace_->setObjectName("lblRequiredSpace");
   lblRequiredSpace_->setGeometry(170, 270, 440, 20);
@@ -124,6 +125,17 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   cmdNext_->setEnabled(false);  // until the drive list has arrived
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+  connect(cmdBrowse_, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
+  chooser_ = [this]() -> std::optional<std::string> {
+    auto control = gantry();
+    if (!control) return std::nullopt;
+    control->call("Init", {"Choose a folder", "Select", "Choose a folder on your Tessel device",
+                           txtFolder_->text().toStdString()});
+    if (!control->call("DoModal").toBool()) return std::nullopt;
+    std::string folder = control->call("GetFolderName").toString();
+    if (folder.empty()) return std::nullopt;
+    return folder;
+  };
   connect(lstDrives_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { lstDrives_ItemClick(item); });
 
   view_ = std::make_unique<View>(*this);
@@ -176,6 +188,23 @@ void frmPsionRef::Form_Load() {
 }
 
 void frmPsionRef::cmdBack_Click() { Bmm_FormReverse(); }
+
+std::shared_ptr<platform::Dispatch> frmPsionRef::gantry() {
+  if (!Gantry) {
+    try {
+      Gantry = platform::automation::createObject("BrindleLib.Gantry");
+    } catch (const AppError&) {
+      MsgBox("The handheld folder browser is not installed. Please type the folder on your Tessel device.",
+             mb::OKOnly | mb::Exclamation, appTitle());
+    }
+  }
+  return Gantry;
+}
+
+void frmPsionRef::cmdBrowse_Click() {
+  if (!chooser_) return;
+  if (auto chosen = chooser_()) txtFolder_->setText(QString::fromStdString(*chosen));
+}
 
 void frmPsionRef::lstDrives_ItemClick(QTreeWidgetItem* item) {
   if (item) Bps5_SelectDrive(item->data(0, Qt::UserRole).toString().toStdString());

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/automation/dispatch.h"
 
 class QCheckBox;
 class QLabel;
@@ -35,6 +40,14 @@ class frmPsionRef : public QWidget {
   void cmdBack_Click();
   void cmdNext_Click();
   void lstDrives_ItemClick(QTreeWidgetItem* item);
+  // Asks for a folder on the device; nothing when the user cancels.
+  using FolderChooser = std::function<std::optional<std::string>()>;
+  void cmdBrowse_Click();
+  // Tests put their own chooser in place of the browse control.
+  void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+  // The handheld browse control, created on first use; nothing when it is not
+  // installed.
+  std::shared_ptr<platform::Dispatch> gantry();
   // Lets the engine's waiting answers run.
   void pumpEngine();
 
@@ -53,6 +66,8 @@ class frmPsionRef : public QWidget {
   std::unique_ptr<PsiWinEngineAdapter> ownEngine_;
   std::unique_ptr<QtProgressBar> progress_;
   std::unique_ptr<View> view_;
+  FolderChooser chooser_;
+  std::shared_ptr<platform::Dispatch> Gantry;
 };
 
 }  // namespace pellary

@@ -1,92 +1,66 @@
 #include "reference/psion/psiwin_adapter.h"
 
-#include <filesystem>
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
 
 namespace pellary {
 
-namespace fs = std::filesystem;
 namespace psi = platform::psiwin;
 
-PsiWinEngineAdapter::PsiWinEngineAdapter() {
-  engine_.setEventSink([](int16_t event, int32_t code) { Bps5_EngineEvent(event, code); });
+namespace {
+std::shared_ptr<psi::PsiWinEngine> makeEngine() {
+  try {
+    if (auto made = std::dynamic_pointer_cast<psi::PsiWinEngine>(
+            platform::automation::createObject(psi::kEngineControlClass)))
+      return made;
+  } catch (const AppError&) {
+    // Not registered in this process: the stand-in itself.
+  }
+  return std::make_shared<psi::PsiWinEngine>();
+}
+}  // namespace
+
+PsiWinEngineAdapter::PsiWinEngineAdapter() : engine_(makeEngine()) {
+  engine_->setTextEventSink(
+      [](int16_t event, int32_t code, const std::string& text) { Bps5_EngineEvent(event, code, text); });
 }
 
-void PsiWinEngineAdapter::start() { engine_.start(); }
-void PsiWinEngineAdapter::connect(int32_t timeout) { engine_.connect(timeout); }
+void PsiWinEngineAdapter::start() { engine_->call(psi::kStart); }
+void PsiWinEngineAdapter::connect(int32_t timeout) { engine_->call(psi::kConnect, {timeout}); }
+void PsiWinEngineAdapter::requestDriveList(int16_t side) { engine_->call(psi::kRequestDrives, {side}); }
 
-void PsiWinEngineAdapter::requestDriveList(int16_t) {
-  std::string list;
-  for (char letter : engine_.drives()) list += (list.empty() ? "" : " ") + std::string(1, letter) + ":\\";
-  answer(26, 0, list);
-}
-
-PsionDriveDetails PsiWinEngineAdapter::driveDetails(int16_t, const std::string& drive) {
+PsionDriveDetails PsiWinEngineAdapter::driveDetails(int16_t side, const std::string& drive) {
   PsionDriveDetails d;
-  const fs::path folder = psi::devicePath(drive);
-  std::error_code ec;
-  if (folder.empty() || !engine_.connected() || !fs::is_directory(folder, ec)) {
-    answer(17, 2);
-    return d;
-  }
-  d.name = drive.substr(0, 1) == "C" ? "Internal" : "Disk " + drive.substr(0, 1);
-  const fs::space_info space = fs::space(folder, ec);
-  if (!ec) {
-    d.size = double(space.capacity);
-    d.freeSpace = double(space.available);
-  }
-  answer(17, 0);
+  const Variant info = engine_->call(psi::kGetDriveInfo, {side, drive});
+  const auto details = info.isObject() ? info.toObject() : nullptr;
+  if (!details) return d;
+  d.name = details->call("GetName").toString();
+  d.size = details->call("GetSize").toDouble();
+  d.freeSpace = details->call("GetDevFreeSpace").toDouble();
   return d;
 }
 
 void PsiWinEngineAdapter::copyFile(int16_t fromSide, const std::string& from, int16_t toSide, const std::string& to,
                                    int32_t overwrite) {
-  engine_.copyFile(fromSide, from, toSide, to, overwrite);
+  engine_->call(psi::kCopyFile, {fromSide, from, toSide, to, overwrite});
 }
 
-void PsiWinEngineAdapter::deleteFolder(int16_t, const std::string& folder) {
-  const fs::path p = psi::devicePath(folder);
-  std::error_code ec;
-  // Never a whole drive.
-  if (!engine_.connected() || p.empty() || fs::equivalent(p, psi::devicePath(folder.substr(0, 3)), ec)) {
-    answer(19, 5);
-    return;
-  }
-  if (!fs::exists(p, ec)) {
-    answer(19, 3);
-    return;
-  }
-  fs::remove_all(p, ec);
-  answer(19, ec ? 5 : 0);
+void PsiWinEngineAdapter::deleteFolder(int16_t side, const std::string& folder) {
+  engine_->call(psi::kDeleteFolder, {side, folder});
 }
 
-void PsiWinEngineAdapter::createFolder(int16_t, const std::string& folder) {
-  const fs::path p = psi::devicePath(folder);
-  std::error_code ec;
-  if (!engine_.connected() || p.empty()) {
-    answer(20, 5);
-    return;
-  }
-  if (fs::is_directory(p, ec)) {
-    answer(20, 183);
-    return;
-  }
-  fs::create_directories(p, ec);
-  answer(20, ec ? 5 : 0);
+void PsiWinEngineAdapter::createFolder(int16_t side, const std::string& folder) {
+  engine_->call(psi::kCreateFolder, {side, folder});
 }
 
-void PsiWinEngineAdapter::stopProgram(int16_t, const std::string&) { answer(37, 0); }
+void PsiWinEngineAdapter::stopProgram(int16_t side, const std::string& path) {
+  engine_->call(psi::kStopProgram, {side, path});
+}
 
 void PsiWinEngineAdapter::pump() {
-  for (int rounds = 0; rounds < 1000; ++rounds) {
-    int n = engine_.pumpEvents();
-    while (!own_.empty()) {
-      auto [event, code, text] = own_.front();
-      own_.pop_front();
-      Bps5_EngineEvent(event, code, text);
-      ++n;
-    }
-    if (n == 0) return;
-  }
+  // Handlers start further operations whose answers come in the next round.
+  for (int rounds = 0; rounds < 1000; ++rounds)
+    if (engine_->pumpEvents() == 0) return;
 }
 
 }  // namespace pellary

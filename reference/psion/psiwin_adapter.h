@@ -1,12 +1,10 @@
-// The Psion page's engine control over the PsiWin stand-in. The stand-in
-// answers start, connect and file copies itself; the drive list, the drive
-// details, the folder operations and the stop of a device program are
-// answered here from the stand-in's device folder.
+// The Psion page's engine control over the PsiWin engine, created by the
+// control's class name (the stand-in's own engine when that name is unknown).
+// Every answer arrives as an engine event, delivered by pump().
 #pragma once
 
-#include <deque>
+#include <memory>
 #include <string>
-#include <tuple>
 
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "reference/psion/psion_transfer.h"
@@ -29,9 +27,7 @@ class PsiWinEngineAdapter : public PsionEngineControl {
   void pump();
 
  private:
-  void answer(int16_t event, int32_t code, std::string text = {}) { own_.emplace_back(event, code, std::move(text)); }
-  platform::psiwin::PsiWinEngine engine_;
-  std::deque<std::tuple<int16_t, int32_t, std::string>> own_;
+  std::shared_ptr<platform::psiwin::PsiWinEngine> engine_;
 };
 
 }  // namespace pellary

@@ -91,5 +91,18 @@ TEST_F(Schema, JournalTakesBooleanAdd) {
   EXPECT_TRUE(added["Add"].value().toBool());
 }
 
+// The merged Action is the title prefix the writers put on an entry (1
+// "Cancelled: ", 2 "Postponed: ", 3 "Updated: "), so each change has its own
+// code and a new event a code above them, which carries no prefix.
+TEST_F(Schema, ShippedActionCodesMatchTheWritersPrefixes) {
+  const std::pair<const char*, int> expected[] = {
+      {"Cancelled", 1}, {"Date changed", 2}, {"Details changed", 3}, {"New", 4}};
+  for (const auto& [name, pecking] : expected) {
+    dao::Recordset rs = db.openRecordset(std::string("SELECT PeckingNumber FROM Action WHERE ActionName = '") + name + "'");
+    ASSERT_FALSE(rs.eof()) << name;
+    EXPECT_EQ(rs["PeckingNumber"].value().toLong(), pecking) << name;
+  }
+}
+
 }  // namespace
 }  // namespace pellary

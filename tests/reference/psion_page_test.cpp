@@ -2,16 +2,19 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "core/registry.h"
 #include "platform/msgbox.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
+#include "platform/standins/tessel/connect_engine.h"
 #include "reference/pages/frmPsionRef.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference_fixture.h"
+#include "../writers/series3/brindle_driver.h"
 
 namespace pellary::testing {
 namespace {
@@ -76,6 +79,58 @@ TEST_F(PsionPage, DrivesArriveThenNextCopiesTheSectionThroughTheEngine) {
   EXPECT_FALSE(Bint_Ref2Pending());
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Size"), "8");
   EXPECT_FALSE(form.findChild<QPushButton*>("cmdBack")->isEnabled());
+}
+
+QTreeWidgetItem* itemAt(QTreeWidgetItem* item, const QString& path) {
+  if (!item) return nullptr;
+  if (item->data(0, Qt::UserRole).toString() == path) return item;
+  for (int i = 0; i < item->childCount(); ++i)
+    if (auto* found = itemAt(item->child(i), path)) return found;
+  return nullptr;
+}
+
+TEST_F(PsionPage, BrowseRunsTheFolderControlFromTheShownFolder) {
+  if (!registerBrindle()) GTEST_SKIP() << "libbrindle.so is not built";
+  const fs::path c = platform::tessel::addDrive('C', "Internal");
+  fs::create_directories(c / "Documents" / "Old");
+  fs::create_directories(c / "System");
+  frmPsionRef form;
+  auto* folder = form.findChild<QLineEdit*>("txtFolder");
+  auto* browse = form.findChild<QPushButton*>("cmdBrowse");
+  ASSERT_TRUE(browse->isEnabled());
+  folder->setText("C:\\Documents");
+  QString title;
+  whenModal(
+      [](QDialog* d) {
+        auto* tree = d->findChild<QTreeWidget*>("tvwFolders");
+        return tree && tree->currentItem() && tree->currentItem()->data(0, Qt::UserRole).toString() == "C:\\Documents" &&
+               itemAt(tree->topLevelItem(0), "C:\\Documents\\Old");
+      },
+      [&](QDialog* d) {
+        title = d->windowTitle();
+        auto* tree = d->findChild<QTreeWidget*>("tvwFolders");
+        tree->setCurrentItem(itemAt(tree->topLevelItem(0), "C:\\Documents\\Old"));
+        d->findChild<QPushButton*>("cmdOK")->click();
+      });
+  browse->click();
+  EXPECT_EQ(title, "Choose a folder");
+  EXPECT_EQ(folder->text(), "C:\\Documents\\Old");
+
+  auto acted = whenModal([](QDialog*) { return true; }, [](QDialog* d) { d->reject(); });
+  browse->click();
+  EXPECT_TRUE(*acted);
+  EXPECT_EQ(folder->text(), "C:\\Documents\\Old");
+}
+
+TEST_F(PsionPage, WithoutTheFolderControlBrowseTellsTheUserAndATestChooserServes) {
+  frmPsionRef form;
+  auto* folder = form.findChild<QLineEdit*>("txtFolder");
+  form.cmdBrowse_Click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(folder->text(), "");
+  form.setFolderChooser([] { return std::optional<std::string>("D:\\Pelmon"); });
+  form.findChild<QPushButton*>("cmdBrowse")->click();
+  EXPECT_EQ(folder->text(), "D:\\Pelmon");
 }
 
 TEST_F(PsionPage, FirstRunAlwaysInstallsTheViewer) {

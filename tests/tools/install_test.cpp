@@ -32,6 +32,7 @@ TEST_F(Install, FreshFolderIsReadyToOpen) {
   EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "True");
   for (const char* sub : {"CUE", "Updates", "Reference", "Help"}) EXPECT_TRUE(fs::is_directory(home() / sub)) << sub;
   EXPECT_TRUE(fs::exists(home() / "Help" / "index.htm"));
+  EXPECT_TRUE(fs::exists(home() / "Products" / "index.htm"));  // the other-products tab's page
 
   Bsql_OpenDataBanks();
   dao::Recordset action = Bsql_DataBank().openRecordset("Action");

@@ -52,6 +52,10 @@ void frmPsion3Agenda::cmdNext_Click() {
 
 void frmPsion3Agenda::cmdBack_Click() { Bmm_FormReverse(); }
 
+void frmPsion3Agenda::addAgendaFilter(platform::Dispatch& control) {
+  control.call("AddFilterWildcard", {"Psion Agenda file", "*.agn"});
+}
+
 void frmPsion3Agenda::setStatus(const std::string& text) { Status->showMessage(QString::fromStdString(text)); }
 void frmPsion3Agenda::setNextEnabled(bool enabled) { cmdNext->setEnabled(enabled); }
 void frmPsion3Agenda::setProgress(int16_t percent) { prgProgress->setValue(percent); }

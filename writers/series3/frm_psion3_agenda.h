@@ -22,6 +22,9 @@ class frmPsion3Agenda : public PsionAgendaPage, public Psion3View {
   void setProgress(int16_t percent) override;
   void showProgress() override;
   void setDefaultPointer() override;
+
+ protected:
+  void addAgendaFilter(platform::Dispatch& control) override;
 };
 
 }  // namespace pellary

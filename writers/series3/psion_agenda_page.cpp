@@ -1,14 +1,14 @@
 #include "writers/series3/psion_agenda_page.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QGroupBox>
 
 #include "core/app.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
 #include "platform/msgbox.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
 
 namespace pellary {
 
@@ -59,7 +59,11 @@ PsionAgendaPage::PsionAgendaPage(const QString& formName, const QString& copyLab
   Status->setSizeGripEnabled(false);
   Status->setGeometry(0, 385, 620, 24);
   connect(cmdSelectAgnFile, &QPushButton::clicked, this, [this] { selectFile(); });
-  chooser_ = [this] { return chooseDeviceFile(this, "Psion Agenda file (*.agn *)"); };
+  chooser_ = [this]() -> std::optional<std::string> {
+    auto control = brindle();
+    if (!control) return std::nullopt;
+    return chooseAgendaFile(*control, [this](platform::Dispatch& c) { addAgendaFilter(c); });
+  };
   events_.setInterval(50);
 }
 
@@ -93,29 +97,27 @@ void PsionAgendaPage::selectFile() {
   if (auto chosen = chooser_()) txtAgendaName->setText(QString::fromStdString(*chosen));
 }
 
-std::string deviceFilePath(const std::string& hostPath) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path device = fs::weakly_canonical(platform::psiwin::deviceFolder(), ec);
-  const fs::path file = fs::weakly_canonical(hostPath, ec);
-  const fs::path rel = file.lexically_relative(device);
-  if (rel.empty() || rel.begin()->string() == ".." || rel.begin() == rel.end()) return {};
-  auto it = rel.begin();
-  const std::string drive = it->string();
-  if (drive.size() != 1) return {};
-  std::string out(1, char(std::toupper(static_cast<unsigned char>(drive[0]))));
-  out += ":";
-  for (++it; it != rel.end(); ++it) out += "\\" + it->string();
-  return out;
+std::shared_ptr<platform::Dispatch> PsionAgendaPage::brindle() {
+  if (!Brindle) {
+    try {
+      Brindle = platform::automation::createObject("BrindleLib.Brindle");
+    } catch (const AppError&) {
+      MsgBox("The handheld file browser is not installed. Please type the path of the Agenda file on your "
+             "Tessel device.",
+             mb::Exclamation, appTitle());
+    }
+  }
+  return Brindle;
 }
 
-std::optional<std::string> chooseDeviceFile(QWidget* parent, const QString& filter) {
-  const QString start = QString::fromStdString(platform::psiwin::deviceFolder().string());
-  const QString chosen = QFileDialog::getOpenFileName(parent, "Choose an Agenda file", start, filter);
-  if (chosen.isEmpty()) return std::nullopt;
-  std::string device = deviceFilePath(chosen.toStdString());
-  if (device.empty()) return std::nullopt;
-  return device;
+std::optional<std::string> chooseAgendaFile(platform::Dispatch& control,
+                                            const std::function<void(platform::Dispatch&)>& addFilter) {
+  control.call("Init", {true, "Choose an Agenda file", "Select", "C:\\*.*", int32_t(1)});
+  if (addFilter) addFilter(control);
+  if (!control.call("DoModal").toBool()) return std::nullopt;
+  std::string chosen = control.call("GetFileName").toString();
+  if (chosen.empty()) return std::nullopt;
+  return chosen;
 }
 
 }  // namespace pellary

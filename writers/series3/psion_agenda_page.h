@@ -1,7 +1,7 @@
 // The parts the two Psion agenda pages share: the agenda-file frame, progress
-// bar, Back and Next, the status bar, and the file picker that stands where
-// the handheld file-browser control sits (a plain path field with a Browse
-// button until that control is wired in).
+// bar, Back and Next, the status bar, and the handheld file control Brindle
+// whose device file dialog picks the agenda file; the chosen path shows in the
+// text box.
 #pragma once
 
 #include <QLabel>
@@ -13,8 +13,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/automation/dispatch.h"
 
 namespace pellary {
 
@@ -25,7 +28,10 @@ class PsionAgendaPage : public QWidget {
 
   PsionAgendaPage(const QString& formName, const QString& copyLabel, QWidget* parent);
 
+  // Tests put their own chooser in place of the file control.
   void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+  // The file control, created on first use; nothing when it is not installed.
+  std::shared_ptr<platform::Dispatch> brindle();
 
   QLabel* lblFormInfo = nullptr;
   QLineEdit* txtAgendaName = nullptr;
@@ -44,15 +50,18 @@ class PsionAgendaPage : public QWidget {
   bool beginNext();
   void endNext();
   void selectFile();
+  // The page's file type of the device dialog.
+  virtual void addAgendaFilter(platform::Dispatch& control) = 0;
 
   FileChooser chooser_;
+  std::shared_ptr<platform::Dispatch> Brindle;
   QTimer events_;
 };
 
-// The device file dialog's stand-in: picks a file in the stand-in device's
-// folder and gives it as a device path ("C:\Documents\Agenda.agn").
-std::optional<std::string> chooseDeviceFile(QWidget* parent, const QString& filter);
-// A path below the device folder as a device path; empty when it is not below.
-std::string deviceFilePath(const std::string& hostPath);
+// Runs the device file dialog of a file control: Init as the agenda pages
+// call it, the filter, the modal run; the chosen file's device path
+// ("C:\Documents\Agenda") or nothing when the user cancels.
+std::optional<std::string> chooseAgendaFile(platform::Dispatch& control,
+                                            const std::function<void(platform::Dispatch&)>& addFilter);
 
 }  // namespace pellary

@@ -47,6 +47,10 @@ void frmPsion5::cmdNext_Click() {
 
 void frmPsion5::cmdBack_Click() { Bmm_FormReverse(); }
 
+void frmPsion5::addAgendaFilter(platform::Dispatch& control) {
+  control.call("AddFilterUID", {"Psion Agenda file", int32_t(0x10000050), int32_t(0x1000006D), int32_t(0x10000084)});
+}
+
 void frmPsion5::setNextEnabled(bool enabled) { cmdNext->setEnabled(enabled); }
 void frmPsion5::setProgress(int16_t percent) { prgProgress->setValue(percent); }
 void frmPsion5::setProgressVisible(bool visible) { prgProgress->setVisible(visible); }

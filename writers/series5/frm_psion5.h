@@ -21,6 +21,9 @@ class frmPsion5 : public PsionAgendaPage, public Psion5View {
   void setProgress(int16_t percent) override;
   void setProgressVisible(bool visible) override;
   void setDefaultPointer() override;
+
+ protected:
+  void addAgendaFilter(platform::Dispatch& control) override;
 };
 
 }  // namespace pellary

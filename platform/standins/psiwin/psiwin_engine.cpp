@@ -90,6 +90,31 @@ const au::InterfaceInfo& EngineInfo() {
          InvokeKind::Method,
          ""},
         {kIsConnected, "IsConnected", {}, ParamType::Boolean, InvokeKind::PropertyGet, ""},
+        {kDeleteFolder,
+         "DeleteFolder",
+         {{"side", ParamType::Integer}, {"folder", ParamType::String}},
+         ParamType::Void,
+         InvokeKind::Method,
+         ""},
+        {kRequestDrives, "RequestDrives", {{"side", ParamType::Integer}}, ParamType::Void, InvokeKind::Method, ""},
+        {kGetDriveInfo,
+         "GetDriveInfo",
+         {{"side", ParamType::Integer}, {"drive", ParamType::String}},
+         ParamType::Object,
+         InvokeKind::Method,
+         ""},
+        {kCreateFolder,
+         "CreateFolder",
+         {{"side", ParamType::Integer}, {"folder", ParamType::String}},
+         ParamType::Void,
+         InvokeKind::Method,
+         ""},
+        {kStopProgram,
+         "StopProgram",
+         {{"side", ParamType::Integer}, {"path", ParamType::String}},
+         ParamType::Void,
+         InvokeKind::Method,
+         ""},
     };
     return i;
   }();
@@ -102,10 +127,13 @@ int PsiWinEngine::pumpEvents() {
   int n = 0;
   // A handler that reconnects after every event could go on for ever.
   while (!queue_.empty() && n < 1000) {
-    auto [event, result] = queue_.front();
+    const Event e = std::move(queue_.front());
     queue_.pop_front();
     ++n;
-    if (sink_) sink_(event, result);
+    if (textSink_)
+      textSink_(e.event, e.result, e.text);
+    else if (sink_)
+      sink_(e.event, e.result);
   }
   return n;
 }
@@ -205,6 +233,122 @@ double PsiWinEngine::fileInfo(int16_t side, const std::string& path) {
   return double(fs::file_size(file, ec));
 }
 
+void PsiWinEngine::requestDriveList(int16_t side) {
+  std::error_code ec;
+  if (!fs::is_directory(deviceFolder(), ec)) connected_ = false;
+  if (side != DeviceSide || !connected_) {
+    raiseEvent(OnDriveList, code::NotConnected);
+    return;
+  }
+  std::string list;
+  for (char letter : drives()) list += (list.empty() ? "" : " ") + std::string(1, letter) + ":\\";
+  raiseEvent(OnDriveList, code::Ok, list);
+}
+
+fs::path PsiWinEngine::deviceFolderFor(int16_t side, const std::string& path, int16_t event) {
+  std::error_code ec;
+  if (side != DeviceSide) {
+    raiseEvent(event, code::AccessDenied);
+    return {};
+  }
+  if (!connected_ || !fs::is_directory(deviceFolder(), ec)) {
+    connected_ = false;
+    raiseEvent(event, code::NotConnected);
+    return {};
+  }
+  const fs::path p = devicePath(path);
+  if (p.empty()) raiseEvent(event, code::PathNotFound);
+  return p;
+}
+
+std::shared_ptr<DriveInfo> PsiWinEngine::driveInfo(int16_t side, const std::string& drive) {
+  const fs::path folder = deviceFolderFor(side, drive.substr(0, 2), OnDriveInfo);
+  if (folder.empty()) return nullptr;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    raiseEvent(OnDriveInfo, code::FileNotFound);
+    return nullptr;
+  }
+  const char letter = char(std::toupper(static_cast<unsigned char>(drive[0])));
+  double size = 0, freeSpace = 0;
+  const fs::space_info space = fs::space(folder, ec);
+  if (!ec) {
+    size = double(space.capacity);
+    freeSpace = double(space.available);
+  }
+  raiseEvent(OnDriveInfo, code::Ok);
+  return std::make_shared<DriveInfo>(letter == 'C' ? "Internal" : "Disk " + std::string(1, letter), size, freeSpace);
+}
+
+void PsiWinEngine::deleteFolder(int16_t side, const std::string& folder) {
+  const fs::path p = deviceFolderFor(side, folder, OnFolderDeleted);
+  if (p.empty()) return;
+  std::error_code ec;
+  const fs::path drive = devicePath(folder.substr(0, 2));
+  if (!fs::exists(p, ec)) {
+    raiseEvent(OnFolderDeleted, code::PathNotFound);
+    return;
+  }
+  // A drive (or the device itself) is not a folder one may remove.
+  if (!fs::is_directory(p, ec) || fs::equivalent(p, drive, ec) ||
+      fs::weakly_canonical(p, ec).lexically_relative(fs::weakly_canonical(drive, ec)).string().starts_with("..")) {
+    raiseEvent(OnFolderDeleted, code::AccessDenied);
+    return;
+  }
+  // A file open on the device keeps its folder (nothing is removed).
+  for (auto it = fs::recursive_directory_iterator(p, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    if (it->path().extension() == ".inuse") {
+      raiseEvent(OnFolderDeleted, code::FileInUse);
+      return;
+    }
+  fs::remove_all(p, ec);
+  raiseEvent(OnFolderDeleted, ec ? code::AccessDenied : code::Ok);
+}
+
+void PsiWinEngine::createFolder(int16_t side, const std::string& folder) {
+  const fs::path p = deviceFolderFor(side, folder, OnFolderCreated);
+  if (p.empty()) return;
+  std::error_code ec;
+  if (fs::exists(p, ec)) {
+    raiseEvent(OnFolderCreated, fs::is_directory(p, ec) ? code::AlreadyExists : code::AccessDenied);
+    return;
+  }
+  fs::create_directories(p, ec);
+  raiseEvent(OnFolderCreated, ec ? code::AccessDenied : code::Ok);
+}
+
+void PsiWinEngine::stopProgram(int16_t side, const std::string&) {
+  // No program of the stand-in's device runs; the answer says so.
+  std::error_code ec;
+  const bool linked = side == DeviceSide && connected_ && fs::is_directory(deviceFolder(), ec);
+  raiseEvent(OnProgramStopped, linked ? code::Ok : code::NotConnected);
+}
+
+// --- drive details ---------------------------------------------------------------
+
+const au::InterfaceInfo& DriveInfoInfo() {
+  static const au::InterfaceInfo info{"_DPsiWinDriveInfo",
+                                      "{6F2D3A12-5C2B-4E7A-9A61-2B0C1E7D4A01}",
+                                      "",
+                                      {{kGetName, "GetName", {}, ParamType::String, InvokeKind::Method, ""},
+                                       {kGetSize, "GetSize", {}, ParamType::Double, InvokeKind::Method, ""},
+                                       {kGetDevFreeSpace, "GetDevFreeSpace", {}, ParamType::Double, InvokeKind::Method, ""}}};
+  return info;
+}
+
+DriveInfo::DriveInfo(std::string name, double size, double freeSpace)
+    : TypedDispatch(DriveInfoInfo()), name_(std::move(name)), size_(size), free_(freeSpace) {}
+
+Variant DriveInfo::invokeMember(const au::MemberInfo& member, au::CheckedArgs&) {
+  switch (member.id) {
+    case kGetName: return name_;
+    case kGetSize: return size_;
+    case kGetDevFreeSpace: return free_;
+    default: raise(au::errors::NoSuchMember);
+  }
+}
+
 Variant PsiWinEngine::invokeMember(const au::MemberInfo& member, au::CheckedArgs& a) {
   switch (member.id) {
     case kStart: start(); return {};
@@ -215,6 +359,15 @@ Variant PsiWinEngine::invokeMember(const au::MemberInfo& member, au::CheckedArgs
     case kGetDrives: return drives();
     case kGetFileInfo: return fileInfo(a.integer(0), a.string(1));
     case kIsConnected: return connected_;
+    case kDeleteFolder: deleteFolder(a.integer(0), a.string(1)); return {};
+    case kRequestDrives: requestDriveList(a.integer(0)); return {};
+    case kGetDriveInfo: {
+      // Nothing (an empty object) for a drive the device lacks.
+      std::shared_ptr<Dispatch> info = driveInfo(a.integer(0), a.string(1));
+      return Variant(std::move(info));
+    }
+    case kCreateFolder: createFolder(a.integer(0), a.string(1)); return {};
+    case kStopProgram: stopProgram(a.integer(0), a.string(1)); return {};
     default: raise(au::errors::NoSuchMember);
   }
 }
@@ -480,6 +633,7 @@ class ObjAgenda : public au::TypedDispatch {
 
 void registerPsiWinClasses() {
   au::registerBuiltinClass(kEngineClass, [] { return std::make_shared<PsiWinEngine>(); });
+  au::registerBuiltinClass(kEngineControlClass, [] { return std::make_shared<PsiWinEngine>(); });
   au::registerBuiltinClass(kAgendaClass, [] { return std::make_shared<ObjAgenda>(); });
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/automation/dispatch.h"
 
@@ -23,8 +24,10 @@ namespace pellary::platform::psiwin {
 
 namespace fs = std::filesystem;
 
-// The class names the programs create the objects by.
+// The class names the programs create the objects by. The reference page knows
+// the engine control by its type library's name.
 inline constexpr const char* kEngineClass = "PsiWinEng.PsiWinEngine";
+inline constexpr const char* kEngineControlClass = "PSIWINENGLib.PsiWinEng";
 inline constexpr const char* kAgendaClass = "AgnFastSync.ObjAgenda";
 // The older agenda class of PsiWin 2.1 (registered only to say it is there).
 inline constexpr const char* kOldAgendaClass = "AgnSync.ObjAgenda";
@@ -37,14 +40,21 @@ enum EngineEvent : int16_t {
   OnConnectDone = 10,
   OnCopyDone = 11,
   OnLinkLost = 12,
+  OnDriveInfo = 17,
+  OnFolderDeleted = 19,
+  OnFolderCreated = 20,
+  OnDriveList = 26,
   OnFileInfo = 27,
   OnNotice = 36,
+  OnProgramStopped = 37,
 };
 
 // Result codes the events carry.
 namespace code {
 inline constexpr int32_t Ok = 0;
 inline constexpr int32_t FileNotFound = 2;
+inline constexpr int32_t PathNotFound = 3;
+inline constexpr int32_t AccessDenied = 5;
 inline constexpr int32_t FileInUse = 33;
 inline constexpr int32_t AlreadyExists = 183;
 inline constexpr int32_t TimedOut = 1121;
@@ -61,6 +71,32 @@ enum EngineDispId : DispId {
   kGetDrives = 6,    // () drive letters of the device, "CD"
   kGetFileInfo = 7,  // (side, path) size in bytes or -1  -> event 27
   kIsConnected = 8,  // () Boolean
+  kDeleteFolder = 9,      // (side, folder)          -> event 19
+  kRequestDrives = 10,    // (side)                  -> event 26 with the list "C:\ D:\"
+  kGetDriveInfo = 11,     // (side, drive "C:\")     -> details object, event 17
+  kCreateFolder = 13,     // (side, folder)          -> event 20
+  kStopProgram = 30,      // (side, program path)    -> event 37
+};
+
+// The details of one drive: "GetName", "GetSize" and "GetDevFreeSpace" (bytes).
+// A drive is called "Internal" when it is C, else "Disk <letter>".
+enum DriveInfoDispId : DispId { kGetName = 1, kGetSize = 2, kGetDevFreeSpace = 3 };
+const automation::InterfaceInfo& DriveInfoInfo();
+
+class DriveInfo : public automation::TypedDispatch {
+ public:
+  DriveInfo(std::string name, double size, double freeSpace);
+  const std::string& name() const { return name_; }
+  double size() const { return size_; }
+  double freeSpace() const { return free_; }
+
+ protected:
+  Variant invokeMember(const automation::MemberInfo& member, automation::CheckedArgs& args) override;
+
+ private:
+  std::string name_;
+  double size_;
+  double free_;
 };
 
 // The device folder and its drive letters.
@@ -77,10 +113,14 @@ const automation::InterfaceInfo& EngineInfo();
 class PsiWinEngine : public automation::TypedDispatch {
  public:
   using EventSink = std::function<void(int16_t event, int32_t code)>;
+  // Also gets the text an event carries (the drive list of event 26).
+  using TextEventSink = std::function<void(int16_t event, int32_t code, const std::string& text)>;
 
   PsiWinEngine();
 
   void setEventSink(EventSink sink) { sink_ = std::move(sink); }
+  // Takes the place of the plain sink while set.
+  void setTextEventSink(TextEventSink sink) { textSink_ = std::move(sink); }
   // Delivers waiting events in order, also those raised while handling them;
   // returns how many were delivered.
   int pumpEvents();
@@ -97,16 +137,36 @@ class PsiWinEngine : public automation::TypedDispatch {
                 int32_t overwrite);
   std::string drives() const;
   double fileInfo(int16_t side, const std::string& path);
+  // The device's drives as one text, "C:\ D:\" (each four characters apart).
+  void requestDriveList(int16_t side);
+  // Nothing (and event 17 with FileNotFound) for a drive the device lacks.
+  std::shared_ptr<DriveInfo> driveInfo(int16_t side, const std::string& drive);
+  // Removes a device folder with everything in it; never a whole drive.
+  void deleteFolder(int16_t side, const std::string& folder);
+  void createFolder(int16_t side, const std::string& folder);
+  void stopProgram(int16_t side, const std::string& programPath);
 
  protected:
   Variant invokeMember(const automation::MemberInfo& member, automation::CheckedArgs& args) override;
 
  private:
-  void raiseEvent(int16_t event, int32_t result) { queue_.emplace_back(event, result); }
+  struct Event {
+    int16_t event;
+    int32_t result;
+    std::string text;
+  };
+  void raiseEvent(int16_t event, int32_t result, std::string text = {}) {
+    queue_.push_back({event, result, std::move(text)});
+  }
   fs::path sidePath(int16_t side, const std::string& path) const;
+  // The device folder of a side and path, or an answer of the event with the
+  // failure code when the side is not the device, the link is down or the
+  // path names no drive; empty then.
+  fs::path deviceFolderFor(int16_t side, const std::string& path, int16_t event);
 
   EventSink sink_;
-  std::deque<std::pair<int16_t, int32_t>> queue_;
+  TextEventSink textSink_;
+  std::deque<Event> queue_;
   bool connected_ = false;
   bool started_ = false;
   bool holdCopies_ = false;

@@ -70,6 +70,25 @@ TEST_F(Lists, AppendingGrowsInStepsAndKeepsPositionsFindable) {
   EXPECT_EQ(Bsda().Bsda_ProfileEventList[1].PlatMisc, 0);
 }
 
+// A second load (another profile, another databank) replaces the lists: an ID
+// of the first load finds nothing, and an append is found where it went.
+TEST_F(Lists, ALaterLoadForgetsThePositionsOfTheFirst) {
+  profileCat(4711, 4);
+  profileEvent(100, 4711, 4);
+  profileEvent(101, 4711, 4);
+  loadProfile();
+  ASSERT_EQ(Bsda_GetEventIDIndex(101), 2);
+  exec("DELETE FROM ProfileCatList");
+  exec("DELETE FROM ProfileEventList");
+  loadProfile();
+  EXPECT_EQ(Bsda_GetCatIDIndex(4711), 0);
+  EXPECT_EQ(Bsda_GetEventIDIndex(100), 0);
+  EXPECT_EQ(Bsda_GetEventIDIndex(101), 0);
+  Bsda_AddToProfileEventList(101, 7, 2, 0, 0, 0, "");
+  ASSERT_EQ(Bsda_GetEventIDIndex(101), 1);
+  EXPECT_EQ(Bsda().event(1).EventID, 101);
+}
+
 TEST_F(Lists, PoolsIgnoreEmptyTextsAndGrowPastFiveHundred) {
   loadProfile();
   EXPECT_EQ(Bsda_AddPlatMisc(""), 0);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -288,6 +290,31 @@ TEST_F(Series3Test, WriterErrorsEndTheProgram) {
   int16_t p = 0;
   auto r = event("X", platform::oleFromCivil(2026, 1, 1), platform::oleFromCivil(2026, 1, 1));
   EXPECT_THROW(Bps3_AddEvent(r, p), ProgramEnded);
+}
+
+}  // namespace
+}  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// The copy wait's clock never steps back within a day: a step back reads as a
+// whole day gone by and the copy as stalled. Watched across one second change.
+TEST(Series3Clock, DoesNotStepBackAtASecondChange) {
+  resetBps3();
+  const auto timer = Bps3().timer;
+  ASSERT_TRUE(timer);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  double last = timer();
+  bool crossed = false;
+  while (std::chrono::steady_clock::now() < until && !crossed) {
+    const double now = timer();
+    if (now < last && last - now < 43200) FAIL() << "stepped back from " << last << " to " << now;
+    crossed = std::floor(now) != std::floor(last);
+    last = now;
+  }
+  EXPECT_TRUE(crossed);
+  resetBps3();
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/msgbox.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
+#include "platform/standins/tessel/connect_engine.h"
+#include "../series3/brindle_driver.h"
 #include "support/fixtures.h"
 #include "writers/series3/frm_psion3_agenda.h"
 #include "writers/series5/frm_psion5.h"
@@ -72,8 +79,32 @@ TEST_F(PsionPagesTest, SelectTakesTheChosenDeviceFile) {
   page.setFileChooser([] { return std::optional<std::string>(); });  // cancelled
   page.cmdSelectAgnFile_Click();
   EXPECT_EQ(page.txtAgendaName->text(), "C:\\Documents\\Agenda");
-  EXPECT_EQ(deviceFilePath((psi::deviceFolder() / "c" / "Docs" / "A.agn").string()), "C:\\Docs\\A.agn");
-  EXPECT_EQ(deviceFilePath((home() / "elsewhere.agn").string()), "");
+}
+
+// The Series 5 page's file control offers only files of the agenda's UIDs.
+TEST_F(PsionPagesTest, Series5SelectRunsTheFileControlWithTheAgendaType) {
+  if (!testing::registerBrindle()) GTEST_SKIP() << "libbrindle.so is not built";
+  const std::filesystem::path c = platform::tessel::addDrive('C', "Internal");
+  std::string uids;
+  for (uint32_t v : {0x10000050u, 0x1000006Du, 0x10000084u})
+    for (int i = 0; i < 4; ++i) uids += char((v >> (8 * i)) & 0xFF);
+  testing::writeFile(c / "Agenda", uids + "entries");
+  testing::writeFile(c / "Psi3.agn", "a Series 3 agenda");
+  frmPsion5 page;
+  QString types;
+  bool otherShown = true;
+  testing::whenModal([](QDialog* d) { return testing::listHas(d, "Agenda"); },
+                     [&](QDialog* d) {
+                       types = d->findChild<QComboBox*>("cboFileType")->itemText(0);
+                       otherShown = testing::listHas(d, "Psi3.agn");
+                       auto* list = d->findChild<QListWidget*>("lstFiles");
+                       list->setCurrentItem(list->findItems("Agenda", Qt::MatchExactly).front());
+                       d->findChild<QPushButton*>("cmdOK")->click();
+                     });
+  page.cmdSelectAgnFile->click();
+  EXPECT_EQ(types, "Psion Agenda file");
+  EXPECT_FALSE(otherShown);
+  EXPECT_EQ(page.txtAgendaName->text(), "C:\\Agenda");
 }
 
 TEST_F(PsionPagesTest, Series5PageWritesAndMovesOn) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/automation/class_registry.h"
@@ -93,6 +94,93 @@ TEST_F(PsiWinEngineTest, HeldCopiesNeverFinishAndALostLinkSaysSo) {
   engine_.copyFile(DeviceSide, "C:\\A.agn", PcSide, paths::appPath() + "\\x", 1);
   engine_.pumpEvents();
   EXPECT_EQ(events_.back().first, OnLinkLost);
+}
+
+TEST_F(PsiWinEngineTest, DriveListAndDetailsArriveAsEvents) {
+  connect();
+  std::vector<std::tuple<int16_t, int32_t, std::string>> seen;
+  engine_.setTextEventSink([&](int16_t e, int32_t c, const std::string& t) { seen.emplace_back(e, c, t); });
+  engine_.call(kRequestDrives, {int16_t(DeviceSide)});
+  EXPECT_TRUE(seen.empty());
+  engine_.pumpEvents();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], std::make_tuple(int16_t(OnDriveList), code::Ok, std::string("C:\\ D:\\")));
+
+  for (const char* drive : {"C:\\", "d:\\"}) {
+    const Variant info = engine_.call(kGetDriveInfo, {int16_t(DeviceSide), drive});
+    ASSERT_TRUE(info.isObject() && info.toObject()) << drive;
+    auto details = info.toObject();
+    EXPECT_EQ(details->call("GetName").toString(), drive[0] == 'C' ? "Internal" : "Disk D");
+    EXPECT_GT(details->call("GetSize").toDouble(), 0);
+    EXPECT_LE(details->call("GetDevFreeSpace").toDouble(), details->call("GetSize").toDouble());
+  }
+  const Variant missing = engine_.call(kGetDriveInfo, {int16_t(DeviceSide), "E:\\"});
+  EXPECT_TRUE(missing.isObject() && !missing.toObject());
+  seen.clear();
+  engine_.pumpEvents();
+  std::vector<int32_t> codes;
+  for (const auto& [e, c, t] : seen) {
+    EXPECT_EQ(e, OnDriveInfo);
+    codes.push_back(c);
+  }
+  EXPECT_EQ(codes, (std::vector<int32_t>{code::Ok, code::Ok, code::FileNotFound}));
+}
+
+TEST_F(PsiWinEngineTest, FolderOperationsAnswerWithTheirCodes) {
+  connect();
+  const fs::path c = deviceFolder() / "C";
+  writeFile(c / "Data" / "Sub" / "a.txt", "x");
+  writeFile(c / "Busy" / "b.txt", "y");
+  writeFile(c / "Busy" / "b.txt.inuse", "");
+  struct Case {
+    DispId op;
+    const char* folder;
+    int16_t event;
+    int32_t code;
+    bool existsAfter;
+  } cases[] = {
+      {kDeleteFolder, "C:\\data", OnFolderDeleted, code::Ok, false},
+      {kDeleteFolder, "C:\\Data", OnFolderDeleted, code::PathNotFound, false},
+      {kDeleteFolder, "C:\\Busy", OnFolderDeleted, code::FileInUse, true},
+      {kDeleteFolder, "C:\\", OnFolderDeleted, code::AccessDenied, true},
+      {kDeleteFolder, "C:\\..\\D", OnFolderDeleted, code::AccessDenied, true},
+      {kCreateFolder, "C:\\New\\Deep", OnFolderCreated, code::Ok, true},
+      {kCreateFolder, "C:\\new\\deep", OnFolderCreated, code::AlreadyExists, true},
+      {kCreateFolder, "NoDrive", OnFolderCreated, code::PathNotFound, false},
+  };
+  for (const auto& k : cases) {
+    events_.clear();
+    engine_.call(k.op, {int16_t(DeviceSide), k.folder});
+    engine_.pumpEvents();
+    EXPECT_EQ(events_, (std::vector<Ev>{{k.event, k.code}})) << k.folder;
+    const fs::path p = devicePath(k.folder);
+    if (!p.empty()) {
+      EXPECT_EQ(fs::is_directory(p), k.existsAfter) << k.folder;
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(deviceFolder() / "D"));
+  EXPECT_TRUE(fs::exists(c / "Busy" / "b.txt"));
+
+  // Without the link nothing changes and the answers say so.
+  fs::remove_all(deviceFolder());
+  for (DispId op : {kDeleteFolder, kCreateFolder}) engine_.call(op, {int16_t(DeviceSide), "C:\\X"});
+  events_.clear();
+  engine_.pumpEvents();
+  EXPECT_EQ(events_, (std::vector<Ev>{{OnFolderDeleted, code::NotConnected}, {OnFolderCreated, code::NotConnected}}));
+  EXPECT_FALSE(engine_.connected());
+}
+
+TEST_F(PsiWinEngineTest, StoppingADeviceProgramIsAnswered) {
+  connect();
+  engine_.call(kStopProgram, {int16_t(DeviceSide), "C:\\System\\Apps\\Mappa\\Mappa.app"});
+  engine_.pumpEvents();
+  EXPECT_EQ(events_, (std::vector<Ev>{{OnProgramStopped, code::Ok}}));
+}
+
+TEST_F(PsiWinEngineTest, BothClassNamesCreateTheEngine) {
+  registerPsiWinClasses();
+  for (const char* name : {kEngineClass, kEngineControlClass, "psiwinenglib.psiwineng"})
+    EXPECT_TRUE(std::dynamic_pointer_cast<PsiWinEngine>(automation::createObject(name))) << name;
 }
 
 TEST_F(PsiWinEngineTest, FileInfoReportsThroughItsEvent) {
