@@ -1,5 +1,11 @@
 #include "platform/standins/state_file.h"
 
+#include <cctype>
+#include <fstream>
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
 namespace pellary::platform::standins {
 
 std::string escape(const std::string& s) {
@@ -38,6 +44,28 @@ std::vector<std::string> split(const std::string& line) {
       parts.back() += c;
   }
   return parts;
+}
+
+void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what) {
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const std::filesystem::path temp = file.string() + ".new";
+  {
+    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
+    o << content;
+    o.flush();
+    if (!o) raise(57, "Cannot write " + what + " " + file.string());
+  }
+  std::filesystem::rename(temp, file, ec);
+  if (ec) raise(57, "Cannot write " + what + " " + file.string());
+}
+
+std::filesystem::path drivePath(const std::string& standin, std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    const std::string drive(1, char(std::toupper(static_cast<unsigned char>(path[0]))));
+    return paths::resolve(paths::standinsFolder() / standin / drive, path.substr(2));
+  }
+  return paths::resolve(path);
 }
 
 }  // namespace pellary::platform::standins

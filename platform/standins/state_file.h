@@ -2,7 +2,9 @@
 // escapes keep any text on one line.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pellary::platform::standins {
@@ -12,5 +14,13 @@ std::string escape(const std::string& s);
 std::string unescape(const std::string& s);
 // The fields of a line, as they stand (not unescaped); one field at least.
 std::vector<std::string> split(const std::string& line);
+
+// Writes the whole state file through a temporary file and a rename, so that a
+// crash leaves the old file; a failure raises 57 naming what was written.
+void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what);
+
+// A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
+// below the stand-in's own folder; any other path is a path of this machine.
+std::filesystem::path drivePath(const std::string& standin, std::string_view path);
 
 }  // namespace pellary::platform::standins

@@ -22,7 +22,6 @@ using standins::unescape;
 using standins::split;
 
 constexpr long kBadFileFormat = 321;
-constexpr long kDeviceIO = 57;
 
 bool likePattern(const std::string& text, const std::string& pattern) {
   const bool prefix = !pattern.empty() && pattern.back() == '*';
@@ -56,11 +55,7 @@ fs::path databaseFile(std::string_view path) {
   if (path.empty()) return {};
   std::string p(path);
   if (p.size() < 4 || !paths::equalsIgnoreCase(p.substr(p.size() - 4), ".bfl")) p += ".bfl";
-  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-    const std::string drive(1, char(std::toupper(static_cast<unsigned char>(p[0]))));
-    return paths::resolve(paths::standinsFolder() / "daytimer" / drive, p.substr(2));
-  }
-  return paths::resolve(p);
+  return standins::drivePath("daytimer", p);
 }
 
 DatabaseContent readDatabase(const fs::path& file) {
@@ -95,17 +90,7 @@ void writeDatabase(const fs::path& file, const DatabaseContent& c) {
   for (const auto& e : c.entries)
     out << "entry\t" << escape(e.key) << '\t' << e.start << '\t' << e.end << '\t' << e.number << '\t'
         << escape(e.text) << '\n';
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  const fs::path temp = file.string() + ".new";
-  {
-    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-    o << out.str();
-    o.flush();
-    if (!o) raise(kDeviceIO, "Cannot write Day-Timer database " + file.string());
-  }
-  fs::rename(temp, file, ec);
-  if (ec) raise(kDeviceIO, "Cannot write Day-Timer database " + file.string());
+  standins::replaceFile(file, out.str(), "Day-Timer database");
 }
 
 void DayTimerEntry::setDates(double start, double end, int32_t& unused) {

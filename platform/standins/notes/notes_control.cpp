@@ -22,7 +22,6 @@ using standins::unescape;
 using standins::split;
 
 constexpr long kBadFileFormat = 321;
-constexpr long kDeviceIO = 57;
 constexpr DispId kLogOn = 3;
 constexpr DispId kLogOff = 4;
 constexpr DispId kStatus = 5;
@@ -105,17 +104,7 @@ void writeDatabase(const fs::path& file, const Database& db) {
   for (const auto& e : db.entries)
     out << "entry\t" << iso(e.startYear, e.startMonth, e.startDay) << '\t' << iso(e.endYear, e.endMonth, e.endDay)
         << '\t' << escape(e.title) << '\t' << escape(e.note) << '\n';
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  const fs::path temp = file.string() + ".new";
-  {
-    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-    o << out.str();
-    o.flush();
-    if (!o) raise(kDeviceIO, "Cannot write Notes database " + file.string());
-  }
-  fs::rename(temp, file, ec);
-  if (ec) raise(kDeviceIO, "Cannot write Notes database " + file.string());
+  standins::replaceFile(file, out.str(), "Notes database");
 }
 
 KestNtsCtl::KestNtsCtl() : TypedDispatch(info()) {}

@@ -22,7 +22,6 @@ using standins::unescape;
 using standins::split;
 
 constexpr long kBadFileFormat = 321;
-constexpr long kDeviceIO = 57;
 
 enum Ids : DispId {
   kFileName = 1,
@@ -71,11 +70,7 @@ au::MemberInfo method(DispId id, const char* name, std::vector<au::ParamInfo> pa
 }  // namespace
 
 fs::path filePath(std::string_view path) {
-  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-    const std::string drive(1, char(std::toupper(static_cast<unsigned char>(path[0]))));
-    return paths::resolve(paths::standinsFolder() / "organizer" / drive, path.substr(2));
-  }
-  return paths::resolve(path);
+  return standins::drivePath("organizer", path);
 }
 
 OrganizerFile readFile(const fs::path& file) {
@@ -116,17 +111,7 @@ void writeFile(const fs::path& file, const OrganizerFile& f) {
     out << "entry\t" << escape(e.section) << '\t' << e.type << '\t' << e.hour << '\t'
         << isoDate(e.startYear, e.startMonth, e.startDay) << '\t' << isoDate(e.endYear, e.endMonth, e.endDay)
         << '\t' << escape(e.text) << '\n';
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  const fs::path temp = file.string() + ".new";
-  {
-    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-    o << out.str();
-    o.flush();
-    if (!o) raise(kDeviceIO, "Cannot write Organizer file " + file.string());
-  }
-  fs::rename(temp, file, ec);
-  if (ec) raise(kDeviceIO, "Cannot write Organizer file " + file.string());
+  standins::replaceFile(file, out.str(), "Organizer file");
 }
 
 const au::InterfaceInfo& ControlInfo() {

@@ -23,7 +23,6 @@ using standins::unescape;
 std::vector<std::string> splitTabs(const std::string& line) { return standins::split(line); }
 // Runtime error numbers of file access.
 constexpr long kBadFileName = 52;
-constexpr long kDeviceIO = 57;
 constexpr long kPermissionDenied = 70;
 constexpr long kBadFileFormat = 321;
 }  // namespace
@@ -422,17 +421,7 @@ void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entri
     out << e.id << '\t' << e.start << '\t' << e.end << '\t' << (e.crossedOut ? 1 : 0) << '\t'
         << (e.hasAlarm ? 1 : 0) << '\t' << (e.tentative ? 1 : 0) << '\t' << escape(e.status) << '\t'
         << escape(e.text) << '\n';
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  const fs::path temp = file.string() + ".new";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    f << out.str();
-    f.flush();
-    if (!f) raise(kDeviceIO, "Cannot write agenda file " + file.string());
-  }
-  fs::rename(temp, file, ec);
-  if (ec) raise(kDeviceIO, "Cannot write agenda file " + file.string());
+  standins::replaceFile(file, out.str(), "agenda file");
 }
 
 void createAgendaFile(std::string_view devicePathText) {
