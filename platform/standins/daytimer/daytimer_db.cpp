@@ -1,7 +1,6 @@
 #include "platform/standins/daytimer/daytimer_db.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>

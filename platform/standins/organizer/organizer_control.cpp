@@ -1,6 +1,5 @@
 #include "platform/standins/organizer/organizer_control.h"
 
-#include <cctype>
 #include <fstream>
 #include <sstream>
 
