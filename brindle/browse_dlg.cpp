@@ -179,13 +179,7 @@ void CBrowseDlg::driveRestart() {
 }
 
 void CBrowseDlg::driveWalkStart(const tessel::DriveListRecord& record) {
-  driveLetters_.clear();
-  size_t at = 0;
-  while (at < tessel::kTextBytes && record.bytes[at] != '\0') {
-    driveLetters_ += record.bytes[at];
-    while (at < tessel::kTextBytes && record.bytes[at] != '\0') ++at;
-    ++at;
-  }
+  driveLetters_ = record.letters();
   driveCursor_ = 0;
   if (driveLetters_.empty()) {
     driveWalkEnd();

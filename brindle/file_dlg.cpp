@@ -254,13 +254,7 @@ void CFileDlg::driveRestart() {
 }
 
 void CFileDlg::driveWalkStart(const tessel::DriveListRecord& record) {
-  driveLetters_.clear();
-  size_t at = 0;
-  while (at < tessel::kTextBytes && record.bytes[at] != '\0') {
-    driveLetters_ += record.bytes[at];
-    while (at < tessel::kTextBytes && record.bytes[at] != '\0') ++at;
-    ++at;
-  }
+  driveLetters_ = record.letters();
   driveCursor_ = 0;
   if (driveLetters_.empty()) {
     // A device without drives: nothing to walk, show the empty drive level.

@@ -72,6 +72,17 @@ static_assert(offsetof(ParseResult, driveLength) == 260 && offsetof(ParseResult,
 // NUL-terminated strings, ended by an empty one.
 struct DriveListRecord {
   char bytes[kTextBytes] = {};
+  // The first letter of each NUL-ended drive name, in order.
+  std::string letters() const {
+    std::string out;
+    size_t at = 0;
+    while (at < kTextBytes && bytes[at] != '\0') {
+      out += bytes[at];
+      while (at < kTextBytes && bytes[at] != '\0') ++at;
+      ++at;
+    }
+    return out;
+  }
 };
 
 struct DriveRecord {
