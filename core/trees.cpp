@@ -1,5 +1,6 @@
 #include "core/trees.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <vector>
 
@@ -100,18 +101,29 @@ bool onPath(const std::string& key, int32_t templateID) {
   return false;
 }
 
+// The product whose topics a tab shows; template numbers are per product,
+// so every query and lookup names it.
+std::string tabProduct(int16_t tab) {
+  return std::to_string(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProductID[size_t(tab)] : 0);
+}
+
 // Adds the children of one template; a child without a template row, one
 // whose number does not fit its three digits, or one already on the path
 // (a cycle in the structure) is passed over with its subtree.
 void addChildren(TreeView& tree, dao::Recordset& templates, int16_t tab, const std::string& parentKey,
                  int16_t level, int32_t parentTemplate) {
   std::vector<std::pair<std::string, int32_t>> added;
+  const std::string product = tabProduct(tab);
   dao::Recordset links = Bsql_DataBank().openRecordset(
-      "SELECT * FROM REStructure WHERE Status <> 0 AND ParentTemplate_Id = " + std::to_string(parentTemplate));
+      "SELECT * FROM REStructure WHERE Status <> 0 AND Product_Id = " + product +
+      " AND ParentTemplate_Id = " + std::to_string(parentTemplate));
   for (; !links.eof(); links.moveNext()) {
     int32_t child = longOf(links["ChildTemplate_Id"]);
     if (!fitsWidth(child, 3) || child == parentTemplate || onPath(parentKey, child)) continue;
-    if (!templates.findFirst("Template_Id = " + std::to_string(child))) continue;
+    // A retired template is no topic to offer.
+    if (!templates.findFirst("Template_Id = " + std::to_string(child) + " AND Product_Id = " + product +
+                             " AND Status <> 0"))
+      continue;
     std::string key = topicKey(parentKey, child);
     if (!addOnce(tree, parentKey, key, textOf(templates["Name"]))) continue;
     added.emplace_back(key, child);
@@ -152,51 +164,75 @@ void Bset_RefTreeRecursive(int16_t tab, const std::string& parentKey, int16_t le
   });
 }
 
+namespace {
+
+// Fills one tab's reference selector and its chosen topics from the loaded structure.
+void fillReferenceTab(int16_t tab, int32_t rootTemplate, int16_t level) {
+  TreeView* tree = screenLink().referenceSelector(tab);
+  if (!tree) return;
+  struct CloseTemplates {
+    ~CloseTemplates() {
+      dao::Recordset& t = templateTable();
+      try {
+        if (t.isOpen()) t.close();
+      } catch (...) {
+      }
+      t = dao::Recordset();
+    }
+  } closeTemplates;
+  dao::Recordset& templates = templateTable();
+  templates = Bsql_DataBank().openRecordset("RETemplate");
+  addChildren(*tree, templates, tab, {}, level, rootTemplate);
+
+  // The profile's chosen topics of this tab's product, read once rather than
+  // filtered per leaf.
+  const int32_t product = tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProductID[size_t(tab)] : 0;
+  std::unordered_set<int32_t> chosenRefs;
+  dao::Recordset& refs = Bset().Bset_rsProfileRefList;
+  if (refs.isOpen() && refs.recordCount() != 0) {
+    for (refs.moveFirst(); !refs.eof(); refs.moveNext())
+      if (shortOf(refs["Status"]) != 0 && longOf(refs["Product_Id"]) == product)
+        chosenRefs.insert(longOf(refs["RefID"]));
+    refs.moveFirst();
+  }
+  TreeView* chosen = screenLink().tvReferenceSelected;
+  const std::string heading =
+      headingKey(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProgProductID[size_t(tab)] : 0);
+  for (const std::string& key : tree->keys()) {
+    if (tree->childCount(key) != 0) continue;
+    tree->setImage(key, kFileIconImage);
+    int32_t refID = valOf(std::string_view(key).substr(key.size() - 3));
+    if (!chosenRefs.count(refID)) continue;
+    tree->setForeColor(key, kColorGrayText);
+    if (!chosen) continue;
+    std::string text = tree->text(key);
+    for (std::string cur = key; cur.size() >= 5;) {
+      cur = tree->parentKey(cur);
+      if (cur.empty()) break;
+      text += ", " + tree->text(cur);
+    }
+    addChosen(*chosen, heading, chosenTopicKey(tab, key), text);
+  }
+}
+
+}  // namespace
+
 void Bset_SetupReferenceTree(int16_t tab, int32_t rootTemplate, int16_t level) {
   trapped("Bset_SetupReferenceTree", [&] {
     if (screenLink().loadReferenceStructure) screenLink().loadReferenceStructure();
-    TreeView* tree = screenLink().referenceSelector(tab);
-    if (!tree) return;
-    struct CloseTemplates {
-      ~CloseTemplates() {
-        dao::Recordset& t = templateTable();
-        try {
-          if (t.isOpen()) t.close();
-        } catch (...) {
-        }
-        t = dao::Recordset();
-      }
-    } closeTemplates;
-    dao::Recordset& templates = templateTable();
-    templates = Bsql_DataBank().openRecordset("RETemplate");
-    addChildren(*tree, templates, tab, {}, level, rootTemplate);
+    fillReferenceTab(tab, rootTemplate, level);
+  });
+}
 
-    // The profile's chosen topics, read once rather than filtered per leaf.
-    std::unordered_set<int32_t> chosenRefs;
-    dao::Recordset& refs = Bset().Bset_rsProfileRefList;
-    if (refs.isOpen() && refs.recordCount() != 0) {
-      for (refs.moveFirst(); !refs.eof(); refs.moveNext())
-        if (shortOf(refs["Status"]) != 0) chosenRefs.insert(longOf(refs["RefID"]));
-      refs.moveFirst();
-    }
-    TreeView* chosen = screenLink().tvReferenceSelected;
-    const std::string heading =
-        headingKey(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProgProductID[tab] : 0);
-    for (const std::string& key : tree->keys()) {
-      if (tree->childCount(key) != 0) continue;
-      tree->setImage(key, kFileIconImage);
-      int32_t refID = valOf(std::string_view(key).substr(key.size() - 3));
-      if (!chosenRefs.count(refID)) continue;
-      tree->setForeColor(key, kColorGrayText);
-      if (!chosen) continue;
-      std::string text = tree->text(key);
-      for (std::string cur = key; cur.size() >= 5;) {
-        cur = tree->parentKey(cur);
-        if (cur.empty()) break;
-        text += ", " + tree->text(cur);
-      }
-      addChosen(*chosen, heading, chosenTopicKey(tab, key), text);
-    }
+void Bset_SetupReferenceTrees() {
+  trapped("Bset_SetupReferenceTree", [&] {
+    if (screenLink().loadReferenceStructure) screenLink().loadReferenceStructure();
+    const ProductSetup& s = Bset();
+    // Installed products come first in the product table; a tab's index is
+    // the product's installed position, which the topic keys carry.
+    const int installed = std::min<int>(s.Bset_InstalledProductCount, kMaxProducts);
+    for (int tab = 0; tab < installed; ++tab)
+      if (s.Bset_Viewers[size_t(tab)] != 1) fillReferenceTab(static_cast<int16_t>(tab), 1, 2);
   });
 }
 

@@ -14,8 +14,11 @@ inline constexpr const char* kChosenImage = "1";
 
 // Fills every product tab's category selector and the chosen categories.
 void Bset_CategoryLists();
-// Fills the reference selector of one tab (the start passes 0, 1, 2) and the chosen topics.
+// Fills the reference selector of one tab with the topics of that tab's product, and the chosen topics.
 void Bset_SetupReferenceTree(int16_t tab, int32_t rootTemplate, int16_t level);
+// Fills the reference selector of every installed product's tab that shows
+// topics (template 1, level 2), each with its own product's topics only.
+void Bset_SetupReferenceTrees();
 // Adds the children of parentTemplate under the node parentKey, and their descendants.
 void Bset_RefTreeRecursive(int16_t tab, const std::string& parentKey, int16_t level, int32_t parentTemplate);
 

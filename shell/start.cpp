@@ -126,10 +126,10 @@ void loadStartData() {
   Bset_SetPlatforms();
 }
 
-// The category trees, then the reference tree (tab 0, template 1, level 2).
+// The category trees, then each product tab's reference tree.
 void buildTrees() {
   Bset_CategoryLists();
-  Bset_SetupReferenceTree(0, 1, 2);
+  Bset_SetupReferenceTrees();
 }
 
 std::map<int16_t, WizardPages::Factory>& pageOverrides() {

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "reference/reference_output.h"
+#include "tools/install.h"
 #include "reference_fixture.h"
 
 namespace pellary::testing {
@@ -13,7 +14,7 @@ class DemoSources : public ReferenceTest {
  protected:
   void SetUp() override {
     ReferenceTest::SetUp();
-    const fs::path data = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data";
+    const fs::path data = install::defaultDataFolder();
     fs::remove_all(home() / "Reference");
     fs::copy(data / "Reference", home() / "Reference", fs::copy_options::recursive);
     fs::create_directories(home() / "Reference" / "HPC" / "Output");

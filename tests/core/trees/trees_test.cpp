@@ -223,6 +223,45 @@ TEST_F(ReferenceTrees, CyclesMissingTemplatesAndWideNumbersDoNotEndTheProgram) {
   EXPECT_EQ(t.keys(), (std::vector<std::string>{"R002", "R002004", "R002005", "R003"}));
 }
 
+// Template numbers are per product: two products numbering their topics
+// alike each keep their own tree, names and chosen topics.
+TEST_F(ReferenceTrees, EachTabShowsItsOwnProductsTopics) {
+  Bset().Bset_Viewers[0] = 3;  // categories and topics
+  structure();
+  tmpl(4, 1, "Guide");
+  tmpl(4, 2, "Europe");
+  tmpl(4, 3, "Easter dates");
+  tmpl(4, 4, "Retired topic", 0);
+  edge(4, 1, 2);
+  edge(4, 2, 3);
+  edge(4, 2, 4);
+  ref(4, 1);  // product 3's Trains
+  exec("INSERT INTO ProfileRefList (ProfileID, RefID, Product_Id, Status) VALUES (1, 3, 4, 1)");
+  Bset_GetProfileSettings(1);
+  int loads = 0;
+  screenLink().loadReferenceStructure = [&] { ++loads; };
+  Bset_SetupReferenceTrees();
+  EXPECT_EQ(loads, 1);
+  MemoryTreeView& a = *refSelectors[0];
+  MemoryTreeView& b = *refSelectors[1];
+  EXPECT_EQ(a.keys(), (std::vector<std::string>{"R002", "R002004", "R002005", "R003"}));
+  EXPECT_EQ(a.text("R002004"), "Trains");
+  EXPECT_EQ(b.keys(), (std::vector<std::string>{"R002", "R002003"}));
+  EXPECT_EQ(b.text("R002"), "Europe");
+  EXPECT_EQ(b.text("R002003"), "Easter dates");
+  // Each tab's chosen leaf is its own product's, under its own heading.
+  EXPECT_EQ(a.foreColor("R002004"), kColorGrayText);
+  EXPECT_EQ(a.foreColor("R003"), kColorWindowText);
+  EXPECT_EQ(b.foreColor("R002003"), kColorGrayText);
+  EXPECT_EQ(chosenRefs.text("R00R002004"), "Trains, Travel");
+  EXPECT_EQ(chosenRefs.text("R01R002003"), "Easter dates, Europe");
+  EXPECT_FALSE(chosenRefs.exists("R00R002003"));
+  EXPECT_FALSE(chosenRefs.exists("R01R002004"));
+  // The other tabs (the combined entry, the other products) get no topics.
+  EXPECT_EQ(refSelectors[2]->count(), 0);
+  EXPECT_EQ(refSelectors[3]->count(), 0);
+}
+
 TEST_F(ReferenceTrees, ATabWithoutATreeIsPassedOver) {
   structure();
   Bset_GetProfileSettings(1);
