@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "reference/page_text.h"
+
 namespace pellary {
 
 // The progress bar of the page that generates (pbReference); the pages
@@ -42,6 +44,8 @@ struct HtmlGeneratorState {
   std::string Bhtm_TemplateFile;
   std::string Bhtm_PageTemplate;
   std::string Bhtm_ChildTemplate;
+  // The character set the product's template declares; names are written in it.
+  PageCharset Bhtm_PageCharset = PageCharset::Windows1252;
   int16_t Bhtm_PageCount = 0;
   double Bhtm_ProgressStep = 0;
   double Bhtm_ProgressDone = 0;

@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/text/lines.h"
 #include "reference/html_generator.h"
+#include "reference/page_text.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 
@@ -61,9 +62,10 @@ bool hasChildren(const RefProductRecord& r, int32_t t) {
   return t >= 1 && t <= r.parentUpperBound() && r.ParentNodes[size_t(t)].HasChildren;
 }
 
+// A topic's name as the page's text: escaped, in the page's character set.
 std::string topicName(const RefProductRecord& r, int32_t t) {
   if (t < 1 || t > r.templateUpperBound()) raise(err::SubscriptOutOfRange);
-  return r.TopicNames[size_t(t)];
+  return pageText(r.TopicNames[size_t(t)], Bhtm_Generator().Bhtm_PageCharset);
 }
 
 fs::path inFolder(const std::string& folder, const std::string& name) { return paths::resolve(folder + name); }
@@ -301,8 +303,11 @@ void Bhtm_HTMLReferenceWriter() {
       g.Bhtm_TemplateFile = g.Bhtm_SourceFolder + std::to_string(product) + ".tem";
       g.Bhtm_PageTemplate.clear();
       g.Bhtm_ChildTemplate.clear();
-      SplitTemplate split = splitProductTemplate(readWholeFile(paths::resolve(g.Bhtm_TemplateFile)));
-      g.Bhtm_PageTemplate = std::move(split.page);
+      const std::string text = readWholeFile(paths::resolve(g.Bhtm_TemplateFile));
+      SplitTemplate split = splitProductTemplate(text);
+      const DeclaredCharset charset = declaredCharset(text);
+      g.Bhtm_PageCharset = charset.charset;
+      g.Bhtm_PageTemplate = charset.declared ? std::move(split.page) : withCharsetDeclared(split.page);
       g.Bhtm_ChildTemplate = std::move(split.childRow);
       Bhtm_RecursiveWritePages(position, 1);
     }
