@@ -11,6 +11,7 @@
 #include "core/update_run.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text/codepages.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
 
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr long kUnsupportedPlatform = 10105;
+// The heading of the device menu that lists several products.
+constexpr const char* kDeviceMenuTitle = "Mappa Reference Data";
 
 struct MenuNode {
   int32_t TemplateID = 0;
@@ -68,6 +71,59 @@ std::string leafFileName(const std::string& sourceFolder, int16_t code, int16_t 
   return {};
 }
 
+// Names go to the device in its code page: code page 850 on a Series 3,
+// Windows-1252 on a Series 5.
+std::string deviceText(const std::string& utf8, int16_t code) {
+  return code == 32 ? platform::text::utf8ToCp850(utf8) : platform::text::utf8ToCp1252(utf8);
+}
+
+// The menu of a section with nothing chosen under its root.
+std::string emptyMenu(const std::string& rootName) { return "#begin\r\n" + rootName + "\r\n#end"; }
+
+// One product's walk: its nodes and the file names of its leaves.
+struct DeviceMenuPart {
+  const RefProductRecord* record = nullptr;
+  std::vector<MenuNode> nodes;
+  std::vector<std::string> leafNames;
+};
+
+// The blocks of one product's nodes, their numbers moved up by offset.
+std::string menuBlocks(const DeviceMenuPart& part, size_t offset, int16_t code) {
+  const RefProductRecord& r = *part.record;
+  const std::vector<MenuNode>& nodes = part.nodes;
+  std::string out;
+  for (size_t n = 1; n < nodes.size(); ++n) {
+    if (nodes[n].Children.empty()) continue;
+    out += "#begin\r\n" + std::to_string(n + offset) + " " + deviceText(topicName(r, nodes[n].TemplateID), code) + "\r\n";
+    for (size_t c : nodes[n].Children) {
+      const std::string label = nodes[c].Children.empty() ? part.leafNames[c] : std::to_string(c + offset);
+      out += label + " " + deviceText(topicName(r, nodes[c].TemplateID), code) + "\r\n";
+    }
+    out += "#end\r\n";
+  }
+  return out;
+}
+
+// The menu the viewer reads. One product: its own blocks, as in its menu
+// file. Several with chosen topics: block 1 lists each product's root, whose
+// blocks follow with their numbers moved past the ones before them.
+std::string deviceMenuText(const std::vector<DeviceMenuPart>& parts, int16_t code, int32_t root) {
+  if (parts.empty()) return emptyMenu(kDeviceMenuTitle);
+  if (parts.size() == 1) {
+    const DeviceMenuPart& only = parts.front();
+    return only.nodes.size() > 2 ? menuBlocks(only, 0, code)
+                                 : emptyMenu(deviceText(topicName(*only.record, root), code));
+  }
+  std::string top = "#begin\r\n1 " + std::string(kDeviceMenuTitle) + "\r\n", blocks;
+  size_t offset = 1;
+  for (const DeviceMenuPart& part : parts) {
+    top += std::to_string(1 + offset) + " " + deviceText(topicName(*part.record, root), code) + "\r\n";
+    blocks += menuBlocks(part, offset, code);
+    offset += part.nodes.size() - 1;
+  }
+  return top + "#end\r\n" + blocks;
+}
+
 }  // namespace
 
 Psion5RefState& Bps5() {
@@ -106,6 +162,15 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
     const std::string source = paths::appPath() + "\\Reference\\" + platformFolder;
     const std::string ref2Loc = Breg_GetRegSetting("Settings", "Ref2Loc");
     const auto& products = Bhtm().Bhtm_RefProducts;
+    if (products.size() < 2) return p.Bps5_SectionSize;
+    const std::string data = psionDataFolder(code, ref2Loc);
+    // The products share the data folder: it is emptied once, before the
+    // first product, so that each keeps its files.
+    if (copy && !(p.device && p.device->killDirectory(data))) {
+      Bps5_Stub("Failed to clean up directory " + data);
+      return 0;
+    }
+    std::vector<DeviceMenuPart> parts;
     for (size_t i = 0; i + 1 < products.size(); ++i) {
       const RefProductRecord& r = products[i];
       const std::vector<MenuNode> nodes = buildNodes(r, rootTemplateID);
@@ -114,22 +179,12 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
       fs::remove(menuPath);
       menu.open(menuPath, std::ios::binary | std::ios::trunc);
       if (!menu) raise(err::PathFileAccess);
-      const std::string data = psionDataFolder(code, ref2Loc);
-      if (copy && !(p.device && p.device->killDirectory(data))) {
-        Bps5_Stub("Failed to clean up directory " + data);
-        return 0;
-      }
+      std::vector<std::string> leafNames(nodes.size());
       for (size_t n = 1; n < nodes.size(); ++n) {
-        if (nodes[n].Children.empty()) continue;
-        std::string block = "#begin\r\n" + std::to_string(n) + " " + topicName(r, nodes[n].TemplateID) + "\r\n";
         for (size_t c : nodes[n].Children) {
-          const int32_t t = nodes[c].TemplateID;
-          if (!nodes[c].Children.empty()) {
-            block += std::to_string(c) + " " + topicName(r, t) + "\r\n";
-            continue;
-          }
-          const std::string name = leafFileName(source, code, r.ProductID, t);
-          block += name + " " + topicName(r, t) + "\r\n";
+          if (!nodes[c].Children.empty()) continue;
+          const std::string name = leafFileName(source, code, r.ProductID, nodes[c].TemplateID);
+          leafNames[c] = name;
           const fs::path file = paths::resolve(source + "\\" + name);
           if (!copy) {
             if (name.empty() || !fs::is_regular_file(file)) raise(err::FileNotFound);
@@ -150,15 +205,19 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
             p.progress->setValue(p.Bps5_FilesCopied);
           }
         }
-        block += "#end\r\n";
-        if (copy) menu << block;
       }
-      if (nodes.size() == 2) menu << "#begin\r\n" << topicName(r, rootTemplateID) << "\r\n" << "#end";
+      DeviceMenuPart part{&r, nodes, leafNames};
+      if (copy) menu << menuBlocks(part, 0, code);
+      if (nodes.size() == 2) menu << emptyMenu(deviceText(topicName(r, rootTemplateID), code));
       menu.close();
-      if (copy) {
-        if (!p.device->copyToPsionAndWait(menuPath.string(), psionViewerFolder(code) + "menu.txt")) return 0;
-        if (p.Bps5_FilesCopied < INT16_MAX) ++p.Bps5_FilesCopied;
-      }
+      if (nodes.size() > 2 || products.size() == 2) parts.push_back(std::move(part));
+    }
+    if (copy) {
+      // One menu on the device for every product with chosen topics.
+      const fs::path deviceMenu = paths::resolve(paths::appPath() + "\\" + menuFileName);
+      writeWholeFile(deviceMenu, deviceMenuText(parts, code, rootTemplateID));
+      if (!p.device->copyToPsionAndWait(deviceMenu.string(), psionViewerFolder(code) + "menu.txt")) return 0;
+      if (p.Bps5_FilesCopied < INT16_MAX) ++p.Bps5_FilesCopied;
     }
     return p.Bps5_SectionSize;
   } catch (const ProgramEnded&) {

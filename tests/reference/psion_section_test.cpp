@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/registry.h"
 #include "platform/paths.h"
 #include "reference/psion/psion_section.h"
@@ -92,16 +94,58 @@ TEST_F(PsionSection, CopyWritesBreadthFirstBlocksAndCopiesEveryFile) {
   EXPECT_EQ(readFile(home() / "101_menu.txt"),
             "#begin\r\n1 Guide\r\n2 Cities\r\n101_3.txt Phrases\r\ntubemap.mbm Tube map\r\n#end\r\n"
             "#begin\r\n2 Cities\r\n101_4.txt London\r\n#end\r\n");
+  // The data folder is emptied once; one menu goes to the device.
   const std::vector<std::string> want = {
       "kill D:\\Pelmon\\gzr",          "copy D:\\Pelmon\\gzr\\101_3.txt", "copy D:\\Pelmon\\gzr\\tubemap.mbm",
-      "copy D:\\Pelmon\\gzr\\101_4.txt", "copy C:\\system\\apps\\Mappa\\menu.txt", "kill D:\\Pelmon\\gzr",
-      "copy C:\\system\\apps\\Mappa\\menu.txt"};
+      "copy D:\\Pelmon\\gzr\\101_4.txt", "copy C:\\system\\apps\\Mappa\\menu.txt"};
   EXPECT_EQ(device().calls, want);
-  // The last product's menu stands on the device().
-  EXPECT_EQ(readFile(device().at("C:\\system\\apps\\Mappa\\menu.txt")), "#begin\r\nBasics\r\n#end");
-  EXPECT_EQ(Bps5().Bps5_FilesCopied, 5);  // three files and two menus
+  // Product 7 has nothing chosen: the device menu is product 101's alone.
+  EXPECT_EQ(readFile(device().at("C:\\system\\apps\\Mappa\\menu.txt")), readFile(home() / "101_menu.txt"));
+  EXPECT_EQ(Bps5().Bps5_FilesCopied, 4);  // three files and the menu
   EXPECT_EQ(bar.maximum(), 4);
   EXPECT_EQ(bar.value(), 3);
+}
+
+// Two products with chosen topics both stay on the device, each under its
+// own root in one menu whose node numbers do not collide.
+TEST_F(PsionSection, SeveralProductsShareTheDeviceAndItsMenu) {
+  choose(7, 2);
+  writeFile(home() / "Reference/Psion5/7_2.txt", "intro");
+  Bhtm_LoadReferenceStructure();
+  Bps5_TotalSpaceRequired();
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion5", true), 1 + 7 + 8 + 3 + 5);
+  EXPECT_EQ(readFile(home() / "7_menu.txt"), "#begin\r\n1 Basics\r\n7_2.txt Intro\r\n#end\r\n");
+  EXPECT_EQ(readFile(device().at("C:\\system\\apps\\Mappa\\menu.txt")),
+            "#begin\r\n1 Mappa Reference Data\r\n2 Guide\r\n7 Basics\r\n#end\r\n"
+            "#begin\r\n2 Guide\r\n3 Cities\r\n101_3.txt Phrases\r\ntubemap.mbm Tube map\r\n#end\r\n"
+            "#begin\r\n3 Cities\r\n101_4.txt London\r\n#end\r\n"
+            "#begin\r\n7 Basics\r\n7_2.txt Intro\r\n#end\r\n");
+  for (const char* file : {"101_3.txt", "101_4.txt", "tubemap.mbm", "7_2.txt"})
+    EXPECT_TRUE(fs::exists(device().at(std::string("D:\\Pelmon\\gzr\\") + file))) << file;
+  EXPECT_EQ(std::count(device().calls.begin(), device().calls.end(), "kill D:\\Pelmon\\gzr"), 1);
+}
+
+// Names reach the device in its code page: 850 on a Series 3, 1252 on a Series 5.
+TEST_F(PsionSection, NamesAreWrittenInTheDevicesCodePage) {
+  exec("UPDATE RETemplate SET Name = 'F\xC3\xAAtes & <neu> \xC2\xA9 \xCE\xA9' WHERE Product_Id = 101 AND Template_Id = 3");
+  Bhtm_LoadReferenceStructure();
+  struct Case {
+    int16_t code;
+    const char* folder;
+    const char* leaf;
+    std::string name;
+  } cases[] = {{16, "Psion5", "101_3.txt", "F\xEAtes & <neu> \xA9 ?"}, {32, "Psion3", "101_3.txt", "F\x88tes & <neu> \xB8 ?"}};
+  for (const Case& c : cases) {
+    Bset().Bset_RefPlat2 = c.code;
+    Bps5_PsionSetup();
+    const fs::path src = home() / "Reference" / c.folder;
+    fs::create_directories(src);
+    for (const char* f : {"101_3.txt", "101_4.txt", "101_22.txt"}) writeFile(src / f, "x");
+    Bps5_TotalSpaceRequired();
+    ASSERT_NE(Bps5_OutputReferenceSection(1, "menu.txt", c.folder, true), 0);
+    EXPECT_NE(readFile(home() / "101_menu.txt").find(std::string(c.leaf) + " " + c.name + "\r\n"), std::string::npos)
+        << c.code << ": " << readFile(home() / "101_menu.txt");
+  }
 }
 
 TEST_F(PsionSection, SeriesThreeSearchesEveryLeafAndUsesItsOwnFolders) {
