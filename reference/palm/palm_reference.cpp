@@ -32,6 +32,21 @@ struct TableRecord {
   std::vector<int32_t> children;
 };
 
+// One product's walk; element 0 of records is unused.
+struct ProductTable {
+  const RefProductRecord* product = nullptr;
+  std::vector<TableRecord> records;
+};
+
+// A record line's fields: name and text are already Windows-1252 bytes.
+struct TableRow {
+  std::string name, text;
+  std::vector<int32_t> children;
+};
+
+// The heading record of a table that holds several products.
+constexpr const char* kTableTitle = "Mappa Reference Data";
+
 std::string threeDigits(int32_t n) {
   std::string s = std::to_string(n);
   return s.size() < 3 ? std::string(3 - s.size(), '0') + s : s;
@@ -49,25 +64,54 @@ std::string topicText(const std::string& sourceFolder, int16_t product, int32_t 
   return line;
 }
 
-std::string tableText(const RefProductRecord& product, const std::vector<TableRecord>& records,
-                      const std::string& sourceFolder) {
+// The rows of one product's records, their numbers moved up by offset.
+void appendRows(std::vector<TableRow>& rows, const ProductTable& table, int32_t offset, const std::string& sourceFolder) {
+  const RefProductRecord& product = *table.product;
+  for (size_t r = 1; r < table.records.size(); ++r) {
+    const TableRecord& rec = table.records[r];
+    const int32_t t = rec.templateID;
+    TableRow row;
+    row.name = platform::text::utf8ToCp1252(
+        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : "");
+    // Topic texts are already Windows-1252 bytes; names are converted.
+    if (rec.childCount == 0) row.text = topicText(sourceFolder, product.ProductID, t);
+    for (int32_t c : rec.children) row.children.push_back(c + offset);
+    rows.push_back(std::move(row));
+  }
+}
+
+// One product: its own records. Several with chosen topics: record 1 lists
+// each product's root, whose records follow with their numbers moved past
+// the ones before them.
+std::vector<TableRow> tableRows(const std::vector<ProductTable>& tables, const std::string& sourceFolder) {
+  std::vector<TableRow> rows;
+  if (tables.size() == 1) {
+    appendRows(rows, tables.front(), 0, sourceFolder);
+    return rows;
+  }
+  rows.push_back(TableRow{kTableTitle, {}, {}});
+  int32_t offset = 1;
+  for (const ProductTable& table : tables) {
+    rows.front().children.push_back(1 + offset);
+    appendRows(rows, table, offset, sourceFolder);
+    offset += static_cast<int32_t>(table.records.size()) - 1;
+  }
+  return rows;
+}
+
+std::string tableText(const std::vector<TableRow>& rows) {
   const std::string crlf = "\r\n";
   std::string out = "#CDBID: CASL" + crlf + "#MAJREV: 2" + crlf + "#MINREV: 0" + crlf + "#FLDCNT: 5" + crlf +
-                    "#RECCNT: " + std::to_string(records.size() - 1) + crlf + "#SYNCMODE: PC_to_PDA" + crlf;
+                    "#RECCNT: " + std::to_string(rows.size()) + crlf + "#SYNCMODE: PC_to_PDA" + crlf;
   for (int n = 1; n <= 5; ++n)
     out += "#FLDNUM:" + std::to_string(n) + (n == 2 ? " TYPE:N SIZE:0" : " TYPE:S SIZE:0") + crlf;
-  for (size_t r = 1; r < records.size(); ++r) {
-    const TableRecord& rec = records[r];
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const TableRow& row = rows[r];
     std::string kids;
-    for (int32_t c : rec.children) kids += threeDigits(c);
-    int32_t t = rec.templateID;
-    std::string name =
-        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : "";
-    // Topic texts are already Windows-1252 bytes; names are converted.
-    std::string text = rec.childCount == 0 ? topicText(sourceFolder, product.ProductID, t) : std::string();
-    if (r > 1) out += crlf;
-    out += "0x00000000,0x0000,\"" + threeDigits(static_cast<int32_t>(r)) + "\"," + std::to_string(rec.childCount) +
-           ",\"" + kids + "\",\"" + platform::text::utf8ToCp1252(name) + "\",\"" + text + "\"";
+    for (int32_t c : row.children) kids += threeDigits(c);
+    if (r > 0) out += crlf;
+    out += "0x00000000,0x0000,\"" + threeDigits(static_cast<int32_t>(r + 1)) + "\"," +
+           std::to_string(row.children.size()) + ",\"" + kids + "\",\"" + row.name + "\",\"" + row.text + "\"";
   }
   return out;
 }
@@ -133,7 +177,9 @@ void Bpm_deQueue() {
 
 void Bpm_OutputPalmReference(const std::string& sourceFolder, int32_t rootTemplateID) {
   trapped("Bpm_OutputPalmReference", [&] {
-    for (const RefProductRecord& product : Bhtm().Bhtm_RefProducts) {
+    const auto& products = Bhtm().Bhtm_RefProducts;
+    std::vector<ProductTable> tables;
+    for (const RefProductRecord& product : products) {
       // The spare record at the end of the tree is no product.
       if (product.ProductID == 0) continue;
       PalmModuleState& s = Bpm();
@@ -163,27 +209,31 @@ void Bpm_OutputPalmReference(const std::string& sourceFolder, int32_t rootTempla
         if (s.queueRead >= s.queueCount) break;
         Bpm_deQueue();
       }
-
-      fs::path palmFolder = paths::inProgramFolder("\\Palm");
-      fs::create_directories(palmFolder);
-      fs::path table = palmFolder / "KestOrry.cdi";
-      if (fs::path old = paths::findCaseInsensitive(palmFolder, "KestOrry.cdi"); !old.empty()) fs::remove(old);
-      {
-        std::ofstream out(table, std::ios::binary | std::ios::trunc);
-        out << tableText(product, records, sourceFolder);
-        out.flush();
-        if (!out) raise(err::PathFileAccess);
-      }
-
-      std::string desktop = Bpm_GetDesktopPath();
-      std::string user = Bpm_GetUserName(Bpm_PalmUserID());
-      // Without a desktop folder or a user the target would be the root of
-      // the file system.
-      if (desktop.empty() || user.empty()) raise(err::PathNotFound);
-      fs::path target = paths::resolve(desktop + "\\" + user + "\\Brackwater\\Mappa");
-      fs::create_directories(target);
-      fs::copy_file(table, target / "KestOrry.cdi", fs::copy_options::overwrite_existing);
+      // The device keeps one table: every product with chosen topics goes
+      // into it; a lone product goes in whatever it holds.
+      if (records.size() > 2 || products.size() == 2) tables.push_back(ProductTable{&product, std::move(records)});
     }
+    if (products.size() < 2) return;
+
+    fs::path palmFolder = paths::inProgramFolder("\\Palm");
+    fs::create_directories(palmFolder);
+    fs::path table = palmFolder / "KestOrry.cdi";
+    if (fs::path old = paths::findCaseInsensitive(palmFolder, "KestOrry.cdi"); !old.empty()) fs::remove(old);
+    {
+      std::ofstream out(table, std::ios::binary | std::ios::trunc);
+      out << tableText(tableRows(tables, sourceFolder));
+      out.flush();
+      if (!out) raise(err::PathFileAccess);
+    }
+
+    std::string desktop = Bpm_GetDesktopPath();
+    std::string user = Bpm_GetUserName(Bpm_PalmUserID());
+    // Without a desktop folder or a user the target would be the root of
+    // the file system.
+    if (desktop.empty() || user.empty()) raise(err::PathNotFound);
+    fs::path target = paths::resolve(desktop + "\\" + user + "\\Brackwater\\Mappa");
+    fs::create_directories(target);
+    fs::copy_file(table, target / "KestOrry.cdi", fs::copy_options::overwrite_existing);
   });
 }
 

@@ -104,6 +104,39 @@ TEST_F(PalmRef, TableIsWrittenBreadthFirstAndPlacedForTheUser) {
   EXPECT_TRUE(reports.empty());
 }
 
+// Several products keep their topics in the one table the device takes:
+// record 1 lists each product with chosen topics; one with none is left out.
+TEST_F(PalmRef, SeveralProductsShareOneTable) {
+  loadTree();
+  RefProductRecord second;
+  second.ProductID = 9;
+  second.ParentNodes.resize(2);
+  second.ParentNodes[1].HasChildren = true;
+  second.ParentNodes[1].ChildIDs = {0, 2, 0};
+  second.Selected = {false, true, true};
+  second.TopicNames = {"", "Guide \xC2\xA9", "F\xC3\xAAtes & <neu> \xCE\xA9"};
+  RefProductRecord none = second;
+  none.ProductID = 11;
+  none.Selected = {false, false, false};
+  Bhtm().Bhtm_RefProducts = {Bhtm().Bhtm_RefProducts[0], none, second, RefProductRecord{}};
+  writeFile(home() / "Reference" / "Palm" / "9_2.txt", "Feasts");
+  Bpm_PalmUserID() = ann.id;
+  Bpm_PalmReferenceHandler();
+  const std::string table = readFile(home() / "Palm" / "KestOrry.cdi");
+  EXPECT_NE(table.find("#RECCNT: 7\r\n"), std::string::npos) << table;
+  const std::string rows =
+      "0x00000000,0x0000,\"001\",2,\"002006\",\"Mappa Reference Data\",\"\"\r\n"
+      "0x00000000,0x0000,\"002\",2,\"003004\",\"Root\",\"\"\r\n"
+      "0x00000000,0x0000,\"003\",1,\"005\",\"Arts\",\"\"\r\n"
+      "0x00000000,0x0000,\"004\",0,\"\",\"Sport\",\"\"\r\n"
+      "0x00000000,0x0000,\"005\",0,\"\",\"Op\xE9ra\",\"\"\r\n"
+      "0x00000000,0x0000,\"006\",1,\"007\",\"Guide \xA9\",\"\"\r\n"
+      "0x00000000,0x0000,\"007\",0,\"\",\"F\xEAtes & <neu> ?\",\"Feasts\"";
+  EXPECT_NE(table.find(rows), std::string::npos) << table;
+  EXPECT_EQ(readFile(palm::userFolder(ann) / "Brackwater" / "Mappa" / "KestOrry.cdi"), table);
+  EXPECT_TRUE(reports.empty());
+}
+
 TEST_F(PalmRef, ARootWithoutChosenTopicsIsOneLeaf) {
   loadTree();
   Bhtm().Bhtm_RefProducts[0].Selected.assign(8, false);
