@@ -1,16 +1,21 @@
 #include "reference/wince/wince_copier.h"
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 
+#include "core/databank.h"
+#include "core/field_values.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/wince/cecomms.h"
 #include "platform/text/lines.h"
+#include "platform/dao/dao.h"
 #include "reference/html_generator.h"
+#include "reference/page_text.h"
 
 namespace pellary {
 
@@ -36,11 +41,69 @@ std::string trimSpaces(const std::string& s) {
   return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
+}  // namespace
+
+// A product's top page: its number (any count of digits), "_1.htm".
 bool isStartPage(const std::string& name) {
-  if (name.size() != 9) return false;
-  for (int i = 0; i < 3; ++i)
-    if (name[size_t(i)] < '0' || name[size_t(i)] > '9') return false;
-  return name[3] == '_' && name[4] == '1' && paths::equalsIgnoreCase(name.substr(5), ".htm");
+  const size_t digits = name.find_first_not_of("0123456789");
+  if (digits == 0 || digits == std::string::npos || name.size() != digits + 6) return false;
+  return name[digits] == '_' && name[digits + 1] == '1' && paths::equalsIgnoreCase(name.substr(digits + 2), ".htm");
+}
+
+std::string withLinksInto(const std::string& html, const std::string& folder) {
+  std::string out;
+  const std::string lower = paths::toLowerAscii(html);
+  size_t from = 0;
+  for (size_t at = 0; at < html.size(); ++at) {
+    size_t name = 0;
+    if (lower.compare(at, 5, "href=") == 0)
+      name = 5;
+    else if (lower.compare(at, 4, "src=") == 0)
+      name = 4;
+    if (name == 0 || (at > 0 && std::isalnum(static_cast<unsigned char>(html[at - 1])))) continue;
+    size_t value = at + name;
+    if (value < html.size() && (html[value] == '"' || html[value] == '\'')) ++value;
+    if (value >= html.size()) break;
+    const char first = html[value];
+    const size_t end = html.find_first_of(" \t\r\n\"'>", value);
+    const std::string target = html.substr(value, end == std::string::npos ? std::string::npos : end - value);
+    // Device paths, fragments and addresses with a scheme stay as they are.
+    if (target.empty() || first == '\\' || first == '/' || first == '#' || target.find(':') != std::string::npos) continue;
+    out.append(html, from, value - from);
+    out += folder;
+    from = value;
+  }
+  out.append(html, from, std::string::npos);
+  return out;
+}
+
+namespace {
+
+// The name under which a product shows in the device's menus: its name in
+// the databank, its number when it has none there.
+std::string productName(const std::string& startPage) {
+  const std::string number = startPage.substr(0, startPage.find('_'));
+  try {
+    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT ProductName FROM Products WHERE ProductID = " + number);
+    if (!rs.eof()) {
+      std::string name = textOf(rs["ProductName"]);
+      rs.close();
+      if (!name.empty()) return name;
+    }
+  } catch (const AppError&) {
+  }
+  return number;
+}
+
+// The start menu's page of several products: a link to each product's top
+// page in the device folder.
+std::string startMenuPage(const std::vector<std::string>& startPages, const std::string& target) {
+  std::string rows;
+  for (const std::string& page : startPages)
+    rows += "<a href=\"" + target + page + "\">" + pageText(productName(page), PageCharset::Windows1252) + "</a><br>\r\n";
+  return "<html><head><meta charset=windows-1252><title>Mappa Reference Data</title></head>\r\n<body>\r\n"
+         "<b>Mappa Reference Data</b><p>\r\n" +
+         rows + "</body></html>\r\n";
 }
 
 bool isPage(const std::string& name) {
@@ -107,17 +170,31 @@ void transfer(bool handheld, const char* location) {
       if (ce::CopyFileFromDesktopToCE(from, to) != 0) copyFailed(message);
       Bhtm_UpdateStatus(false, platform);
     };
+    std::vector<std::string> startPages;
+    for (const Listed& f : listed)
+      if (f.start) startPages.push_back(f.name);
+    // The start menu holds one page: a lone product's top page, or a page
+    // listing every product; either links into the device folder, since
+    // the page itself lies elsewhere.
+    const std::string startMenu = paths::appPath() + "\\tmp_Mappa.htm";
+    if (!handheld && !startPages.empty())
+      writeWholeFile(paths::resolve(startMenu),
+                     startPages.size() == 1 ? withLinksInto(readWholeFile(paths::resolve(output + startPages[0])), target)
+                                            : startMenuPage(startPages, target));
     for (const Listed& f : listed) {
       const std::string pc = output + f.name;
       if (handheld) {
         if (f.start) {
-          if (ce::CreateShortcut("Mappa Reference Data", "\"" + target + f.name + "\"") == 0) copyFailed(kStorageMessage);
+          // One shortcut per product, each under a title of its own.
+          const std::string title = startPages.size() == 1 ? std::string("Mappa Reference Data")
+                                                            : "Mappa Reference Data - " + productName(f.name);
+          if (ce::CreateShortcut(title, "\"" + target + f.name + "\"") == 0) copyFailed(kStorageMessage);
           copy(pc, target + f.name, kStorageMessage);
         } else {
           copy(pc, target + f.name, kCorrectedMessage);
         }
       } else if (f.start) {
-        copy(pc, "\\Windows\\Start Menu\\Programs\\Mappa.htm", kStorageMessage);
+        copy(startMenu, "\\Windows\\Start Menu\\Programs\\Mappa.htm", kStorageMessage);
         copy(pc, target + f.name, kStorageMessage);
       } else if (f.page) {
         copy(pc, target + f.name, kCorrectedMessage);
@@ -126,6 +203,8 @@ void transfer(bool handheld, const char* location) {
       }
     }
     ce::CloseConnection();
+    std::error_code ec;
+    fs::remove(paths::resolve(startMenu), ec);
   });
 }
 

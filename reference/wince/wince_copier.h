@@ -46,6 +46,11 @@ void Bwce_TransferHPCReference();
 // every file the pattern lists; pattern is cut to its folder part.
 void Bhtg_SearchAndReplaceDir(std::string& pattern, const std::string& search, const std::string& replacement);
 
+// A product's top page: "<product number>_1.htm", any number of digits.
+bool isStartPage(const std::string& name);
+// The page with every relative href and src value led by the device folder.
+std::string withLinksInto(const std::string& html, const std::string& folder);
+
 // The storage-card names of a GetDirectoryInfo buffer.
 std::vector<std::string> splitStorageCards(const std::string& buffer);
 

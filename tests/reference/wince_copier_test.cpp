@@ -113,7 +113,9 @@ TEST_F(WinCECopy, HandheldCopyGoesToInternalMemoryWithAShortcut) {
     EXPECT_TRUE(fs::exists(device(std::string("\\Program Files\\Reference\\") + f))) << f;
   EXPECT_FALSE(fs::exists(device("\\Program Files\\Reference\\stale.htm")));
   EXPECT_TRUE(fs::exists(device("\\Program Files\\Reference\\extra.gif")));
-  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data.lnk")), "\"\\Program Files\\Reference\\101_1.htm\"");
+  // Each product's top page gets a shortcut of its own.
+  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 101.lnk")), "\"\\Program Files\\Reference\\101_1.htm\"");
+  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 7.lnk")), "\"\\Program Files\\Reference\\7_1.htm\"");
   EXPECT_EQ(readFile(device("\\Program Files\\Reference\\101_1.htm")), readFile(home() / "Reference/HPC/Output/101_1.htm"));
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "Internal Memory");
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Size"), "0");
@@ -140,11 +142,41 @@ TEST_F(WinCECopy, PalmSizedCopyToACardRewritesThePagesAndUsesTheStartMenu) {
   // Pictures and other files go to the Windows folder.
   EXPECT_TRUE(fs::exists(device("\\Windows\\tubemap.2bp")));
   EXPECT_FALSE(fs::exists(device(card + "tubemap.2bp")));
-  EXPECT_EQ(readFile(device("\\Windows\\Start Menu\\Programs\\Mappa.htm")), readFile(device(card + "101_1.htm")));
+  // Two products: the start menu's page links to both top pages on the card.
+  const std::string menu = readFile(device("\\Windows\\Start Menu\\Programs\\Mappa.htm"));
+  EXPECT_NE(menu.find("<a href=\"\\Storage Card\\Reference\\101_1.htm\">101</a>"), std::string::npos) << menu;
+  EXPECT_NE(menu.find("<a href=\"\\Storage Card\\Reference\\7_1.htm\">7</a>"), std::string::npos) << menu;
   EXPECT_FALSE(fs::exists(home() / "tmp"));
+  EXPECT_FALSE(fs::exists(home() / "tmp_Mappa.htm"));
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "Storage Card");
-  // Seven files listed, the one start page counts twice.
-  EXPECT_EQ(Bhtm_Generator().Bhtm_PageCount, 8);
+  // Seven files listed, the two start pages count twice.
+  EXPECT_EQ(Bhtm_Generator().Bhtm_PageCount, 9);
+}
+
+// A lone product's top page is the start menu's page, its links led into
+// the folder the pages lie in.
+TEST_F(WinCECopy, ALoneProductsStartMenuPageLinksIntoTheReferenceFolder) {
+  exec("DELETE FROM REStructure WHERE Product_Id = 7");
+  Bhtm_LoadReferenceStructure();
+  Bset().Bset_RefPlat2 = 8;
+  Bwce_SetupWinCEScreen();
+  generate(8);
+  Bwce_TransferPPCReference();
+  ASSERT_EQ(reported, 0) << where;
+  const std::string menu = readFile(device("\\Windows\\Start Menu\\Programs\\Mappa.htm"));
+  EXPECT_NE(menu.find("<a href=\\Program Files\\Reference\\101_2.htm>Cities</a>"), std::string::npos) << menu;
+}
+
+TEST(WinCEStartPages, AnyProductNumberHasAStartPage) {
+  const std::pair<const char*, bool> cases[] = {{"1_1.htm", true},   {"22_1.HTM", true},  {"101_1.htm", true},
+                                                {"12345_1.htm", true}, {"1_12.htm", false}, {"_1.htm", false},
+                                                {"a1_1.htm", false}, {"1_1.html", false}, {"1_2.htm", false}};
+  for (const auto& [name, start] : cases) EXPECT_EQ(isStartPage(name), start) << name;
+  EXPECT_EQ(withLinksInto("<a href=1_2.htm target=main>x</a><img src=\"m.gif\"><a href=\"#top\"><a href=\"http://e.org/\">"
+                          "<a href=\"\\Windows\\y.htm\">",
+                          "\\Card\\Reference\\"),
+            "<a href=\\Card\\Reference\\1_2.htm target=main>x</a><img src=\"\\Card\\Reference\\m.gif\"><a href=\"#top\">"
+            "<a href=\"http://e.org/\"><a href=\"\\Windows\\y.htm\">");
 }
 
 TEST_F(WinCECopy, InternalMemoryCopyLeavesThePagesUntouched) {
@@ -163,7 +195,7 @@ TEST_F(WinCECopy, AFailedCopyClosesTheConnectionAndIsReported) {
   Bwce_SetupWinCEScreen();
   generate(4);
   // The device has no room for this one: a folder stands where the file goes.
-  fs::create_directories(device("\\Program Files\\Reference\\7_1.htm\\x"));
+  fs::create_directories(device("\\Program Files\\Reference\\101_2.htm\\x"));
   ce::setDeviceAttached(true);
   Bwce().Bwce_StoredLocation = "Card Z";  // the previous copy was elsewhere: nothing deleted here
   EXPECT_THROW(Bwce_TransferHPCReference(), ProgramEnded);
