@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -17,7 +16,6 @@
 #include "core/registry.h"
 #include "core/screen_link.h"
 #include "core/wizard/page_engine.h"
-#include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "reference/pages/qt_progress.h"
@@ -98,14 +96,6 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   lstDrives_->setGeometry(8, 20, 424, 102);
   lstDrives_->setRootIsDecorated(false);
   lstDrives_->setHeaderLabels({"Drive", "Free space", "Freespace"});
-  // The handheld browse control's dialog picks the folder; it shows here.
-  txtFolder_ = new QLineEdit(this);
-  txtFolder_->setObjectName("txtFolder");
-  txtFolder_->setGeometry(170, 240, 340, 24);
-  txtFolder_->setPlaceholderText("Folder on the handheld device");
-  cmdBrowse_ = new QPushButton("Browse...", this);
-  cmdBrowse_->setObjectName("cmdBrowse");
-  cmdBrowse_->setGeometry(515, 240, 95, 24);
   lblRequiredSpace_ = new QLabel(this);
   lblRequiredSpace_->setObjectName("lblRequiredSpace");
   lblRequiredSpace_->setGeometry(170, 270, 440, 20);
@@ -125,17 +115,6 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   cmdNext_->setEnabled(false);  // until the drive list has arrived
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
-  connect(cmdBrowse_, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
-  chooser_ = [this]() -> std::optional<std::string> {
-    auto control = gantry();
-    if (!control) return std::nullopt;
-    control->call("Init", {"Choose a folder", "Select", "Choose a folder on your Tessel device",
-                           txtFolder_->text().toStdString()});
-    if (!control->call("DoModal").toBool()) return std::nullopt;
-    std::string folder = control->call("GetFolderName").toString();
-    if (folder.empty()) return std::nullopt;
-    return folder;
-  };
   connect(lstDrives_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { lstDrives_ItemClick(item); });
 
   view_ = std::make_unique<View>(*this);
@@ -184,27 +163,12 @@ void frmPsionRef::Form_Load() {
     chkInstallViewer_->setEnabled(false);
   }
   lblRequiredSpace_->setText("Space required : " + QString::fromStdString(Bps5_FormatFreeSpace(Bps5_FreeSpaceRequired())));
-  lstDrives_->setEnabled(Bset().Bset_NoProfileRefs);
+  // A returning profile keeps its stored drive; without one the user must
+  // be able to choose, or Next could never go on.
+  lstDrives_->setEnabled(Bset().Bset_NoProfileRefs || Bps5_GetRefLocation().empty());
 }
 
 void frmPsionRef::cmdBack_Click() { Bmm_FormReverse(); }
-
-std::shared_ptr<platform::Dispatch> frmPsionRef::gantry() {
-  if (!Gantry) {
-    try {
-      Gantry = platform::automation::createObject("BrindleLib.Gantry");
-    } catch (const AppError&) {
-      MsgBox("The handheld folder browser is not installed. Please type the folder on your Tessel device.",
-             mb::OKOnly | mb::Exclamation, appTitle());
-    }
-  }
-  return Gantry;
-}
-
-void frmPsionRef::cmdBrowse_Click() {
-  if (!chooser_) return;
-  if (auto chosen = chooser_()) txtFolder_->setText(QString::fromStdString(*chosen));
-}
 
 void frmPsionRef::lstDrives_ItemClick(QTreeWidgetItem* item) {
   if (item) Bps5_SelectDrive(item->data(0, Qt::UserRole).toString().toStdString());
@@ -217,7 +181,7 @@ void frmPsionRef::cmdNext_Click() {
     return;
   }
   QTreeWidgetItem* row = lstDrives_->currentItem();
-  const double freeBytes = row ? row->text(2).toDouble() : 0;
+  const int64_t freeBytes = row ? row->text(2).toLongLong() : 0;
   if (freeBytes > Bps5_FreeSpaceRequired()) {
     cmdBack_->setEnabled(false);
     cmdNext_->setEnabled(false);

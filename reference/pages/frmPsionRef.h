@@ -3,16 +3,10 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <string>
-
-#include "platform/automation/dispatch.h"
 
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -40,14 +34,6 @@ class frmPsionRef : public QWidget {
   void cmdBack_Click();
   void cmdNext_Click();
   void lstDrives_ItemClick(QTreeWidgetItem* item);
-  // Asks for a folder on the device; nothing when the user cancels.
-  using FolderChooser = std::function<std::optional<std::string>()>;
-  void cmdBrowse_Click();
-  // Tests put their own chooser in place of the browse control.
-  void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
-  // The handheld browse control, created on first use; nothing when it is not
-  // installed.
-  std::shared_ptr<platform::Dispatch> gantry();
   // Lets the engine's waiting answers run.
   void pumpEngine();
 
@@ -57,8 +43,6 @@ class frmPsionRef : public QWidget {
   QLabel* lblRequiredSpace_;
   QTreeWidget* lstDrives_;
   QCheckBox* chkInstallViewer_;
-  QLineEdit* txtFolder_;
-  QPushButton* cmdBrowse_;
   QPushButton* cmdBack_;
   QPushButton* cmdNext_;
   QProgressBar* progressBar_;
@@ -66,8 +50,6 @@ class frmPsionRef : public QWidget {
   std::unique_ptr<PsiWinEngineAdapter> ownEngine_;
   std::unique_ptr<QtProgressBar> progress_;
   std::unique_ptr<View> view_;
-  FolderChooser chooser_;
-  std::shared_ptr<platform::Dispatch> Gantry;
 };
 
 }  // namespace pellary

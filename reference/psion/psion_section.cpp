@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/error_log.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/update_run.h"
@@ -234,17 +235,37 @@ int32_t Bps5_TotalSpaceRequired() {
   return Bps5_OutputReferenceSection(1, p.Bps5_MenuFileName, p.Bps5_PlatformFolder, false);
 }
 
-int32_t Bps5_FreeSpaceRequired() {
+int64_t storedSectionSize() {
   Psion5RefState& p = Bps5();
   const std::string stored = Breg_GetRegSetting("Settings", "Ref2Size");
-  int64_t needed = int64_t(Bps5_TotalSpaceRequired()) - (stored.empty() ? 0 : std::stoll(stored));
+  if (stored.empty()) return 0;
+  size_t used = 0;
+  int64_t value = -1;
+  try {
+    value = std::stoll(stored, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == stored.size() && value >= 0) return value;
+  // A damaged value counts as no earlier section; the log says so once a run.
+  if (!p.badSizeReported) {
+    p.badSizeReported = true;
+    appendErrorLog(errorLogLine(err::TypeMismatch, "Bps5_FreeSpaceRequired",
+                                "Settings Ref2Size is not a size: \"" + stored + "\"; taken as 0"));
+  }
+  return 0;
+}
+
+int32_t Bps5_FreeSpaceRequired() {
+  Psion5RefState& p = Bps5();
+  int64_t needed = int64_t(Bps5_TotalSpaceRequired()) - storedSectionSize();
   if (p.installViewer && p.installViewer()) needed += kPsionViewerBytes;
   if (needed < 0) needed = 0;
   p.Bps5_RequiredSize = int32_t(std::min<int64_t>(needed, INT32_MAX));
   return p.Bps5_RequiredSize;
 }
 
-std::string Bps5_FormatFreeSpace(int32_t bytes) {
+std::string Bps5_FormatFreeSpace(int64_t bytes) {
   // Whole kilobytes, halves away from zero, with thousands separators.
   long long kb = std::llround(double(bytes) / 1024.0);
   std::string digits = std::to_string(kb < 0 ? -kb : kb), out;

@@ -38,6 +38,8 @@ struct Psion5RefState {
   PsionDeviceOps* device = nullptr;
   // Every failure text of the module ends here (Bps5_Stub); kept for tests.
   std::string lastStub;
+  // A damaged Ref2Size has been written to the error log in this run.
+  bool badSizeReported = false;
 };
 
 Psion5RefState& Bps5();
@@ -53,8 +55,11 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
                                     const std::string& platformFolder, bool copy);
 int32_t Bps5_TotalSpaceRequired();
 int32_t Bps5_FreeSpaceRequired();
-// "1,234KB".
-std::string Bps5_FormatFreeSpace(int32_t bytes);
+// "1,234KB"; device drives hold more than 2 GB.
+std::string Bps5_FormatFreeSpace(int64_t bytes);
+// The stored Ref2Size; 0 when none is stored or the value is no size (which
+// the error log records once a run, the run going on).
+int64_t storedSectionSize();
 
 // The device folders of a platform code.
 std::string psionDataFolder(int16_t refPlat2, const std::string& ref2Loc);

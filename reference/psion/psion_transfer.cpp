@@ -218,10 +218,10 @@ void Bps5_GotDriveInfo(int32_t code) {
       const PsionDriveDetails& d = s.Bps5_DriveInfo;
       const double needed = double(Bps5_FreeSpaceRequired()) + 200;
       const bool grey = needed >= d.freeSpace || d.freeSpace < 1;
-      const double clamped = std::min(std::max(d.freeSpace, 0.0), 2147483647.0);
+      const int64_t freeBytes = d.freeSpace > 0 ? static_cast<int64_t>(std::min(d.freeSpace, 9.0e18)) : 0;
       if (s.page) {
         s.page->addDriveRow(s.Bps5_CurrentDrive, s.Bps5_CurrentDrive + " ( " + d.name + " )",
-                            Bps5_FormatFreeSpace(int32_t(clamped)), std::to_string(int64_t(d.freeSpace)), grey);
+                            Bps5_FormatFreeSpace(freeBytes), std::to_string(freeBytes), grey);
         if (!grey && s.Bps5_CurrentDrive == Breg_GetRegSetting("Settings", "Ref2Loc")) s.page->selectDrive(s.Bps5_CurrentDrive);
       }
       ++s.Bps5_DriveCount;

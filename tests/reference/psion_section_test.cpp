@@ -201,8 +201,12 @@ TEST_F(PsionSection, FreeSpaceNeedReplacesTheOldSectionAndAddsTheViewer) {
 }
 
 TEST(PsionFormat, WholeKilobytesWithSeparators) {
-  const std::pair<int32_t, const char*> cases[] = {
-      {0, "0KB"}, {511, "0KB"}, {1536, "2KB"}, {1048576, "1,024KB"}, {2147483647, "2,097,152KB"}};
+  const std::pair<int64_t, const char*> cases[] = {{0, "0KB"},
+                                                   {511, "0KB"},
+                                                   {1536, "2KB"},
+                                                   {1048576, "1,024KB"},
+                                                   {2147483647, "2,097,152KB"},
+                                                   {64LL << 30, "67,108,864KB"}};
   for (const auto& [bytes, text] : cases) EXPECT_EQ(Bps5_FormatFreeSpace(bytes), text) << bytes;
 }
 

@@ -175,18 +175,25 @@ class PsionTransfer : public ReferenceTest {
 TEST_F(PsionTransfer, StartConnectsAndListsTheDrivesWithTheirSpace) {
   // Section: 1 + 99 bytes; a drive needs 300 bytes free to be usable.
   engine->connectCodes = {1121, 2402};
-  engine->driveList = "C:\\ D:\\ E:\\";
-  engine->drives = {{"C:\\", {"Internal", 5000, 300}}, {"D:\\", {"Card", 9000, 301}}, {"E:\\", {"Full", 9000, 0}}};
+  engine->driveList = "C:\\ D:\\ E:\\ F:\\";
+  engine->drives = {{"C:\\", {"Internal", 5000, 300}},
+                    {"D:\\", {"Card", 9000, 301}},
+                    {"E:\\", {"Full", 9000, 0}},
+                    {"F:\\", {"Big card", 8e9, 5e9}}};
   startPage();
   EXPECT_EQ(engine->connects, 2);  // 1121 retries at once; 2402 counts as connected
-  EXPECT_EQ(engine->asked, (std::vector<std::string>{"C:\\", "D:\\", "E:\\"}));
-  ASSERT_EQ(page.order.size(), 3u);
+  EXPECT_EQ(engine->asked, (std::vector<std::string>{"C:\\", "D:\\", "E:\\", "F:\\"}));
+  ASSERT_EQ(page.order.size(), 4u);
   EXPECT_TRUE(page.rows["C:\\"].grey);
   EXPECT_FALSE(page.rows["D:\\"].grey);
   EXPECT_TRUE(page.rows["E:\\"].grey);
   EXPECT_EQ(page.rows["D:\\"].text, "D:\\ ( Card )");
   EXPECT_EQ(page.rows["D:\\"].freeBytes, "301");
   EXPECT_EQ(page.rows["D:\\"].freeSpace, "0KB");
+  // Beyond 2 GB the space is shown and compared as it is.
+  EXPECT_FALSE(page.rows["F:\\"].grey);
+  EXPECT_EQ(page.rows["F:\\"].freeBytes, "5000000000");
+  EXPECT_EQ(page.rows["F:\\"].freeSpace, "4,882,813KB");
   EXPECT_TRUE(page.nextEnabled);
 }
 
