@@ -315,18 +315,151 @@ def culture(b, rng):
                 on_sale=start - dt.timedelta(days=30))
 
 
+# Reference guides: (template, name, parent, text); parent 0 is the root.
+# Template numbers are per product: every guide starts at 1.
+GUIDES = {
+    1: [(1, "Holidays Guide", 0, ""), (2, "Europe", 1, ""), (3, "Americas", 1, ""), (4, "Asia Pacific", 1, ""),
+        (5, "Bank holidays explained", 2,
+         "Most countries fix a handful of days each year on which banks and offices close. Some fall on a fixed "
+         "date, others move with the weekday or with the moon; where a holiday falls on a weekend many countries "
+         "give the following Monday instead."),
+        (6, "Easter dates", 2,
+         "Easter Sunday is the first Sunday after the first full moon on or after 21 March. Western and Orthodox "
+         "churches reckon it by different calendars, so the two Easters fall up to five weeks apart."),
+        (7, "Thanksgiving", 3,
+         "The United States keep Thanksgiving on the fourth Thursday of November; Canada on the second Monday of "
+         "October."),
+        (8, "Golden Week", 4,
+         "Golden Week in Japan joins four public holidays between 29 April and 5 May. Trains, flights and hotels "
+         "are at their busiest."),
+        (9, "Travelling on holidays", 1,
+         "Book early for the days around a long weekend, check whether shops and museums keep holiday hours, and "
+         "allow for reduced public transport timetables.")],
+    2: [(1, "Sports Guide", 0, ""), (2, "Venues", 1, ""), (3, "Tickets & rights", 1, ""),
+        (4, "Arènes & vélodromes", 2,
+         "Many cycling and athletics meetings use old arenas and velodromes; seats under the roof sell out "
+         "first."),
+        (5, "Stadium tours", 2, "Most large stadiums run guided tours on days without a fixture."),
+        (6, "Resale <official> & touts", 3,
+         "Buy resold tickets only through the organiser's own resale service: tickets from touts are often "
+         "cancelled at the gate."),
+        (7, "© Broadcast rights", 3, "Which channel shows an event depends on the country; the rights change "
+         "from season to season.")],
+    3: [(1, "Culture Guide", 0, ""), (2, "Festivals", 1, ""), (3, "Booking tickets", 1, ""), (4, "Venues", 1, ""),
+        (5, "What to pack", 2,
+         "For an open-air festival: a rain jacket, sun cream, a refillable water bottle and ear plugs. Check the "
+         "festival's list of items that are not allowed in."),
+        (6, "On-sale dates", 3,
+         "Tickets for the large tours and festivals go on sale at a fixed hour, often months ahead. The almoner "
+         "shows the on-sale date of an event as its own entry."),
+        (7, "Opera houses", 4,
+         "Most opera houses sell standing places or day seats on the day of the performance; queue early."),
+        (8, "Galleries", 4,
+         "Many national galleries are free to enter and charge only for special exhibitions. Late openings are "
+         "usually one evening a week.")],
+}
+
+# The character set each PC template declares: none (the generator adds
+# Windows-1252), UTF-8 and Windows-1252, so that every rule is in use.
+PC_CHARSET = {1: None, 2: "utf-8", 3: "windows-1252"}
+
+
 def reference(b):
-    # Product 1: a travel guide to holidays; product 3: a culture guide.
-    guide1 = [(1, "Holidays Guide", 0), (2, "Europe", 1), (3, "Americas", 1), (4, "Asia Pacific", 1),
-              (5, "Bank holidays explained", 2), (6, "Easter dates", 2), (7, "Thanksgiving", 3),
-              (8, "Golden Week", 4), (9, "Travelling on holidays", 1)]
-    guide3 = [(1, "Culture Guide", 0), (2, "Festivals", 1), (3, "Booking tickets", 1), (4, "Venues", 1),
-              (5, "What to pack", 2), (6, "On-sale dates", 3), (7, "Opera houses", 4), (8, "Galleries", 4)]
-    for product, guide in ((1, guide1), (3, guide3)):
-        for tid, name, parent in guide:
+    for product, guide in GUIDES.items():
+        for tid, name, parent, _ in guide:
             b.templates.append(f"{product},{tid},{q(name)},1,255,0")
             if parent:
                 b.structure.append(f"{product},{parent},{tid},1,0")
+
+
+def html(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
+
+def write_bytes(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def page(lines, encoding="cp1252"):
+    return "\r\n".join(lines).encode(encoding) + b"\r\n"
+
+
+def reference_sources():
+    """The reference sources of every target, in data/Reference (see its README)."""
+    root = os.path.join(HERE, "Reference")
+    leaves = {p: [(t, n, text) for t, n, parent, text in g if text] for p, g in GUIDES.items()}
+    roots = {p: g[0][1] for p, g in GUIDES.items()}
+    meta = "<meta charset=windows-1252>"
+
+    # PC: a frameset whose "menu" frame shows the index pages, "main" the content.
+    pc = os.path.join(root, "PC", "Source")
+    for product in GUIDES:
+        charset = PC_CHARSET[product]
+        head = f"<meta charset={charset}>" if charset else ""
+        write_bytes(os.path.join(pc, f"{product}.tem"), page([
+            f"<html><head>{head}<title><!TITLE!></title><link rel=stylesheet href=mappa.css></head>",
+            "<body id=top>",
+            "<h2><!TITLE!></h2>",
+            '<p class=back><a href="<!PARENT_ID!>#top"><!PARENT_TITLE!></a></p>',
+            "<ul>", "<!CHILD>", "<li><a href=<!CHILD_ID!>><!CHILD_NAME!></a></li>", "<CHILD!>", "</ul>",
+            "</body></html>"]))
+        for tid, name, text in leaves[product]:
+            write_bytes(os.path.join(pc, f"{product}_{tid}.htm"), page([
+                f"<html><head>{meta}<title>{html(name)}</title><link rel=stylesheet href=mappa.css></head>",
+                "<body>", f"<h3>{html(name)}</h3>", f"<p>{html(text)}</p>", "</body></html>"]))
+    perm = os.path.join(pc, "Perm")
+    write_bytes(os.path.join(perm, "index.htm"), page([
+        f"<html><head>{meta}<title>Mappa Reference</title></head>", '<frameset cols="32%,68%">',
+        "<frame name=menu src=contents.htm>", "<frame name=main src=welcome.htm>", "</frameset></html>"]))
+    write_bytes(os.path.join(perm, "contents.htm"), page(
+        [f"<html><head>{meta}<title>Contents</title><link rel=stylesheet href=mappa.css></head>", "<body>",
+         "<h2>Reference</h2>", "<ul>"] +
+        [f"<li><a href={p}_1.htm>{html(roots[p])}</a></li>" for p in GUIDES] + ["</ul>", "</body></html>"]))
+    write_bytes(os.path.join(perm, "welcome.htm"), page([
+        f"<html><head>{meta}<title>Welcome</title><link rel=stylesheet href=mappa.css></head>", "<body>",
+        "<h2>Mappa Reference</h2>", "<p>Choose a guide on the left. Pages open here.</p>", "</body></html>"]))
+    write_bytes(os.path.join(perm, "mappa.css"), page([
+        "body { font-family: sans-serif; margin: 1em; }", "h2 { color: #1e468c; }",
+        "p.back a { font-size: smaller; }"]))
+
+    # Windows CE: a handheld PC keeps every file in the reference folder, so
+    # its links are relative; a palm-sized PC's pages name the internal
+    # folder, which the copier rewrites for a storage card.
+    for platform, folder in (("HPC", ""), ("PPC", "\\Program Files\\Reference\\")):
+        src = os.path.join(root, platform, "Source")
+        for product in GUIDES:
+            write_bytes(os.path.join(src, f"{product}.tem"), page([
+                f"<html><head>{meta}<title><!TITLE!></title></head>", "<body>", "<b><!TITLE!></b><br>",
+                '<a href="<!PARENT_ID!>#top"><!PARENT_TITLE!></a>', "<p>", "<!CHILD>",
+                "<a href=<!CHILD_ID!>><!CHILD_NAME!></a><br>", "<CHILD!>", "</body></html>"]))
+            for tid, name, text in leaves[product]:
+                write_bytes(os.path.join(src, f"{product}_{tid}.htm"), page([
+                    f"<html><head>{meta}<title>{html(name)}</title></head>", "<body>",
+                    f'<a href="{folder}{product}_1.htm">{html(roots[product])}</a><br>',
+                    f"<h3>{html(name)}</h3>", f"<p>{html(text)}</p>", "</body></html>"]))
+        write_bytes(os.path.join(src, "Perm", "mappa.htm"), page(
+            [f"<html><head>{meta}<title>Mappa Reference</title></head>", "<body>", "<b>Mappa Reference</b><p>"] +
+            [f'<a href="{folder}{p}_1.htm">{html(roots[p])}</a><br>' for p in GUIDES] + ["</body></html>"]))
+
+    # Psion: the viewer's content files, code page 850 on a Series 3,
+    # Windows-1252 on a Series 5. Palm: the first line of each topic's text.
+    for platform, encoding in (("Psion3", "cp850"), ("Psion5", "cp1252"), ("Palm", "cp1252")):
+        for product in GUIDES:
+            for tid, name, text in leaves[product]:
+                write_bytes(os.path.join(root, platform, f"{product}_{tid}.txt"), page([text], encoding))
+
+
+def viewers():
+    """Stand-ins of the Mappa viewer's device files, copied into the program folder."""
+    files = {"psion5": ["makesis.exe", "menu.mnu", "Tube.opo", "MenuCompile.opo", "MenuDisplay.opo", "Mappa.app",
+                        "Mappa.aif", "backgrd.mbm", "sysram1.opx"],
+             "Psion3": ["MenuComp.opo", "MenuDisp.opo", "Tube.opa", "backgrd.pic", "mappa.opa"]}
+    for folder, names in files.items():
+        for name in names:
+            write_bytes(os.path.join(HERE, "Viewers", folder, name),
+                        page([f"Mappa viewer file {name} (demo stand-in)"]))
 
 
 def main():
@@ -345,8 +478,10 @@ def main():
     write(CUE, "RESTRUCTURE.cue", b.structure)
     # ProgProductID, ProductID, ProductName, Status, Viewers (1 categories, 3 categories and topics), GenDates.
     write(CUE, "Product.cue", ['11,1,"World Public Holidays",1,3,0'])
-    write(PRODUCTS, "Product-2.cue", ['12,2,"Sports Fixtures",1,1,0'])
+    write(PRODUCTS, "Product-2.cue", ['12,2,"Sports Fixtures",1,3,0'])
     write(PRODUCTS, "Product-3.cue", ['13,3,"Arts and Culture",1,3,0'])
+    reference_sources()
+    viewers()
     print(f"{len(b.events)} events, {len(b.eventcat)} links, {len(b.tertiary)} categories")
 
 

@@ -167,6 +167,13 @@ Result installProgramFolder(const Options& options) {
              fs::copy_options::recursive | fs::copy_options::skip_existing);
     result.notes.push_back("reference sources in " + paths::resolve(home, "Reference").string());
   }
+  // The viewer's files that the Psion reference page puts on a device
+  // ("psion5", "Psion3" of the program folder); files already there are kept.
+  fs::path viewers = (options.dataFolder.empty() ? defaultDataFolder() : options.dataFolder) / "Viewers";
+  if (fs::is_directory(viewers)) {
+    fs::copy(viewers, home, fs::copy_options::recursive | fs::copy_options::skip_existing);
+    result.notes.push_back("viewer files in " + home.string());
+  }
 
   // Components are created by class name, so their classes must be registered.
   for (const fs::path& module : options.components.empty() ? defaultComponents() : options.components) {

@@ -1,0 +1,1 @@
+Mappa viewer file Tube.opa (demo stand-in)

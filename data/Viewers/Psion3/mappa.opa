@@ -1,0 +1,1 @@
+Mappa viewer file mappa.opa (demo stand-in)

@@ -1,0 +1,1 @@
+Mappa viewer file Mappa.app (demo stand-in)
