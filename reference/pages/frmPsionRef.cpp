@@ -18,6 +18,7 @@
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "reference/html_generator.h"
 #include "reference/pages/qt_progress.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
@@ -155,6 +156,9 @@ void frmPsionRef::pumpEngine() {
 }
 
 void frmPsionRef::Form_Load() {
+  // This run's choices count when the PC pages did not apply them already;
+  // the space need below is measured from them.
+  Bhtm_InitialiseHandler();
   Bps5_PsionSetup();
   Bps5Link().engine->start();
   const auto& firstRun = screenLink().firstRun;

@@ -128,6 +128,8 @@ void frmWinCEReference::cmdNext_Click() {
   lblStatusMessage_->setText("Generating reference section . . .");
   QApplication::processEvents();
   const int16_t code = Bset().Bset_RefPlat2;
+  // This run's choices count when the PC pages did not apply them already.
+  Bhtm_InitialiseHandler();
   Bhtm_StartHTMLReferenceWriter(code);
   Bint_Ref2Pending() = false;
   Bhtm_UnloadProfile();

@@ -12,6 +12,7 @@
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/standins/palm/palm_desktop.h"
+#include "reference/html_generator.h"
 #include "reference/palm/palm_reference.h"
 
 namespace pellary {
@@ -85,6 +86,8 @@ void frmPalmRef::cmdNext_Click() {
     setBusy(true);
     Bpm_SavePalmUserID();
     if (chkInstallViewer_->isChecked()) InstallViewerAndConduit();
+    // This run's choices count when the PC pages did not apply them already.
+    Bhtm_InitialiseHandler();
     Bpm_PalmReferenceHandler();
     Bint_Ref2Pending() = false;
     setBusy(false);

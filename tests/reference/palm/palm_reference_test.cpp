@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "reference/palm/frm_palm_ref.h"
+#include "reference/html_generator.h"
 #include "reference/reference_tree.h"
 #include "support/fixtures.h"
 
@@ -37,6 +38,9 @@ class PalmRef : public testing::IsolatedEnvTest {
     resetReferenceTree();
     resetWizardState();
     resetProductSetup();
+    // The tests build the tree by hand: no journal to apply from a databank.
+    resetHtmlGenerator();
+    Bhtm_Generator().Bhtm_Initialised = true;
     palm::installDesktop();
     palm::registerPalmControls();
     ann = palm::addUser("Ann");
@@ -51,6 +55,7 @@ class PalmRef : public testing::IsolatedEnvTest {
     resetPalmModule();
     resetWizardState();
     resetProductSetup();
+    resetHtmlGenerator();
     IsolatedEnvTest::TearDown();
   }
 
