@@ -49,6 +49,7 @@
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
 #include "shell/start.h"
+#include "selection_steps.h"
 #include "tools/install.h"
 
 namespace pellary {
@@ -237,7 +238,7 @@ class ReferenceWalk : public testing::ShellTest {
       EXPECT_EQ(Bset().Bset_ProductID[size_t(found)], ids[t.name].product) << t.name;
       tabs.insert(found);
       if (!t.chosen) continue;
-      showTab(s, found);
+      testing::showTab(s, found);
       QtTreeView& view = s.referenceSelector(found);
       QTreeWidget* w = view.widget();
       w->clearSelection();
@@ -259,16 +260,6 @@ class ReferenceWalk : public testing::ShellTest {
     if (Bmm_CurrentPage() == page::Reference && targetPage != page::Reference)
       dynamic_cast<frmReference*>(PageTable().loadedPage(page::Reference))->cmdNext_Click();
     ASSERT_EQ(Bmm_CurrentPage(), targetPage);
-  }
-
-  static void showTab(frmManagerMain& screen, int tab) {
-    if (Bint_CurrentProductTab() == tab) return;
-    for (ClickImage* place : screen.findChildren<ClickImage*>("imgTabsBack"))
-      if (place->property("product").toInt() == tab) {
-        screen.imgTabsBack_Click(place->property("index").toInt());
-        break;
-      }
-    ASSERT_EQ(Bint_CurrentProductTab(), tab);
   }
 
   template <class T>
