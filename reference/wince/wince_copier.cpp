@@ -186,8 +186,11 @@ void transfer(bool handheld, const char* location) {
       if (handheld) {
         if (f.start) {
           // One shortcut per product, each under a title of its own.
-          const std::string title = startPages.size() == 1 ? std::string("Mappa Reference Data")
-                                                            : "Mappa Reference Data - " + productName(f.name);
+          std::string title = startPages.size() == 1 ? std::string("Mappa Reference Data")
+                                                      : "Mappa Reference Data - " + productName(f.name);
+          // A shortcut's title is a file name on the device.
+          for (char& c : title)
+            if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = ' ';
           if (ce::CreateShortcut(title, "\"" + target + f.name + "\"") == 0) copyFailed(kStorageMessage);
           copy(pc, target + f.name, kStorageMessage);
         } else {
