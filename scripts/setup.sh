@@ -11,6 +11,7 @@ packages=(
   libzip-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  chromium fonts-dejavu-core  # the reference walks read the PC section in a real browser
 )
 
 missing=()

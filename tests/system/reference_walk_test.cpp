@@ -299,6 +299,23 @@ class ReferenceWalk : public testing::ShellTest {
       EXPECT_EQ(fs::exists(folder / (ids[t.name].page() + ext)), t.chosen) << folder << " " << t.name;
   }
 
+  // Each chosen name stands on an index page of its product, escaped and in
+  // that page's character set; no other name does. Where each stands.
+  std::map<std::string, fs::path> expectNamesListed(const fs::path& folder) {
+    std::map<std::string, fs::path> listedOn;
+    for (const Topic& t : kTopics) {
+      for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string file = e.path().filename().string();
+        if (file.rfind(std::to_string(ids[t.name].product) + "_", 0) != 0) continue;
+        const std::string html = readFile(e.path());
+        const std::string text = pageText(t.name, declaredCharset(html).charset);
+        if (html.find(">" + text + "</a>") != std::string::npos) listedOn[t.name] = e.path();
+      }
+      EXPECT_EQ(listedOn.count(t.name) == 1, t.chosen) << folder << " " << t.name;
+    }
+    return listedOn;
+  }
+
   std::map<std::string, TopicIds> ids;
   std::set<int> productIds;
 };
@@ -313,18 +330,7 @@ TEST_F(ReferenceWalk, PcSectionHoldsEveryProductsChosenTopicsAndItsLinksResolve)
 
   const fs::path pc = home() / "PCMappa";
   expectLeafFiles(pc, ".htm");
-  // Each chosen name stands on its parent's index page in that page's character set.
-  std::map<std::string, fs::path> listedOn;
-  for (const Topic& t : kTopics) {
-    for (const auto& e : fs::directory_iterator(pc)) {
-      const std::string file = e.path().filename().string();
-      if (file.rfind(std::to_string(ids[t.name].product) + "_", 0) != 0) continue;
-      const std::string html = readFile(e.path());
-      const std::string text = pageText(t.name, declaredCharset(html).charset);
-      if (html.find(">" + text + "</a>") != std::string::npos) listedOn[t.name] = e.path();
-    }
-    EXPECT_EQ(listedOn.count(t.name) == 1, t.chosen) << t.name;
-  }
+  const std::map<std::string, fs::path> listedOn = expectNamesListed(pc);
   for (int product : productIds) EXPECT_TRUE(fs::exists(pc / (std::to_string(product) + "_1.htm"))) << product;
 
   int pages = 0;
@@ -379,6 +385,7 @@ TEST_P(WinCEWalk, DeviceHoldsEveryProductsChosenTopicsLinkedWhereTheyLie) {
   const std::string folder = "\\Storage Card\\Reference\\";
   const fs::path onCard = ce::onDevice(folder);
   expectLeafFiles(onCard, ".htm");
+  expectNamesListed(onCard);
   for (int product : productIds) EXPECT_TRUE(fs::exists(onCard / (std::to_string(product) + "_1.htm"))) << product;
   if (code == 4) {
     // A shortcut for each product, to its top page.
