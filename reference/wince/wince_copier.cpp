@@ -177,6 +177,13 @@ void transfer(bool handheld, const char* location) {
     // listing every product; either links into the device folder, since
     // the page itself lies elsewhere.
     const std::string startMenu = paths::appPath() + "\\tmp_Mappa.htm";
+    struct RemoveAtEnd {
+      fs::path file;
+      ~RemoveAtEnd() {
+        std::error_code ec;
+        fs::remove(file, ec);
+      }
+    } removeStartMenu{paths::resolve(startMenu)};
     if (!handheld && !startPages.empty())
       writeWholeFile(paths::resolve(startMenu),
                      startPages.size() == 1 ? withLinksInto(readWholeFile(paths::resolve(output + startPages[0])), target)
@@ -206,8 +213,6 @@ void transfer(bool handheld, const char* location) {
       }
     }
     ce::CloseConnection();
-    std::error_code ec;
-    fs::remove(paths::resolve(startMenu), ec);
   });
 }
 
