@@ -8,6 +8,8 @@
 #include "core/registry.h"
 #include "core/scrambler.h"
 #include "core/update_run.h"
+#include "core/app.h"
+#include "platform/msgbox.h"
 #include "platform/errors.h"
 
 namespace pellary {
@@ -89,6 +91,9 @@ frmOrgDetails::frmOrgDetails(QWidget* parent) : QWidget(parent) {
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(lstFiles, &QListWidget::itemClicked, this, [this] { lstFiles_Click(); });
   connect(lstSections, &QListWidget::itemClicked, this, [this] { lstSections_Click(); });
+  // Arrow keys choose as a click does.
+  connect(lstFiles, &QListWidget::itemSelectionChanged, this, [this] { lstFiles_Click(); });
+  connect(lstSections, &QListWidget::itemSelectionChanged, this, [this] { enableNextForSections(); });
   connect(cboSectionType, &QComboBox::activated, this, [this] { cboSectionType_Click(); });
 
   Borg().view = this;
@@ -147,6 +152,10 @@ void frmOrgDetails::lstFiles_Click() { cmdNext->setEnabled(!lstFiles->selectedIt
 void frmOrgDetails::lstSections_Click() { cmdNext->setEnabled(true); }
 
 void frmOrgDetails::enableNextForSections() {
+  if (lstSections->count() == 0) {
+    cmdNext->setEnabled(false);
+    return;
+  }
   if (!lstSections->selectedItems().isEmpty() || lstSections->count() == 1) cmdNext->setEnabled(true);
 }
 
@@ -159,11 +168,18 @@ void frmOrgDetails::cboSectionType_Click() {
   control.call(12);
   platform::DispatchArgs none;
   const std::string list = control.invoke(13, none, platform::automation::InvokeKind::PropertyGet).toString();
-  if (!list.empty()) {
-    PopulateSectionList(list);
-    if (lstSections->count() > 0) lstSections->setCurrentRow(0);
-    enableNextForSections();
-  }
+  PopulateSectionList(list);
+  if (lstSections->count() > 0) lstSections->setCurrentRow(0);
+  enableNextForSections();
+  // Before the details show, the file is not open yet and has no list.
+  if (step_ == 1) tellWhenNoSection();
+}
+
+void frmOrgDetails::tellWhenNoSection() {
+  if (lstSections->count() != 0) return;
+  MsgBox("Your Organizer file has no " + cboSectionType->currentText().toStdString() +
+             " section. Please choose another section type, or add such a section in Organizer.",
+         mb::Exclamation, appTitle());
 }
 
 void frmOrgDetails::PopulateSectionList(const std::string& list) {
@@ -282,8 +298,10 @@ void frmOrgDetails::cmdNext_Click() {
     if (row >= 0 && row < 7) Breg_WriteRegSettings("Settings", "OrgUserFile", Borg().Borg_RecentFiles[size_t(row)]);
   }
   if (!initDetails()) return;
-  if (firstSetUp()) {
+  // A stored section type the file no longer has: the user picks another.
+  if (firstSetUp() || lstSections->count() == 0) {
     step_ = 1;
+    tellWhenNoSection();
     ShowDetails();
     if (frames_) frames_->ShowFrame({"fraDetails"});
     lblListSection->setVisible(!lstSections->isHidden());
