@@ -121,6 +121,10 @@ void frmLotusSelect::cmdNext_Click() {
                      static_cast<QWidget*>(txtUserFile), static_cast<QWidget*>(txtPassword)})
     w->setEnabled(false);
   pbRecords->show();
+  // The database is kept as soon as it opened, so that a run that fails part
+  // way leaves the next run writing to the same one.
+  Breg_WriteRegSettings("Settings", "LotusServer", server);
+  Breg_WriteRegSettings("Settings", "LotusUserFile", txtUserFile->text().toStdString());
   BLot().writePass();
   if (chkKeepPassword->isChecked()) {
     const std::string password = txtPassword->text().toStdString();
@@ -132,8 +136,6 @@ void frmLotusSelect::cmdNext_Click() {
   } else {
     Breg_WriteRegSettings("Settings", "LotusKeepPassword", "FALSE");
   }
-  Breg_WriteRegSettings("Settings", "LotusServer", server);
-  Breg_WriteRegSettings("Settings", "LotusUserFile", txtUserFile->text().toStdString());
   control.call(4);
   BLot().commit();
   Bint_DatesPending() = false;
