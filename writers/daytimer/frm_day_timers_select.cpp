@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QShowEvent>
 
+#include "core/gui/password_box.h"
 #include "core/app.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/registry.h"
@@ -86,9 +87,11 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   lblPassword = label("Personal password:", "lblPassword", fraMultiUserLogin, 66);
   txtPassword = field("txtPassword", fraMultiUserLogin, 88);
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   lblDBPassword = label("Database password:", "lblDBPassword", fraMultiUserLogin, 122);
   txtDBPassword = field("txtDBPassword", fraMultiUserLogin, 144);
   txtDBPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtDBPassword);
 
   pbWritingToDayTimer = new QProgressBar(this);
   pbWritingToDayTimer->setObjectName("pbWritingToDayTimer");
@@ -145,7 +148,7 @@ void frmDayTimersSelect::Form_Load() {
   Bdt_ClearCredentials();
   path_ = Breg_GetRegSetting("Settings", "DTDBName");
   storedUser_ = Breg_GetRegSetting("Settings", "DTUserName");
-  const std::string s = Bse_LongCodeDown(Breg_GetRegSetting("Settings", "DTOther"));
+  const std::string s = Bse_StoredPassword(Breg_GetRegSetting("Settings", "DTOther"));
   if (!s.empty()) {
     const auto nul = s.find('\0');
     storedUserPassword_ = s.substr(0, nul);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "core/gui/password_box.h"
 #include "core/app.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
@@ -50,6 +51,7 @@ frmLotusSelect::frmLotusSelect(QWidget* parent) : QWidget(parent) {
   label("Notes database password:", "Label3", fraUserInput, 122);
   txtPassword = field("txtPassword", fraUserInput, 144);
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   chkKeepPassword = new QCheckBox("Remember my password", fraUserInput);
   chkKeepPassword->setObjectName("chkKeepPassword");
   chkKeepPassword->setGeometry(10, 178, 260, 22);
@@ -86,7 +88,7 @@ void frmLotusSelect::Form_Load() {
   const std::string server = Breg_GetRegSetting("Settings", "LotusServer");
   txtServer->setText(server.empty() ? QString("Local") : QString::fromStdString(server));
   if (Breg_GetRegSetting("Settings", "LotusKeepPassword") == "TRUE") {
-    txtPassword->setText(QString::fromStdString(Bse_LongCodeDown(Breg_GetRegSetting("Settings", "LotusPassword"))));
+    txtPassword->setText(QString::fromStdString(Bse_StoredPassword(Breg_GetRegSetting("Settings", "LotusPassword"))));
     chkKeepPassword->setChecked(true);
   }
   lblFormTitle->setText("Lotus Notes");

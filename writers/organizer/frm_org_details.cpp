@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QShowEvent>
 
+#include "core/gui/password_box.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
 #include "core/registry.h"
@@ -55,6 +56,7 @@ frmOrgDetails::frmOrgDetails(QWidget* parent) : QWidget(parent) {
   txtPassword = new QLineEdit(fraFilePsw);
   txtPassword->setObjectName("txtPassword");
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   txtPassword->setGeometry(10, 228, 250, 24);
   chkKeepPassword = new QCheckBox("Keep Your Password", fraFilePsw);
   chkKeepPassword->setObjectName("chkKeepPassword");
@@ -135,7 +137,7 @@ void frmOrgDetails::Form_Activate() {
   if (!userFile.empty() && !found.isEmpty()) lstFiles->setCurrentItem(found.first());
   if (Breg_GetRegSetting("Settings", "OrgKeepPassword") == "TRUE") {
     chkKeepPassword->setChecked(true);
-    txtPassword->setText(q(Bse_LongCodeDown(Breg_GetRegSetting("Settings", "OrgPassword"))));
+    txtPassword->setText(q(Bse_StoredPassword(Breg_GetRegSetting("Settings", "OrgPassword"))));
   }
   if (!firstSetUp() && !userFile.empty()) {
     txtSelectedFile->setText(q(Borg_DisplayFileName(userFile)));

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 
 #include "core/update_run.h"
 
+#include "core/gui/password_box.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/scrambler.h"
@@ -325,6 +328,36 @@ TEST_F(OrganizerTest, ReturningRunOpensAndWritesAtOnce) {
   ASSERT_EQ(e.size(), 1u);
   EXPECT_EQ(e[0].type, 1);
   EXPECT_EQ(e[0].endDay, 1);
+}
+
+// A kept password that was edited by hand is no password: the page asks.
+TEST_F(OrganizerTest, AKeptPasswordTheScramblerDidNotWriteIsAskedFor) {
+  Breg_WriteRegSettings("Settings", "OrgLastFile", kFile);
+  Breg_WriteRegSettings("Settings", "OrgKeepPassword", "TRUE");
+  for (const char* stored : {"sesame", "Z5gIj", "~~~~~~~~"}) {
+    Breg_WriteRegSettings("Settings", "OrgPassword", stored);
+    frmOrgDetails page;
+    page.Form_Activate();
+    EXPECT_TRUE(page.txtPassword->text().isEmpty()) << stored;
+    EXPECT_TRUE(messages_.empty()) << stored;
+  }
+}
+
+// A character the settings cannot keep is refused as it is typed.
+TEST_F(OrganizerTest, APasswordCharacterOutsideWindows1252IsRefusedWhenTyped) {
+  frmOrgDetails page;
+  auto type = [&](const char* utf8) {
+    for (QChar c : QString::fromUtf8(utf8)) {
+      QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(page.txtPassword, &key);
+    }
+  };
+  type("caf\u00E9");
+  EXPECT_TRUE(messages_.empty());
+  type("\u0142");  // a Polish l
+  EXPECT_EQ(page.txtPassword->text(), QString::fromUtf8("caf\u00E9"));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, kPasswordCharacterRefused);
 }
 
 }  // namespace
