@@ -120,31 +120,17 @@ struct CategoryMarks {
   }
 };
 
-// Runs the halves in one transaction. A failure rolls the databank and the
-// category marks back and is reported under the name of the half that failed.
-void commit(const char* outerName, bool events, bool categories) {
-  const char* where = outerName;
-  CategoryMarks before;
+// Runs body in one databank transaction. A failure rolls it back, runs undo
+// and is reported under the location that body last named in where.
+template <class Body, class Undo>
+void inTransaction(const char* where, Body&& body, Undo&& undo) {
   dao::Database& db = Bsql_DataBank();
   bool open = false;
   try {
-    before.take();
     db.beginTrans();
     open = true;
-    if (events) {
-      where = "Bsda_UnloadProfileEventList";
-      unloadEvents();
-    }
-    if (categories) {
-      where = "Bsda_UnloadProfileCatList";
-      unloadCategories();
-    }
-    where = outerName;
+    body(db, where);
     db.commitTrans();
-    open = false;
-    // The first run is over only once its profile is stored.
-    if (events && screenLink().firstRun && screenLink().firstRun())
-      Breg_WriteRegSettings("User", "FirstRun", "False");
   } catch (const ProgramEnded&) {
     throw;
   } catch (...) {
@@ -155,34 +141,39 @@ void commit(const char* outerName, bool events, bool categories) {
       } catch (...) {
       }
     }
-    before.restore();
+    undo();
     reportError(currentError().number, where, {});
   }
 }
 
-// Runs one step of the write pass's record in its own transaction, so that
-// each stored step survives whatever ends the run after it.
+// Runs the halves in one transaction. A failure rolls the databank and the
+// category marks back and is reported under the name of the half that failed.
+void commit(const char* outerName, bool events, bool categories) {
+  CategoryMarks before;
+  before.take();
+  inTransaction(
+      outerName,
+      [&](dao::Database&, const char*& where) {
+        if (events) {
+          where = "Bsda_UnloadProfileEventList";
+          unloadEvents();
+        }
+        if (categories) {
+          where = "Bsda_UnloadProfileCatList";
+          unloadCategories();
+        }
+        where = outerName;
+      },
+      [&] { before.restore(); });
+  // The first run is over only once its profile is stored.
+  if (events && screenLink().firstRun && screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
+}
+
+// One step of the write pass's record in its own transaction, so that each
+// stored step survives whatever ends the run after it.
 template <class F>
 void recordStep(const char* where, F&& step) {
-  dao::Database& db = Bsql_DataBank();
-  bool open = false;
-  try {
-    db.beginTrans();
-    open = true;
-    step(db);
-    db.commitTrans();
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    currentError() = describeCurrentException();
-    if (open) {
-      try {
-        db.rollback();
-      } catch (...) {
-      }
-    }
-    reportError(currentError().number, where, {});
-  }
+  inTransaction(where, [&](dao::Database& db, const char*&) { step(db); }, [] {});
 }
 
 }  // namespace
