@@ -52,6 +52,7 @@ CREATE TABLE "ProfileEventList" ("ProfileID" SHORT, "EventID" LONG, "CatID" LONG
   "Status" SHORT, "AddStatus" SHORT DEFAULT 0, "AuxDate" DATETIME, "DateUsed" DATETIME,
   "PlatMisc" MEMO COLLATE NOCASE, "PubHol" MEMO COLLATE NOCASE);
 CREATE INDEX "ProfileEventList_Profile" ON "ProfileEventList" ("ProfileID", "AddStatus");
+CREATE INDEX "ProfileEventList_Event" ON "ProfileEventList" ("ProfileID", "EventID");
 
 CREATE TABLE "ProfileRefList" ("ProfileID" SHORT, "RefID" LONG, "Product_Id" SHORT, "Status" SHORT);
 
