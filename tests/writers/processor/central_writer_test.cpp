@@ -326,10 +326,13 @@ TEST_F(CentralWriter, AnEntryWrittenAgainTakesTheRowsCategory) {
   EXPECT_EQ(profileOf(1).CatID, 11);
 }
 
-// Rows of ProfileEventList as (EventID, CatID, Status), AddStatus checked 0.
+// Rows of ProfileEventList as (EventID, CatID, Status), AddStatus checked 0,
+// read through a connection of their own: what a program started after a
+// kill would find.
 static std::vector<std::tuple<long, long, long>> storedEntries() {
   std::vector<std::tuple<long, long, long>> out;
-  dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT * FROM ProfileEventList ORDER BY EventID");
+  dao::Database other = dao::Database::open(Bsql_DataBank().path());
+  dao::Recordset rs = other.openRecordset("SELECT * FROM ProfileEventList ORDER BY EventID");
   for (; !rs.eof(); rs.moveNext()) {
     EXPECT_EQ(rs["AddStatus"].value().toLong(), 0);
     out.emplace_back(rs["EventID"].value().toLong(), rs["CatID"].value().toLong(), rs["Status"].value().toLong());
@@ -361,7 +364,8 @@ TEST_F(CentralWriter, EachEntryIsStoredAsItLandsOnTheTarget) {
   EXPECT_THROW(runWrite(), ProgramEnded);
   using Row = std::tuple<long, long, long>;
   EXPECT_EQ(storedEntries(), (std::vector<Row>{{1, 10, 4}, {2, 10, 4}}));
-  dao::Recordset cats = Bsql_DataBank().openRecordset("SELECT * FROM ProfileCatList ORDER BY CatID");
+  dao::Database other = dao::Database::open(Bsql_DataBank().path());
+  dao::Recordset cats = other.openRecordset("SELECT * FROM ProfileCatList ORDER BY CatID");
   std::vector<std::pair<long, long>> stored;
   for (; !cats.eof(); cats.moveNext())
     stored.emplace_back(cats["CatID"].value().toLong(), cats["Status"].value().toLong());
