@@ -61,10 +61,16 @@ class CalendarTargets;
 struct Target {
   const char* name;
   int16_t datesPlat;
+  // Entries on the target after a pass whose third entry was refused: two
+  // where entries land one by one, none where the target's file is put in
+  // place only after the pass.
+  long afterRefusal;
   std::function<void(CalendarTargets&)> prepare;
   std::function<void(CalendarTargets&)> write;
   std::function<std::vector<std::string>(CalendarTargets&)> entries;
 };
+
+void PrintTo(const Target& t, std::ostream* os) { *os << t.name; }
 
 class CalendarTargets : public SystemWalk, public ::testing::WithParamInterface<Target> {
  protected:
@@ -232,7 +238,7 @@ TEST_P(CalendarTargets, ARetryAfterARefusedEntryWritesEachEntryOnce) {
   messages.clear();
   endRun();
   expectInStep("failed run");
-  EXPECT_LE(held(), 2);
+  EXPECT_EQ(held(), GetParam().afterRefusal);
 
   platform::standins::refuseEntry(0);
   run([&] {
@@ -392,13 +398,13 @@ std::vector<std::string> dayTimerEntries(CalendarTargets&) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryTarget, CalendarTargets,
-    ::testing::Values(Target{"Outlook", 3, noPreparation, outlookWrite, outlookEntries},
-                      Target{"Palm", 12, noPreparation, palmWrite, palmEntries},
-                      Target{"Series3", 1, series3Prepare, series3Write, series3Entries},
-                      Target{"Series5", 15, noPreparation, series5Write, series5Entries},
-                      Target{"Organizer", 6, organizerPrepare, organizerWrite, organizerEntries},
-                      Target{"Notes", 9, notesPrepare, notesWrite, notesEntries},
-                      Target{"DayTimer", 4, dayTimerPrepare, dayTimerWrite, dayTimerEntries}),
+    ::testing::Values(Target{"Outlook", 3, 2, noPreparation, outlookWrite, outlookEntries},
+                      Target{"Palm", 12, 0, noPreparation, palmWrite, palmEntries},
+                      Target{"Series3", 1, 0, series3Prepare, series3Write, series3Entries},
+                      Target{"Series5", 15, 0, noPreparation, series5Write, series5Entries},
+                      Target{"Organizer", 6, 0, organizerPrepare, organizerWrite, organizerEntries},
+                      Target{"Notes", 9, 2, notesPrepare, notesWrite, notesEntries},
+                      Target{"DayTimer", 4, 2, dayTimerPrepare, dayTimerWrite, dayTimerEntries}),
     [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
 
 }  // namespace
