@@ -42,6 +42,7 @@
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
 #include "shell/start.h"
+#include "selection_steps.h"
 #include "tools/install.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "writers/outlook/outlook_pages.h"
@@ -126,16 +127,6 @@ class SystemWalk : public testing::ShellTest {
     return {};
   }
 
-  static void showTab(frmManagerMain& screen, int tab) {
-    if (Bint_CurrentProductTab() == tab) return;
-    for (ClickImage* place : screen.findChildren<ClickImage*>("imgTabsBack"))
-      if (place->property("product").toInt() == tab) {
-        screen.imgTabsBack_Click(place->property("index").toInt());
-        break;
-      }
-    ASSERT_EQ(Bint_CurrentProductTab(), tab);
-  }
-
   static void selectOnly(QtTreeView& view, const std::string& key) {
     QTreeWidget* w = view.widget();
     QTreeWidgetItem* item = view.item(key);
@@ -149,7 +140,7 @@ class SystemWalk : public testing::ShellTest {
     frmManagerMain& s = selectionScreen();
     Found f = findLeaf([&](int t) -> QtTreeView& { return s.categorySelector(t); }, text);
     ASSERT_GE(f.tab, 0) << text;
-    showTab(s, f.tab);
+    testing::showTab(s, f.tab);
     selectOnly(s.categorySelector(f.tab), f.key);
     s.tvCategorySelector_Click(f.tab);
     s.imgEventAdd_Click();
@@ -160,7 +151,7 @@ class SystemWalk : public testing::ShellTest {
     frmManagerMain& s = selectionScreen();
     Found f = findLeaf([&](int t) -> QtTreeView& { return s.referenceSelector(t); }, text);
     ASSERT_GE(f.tab, 0) << text;
-    showTab(s, f.tab);
+    testing::showTab(s, f.tab);
     selectOnly(s.referenceSelector(f.tab), f.key);
     s.tvReferenceSelector_Click(f.tab);
     s.imgRefAdd_Click();
