@@ -1,5 +1,6 @@
 #include "core/profile_commit.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,25 +43,42 @@ void replaceRows(const char* table) {
   fresh.close();
 }
 
+void addEventRow(dao::Recordset& rs, const ProfileEventRecord& r, int16_t addStatus) {
+  const ProfileLists& s = Bsda();
+  rs.addNew();
+  rs["AddStatus"] = Variant(addStatus);
+  rs["ProfileID"] = Variant(Bset().Bset_ProfileID);
+  rs["AuxDate"] = Variant::date(r.AuxDate);
+  rs["DateUsed"] = Variant::date(r.DateUsed);
+  rs["Status"] = Variant(r.Status);
+  rs["Version"] = Variant(r.Version);
+  rs["CatID"] = Variant(r.CatID);
+  rs["PlatMisc"] = Variant(s.platMisc(r.PlatMisc));
+  rs["EventID"] = Variant(r.EventID);
+  rs["PubHol"] = Variant(s.holidayList(r.PubHol));
+  rs.update();
+}
+
+void addCategoryRow(dao::Recordset& rs, const ProfileCatRecord& r, int16_t status, int16_t addStatus) {
+  rs.addNew();
+  rs["AddStatus"] = Variant(addStatus);
+  rs["ProfileID"] = Variant(Bset().Bset_ProfileID);
+  rs["CatID"] = Variant(r.CatID);
+  rs["StartDate"] = Variant::date(r.StartDate);
+  rs["EndDate"] = Variant::date(r.EndDate);
+  rs["Duration"] = Variant(r.Duration);
+  rs["CatSetting"] = Variant(r.CatSetting);
+  rs["Status"] = Variant(status);
+  rs.update();
+}
+
 void unloadEvents() {
   ProfileLists& s = Bsda();
-  const int16_t profileID = Bset().Bset_ProfileID;
   dao::Recordset rs = Bsql_DataBank().openRecordset(profileRows("ProfileEventList"));
   for (int32_t i = 1; i < s.Bsda_ProfileEventNext; ++i) {
     const ProfileEventRecord& r = s.Bsda_ProfileEventList[i];
     if (r.Status == 0) continue;
-    rs.addNew();
-    rs["AddStatus"] = Variant(int16_t(1));
-    rs["ProfileID"] = Variant(profileID);
-    rs["AuxDate"] = Variant::date(r.AuxDate);
-    rs["DateUsed"] = Variant::date(r.DateUsed);
-    rs["Status"] = Variant(r.Status);
-    rs["Version"] = Variant(r.Version);
-    rs["CatID"] = Variant(r.CatID);
-    rs["PlatMisc"] = Variant(s.platMisc(r.PlatMisc));
-    rs["EventID"] = Variant(r.EventID);
-    rs["PubHol"] = Variant(s.holidayList(r.PubHol));
-    rs.update();
+    addEventRow(rs, r, 1);
     int32_t cat = r.CatID >= 0 ? Bsda_GetCatIDIndex(r.CatID) : 0;
     if (cat != 0 && cat < s.Bsda_ProfileCatNext && (r.Status & 0x0004 || r.Status & 0x4000))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
@@ -71,7 +89,6 @@ void unloadEvents() {
 
 void unloadCategories() {
   ProfileLists& s = Bsda();
-  const int16_t profileID = Bset().Bset_ProfileID;
   dao::Recordset rs = Bsql_DataBank().openRecordset(profileRows("ProfileCatList"));
   for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
     ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
@@ -79,18 +96,7 @@ void unloadCategories() {
       r.Status = 0;
     else if (r.Status & 0x0002)
       r.Status = static_cast<int16_t>((r.Status & 0x7FF0) | 4);
-    if (r.HasTargetEntries == 1 || r.Status != 0) {
-      rs.addNew();
-      rs["AddStatus"] = Variant(int16_t(1));
-      rs["ProfileID"] = Variant(profileID);
-      rs["CatID"] = Variant(r.CatID);
-      rs["StartDate"] = Variant::date(r.StartDate);
-      rs["EndDate"] = Variant::date(r.EndDate);
-      rs["Duration"] = Variant(r.Duration);
-      rs["CatSetting"] = Variant(r.CatSetting);
-      rs["Status"] = Variant(r.Status);
-      rs.update();
-    }
+    if (r.HasTargetEntries == 1 || r.Status != 0) addCategoryRow(rs, r, r.Status, 1);
   }
   rs.close();
   replaceRows("ProfileCatList");
@@ -114,31 +120,17 @@ struct CategoryMarks {
   }
 };
 
-// Runs the halves in one transaction. A failure rolls the databank and the
-// category marks back and is reported under the name of the half that failed.
-void commit(const char* outerName, bool events, bool categories) {
-  const char* where = outerName;
-  CategoryMarks before;
+// Runs body in one databank transaction. A failure rolls it back, runs undo
+// and is reported under the location that body last named in where.
+template <class Body, class Undo>
+void inTransaction(const char* where, Body&& body, Undo&& undo) {
   dao::Database& db = Bsql_DataBank();
   bool open = false;
   try {
-    before.take();
     db.beginTrans();
     open = true;
-    if (events) {
-      where = "Bsda_UnloadProfileEventList";
-      unloadEvents();
-    }
-    if (categories) {
-      where = "Bsda_UnloadProfileCatList";
-      unloadCategories();
-    }
-    where = outerName;
+    body(db, where);
     db.commitTrans();
-    open = false;
-    // The first run is over only once its profile is stored.
-    if (events && screenLink().firstRun && screenLink().firstRun())
-      Breg_WriteRegSettings("User", "FirstRun", "False");
   } catch (const ProgramEnded&) {
     throw;
   } catch (...) {
@@ -149,12 +141,68 @@ void commit(const char* outerName, bool events, bool categories) {
       } catch (...) {
       }
     }
-    before.restore();
+    undo();
     reportError(currentError().number, where, {});
   }
 }
 
+// Runs the halves in one transaction. A failure rolls the databank and the
+// category marks back and is reported under the name of the half that failed.
+void commit(const char* outerName, bool events, bool categories) {
+  CategoryMarks before;
+  before.take();
+  inTransaction(
+      outerName,
+      [&](dao::Database&, const char*& where) {
+        if (events) {
+          where = "Bsda_UnloadProfileEventList";
+          unloadEvents();
+        }
+        if (categories) {
+          where = "Bsda_UnloadProfileCatList";
+          unloadCategories();
+        }
+        where = outerName;
+      },
+      [&] { before.restore(); });
+  // The first run is over only once its profile is stored.
+  if (events && screenLink().firstRun && screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
+}
+
+// One step of the write pass's record in its own transaction, so that each
+// stored step survives whatever ends the run after it.
+template <class F>
+void recordStep(const char* where, F&& step) {
+  inTransaction(where, [&](dao::Database& db, const char*&) { step(db); }, [] {});
+}
+
 }  // namespace
+
+void Bsda_BeginWritePass() {
+  recordStep("Bsda_BeginWritePass", [](dao::Database& db) {
+    db.execute("CREATE INDEX IF NOT EXISTS \"ProfileEventList_Event\" ON \"ProfileEventList\" (\"ProfileID\", \"EventID\")");
+    std::set<int32_t> stored;
+    dao::Recordset rs = db.openRecordset(profileRows("ProfileCatList") + " AND AddStatus = 0");
+    for (; !rs.eof(); rs.moveNext()) stored.insert(rs["CatID"].value().toLong());
+    const ProfileLists& s = Bsda();
+    for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
+      const ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
+      if ((r.Status & catstate::StateMask) != catstate::Added || stored.count(r.CatID)) continue;
+      addCategoryRow(rs, r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile), 0);
+    }
+  });
+}
+
+void Bsda_RecordEntry(const ProfileEventRecord& r) {
+  recordStep("Bsda_RecordEntry", [&](dao::Database& db) {
+    const std::string rows = profileRows("ProfileEventList") + " AND EventID = " + std::to_string(r.EventID);
+    db.execute("DELETE FROM ProfileEventList WHERE ProfileID = " + std::to_string(Bset().Bset_ProfileID) +
+               " AND EventID = " + std::to_string(r.EventID));
+    if (r.Status == 0) return;
+    dao::Recordset rs = db.openRecordset(rows);
+    addEventRow(rs, r, 0);
+  });
+}
 
 void Bsda_CommittChanges() { commit("Bsda_CommittChanges", true, true); }
 void Bsda_UnloadProfileEventList() { commit("Bsda_UnloadProfileEventList", true, false); }

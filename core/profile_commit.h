@@ -11,4 +11,15 @@ void Bsda_CommittChanges();
 void Bsda_UnloadProfileEventList();
 void Bsda_UnloadProfileCatList();
 
+// The record of a write pass whose entries land on the target one by one, so
+// that the profile knows what the target holds however the run ends. Each
+// step is committed on its own.
+// Before the first entry: the categories added in this run are stored as
+// chosen (a written entry must never stand for a category the profile lacks).
+void Bsda_BeginWritePass();
+// After an entry was added or removed: the event's row is replaced by the
+// record as it now stands (no row when its Status is 0).
+struct ProfileEventRecord;
+void Bsda_RecordEntry(const ProfileEventRecord& record);
+
 }  // namespace pellary

@@ -45,13 +45,14 @@ CREATE TABLE "Profiles" ("ProfileID" SHORT, "CalendarPlat" SHORT, "ReferencePlat
   "Misc1" TEXT COLLATE NOCASE, "Misc2" TEXT COLLATE NOCASE, "Misc3" TEXT COLLATE NOCASE);
 
 CREATE TABLE "ProfileCatList" ("ProfileID" SHORT, "CatID" LONG, "StartDate" DATETIME,
-  "EndDate" DATETIME, "Duration" SHORT, "CatSetting" SHORT, "Status" SHORT, "AddStatus" SHORT);
+  "EndDate" DATETIME, "Duration" SHORT, "CatSetting" SHORT, "Status" SHORT, "AddStatus" SHORT DEFAULT 0);
 CREATE INDEX "ProfileCatList_Profile" ON "ProfileCatList" ("ProfileID", "AddStatus");
 
 CREATE TABLE "ProfileEventList" ("ProfileID" SHORT, "EventID" LONG, "CatID" LONG, "Version" SHORT,
-  "Status" SHORT, "AddStatus" SHORT, "AuxDate" DATETIME, "DateUsed" DATETIME,
+  "Status" SHORT, "AddStatus" SHORT DEFAULT 0, "AuxDate" DATETIME, "DateUsed" DATETIME,
   "PlatMisc" MEMO COLLATE NOCASE, "PubHol" MEMO COLLATE NOCASE);
 CREATE INDEX "ProfileEventList_Profile" ON "ProfileEventList" ("ProfileID", "AddStatus");
+CREATE INDEX "ProfileEventList_Event" ON "ProfileEventList" ("ProfileID", "EventID");
 
 CREATE TABLE "ProfileRefList" ("ProfileID" SHORT, "RefID" LONG, "Product_Id" SHORT, "Status" SHORT);
 

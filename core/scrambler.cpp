@@ -1,5 +1,6 @@
 #include "core/scrambler.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "platform/errors.h"
@@ -80,7 +81,32 @@ std::string codeDownBytes(const std::string& chunk) {
   return out;
 }
 
+// Symbols the encoder writes: letters, digits, "\", "+" and "-".
+bool isSymbol(unsigned char c) { return std::isalnum(c) || c == '\\' || c == '+' || c == '-'; }
+
 }  // namespace
+
+bool Bse_CanScramble(const std::string& textUtf8) {
+  for (size_t pos = 0; pos < textUtf8.size();)
+    if (text::cp1252Byte(text::nextUtf8(textUtf8, pos)) < 0) return false;
+  return true;
+}
+
+std::string Bse_StoredPassword(const std::string& stored) {
+  if (stored.empty() || stored.size() % 2 != 0) return {};
+  for (unsigned char c : stored)
+    if (!isSymbol(c)) return {};
+  try {
+    std::string bytes;
+    for (size_t i = 0; i < stored.size(); i += kChunkSymbols) bytes += codeDownBytes(stored.substr(i, kChunkSymbols));
+    // Only what scrambles back to the stored value was written by the scrambler.
+    std::string again;
+    for (size_t i = 0; i < bytes.size(); i += kChunkChars) again += codeUpBytes(bytes.substr(i, kChunkChars));
+    return again == stored ? text::cp1252ToUtf8(bytes) : std::string();
+  } catch (const AppError&) {
+    return {};
+  }
+}
 
 std::string Bse_LongCodeUp(const std::string& textUtf8) {
   return trapped("Bse_LongCodeUp", [&] {

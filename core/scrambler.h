@@ -19,6 +19,13 @@ std::string Bse_LongCodeUp(const std::string& text);
 // Restores the text of Bse_LongCodeUp's result, in 60-symbol chunks.
 std::string Bse_LongCodeDown(const std::string& scrambled);
 
+// True when every character has a Windows-1252 code, so that the scrambler
+// keeps it (a password with any other character is refused when typed).
+bool Bse_CanScramble(const std::string& text);
+// The password of a stored setting; empty when the value is not one the
+// scrambler wrote (edited by hand, damaged), which counts as no stored password.
+std::string Bse_StoredPassword(const std::string& stored);
+
 // One chunk of (normally) 1 to 30 characters: 2n symbols; empty for empty.
 std::string Bse_CodeUp(const std::string& chunk);
 // One chunk of symbols: the text; the chunk itself when its length is odd or 0.

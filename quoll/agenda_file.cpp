@@ -240,6 +240,10 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
 
 void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* duration, std::string_view text,
                         std::string_view memo, int32_t hasRepeat, int32_t repeatDays) {
+  // The file's real end: another program may have appended since it was opened.
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) writeFailed();
+  size_ = uint64_t(st.st_size);
   text = text.substr(0, std::min(text.size(), kMaxText));
   memo = memo.substr(0, std::min(memo.size(), kMaxMemo));
   const bool withMemo = !memo.empty();

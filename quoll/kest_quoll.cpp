@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/codepages.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::quoll {
 
@@ -130,11 +131,13 @@ Variant KestQuoll::invokeMember(const au::MemberInfo& member, au::CheckedArgs& a
       openFile().MarkAsDeleted(a.longValue(0), a.longValue(1), a.longValue(2), ansi(a.string(3)));
       break;
     case kAddEntryTimed:
+      platform::standins::takeEntry();
       openFile().AppendEntry(a.longValue(0), a.longValue(1), a.longValue(2), a.longValue(3), a.longValue(4),
                              a.longValue(5), a.longValue(6), ansi(a.string(7)), ansi(a.string(8)), a.longValue(9),
                              a.longValue(10));
       break;
     case kAddEntryUntimed:
+      platform::standins::takeEntry();
       openFile().AppendEntry(a.longValue(0), a.longValue(1), a.longValue(2), ansi(a.string(3)), ansi(a.string(4)),
                              a.longValue(5), a.longValue(6));
       break;

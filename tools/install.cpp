@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/process/process.h"
 
 #ifndef PELLARY_SOURCE_DIR
@@ -158,6 +159,16 @@ Result installProgramFolder(const Options& options) {
     if (platform::palm::users().empty()) platform::palm::addUser("Demo User");
     writeTextIfMissing(paths::resolve(home, "Palm\\Orrery.prc"), "Mappa viewer package for the handheld\n");
     result.notes.push_back("Palm Desktop stand-in with a HotSync user");
+  }
+
+  // A Series 5 target needs PsiWin 2.2 and a device with an agenda to write to;
+  // an agenda already on the device is kept.
+  if (datesPlat == 15 || datesPlat == 16) {
+    platform::psiwin::installPsiWin(true);
+    if (!fs::exists(platform::psiwin::devicePath(kSeries5DemoAgenda)))
+      platform::psiwin::createAgendaFile(kSeries5DemoAgenda);
+    result.notes.push_back(std::string("PsiWin stand-in with an empty agenda ") + kSeries5DemoAgenda + " on the device " +
+                           platform::psiwin::deviceFolder().string());
   }
 
   // The reference sources the page generator reads; files already there are kept.

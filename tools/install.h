@@ -32,6 +32,8 @@ std::pair<std::string, std::string> calendarPlatformNames(int code);
 std::pair<std::string, std::string> referencePlatformNames(int code);
 
 inline constexpr const char* kDatabankName = "almoner.db";
+// The agenda that a Series 5 installation puts on the stand-in device when it has none.
+inline constexpr const char* kSeries5DemoAgenda = "C:\\Documents\\Agenda";
 
 // Idempotent: existing settings and an existing databank are kept, except the
 // platform codes that the options name.

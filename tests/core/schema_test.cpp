@@ -68,6 +68,15 @@ TEST_F(Schema, DefaultsApplyToColumnsLeftOut) {
     dao::Recordset rs = db.openRecordset(t);
     EXPECT_EQ(rs["TimeStamp"].value().toLong(), 0) << t;
   }
+
+  // A profile row added without AddStatus counts as committed, never as Null.
+  db.execute("INSERT INTO ProfileCatList (ProfileID, CatID, Status) VALUES (1, 10, 4)");
+  db.execute("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Status) VALUES (1, 100, 10, 4)");
+  for (const char* t : {"ProfileCatList", "ProfileEventList"}) {
+    dao::Recordset rs = db.openRecordset(t);
+    ASSERT_FALSE(rs["AddStatus"].value().isNull()) << t;
+    EXPECT_EQ(rs["AddStatus"].value().toLong(), 0) << t;
+  }
 }
 
 TEST_F(Schema, TertiaryCarriesBothSettingsColumns) {

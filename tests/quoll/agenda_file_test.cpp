@@ -1,6 +1,8 @@
 #include "quoll/agenda_file.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,6 +123,23 @@ TEST_F(AgendaFileTest, AppendsGoAtTheEndAndRepeatsNameTheirEntry) {
   const uint32_t second = first + 2 + 9 + 2 + 9;
   EXPECT_EQ(bytes(), existing + untimed(2, "A", true) + repeatRecord(0, 0, 3, 2, "", first) + untimed(3, "B", true) +
                          repeatRecord(0, 0, 4, 2, "", second));
+}
+
+// A file that grew after it was opened (the user added an entry on the PC
+// copy meanwhile) keeps that entry: the append goes after it.
+TEST_F(AgendaFileTest, AppendsGoAtTheFilesRealEnd) {
+  const std::string existing = fileHeader() + untimed(5, "Old");
+  write(existing);
+  open();
+  const std::string grown = untimed(6, "Theirs");
+  {
+    std::ofstream other(path(), std::ios::binary | std::ios::app);
+    other << grown;
+  }
+  file_.AppendEntry(3, 1, 1970, "A", "", 0, 1);
+  file_.CloseFile();
+  const uint32_t first = uint32_t(existing.size() + grown.size());
+  EXPECT_EQ(bytes(), existing + grown + untimed(2, "A", true) + repeatRecord(0, 0, 3, 2, "", first));
 }
 
 TEST_F(AgendaFileTest, OverlongTextsAreCutTheSameWayForAddAndDelete) {

@@ -5,6 +5,8 @@
 #include "core/databank.h"
 #include "core/registry.h"
 #include "platform/dao/dao.h"
+#include "platform/settings/settings_tree.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 #include "tools/install.h"
 
@@ -125,6 +127,25 @@ TEST_F(Install, PalmTargetGetsADesktopWithAUser) {
   EXPECT_TRUE(fs::exists(home() / "Palm" / "Orrery.prc"));
   install::installProgramFolder(o);  // a second run adds no second user
   EXPECT_EQ(platform::palm::users().size(), 1u);
+}
+
+// The Series 5 page needs PsiWin 2.2 and an agenda on the device; one the
+// user already keeps there is left alone.
+TEST_F(Install, Series5TargetGetsPsiWinAndAnAgenda) {
+  namespace psi = platform::psiwin;
+  namespace st = platform::settings;
+  install::Options o;
+  o.datesPlat = 15;
+  install::installProgramFolder(o);
+  EXPECT_TRUE(st::readValue(st::Root::LocalMachine, "Software\\Psion\\PsiWin32", "Installation Directory"));
+  EXPECT_TRUE(st::keyExists(st::Root::ClassesRoot, psi::kAgendaClass));
+  const fs::path agenda = psi::devicePath(install::kSeries5DemoAgenda);
+  EXPECT_TRUE(psi::readAgendaFile(agenda).empty());
+  psi::AgendaEntry kept;
+  kept.text = "Dentist";
+  psi::writeAgendaFile(agenda, {kept}, 2);
+  install::installProgramFolder(o);
+  EXPECT_EQ(psi::readAgendaFile(agenda).size(), 1u);
 }
 
 TEST_F(Install, ReferenceSourcesAndOutputFolders) {

@@ -140,7 +140,9 @@ void Bdt_RemoveFromDayTimer(RelayEventRecord& record, int16_t& percent) {
   trapped("Bdt_RemoveFromDayTimer", [&] {
     auto search = database().newSearch();
     int32_t unused = 0;
-    search->select(dayOf(record.StartDate), record.Title + "*", unused);
+    // Every stored text starts with the title and a line break, so "Concert"
+    // never takes "Concert Extra" of the same day.
+    search->select(dayOf(record.StartDate), record.Title + "\r\n*", unused);
     if (search->count() != 0) search->remove(search->item(0)->key(), unused);
     progressAndYield(percent);
   });

@@ -1,9 +1,12 @@
 #include "writers/daytimer/frm_day_timers_select.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
+#include <QStorageInfo>
 #include <QDir>
 #include <QShowEvent>
 
+#include "core/gui/password_box.h"
 #include "core/app.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/registry.h"
@@ -66,7 +69,9 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   drvDatabase = new QComboBox(fraSelectDatabaseFile);
   drvDatabase->setObjectName("drvDatabase");
   drvDatabase->setGeometry(10, 32, 250, 24);
-  drvDatabase->addItem(QDir::rootPath());
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+    if (volume.isValid()) drvDatabase->addItem(volume.rootPath());
+  if (drvDatabase->count() == 0) drvDatabase->addItem(QDir::rootPath());
   label("Folder:", "lblDirectory", fraSelectDatabaseFile, 62);
   dirDatabase = field("dirDatabase", fraSelectDatabaseFile, 84);
   filDatabase = new QListWidget(fraSelectDatabaseFile);
@@ -82,9 +87,11 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   lblPassword = label("Personal password:", "lblPassword", fraMultiUserLogin, 66);
   txtPassword = field("txtPassword", fraMultiUserLogin, 88);
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   lblDBPassword = label("Database password:", "lblDBPassword", fraMultiUserLogin, 122);
   txtDBPassword = field("txtDBPassword", fraMultiUserLogin, 144);
   txtDBPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtDBPassword);
 
   pbWritingToDayTimer = new QProgressBar(this);
   pbWritingToDayTimer->setObjectName("pbWritingToDayTimer");
@@ -104,10 +111,7 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   connect(dirDatabase, &QLineEdit::editingFinished, this, [this] { dirDatabase_Change(); });
   connect(filDatabase, &QListWidget::itemClicked, this, [this] { filDatabase_Click(); });
   connect(filDatabase, &QListWidget::itemDoubleClicked, this, [this] { cmdNext_Click(); });
-  connect(drvDatabase, &QComboBox::currentTextChanged, this, [this](const QString& drive) {
-    dirDatabase->setText(drive);
-    dirDatabase_Change();
-  });
+  connect(drvDatabase, &QComboBox::currentTextChanged, this, [this] { drvDatabase_Change(); });
   connect(txtDBPassword, &QLineEdit::textChanged, this, [this] { cmdNext->setEnabled(true); });
   connect(txtPassword, &QLineEdit::textChanged, this, [this] { cmdNext->setEnabled(true); });
   connect(txtDBPassword, &QLineEdit::editingFinished, this, [this] { dbPassword_ = txtDBPassword->text().toStdString(); });
@@ -144,7 +148,7 @@ void frmDayTimersSelect::Form_Load() {
   Bdt_ClearCredentials();
   path_ = Breg_GetRegSetting("Settings", "DTDBName");
   storedUser_ = Breg_GetRegSetting("Settings", "DTUserName");
-  const std::string s = Bse_LongCodeDown(Breg_GetRegSetting("Settings", "DTOther"));
+  const std::string s = Bse_StoredPassword(Breg_GetRegSetting("Settings", "DTOther"));
   if (!s.empty()) {
     const auto nul = s.find('\0');
     storedUserPassword_ = s.substr(0, nul);
@@ -221,6 +225,10 @@ void frmDayTimersSelect::cmdNext_Click() {
       cmdBack->setEnabled(true);
     }
   } else {
+    // What is in the boxes now, however Next was reached (access key, Enter
+    // or click), not only what a finished edit left behind.
+    if (!txtDBPassword->isHidden()) dbPassword_ = txtDBPassword->text().toStdString();
+    if (!txtPassword->isHidden()) userPassword_ = txtPassword->text().toStdString();
     ok = Bdt_CheckLogin();
   }
   int16_t mode = 0;
@@ -273,6 +281,26 @@ void frmDayTimersSelect::dirDatabase_Change() {
     txtFileName->clear();
     cmdNext->setEnabled(false);
   }
+}
+
+void frmDayTimersSelect::drvDatabase_Change() {
+  const QString drive = drvDatabase->currentText();
+  const QStorageInfo volume(drive);
+  if (volume.isValid() && volume.isReady() && QDir(drive).isReadable()) {
+    dirDatabase->setText(drive);
+    dirDatabase_Change();
+    return;
+  }
+  MsgBox("Device not Ready", mb::Exclamation, appTitle());
+  // Back to the drive that holds the folder shown.
+  const QString holding = QStorageInfo(dirDatabase->text().isEmpty() ? QDir::rootPath() : dirDatabase->text()).rootPath();
+  const QSignalBlocker quiet(drvDatabase);
+  int index = drvDatabase->findText(holding);
+  if (index < 0) {
+    drvDatabase->addItem(holding);
+    index = drvDatabase->count() - 1;
+  }
+  drvDatabase->setCurrentIndex(index);
 }
 
 void frmDayTimersSelect::filDatabase_Click() {

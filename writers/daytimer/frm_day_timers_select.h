@@ -31,6 +31,9 @@ class frmDayTimersSelect : public QWidget {
   void lstFiles_DblClick();
   // The file boxes: a new folder, and a click on a file.
   void dirDatabase_Change();
+  // A drive chosen in the drive box: its root in the folder box, or "Device
+  // not Ready" and the drive of the folder shown.
+  void drvDatabase_Change();
   void filDatabase_Click();
   void Bdt_ShowHelp();
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "core/gui/password_box.h"
 #include "core/app.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
@@ -50,6 +51,7 @@ frmLotusSelect::frmLotusSelect(QWidget* parent) : QWidget(parent) {
   label("Notes database password:", "Label3", fraUserInput, 122);
   txtPassword = field("txtPassword", fraUserInput, 144);
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   chkKeepPassword = new QCheckBox("Remember my password", fraUserInput);
   chkKeepPassword->setObjectName("chkKeepPassword");
   chkKeepPassword->setGeometry(10, 178, 260, 22);
@@ -86,7 +88,7 @@ void frmLotusSelect::Form_Load() {
   const std::string server = Breg_GetRegSetting("Settings", "LotusServer");
   txtServer->setText(server.empty() ? QString("Local") : QString::fromStdString(server));
   if (Breg_GetRegSetting("Settings", "LotusKeepPassword") == "TRUE") {
-    txtPassword->setText(QString::fromStdString(Bse_LongCodeDown(Breg_GetRegSetting("Settings", "LotusPassword"))));
+    txtPassword->setText(QString::fromStdString(Bse_StoredPassword(Breg_GetRegSetting("Settings", "LotusPassword"))));
     chkKeepPassword->setChecked(true);
   }
   lblFormTitle->setText("Lotus Notes");
@@ -121,6 +123,10 @@ void frmLotusSelect::cmdNext_Click() {
                      static_cast<QWidget*>(txtUserFile), static_cast<QWidget*>(txtPassword)})
     w->setEnabled(false);
   pbRecords->show();
+  // The database is kept as soon as it opened, so that a run that fails part
+  // way leaves the next run writing to the same one.
+  Breg_WriteRegSettings("Settings", "LotusServer", server);
+  Breg_WriteRegSettings("Settings", "LotusUserFile", txtUserFile->text().toStdString());
   BLot().writePass();
   if (chkKeepPassword->isChecked()) {
     const std::string password = txtPassword->text().toStdString();
@@ -132,8 +138,6 @@ void frmLotusSelect::cmdNext_Click() {
   } else {
     Breg_WriteRegSettings("Settings", "LotusKeepPassword", "FALSE");
   }
-  Breg_WriteRegSettings("Settings", "LotusServer", server);
-  Breg_WriteRegSettings("Settings", "LotusUserFile", txtUserFile->text().toStdString());
   control.call(4);
   BLot().commit();
   Bint_DatesPending() = false;

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QShowEvent>
 
+#include "core/gui/password_box.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/scrambler.h"
 #include "core/update_run.h"
+#include "core/app.h"
+#include "platform/msgbox.h"
 #include "platform/errors.h"
 
 namespace pellary {
@@ -53,6 +56,7 @@ frmOrgDetails::frmOrgDetails(QWidget* parent) : QWidget(parent) {
   txtPassword = new QLineEdit(fraFilePsw);
   txtPassword->setObjectName("txtPassword");
   txtPassword->setEchoMode(QLineEdit::Password);
+  refuseUnscramblableCharacters(*txtPassword);
   txtPassword->setGeometry(10, 228, 250, 24);
   chkKeepPassword = new QCheckBox("Keep Your Password", fraFilePsw);
   chkKeepPassword->setObjectName("chkKeepPassword");
@@ -89,6 +93,9 @@ frmOrgDetails::frmOrgDetails(QWidget* parent) : QWidget(parent) {
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(lstFiles, &QListWidget::itemClicked, this, [this] { lstFiles_Click(); });
   connect(lstSections, &QListWidget::itemClicked, this, [this] { lstSections_Click(); });
+  // Arrow keys choose as a click does.
+  connect(lstFiles, &QListWidget::itemSelectionChanged, this, [this] { lstFiles_Click(); });
+  connect(lstSections, &QListWidget::itemSelectionChanged, this, [this] { enableNextForSections(); });
   connect(cboSectionType, &QComboBox::activated, this, [this] { cboSectionType_Click(); });
 
   Borg().view = this;
@@ -130,7 +137,7 @@ void frmOrgDetails::Form_Activate() {
   if (!userFile.empty() && !found.isEmpty()) lstFiles->setCurrentItem(found.first());
   if (Breg_GetRegSetting("Settings", "OrgKeepPassword") == "TRUE") {
     chkKeepPassword->setChecked(true);
-    txtPassword->setText(q(Bse_LongCodeDown(Breg_GetRegSetting("Settings", "OrgPassword"))));
+    txtPassword->setText(q(Bse_StoredPassword(Breg_GetRegSetting("Settings", "OrgPassword"))));
   }
   if (!firstSetUp() && !userFile.empty()) {
     txtSelectedFile->setText(q(Borg_DisplayFileName(userFile)));
@@ -147,6 +154,10 @@ void frmOrgDetails::lstFiles_Click() { cmdNext->setEnabled(!lstFiles->selectedIt
 void frmOrgDetails::lstSections_Click() { cmdNext->setEnabled(true); }
 
 void frmOrgDetails::enableNextForSections() {
+  if (lstSections->count() == 0) {
+    cmdNext->setEnabled(false);
+    return;
+  }
   if (!lstSections->selectedItems().isEmpty() || lstSections->count() == 1) cmdNext->setEnabled(true);
 }
 
@@ -159,11 +170,18 @@ void frmOrgDetails::cboSectionType_Click() {
   control.call(12);
   platform::DispatchArgs none;
   const std::string list = control.invoke(13, none, platform::automation::InvokeKind::PropertyGet).toString();
-  if (!list.empty()) {
-    PopulateSectionList(list);
-    if (lstSections->count() > 0) lstSections->setCurrentRow(0);
-    enableNextForSections();
-  }
+  PopulateSectionList(list);
+  if (lstSections->count() > 0) lstSections->setCurrentRow(0);
+  enableNextForSections();
+  // Before the details show, the file is not open yet and has no list.
+  if (step_ == 1) tellWhenNoSection();
+}
+
+void frmOrgDetails::tellWhenNoSection() {
+  if (lstSections->count() != 0) return;
+  MsgBox("Your Organizer file has no " + cboSectionType->currentText().toStdString() +
+             " section. Please choose another section type, or add such a section in Organizer.",
+         mb::Exclamation, appTitle());
 }
 
 void frmOrgDetails::PopulateSectionList(const std::string& list) {
@@ -282,8 +300,10 @@ void frmOrgDetails::cmdNext_Click() {
     if (row >= 0 && row < 7) Breg_WriteRegSettings("Settings", "OrgUserFile", Borg().Borg_RecentFiles[size_t(row)]);
   }
   if (!initDetails()) return;
-  if (firstSetUp()) {
+  // A stored section type the file no longer has: the user picks another.
+  if (firstSetUp() || lstSections->count() == 0) {
     step_ = 1;
+    tellWhenNoSection();
     ShowDetails();
     if (frames_) frames_->ShowFrame({"fraDetails"});
     lblListSection->setVisible(!lstSections->isHidden());

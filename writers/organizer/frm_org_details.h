@@ -70,6 +70,8 @@ class frmOrgDetails : public QWidget, public OrgView {
   void ShowDetails();
   void frmOrgDetails_ShowStepInfo(int16_t step);
   void enableNextForSections();
+  // A message when the chosen section type has no section in the file.
+  void tellWhenNoSection();
 
   int16_t step_ = 0;
   std::unique_ptr<clsFrames> frames_;

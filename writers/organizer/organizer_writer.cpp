@@ -222,6 +222,13 @@ void Borg_RunWrite() {
     s.view->SaveDetails();
     const int index = s.view->selectedSection();
     if (index >= 0 && index < 10) put(3, s.Borg_Sections[size_t(index)].sSectionInternalName);
+    // The hour picked on the page, so that this run writes at the hour that
+    // later runs delete with.
+    const std::string hour = Breg_GetRegSetting("Settings", "OrgDispTime");
+    if (!hour.empty() && hour != "0") {
+      s.Borg_DispTime = Variant(hour).toInteger();
+      put(8, int32_t(s.Borg_DispTime));
+    }
     s.view->setProgress(0);
     s.view->showProgress();
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/final_selection.h"
+#include "core/profile_commit.h"
 #include "core/products.h"
 #include "core/profile_lists.h"
 #include "core/writer_helpers.h"
@@ -115,6 +116,15 @@ void relayDeletes(const ProfileEventRecord& p) {
   }
 }
 
+bool entriesLandOneByOne() {
+  const RelayTarget* t = Bplp().writeOverride ? nullptr : relayTargetOf(Bset().Bset_DatesPlat);
+  return !t || !t->batched;
+}
+
+void recordEntry(const ProfileEventRecord& p) {
+  if (entriesLandOneByOne()) Bsda_RecordEntry(p);
+}
+
 }  // namespace rows
 
 namespace {
@@ -172,8 +182,10 @@ struct Written {
   int16_t ticketsBit = 0;
 };
 
-// Relays the main entry and, when the category asks for it, the tickets entry.
-Written relayAdd(int32_t c) {
+// Relays the main entry and, when the category asks for it, the tickets
+// entry; stored(w) runs after each of them with what stands so far.
+template <class Stored>
+Written relayAdd(int32_t c, Stored&& stored) {
   ProcessorState& s = Bplp();
   RelayEventRecord& rec = s.record;
   Written w;
@@ -190,10 +202,12 @@ Written relayAdd(int32_t c) {
     // The tickets entry is a one-day entry on its own date (the main entry's
     // end, which a writer may have moved, would stretch it to the event).
     rec.EndDate = rec.StartDate;
+    stored(w);
     w.ids += "^" + Bplp_WriteRelay(rec, s.percent);
     w.ticketsBit = 0x0040;
     w.auxDate = rec.StartDate;
   }
+  stored(w);
   return w;
 }
 
@@ -228,6 +242,7 @@ void deleteStage(bool preview) {
       relayDeletes(p);
       countOne();
       Bsda().event(pos).Status = 0;
+      recordEntry(Bsda().event(pos));
     }
   }
 }
@@ -284,11 +299,16 @@ void updateStage(bool preview) {
         }
       } else {
         relayDeletes(before);
+        if (a == 4) {
+          // Removed, not yet written again.
+          ProfileEventRecord gone = before;
+          gone.Status = static_cast<int16_t>(before.Status & 0x7FF0 & ~kWrittenBits);
+          recordEntry(gone);
+        }
       }
     }
 
     AddResult add;
-    Written w;
     if (a == 1 || a == 4) {
       s.stage = "Update-adding";
       add = buildAddRecord(rs, c, st, true);
@@ -300,27 +320,33 @@ void updateStage(bool preview) {
           ++s.Bplp_TotalCount;
         } else {
           countOne();
-          w = relayAdd(c);
+          const int16_t star = add.starred ? 0x0204 : 0x0004;
+          // The prefix bit goes with every add that wrote a prefix (not only
+          // with a change), or the entry could not be found by its title to
+          // be removed. An entry that did not stand takes the row's
+          // category, so it never stands for a category no longer chosen.
+          relayAdd(c, [&](const Written& w) {
+            ProfileEventRecord& p = Bsda().event(pos);
+            p.Status = static_cast<int16_t>((before.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | star |
+                                            add.actionBit);
+            storeWritten(p, rowVersion, w);
+            p.CatID = catID;
+            recordEntry(p);
+          });
         }
       }
     }
 
-    if (preview || a == 0) continue;
+    if (preview || a == 0 || add.admitted) continue;
     ProfileEventRecord& p = Bsda().event(pos);
-    const int16_t star = add.starred ? 0x0204 : 0x0004;
-    // The prefix bit goes with every add that wrote a prefix (not only with a
-    // change), or the entry could not be found by its title to be removed.
-    if (a == 1 && add.admitted) {
-      p.Status = static_cast<int16_t>((p.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | star | add.actionBit);
-      storeWritten(p, rowVersion, w);
-    } else if (a == 4 && add.admitted) {
-      p.Status = static_cast<int16_t>((p.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | star | add.actionBit);
-      storeWritten(p, rowVersion, w);
-    } else if (a == 4) {
+    if (a == 4) {
       p.Status = 0;
     } else if (a == 2) {
       p.Status = backToOne ? 1 : 0;
+    } else {
+      continue;
     }
+    recordEntry(p);
   }
 }
 
@@ -347,12 +373,14 @@ void writingStage(bool preview) {
       continue;
     }
     countOne();
-    Written w = relayAdd(c);
-    ProfileEventRecord& p = Bsda().event(pos);
-    p.Status = static_cast<int16_t>((p.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit |
-                                    (add.starred ? 0x0204 : 0x0004));
-    storeWritten(p, static_cast<int16_t>(number(rs, "Version")), w);
-    p.CatID = catID;
+    const int16_t was = st;
+    relayAdd(c, [&](const Written& w) {
+      ProfileEventRecord& p = Bsda().event(pos);
+      p.Status = static_cast<int16_t>((was & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | (add.starred ? 0x0204 : 0x0004));
+      storeWritten(p, static_cast<int16_t>(number(rs, "Version")), w);
+      p.CatID = catID;
+      recordEntry(p);
+    });
   }
 }
 
@@ -364,6 +392,8 @@ void Bplp_CentralWriter(bool preview) {
     s.stage = "Start";
     if (preview) s.Bplp_TotalCount = 0;
     DatabaseAccess& q = Bsql();
+    const bool anyRows = q.Bsql_HaveDeletions || q.Bsql_HaveUpdates || q.Bsql_HaveNewEvents || q.Bsql_HavePubHols;
+    if (!preview && anyRows && entriesLandOneByOne()) Bsda_BeginWritePass();
     if (q.Bsql_HaveDeletions) deleteStage(preview);
     if (q.Bsql_HaveUpdates) updateStage(preview);
     if (q.Bsql_HaveNewEvents) writingStage(preview);

@@ -33,6 +33,9 @@ struct RelayTarget {
   const char* name;  // the add operation's name
   std::string (*add)(RelayEventRecord&, int16_t&);
   void (*remove)(RelayEventRecord&, int16_t&);
+  // Entries go to a file on the PC that reaches the target in one step after
+  // the pass, so the profile is stored only then.
+  bool batched = false;
 };
 // The target of a calendar platform code, nullptr for a code without one.
 const RelayTarget* relayTargetOf(int16_t datesPlat);

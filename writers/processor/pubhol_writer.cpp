@@ -48,6 +48,11 @@ void Bplp_PubHolCentralWriter(bool preview) {
           }
         } else {
           Bplp_DeleteRelay(s.record, s.percent);
+          if (c == 4) {
+            ProfileEventRecord gone = before;
+            gone.Status = 0;
+            recordEntry(gone);
+          }
         }
       }
 
@@ -93,6 +98,7 @@ void Bplp_PubHolCentralWriter(bool preview) {
         p.PlatMisc = Bsda_AddPlatMisc(ids);
       }
       p.PubHol = Bsda_AddHolidayList(newList);
+      recordEntry(p);
     }
   });
 }

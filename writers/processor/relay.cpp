@@ -28,13 +28,13 @@ std::string discarded(RelayEventRecord& r, int16_t& p) {
 }
 void series3Delete(RelayEventRecord& r, int16_t& p) { Bps3_DelEvent(r, p); }
 
-const RelayTarget kSeries3{"Bps3_AddEvent", &discarded<&Bps3_AddEvent>, &series3Delete};
+const RelayTarget kSeries3{"Bps3_AddEvent", &discarded<&Bps3_AddEvent>, &series3Delete, true};
 const RelayTarget kOutlook{"Bout_WriteToOutlook", &noID<&Bout_WriteToOutlook>, &Bout_OutlookDeleter};
 const RelayTarget kDayTimer{"Bdt_WriteToDayTimer", &discarded<&Bdt_WriteToDayTimer>, &Bdt_RemoveFromDayTimer};
-const RelayTarget kOrganizer{"Borg_WriteToOrg", &noID<&Borg_WriteToOrg>, &Borg_DeleteFromOrg};
+const RelayTarget kOrganizer{"Borg_WriteToOrg", &noID<&Borg_WriteToOrg>, &Borg_DeleteFromOrg, true};
 const RelayTarget kNotes{"BLot_WriteToLotus", &noID<&BLot_WriteToLotus>, &BLot_DeleteFromLotus};
-const RelayTarget kPalm{"Bpm_WritePalmRecord", &noID<&Bpm_WritePalmRecord>, &Bpm_DeletePalmRecord};
-const RelayTarget kSeries5{"Bpsi_AddEvent", &Bpsi_AddEvent, &Bpsi_DelEvent};
+const RelayTarget kPalm{"Bpm_WritePalmRecord", &noID<&Bpm_WritePalmRecord>, &Bpm_DeletePalmRecord, true};
+const RelayTarget kSeries5{"Bpsi_AddEvent", &Bpsi_AddEvent, &Bpsi_DelEvent, true};
 
 }  // namespace
 

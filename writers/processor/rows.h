@@ -25,4 +25,7 @@ ProfileEventRecord& findOrAppend(int32_t eventID, int32_t catID);
 void buildDeleteRecord(const ProfileEventRecord& p, dao::Recordset& r, int32_t eventID);
 // Removes the main entry and, when one was written, the tickets entry.
 void relayDeletes(const ProfileEventRecord& p);
+// Stores the event's record as the target now holds it, for targets whose
+// entries land one by one (a batched target's file changes only at its end).
+void recordEntry(const ProfileEventRecord& p);
 }  // namespace pellary::rows

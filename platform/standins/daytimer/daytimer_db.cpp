@@ -9,6 +9,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/state_file.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::daytimer {
 
@@ -100,6 +101,7 @@ void DayTimerEntry::setDates(double start, double end, int32_t& unused) {
 
 void DayTimerEntry::store(std::string& unused) {
   db_->content();  // raises when no database is open
+  standins::takeEntry();
   auto& content = db_->content();
   int32_t next = 1;
   for (const auto& e : content.entries) next = std::max(next, std::atoi(e.key.c_str()) + 1);

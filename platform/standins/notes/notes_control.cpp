@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/state_file.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::notes {
 
@@ -150,6 +151,7 @@ Variant KestNtsCtl::invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) {
       return {};
     case kAdd: {
       requireLogon();
+      standins::takeEntry();
       Entry e{a.longValue(2), a.longValue(3), a.longValue(4), a.longValue(5), a.longValue(6), a.longValue(7),
               a.string(0),    a.string(1)};
       db_.entries.push_back(std::move(e));

@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/state_file.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::organizer {
 
@@ -193,6 +194,7 @@ std::string KestLotusCtrl::sectionList() const {
 
 void KestLotusCtrl::add(const std::string& text, const std::string& section, const au::CheckedArgs& a) {
   if (!open_ || !writing_) raise(err::InvalidCall, "The Organizer file is not ready for writing");
+  standins::takeEntry();
   Entry e;
   e.section = section;
   e.type = entryType_;

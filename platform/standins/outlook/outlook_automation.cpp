@@ -8,6 +8,7 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::outlook {
 
@@ -99,6 +100,7 @@ class AppointmentObject : public au::TypedDispatch {
         return item_.reminderSet;
       case kEntryID: return item_.entryID;
       case kSave:
+        if (item_.entryID.empty()) standins::takeEntry();
         item_.entryID = store().saveItem(folderID_, item_);
         return {};
       case kDelete:

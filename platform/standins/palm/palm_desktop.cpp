@@ -14,6 +14,7 @@
 #include "platform/settings/settings_tree.h"
 #include "platform/text/codepages.h"
 #include "platform/standins/state_file.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::palm {
 
@@ -402,6 +403,7 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath) {
     int32_t applied = 0;
     for (const auto& r : recs) {
       if (r.action == 'a') {
+        standins::takeEntry();
         entries.push_back(r.entry);
         ++applied;
         continue;

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/state_file.h"
+#include "platform/standins/refusal.h"
 
 namespace pellary::platform::psiwin {
 
@@ -586,6 +587,7 @@ class ObjAgenda : public au::TypedDispatch {
         auto event = std::dynamic_pointer_cast<AgnEvent>(a[0].toObject());
         if (!event) raise(err::TypeMismatch, "Not an agenda event");
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
+        standins::takeEntry();
         event->entry.id = nextId_++;
         event->entry.text = event->text();
         entries_.push_back(event->entry);

@@ -156,5 +156,43 @@ TEST(Scrambler, AStringNoEncoderWroteIsReportedNotCrashed) {
   }
 }
 
+// What the pages read back from the settings: a value the scrambler wrote
+// gives its password; anything else gives none, so the page asks again.
+TEST(Scrambler, StoredPasswordsOnlyFromWhatTheScramblerWrote) {
+  std::string growing;
+  for (int i = 0; i < 30; ++i) growing += "zA";
+  const std::string longPassword(45, 'k');
+  const struct {
+    std::string stored;
+    std::string password;
+  } cases[] = {
+      {Bse_LongCodeUp("abc"), "abc"},
+      {Bse_LongCodeUp("caf\xC3\xA9"), "caf\xC3\xA9"},
+      {Bse_LongCodeUp(longPassword), longPassword},
+      {Bse_LongCodeUp(std::string("b2") + '\0' + "db"), std::string("b2") + '\0' + "db"},
+      {"", ""},
+      {"Z5gIj", ""},   // odd length: cut short
+      {"Z5gIj1x", ""},
+      {"abc", ""},     // typed in by hand
+      {"~~~~~~~~", ""},
+      {"zzzzzzzzzzzz", ""},
+      {growing, ""},
+      {"Z5 gIj", ""},
+      {"\xC3\xA9\xC3\xA9", ""},
+  };
+  for (const auto& c : cases) {
+    ReportRecorder rec;
+    EXPECT_EQ(Bse_StoredPassword(c.stored), c.password) << c.stored;
+    EXPECT_TRUE(rec.location.empty()) << c.stored << " reported at " << rec.location;
+  }
+}
+
+TEST(Scrambler, OnlyWindows1252TextCanBeScrambled) {
+  EXPECT_TRUE(Bse_CanScramble("plain"));
+  EXPECT_TRUE(Bse_CanScramble("\xE2\x82\xAC" "uro caf\xC3\xA9"));  // the euro sign has a code
+  EXPECT_FALSE(Bse_CanScramble("\xC5\x81\xC3\xB3\x64\xC5\xBA"));    // Polish letters
+  EXPECT_FALSE(Bse_CanScramble("\xE5\xAF\x86"));
+}
+
 }  // namespace
 }  // namespace pellary

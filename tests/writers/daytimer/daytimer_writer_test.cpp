@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+
+#include <functional>
+
 #include "core/registry.h"
 #include "core/scrambler.h"
 #include "platform/errors.h"
@@ -219,6 +223,70 @@ TEST_F(DayTimerTest, UnlistedDatabaseThroughTheFileBoxes) {
   EXPECT_EQ(nextPages_, 1);
   const std::string stored = Breg_GetRegSetting("Settings", "DTDBName");
   EXPECT_EQ(stored.substr(stored.size() - 5), "/Home");  // ".bfl" cut off
+}
+
+// One title beginning another on the same day: each delete takes its own.
+TEST_F(DayTimerTest, DeleteTakesOnlyTheEntryOfThatTitle) {
+  auto db = std::make_shared<dt::DayTimerDatabase>();
+  ASSERT_EQ(db->setCurrentDB("C:\\DT\\Home", "", "", ""), 0);
+  const double day = platform::oleFromCivil(2027, 6, 1);
+  auto run = [&](std::function<void(RelayEventRecord&, int16_t&)> step, std::vector<std::string> titles) {
+    Bdt().writePass = [&] {
+      for (const std::string& t : titles) {
+        int16_t p = 50;
+        RelayEventRecord r;
+        r.Title = t;
+        r.StartDate = r.EndDate = day;
+        step(r, p);
+      }
+    };
+    Bdt_RunWrite(db);
+  };
+  auto add = [](RelayEventRecord& r, int16_t& p) { Bdt_WriteToDayTimer(r, p); };
+  auto remove = [](RelayEventRecord& r, int16_t& p) { Bdt_RemoveFromDayTimer(r, p); };
+  run(add, {"Concert Extra", "Concert", "Concert"});
+  run(remove, {"Concert"});
+  std::vector<std::string> left;
+  for (const auto& e : entries("C:\\DT\\Home")) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Concert Extra\r\n", "Concert\r\n"}));
+  run(remove, {"Concert", "Concert"});  // the second finds nothing
+  left.clear();
+  for (const auto& e : entries("C:\\DT\\Home")) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Concert Extra\r\n"}));
+}
+
+// Passwords typed and Next pressed at once (access key or Enter, with no
+// finished edit in between) are the ones used.
+TEST_F(DayTimerTest, PasswordsAreReadWhenNextIsPressed) {
+  writeIni("Path0=C:\\DT\r\nDatabaseName0=Office\r\n");
+  frmDayTimersSelect page;
+  page.Form_Activate();
+  page.cmdNext_Click();
+  ASSERT_EQ(page.step(), 1);
+  page.cboUserName->setCurrentIndex(0);
+  page.txtPassword->setText("a1");
+  page.txtDBPassword->setText("db");
+  bool wrote = false;
+  Bdt().writePass = [&] { wrote = true; };
+  page.cmdNext_Click();
+  EXPECT_TRUE(wrote);
+  for (const auto& m : messages_)
+    if (m.style == mb::Critical) ADD_FAILURE() << m.text;
+}
+
+TEST_F(DayTimerTest, DriveBoxListsTheMountPoints) {
+  frmDayTimersSelect page;
+  EXPECT_NE(page.drvDatabase->findText(QDir::rootPath()), -1);
+  page.dirDatabase->setText(QDir::rootPath());
+  // A drive that went away between listing and choosing.
+  const QString gone = QString::fromStdString((root() / "unplugged").string());
+  page.drvDatabase->addItem(gone);
+  page.drvDatabase->setCurrentText(gone);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, "Device not Ready");
+  EXPECT_EQ(messages_[0].style, mb::Exclamation);
+  EXPECT_EQ(page.drvDatabase->currentText(), QDir::rootPath());
+  EXPECT_EQ(page.dirDatabase->text(), QDir::rootPath());
 }
 
 TEST_F(DayTimerTest, WriterErrorsEndTheProgram) {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
 #include "core/update_run.h"
 
+#include "core/gui/password_box.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/scrambler.h"
@@ -211,6 +216,76 @@ TEST_F(OrganizerTest, PageFirstSetUpWalksBothStepsAndKeepsThePassword) {
   auto e = entries();
   ASSERT_EQ(e.size(), 1u);
   EXPECT_EQ(e[0].section, "CAL2");
+  EXPECT_EQ(e[0].hour, 10);  // the hour picked, not the default
+
+  // The next run deletes at the hour it was written with.
+  Bset().Bset_NoProfileCats = false;
+  frmOrgDetails again;
+  again.Form_Activate();
+  Borg().writePass = [] {
+    int16_t p = 100;
+    auto r = event("Play", 2026, 9, 9);
+    Borg_DeleteFromOrg(r, p);
+  };
+  again.cmdNext_Click();
+  EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(OrganizerTest, KeyboardChoicesEnableNext) {
+  Breg_WriteRegSettings("Settings", "OrgLastFile", kFile);
+  frmOrgDetails page;
+  page.Form_Activate();
+  page.lstFiles->setFocus();
+  page.lstFiles->clearSelection();
+  EXPECT_FALSE(page.cmdNext->isEnabled());
+  QTest::keyClick(page.lstFiles, Qt::Key_Down);
+  QTest::keyClick(page.lstFiles, Qt::Key_Space);
+  ASSERT_FALSE(page.lstFiles->selectedItems().isEmpty());
+  EXPECT_TRUE(page.cmdNext->isEnabled());
+  page.txtPassword->setText("sesame");
+  page.cmdNext_Click();
+  ASSERT_EQ(page.step(), 1);
+  page.lstSections->clearSelection();
+  page.cmdNext->setEnabled(false);
+  QTest::keyClick(page.lstSections, Qt::Key_Down);
+  QTest::keyClick(page.lstSections, Qt::Key_Space);
+  EXPECT_TRUE(page.cmdNext->isEnabled());
+}
+
+// A section type the file lacks is told, and Next waits for another choice.
+TEST_F(OrganizerTest, ATypeWithoutASectionKeepsNextDisabled) {
+  org::OrganizerFile f;
+  f.sections = {{0, "CAL1", "Calendar"}};
+  org::writeFile(org::filePath(kFile), f);
+  Breg_WriteRegSettings("Settings", "OrgLastFile", kFile);
+  frmOrgDetails page;
+  page.Form_Activate();
+  page.lstFiles->setCurrentRow(0);
+  page.cmdNext_Click();
+  ASSERT_EQ(page.step(), 1);
+  EXPECT_TRUE(messages_.empty());
+  page.cboSectionType->setCurrentIndex(1);  // Anniversary
+  page.cboSectionType_Click();
+  EXPECT_EQ(page.lstSections->count(), 0);
+  EXPECT_FALSE(page.cmdNext->isEnabled());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].text.find("no Anniversary section"), std::string::npos) << messages_[0].text;
+  page.cboSectionType->setCurrentIndex(0);
+  page.cboSectionType_Click();
+  EXPECT_TRUE(page.cmdNext->isEnabled());
+
+  // A returning run whose stored type has no section shows the choice again.
+  Breg_WriteRegSettings("Settings", "OrgEntType", "1");
+  Breg_WriteRegSettings("Settings", "OrgUserFile", kFile);
+  Bset().Bset_NoProfileCats = false;
+  messages_.clear();
+  frmOrgDetails again;
+  again.Form_Activate();
+  Borg().writePass = [] { FAIL() << "nothing may be written"; };
+  again.cmdNext_Click();
+  EXPECT_EQ(again.step(), 1);
+  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_FALSE(again.cmdNext->isEnabled());
 }
 
 TEST_F(OrganizerTest, PlannerDisablesTheHour) {
@@ -253,6 +328,36 @@ TEST_F(OrganizerTest, ReturningRunOpensAndWritesAtOnce) {
   ASSERT_EQ(e.size(), 1u);
   EXPECT_EQ(e[0].type, 1);
   EXPECT_EQ(e[0].endDay, 1);
+}
+
+// A kept password that was edited by hand is no password: the page asks.
+TEST_F(OrganizerTest, AKeptPasswordTheScramblerDidNotWriteIsAskedFor) {
+  Breg_WriteRegSettings("Settings", "OrgLastFile", kFile);
+  Breg_WriteRegSettings("Settings", "OrgKeepPassword", "TRUE");
+  for (const char* stored : {"sesame", "Z5gIj", "~~~~~~~~"}) {
+    Breg_WriteRegSettings("Settings", "OrgPassword", stored);
+    frmOrgDetails page;
+    page.Form_Activate();
+    EXPECT_TRUE(page.txtPassword->text().isEmpty()) << stored;
+    EXPECT_TRUE(messages_.empty()) << stored;
+  }
+}
+
+// A character the settings cannot keep is refused as it is typed.
+TEST_F(OrganizerTest, APasswordCharacterOutsideWindows1252IsRefusedWhenTyped) {
+  frmOrgDetails page;
+  auto type = [&](const char* utf8) {
+    for (QChar c : QString::fromUtf8(utf8)) {
+      QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(page.txtPassword, &key);
+    }
+  };
+  type("caf\u00E9");
+  EXPECT_TRUE(messages_.empty());
+  type("\u0142");  // a Polish l
+  EXPECT_EQ(page.txtPassword->text(), QString::fromUtf8("caf\u00E9"));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, kPasswordCharacterRefused);
 }
 
 }  // namespace

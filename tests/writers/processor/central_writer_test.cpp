@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "core/databank.h"
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
 #include "processor_fixture.h"
 
 namespace pellary {
@@ -303,6 +308,69 @@ TEST_F(CentralWriter, AnErrorIsReportedWithTheStage) {
   Bplp().writeOverride = [](RelayEventRecord&, int16_t&) -> std::string { raise(err::Overflow); };
   EXPECT_THROW(Bplp_CentralWriter(false), ProgramEnded);
   EXPECT_EQ(location, "Bplp_WriteRelay");
+}
+
+// The shared event of two chosen categories, written under the first: when
+// that one goes, the entry is written again for the other and stands for it.
+TEST_F(CentralWriter, AnEntryWrittenAgainTakesTheRowsCategory) {
+  cat(10, 8);
+  cat(11, 4);
+  event(1, "Shared", day(2027, 2, 1), day(2027, 2, 1));
+  link(1, 10);
+  link(1, 11);
+  written(1, 10, 4, 1, day(2027, 2, 1));
+  runWrite();
+  EXPECT_EQ(titles(false), (Strings{"Shared"}));
+  EXPECT_EQ(titles(true), (Strings{"Shared"}));
+  EXPECT_EQ(profileOf(1).Status & 0x0004, 0x0004);
+  EXPECT_EQ(profileOf(1).CatID, 11);
+}
+
+// Rows of ProfileEventList as (EventID, CatID, Status), AddStatus checked 0,
+// read through a connection of their own: what a program started after a
+// kill would find.
+static std::vector<std::tuple<long, long, long>> storedEntries() {
+  std::vector<std::tuple<long, long, long>> out;
+  dao::Database other = dao::Database::open(Bsql_DataBank().path());
+  dao::Recordset rs = other.openRecordset("SELECT * FROM ProfileEventList ORDER BY EventID");
+  for (; !rs.eof(); rs.moveNext()) {
+    EXPECT_EQ(rs["AddStatus"].value().toLong(), 0);
+    out.emplace_back(rs["EventID"].value().toLong(), rs["CatID"].value().toLong(), rs["Status"].value().toLong());
+  }
+  return out;
+}
+
+// A target that fails part way: what it took is stored, entry by entry, in
+// the databank before the failure ends the run; the new category with it.
+TEST_F(CentralWriter, EachEntryIsStoredAsItLandsOnTheTarget) {
+  cat(10, 2);
+  cat(20, 8);
+  for (long e : {1, 2, 3, 4}) {
+    event(e, "E" + std::to_string(e), day(2027, 2, int(e)), day(2027, 2, int(e)));
+    link(e, 10);
+  }
+  event(5, "Old", day(2027, 1, 5), day(2027, 1, 5));
+  link(5, 20);
+  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 20, 1, 4, 0)");
+  exec("INSERT INTO ProfileCatList (ProfileID, CatID, Status, AddStatus) VALUES (1, 20, 4, 0)");
+  written(5, 20, 4, 1, day(2027, 1, 5));
+  int adds = 0;
+  auto write = Bplp().writeOverride;
+  Bplp().writeOverride = [&](RelayEventRecord& r, int16_t& p) {
+    if (++adds == 3) raise(30001, "refused");
+    return write(r, p);
+  };
+  runPreview();
+  EXPECT_THROW(runWrite(), ProgramEnded);
+  using Row = std::tuple<long, long, long>;
+  EXPECT_EQ(storedEntries(), (std::vector<Row>{{1, 10, 4}, {2, 10, 4}}));
+  dao::Database other = dao::Database::open(Bsql_DataBank().path());
+  dao::Recordset cats = other.openRecordset("SELECT * FROM ProfileCatList ORDER BY CatID");
+  std::vector<std::pair<long, long>> stored;
+  for (; !cats.eof(); cats.moveNext())
+    stored.emplace_back(cats["CatID"].value().toLong(), cats["Status"].value().toLong());
+  // Category 10 is chosen now; 20 keeps its row until the run's own commit.
+  EXPECT_EQ(stored, (std::vector<std::pair<long, long>>{{10, 4}, {20, 4}}));
 }
 
 }  // namespace

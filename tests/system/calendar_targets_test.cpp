@@ -1,0 +1,411 @@
+// Every calendar target over several runs, as a user runs them: categories
+// added and removed, a new version of an event, a target that fails part way
+// and the retry. After every run the target holds exactly the entries that
+// the profile says are written, and none stands for a category no longer
+// chosen.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "platform/automation/class_registry.h"
+#include "platform/oledate.h"
+#include "platform/settings/settings_tree.h"
+#include "platform/standins/daytimer/daytimer_db.h"
+#include "platform/standins/notes/notes_control.h"
+#include "platform/standins/organizer/organizer_control.h"
+#include "platform/standins/refusal.h"
+#include "system_walk.h"
+#include "writers/daytimer/frm_day_timers_select.h"
+#include "writers/notes/frm_lotus_select.h"
+#include "writers/organizer/frm_org_details.h"
+#include "writers/series5/frm_psion5.h"
+
+namespace pellary {
+namespace {
+
+namespace psi = platform::psiwin;
+namespace org = platform::organizer;
+namespace nt = platform::notes;
+namespace dt = platform::daytimer;
+
+// The two categories of the walk and the event they share.
+constexpr const char* kCup = "Cup rounds";
+constexpr int32_t kCupID = 2102;
+constexpr const char* kChampions = "Champions Cup";
+constexpr int32_t kChampionsID = 2111;
+constexpr const char* kSharedTitle = "Champions Cup final";
+
+constexpr const char* kOrganizerFile = "C:\\Organize\\Diary.or5";
+constexpr const char* kNotesFile = "mail\\ann.nsf";
+constexpr const char* kDayTimerDb = "C:\\DT\\Home";
+constexpr const char* kSeries3Agenda = "C:\\Agenda\\Diary.agn";
+
+std::string day(double oleDate) {
+  const platform::CivilDateTime c = platform::civilFromOle(oleDate);
+  return std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day);
+}
+std::string firstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
+
+class CalendarTargets;
+
+// One calendar target: what the user has before the first run, how the
+// calendar page is driven, and the target's entries as "title|date" texts.
+struct Target {
+  const char* name;
+  int16_t datesPlat;
+  // Entries on the target after a pass whose third entry was refused: two
+  // where entries land one by one, none where the target's file is put in
+  // place only after the pass.
+  long afterRefusal;
+  std::function<void(CalendarTargets&)> prepare;
+  std::function<void(CalendarTargets&)> write;
+  std::function<std::vector<std::string>(CalendarTargets&)> entries;
+};
+
+void PrintTo(const Target& t, std::ostream* os) { *os << t.name; }
+
+class CalendarTargets : public SystemWalk, public ::testing::WithParamInterface<Target> {
+ protected:
+  void TearDown() override {
+    platform::standins::refuseEntry(0);
+    SystemWalk::TearDown();
+  }
+
+  // A fresh demo installation whose two categories share one event.
+  void installWithSharedEvent() {
+    installDemo(GetParam().datesPlat);
+    dao::Database db = openBank();
+    dao::Recordset rs = db.openRecordset("SELECT EventID FROM Event WHERE Title = '" + std::string(kSharedTitle) + "'");
+    ASSERT_FALSE(rs.eof());
+    shared = rs["EventID"].value().toLong();
+    db.execute("INSERT INTO EventCat (CatID, EventID, Status) VALUES (" + std::to_string(kCupID) + ", " +
+               std::to_string(shared) + ", 1)");
+    dao::Recordset n = db.openRecordset("SELECT DISTINCT EventID FROM EventCat WHERE CatID IN (" +
+                                        std::to_string(kCupID) + ", " + std::to_string(kChampionsID) + ")");
+    for (; !n.eof(); n.moveNext()) ++bothCategories;
+    GetParam().prepare(*this);
+  }
+
+  static dao::Database openBank() {
+    return dao::Database::open(paths::resolve(paths::programFolder(), Breg_GetRegSetting("Support", "Name")));
+  }
+
+  // The run's choices, then the calendar page, driven to its end.
+  void run(const std::function<void()>& choose) {
+    start();
+    toSelection();
+    choose();
+    selectionScreen().cmdNext_Click();
+    ASSERT_EQ(Bmm_CurrentPage(), page::Summary);
+    ASSERT_GT(current<frmManager2>().datesList().rowCount(), 0);
+    current<frmManager2>().cmdNext_Click();
+    if (Bmm_CurrentPage() == page::Reference) current<frmReference>().cmdNext_Click();
+    ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(GetParam().datesPlat));
+    messages.clear();
+    GetParam().write(*this);
+  }
+  void finishedRun(const char* when) {
+    EXPECT_EQ(Bmm_CurrentPage(), page::UpdateSetup) << when;
+    for (const MessageRequest& m : messages)
+      if ((m.style & 0x70) == mb::Critical) ADD_FAILURE() << when << ": " << m.text;
+    messages.clear();
+    endRun();
+  }
+
+  bool chosen(const char* name) {
+    QtTreeView& list = selectionScreen().selectedItems();
+    for (const std::string& k : list.keys())
+      if (list.text(k).find(name) != std::string::npos && !list.bold(k)) return true;
+    return false;
+  }
+  void addIfMissing(const char* name) {
+    if (!chosen(name)) addCategory(name);
+  }
+
+  // The written entries of the profile by event, and the chosen categories.
+  struct Profile {
+    std::map<int32_t, int32_t> categoryOf;  // EventID -> CatID of the written entries
+    long written = 0;
+    std::set<int32_t> chosen;
+  };
+  static Profile profile() {
+    Profile p;
+    dao::Database db = openBank();
+    dao::Recordset ev = db.openRecordset("SELECT * FROM ProfileEventList WHERE ProfileID = 1");
+    for (; !ev.eof(); ev.moveNext()) {
+      const int32_t st = ev["Status"].value().toLong();
+      p.written += ((st & 0x0004) ? 1 : 0) + ((st & 0x0040) ? 1 : 0);
+      if (st & 0x0004) p.categoryOf[ev["EventID"].value().toLong()] = ev["CatID"].value().toLong();
+    }
+    dao::Recordset cats = db.openRecordset("SELECT * FROM ProfileCatList WHERE ProfileID = 1");
+    for (; !cats.eof(); cats.moveNext())
+      if ((cats["Status"].value().toLong() & 0x000F) == 4) p.chosen.insert(cats["CatID"].value().toLong());
+    return p;
+  }
+
+  // The target and the profile agree, entry for entry.
+  void expectInStep(const char* when) {
+    const std::vector<std::string> held = GetParam().entries(*this);
+    const Profile p = profile();
+    EXPECT_EQ(long(held.size()), p.written) << when;
+    std::set<std::string> once(held.begin(), held.end());
+    EXPECT_EQ(once.size(), held.size()) << when << ": an entry stands twice";
+    for (auto [event, cat] : p.categoryOf)
+      EXPECT_TRUE(cat == 0 || p.chosen.count(cat)) << when << ": event " << event << " stands for category " << cat;
+  }
+  long held() { return long(GetParam().entries(*this).size()); }
+
+ public:
+  int32_t shared = 0;
+  long bothCategories = 0;
+  using SystemWalk::current;
+  using SystemWalk::messages;
+  using SystemWalk::answer;
+  using SystemWalk::keepTheCalendarWhenOutlookOpens;
+  using SystemWalk::home;
+  using SystemWalk::standins;
+};
+
+// Four runs: both categories; the one that wrote the shared event goes; a
+// new version of the shared event; the other one goes.
+TEST_P(CalendarTargets, FourRunsKeepTheTargetInStepWithTheProfile) {
+  installWithSharedEvent();
+
+  run([&] {
+    addCategory(kCup);
+    addCategory(kChampions);
+  });
+  finishedRun("run 1");
+  expectInStep("run 1");
+  EXPECT_EQ(held(), bothCategories);
+  const int32_t writer = profile().categoryOf.at(shared);
+  ASSERT_TRUE(writer == kCupID || writer == kChampionsID) << writer;
+  const char* first = writer == kCupID ? kCup : kChampions;
+  const char* other = writer == kCupID ? kChampions : kCup;
+
+  run([&] { removeCategory(first); });
+  finishedRun("run 2");
+  expectInStep("run 2");
+  EXPECT_EQ(profile().categoryOf.at(shared), writer == kCupID ? kChampionsID : kCupID);
+
+  // An update brings version 2 of the shared event, with its details changed.
+  {
+    dao::Database db = openBank();
+    db.execute("INSERT INTO Event SELECT EventID, Title, Memo || ' (new kick-off)', MemoLong, StartDate, EndDate, "
+               "OnSale, URL, TelCountry, TelPrefix, Tel, Priority, 2, 3, 1 FROM Event WHERE EventID = " +
+               std::to_string(shared));
+    db.execute("UPDATE Event SET Status = 0 WHERE EventID = " + std::to_string(shared) + " AND Version = 1");
+  }
+  run([] {});
+  finishedRun("run 3");
+  expectInStep("run 3");
+  const std::vector<std::string> after = GetParam().entries(*this);
+  EXPECT_EQ(std::count_if(after.begin(), after.end(),
+                          [](const std::string& e) { return e.find(kSharedTitle) != std::string::npos; }),
+            1);
+  EXPECT_NE(std::find_if(after.begin(), after.end(),
+                         [](const std::string& e) { return e.rfind(std::string("Updated: ") + kSharedTitle, 0) == 0; }),
+            after.end());
+
+  run([&] { removeCategory(other); });
+  finishedRun("run 4");
+  expectInStep("run 4");
+  EXPECT_EQ(held(), 0);
+}
+
+// The target refuses the third entry of the pass; the run ends with the
+// error, and the retry after the cause is gone writes every entry once.
+TEST_P(CalendarTargets, ARetryAfterARefusedEntryWritesEachEntryOnce) {
+  installWithSharedEvent();
+
+  platform::standins::refuseEntry(3);
+  EXPECT_THROW(run([&] {
+                 addCategory(kCup);
+                 addCategory(kChampions);
+               }),
+               ProgramEnded);
+  bool told = false;
+  for (const MessageRequest& m : messages) told = told || m.text.rfind("An error has occurred", 0) == 0;
+  EXPECT_TRUE(told) << "the failure is reported";
+  messages.clear();
+  endRun();
+  expectInStep("failed run");
+  EXPECT_EQ(held(), GetParam().afterRefusal);
+
+  platform::standins::refuseEntry(0);
+  run([&] {
+    addIfMissing(kCup);
+    addIfMissing(kChampions);
+  });
+  finishedRun("retry");
+  expectInStep("retry");
+  EXPECT_EQ(held(), bothCategories);
+}
+
+// --- the targets -------------------------------------------------------------
+
+void noPreparation(CalendarTargets&) {}
+
+void outlookWrite(CalendarTargets& t) {
+  t.keepTheCalendarWhenOutlookOpens();
+  t.current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) t.current<frmOutlook>().guide()->cmdContinue_Click();
+}
+std::vector<std::string> outlookEntries(CalendarTargets&) {
+  // A new Outlook process, through its object model.
+  ol::closeStore();
+  auto app = platform::automation::createObject(ol::kApplicationClass);
+  auto mapi = app->call("GetNamespace", {Variant(std::string("MAPI"))}).toObject();
+  auto calendar = mapi->call("GetDefaultFolder", {Variant(int32_t(9))}).toObject();
+  auto items = calendar->call("Items").toObject();
+  std::vector<std::string> out;
+  const int32_t n = items->call("Count").toLong();
+  for (int32_t i = 1; i <= n; ++i) {
+    auto item = items->call("Item", {Variant(i)}).toObject();
+    out.push_back(item->call("Subject").toString() + "|" + day(item->call("Start").toDouble()));
+  }
+  return out;
+}
+
+void palmWrite(CalendarTargets& t) {
+  frmPilot& pilot = t.current<frmPilot>();
+  auto* users = pilot.findChild<QListWidget*>("lstPilotUsers");
+  ASSERT_NE(users, nullptr);
+  users->setCurrentRow(0);
+  emit users->itemClicked(users->item(0));
+  pilot.cmdNext_Click();
+}
+std::vector<std::string> palmEntries(CalendarTargets&) {
+  std::vector<std::string> out;
+  const auto user = platform::palm::users().at(0);
+  for (const auto& e : platform::palm::readDatebook(platform::palm::datebookFile(user)))
+    out.push_back(e.title + "|" + std::to_string(e.startYear) + "-" + std::to_string(e.startMonth) + "-" +
+                  std::to_string(e.startDay));
+  return out;
+}
+
+void series3Prepare(CalendarTargets&) {
+  // The device holds an empty agenda: the header and the first-record offset.
+  const fs::path agenda = psi::devicePath(kSeries3Agenda);
+  fs::create_directories(agenda.parent_path());
+  std::ofstream(agenda, std::ios::binary) << std::string(18, '\x5A') + std::string("\x14\x00", 2);
+}
+void series3Write(CalendarTargets& t) {
+  frmPsion3Agenda& page = t.current<frmPsion3Agenda>();
+  page.txtAgendaName->setText(kSeries3Agenda);
+  for (int i = 0; i < 200 && page.Status->currentMessage() != "Connected"; ++i) Bps3().doEvents();
+  ASSERT_EQ(page.Status->currentMessage().toStdString(), "Connected");
+  page.cmdNext->click();
+}
+std::vector<std::string> series3Entries(CalendarTargets&) {
+  quoll::AgendaFile file;
+  std::vector<std::string> out;
+  if (file.OpenFile(psi::devicePath(kSeries3Agenda)) != 0) return {"unreadable agenda"};
+  while (file.ReadNextEntry() == 0)
+    if (file.recordType() != quoll::AgendaFile::Deleted && file.entry().hasDate)
+      out.push_back(file.entry().text + "|" + std::to_string(file.entry().day));
+  return out;
+}
+
+void series5Write(CalendarTargets& t) {
+  frmPsion5& page = t.current<frmPsion5>();
+  page.txtAgendaName->setText(install::kSeries5DemoAgenda);
+  for (int i = 0; i < 200 && !page.cmdNext->isEnabled(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_TRUE(page.cmdNext->isEnabled()) << "the device connects";
+  page.cmdNext->click();
+}
+std::vector<std::string> series5Entries(CalendarTargets&) {
+  std::vector<std::string> out;
+  for (const auto& e : psi::readAgendaFile(psi::devicePath(install::kSeries5DemoAgenda)))
+    out.push_back(firstLine(e.text) + "|" + day(e.start));
+  return out;
+}
+
+void organizerPrepare(CalendarTargets&) {
+  // Organizer 99.1 with one file in its list of recent files.
+  platform::settings::writeValue(platform::settings::Root::CurrentUser, "Software\\Lotus\\Organizer\\99.1\\Settings",
+                                 "File1", kOrganizerFile);
+  org::OrganizerFile f;
+  f.password = "sesame";
+  f.sections = {{0, "CAL1", "Calendar"}, {0, "CAL2", "Work"}, {1, "Anniversary", "Birthdays"}};
+  org::writeFile(org::filePath(kOrganizerFile), f);
+}
+void organizerWrite(CalendarTargets& t) {
+  frmOrgDetails& page = t.current<frmOrgDetails>();
+  if (!page.lstFiles->isHidden()) page.lstFiles->setCurrentRow(0);
+  page.txtPassword->setText("sesame");
+  page.chkKeepPassword->setChecked(true);
+  page.cmdNext_Click();
+  if (page.step() == 1) {
+    page.lstSections->setCurrentRow(1);
+    page.cboDispTime->setCurrentIndex(3);  // 10:00
+    page.cmdNext_Click();
+  }
+}
+std::vector<std::string> organizerEntries(CalendarTargets&) {
+  std::vector<std::string> out;
+  for (const auto& e : org::readFile(org::filePath(kOrganizerFile)).entries) {
+    EXPECT_EQ(e.hour, 10) << e.text;  // the hour picked in the first run
+    out.push_back(firstLine(e.text) + "|" + std::to_string(e.startYear) + "-" + std::to_string(e.startMonth) + "-" +
+                  std::to_string(e.startDay));
+  }
+  return out;
+}
+
+void notesPrepare(CalendarTargets&) { nt::writeDatabase(nt::databasePath("", kNotesFile), {"pw", {}}); }
+void notesWrite(CalendarTargets& t) {
+  frmLotusSelect& page = t.current<frmLotusSelect>();
+  if (page.txtUserFile->isEnabled()) page.txtUserFile->setText(kNotesFile);
+  page.txtPassword->setText("pw");
+  page.chkKeepPassword->setChecked(true);
+  page.cmdNext_Click();
+}
+std::vector<std::string> notesEntries(CalendarTargets&) {
+  std::vector<std::string> out;
+  for (const auto& e : nt::readDatabase(nt::databasePath("", kNotesFile)).entries)
+    out.push_back(e.title + "|" + std::to_string(e.startYear) + "-" + std::to_string(e.startMonth) + "-" +
+                  std::to_string(e.startDay));
+  return out;
+}
+
+void dayTimerPrepare(CalendarTargets&) {
+  dt::writeDatabase(dt::databaseFile(kDayTimerDb), {});
+  fs::create_directories(dt::windowsFolder());
+  std::ofstream(dt::windowsFolder() / "daytimer.ini", std::ios::binary)
+      << "[LastPaths]\r\nPath0=C:\\DT\r\nDatabaseName0=Home\r\n";
+}
+void dayTimerWrite(CalendarTargets& t) {
+  frmDayTimersSelect& page = t.current<frmDayTimersSelect>();
+  page.lstFiles->setCurrentRow(0);
+  t.answer = mb::Yes;  // the database shown is the right one
+  page.cmdNext_Click();
+  t.answer = mb::OK;
+}
+std::vector<std::string> dayTimerEntries(CalendarTargets&) {
+  std::vector<std::string> out;
+  for (const auto& e : dt::readDatabase(dt::databaseFile(kDayTimerDb)).entries)
+    out.push_back(firstLine(e.text) + "|" + day(e.start));
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTarget, CalendarTargets,
+    ::testing::Values(Target{"Outlook", 3, 2, noPreparation, outlookWrite, outlookEntries},
+                      Target{"Palm", 12, 0, noPreparation, palmWrite, palmEntries},
+                      Target{"Series3", 1, 0, series3Prepare, series3Write, series3Entries},
+                      Target{"Series5", 15, 0, noPreparation, series5Write, series5Entries},
+                      Target{"Organizer", 6, 0, organizerPrepare, organizerWrite, organizerEntries},
+                      Target{"Notes", 9, 2, notesPrepare, notesWrite, notesEntries},
+                      Target{"DayTimer", 4, 2, dayTimerPrepare, dayTimerWrite, dayTimerEntries}),
+    [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pellary
