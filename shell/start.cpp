@@ -94,6 +94,8 @@ void resetShellState() {
   splashSlot() = nullptr;
   resetPageTable();
   resetWizardState();
+  resetHtmlGenerator();
+  resetReferenceTree();
   pageOverrides().clear();
 }
 
@@ -164,8 +166,11 @@ void Bmm_FillPageTable() {
   t.setClientArea([] { return mainFrame().clientArea(); });
   t.setFileMenuHandler([] { mainFrame().mnuFile()->menuAction()->setEnabled(true); });
   Wizard().host = &t;
-  // The forms are in their slots now; each is loaded when it is first shown,
-  // so a page that talks to a device does so only when the user gets there.
+  // The forms are in their slots now; a writer page is loaded when it is
+  // first shown, so a page that talks to a device does so only when the user
+  // gets there. The summary is loaded now: Continue writes its lists before
+  // it is shown.
+  t.page(page::Summary);
 }
 
 int16_t firstPage(bool firstRun, int16_t runMode) {
