@@ -18,6 +18,10 @@ PRODUCTS = os.path.join(HERE, "products")
 YEAR = 2027
 EPOCH = dt.datetime(1970, 1, 1)
 
+# Product numbers: 1 and 100 belong to the program's own other-products and
+# combined-dates entries, so the demo products use others.
+HOLIDAYS, SPORT, CULTURE = 4, 2, 3
+
 # Category settings bits.
 PUBHOL, ONSALE, PRIORITIES = 1, 2, 4
 
@@ -92,7 +96,7 @@ class Builder:
 
 
 def holidays(b):
-    b.primary += ['1,1,"Public Holidays",1', '1,2,"Observances",1']
+    b.primary += [f'{HOLIDAYS},1,"Public Holidays",1', f'{HOLIDAYS},2,"Observances",1']
     regions = [
         (1, "Europe", [("United Kingdom", 1101), ("France", 1102), ("Germany", 1103), ("Spain", 1104),
                        ("Italy", 1105), ("Ireland", 1106), ("Netherlands", 1107)]),
@@ -101,9 +105,9 @@ def holidays(b):
     ]
     cat = {}
     for sid, region, countries in regions:
-        b.secondary.append(f"1,1,{sid},{q(region)},1")
+        b.secondary.append(f"{HOLIDAYS},1,{sid},{q(region)},1")
         for tid, (country, catid) in enumerate(countries, 1):
-            b.category(1, 1, sid, tid, catid, country, PUBHOL)
+            b.category(HOLIDAYS, 1, sid, tid, catid, country, PUBHOL)
             cat[country] = catid
 
     e = easter(YEAR)
@@ -168,8 +172,8 @@ def holidays(b):
             b.event([cat[country]], name, f"Public holiday in {country}", day)
 
     # Observances: in the calendar, not days off.
-    b.secondary.append('1,2,1,"Awareness days",1')
-    b.category(1, 2, 1, 1, 1501, "International days", 0)
+    b.secondary.append(f'{HOLIDAYS},2,1,"Awareness days",1')
+    b.category(HOLIDAYS, 2, 1, 1, 1501, "International days", 0)
     for name, day in [("World Health Day", d(4, 7)), ("Earth Day", d(4, 22)), ("World Environment Day", d(6, 5)),
                       ("International Day of Peace", d(9, 21)), ("World Food Day", d(10, 16)),
                       ("Human Rights Day", d(12, 10)), ("International Women's Day", d(3, 8)),
@@ -316,13 +320,13 @@ def culture(b, rng):
 
 
 def reference(b):
-    # Product 1: a travel guide to holidays; product 3: a culture guide.
+    # A travel guide to holidays and a culture guide.
     guide1 = [(1, "Holidays Guide", 0), (2, "Europe", 1), (3, "Americas", 1), (4, "Asia Pacific", 1),
               (5, "Bank holidays explained", 2), (6, "Easter dates", 2), (7, "Thanksgiving", 3),
               (8, "Golden Week", 4), (9, "Travelling on holidays", 1)]
     guide3 = [(1, "Culture Guide", 0), (2, "Festivals", 1), (3, "Booking tickets", 1), (4, "Venues", 1),
               (5, "What to pack", 2), (6, "On-sale dates", 3), (7, "Opera houses", 4), (8, "Galleries", 4)]
-    for product, guide in ((1, guide1), (3, guide3)):
+    for product, guide in ((HOLIDAYS, guide1), (CULTURE, guide3)):
         for tid, name, parent in guide:
             b.templates.append(f"{product},{tid},{q(name)},1,255,0")
             if parent:
@@ -344,7 +348,7 @@ def main():
     write(CUE, "RETEMPLATE.cue", b.templates)
     write(CUE, "RESTRUCTURE.cue", b.structure)
     # ProgProductID, ProductID, ProductName, Status, Viewers (1 categories, 3 categories and topics), GenDates.
-    write(CUE, "Product.cue", ['11,1,"World Public Holidays",1,3,0'])
+    write(CUE, "Product.cue", [f'11,{HOLIDAYS},"World Public Holidays",1,3,0'])
     write(PRODUCTS, "Product-2.cue", ['12,2,"Sports Fixtures",1,1,0'])
     write(PRODUCTS, "Product-3.cue", ['13,3,"Arts and Culture",1,3,0'])
     print(f"{len(b.events)} events, {len(b.eventcat)} links, {len(b.tertiary)} categories")

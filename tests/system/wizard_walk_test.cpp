@@ -438,6 +438,49 @@ TEST_F(SystemWalk, FirstRunFromTheIntroductionToFinish) { firstRunToFinish(""); 
 
 TEST_F(SystemWalk, FirstRunStartedWithCueSetting) { firstRunToFinish("cue_setting"); }
 
+// A returning user removes a category that the screen shows once, under its
+// product's existing-selection heading; the profile and Outlook lose it.
+TEST_F(SystemWalk, ReturningUserRemovesACategoryUnderItsHeading) {
+  firstRunToFinish("");
+  Bsql_CloseDataBank();
+  start();
+  toSelection();
+  QtTreeView& chosen = selectionScreen().selectedItems();
+  std::vector<std::string> under;
+  std::string heading;
+  for (const std::string& key : chosen.rootKeys()) {
+    if (chosen.bold(key)) heading = key;
+    else if (chosen.text(key).rfind("Germany, ", 0) == 0) under.push_back(heading);
+  }
+  ASSERT_EQ(under, std::vector<std::string>{"XXXKey11"});
+  EXPECT_EQ(chosen.text("XXXKey11"), "Your existing World Public Holidays selection");
+  removeCategory("Germany");
+  expectNoMessages("removal");
+
+  selectionScreen().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), page::Summary);
+  frmManager2& summary = current<frmManager2>();
+  const std::set<std::string> germany = titlesOfCategory(1103);
+  ASSERT_EQ(summary.datesList().rowCount(), int(germany.size()));
+  for (int i = 0; i < summary.datesList().rowCount(); ++i) EXPECT_EQ(summary.datesList().row(i).text, "Remove");
+  EXPECT_EQ(summary.referenceList().rowCount(), 0);
+  summary.cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
+  keepTheCalendarWhenOutlookOpens();
+  current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+  expectNoMessages("Outlook");
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+  endRun();
+
+  Bsql_OpenDataBanks();
+  EXPECT_TRUE(profileCategories().empty());
+  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1"), 0);
+  EXPECT_TRUE(profileTopics().count(6)) << "the topic stays";
+  EXPECT_TRUE(outlookSubjects().empty());
+}
+
 TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
   installDemo(12);
   // The installation gave Palm Desktop its demo user.

@@ -100,6 +100,20 @@ TEST_F(Trees, CategoryNodesKeysTextsAndChosenEntries) {
   EXPECT_FALSE(Bset().Bset_NoProfileCats);
 }
 
+// Categories stored under ProductID 1 (the number of the other-products
+// entry) are no product of their own: the last tab loads nothing, so a chosen
+// category shows once.
+TEST_F(Trees, TheOtherProductsEntryLoadsNoCategories) {
+  addPrimary(1, 9, "Stray");
+  addSecondary(1, 9, 1, "Stray");
+  addTertiary(1, 9, 1, 1, 901, "Stray", 0);
+  profileCat(901, 4);
+  loadProfile();
+  Bset_CategoryLists();
+  EXPECT_EQ(tab(3).count(), 0);
+  EXPECT_EQ(chosen.count(), 3);
+}
+
 TEST_F(Trees, NewestChosenEntryStandsFirstUnderItsHeading) {
   catalogue();
   profileCat(4711, 4);
