@@ -12,10 +12,14 @@
 #include "core/tree_view.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/text/collation.h"
 
 namespace pellary {
 
 namespace {
+
+// Names sort as a reader expects: accents beside their base letters, case ignored.
+const std::string kByName = std::string(" COLLATE ") + platform::text::kNameCollation;
 
 // Adds a node unless its key is taken (categories of two products that share
 // numbers on one tab) or its parent is missing (an orphan row); the first row
@@ -53,14 +57,14 @@ void fillCategories(int entry) {
   dao::Database& db = Bsql_DataBank();
 
   dao::Recordset primary = db.openRecordset("SELECT * FROM Primary WHERE (Status = 1) AND (ProductID = " + product +
-                                            ") ORDER BY  PrimaryName ASC");
+                                            ") ORDER BY  PrimaryName" + kByName + " ASC");
   for (; !primary.eof(); primary.moveNext())
     addOnce(*tree, {}, primaryKey(longOf(primary["PID"])), textOf(primary["PrimaryName"]));
   primary.close();
 
   dao::Recordset secondary = db.openRecordset(
       std::string("SELECT * FROM Secondary INNER JOIN Primary ON Secondary.PID = Primary.PID ") +
-      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName ASC");
+      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName" + kByName + " ASC");
   for (; !secondary.eof(); secondary.moveNext()) {
     int32_t pid = longOf(secondary["Primary.PID"]);
     addOnce(*tree, primaryKey(pid), secondaryKey(pid, longOf(secondary["SID"])), textOf(secondary["SecondaryName"]));
@@ -69,7 +73,7 @@ void fillCategories(int entry) {
 
   dao::Recordset tertiary = db.openRecordset(
       std::string("SELECT * FROM Tertiary INNER JOIN Primary ON Tertiary.PID = Primary.PID WHERE ") +
-      "(Tertiary.Status = 1) AND (Tertiary.ProductID = " + product + ") ORDER BY TertiaryName ASC");
+      "(Tertiary.Status = 1) AND (Tertiary.ProductID = " + product + ") ORDER BY TertiaryName" + kByName + " ASC");
   for (; !tertiary.eof(); tertiary.moveNext()) {
     int32_t pid = longOf(tertiary["Primary.PID"]), sid = longOf(tertiary["SID"]), tid = longOf(tertiary["TID"]);
     int32_t catID = longOf(tertiary["CatID"]), settings = shortOf(tertiary["CatSettings"]);

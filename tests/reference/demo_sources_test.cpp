@@ -13,7 +13,7 @@ class DemoSources : public ReferenceTest {
  protected:
   void SetUp() override {
     ReferenceTest::SetUp();
-    const fs::path data = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data";
+    const fs::path data = fs::path(PELLARY_SOURCE_DIR) / "data";
     fs::remove_all(home() / "Reference");
     fs::copy(data / "Reference", home() / "Reference", fs::copy_options::recursive);
     fs::create_directories(home() / "Reference" / "HPC" / "Output");

@@ -114,6 +114,20 @@ TEST_F(Trees, TheOtherProductsEntryLoadsNoCategories) {
   EXPECT_EQ(chosen.count(), 3);
 }
 
+TEST_F(Trees, NamesSortWithAccentsBesideTheirLettersAndCaseIgnored) {
+  addPrimary(3, 7, "Europe");
+  addSecondary(3, 7, 1, "Countries");
+  addTertiary(3, 7, 1, 1, 101, "Zypern", 0);
+  addTertiary(3, 7, 1, 2, 102, "\xc3\x96sterreich", 0);
+  addTertiary(3, 7, 1, 3, 103, "oman", 0);
+  addTertiary(3, 7, 1, 4, 104, "Norwegen", 0);
+  loadProfile();
+  Bset_CategoryLists();
+  std::vector<std::string> names;
+  for (const std::string& key : tab(0).childKeys("P007001")) names.push_back(tab(0).text(key));
+  EXPECT_EQ(names, (std::vector<std::string>{"Norwegen", "oman", "\xc3\x96sterreich", "Zypern"}));
+}
+
 TEST_F(Trees, NewestChosenEntryStandsFirstUnderItsHeading) {
   catalogue();
   profileCat(4711, 4);

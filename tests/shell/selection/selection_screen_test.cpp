@@ -340,23 +340,36 @@ TEST_F(SummaryPage, UntickingADateRowExcludesAndGreysIt) {
   EXPECT_EQ(row->foreground(1).color(), normal);
 }
 
-TEST_F(SummaryPage, ColumnClicksSortAscendingThenDescending) {
+// The user clicks the header itself: dates sort by day, titles as names sort.
+TEST_F(SummaryPage, HeaderClicksSortAscendingThenDescending) {
   frmManager2 page;
-  for (const char* title : {"b", "c", "a"})
-    previewTargets().dates->addRow(PreviewRow{std::string("P") + title, "Add", {"01/01/2027", title}, true});
+  page.show();
+  struct Row {
+    const char* date;
+    const char* title;
+  } rows[] = {{"02/03/2027", "Zypern"}, {"01/12/2026", "\xc3\x96sterreich"}, {"15/01/2027", "oman"}};
+  for (const Row& r : rows)
+    previewTargets().dates->addRow(PreviewRow{std::string("P") + r.title, "Add", {r.date, r.title}, true});
   auto* list = page.findChild<QTreeWidget*>("lstDatePreview");
-  auto titles = [&] {
-    std::string s;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) s += list->topLevelItem(i)->text(2).toStdString();
-    return s;
+  auto column = [&](int c) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) out.push_back(list->topLevelItem(i)->text(c).toStdString());
+    return out;
   };
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "abc");
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "cba");
-  page.lstDatePreview_ColumnClick(1);
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "abc");
+  auto click = [&](int section) {
+    QHeaderView* h = list->header();
+    const QPoint at(h->sectionViewportPosition(section) + h->sectionSize(section) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+  };
+  using V = std::vector<std::string>;
+  click(2);
+  EXPECT_EQ(column(2), (V{"oman", "\xc3\x96sterreich", "Zypern"}));
+  click(2);
+  EXPECT_EQ(column(2), (V{"Zypern", "\xc3\x96sterreich", "oman"}));
+  click(1);
+  EXPECT_EQ(column(1), (V{"01/12/2026", "15/01/2027", "02/03/2027"}));
+  click(1);
+  EXPECT_EQ(column(1), (V{"02/03/2027", "15/01/2027", "01/12/2026"}));
 }
 
 TEST_F(SummaryPage, NextAndBackGoThroughThePageEngine) {
