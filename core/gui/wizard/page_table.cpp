@@ -6,6 +6,7 @@
 
 #include "core/gui/placement.h"
 #include "core/wizard/update_interval.h"
+#include "platform/errors.h"
 
 namespace pellary {
 
@@ -113,14 +114,16 @@ void resetPageTable() {
 }
 
 void Bint_GetUpdateSettings(QComboBox& cboUpdateTime) {
-  std::optional<int32_t> code = Bint_StoredUpdateCode();
-  if (!code) return;
-  for (int i = 0; i < cboUpdateTime.count(); ++i) {
-    if (cboUpdateTime.itemData(i).toInt() == *code) {
-      cboUpdateTime.setCurrentIndex(i);
-      return;
+  trapped("Bint_GetUpdateSettings", [&] {
+    std::optional<int32_t> code = Bint_StoredUpdateCode();
+    if (!code) return;
+    for (int i = 0; i < cboUpdateTime.count(); ++i) {
+      if (cboUpdateTime.itemData(i).toInt() == *code) {
+        cboUpdateTime.setCurrentIndex(i);
+        return;
+      }
     }
-  }
+  });
 }
 
 }  // namespace pellary

@@ -85,6 +85,33 @@ TEST_F(UpdatePages, StoredIntervalIsSelectedAgain) {
   EXPECT_EQ(p.cboUpdateTime()->currentText(), "Every month");
 }
 
+// A stored interval no item carries stays as it is unless the user picks one.
+TEST_F(UpdatePages, AnUnlistedIntervalIsKeptUntilTheUserPicks) {
+  Breg_WriteRegSettings("AutoCUE", "Recommended", "3001");
+  Breg_WriteRegSettings("AutoCUE", "TimerUnits", "5");
+  Breg_WriteRegSettings("AutoCUE", "TimerQuantity", "1");
+  {
+    frmUpdateSetup p;
+    EXPECT_EQ(p.cboUpdateTime()->currentIndex(), -1);
+    EXPECT_THROW(p.cmdNext_Click(), ProgramEnded);
+    EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerUnits"), "5");
+    EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerQuantity"), "1");
+  }
+  frmUpdateSetup p;
+  p.cboUpdateTime()->setCurrentIndex(6);
+  EXPECT_THROW(p.cmdNext_Click(), ProgramEnded);
+  EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerUnits"), "4");
+  EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerQuantity"), "1");
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(UpdatePages, ANonNumericIntervalIsReportedByItsReader) {
+  Breg_WriteRegSettings("AutoCUE", "TimerUnits", "two");
+  Breg_WriteRegSettings("AutoCUE", "TimerQuantity", "1");
+  EXPECT_THROW(frmUpdateSetup(), ProgramEnded);
+  EXPECT_EQ(reported, std::vector<std::string>{"Bint_GetUpdateSettings 13"});
+}
+
 TEST_F(UpdatePages, OptionsInTwoFramesClearEachOther) {
   frmUpdateSetup p;
   p.optAuto_Click(1);
