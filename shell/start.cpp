@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QCursor>
+#include <QToolTip>
 
 #include "core/app.h"
 #include "core/databank.h"
@@ -18,6 +20,7 @@
 #include "core/shellwrap.h"
 #include "core/trees.h"
 #include "platform/errors.h"
+#include "platform/help/help.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
 #include "platform/standins/daytimer/daytimer_db.h"
@@ -37,6 +40,7 @@
 #include "core/wizard/page_engine.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManagerMain.h"
+#include "shell/selection_procedures.h"
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
 #include "update/pages/frmRegistration.h"
@@ -111,6 +115,10 @@ void connectComponents() {
   platform::notes::registerNotesClass();
   platform::daytimer::registerDayTimerClass();
   screenLink().firstRun = [] { return Bmm().Bmm_FirstRun; };
+  // A tip shows beside the pointer, inside the program.
+  platform::help::setPopupPresenter([](const platform::help::Request&, const std::string& text) {
+    if (!text.empty()) QToolTip::showText(QCursor::pos(), QString::fromStdString(text));
+  });
   Bhtm_ConnectToScreenLink();
   Bhtm_ConnectToPageEngine();
   Wizard().orryEdition = [] { return Bset().Bset_OrryEdition; };
@@ -266,8 +274,13 @@ bool Main(const std::string& commandLine) {
     PageTable().alignPage(first);
     PageTable().showPage(first);
     Bmm_CurrentPage() = first;
-    // Starting on the selection screen must leave File > Exit usable.
-    if (first == page::Selection) PageTable().enableFileMenu();
+    // Starting on the selection screen must leave File > Exit usable, and
+    // its tips counting from now.
+    if (first == page::Selection) {
+      PageTable().enableFileMenu();
+      PageTable().enableToolTipTimer();
+      Bint_ToolTipStamp() = toolTipStampNow();
+    }
 
     // 11. The frame, and the splash hidden for the rest of the run.
     frame.show();

@@ -21,6 +21,8 @@
 #include "platform/help/help.h"
 #include "platform/process/process.h"
 #include "shell/frmMDIMain.h"
+#include "shell/frmManagerMain.h"
+#include "shell/selection_procedures.h"
 #include "shell/reporter.h"
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
@@ -172,9 +174,18 @@ TEST_F(Wizard, IntroductionStepsThenTheSelectionScreen) {
   EXPECT_EQ(visiblePages(), std::vector<int16_t>{1});
   EXPECT_FALSE(PageTable().isLoaded(0));
   EXPECT_TRUE(fileMenuEnabled());
+  // The tips count from the first entry to the selection screen.
+  EXPECT_TRUE(selectionScreen().findChild<QTimer*>("tmrToolTips")->isActive());
   EXPECT_EQ(intro.findChild<QLabel*>("Label1")->text().toStdString(),
             "Choose from a wealth of information on the left...\n\n"
             "...to create your own selection on the right ready for your electronic calendar");
+}
+
+TEST_F(Wizard, AStartOnTheSelectionScreenRunsTheTipTimer) {
+  start("False", "cue_setting");
+  ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
+  EXPECT_TRUE(selectionScreen().findChild<QTimer*>("tmrToolTips")->isActive());
+  EXPECT_NEAR(Bint_ToolTipStamp(), toolTipStampNow(), 2);
 }
 
 TEST_F(Wizard, ExitQuestionNoLeavesEverythingYesEnds) {

@@ -97,7 +97,8 @@ void WizardPages::enableFileMenu() {
 }
 
 void WizardPages::enableToolTipTimer() {
-  if (QWidget* selection = loadedPage(page::Selection))
+  // Asked before the switch that first loads the screen: load it now.
+  if (QWidget* selection = page(page::Selection))
     if (auto* timer = selection->findChild<QTimer*>("tmrToolTips")) timer->start();
 }
 
