@@ -263,21 +263,21 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
     connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     return a;
   };
-  auto* mnuFile = new QMenu("&File", this);
-  mnuFile->setObjectName("mnuFile");
-  action(mnuFile, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
-  auto* mnuHelp = new QMenu("&Help", this);
-  mnuHelp->setObjectName("mnuHelp");
-  action(mnuHelp, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
-  mnuHDontShowMeTips_ = action(mnuHelp, "mnuHDontShowMeTips", "&Don't show me tips",
+  mnuFile_ = new QMenu("&File", this);
+  mnuFile_->setObjectName("mnuFile");
+  action(mnuFile_, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
+  mnuHelp_ = new QMenu("&Help", this);
+  mnuHelp_->setObjectName("mnuHelp");
+  action(mnuHelp_, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
+  mnuHDontShowMeTips_ = action(mnuHelp_, "mnuHDontShowMeTips", "&Don't show me tips",
                                &frmManagerMain::mnuHDontShowMeTips_Click);
   mnuHDontShowMeTips_->setCheckable(true);
-  mnuHelp->addSeparator();
-  action(mnuHelp, "mnuHTechnicalSupport", "&Technical support (website)",
+  mnuHelp_->addSeparator();
+  action(mnuHelp_, "mnuHTechnicalSupport", "&Technical support (website)",
          &frmManagerMain::mnuHTechnicalSupport_Click);
-  mnuHelp->addSeparator();
-  action(mnuHelp, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
-  for (QMenu* m : {mnuFile, mnuHelp}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
+  mnuHelp_->addSeparator();
+  action(mnuHelp_, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
+  for (QMenu* m : {mnuFile_, mnuHelp_}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
   mnuPopUpMenu_ = new QMenu(this);
   mnuPopUpMenu_->setObjectName("mnuPopUpMenu");
   action(mnuPopUpMenu_, "mnuPPreview", "&Preview", &frmManagerMain::mnuPPreview_Click);
@@ -366,6 +366,12 @@ void frmManagerMain::attachToScreenLink() {
 void frmManagerMain::showEvent(QShowEvent* event) {
   ensureLoaded();
   QWidget::showEvent(event);
+  if (mainFrameExists() && window() == &mainFrame()) mainFrame().setPageMenus({mnuFile_, mnuHelp_});
+}
+
+void frmManagerMain::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (mainFrameExists() && window() == &mainFrame()) mainFrame().setPageMenus({});
 }
 
 void registerSelectionPages(WizardPages& table) {
@@ -686,10 +692,10 @@ void frmManagerMain::mnuFExit_Click() {
 
 void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
 
+// Modal over the frame, as the frame's own About.
 void frmManagerMain::mnuHAbout_Click() {
-  auto* about = new frmAbout(this);
-  about->setAttribute(Qt::WA_DeleteOnClose);
-  about->show();
+  frmAbout about(window());
+  about.exec();
 }
 
 void frmManagerMain::mnuHTechnicalSupport_Click() {

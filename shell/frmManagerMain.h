@@ -47,6 +47,9 @@ class frmManagerMain : public QWidget {
   QtTreeView& selectedItems() const { return *selectedView_; }
   QtTreeView& referenceSelected() const { return *refSelectedView_; }
 
+  QMenu* mnuFile() const { return mnuFile_; }
+  QMenu* mnuHelp() const { return mnuHelp_; }
+
   bool TipsOn = false;
   int32_t ToolTipTopic = 0;
 
@@ -88,8 +91,10 @@ class frmManagerMain : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // A screen shown before the product loader asked for it loads then.
+  // A screen shown before the product loader asked for it loads then; its
+  // menus take the frame's place while it is on screen.
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void formLoad();
@@ -119,7 +124,7 @@ class frmManagerMain : public QWidget {
   QCheckBox *chkRef1_, *chkRef2_;
   QTextBrowser* wbpOtherProducts_;
   QTimer* tmrToolTips_;
-  QMenu *mnuPopUpMenu_, *mnuRightPopUpMenu_;
+  QMenu *mnuFile_, *mnuHelp_, *mnuPopUpMenu_, *mnuRightPopUpMenu_;
   QAction* mnuHDontShowMeTips_;
 };
 

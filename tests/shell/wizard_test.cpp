@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
+
 #include <QAction>
 #include <QApplication>
 #include <QTextEdit>
@@ -314,6 +316,45 @@ TEST_F(Wizard, HelpMenuOpensContentsAndSupportPage) {
   EXPECT_EQ(names(mainFrame().mnuFile()), std::vector<std::string>{"mnuFExit"});
   EXPECT_EQ(names(mainFrame().mnuHelp()),
             (std::vector<std::string>{"mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+}
+
+// While the selection screen is on screen its own File and Help menus stand in
+// the frame's menu bar; its About is modal over the frame like the frame's.
+TEST_F(Wizard, TheSelectionScreensMenusReplaceTheFramesWhileItShows) {
+  usePlaceholders({{2, PageOutput::Dates}});
+  start("False", "cue_setting");
+  ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
+  auto bar = [] {
+    std::vector<QMenu*> v;
+    for (QAction* a : mainFrame().menuBar()->actions())
+      if (a->isVisible() && a->menu()) v.push_back(a->menu());
+    return v;
+  };
+  frmManagerMain& screen = selectionScreen();
+  ASSERT_EQ(bar(), (std::vector<QMenu*>{screen.mnuFile(), screen.mnuHelp()}));
+  auto names = [](QMenu* m) {
+    std::vector<std::string> v;
+    for (QAction* a : m->actions()) v.push_back(a->isSeparator() ? "-" : a->objectName().toStdString());
+    return v;
+  };
+  EXPECT_EQ(names(screen.mnuFile()), std::vector<std::string>{"mnuFExit"});
+  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHContents", "mnuHDontShowMeTips", "-",
+                                                               "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+  EXPECT_TRUE(screen.mnuFile()->menuAction()->isEnabled());
+
+  bool modal = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) return;
+    modal = w->objectName() == "frmAbout" && w->window() != &mainFrame();
+    w->findChild<QPushButton*>("cmdOk")->click();
+  });
+  screen.findChild<QAction*>("mnuHAbout")->trigger();
+  EXPECT_TRUE(modal);
+
+  Bmm_FormAdvance();  // the summary: the frame's menus are back
+  ASSERT_NE(Bmm_CurrentPage(), page::Selection);
+  EXPECT_EQ(bar(), (std::vector<QMenu*>{mainFrame().mnuFile(), mainFrame().mnuHelp()}));
 }
 
 TEST_F(Wizard, AboutBoxIsModalOverTheFrameAndOpensTheHomePage) {
