@@ -100,6 +100,7 @@ class frmManagerMain : public QWidget {
   void formLoad();
   void layoutStrip();
   void redraw();
+  QString tabName(int entry) const;
   void setArrow(ClickImage* arrow, bool enabled, int image);
   void topic(int32_t t);
   void stamp();
@@ -118,6 +119,10 @@ class frmManagerMain : public QWidget {
   std::unique_ptr<QtTreeView> selectedView_, refSelectedView_;
   ClickImage *imgEventAdd_, *imgEventRem_, *imgRefAdd_, *imgRefRem_;
   std::array<ClickImage*, 4> imgTabsBack_{};
+  // The selected tab, drawn at its place joined to the page below it.
+  QLabel* imgTabSelected_;
+  // The caption of each product-table entry's tab.
+  std::array<QString, 9> tabNames_;
   QPushButton *cmdLeft_, *cmdRight_, *cmdNext_;
   QFrame* fraCover_;
   QLabel *lblDatesPlatform_, *lblRefPlatforms_, *imgTabBackground_;
