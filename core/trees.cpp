@@ -46,6 +46,32 @@ bool fitsTertiary(int32_t pid, int32_t sid, int32_t tid, int32_t catID, int32_t 
   return fitsWidth(pid, 3) && fitsWidth(sid, 3) && fitsWidth(tid, 3) && fitsWidth(catID, 5) && fitsWidth(settings, 5);
 }
 
+// The categories of the profile that a tree shows.
+std::unordered_set<int32_t>& shownCategories() {
+  static std::unordered_set<int32_t> shown;
+  return shown;
+}
+
+// Chosen categories no tree shows (their product is not installed, or their
+// primary or secondary row is missing) stay in the profile; a heading says so.
+void noteKeptCategories() {
+  int kept = 0;
+  const ProfileLists& lists = Bsda();
+  for (int32_t i = 1; i < lists.Bsda_ProfileCatNext && size_t(i) < lists.Bsda_ProfileCatList.size(); ++i) {
+    const ProfileCatRecord& r = lists.Bsda_ProfileCatList[size_t(i)];
+    if (r.Status != 0 && !shownCategories().count(r.CatID)) ++kept;
+  }
+  if (kept == 0) return;
+  Bset().Bset_NoProfileCats = false;
+  TreeView* chosen = screenLink().tvSelectedItems;
+  if (!chosen) return;
+  const std::string text = kept == 1 ? "1 stored choice not shown here is kept"
+                                     : std::to_string(kept) + " stored choices not shown here are kept";
+  if (chosen->exists(kKeptItemsKey)) chosen->remove(kKeptItemsKey);
+  chosen->add({}, TreeRelation::Last, kKeptItemsKey, text);
+  chosen->setBold(kKeptItemsKey, true);
+}
+
 void fillCategories(int entry) {
   const ProductSetup& s = Bset();
   int tab = s.Bset_Viewers[entry] == 2 ? s.Bset_GenDatesEntry : entry;
@@ -87,6 +113,7 @@ void fillCategories(int entry) {
 
     int32_t pos = Bsda_GetCatIDIndex(catID);
     if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
+    shownCategories().insert(catID);
     tree->setForeColor(key, kColorGrayText);
     Bset().Bset_NoProfileCats = false;
     if (!chosen) continue;
@@ -138,8 +165,10 @@ void Bset_CategoryLists() {
     if (count > kMaxProducts) count = kMaxProducts;
     // The last entry is the other-products page, whose tab shows no trees:
     // loading it would show a product numbered 1 a second time.
+    shownCategories().clear();
     for (int e = 0; e < count; ++e)
       if (!(e == count - 1 && Bset().Bset_ProgProductID[e] == 1)) fillCategories(e);
+    noteKeptCategories();
   });
 }
 
