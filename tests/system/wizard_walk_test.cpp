@@ -296,6 +296,21 @@ class SystemWalk : public testing::ShellTest {
     return out;
   }
 
+  // The Outlook page with the calendar kept, then Finish: the run ends, and
+  // the next start finds what it left.
+  void outlookThenFinish() {
+    ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
+    keepTheCalendarWhenOutlookOpens();
+    current<frmOutlook>().cmdNext_Click();
+    if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+    expectNoMessages("Outlook");
+    ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+    EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+    expectNoMessages("Finish");
+    endRun();
+    Bsql_OpenDataBanks();
+  }
+
   // A first run from the introduction to Finish, for Outlook: one category,
   // one topic; the profile and the calendar hold them afterwards.
   void firstRunToFinish(const std::string& commandLine) {
@@ -321,18 +336,7 @@ class SystemWalk : public testing::ShellTest {
     ASSERT_EQ(Bmm_CurrentPage(), page::Reference);
     current<frmReference>().cmdNext_Click();
     expectNoMessages("reference Next");
-    ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
-    keepTheCalendarWhenOutlookOpens();
-    current<frmOutlook>().cmdNext_Click();
-    if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
-    expectNoMessages("Outlook");
-    ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
-    EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
-    expectNoMessages("Finish");
-    endRun();
-
-    // What the next start finds.
-    Bsql_OpenDataBanks();
+    outlookThenFinish();
     EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False");
     EXPECT_EQ(profileCategories(), std::set<int32_t>{1103});
     EXPECT_TRUE(profileTopics().count(6)) << "Easter dates";
@@ -465,16 +469,7 @@ TEST_F(SystemWalk, ReturningUserRemovesACategoryUnderItsHeading) {
   for (int i = 0; i < summary.datesList().rowCount(); ++i) EXPECT_EQ(summary.datesList().row(i).text, "Remove");
   EXPECT_EQ(summary.referenceList().rowCount(), 0);
   summary.cmdNext_Click();
-  ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
-  keepTheCalendarWhenOutlookOpens();
-  current<frmOutlook>().cmdNext_Click();
-  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
-  expectNoMessages("Outlook");
-  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
-  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
-  endRun();
-
-  Bsql_OpenDataBanks();
+  outlookThenFinish();
   EXPECT_TRUE(profileCategories().empty());
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1"), 0);
   EXPECT_TRUE(profileTopics().count(6)) << "the topic stays";
@@ -515,16 +510,8 @@ TEST_F(SystemWalk, ChoicesTheScreenCannotShowAreKept) {
   frmManager2& summary = current<frmManager2>();
   for (int i = 0; i < summary.datesList().rowCount(); ++i) EXPECT_EQ(summary.datesList().row(i).text, "Add");
   summary.cmdNext_Click();
-  ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
-  keepTheCalendarWhenOutlookOpens();
-  current<frmOutlook>().cmdNext_Click();
-  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
-  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
-  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
-  expectNoMessages("the whole run");
-  endRun();
-
-  Bsql_OpenDataBanks();
+  expectNoMessages("summary");
+  outlookThenFinish();
   EXPECT_EQ(profileCategories(), (std::set<int32_t>{1103, 7001, 7002}));
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1 AND CatID IN (7001, 7002)"), 2);
 }
