@@ -14,6 +14,7 @@
 #include "core/app.h"
 #include "core/databank.h"
 #include "core/gui/placement.h"
+#include "core/preview_lists.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/screen_link.h"
@@ -100,6 +101,8 @@ void resetShellState() {
   resetWizardState();
   resetHtmlGenerator();
   resetReferenceTree();
+  previewTargets().heldDates.clear();
+  previewTargets().heldReference.clear();
   pageOverrides().clear();
 }
 
