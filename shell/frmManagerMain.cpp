@@ -479,7 +479,15 @@ QPixmap tabPicture(const QString& name, QColor colour, QSize size) {
   g.setPen(colour.darker(130));
   g.drawRoundedRect(QRectF(pm.rect()).adjusted(1, 3, -1, 6), 6, 6);
   g.setPen(Qt::white);
-  g.drawText(pm.rect().adjusted(4, 2, -4, 0), Qt::AlignCenter | Qt::TextWordWrap, name);
+  // A long name gets a smaller letter rather than losing a line.
+  const QRect area = pm.rect().adjusted(2, 2, -2, 0);
+  QFont f = g.font();
+  for (qreal size = f.pointSizeF(); size > 5; size -= 0.5) {
+    f.setPointSizeF(size);
+    if (QFontMetrics(f).boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, name).height() <= area.height()) break;
+  }
+  g.setFont(f);
+  g.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, name);
   return pm;
 }
 }  // namespace
