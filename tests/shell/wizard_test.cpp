@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolTip>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
@@ -188,6 +189,26 @@ TEST_F(Wizard, AStartOnTheSelectionScreenRunsTheTipTimer) {
   ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
   EXPECT_TRUE(selectionScreen().findChild<QTimer*>("tmrToolTips")->isActive());
   EXPECT_NEAR(Bint_ToolTipStamp(), toolTipStampNow(), 2);
+}
+
+// A tip is the topic's text beside the pointer; no browser starts.
+TEST_F(Wizard, ATipShowsInsideTheProgram) {
+  start("False", "cue_setting");
+  std::vector<std::string> opened;
+  platform::process::setDesktopLauncher([&](const std::string& target, const std::string&) {
+    opened.push_back(target);
+    return 42;
+  });
+  mainFrame().activateWindow();
+  QApplication::setActiveWindow(&mainFrame());
+  ASSERT_EQ(QApplication::activeWindow(), &mainFrame());
+  int32_t topic = 93;
+  Bint_ManMainToolTips(topic);
+  platform::process::setDesktopLauncher(nullptr);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_TRUE(QToolTip::text().contains("green arrow")) << QToolTip::text().toStdString();
+  QToolTip::hideText();
 }
 
 TEST_F(Wizard, ExitQuestionNoLeavesEverythingYesEnds) {
