@@ -163,9 +163,9 @@ void Bset_CategoryLists() {
     Bset().Bset_NoProfileCats = true;
     int count = Bset().Bset_ProductCount;
     if (count > kMaxProducts) count = kMaxProducts;
+    shownCategories().clear();
     // The last entry is the other-products page, whose tab shows no trees:
     // loading it would show a product numbered 1 a second time.
-    shownCategories().clear();
     for (int e = 0; e < count; ++e)
       if (!(e == count - 1 && Bset().Bset_ProgProductID[e] == 1)) fillCategories(e);
     noteKeptCategories();
