@@ -28,6 +28,8 @@ std::string tertiaryKey(int32_t pid, int32_t sid, int32_t tid, int32_t catID, in
 std::string chosenCategoryKey(int tab, const std::string& tertiary);
 std::string headingKey(int32_t progProductID);
 inline constexpr const char* kNewItemsKey = "XXXKeyNew";
+// The note under the chosen categories that stored ones no tree shows are kept.
+inline constexpr const char* kKeptItemsKey = "XXXKeyKept";
 std::string topicKey(const std::string& parentKey, int32_t templateID);
 std::string chosenTopicKey(int tab, const std::string& topic);
 

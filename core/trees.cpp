@@ -13,10 +13,14 @@
 #include "core/tree_view.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/text/collation.h"
 
 namespace pellary {
 
 namespace {
+
+// Names sort as a reader expects: accents beside their base letters, case ignored.
+const std::string kByName = std::string(" COLLATE ") + platform::text::kNameCollation;
 
 // Adds a node unless its key is taken (categories of two products that share
 // numbers on one tab) or its parent is missing (an orphan row); the first row
@@ -43,6 +47,32 @@ bool fitsTertiary(int32_t pid, int32_t sid, int32_t tid, int32_t catID, int32_t 
   return fitsWidth(pid, 3) && fitsWidth(sid, 3) && fitsWidth(tid, 3) && fitsWidth(catID, 5) && fitsWidth(settings, 5);
 }
 
+// The categories of the profile that a tree shows.
+std::unordered_set<int32_t>& shownCategories() {
+  static std::unordered_set<int32_t> shown;
+  return shown;
+}
+
+// Chosen categories no tree shows (their product is not installed, or their
+// primary or secondary row is missing) stay in the profile; a heading says so.
+void noteKeptCategories() {
+  int kept = 0;
+  const ProfileLists& lists = Bsda();
+  for (int32_t i = 1; i < lists.Bsda_ProfileCatNext && size_t(i) < lists.Bsda_ProfileCatList.size(); ++i) {
+    const ProfileCatRecord& r = lists.Bsda_ProfileCatList[size_t(i)];
+    if (r.Status != 0 && !shownCategories().count(r.CatID)) ++kept;
+  }
+  if (kept == 0) return;
+  Bset().Bset_NoProfileCats = false;
+  TreeView* chosen = screenLink().tvSelectedItems;
+  if (!chosen) return;
+  const std::string text = kept == 1 ? "1 stored choice not shown here is kept"
+                                     : std::to_string(kept) + " stored choices not shown here are kept";
+  if (chosen->exists(kKeptItemsKey)) chosen->remove(kKeptItemsKey);
+  chosen->add({}, TreeRelation::Last, kKeptItemsKey, text);
+  chosen->setBold(kKeptItemsKey, true);
+}
+
 void fillCategories(int entry) {
   const ProductSetup& s = Bset();
   int tab = s.Bset_Viewers[entry] == 2 ? s.Bset_GenDatesEntry : entry;
@@ -54,14 +84,14 @@ void fillCategories(int entry) {
   dao::Database& db = Bsql_DataBank();
 
   dao::Recordset primary = db.openRecordset("SELECT * FROM Primary WHERE (Status = 1) AND (ProductID = " + product +
-                                            ") ORDER BY  PrimaryName ASC");
+                                            ") ORDER BY  PrimaryName" + kByName + " ASC");
   for (; !primary.eof(); primary.moveNext())
     addOnce(*tree, {}, primaryKey(longOf(primary["PID"])), textOf(primary["PrimaryName"]));
   primary.close();
 
   dao::Recordset secondary = db.openRecordset(
       std::string("SELECT * FROM Secondary INNER JOIN Primary ON Secondary.PID = Primary.PID ") +
-      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName ASC");
+      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName" + kByName + " ASC");
   for (; !secondary.eof(); secondary.moveNext()) {
     int32_t pid = longOf(secondary["Primary.PID"]);
     addOnce(*tree, primaryKey(pid), secondaryKey(pid, longOf(secondary["SID"])), textOf(secondary["SecondaryName"]));
@@ -70,7 +100,7 @@ void fillCategories(int entry) {
 
   dao::Recordset tertiary = db.openRecordset(
       std::string("SELECT * FROM Tertiary INNER JOIN Primary ON Tertiary.PID = Primary.PID WHERE ") +
-      "(Tertiary.Status = 1) AND (Tertiary.ProductID = " + product + ") ORDER BY TertiaryName ASC");
+      "(Tertiary.Status = 1) AND (Tertiary.ProductID = " + product + ") ORDER BY TertiaryName" + kByName + " ASC");
   for (; !tertiary.eof(); tertiary.moveNext()) {
     int32_t pid = longOf(tertiary["Primary.PID"]), sid = longOf(tertiary["SID"]), tid = longOf(tertiary["TID"]);
     int32_t catID = longOf(tertiary["CatID"]), settings = shortOf(tertiary["CatSettings"]);
@@ -84,6 +114,7 @@ void fillCategories(int entry) {
 
     int32_t pos = Bsda_GetCatIDIndex(catID);
     if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
+    shownCategories().insert(catID);
     tree->setForeColor(key, kColorGrayText);
     Bset().Bset_NoProfileCats = false;
     if (!chosen) continue;
@@ -144,7 +175,12 @@ void Bset_CategoryLists() {
     Bset().Bset_NoProfileCats = true;
     int count = Bset().Bset_ProductCount;
     if (count > kMaxProducts) count = kMaxProducts;
-    for (int e = 0; e < count; ++e) fillCategories(e);
+    shownCategories().clear();
+    // The last entry is the other-products page, whose tab shows no trees:
+    // loading it would show a product numbered 1 a second time.
+    for (int e = 0; e < count; ++e)
+      if (!(e == count - 1 && Bset().Bset_ProgProductID[e] == 1)) fillCategories(e);
+    noteKeptCategories();
   });
 }
 

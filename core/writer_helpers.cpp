@@ -7,6 +7,7 @@
 #include "core/profile_lists.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/text/collation.h"
 
 namespace pellary {
 
@@ -34,7 +35,7 @@ std::string Bplp_PubHolLookup(int32_t eventID) {
     dao::Recordset rs = Bsql_DataBank().openRecordset(
         std::string("SELECT Tertiary.CatID, Tertiary.TertiaryName FROM EventCat, Tertiary ") +
         "Where Tertiary.CatID = EventCat.CatID and EventCat.EventID = " + std::to_string(eventID) +
-        " ORDER BY Tertiary.TertiaryName ASC");
+        " ORDER BY Tertiary.TertiaryName COLLATE " + platform::text::kNameCollation + " ASC");
     if (rs.recordCount() == 0) {
       rs.close();
       return {};

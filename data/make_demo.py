@@ -18,6 +18,10 @@ PRODUCTS = os.path.join(HERE, "products")
 YEAR = 2027
 EPOCH = dt.datetime(1970, 1, 1)
 
+# Product numbers: 1 and 100 belong to the program's own other-products and
+# combined-dates entries, so the demo products use others.
+HOLIDAYS, SPORT, CULTURE = 4, 2, 3
+
 # Category settings bits.
 PUBHOL, ONSALE, PRIORITIES = 1, 2, 4
 
@@ -92,7 +96,7 @@ class Builder:
 
 
 def holidays(b):
-    b.primary += ['1,1,"Public Holidays",1', '1,2,"Observances",1']
+    b.primary += [f'{HOLIDAYS},1,"Public Holidays",1', f'{HOLIDAYS},2,"Observances",1']
     regions = [
         (1, "Europe", [("United Kingdom", 1101), ("France", 1102), ("Germany", 1103), ("Spain", 1104),
                        ("Italy", 1105), ("Ireland", 1106), ("Netherlands", 1107)]),
@@ -101,9 +105,9 @@ def holidays(b):
     ]
     cat = {}
     for sid, region, countries in regions:
-        b.secondary.append(f"1,1,{sid},{q(region)},1")
+        b.secondary.append(f"{HOLIDAYS},1,{sid},{q(region)},1")
         for tid, (country, catid) in enumerate(countries, 1):
-            b.category(1, 1, sid, tid, catid, country, PUBHOL)
+            b.category(HOLIDAYS, 1, sid, tid, catid, country, PUBHOL)
             cat[country] = catid
 
     e = easter(YEAR)
@@ -168,8 +172,8 @@ def holidays(b):
             b.event([cat[country]], name, f"Public holiday in {country}", day)
 
     # Observances: in the calendar, not days off.
-    b.secondary.append('1,2,1,"Awareness days",1')
-    b.category(1, 2, 1, 1, 1501, "International days", 0)
+    b.secondary.append(f'{HOLIDAYS},2,1,"Awareness days",1')
+    b.category(HOLIDAYS, 2, 1, 1, 1501, "International days", 0)
     for name, day in [("World Health Day", d(4, 7)), ("Earth Day", d(4, 22)), ("World Environment Day", d(6, 5)),
                       ("International Day of Peace", d(9, 21)), ("World Food Day", d(10, 16)),
                       ("Human Rights Day", d(12, 10)), ("International Women's Day", d(3, 8)),
@@ -318,7 +322,7 @@ def culture(b, rng):
 # Reference guides: (template, name, parent, text); parent 0 is the root.
 # Template numbers are per product: every guide starts at 1.
 GUIDES = {
-    1: [(1, "Holidays Guide", 0, ""), (2, "Europe", 1, ""), (3, "Americas", 1, ""), (4, "Asia Pacific", 1, ""),
+    HOLIDAYS: [(1, "Holidays Guide", 0, ""), (2, "Europe", 1, ""), (3, "Americas", 1, ""), (4, "Asia Pacific", 1, ""),
         (5, "Bank holidays explained", 2,
          "Most countries fix a handful of days each year on which banks and offices close. Some fall on a fixed "
          "date, others move with the weekday or with the moon; where a holiday falls on a weekend many countries "
@@ -335,7 +339,7 @@ GUIDES = {
         (9, "Travelling on holidays", 1,
          "Book early for the days around a long weekend, check whether shops and museums keep holiday hours, and "
          "allow for reduced public transport timetables.")],
-    2: [(1, "Sports Guide", 0, ""), (2, "Venues", 1, ""), (3, "Tickets & rights", 1, ""),
+    SPORT: [(1, "Sports Guide", 0, ""), (2, "Venues", 1, ""), (3, "Tickets & rights", 1, ""),
         (4, "Arènes & vélodromes", 2,
          "Many cycling and athletics meetings use old arenas and velodromes; seats under the roof sell out "
          "first."),
@@ -345,7 +349,7 @@ GUIDES = {
          "cancelled at the gate."),
         (7, "© Broadcast rights", 3, "Which channel shows an event depends on the country; the rights change "
          "from season to season.")],
-    3: [(1, "Culture Guide", 0, ""), (2, "Festivals", 1, ""), (3, "Booking tickets", 1, ""), (4, "Venues", 1, ""),
+    CULTURE: [(1, "Culture Guide", 0, ""), (2, "Festivals", 1, ""), (3, "Booking tickets", 1, ""), (4, "Venues", 1, ""),
         (5, "What to pack", 2,
          "For an open-air festival: a rain jacket, sun cream, a refillable water bottle and ear plugs. Check the "
          "festival's list of items that are not allowed in."),
@@ -361,7 +365,7 @@ GUIDES = {
 
 # The character set each PC template declares: none (the generator adds
 # Windows-1252), UTF-8 and Windows-1252, so that every rule is in use.
-PC_CHARSET = {1: None, 2: "utf-8", 3: "windows-1252"}
+PC_CHARSET = {HOLIDAYS: None, SPORT: "utf-8", CULTURE: "windows-1252"}
 
 
 def reference(b):
@@ -477,7 +481,7 @@ def main():
     write(CUE, "RETEMPLATE.cue", b.templates)
     write(CUE, "RESTRUCTURE.cue", b.structure)
     # ProgProductID, ProductID, ProductName, Status, Viewers (1 categories, 3 categories and topics), GenDates.
-    write(CUE, "Product.cue", ['11,1,"World Public Holidays",1,3,0'])
+    write(CUE, "Product.cue", [f'11,{HOLIDAYS},"World Public Holidays",1,3,0'])
     write(PRODUCTS, "Product-2.cue", ['12,2,"Sports Fixtures",1,3,0'])
     write(PRODUCTS, "Product-3.cue", ['13,3,"Arts and Culture",1,3,0'])
     reference_sources()

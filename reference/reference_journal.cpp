@@ -90,7 +90,7 @@ void Bhtm_TrackProfileChanges(int16_t productID, int32_t refID, bool added, cons
 
 void Bhtm_ShowReferencePreview() {
   trapped("Bhtm_ShowReferencePreview", [] {
-    PreviewList* list = previewTargets().reference;
+    PreviewList* list = &previewTargets().referenceList();
     if (!Bupd_UpdateRun()) {
       if (list) list->clear();
       dao::Recordset rs = Bsql_DataBank().openRecordset(

@@ -1,12 +1,44 @@
 #include "shell/check_list.h"
 
+#include <QHeaderView>
 #include <QPalette>
+#include <QRegularExpression>
+
+#include "platform/text/collation.h"
 
 namespace pellary {
 
+namespace {
+
+constexpr int kSortRole = Qt::UserRole + 2;
+
+// A row sorts by its column's sort key when it has one (dates), else by the
+// text as names sort everywhere in the program.
+class ListRow : public QTreeWidgetItem {
+ public:
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
+    if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
+    return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
+  }
+};
+
+// "dd/mm/yyyy" sorts as yyyymmdd.
+QVariant dateSortKey(const QString& text) {
+  static const QRegularExpression shortDate(R"(^(\d{2})/(\d{2})/(\d{4})$)");
+  QRegularExpressionMatch m = shortDate.match(text);
+  if (!m.hasMatch()) return {};
+  return m.captured(3) + m.captured(2) + m.captured(1);
+}
+
+}  // namespace
+
 QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn) : widget_(widget), firstGrey_(firstGreyColumn) {
   widget_->setRootIsDecorated(false);
+  // Sorting happens only when the user clicks a header, which must stay clickable.
   widget_->setSortingEnabled(false);
+  widget_->header()->setSectionsClickable(true);
   QObject::connect(widget_, &QTreeWidget::itemChanged, widget_, [this](QTreeWidgetItem* item, int column) {
     if (filling_ || column != 0) return;
     bool on = ticked(item);
@@ -25,9 +57,13 @@ void QtCheckList::clear() {
 
 void QtCheckList::addRow(const PreviewRow& row) {
   filling_ = true;
-  auto* item = new QTreeWidgetItem();
+  auto* item = new ListRow();
   item->setText(0, QString::fromStdString(row.text));
-  for (size_t i = 0; i < row.subItems.size(); ++i) item->setText(int(i) + 1, QString::fromStdString(row.subItems[i]));
+  for (size_t i = 0; i < row.subItems.size(); ++i) {
+    const QString text = QString::fromStdString(row.subItems[i]);
+    item->setText(int(i) + 1, text);
+    if (QVariant key = dateSortKey(text); key.isValid()) item->setData(int(i) + 1, kSortRole, key);
+  }
   item->setData(0, kKeyRole, QString::fromStdString(row.key));
   item->setData(0, kKeyRole + 1, row.checked);
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);

@@ -56,6 +56,14 @@ frmMDIMain::frmMDIMain(QWidget* parent) : QMainWindow(parent) {
   Bpo_FixMainFormWidth(*this);
 }
 
+void frmMDIMain::setPageMenus(const QList<QMenu*>& menus) {
+  // Taken out and put back rather than hidden: a hidden action reads as disabled.
+  QMenuBar* bar = menuBar();
+  for (QAction* a : bar->actions()) bar->removeAction(a);
+  const QList<QMenu*> shown = menus.isEmpty() ? QList<QMenu*>{mnuFile_, mnuHelp_} : menus;
+  for (QMenu* m : shown) bar->addAction(m->menuAction());
+}
+
 bool frmMDIMain::QueryUnload() {
   Bmm_CancelProgram();
   return false;
@@ -90,8 +98,10 @@ bool mainFrameExists() { return frameSlot() != nullptr; }
 
 void destroyMainFrame() {
   Bpo_FreeMainFormWidth();
-  delete frameSlot();
+  // Forgotten first: pages hidden while it goes find no frame to change.
+  frmMDIMain* frame = frameSlot();
   frameSlot() = nullptr;
+  delete frame;
 }
 
 }  // namespace pellary

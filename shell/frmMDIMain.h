@@ -2,6 +2,7 @@
 // menus, and the exit question when it is closed.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 class QAction;
@@ -18,6 +19,10 @@ class frmMDIMain : public QMainWindow {
   QWidget* clientArea() const { return client_; }
   QMenu* mnuFile() const { return mnuFile_; }
   QMenu* mnuHelp() const { return mnuHelp_; }
+  // A page with menus of its own shows them in place of the frame's while it
+  // is on screen, as a child window's menus replace its frame's; no menus
+  // bring the frame's back.
+  void setPageMenus(const QList<QMenu*>& menus);
 
   // Asks the exit question: Yes ends the program, No returns false.
   bool QueryUnload();

@@ -71,13 +71,11 @@ frmManager2::frmManager2(QWidget* parent) : QWidget(parent) {
   connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
 
-  previewTargets().dates = dates_.get();
-  previewTargets().reference = reference_.get();
+  previewTargets().install(dates_.get(), reference_.get());
 }
 
 frmManager2::~frmManager2() {
-  if (previewTargets().dates == dates_.get()) previewTargets().dates = nullptr;
-  if (previewTargets().reference == reference_.get()) previewTargets().reference = nullptr;
+  previewTargets().uninstall(dates_.get(), reference_.get());
 }
 
 void frmManager2::cmdNext_Click() {

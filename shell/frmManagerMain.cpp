@@ -155,6 +155,11 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
     connect(img, &ClickImage::clicked, this, [this, i] { imgTabsBack_Click(i); });
     imgTabsBack_[size_t(i)] = img;
   }
+  imgTabSelected_ = new QLabel(tabs);
+  imgTabSelected_->setObjectName("imgTabSelected");
+  imgTabSelected_->setAlignment(Qt::AlignCenter);
+  imgTabSelected_->setWordWrap(true);
+  imgTabSelected_->setProperty(kTipTopic, 91);
   fraCover_ = new QFrame(tabs);
   fraCover_->setObjectName("fraCover");
   fraCover_->setGeometry(twips(2400, 0, 2400, 495));
@@ -239,7 +244,8 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
 
   wbpOtherProducts_ = new QTextBrowser(this);
   wbpOtherProducts_->setObjectName("wbpOtherProducts");
-  wbpOtherProducts_->setGeometry(twips(80, 600, 9260, 5400));
+  // The left column only: the chosen items and Continue stay in reach.
+  wbpOtherProducts_->setGeometry(twips(80, 600, 4435, 4935));
   wbpOtherProducts_->setOpenLinks(false);
   wbpOtherProducts_->viewport()->setProperty(kTipTopic, 101);
   wbpOtherProducts_->hide();
@@ -263,21 +269,21 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
     connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     return a;
   };
-  auto* mnuFile = new QMenu("&File", this);
-  mnuFile->setObjectName("mnuFile");
-  action(mnuFile, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
-  auto* mnuHelp = new QMenu("&Help", this);
-  mnuHelp->setObjectName("mnuHelp");
-  action(mnuHelp, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
-  mnuHDontShowMeTips_ = action(mnuHelp, "mnuHDontShowMeTips", "&Don't show me tips",
+  mnuFile_ = new QMenu("&File", this);
+  mnuFile_->setObjectName("mnuFile");
+  action(mnuFile_, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
+  mnuHelp_ = new QMenu("&Help", this);
+  mnuHelp_->setObjectName("mnuHelp");
+  action(mnuHelp_, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
+  mnuHDontShowMeTips_ = action(mnuHelp_, "mnuHDontShowMeTips", "&Don't show me tips",
                                &frmManagerMain::mnuHDontShowMeTips_Click);
   mnuHDontShowMeTips_->setCheckable(true);
-  mnuHelp->addSeparator();
-  action(mnuHelp, "mnuHTechnicalSupport", "&Technical support (website)",
+  mnuHelp_->addSeparator();
+  action(mnuHelp_, "mnuHTechnicalSupport", "&Technical support (website)",
          &frmManagerMain::mnuHTechnicalSupport_Click);
-  mnuHelp->addSeparator();
-  action(mnuHelp, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
-  for (QMenu* m : {mnuFile, mnuHelp}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
+  mnuHelp_->addSeparator();
+  action(mnuHelp_, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
+  for (QMenu* m : {mnuFile_, mnuHelp_}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
   mnuPopUpMenu_ = new QMenu(this);
   mnuPopUpMenu_->setObjectName("mnuPopUpMenu");
   action(mnuPopUpMenu_, "mnuPPreview", "&Preview", &frmManagerMain::mnuPPreview_Click);
@@ -366,6 +372,12 @@ void frmManagerMain::attachToScreenLink() {
 void frmManagerMain::showEvent(QShowEvent* event) {
   ensureLoaded();
   QWidget::showEvent(event);
+  if (mainFrameExists() && window() == &mainFrame()) mainFrame().setPageMenus({mnuFile_, mnuHelp_});
+}
+
+void frmManagerMain::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (mainFrameExists() && window() == &mainFrame()) mainFrame().setPageMenus({});
 }
 
 void registerSelectionPages(WizardPages& table) {
@@ -403,7 +415,8 @@ void frmManagerMain::formLoad() {
     for (int i = 0; i <= p.Bset_ProductCount - 2 && i < kMaxProducts; ++i) {
       int32_t prog = p.Bset_ProgProductID[size_t(i)];
       rs.findFirst("ProgProductID = " + std::to_string(prog));
-      std::string name = rs["ProductName"].value().toString();
+      std::string name = rs.noMatch() ? std::string() : rs["ProductName"].value().toString();
+      tabNames_[size_t(i)] = q(name);
       std::string heading = "Your existing " + name + " selection";
       if (p.Bset_Viewers[size_t(i)] != 2 && !selectedView_->exists(headingKey(prog))) {
         selectedView_->add("", TreeRelation::Last, headingKey(prog), heading);
@@ -443,6 +456,42 @@ void frmManagerMain::layoutStrip() {
   }
 }
 
+// A tab's caption: the product's name; the combined entry and the
+// other-products page have names of their own.
+QString frmManagerMain::tabName(int entry) const {
+  const ProductSetup& p = Bset();
+  if (entry < 0 || entry >= kMaxProducts) return {};
+  const int32_t prog = p.Bset_ProgProductID[size_t(entry)];
+  if (prog == 1 && entry == p.Bset_ProductCount - 1) return "Other products";
+  if (!tabNames_[size_t(entry)].isEmpty()) return tabNames_[size_t(entry)];
+  if (entry == p.Bset_GenDatesEntry && prog == 2) return "All dates";
+  return "Product " + QString::number(prog);
+}
+
+namespace {
+// An inactive tab: the product's colour, its name in white.
+QPixmap tabPicture(const QString& name, QColor colour, QSize size) {
+  QPixmap pm(size);
+  pm.fill(Qt::transparent);
+  QPainter g(&pm);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setBrush(colour);
+  g.setPen(colour.darker(130));
+  g.drawRoundedRect(QRectF(pm.rect()).adjusted(1, 3, -1, 6), 6, 6);
+  g.setPen(Qt::white);
+  // A long name gets a smaller letter rather than losing a line.
+  const QRect area = pm.rect().adjusted(2, 2, -2, 0);
+  QFont f = g.font();
+  for (qreal size = f.pointSizeF(); size > 5; size -= 0.5) {
+    f.setPointSizeF(size);
+    if (QFontMetrics(f).boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, name).height() <= area.height()) break;
+  }
+  g.setFont(f);
+  g.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, name);
+  return pm;
+}
+}  // namespace
+
 void frmManagerMain::redraw() {
   const ProductSetup& p = Bset();
   TabStripLayout l = tabStripLayout();
@@ -450,7 +499,7 @@ void frmManagerMain::redraw() {
   int current = Bint_CurrentProductTab();
   int32_t currentProg = current >= 0 && current < kMaxProducts ? p.Bset_ProgProductID[size_t(current)] : 0;
   imgTabBackground_->setProperty("picture", currentProg);
-  imgTabBackground_->setPixmap(makeLogo(QString::number(currentProg), colour(currentProg)));
+  imgTabBackground_->setPixmap(makeLogo(tabName(current), colour(currentProg)));
   for (int k = 0; k < 4; ++k) {
     ClickImage* img = imgTabsBack_[size_t(k)];
     bool inUse = k < l.places;
@@ -458,9 +507,21 @@ void frmManagerMain::redraw() {
     int32_t prog = entry >= 0 && entry < kMaxProducts ? p.Bset_ProgProductID[size_t(entry)] : 0;
     img->setProperty("product", entry);
     img->setProperty("picture", prog);
-    img->setPixmap(makeLogo(QString::number(prog), colour(prog)).scaled(img->size()));
+    img->setToolTip(tabName(entry));
+    img->setPixmap(tabPicture(tabName(entry), colour(prog).darker(115), img->size()));
     img->setVisible(inUse && (k == 3 || k != l.selectedPlace));
   }
+  // The selected place shows the page's own tab, joined to the page, in its colour.
+  ClickImage* place = imgTabsBack_[size_t(l.selectedPlace)];
+  imgTabSelected_->setGeometry(place->geometry());
+  imgTabSelected_->setText(tabName(current));
+  imgTabSelected_->setProperty("product", current);
+  imgTabSelected_->setStyleSheet(QString("QLabel { background: %1; color: white;"
+                                         " border: 2px solid %2; border-bottom: none;"
+                                         " border-top-left-radius: 6px; border-top-right-radius: 6px; }")
+                                     .arg(colour(currentProg).name(), colour(currentProg).darker(150).name()));
+  imgTabSelected_->setVisible(l.selectedPlace < l.places);
+  imgTabSelected_->raise();
   for (int i = 0; i < kTreeTabs; ++i) {
     tvCategorySelector_[size_t(i)]->setVisible(l.categoryTreeShown(i));
     tvReferenceSelector_[size_t(i)]->setVisible(l.referenceTreeShown(i));
@@ -686,10 +747,10 @@ void frmManagerMain::mnuFExit_Click() {
 
 void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
 
+// Modal over the frame, as the frame's own About.
 void frmManagerMain::mnuHAbout_Click() {
-  auto* about = new frmAbout(this);
-  about->setAttribute(Qt::WA_DeleteOnClose);
-  about->show();
+  frmAbout about(window());
+  about.exec();
 }
 
 void frmManagerMain::mnuHTechnicalSupport_Click() {

@@ -47,6 +47,9 @@ class frmManagerMain : public QWidget {
   QtTreeView& selectedItems() const { return *selectedView_; }
   QtTreeView& referenceSelected() const { return *refSelectedView_; }
 
+  QMenu* mnuFile() const { return mnuFile_; }
+  QMenu* mnuHelp() const { return mnuHelp_; }
+
   bool TipsOn = false;
   int32_t ToolTipTopic = 0;
 
@@ -88,13 +91,16 @@ class frmManagerMain : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // A screen shown before the product loader asked for it loads then.
+  // A screen shown before the product loader asked for it loads then; its
+  // menus take the frame's place while it is on screen.
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void formLoad();
   void layoutStrip();
   void redraw();
+  QString tabName(int entry) const;
   void setArrow(ClickImage* arrow, bool enabled, int image);
   void topic(int32_t t);
   void stamp();
@@ -113,13 +119,17 @@ class frmManagerMain : public QWidget {
   std::unique_ptr<QtTreeView> selectedView_, refSelectedView_;
   ClickImage *imgEventAdd_, *imgEventRem_, *imgRefAdd_, *imgRefRem_;
   std::array<ClickImage*, 4> imgTabsBack_{};
+  // The selected tab, drawn at its place joined to the page below it.
+  QLabel* imgTabSelected_;
+  // The caption of each product-table entry's tab.
+  std::array<QString, 9> tabNames_;
   QPushButton *cmdLeft_, *cmdRight_, *cmdNext_;
   QFrame* fraCover_;
   QLabel *lblDatesPlatform_, *lblRefPlatforms_, *imgTabBackground_;
   QCheckBox *chkRef1_, *chkRef2_;
   QTextBrowser* wbpOtherProducts_;
   QTimer* tmrToolTips_;
-  QMenu *mnuPopUpMenu_, *mnuRightPopUpMenu_;
+  QMenu *mnuFile_, *mnuHelp_, *mnuPopUpMenu_, *mnuRightPopUpMenu_;
   QAction* mnuHDontShowMeTips_;
 };
 

@@ -8,16 +8,20 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QCursor>
+#include <QToolTip>
 
 #include "core/app.h"
 #include "core/databank.h"
 #include "core/gui/placement.h"
+#include "core/preview_lists.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/screen_link.h"
 #include "core/shellwrap.h"
 #include "core/trees.h"
 #include "platform/errors.h"
+#include "platform/help/help.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
 #include "platform/standins/daytimer/daytimer_db.h"
@@ -37,6 +41,7 @@
 #include "core/wizard/page_engine.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManagerMain.h"
+#include "shell/selection_procedures.h"
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
 #include "update/pages/frmRegistration.h"
@@ -94,6 +99,10 @@ void resetShellState() {
   splashSlot() = nullptr;
   resetPageTable();
   resetWizardState();
+  resetHtmlGenerator();
+  resetReferenceTree();
+  previewTargets().heldDates.clear();
+  previewTargets().heldReference.clear();
   pageOverrides().clear();
 }
 
@@ -109,6 +118,10 @@ void connectComponents() {
   platform::notes::registerNotesClass();
   platform::daytimer::registerDayTimerClass();
   screenLink().firstRun = [] { return Bmm().Bmm_FirstRun; };
+  // A tip shows beside the pointer, inside the program.
+  platform::help::setPopupPresenter([](const platform::help::Request&, const std::string& text) {
+    if (!text.empty()) QToolTip::showText(QCursor::pos(), QString::fromStdString(text));
+  });
   Bhtm_ConnectToScreenLink();
   Bhtm_ConnectToPageEngine();
   Wizard().orryEdition = [] { return Bset().Bset_OrryEdition; };
@@ -164,8 +177,11 @@ void Bmm_FillPageTable() {
   t.setClientArea([] { return mainFrame().clientArea(); });
   t.setFileMenuHandler([] { mainFrame().mnuFile()->menuAction()->setEnabled(true); });
   Wizard().host = &t;
-  // The forms are in their slots now; each is loaded when it is first shown,
-  // so a page that talks to a device does so only when the user gets there.
+  // The forms are in their slots now; a writer page is loaded when it is
+  // first shown, so a page that talks to a device does so only when the user
+  // gets there. The summary is loaded now: Continue writes its lists before
+  // it is shown.
+  t.page(page::Summary);
 }
 
 int16_t firstPage(bool firstRun, int16_t runMode) {
@@ -261,8 +277,13 @@ bool Main(const std::string& commandLine) {
     PageTable().alignPage(first);
     PageTable().showPage(first);
     Bmm_CurrentPage() = first;
-    // Starting on the selection screen must leave File > Exit usable.
-    if (first == page::Selection) PageTable().enableFileMenu();
+    // Starting on the selection screen must leave File > Exit usable, and
+    // its tips counting from now.
+    if (first == page::Selection) {
+      PageTable().enableFileMenu();
+      PageTable().enableToolTipTimer();
+      Bint_ToolTipStamp() = toolTipStampNow();
+    }
 
     // 11. The frame, and the splash hidden for the rest of the run.
     frame.show();

@@ -1,4 +1,5 @@
 #include "tools/install.h"
+#include "tools/help_pages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -68,21 +69,6 @@ void writeTextIfMissing(const fs::path& p, const std::string& text) {
   if (fs::exists(p)) return;
   std::ofstream out(p, std::ios::binary);
   out << text;
-}
-
-void writeHelpPages(const fs::path& help) {
-  fs::create_directories(help);
-  writeTextIfMissing(help / "index.htm",
-                     "<html><head><title>Pellary Almoner Help</title></head><body>\n"
-                     "<h1>Pellary Almoner Help</h1>\n"
-                     "<p>Pellary Almoner writes the dates of the events you choose into your calendar "
-                     "and the reference pages you choose onto your PC or handheld.</p>\n"
-                     "<p>Choose categories on the selection screen, check the summary, then let the "
-                     "wizard write them to your calendar.</p>\n</body></html>\n");
-  writeTextIfMissing(help / "search.htm",
-                     "<html><head><title>Search the Help</title></head><body>\n"
-                     "<h1>Search the Help</h1><p>Use your browser's find command on the "
-                     "<a href=\"index.htm\">contents page</a>.</p>\n</body></html>\n");
 }
 
 // The selection screen's other-products tab shows this page.

@@ -59,8 +59,7 @@ frmManager2Update& updatePreviewWindow() {
   auto& slot = previewSlot();
   if (!slot) {
     slot = std::make_unique<frmManager2Update>();
-    previewTargets().dates = &slot->datesList();
-    previewTargets().reference = &slot->referenceList();
+    previewTargets().install(&slot->datesList(), &slot->referenceList());
   }
   return *slot;
 }
@@ -69,7 +68,7 @@ bool updatePreviewExists() { return bool(previewSlot()); }
 
 void unloadUpdatePreviewWindow() {
   if (previewSlot()) {
-    if (previewTargets().dates == &previewSlot()->datesList()) previewTargets() = PreviewTargets{};
+    previewTargets().uninstall(&previewSlot()->datesList(), &previewSlot()->referenceList());
     previewSlot().reset();
   }
 }

@@ -65,6 +65,8 @@ void QtTreeView::add(const std::string& relativeKey, TreeRelation relation, cons
   }
   auto* node = new QTreeWidgetItem();
   node->setText(0, q(text));
+  // A row cut off by the tree's width can still be read whole.
+  node->setToolTip(0, q(text));
   node->setData(0, kKeyRole, q(key));
   node->setData(0, kColorRole, static_cast<qulonglong>(kColorWindowText));
   if (parent)
@@ -94,7 +96,10 @@ void QtTreeView::clear() {
 }
 
 std::string QtTreeView::text(const std::string& key) const { return at(key)->text(0).toStdString(); }
-void QtTreeView::setText(const std::string& key, const std::string& text) { at(key)->setText(0, q(text)); }
+void QtTreeView::setText(const std::string& key, const std::string& text) {
+  at(key)->setText(0, q(text));
+  at(key)->setToolTip(0, q(text));
+}
 
 std::string QtTreeView::image(const std::string& key) const {
   return at(key)->data(0, kImageRole).toString().toStdString();

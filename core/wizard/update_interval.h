@@ -25,12 +25,14 @@ inline constexpr const char* kManualUpdateCode = "00000";
 
 // Stores code (decimal text, at most five digits): TimerQuantity and TimerUnits
 // as decimal text without leading zeros. code is rewritten as five digits.
-// Text that is not a whole number from 0 to 99999 is a type-mismatch error.
+// Text that is not a whole number from 0 to 99999 is reported under
+// "Bint_SaveUpdateFreq" and nothing is stored.
 void Bint_SaveUpdateFreq(std::string& code);
 
-// The code the update-settings page selects: the stored unit and quantity,
-// or Recommended when either is missing, zero or not a number. Values with
-// leading zeros read as their numbers. Nothing when no code can be read.
+// The code the update-settings page selects: the stored unit's digits then the
+// quantity's, or Recommended when either is missing or zero. Values with
+// leading zeros read as their numbers. Nothing when Recommended is empty too;
+// a value that is not a whole number raises a type-mismatch error.
 std::optional<int32_t> Bint_StoredUpdateCode();
 
 }  // namespace pellary

@@ -11,6 +11,7 @@
 #include "platform/dao/recordset_impl.h"
 #include "platform/dao/sql_adapt.h"
 #include "platform/errors.h"
+#include "platform/text/collation.h"
 
 namespace pellary::dao {
 
@@ -41,6 +42,7 @@ std::shared_ptr<detail::Connection> connect(const fs::path& path) {
   if (rc != SQLITE_OK) conn->fail(rc, err::DbSqlError, {});
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (!platform::text::registerNameCollation(db)) conn->fail(SQLITE_ERROR, err::DbSqlError, {});
   return conn;
 }
 

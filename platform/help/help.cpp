@@ -1,6 +1,10 @@
 #include "platform/help/help.h"
 
+#include <cctype>
+#include <cstring>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 #include "platform/paths.h"
@@ -14,6 +18,7 @@ namespace {
 
 std::mutex hookMutex;
 HelpHook helpHook;
+PopupPresenter popupPresenter;
 
 fs::path helpFolder() {
   fs::path program = paths::programFolder();
@@ -28,7 +33,81 @@ fs::path existingPage(const fs::path& folder, const std::string& name) {
   return paths::findCaseInsensitive(folder, name);
 }
 
+// The text between tags, entities of the pages' own making decoded, blanks
+// folded; block ends become line breaks.
+std::string plainText(const std::string& html) {
+  std::string out;
+  bool space = false;
+  auto put = [&](char c) {
+    if (c == '\n') {
+      while (!out.empty() && out.back() == ' ') out.pop_back();
+      if (!out.empty() && out.back() != '\n') out += '\n';
+      space = false;
+      return;
+    }
+    if (c == ' ' || c == '\t' || c == '\r') {
+      space = !out.empty() && out.back() != '\n';
+      return;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  };
+  for (size_t i = 0; i < html.size();) {
+    if (html[i] == '<') {
+      size_t end = html.find('>', i);
+      if (end == std::string::npos) break;
+      std::string tag = html.substr(i + 1, end - i - 1);
+      for (char& c : tag) c = char(std::tolower(static_cast<unsigned char>(c)));
+      if (tag.rfind("script", 0) == 0 || tag.rfind("style", 0) == 0) {
+        size_t close = html.find("</", end);
+        end = close == std::string::npos ? html.size() - 1 : html.find('>', close);
+        if (end == std::string::npos) break;
+      } else if (tag.rfind("/h", 0) == 0 || tag == "/p" || tag == "/li" || tag == "/title" || tag == "br" ||
+                 tag == "br/") {
+        put('\n');
+      }
+      i = end + 1;
+      continue;
+    }
+    if (html[i] == '&') {
+      static const std::pair<const char*, char> entities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'},
+                                                              {"&quot;", '"'}, {"&#39;", '\''}, {"&nbsp;", ' '}};
+      bool done = false;
+      for (const auto& [name, c] : entities)
+        if (html.compare(i, std::strlen(name), name) == 0) {
+          put(c);
+          i += std::strlen(name);
+          done = true;
+          break;
+        }
+      if (done) continue;
+    }
+    put(html[i] == '\n' ? ' ' : html[i]);
+    ++i;
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
 }  // namespace
+
+std::string topicText(int32_t topic) {
+  fs::path page = existingPage(helpFolder(), "topic" + std::to_string(topic) + ".htm");
+  if (page.empty()) return {};
+  std::ifstream in(page, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::string html = text.str();
+  // The title repeats the heading: the body alone.
+  size_t body = html.find("<body");
+  return plainText(body == std::string::npos ? html : html.substr(body));
+}
+
+void setPopupPresenter(PopupPresenter presenter) {
+  std::lock_guard lock(hookMutex);
+  popupPresenter = std::move(presenter);
+}
 
 fs::path pageFor(Command command, int32_t topic) {
   fs::path folder = helpFolder();
@@ -55,12 +134,19 @@ fs::path pageFor(Command command, int32_t topic) {
 
 bool showHelp(const Request& request) {
   HelpHook hook;
+  PopupPresenter presenter;
   {
     std::lock_guard lock(hookMutex);
     hook = helpHook;
+    presenter = popupPresenter;
   }
   if (hook) {
     hook(request);
+    return true;
+  }
+  if (request.command == Command::Popup) {
+    if (!presenter) return false;
+    presenter(request, topicText(request.topic));
     return true;
   }
   return process::openWithDesktop(pageFor(request.command, request.topic).string()) > 32;

@@ -2,11 +2,14 @@
 // opened with the desktop's opener. A topic number opens "topic<N>.htm" when
 // that page exists, else the index page; contents and the topics finder open
 // "index.htm", the search "search.htm" (the index page when there is none).
+// A popup topic (a tip for a control) never starts the browser: its page's
+// text goes to the popup presenter the windows install, and nowhere without one.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace pellary::platform::help {
 
@@ -29,6 +32,14 @@ std::filesystem::path pageFor(Command command, int32_t topic = 0);
 
 // Opens the page of the request. True when the opener accepted it.
 bool showHelp(const Request& request);
+
+// The plain text of a topic's page (its title, then its paragraphs, each on a
+// line of its own); empty when the page is missing.
+std::string topicText(int32_t topic);
+
+// Shows a popup topic's text inside the program.
+using PopupPresenter = std::function<void(const Request&, const std::string& text)>;
+void setPopupPresenter(PopupPresenter presenter);
 
 // Tests record requests instead of opening pages; an empty hook restores the opener.
 using HelpHook = std::function<void(const Request&)>;

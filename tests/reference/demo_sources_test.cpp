@@ -83,7 +83,7 @@ TEST_F(DemoSources, EveryPlatformGeneratesALinkedSection) {
           EXPECT_TRUE(fs::exists(out / std::string((*it)[1]))) << folder << " " << name << " -> " << (*it)[1];
     }
   }
-  EXPECT_NE(readFile(home() / "PCMappa/1_2.htm").find("<a href=1_5.htm target=main>Bank holidays explained</a>"),
+  EXPECT_NE(readFile(home() / "PCMappa/4_2.htm").find("<a href=4_5.htm target=main>Bank holidays explained</a>"),
             std::string::npos);
   EXPECT_TRUE(fs::exists(home() / "PCMappa/index.htm"));
 }

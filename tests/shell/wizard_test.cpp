@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
+
 #include <QAction>
 #include <QApplication>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolTip>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +24,8 @@
 #include "platform/help/help.h"
 #include "platform/process/process.h"
 #include "shell/frmMDIMain.h"
+#include "shell/frmManagerMain.h"
+#include "shell/selection_procedures.h"
 #include "shell/reporter.h"
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
@@ -77,8 +82,10 @@ TEST_F(Wizard, FirstRunShowsTheIntroductionInAFilledTable) {
   EXPECT_EQ(visiblePages(), std::vector<int16_t>{0});
   EXPECT_EQ(visibleChildren(), 1);
   EXPECT_EQ(PageTable().loadedPage(0)->pos(), QPoint(0, 0));
-  // Only the first page is loaded; the others load when first shown.
-  for (int16_t slot : kPageFillOrder) EXPECT_EQ(PageTable().isLoaded(slot), slot == 0) << slot;
+  // The first page and the summary (which Continue fills before showing it)
+  // are loaded; the others load when first shown.
+  for (int16_t slot : kPageFillOrder)
+    EXPECT_EQ(PageTable().isLoaded(slot), slot == 0 || slot == page::Summary) << slot;
   for (int16_t slot : {16, 17, 19, 20}) {
     QWidget* w = PageTable().page(slot);
     ASSERT_NE(w, nullptr) << slot;
@@ -170,9 +177,38 @@ TEST_F(Wizard, IntroductionStepsThenTheSelectionScreen) {
   EXPECT_EQ(visiblePages(), std::vector<int16_t>{1});
   EXPECT_FALSE(PageTable().isLoaded(0));
   EXPECT_TRUE(fileMenuEnabled());
+  // The tips count from the first entry to the selection screen.
+  EXPECT_TRUE(selectionScreen().findChild<QTimer*>("tmrToolTips")->isActive());
   EXPECT_EQ(intro.findChild<QLabel*>("Label1")->text().toStdString(),
             "Choose from a wealth of information on the left...\n\n"
             "...to create your own selection on the right ready for your electronic calendar");
+}
+
+TEST_F(Wizard, AStartOnTheSelectionScreenRunsTheTipTimer) {
+  start("False", "cue_setting");
+  ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
+  EXPECT_TRUE(selectionScreen().findChild<QTimer*>("tmrToolTips")->isActive());
+  EXPECT_NEAR(Bint_ToolTipStamp(), toolTipStampNow(), 2);
+}
+
+// A tip is the topic's text beside the pointer; no browser starts.
+TEST_F(Wizard, ATipShowsInsideTheProgram) {
+  start("False", "cue_setting");
+  std::vector<std::string> opened;
+  platform::process::setDesktopLauncher([&](const std::string& target, const std::string&) {
+    opened.push_back(target);
+    return 42;
+  });
+  mainFrame().activateWindow();
+  QApplication::setActiveWindow(&mainFrame());
+  ASSERT_EQ(QApplication::activeWindow(), &mainFrame());
+  int32_t topic = 93;
+  Bint_ManMainToolTips(topic);
+  platform::process::setDesktopLauncher(nullptr);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_TRUE(QToolTip::text().contains("green arrow")) << QToolTip::text().toStdString();
+  QToolTip::hideText();
 }
 
 TEST_F(Wizard, ExitQuestionNoLeavesEverythingYesEnds) {
@@ -301,6 +337,45 @@ TEST_F(Wizard, HelpMenuOpensContentsAndSupportPage) {
   EXPECT_EQ(names(mainFrame().mnuFile()), std::vector<std::string>{"mnuFExit"});
   EXPECT_EQ(names(mainFrame().mnuHelp()),
             (std::vector<std::string>{"mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+}
+
+// While the selection screen is on screen its own File and Help menus stand in
+// the frame's menu bar; its About is modal over the frame like the frame's.
+TEST_F(Wizard, TheSelectionScreensMenusReplaceTheFramesWhileItShows) {
+  usePlaceholders({{2, PageOutput::Dates}});
+  start("False", "cue_setting");
+  ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
+  auto bar = [] {
+    std::vector<QMenu*> v;
+    for (QAction* a : mainFrame().menuBar()->actions())
+      if (a->isVisible() && a->menu()) v.push_back(a->menu());
+    return v;
+  };
+  frmManagerMain& screen = selectionScreen();
+  ASSERT_EQ(bar(), (std::vector<QMenu*>{screen.mnuFile(), screen.mnuHelp()}));
+  auto names = [](QMenu* m) {
+    std::vector<std::string> v;
+    for (QAction* a : m->actions()) v.push_back(a->isSeparator() ? "-" : a->objectName().toStdString());
+    return v;
+  };
+  EXPECT_EQ(names(screen.mnuFile()), std::vector<std::string>{"mnuFExit"});
+  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHContents", "mnuHDontShowMeTips", "-",
+                                                               "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+  EXPECT_TRUE(screen.mnuFile()->menuAction()->isEnabled());
+
+  bool modal = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) return;
+    modal = w->objectName() == "frmAbout" && w->window() != &mainFrame();
+    w->findChild<QPushButton*>("cmdOk")->click();
+  });
+  screen.findChild<QAction*>("mnuHAbout")->trigger();
+  EXPECT_TRUE(modal);
+
+  Bmm_FormAdvance();  // the summary: the frame's menus are back
+  ASSERT_NE(Bmm_CurrentPage(), page::Selection);
+  EXPECT_EQ(bar(), (std::vector<QMenu*>{mainFrame().mnuFile(), mainFrame().mnuHelp()}));
 }
 
 TEST_F(Wizard, AboutBoxIsModalOverTheFrameAndOpensTheHomePage) {

@@ -26,6 +26,7 @@
 #include "core/registry.h"
 #include "core/tree_keys.h"
 #include "core/wizard/page_engine.h"
+#include "platform/automation/class_registry.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -246,6 +247,96 @@ class SystemWalk : public testing::ShellTest {
       rs.moveNext();
     }
     return out;
+  }
+
+  // A new user's start: FirstRun as the installation left it, the
+  // introduction first whatever the command line.
+  void firstStart(const std::string& commandLine) {
+    ASSERT_EQ(Breg_GetRegSetting("User", "FirstRun"), "True");
+    ASSERT_TRUE(Main(commandLine));
+    ASSERT_EQ(Bmm_CurrentPage(), page::Intro);
+    expectNoMessages("first start");
+    for (int i = 0; i < 3; ++i) current<frmIntro>().cmdNext_Click();
+    ASSERT_EQ(Bmm_CurrentPage(), page::Selection);
+    expectNoMessages("introduction");
+  }
+
+  // The subjects in Outlook's calendar, asked of Outlook as the writer asks it.
+  static std::multiset<std::string> outlookSubjects() {
+    ol::closeStore();
+    auto app = platform::automation::createObject("Outlook.Application");
+    auto ns = app->call("GetNamespace", {Variant("MAPI")}).toObject();
+    auto calendar = ns->call("GetDefaultFolder", {Variant(int32_t(9))}).toObject();
+    auto items = calendar->call("Items").toObject();
+    std::multiset<std::string> out;
+    const int32_t n = items->call("Count").toLong();
+    for (int32_t i = 1; i <= n; ++i) out.insert(items->call("Item", {Variant(i)}).toObject()->call("Subject").toString());
+    return out;
+  }
+
+  static std::set<int32_t> profileCategories() {
+    std::set<int32_t> out;
+    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT CatID FROM ProfileCatList WHERE ProfileID = 1 AND Status <> 0");
+    for (; !rs.eof(); rs.moveNext()) out.insert(rs["CatID"].value().toLong());
+    return out;
+  }
+
+  static std::set<int32_t> profileTopics() {
+    std::set<int32_t> out;
+    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT RefID FROM ProfileRefList WHERE ProfileID = 1 AND Status <> 0");
+    for (; !rs.eof(); rs.moveNext()) out.insert(rs["RefID"].value().toLong());
+    return out;
+  }
+
+  // The Outlook page with the calendar kept, then Finish: the run ends, and
+  // the next start finds what it left.
+  void outlookThenFinish() {
+    ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
+    keepTheCalendarWhenOutlookOpens();
+    current<frmOutlook>().cmdNext_Click();
+    if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+    expectNoMessages("Outlook");
+    ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+    EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+    expectNoMessages("Finish");
+    endRun();
+    Bsql_OpenDataBanks();
+  }
+
+  // A first run from the introduction to Finish, for Outlook: one category,
+  // one topic; the profile and the calendar hold them afterwards.
+  void firstRunToFinish(const std::string& commandLine) {
+    installDemo(3);
+    firstStart(commandLine);
+    addCategory("Germany");
+    addTopic("Easter dates");
+    expectNoMessages("selection");
+    selectionScreen().cmdNext_Click();
+    expectNoMessages("Continue");
+    // The first Continue lists the dates and the topic.
+    ASSERT_EQ(Bmm_CurrentPage(), page::Summary);
+    frmManager2& summary = current<frmManager2>();
+    EXPECT_GT(summary.datesList().rowCount(), 0);
+    ASSERT_EQ(summary.referenceList().rowCount(), 1);
+    EXPECT_EQ(summary.referenceList().row(0).text, "Add");
+    EXPECT_TRUE(Bint_DatesPending());
+    EXPECT_TRUE(Bint_Ref1Pending());
+    const int dateRows = summary.datesList().rowCount();
+
+    summary.cmdNext_Click();
+    expectNoMessages("summary Next");
+    ASSERT_EQ(Bmm_CurrentPage(), page::Reference);
+    current<frmReference>().cmdNext_Click();
+    expectNoMessages("reference Next");
+    outlookThenFinish();
+    EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False");
+    EXPECT_EQ(profileCategories(), std::set<int32_t>{1103});
+    EXPECT_TRUE(profileTopics().count(6)) << "Easter dates";
+    const std::multiset<std::string> subjects = outlookSubjects();
+    EXPECT_EQ(long(subjects.size()), writtenEntries());
+    EXPECT_EQ(long(subjects.size()), dateRows);
+    EXPECT_EQ(subjects.count("Tag der Deutschen Einheit"), 1u);
+    for (const std::string& title : titlesOfCategory(1103)) EXPECT_EQ(subjects.count(title), 1u) << title;
   }
 };
 

@@ -96,6 +96,84 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   expectNoMessages("second update settings");
 }
 
+TEST_F(SystemWalk, FirstRunFromTheIntroductionToFinish) { firstRunToFinish(""); }
+
+TEST_F(SystemWalk, FirstRunStartedWithCueSetting) { firstRunToFinish("cue_setting"); }
+
+// A returning user removes a category that the screen shows once, under its
+// product's existing-selection heading; the profile and Outlook lose it.
+TEST_F(SystemWalk, ReturningUserRemovesACategoryUnderItsHeading) {
+  firstRunToFinish("");
+  Bsql_CloseDataBank();
+  start();
+  toSelection();
+  QtTreeView& chosen = selectionScreen().selectedItems();
+  std::vector<std::string> under;
+  std::string heading;
+  for (const std::string& key : chosen.rootKeys()) {
+    if (chosen.bold(key)) heading = key;
+    else if (chosen.text(key).rfind("Germany, ", 0) == 0) under.push_back(heading);
+  }
+  ASSERT_EQ(under, std::vector<std::string>{"XXXKey11"});
+  EXPECT_EQ(chosen.text("XXXKey11"), "Your existing World Public Holidays selection");
+  removeCategory("Germany");
+  expectNoMessages("removal");
+
+  selectionScreen().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), page::Summary);
+  frmManager2& summary = current<frmManager2>();
+  const std::set<std::string> germany = titlesOfCategory(1103);
+  ASSERT_EQ(summary.datesList().rowCount(), int(germany.size()));
+  for (int i = 0; i < summary.datesList().rowCount(); ++i) EXPECT_EQ(summary.datesList().row(i).text, "Remove");
+  EXPECT_EQ(summary.referenceList().rowCount(), 0);
+  summary.cmdNext_Click();
+  outlookThenFinish();
+  EXPECT_TRUE(profileCategories().empty());
+  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1"), 0);
+  EXPECT_TRUE(profileTopics().count(6)) << "the topic stays";
+  EXPECT_TRUE(outlookSubjects().empty());
+}
+
+// Stored choices the screen cannot show: a category of a product that is not
+// installed, and one whose primary and secondary rows are missing. The screen
+// opens without a word of error, says the rows are kept, and a run through to
+// Finish leaves them and their written entries in the profile.
+TEST_F(SystemWalk, ChoicesTheScreenCannotShowAreKept) {
+  installDemo(3);
+  Bsql_OpenDataBanks();
+  dao::Database& db = Bsql_DataBank();
+  db.execute("INSERT INTO Primary (ProductID, PID, PrimaryName, Status) VALUES (7, 50, 'Elsewhere', 1)");
+  db.execute("INSERT INTO Secondary (ProductID, PID, SID, SecondaryName, Status) VALUES (7, 50, 1, 'Far', 1)");
+  db.execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
+             "VALUES (7, 50, 1, 1, 7001, 'Not installed', 0, 1)");
+  db.execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
+             "VALUES (4, 77, 1, 1, 7002, 'No headings', 0, 1)");
+  for (int cat : {7001, 7002}) {
+    db.execute("INSERT INTO ProfileCatList (ProfileID, CatID, Duration, CatSetting, Status, AddStatus) VALUES (1, " +
+               std::to_string(cat) + ", 0, 0, 4, 0)");
+    db.execute("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, " +
+               std::to_string(cat + 900000) + ", " + std::to_string(cat) + ", 1, 4, 0)");
+  }
+  Bsql_CloseDataBank();
+
+  start();
+  toSelection();
+  QtTreeView& chosen = selectionScreen().selectedItems();
+  ASSERT_TRUE(chosen.exists("XXXKeyKept"));
+  EXPECT_EQ(chosen.text("XXXKeyKept"), "2 stored choices not shown here are kept");
+  EXPECT_TRUE(chosen.bold("XXXKeyKept"));
+  addCategory("Germany");
+  selectionScreen().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), page::Summary);
+  frmManager2& summary = current<frmManager2>();
+  for (int i = 0; i < summary.datesList().rowCount(); ++i) EXPECT_EQ(summary.datesList().row(i).text, "Add");
+  summary.cmdNext_Click();
+  expectNoMessages("summary");
+  outlookThenFinish();
+  EXPECT_EQ(profileCategories(), (std::set<int32_t>{1103, 7001, 7002}));
+  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1 AND CatID IN (7001, 7002)"), 2);
+}
+
 TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
   installDemo(12);
   // The installation gave Palm Desktop its demo user.

@@ -47,6 +47,10 @@ TEST_F(DemoInstall, FillsTheDatabankAndEntersTheProducts) {
   EXPECT_GT(count("SELECT * FROM Tertiary WHERE CatSettings = 1"), 10) << "public-holiday countries";
   EXPECT_GT(count("SELECT * FROM Event WHERE OnSale IS NOT NULL"), 50);
   EXPECT_GT(count("SELECT * FROM RETemplate"), 0);
+  // 1 and 100 name the program's own other-products and combined entries.
+  for (const char* table : {"Products", "Primary", "Secondary", "Tertiary"})
+    EXPECT_EQ(count(std::string("SELECT * FROM ") + table + " WHERE ProductID IN (1, 100)"), 0) << table;
+  EXPECT_EQ(count("SELECT * FROM RETemplate WHERE Product_Id IN (1, 100)"), 0);
   EXPECT_GT(count("SELECT * FROM REStructure"), 0);
   // Memo line breaks arrive as CR LF, accents as UTF-8.
   EXPECT_GT(count("SELECT * FROM Event WHERE Memo LIKE '%' || char(13) || char(10) || '%'"), 0);
@@ -54,7 +58,7 @@ TEST_F(DemoInstall, FillsTheDatabankAndEntersTheProducts) {
 
   EXPECT_EQ(Breg_GetRegSetting("Support", "Node0"), "");
   EXPECT_EQ(Breg_GetRegSetting("Support", "Node1"), "");
-  EXPECT_EQ(Breg_GetRegSetting("Support", "Node2"), "1");
+  EXPECT_EQ(Breg_GetRegSetting("Support", "Node2"), "4");
   EXPECT_EQ(Breg_GetRegSetting("Support", "Node3"), "2");
   EXPECT_EQ(Breg_GetRegSetting("Support", "Node4"), "3");
   EXPECT_EQ(Breg_GetRegSetting("Support", "HighNodeCount"), "4");

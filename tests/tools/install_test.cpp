@@ -152,7 +152,7 @@ TEST_F(Install, ReferenceSourcesAndOutputFolders) {
   install::installProgramFolder({});
   EXPECT_TRUE(fs::is_directory(home() / "PCMappa"));
   EXPECT_TRUE(fs::is_directory(home() / "Reference" / "HPC" / "Output"));
-  EXPECT_TRUE(fs::exists(home() / "Reference" / "PC" / "Source" / "1.tem"));
+  EXPECT_TRUE(fs::exists(home() / "Reference" / "PC" / "Source" / "4.tem"));
 }
 
 }  // namespace

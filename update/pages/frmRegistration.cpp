@@ -33,19 +33,24 @@ frmRegistration::frmRegistration(QWidget* parent) : QWidget(parent) {
   auto* later = new QPushButton("&Remind me later", this);
   later->setObjectName("cmdRemindLater");
   later->setGeometry(170, 250, 160, 30);
-  auto* back = new QPushButton("< &Back", this);
-  back->setObjectName("cmdBack");
-  back->setGeometry(420, 360, 90, 28);
 
   connect(quick, &QPushButton::clicked, this, [this] { cmdQuickSetup_Click(); });
   connect(later, &QPushButton::clicked, this, [this] { cmdRemindLater_Click(); });
-  connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+}
+
+frmRegistration::~frmRegistration() {
+  if (endHook_) removeProgramEndHook(endHook_);
+}
+
+// The program ends without unloading its windows: once the page has been
+// shown, the end of the program (the frame's exit question included) is its unload.
+void frmRegistration::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!endHook_) endHook_ = addProgramEndHook([this] { Form_Unload(); });
 }
 
 void frmRegistration::Form_Unload() { Breg_WriteRegSettings("User", "FirstRun", "False"); }
 
-// The program ends without unloading its windows, so each way out of the
-// page ends the first run itself.
 void frmRegistration::cmdQuickSetup_Click() {
   trapped("cmdQuickSetup_Click", [&] {
     window()->setCursor(Qt::WaitCursor);
@@ -62,7 +67,5 @@ void frmRegistration::cmdRemindLater_Click() {
     Bmm_EndProgram();
   });
 }
-
-void frmRegistration::cmdBack_Click() { Bmm_FormReverse(); }
 
 }  // namespace pellary

@@ -10,12 +10,18 @@ class frmRegistration : public QWidget {
   Q_OBJECT
  public:
   explicit frmRegistration(QWidget* parent = nullptr);
+  ~frmRegistration() override;
 
   void cmdQuickSetup_Click();
   void cmdRemindLater_Click();
-  void cmdBack_Click();
   // Stores FirstRun "False".
   void Form_Unload();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  int endHook_ = 0;
 };
 
 inline constexpr const char* kRegistrationInfo =

@@ -83,6 +83,9 @@ frmUpdateSetup::frmUpdateSetup(QWidget* parent) : QWidget(parent) {
   optAuto1_->setAutoExclusive(false);
   optAuto0_->setChecked(true);
   for (const UpdateInterval& i : kUpdateIntervals) cboUpdateTime_->addItem(i.text, i.code);
+  // The box selects its first item by itself; a stored code that matches no
+  // item must leave nothing selected, so that Finish keeps the stored values.
+  cboUpdateTime_->setCurrentIndex(-1);
   Bint_GetUpdateSettings(*cboUpdateTime_);
 
   connect(optAuto0_, &QRadioButton::clicked, this, [this] { optAuto_Click(0); });

@@ -59,7 +59,7 @@ void Bint_ShowFinalPreview() {
   trapped("Bint_ShowFinalPreview", [] {
     if (screenLink().hourglass) screenLink().hourglass(true);
     // In an update run the list is the update preview's, which is not emptied here.
-    if (previewTargets().dates && !Bupd_UpdateRun()) previewTargets().dates->clear();
+    if (!Bupd_UpdateRun()) previewTargets().datesList().clear();
     Bplp_CentralWriter(true);
     Bhtm_ShowReferencePreview();
     if (screenLink().hourglass) screenLink().hourglass(false);
@@ -77,8 +77,7 @@ void Bint_WriteToFinalPreview(RelayEventRecord& entry, int16_t& action, int32_t&
     }
     char key[24];
     std::snprintf(key, sizeof key, "P%07d", static_cast<int>(eventID));
-    PreviewList* list = previewTargets().dates;
-    if (!list) return;
+    PreviewList* list = &previewTargets().datesList();
     // The first row of an event wins.
     if (keyCache().has(*list, key)) return;
     PreviewRow row;
@@ -106,7 +105,7 @@ void Bint_SetProcessControl() {
       Bint_Ref1Pending() = false;
       Bint_Ref2Pending() = false;
     }
-    Bint_DatesPending() = previewTargets().dates && previewTargets().dates->rowCount() > 0;
+    Bint_DatesPending() = previewTargets().datesList().rowCount() > 0;
   });
 }
 

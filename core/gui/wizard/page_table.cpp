@@ -6,6 +6,7 @@
 
 #include "core/gui/placement.h"
 #include "core/wizard/update_interval.h"
+#include "platform/errors.h"
 
 namespace pellary {
 
@@ -96,7 +97,8 @@ void WizardPages::enableFileMenu() {
 }
 
 void WizardPages::enableToolTipTimer() {
-  if (QWidget* selection = loadedPage(page::Selection))
+  // Asked before the switch that first loads the screen: load it now.
+  if (QWidget* selection = page(page::Selection))
     if (auto* timer = selection->findChild<QTimer*>("tmrToolTips")) timer->start();
 }
 
@@ -113,14 +115,16 @@ void resetPageTable() {
 }
 
 void Bint_GetUpdateSettings(QComboBox& cboUpdateTime) {
-  std::optional<int32_t> code = Bint_StoredUpdateCode();
-  if (!code) return;
-  for (int i = 0; i < cboUpdateTime.count(); ++i) {
-    if (cboUpdateTime.itemData(i).toInt() == *code) {
-      cboUpdateTime.setCurrentIndex(i);
-      return;
+  trapped("Bint_GetUpdateSettings", [&] {
+    std::optional<int32_t> code = Bint_StoredUpdateCode();
+    if (!code) return;
+    for (int i = 0; i < cboUpdateTime.count(); ++i) {
+      if (cboUpdateTime.itemData(i).toInt() == *code) {
+        cboUpdateTime.setCurrentIndex(i);
+        return;
+      }
     }
-  }
+  });
 }
 
 }  // namespace pellary

@@ -6,9 +6,33 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 
+#include <map>
+
 namespace pellary {
 
+namespace {
+std::map<int, std::function<void()>>& endHooks() {
+  static std::map<int, std::function<void()>> hooks;
+  return hooks;
+}
+}  // namespace
+
+int addProgramEndHook(std::function<void()> hook) {
+  static int next = 0;
+  endHooks()[++next] = std::move(hook);
+  return next;
+}
+
+void removeProgramEndHook(int id) { endHooks().erase(id); }
+
 void Bmm_EndProgram() {
+  // A copy: a hook may remove itself.
+  for (const auto& [id, hook] : std::map(endHooks())) {
+    try {
+      hook();
+    } catch (...) {
+    }
+  }
   try {
     Bsql_CloseDataBank();
   } catch (...) {

@@ -1,7 +1,14 @@
 // The program's end and the exit question, for every page of the wizard.
 #pragma once
 
+#include <functional>
+
 namespace pellary {
+
+// What a page does when the program ends with it loaded (its unload), run
+// before the databank closes. Returns an id for removeProgramEndHook.
+int addProgramEndHook(std::function<void()> hook);
+void removeProgramEndHook(int id);
 
 // Closes the databank, releases the frame's size hook and ends at once.
 [[noreturn]] void Bmm_EndProgram();

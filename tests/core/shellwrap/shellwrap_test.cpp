@@ -183,15 +183,31 @@ TEST_F(ShellWrap, HelpOpensTheTopicsPageOrTheIndex) {
   writeFile(home() / "help" / "topic69.htm", "t");
   Bhp_HelpME(69);
   Bhp_HelpME(70);
-  Bhp_PopUpHelpME(5, 69);
   Bhp_HelpSearch();
   Bhp_HelpIndex();
   writeFile(home() / "help" / "SEARCH.HTM", "s");
   Bhp_HelpSearch();
   const std::string index = (home() / "help" / "Index.htm").string();
   const std::string topic = (home() / "help" / "topic69.htm").string();
-  EXPECT_EQ(opened, (std::vector<std::string>{topic, index, topic, index, index,
+  EXPECT_EQ(opened, (std::vector<std::string>{topic, index, index, index,
                                               (home() / "help" / "SEARCH.HTM").string()}));
+}
+
+// A tip is the topic's text shown inside the program; the browser never starts.
+TEST_F(ShellWrap, PopupTopicsGoToThePresenterNeverTheBrowser) {
+  fs::create_directories(home() / "Help");
+  writeFile(home() / "Help" / "topic93.htm",
+            "<html><head><title>Adding</title><style>p {}</style></head><body>\n<h1>Adding a category</h1>\n"
+            "<p>Click the   green arrow &amp; go.</p><p>Second.</p></body></html>");
+  Bhp_PopUpHelpME(5, 93);  // no presenter: nothing at all
+  std::vector<std::pair<int32_t, std::string>> shown;
+  help::setPopupPresenter([&](const help::Request& r, const std::string& text) { shown.emplace_back(r.topic, text); });
+  Bhp_PopUpHelpME(5, 93);
+  Bhp_PopUpHelpME(5, 94);  // no page: empty text
+  help::setPopupPresenter(nullptr);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_EQ(shown, (std::vector<std::pair<int32_t, std::string>>{
+                       {93, "Adding a category\nClick the green arrow & go.\nSecond."}, {94, ""}}));
 }
 
 TEST_F(ShellWrap, HelpWithoutPagesOpensNothing) {

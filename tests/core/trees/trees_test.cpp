@@ -100,6 +100,35 @@ TEST_F(Trees, CategoryNodesKeysTextsAndChosenEntries) {
   EXPECT_FALSE(Bset().Bset_NoProfileCats);
 }
 
+// Categories stored under ProductID 1 (the number of the other-products
+// entry) are no product of their own: the last tab loads nothing, so a chosen
+// category shows once.
+TEST_F(Trees, TheOtherProductsEntryLoadsNoCategories) {
+  addPrimary(1, 9, "Stray");
+  addSecondary(1, 9, 1, "Stray");
+  addTertiary(1, 9, 1, 1, 901, "Stray", 0);
+  profileCat(901, 4);
+  loadProfile();
+  Bset_CategoryLists();
+  EXPECT_EQ(tab(3).count(), 0);
+  EXPECT_EQ(chosen.rootKeys(), (std::vector<std::string>{"XXXKeyNew", "XXXKey30", "XXXKey2", kKeptItemsKey}));
+  EXPECT_FALSE(Bset().Bset_NoProfileCats);
+}
+
+TEST_F(Trees, NamesSortWithAccentsBesideTheirLettersAndCaseIgnored) {
+  addPrimary(3, 7, "Europe");
+  addSecondary(3, 7, 1, "Countries");
+  addTertiary(3, 7, 1, 1, 101, "Zypern", 0);
+  addTertiary(3, 7, 1, 2, 102, "\xc3\x96sterreich", 0);
+  addTertiary(3, 7, 1, 3, 103, "oman", 0);
+  addTertiary(3, 7, 1, 4, 104, "Norwegen", 0);
+  loadProfile();
+  Bset_CategoryLists();
+  std::vector<std::string> names;
+  for (const std::string& key : tab(0).childKeys("P007001")) names.push_back(tab(0).text(key));
+  EXPECT_EQ(names, (std::vector<std::string>{"Norwegen", "oman", "\xc3\x96sterreich", "Zypern"}));
+}
+
 TEST_F(Trees, NewestChosenEntryStandsFirstUnderItsHeading) {
   catalogue();
   profileCat(4711, 4);
@@ -154,7 +183,9 @@ TEST_F(Trees, BadCatalogueRowsArePassedOver) {
     if (t.image(k) == kFileIconImage) ++leaves;
   EXPECT_EQ(leaves, 2);
   EXPECT_TRUE(chosen.exists("K02P0010010010010100000"));
-  EXPECT_EQ(chosen.count(), 4);
+  // The wide CatID cannot be shown: a note says it is kept.
+  EXPECT_EQ(chosen.count(), 5);
+  EXPECT_EQ(chosen.text(kKeptItemsKey), "1 stored choice not shown here is kept");
 }
 
 class ReferenceTrees : public Trees {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/registry.h"
 #include "platform/errors.h"
 #include "support/fixtures.h"
@@ -13,6 +16,17 @@ using testing::errorOf;
 
 class UpdateIntervalCode : public testing::IsolatedEnvTest {
  protected:
+  void SetUp() override {
+    IsolatedEnvTest::SetUp();
+    setReportHandler([this](long number, std::string_view location, std::string_view) {
+      reported.push_back(std::string(location) + " " + std::to_string(number));
+    });
+  }
+  void TearDown() override {
+    setReportHandler(nullptr);
+    IsolatedEnvTest::TearDown();
+  }
+  std::vector<std::string> reported;
   void store(const char* units, const char* quantity, const char* recommended) {
     auto put = [](const char* name, const char* value) {
       if (value)
@@ -50,7 +64,9 @@ TEST_F(UpdateIntervalCode, CodeThatIsNotFiveDigitsIsRefusedAndNothingStored) {
   store("3", "1", nullptr);
   for (const char* bad : {"", "abc", "20x1", "-2001", "100000", "2001.5"}) {
     std::string code = bad;
-    EXPECT_EQ(errorOf([&] { Bint_SaveUpdateFreq(code); }), err::TypeMismatch) << bad;
+    reported.clear();
+    EXPECT_THROW(Bint_SaveUpdateFreq(code), ProgramEnded) << bad;
+    EXPECT_EQ(reported, std::vector<std::string>{"Bint_SaveUpdateFreq 13"}) << bad;
     EXPECT_EQ(code, bad);
   }
   EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerUnits"), "3");
@@ -69,16 +85,29 @@ TEST_F(UpdateIntervalCode, StoredCodeReadsEitherForm) {
       // Missing, zero or unreadable: the installation's recommendation.
       {nullptr, nullptr, "3001", 3001}, {"", "1", "4001", 4001},   {"2", "", "04004", 4004},
       {"0", "1", "3001", 3001},      {"2", "0", "3001", 3001},     {"00", "000", "2004", 2004},
-      {"x", "1", "3001", 3001},      {"2", "1000", "3001", 3001},
-      // No recommendation that reads as a code: nothing.
-      {nullptr, nullptr, nullptr, std::nullopt}, {"0", "0", "", std::nullopt},
-      {"0", "0", "soon", std::nullopt},          {"0", "0", "0", 0},
+      {"x", "0", "3001", 3001},
+      // A quantity wider than three digits keeps all of them: no item's code.
+      {"2", "1000", "3001", 21000},
+      // No recommendation: nothing.
+      {nullptr, nullptr, nullptr, std::nullopt}, {"0", "0", "", std::nullopt}, {"0", "0", "0", 0},
   };
   for (const Case& c : cases) {
     store(c.units, c.quantity, c.recommended);
     EXPECT_EQ(Bint_StoredUpdateCode(), c.code)
         << (c.units ? c.units : "-") << "/" << (c.quantity ? c.quantity : "-") << "/"
         << (c.recommended ? c.recommended : "-");
+  }
+}
+
+TEST_F(UpdateIntervalCode, ANonNumericStoredValueIsAnError) {
+  struct Case {
+    const char* units;
+    const char* quantity;
+    const char* recommended;
+  } cases[] = {{"x", "1", "3001"}, {"2", "1a", "3001"}, {"0", "0", "soon"}, {nullptr, "1", "3 001"}};
+  for (const Case& c : cases) {
+    store(c.units, c.quantity, c.recommended);
+    EXPECT_EQ(errorOf([] { Bint_StoredUpdateCode(); }), err::TypeMismatch) << c.units << "/" << c.recommended;
   }
 }
 

@@ -98,6 +98,15 @@ TEST_F(DatabaseTest, ExecuteReportsChangesAndJetErrors) {
   EXPECT_EQ(rows(), 2);  // the statement given as a record source did not run
 }
 
+TEST_F(DatabaseTest, NamesOrderWithTheNameCollation) {
+  db.execute("INSERT INTO T VALUES (1, 'Zypern'); INSERT INTO T VALUES (2, '\xc3\x96sterreich');"
+             "INSERT INTO T VALUES (3, 'oman'); INSERT INTO T VALUES (4, 'Deutschland')");
+  Recordset rs = db.openRecordset("SELECT * FROM T ORDER BY Name COLLATE NAMES ASC");
+  std::vector<long> ids;
+  for (; !rs.eof(); rs.moveNext()) ids.push_back(rs["ID"].value().toLong());
+  EXPECT_EQ(ids, (std::vector<long>{4, 3, 2, 1}));
+}
+
 TEST_F(DatabaseTest, TransactionsNest) {
   db.beginTrans();
   db.execute("INSERT INTO T VALUES (1, 'outer')");

@@ -116,6 +116,13 @@ TEST_F(SelectionScreen, LoadShowsHeadingsCaptionsAndTicks) {
   EXPECT_FALSE(tabs[1]->isHidden());
   EXPECT_TRUE(tabs[2]->isHidden());
   EXPECT_EQ(tabs[1]->property("product").toInt(), 1);
+  // Each tab is named; the selected one is drawn at its place.
+  auto* selected = screen->findChild<QLabel*>("imgTabSelected");
+  ASSERT_NE(selected, nullptr);
+  EXPECT_FALSE(selected->isHidden());
+  EXPECT_EQ(selected->geometry(), tabs[0]->geometry());
+  EXPECT_EQ(selected->text(), "Events Guide");
+  EXPECT_EQ(tabs[1]->toolTip(), "Other products");
 }
 
 TEST_F(SelectionScreen, AMissingShowTipsSettingEndsTheLoad) {
@@ -138,6 +145,7 @@ TEST_F(SelectionScreen, ArrowsAddAndRemoveTheSelectedCategories) {
   const std::string chosenKey = chosenCategoryKey(0, league);
   ASSERT_TRUE(screen->selectedItems().exists(chosenKey));
   EXPECT_EQ(screen->selectedItems().text(chosenKey), "(1 of 2) League, Football, Sport");
+  EXPECT_EQ(screen->selectedItems().item(chosenKey)->toolTip(0), "(1 of 2) League, Football, Sport");
   EXPECT_EQ(screen->categorySelector(0).foreColor(league), kColorGrayText);
   EXPECT_FALSE(arrow("imgEventAdd")->isEnabled());
 
@@ -174,6 +182,15 @@ TEST_F(SelectionScreen, TheOtherProductsTabShowsTheWebPanel) {
   EXPECT_TRUE(categoriesTree()->isHidden());
   EXPECT_FALSE(screen->findChild<QTextBrowser*>("wbpOtherProducts")->isHidden());
   EXPECT_EQ(screen->ToolTipTopic, 91);
+  EXPECT_EQ(screen->findChild<QLabel*>("imgTabSelected")->text(), "Other products");
+  EXPECT_EQ(screen->findChild<QLabel*>("imgTabSelected")->geometry(),
+            screen->findChildren<ClickImage*>("imgTabsBack")[1]->geometry());
+  // The panel leaves the chosen items and Continue uncovered.
+  const QRect panel = screen->findChild<QTextBrowser*>("wbpOtherProducts")->geometry();
+  for (const char* name : {"tvSelectedItems", "tvReferenceSelected", "cmdNext", "chkRef1"}) {
+    auto* w = screen->findChild<QWidget*>(name);
+    EXPECT_FALSE(panel.intersects(w->geometry())) << name;
+  }
   // Web links open outside, local pages inside.
   EXPECT_FALSE(screen->wbpOtherProducts_BeforeNavigate(QUrl("hTtP://example.invalid/")));
   EXPECT_TRUE(screen->wbpOtherProducts_BeforeNavigate(QUrl::fromLocalFile("/nonexistent/page.htm")));
@@ -254,6 +271,7 @@ TEST_F(SelectionScreen, TheOptionsDialogChangesAndAddsTheCategory) {
   const std::string chosenKey = chosenCategoryKey(0, league);
   ASSERT_TRUE(screen->selectedItems().exists(chosenKey));
   EXPECT_EQ(screen->selectedItems().text(chosenKey), "(1 of 2) League, Football, Sport");
+  EXPECT_EQ(screen->selectedItems().item(chosenKey)->toolTip(0), "(1 of 2) League, Football, Sport");
   EXPECT_EQ(record(4711).Status, 0x0100 | catstate::Added);
 }
 
@@ -340,23 +358,36 @@ TEST_F(SummaryPage, UntickingADateRowExcludesAndGreysIt) {
   EXPECT_EQ(row->foreground(1).color(), normal);
 }
 
-TEST_F(SummaryPage, ColumnClicksSortAscendingThenDescending) {
+// The user clicks the header itself: dates sort by day, titles as names sort.
+TEST_F(SummaryPage, HeaderClicksSortAscendingThenDescending) {
   frmManager2 page;
-  for (const char* title : {"b", "c", "a"})
-    previewTargets().dates->addRow(PreviewRow{std::string("P") + title, "Add", {"01/01/2027", title}, true});
+  page.show();
+  struct Row {
+    const char* date;
+    const char* title;
+  } rows[] = {{"02/03/2027", "Zypern"}, {"01/12/2026", "\xc3\x96sterreich"}, {"15/01/2027", "oman"}};
+  for (const Row& r : rows)
+    previewTargets().dates->addRow(PreviewRow{std::string("P") + r.title, "Add", {r.date, r.title}, true});
   auto* list = page.findChild<QTreeWidget*>("lstDatePreview");
-  auto titles = [&] {
-    std::string s;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) s += list->topLevelItem(i)->text(2).toStdString();
-    return s;
+  auto column = [&](int c) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) out.push_back(list->topLevelItem(i)->text(c).toStdString());
+    return out;
   };
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "abc");
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "cba");
-  page.lstDatePreview_ColumnClick(1);
-  page.lstDatePreview_ColumnClick(2);
-  EXPECT_EQ(titles(), "abc");
+  auto click = [&](int section) {
+    QHeaderView* h = list->header();
+    const QPoint at(h->sectionViewportPosition(section) + h->sectionSize(section) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+  };
+  using V = std::vector<std::string>;
+  click(2);
+  EXPECT_EQ(column(2), (V{"oman", "\xc3\x96sterreich", "Zypern"}));
+  click(2);
+  EXPECT_EQ(column(2), (V{"Zypern", "\xc3\x96sterreich", "oman"}));
+  click(1);
+  EXPECT_EQ(column(1), (V{"01/12/2026", "15/01/2027", "02/03/2027"}));
+  click(1);
+  EXPECT_EQ(column(1), (V{"02/03/2027", "15/01/2027", "01/12/2026"}));
 }
 
 TEST_F(SummaryPage, NextAndBackGoThroughThePageEngine) {

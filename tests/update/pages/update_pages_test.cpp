@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/gui/wizard/page_table.h"
+#include "core/gui/wizard/program_end.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
@@ -29,7 +30,7 @@ class UpdatePages : public testing::IsolatedEnvTest {
     resetProductSetup();
     previous_ = setMessagePresenter([this](const MessageRequest& r) {
       messages.push_back(r);
-      return mb::OK;
+      return answer;
     });
     setReportHandler([this](long number, std::string_view location, std::string_view) {
       reported.push_back(std::string(location) + " " + std::to_string(number));
@@ -47,6 +48,7 @@ class UpdatePages : public testing::IsolatedEnvTest {
 
   std::vector<MessageRequest> messages;
   std::vector<std::string> reported;
+  int answer = mb::OK;
 
  private:
   MessagePresenter previous_;
@@ -81,6 +83,33 @@ TEST_F(UpdatePages, StoredIntervalIsSelectedAgain) {
   Breg_WriteRegSettings("AutoCUE", "TimerQuantity", "4");
   frmUpdateSetup p;
   EXPECT_EQ(p.cboUpdateTime()->currentText(), "Every month");
+}
+
+// A stored interval no item carries stays as it is unless the user picks one.
+TEST_F(UpdatePages, AnUnlistedIntervalIsKeptUntilTheUserPicks) {
+  Breg_WriteRegSettings("AutoCUE", "Recommended", "3001");
+  Breg_WriteRegSettings("AutoCUE", "TimerUnits", "5");
+  Breg_WriteRegSettings("AutoCUE", "TimerQuantity", "1");
+  {
+    frmUpdateSetup p;
+    EXPECT_EQ(p.cboUpdateTime()->currentIndex(), -1);
+    EXPECT_THROW(p.cmdNext_Click(), ProgramEnded);
+    EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerUnits"), "5");
+    EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerQuantity"), "1");
+  }
+  frmUpdateSetup p;
+  p.cboUpdateTime()->setCurrentIndex(6);
+  EXPECT_THROW(p.cmdNext_Click(), ProgramEnded);
+  EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerUnits"), "4");
+  EXPECT_EQ(Breg_GetRegSetting("AutoCUE", "TimerQuantity"), "1");
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(UpdatePages, ANonNumericIntervalIsReportedByItsReader) {
+  Breg_WriteRegSettings("AutoCUE", "TimerUnits", "two");
+  Breg_WriteRegSettings("AutoCUE", "TimerQuantity", "1");
+  EXPECT_THROW(frmUpdateSetup(), ProgramEnded);
+  EXPECT_EQ(reported, std::vector<std::string>{"Bint_GetUpdateSettings 13"});
 }
 
 TEST_F(UpdatePages, OptionsInTwoFramesClearEachOther) {
@@ -152,6 +181,7 @@ TEST_F(UpdatePages, EveryWayOutOfTheSignUpPageEndsTheFirstRun) {
   EXPECT_EQ(label(p, "Label2"), "Configure your update settings NOW on the Brackwater Web site");
   EXPECT_EQ(p.findChild<QPushButton*>("cmdQuickSetup")->text(), "&Quick set up");
   EXPECT_EQ(p.findChild<QPushButton*>("cmdRemindLater")->text(), "&Remind me later");
+  EXPECT_EQ(p.findChild<QPushButton*>("cmdBack"), nullptr);
   // Quick set up enrols: a local server answers, the sign-up page is recorded.
   testing::LocalServer server;
   server.reply("/update/register.pl", "<RANDOM_ID>\r\nR1\r\n");
@@ -173,6 +203,21 @@ TEST_F(UpdatePages, EveryWayOutOfTheSignUpPageEndsTheFirstRun) {
   platform::process::setDesktopLauncher(nullptr);
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_TRUE(reported.empty());
+
+  // The frame's exit question, answered Yes, while the page is on screen.
+  Breg_WriteRegSettings("User", "FirstRun", "True");
+  p.show();
+  answer = mb::Yes;
+  EXPECT_THROW(Bmm_CancelProgram(), ProgramEnded);
+  EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False");
+}
+
+TEST_F(UpdatePages, AnEndWithoutTheSignUpPageKeepsTheFirstRun) {
+  Breg_WriteRegSettings("User", "FirstRun", "True");
+  frmRegistration p;  // loaded, never shown
+  answer = mb::Yes;
+  EXPECT_THROW(Bmm_CancelProgram(), ProgramEnded);
+  EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "True");
 }
 
 }  // namespace

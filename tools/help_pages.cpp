@@ -1,0 +1,154 @@
+#include "tools/help_pages.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace pellary::install {
+
+namespace fs = std::filesystem;
+
+const std::vector<HelpTopic>& helpTopics() {
+  static const std::vector<HelpTopic> topics = {
+      {7, "Previewing and adding a category",
+       "Preview lists the events of the category under the pointer, with their dates, before you choose it.\n"
+       "Add to selection puts the category into Your Selection; its events are written to your calendar when "
+       "you finish the wizard.\n"
+       "Remove from my selection takes a chosen category out again; its entries are removed from your calendar."},
+      {69, "Choosing your Day-Timer database",
+       "Pick the Day-Timer Organizer database that should receive the dates. The list shows the databases of "
+       "the Day-Timer installation found on this computer."},
+      {70, "Logging in to a shared Day-Timer database",
+       "A database shared by several users asks for your user name and password before dates can be written "
+       "into it. Enter the login you use in the Day-Timer Organizer."},
+      {90, "The selection screen",
+       "On the left are the categories of dates and the reference topics of each product; on the right is "
+       "Your Selection. Move items between them with the arrows, then click Continue to see a summary of the "
+       "changes."},
+      {91, "Product tabs",
+       "Each tab holds one product. Click a tab to show its categories and reference topics; the arrow buttons "
+       "scroll the tabs when there are more products than places."},
+      {92, "Choosing from the lists",
+       "Open a group with a click on its plus sign. Only the entries with a page icon can be chosen; grey "
+       "entries are already in Your Selection."},
+      {93, "Adding a category",
+       "Click the green arrow or double-click the category to add it to Your Selection. Right-click it to "
+       "preview its events first."},
+      {94, "Your chosen categories",
+       "These categories are written to your calendar. Select one and click the remove arrow, or double-click "
+       "it, to take it out; right-click it to preview its events or change its options."},
+      {95, "Your chosen reference topics",
+       "These reference topics are written as pages to your PC or handheld. Select one and click the remove "
+       "arrow, or double-click it, to take it out."},
+      {96, "Adding a reference topic",
+       "Click the green arrow or double-click the topic to add its pages to Your Selection."},
+      {101, "Other products",
+       "This page describes further products for Pellary Almoner. Links to web pages open in your web browser."},
+  };
+  return topics;
+}
+
+namespace {
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// A JavaScript string literal.
+std::string jsString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    if (c == '<') {
+      out += "\\x3c";  // never closes the script element
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string pageName(int32_t topic) { return "topic" + std::to_string(topic) + ".htm"; }
+
+std::string page(const std::string& title, const std::string& body) {
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + escaped(title) +
+         "</title></head>\n<body>\n" + body + "</body></html>\n";
+}
+
+void write(const fs::path& file, const std::string& text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+}  // namespace
+
+void writeHelpPages(const fs::path& folder) {
+  fs::create_directories(folder);
+  std::string list;
+  for (const HelpTopic& t : helpTopics()) {
+    std::string body = "<h1>" + escaped(t.title) + "</h1>\n";
+    std::istringstream paragraphs(t.text);
+    for (std::string p; std::getline(paragraphs, p);) body += "<p>" + escaped(p) + "</p>\n";
+    body += "<p><a href=\"index.htm\">Contents</a> | <a href=\"search.htm\">Search</a></p>\n";
+    write(folder / pageName(t.number), page(t.title, body));
+    list += "<li><a href=\"" + pageName(t.number) + "\">" + escaped(t.title) + "</a></li>\n";
+  }
+  write(folder / "index.htm",
+        page("Pellary Almoner Help",
+             "<h1>Pellary Almoner Help</h1>\n"
+             "<p>Pellary Almoner writes the dates of the events you choose into your calendar and the reference "
+             "pages you choose onto your PC or handheld.</p>\n"
+             "<h2>Topics</h2>\n<ul id=\"topics\">\n" + list + "</ul>\n<p><a href=\"search.htm\">Search</a></p>\n"));
+
+  // Every word of the query must occur in a topic's title or text.
+  std::string data;
+  for (const HelpTopic& t : helpTopics())
+    data += "  {page: " + jsString(pageName(t.number)) + ", title: " + jsString(t.title) +
+            ", text: " + jsString(t.text) + "},\n";
+  write(folder / "search.htm",
+        page("Search the Help",
+             "<h1>Search the Help</h1>\n"
+             "<form id=\"search\"><input id=\"words\" name=\"q\" type=\"search\">"
+             " <button type=\"submit\">Search</button></form>\n"
+             "<ul id=\"results\"></ul>\n<p><a href=\"index.htm\">Contents</a></p>\n"
+             "<script>\nconst topics = [\n" + data + "];\n"
+             "function find(query) {\n"
+             "  const words = query.toLowerCase().split(/\\s+/).filter(w => w.length > 0);\n"
+             "  if (words.length === 0) return [];\n"
+             "  return topics.filter(t => {\n"
+             "    const text = (t.title + ' ' + t.text).toLowerCase();\n"
+             "    return words.every(w => text.includes(w));\n"
+             "  });\n"
+             "}\n"
+             "function show(query) {\n"
+             "  const results = document.getElementById('results');\n"
+             "  results.textContent = '';\n"
+             "  for (const t of find(query)) {\n"
+             "    const a = document.createElement('a');\n"
+             "    a.href = t.page;\n"
+             "    a.textContent = t.title;\n"
+             "    const li = document.createElement('li');\n"
+             "    li.appendChild(a);\n"
+             "    results.appendChild(li);\n"
+             "  }\n"
+             "}\n"
+             "const query = new URLSearchParams(location.search).get('q') || '';\n"
+             "document.getElementById('words').value = query;\n"
+             "show(query);\n"
+             "</script>\n"));
+}
+
+}  // namespace pellary::install
