@@ -6,6 +6,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -22,10 +23,12 @@
 #include "core/gui/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
 #include "reference/html_generator.h"
 #include "reference/reference_output.h"
+#include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
 #include "update/frmManager2Update.h"
@@ -247,33 +250,61 @@ void storeSetting(const std::string& line) {
 
 std::string profileNumber() { return std::to_string(Bset().Bset_ProfileID); }
 
+std::string packetBaseName() {
+  const CUEUpdateManager& u = Bupd();
+  return u.Bupd_CustomerID + "_" + u.Bupd_SourceID + "_" + profileNumber();
+}
+
 // Runs the loads of an update in one transaction: a failure rolls them all
-// back and leaves the loaded files in "CUE".
-void loadUpdate() {
+// back, removes the packet's files and is reported under the loader's name.
+// Returns how many of the packet's files were there to load.
+int loadUpdate() {
   dao::Database& db = Bsql_DataBank();
+  struct Step {
+    const char* location;
+    std::function<bool()> run;
+  };
+  auto table = [&db](const cue::TableLayout& l) {
+    return [&db, &l] { return cue::loadTableFile(db, l, cue::OnDuplicate::Overwrite).found; };
+  };
+  const Step steps[] = {
+      {"Bcue_LoadNewPrimary", table(cue::primaryLayout())},
+      {"Bcue_LoadNewSecondary", table(cue::secondaryLayout())},
+      {"Bcue_LoadNewTertiary", table(cue::tertiaryLayout())},
+      {"Bcue_LoadActiveEventIDs", [&db] { cue::loadActiveEventIDs(db); return false; }},
+      {"Bcue_LoadNewLinkItems", table(cue::eventCatLayout())},
+      {"Bcue_MergeInEvents", [&db] { return cue::mergeEventsFile(db, {}).found; }},
+      {"Bcue_LoadNewRETemplate", table(cue::reTemplateLayout())},
+      {"Bcue_LoadNewREStructure", table(cue::reStructureLayout())},
+  };
+  int found = 0;
+  const char* location = "Bupd_ProcessUpdate";
   Bcue_Engine().deferDeletes = true;
-  db.beginTrans();
   try {
-    Bcue_LoadNewPrimary();
-    Bcue_LoadNewSecondary();
-    Bcue_LoadNewTertiary();
-    Bcue_LoadActiveEventIDs();
-    Bcue_LoadNewLinkItems();
-    Bcue_MergeInEvents();
-    Bcue_LoadNewRETemplate();
-    Bcue_LoadNewREStructure();
+    db.beginTrans();
+    for (const Step& step : steps) {
+      location = step.location;
+      if (step.run()) ++found;
+    }
+    location = "Bupd_ProcessUpdate";
     db.commitTrans();
+  } catch (const ProgramEnded&) {
+    throw;
   } catch (...) {
+    ErrorInfo error = describeCurrentException();
     try {
       db.rollback();
     } catch (...) {
     }
-    cue::keepLoadedFiles();
     Bcue_Engine().deferDeletes = false;
-    throw;
+    cue::keepLoadedFiles();
+    cue::discardPacketFiles();
+    currentError() = error;
+    reportError(error.number, location, {});
   }
   Bcue_Engine().deferDeletes = false;
   cue::deleteLoadedFiles();
+  return found;
 }
 
 bool previewHasRows() {
@@ -375,6 +406,9 @@ void Bupd_CallUpdate() {
             if (line == "</UPDATE_STATISTICS>" || reply.eof()) break;
             storeStatistic(line);
           }
+          // The portal would wait for ever for a Yes or No that no one can give.
+          if (unattendedRun())
+            fail(err::NoOneToAnswer, "An update is offered, but this run has no one to accept it");
         } else if (u.Bupd_RunMode == 0) {
           Bmm_EndProgram();
         } else {
@@ -410,16 +444,22 @@ void Bupd_ProcessUpdate(int16_t decision) {
       portal.fraStatusBars()->setEnabled(true);
       yieldToMessageLoop();
       portal.lblCurrentStatus()->setText("Downloading updated files from the Internet");
-      fs::path updates = paths::inProgramFolder("\\Updates\\");
+      // One packet at a time: nothing of an earlier one meets this one, and
+      // whatever ends this run on an error takes this one's files away.
+      cue::discardPacketFiles();
+      setFailureCleanup(cue::discardPacketFiles);
+      fs::path updates = cue::updatesFolder();
       fs::create_directories(updates);
       std::string packetFile = (updates / "Packet.upd").string();
       // The address is joined with "/": a backslash would go out literally.
-      std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + u.Bupd_CustomerID + "_" + u.Bupd_SourceID +
-                              "_" + profileNumber() + ".upd";
+      std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + packetBaseName() + ".upd";
       Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword);
       Bupd_OpenUpdatePacket();
-      Bcue_SplitNewFile(u.Bupd_CustomerID + "_" + u.Bupd_SourceID + "_" + profileNumber());
-      loadUpdate();
+      Bcue_SplitNewFile(packetBaseName());
+      int loaded = loadUpdate();
+      if (!cue::findCueFile(std::string(cue::kPageListSection) + ".cue").empty()) ++loaded;
+      // Nothing applied is nothing to acknowledge.
+      if (loaded == 0) fail(20011, "The update packet held nothing to load");
       Bsql_SetFinalRecordSelection();
       frmManager2Update& preview = updatePreviewWindow();
       Bint_ShowFinalPreview();
@@ -428,10 +468,14 @@ void Bupd_ProcessUpdate(int16_t decision) {
         preview.showModal();
       }
       if (u.Bupd_UpdateCancelled) {
+        cue::discardPacketFiles();
+        setFailureCleanup(nullptr);
         Bcue_ShowUpdateCompleted();
         return;
       }
       Bupd_QueueProcesses();
+      // A page list the follow-on work did not take goes with its packet.
+      cue::discardPacketFiles();
       Bcue_ShowUpdateCompleted();
     }
     std::string body = "Customer_Id=" + u.Bupd_CustomerID + "&Source_Id=" + u.Bupd_SourceID +
@@ -446,14 +490,15 @@ void Bupd_ProcessUpdate(int16_t decision) {
     }
     fs::remove(finishFile);
     if (!paths::equalsIgnoreCase(line, "<OK>")) fail(20012, "");
+    setFailureCleanup(nullptr);
   });
 }
 
 void Bupd_OpenUpdatePacket() {
   trappedWithText("Bupd_OpenUpdatePacket", [] {
-    fs::path packet = paths::inProgramFolder("\\Updates\\Packet.upd");
-    if (!fs::exists(packet)) fail(20011, "");
-    extractPacket(packet, paths::programFolder());
+    fs::path packet = cue::findUpdatesFile("Packet.upd");
+    if (packet.empty()) fail(20011, "");
+    extractPacket(packet, cue::updatesFolder(), packetBaseName());
     fs::remove(packet);
   });
 }

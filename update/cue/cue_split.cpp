@@ -69,6 +69,44 @@ std::vector<Section> parseSections(std::string_view bytes) {
   return out;
 }
 
+const std::vector<std::string_view>& packetSectionNames() {
+  static const std::vector<std::string_view> names = [] {
+    std::vector<std::string_view> n;
+    for (const TableLayout* l : {&primaryLayout(), &secondaryLayout(), &tertiaryLayout(), &eventCatLayout(),
+                                 &reTemplateLayout(), &reStructureLayout()})
+      n.push_back(l->file.substr(0, l->file.size() - 4));
+    n.push_back(kPageListSection);
+    return n;
+  }();
+  return names;
+}
+
+bool isPacketSection(std::string_view name) {
+  for (std::string_view n : packetSectionNames())
+    if (paths::equalsIgnoreCase(name, n)) return true;
+  return false;
+}
+
+void discardPacketFiles() {
+  std::error_code ec;
+  auto removeAll = [&](const fs::path& folder, auto&& wanted) {
+    if (!fs::is_directory(folder, ec)) return;
+    std::vector<fs::path> doomed;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+      if (!entry.is_regular_file(ec) && !entry.is_symlink(ec)) continue;
+      if (wanted(entry.path().filename().string())) doomed.push_back(entry.path());
+    }
+    for (const fs::path& p : doomed) fs::remove(p, ec);
+  };
+  removeAll(updatesFolder(), [](const std::string&) { return true; });
+  removeAll(cueFolder(), [](const std::string& name) {
+    if (paths::equalsIgnoreCase(name, kEventsFile)) return true;
+    std::string lower = paths::toLowerAscii(name);
+    if (lower.ends_with(".part")) return true;
+    return lower.ends_with(".cue") && isPacketSection(std::string_view(name).substr(0, name.size() - 4));
+  });
+}
+
 }  // namespace cue
 
 void Bcue_SplitNewFile(const std::string& baseName) {
@@ -80,7 +118,10 @@ void Bcue_SplitNewFile(const std::string& baseName) {
     if (cue::fs::path sections = cue::findUpdatesFile(baseName + ".new"); !sections.empty()) {
       // Checked whole before any table file is written.
       std::vector<cue::Section> parsed = cue::parseSections(cue::readWholeFile(sections));
-      for (const cue::Section& s : parsed) cue::writeWholeFile(cue::cueFileForWriting(s.name + ".cue"), s.rows);
+      // Only what this program reads: a section no reader takes would wait in
+      // "CUE" for a later packet, or for the populator, to meet it.
+      for (const cue::Section& s : parsed)
+        if (cue::isPacketSection(s.name)) cue::writeWholeFile(cue::cueFileForWriting(s.name + ".cue"), s.rows);
       cue::deleteLoadedFile(sections);
     }
   });

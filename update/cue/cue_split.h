@@ -20,11 +20,22 @@ struct Section {
 // plain, and "Input past end of file" for a name line that ends the file.
 std::vector<Section> parseSections(std::string_view bytes);
 bool isPlainSectionName(std::string_view name);
+
+// The sections an update packet brings that this program reads: the six
+// table files and the page list (letter case aside).
+inline constexpr std::string_view kPageListSection = "REPAGES";
+const std::vector<std::string_view>& packetSectionNames();
+bool isPacketSection(std::string_view name);
+
+// Removes every file of an update packet: all of "Updates", and in "CUE" the
+// table files, "events.kest", the page list and half-written ".part" files.
+// Other files of "CUE" (the replies, Hushbank's "Product.cue") stay.
+void discardPacketFiles();
 }  // namespace cue
 
 // Copies "Updates\<base>.de" to "CUE\events.kest" and splits
-// "Updates\<base>.new" into one "CUE\<section>.cue" per section; each member
-// is deleted once done. A missing member is skipped. Errors are reported under
+// "Updates\<base>.new" into one "CUE\<section>.cue" per section this program
+// reads (others are passed over); each member is deleted once done. A missing member is skipped. Errors are reported under
 // "Bcue_SplitNewFile"; a refused sections file writes no table file and stays.
 void Bcue_SplitNewFile(const std::string& baseName);
 

@@ -8,7 +8,7 @@
 
 namespace pellary {
 
-void Bmm_EndProgram() {
+void Bmm_EndProgram(int exitStatus) {
   try {
     Bsql_CloseDataBank();
   } catch (...) {
@@ -17,7 +17,7 @@ void Bmm_EndProgram() {
     Bpo_FreeMainFormWidth();
   } catch (...) {
   }
-  endProgram(0);
+  endProgram(exitStatus);
 }
 
 void Bmm_CancelProgram() {
