@@ -12,6 +12,7 @@
 #include "core/databank.h"
 #include "hushbank/frm_main.h"
 #include "hushbank/loaders.h"
+#include "update/cue/cue_loaders.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -34,6 +35,11 @@ int showQtMessage(const MessageRequest& req) {
 }
 
 }  // namespace
+
+std::chrono::milliseconds& settleTime() {
+  static std::chrono::milliseconds settle{500};
+  return settle;
+}
 
 bool isSilent(std::string_view commandLine) { return paths::equalsIgnoreCase(commandLine, "silent"); }
 
@@ -88,6 +94,7 @@ void Main(const std::string& commandLine) {
     setAppTitle(kAppTitle);
     if (qApp) QApplication::setOverrideCursor(Qt::WaitCursor);
     Bsql_OpenDataBanks();
+    Bcue_Engine().settle = settleTime();
     runLoaders();
     if (qApp) QApplication::restoreOverrideCursor();
   });

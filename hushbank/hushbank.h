@@ -3,6 +3,7 @@
 
 #include "core/error_log.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ void installErrorReporter();
 
 std::string errorMessageText(int32_t number, std::string_view procedure, std::string_view extra);
 // One line of the error log: date, time, procedure, number, description.
+
+// How long a file in "CUE" must have stood still before it is loaded: the
+// installation copies the files there just before it starts Hushbank.
+std::chrono::milliseconds& settleTime();
 
 // The program's entry: Qt only when a window can be shown.
 int runHushbank(int argc, char** argv);

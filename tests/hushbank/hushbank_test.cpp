@@ -42,6 +42,7 @@ class Hushbank : public testing::CueTest {
   void SetUp() override {
     CueTest::SetUp();
     hushbank::installErrorReporter();
+    hushbank::settleTime() = std::chrono::milliseconds(0);
     previous_ = setMessagePresenter([this](const MessageRequest& r) {
       messages.push_back(r);
       noticeVisible = false;

@@ -1,6 +1,7 @@
 #include "update/cue/cue_folder.h"
 
 #include <fstream>
+#include <thread>
 #include <string>
 #include <system_error>
 
@@ -61,6 +62,37 @@ void writeWholeFile(const fs::path& path, std::string_view bytes) {
     fs::remove(temp, ec);
     raise(err::PathFileAccess, "Path/File access error: " + path.string());
   }
+}
+
+FileStamp stampOf(const fs::path& path) {
+  std::error_code ec;
+  FileStamp s;
+  s.size = fs::file_size(path, ec);
+  if (ec) raise(err::PathFileAccess, "Path/File access error: " + path.string());
+  s.modified = fs::last_write_time(path, ec);
+  if (ec) raise(err::PathFileAccess, "Path/File access error: " + path.string());
+  return s;
+}
+
+namespace {
+[[noreturn]] void stillBeingWritten(const fs::path& path) {
+  raise(err::PathFileAccess, path.filename().string() + " is still being written; it stays for the next run");
+}
+}  // namespace
+
+FileStamp settledStamp(const fs::path& path, std::chrono::milliseconds settle) {
+  FileStamp first = stampOf(path);
+  if (settle.count() <= 0) return first;
+  const auto age = fs::file_time_type::clock::now() - first.modified;
+  if (age >= settle) return first;
+  std::this_thread::sleep_for(settle - std::chrono::duration_cast<std::chrono::milliseconds>(age));
+  if (stampOf(path) != first) stillBeingWritten(path);
+  return first;
+}
+
+void checkUnchanged(const fs::path& path, const FileStamp& before) {
+  std::error_code ec;
+  if (!fs::exists(path, ec) || stampOf(path) != before) stillBeingWritten(path);
 }
 
 void deleteLoadedFile(const fs::path& path) {

@@ -1,6 +1,7 @@
 #include "update/cue/cue_loaders.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "core/databank.h"
@@ -69,6 +70,15 @@ std::string keyText(const TableRows& rows, size_t row) {
 
 bool isDuplicate(const AppError& e) { return e.number() == err::DbDuplicateKey; }
 
+// The file as it was read must still be the file: a writer that went on
+// meanwhile leaves it for the next run, and the transaction rolls back.
+void beforeKeeping(const fs::path& path, const FileStamp& stamp) {
+  if (Bcue_Engine().beforeKeeping) Bcue_Engine().beforeKeeping(path);
+  checkUnchanged(path, stamp);
+}
+
+FileStamp stampForLoading(const fs::path& path) { return settledStamp(path, Bcue_Engine().settle); }
+
 void finished(const fs::path& path) {
   ClientUpdateEngine& engine = Bcue_Engine();
   if (engine.deferDeletes)
@@ -100,6 +110,7 @@ LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplic
   fs::path path = findCueFile(layout.file);
   if (path.empty()) return out;
   out.found = true;
+  const FileStamp stamp = stampForLoading(path);
   TableRows rows = parseTable(layout, readWholeFile(path));
   out.rows = long(rows.count);
   inTransaction(db, [&] {
@@ -127,6 +138,7 @@ LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplic
       existing.close();
     }
     rs.close();
+    beforeKeeping(path, stamp);
   });
   finished(path);
   return out;
@@ -138,6 +150,7 @@ LoadOutcome loadProductFile(dao::Database& db) {
   fs::path path = findCueFile(layout.file);
   if (path.empty()) return out;
   out.found = true;
+  const FileStamp stamp = stampForLoading(path);
   TableRows rows = parseTable(layout, readWholeFile(path), 1);
   if (rows.count == 0) raiseInRecord(kInputPastEnd, layout.file, 1, 1, "Input past end of file");
   out.rows = 1;
@@ -162,6 +175,7 @@ LoadOutcome loadProductFile(dao::Database& db) {
       ++out.duplicates;
     }
     rs.close();
+    beforeKeeping(path, stamp);
   });
   finished(path);
   return out;
@@ -180,13 +194,27 @@ int16_t actionOf(const std::vector<int16_t>& codes, bool unknownCounts0) {
   return action;
 }
 
+int32_t storedVersion(int16_t version) { return int32_t(version) + kVersionBias; }
+
+std::optional<int16_t> activeVersion(int32_t eventId) {
+  int32_t stored = Bsda_GetCUEEventIDIndex(eventId);
+  if (stored == 0) return std::nullopt;
+  return int16_t(stored - kVersionBias);
+}
+
 void loadActiveEventIDs(dao::Database& db) {
   dao::Recordset active = db.openRecordset("SELECT * FROM Event WHERE Status = 1");
   if (active.recordCount() != 0) {
     Bsda_ClearCUEEventIDIndex();
     dao::Field id = active.fields("EventID"), version = active.fields("Version");
-    for (active.moveFirst(); !active.eof(); active.moveNext())
-      Bsda_AddCUEEventIDIndex(id.value().toLong(), version.value().toInteger());
+    for (active.moveFirst(); !active.eof(); active.moveNext()) {
+      // A negative EventID (stored before the files were checked) matches no
+      // incoming record; passing it over keeps every later load working.
+      Variant key = id.value();
+      if (key.isNull() || key.toLong() < 0) continue;
+      Variant v = version.value();
+      Bsda_AddCUEEventIDIndex(key.toLong(), storedVersion(v.isNull() ? int16_t(0) : v.toInteger()));
+    }
   }
   active.close();
 
@@ -234,6 +262,7 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
   fs::path path = findCueFile(kEventsFile);
   if (path.empty()) return out;
   out.found = true;
+  const FileStamp stamp = stampForLoading(path);
   std::vector<EventRecord> records = parseEvents(readWholeFile(path));
   out.records = long(records.size());
   // Every action code is checked before anything is written.
@@ -257,12 +286,12 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
     std::unordered_set<int32_t> addedHere;
     for (size_t i = 0; i < records.size(); ++i) {
       const EventRecord& r = records[i];
-      const int32_t active = Bsda_GetCUEEventIDIndex(r.eventId);
-      if (active != 0 && r.version <= active) {
+      const std::optional<int16_t> active = activeVersion(r.eventId);
+      if (active && r.version <= *active) {
         ++out.skipped;
         continue;
       }
-      if (active != 0 || addedHere.count(r.eventId)) {
+      if (active || addedHere.count(r.eventId)) {
         dao::Recordset old = db.openRecordset("SELECT * FROM Event WHERE EventID = " + std::to_string(r.eventId) +
                                               " AND Status = 1");
         if (old.recordCount() != 0) {
@@ -296,6 +325,7 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
       ++out.added;
     }
     rs.close();
+    beforeKeeping(path, stamp);
   });
   finished(path);
   return out;

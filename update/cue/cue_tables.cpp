@@ -80,6 +80,18 @@ Variant TableRows::value(size_t row, size_t column) const {
   return Variant();
 }
 
+bool isIdColumn(std::string_view column) {
+  return column.size() >= 2 && (column.back() == 'D' || column.back() == 'd') &&
+         (column[column.size() - 2] == 'I' || column[column.size() - 2] == 'i');
+}
+
+namespace {
+int32_t checkedId(int32_t value) {
+  if (value < 0) raise(err::InvalidCall, "An ID may not be negative: " + std::to_string(value));
+  return value;
+}
+}  // namespace
+
 TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRows) {
   TableRows rows;
   rows.layout = &layout;
@@ -96,11 +108,13 @@ TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRow
     size_t col = 0;
     try {
       for (; col < layout.columns.size(); ++col) {
-        switch (layout.columns[col].type) {
+        const ColumnSpec& c = layout.columns[col];
+        switch (c.type) {
           case ValueType::Integer: rows.numbers.push_back(in.readInteger()); break;
           case ValueType::Long: rows.numbers.push_back(in.readLong()); break;
           case ValueType::String: rows.texts.push_back(in.readString()); break;
         }
+        if (c.type != ValueType::String && isIdColumn(c.column)) checkedId(rows.numbers.back());
       }
     } catch (const AppError& e) {
       std::string what = "value " + std::to_string(col + 1) + " (" + std::string(layout.columns[col].column) +
@@ -123,7 +137,7 @@ std::vector<EventRecord> parseEvents(std::string bytes) {
     EventRecord r;
     int at = 0;
     try {
-      r.eventId = in.readLong(), ++at;
+      r.eventId = checkedId(in.readLong()), ++at;
       r.title = in.readString(), ++at;
       r.memo = in.readString(), ++at;
       r.memoLong = in.readString(), ++at;

@@ -55,9 +55,13 @@ struct TableRows {
   size_t numbersPerRow_ = 0, textsPerRow_ = 0;
 };
 
+// A column that holds an ID (its name ends in "ID" or "Id"): never negative.
+bool isIdColumn(std::string_view column);
+
 // Reads every record of the file's bytes (at most maxRows). A malformed record
-// raises AppError with the reader's number and a description naming the file
-// and the record.
+// (a value that does not fit its type, a negative ID, a control byte in text)
+// raises AppError with the reader's number and a description naming the file,
+// the record, its line and the column.
 TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRows = SIZE_MAX);
 
 // One record of "events.kest".

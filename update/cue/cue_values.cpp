@@ -1,5 +1,7 @@
 #include "update/cue/cue_values.h"
 
+#include <cstdio>
+
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/text/codepages.h"
@@ -82,6 +84,15 @@ std::string_view ValueReader::rawValue(bool& quoted) {
 std::string ValueReader::readString() {
   bool quoted = false;
   std::string_view raw = rawValue(quoted);
+  // Text holds no control bytes: a NUL would cut it short in every reader.
+  for (char c : raw) {
+    auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", unsigned(b));
+      raise(err::InvalidCall, std::string("Control character ") + hex + " in text");
+    }
+  }
   return platform::text::cp1252ToUtf8(raw);
 }
 

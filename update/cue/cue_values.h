@@ -26,7 +26,8 @@ class ValueReader {
   // Each reads one value and the comma or line end after it. Raises
   // kInputPastEnd at the end of the file, TypeMismatch for text that is no
   // whole number (or text after a closing quote, or a quote left open),
-  // Overflow for a number outside the type's range. Empty values read as 0 or "".
+  // Overflow for a number outside the type's range, InvalidCall for a control
+  // byte (other than a tab) in text. Empty values read as 0 or "".
   std::string readString();
   int16_t readInteger();
   int32_t readLong();
