@@ -5,7 +5,10 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QProcess>
+#include <csignal>
 #include <cstdlib>
+#include <atomic>
+#include <QEventLoop>
 #include <filesystem>
 
 #include "core/databank.h"
@@ -160,21 +163,69 @@ TEST_F(MainStart, NotesBatchOnlyOnFirstRunForNotes) {
   }
 }
 
+// The first copy runs its own event loop on a thread of its own, as a running
+// program does.
+class HolderThread {
+ public:
+  explicit HolderThread(QString name) {
+    thread_.reset(QThread::create([this, name] {
+      SingleInstance holder(name);
+      claimed_ = holder.claim();
+      holder.setActivateHandler([this] { ++knocks_; });
+      QEventLoop loop;
+      QObject::connect(QThread::currentThread(), &QThread::finished, &loop, &QEventLoop::quit);
+      ready_ = true;
+      while (!stop_) loop.processEvents(QEventLoop::AllEvents, 20);
+    }));
+    thread_->start();
+    while (!ready_) QThread::msleep(5);
+  }
+  ~HolderThread() {
+    stop_ = true;
+    thread_->wait();
+  }
+  bool claimed() const { return claimed_; }
+  int knocks() const { return knocks_; }
+
+ private:
+  std::unique_ptr<QThread> thread_;
+  std::atomic<bool> ready_{false}, stop_{false}, claimed_{false};
+  std::atomic<int> knocks_{0};
+};
+
 TEST_F(MainStart, SecondCopyInSameSettingsActivatesTheFirst) {
-  SingleInstance first(SingleInstance::defaultName());
-  ASSERT_TRUE(first.claim());
-  int knocks = 0;
-  first.setActivateHandler([&] { ++knocks; });
+  HolderThread first(SingleInstance::defaultName());
+  ASSERT_TRUE(first.claimed());
   SingleInstance second(SingleInstance::defaultName());
   EXPECT_FALSE(second.claim());
-  QElapsedTimer t;
-  t.start();
-  while (knocks == 0 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_EQ(knocks, 1);
+  EXPECT_EQ(first.knocks(), 1);
   // Another settings folder is another program.
   setenv("PELLARY_SETTINGS", (root() / "other").c_str(), 1);
   SingleInstance elsewhere(SingleInstance::defaultName());
   EXPECT_TRUE(elsewhere.claim());
+}
+
+TEST_F(MainStart, FirstCopyThatDoesNotAnswerIsReportedNotWaitedFor) {
+  // Its event loop never runs while the later start waits: as a hung copy.
+  SingleInstance first(SingleInstance::defaultName());
+  ASSERT_TRUE(first.claim());
+  SingleInstance second(SingleInstance::defaultName(), std::chrono::milliseconds(300));
+  QElapsedTimer t;
+  t.start();
+  try {
+    second.claim();
+    ADD_FAILURE() << "a copy that does not answer must be reported";
+  } catch (const AppError& e) {
+    EXPECT_EQ(e.number(), err::InstanceNotAnswering);
+    EXPECT_NE(e.description().find("does not answer"), std::string::npos);
+  }
+  EXPECT_LT(t.elapsed(), 3000);
+}
+
+TEST_F(MainStart, SocketLeftByACopyThatEndedIsTakenOver) {
+  { SingleInstance gone(SingleInstance::defaultName()); ASSERT_TRUE(gone.claim()); }
+  SingleInstance next(SingleInstance::defaultName());
+  EXPECT_TRUE(next.claim());
 }
 
 TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
@@ -188,10 +239,10 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   first.start(QString(bin) + "/pelmon", {});
   ASSERT_TRUE(first.waitForStarted(5000));
   // Wait until the first copy listens.
-  QElapsedTimer t;
-  t.start();
+  QElapsedTimer waitListen;
+  waitListen.start();
   bool listening = false;
-  while (!listening && t.elapsed() < 15000) {
+  while (!listening && waitListen.elapsed() < 15000) {
     QLocalSocket probe;
     probe.connectToServer(SingleInstance::defaultName());
     listening = probe.waitForConnected(200);
@@ -204,6 +255,21 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   EXPECT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(first.state(), QProcess::Running);
+
+  // A first copy that has stopped answering: the later start says so in the
+  // log and ends with an error instead of leaving the user locked out.
+  ::kill(pid_t(first.processId()), SIGSTOP);
+  QProcess third;
+  third.setProcessEnvironment(env);
+  QElapsedTimer t;
+  t.start();
+  third.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(third.waitForFinished(15000));
+  EXPECT_EQ(third.exitCode(), 1);
+  EXPECT_LT(t.elapsed(), 12000);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find(",\"Main\",30003,"), std::string::npos) << log;
+  ::kill(pid_t(first.processId()), SIGCONT);
   first.kill();
   first.waitForFinished(5000);
 }
