@@ -18,10 +18,16 @@ using testing::ShellTest;
 
 class Reporter : public ShellTest {
  protected:
-  // Reports an error the way a trapped procedure does and returns the end code.
-  void fail(long number, const std::string& description, const char* location, const char* extra = "") {
+  // Reports an error the way a trapped procedure does and returns the exit status.
+  int fail(long number, const std::string& description, const char* location, const char* extra = "") {
     currentError() = {number, description};
-    EXPECT_THROW(Bmm_ReportError(int32_t(number), location, extra), ProgramEnded);
+    try {
+      Bmm_ReportError(int32_t(number), location, extra);
+    } catch (const ProgramEnded& e) {
+      return e.code;
+    }
+    ADD_FAILURE() << "the reporter returned";
+    return -1;
   }
 };
 
@@ -114,26 +120,14 @@ TEST_F(Reporter, EndsWithStatusOneAndLogsBeforeTheMessage) {
     messages.push_back(r);
     return mb::OK;
   });
-  currentError() = {20010, "Unexpected reply"};
-  try {
-    Bmm_ReportError(20010, "Bupd_CallUpdate", "");
-    ADD_FAILURE() << "the reporter returned";
-  } catch (const ProgramEnded& e) {
-    EXPECT_EQ(e.code, 1);
-  }
+  EXPECT_EQ(fail(20010, "Unexpected reply", "Bupd_CallUpdate"), 1);
   EXPECT_TRUE(loggedFirst);
   setMessagePresenter(recorder);
 }
 
 TEST_F(Reporter, UnattendedRunLogsAndEndsWithoutAskingAnyone) {
   setUnattendedRun(true);
-  currentError() = {3024, "Could not find file."};
-  try {
-    Bmm_ReportError(3024, "Bsql_OpenDataBanks", "");
-    ADD_FAILURE() << "the reporter returned";
-  } catch (const ProgramEnded& e) {
-    EXPECT_EQ(e.code, 1);
-  }
+  EXPECT_EQ(fail(3024, "Could not find file.", "Bsql_OpenDataBanks"), 1);
   setUnattendedRun(false);
   EXPECT_TRUE(messages.empty()) << "no dialog waits for a click";
   EXPECT_NE(testing::readFile(home() / "LY98ERR.log").find("\"Bsql_OpenDataBanks\",3024,"), std::string::npos);

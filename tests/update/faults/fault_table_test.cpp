@@ -183,6 +183,15 @@ TEST_P(FaultTable, EndsFailedOrAppliedNeverInBetween) {
   }
 }
 
+// The good packet with one more member.
+std::function<void(FaultTable&)> withGoodMembers(ZipMember extra) {
+  return [extra](FaultTable& t) {
+    auto members = t.goodMembers();
+    members.push_back(extra);
+    t.packet(members);
+  };
+}
+
 const FaultRow kRows[] = {
     // A packet that goes through, for the shape of "applied".
     {"GoodPacket", [](FaultTable&) {}, nullptr},
@@ -191,48 +200,24 @@ const FaultRow kRows[] = {
 
     // Hostile packets: refused whole before a byte is written.
     {"MemberNamedLikeTheDatabank",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({"test.db", "not a databank"});
-       t.packet(m);
-     },
+     withGoodMembers({"test.db", "not a databank"}),
      "Bupd_OpenUpdatePacket", 75},
     {"DotDot",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({"Updates/../../evil.txt", "x"});
-       t.packet(m);
-     },
+     withGoodMembers({"Updates/../../evil.txt", "x"}),
      "Bupd_OpenUpdatePacket", 75},
     {"Absolute",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({(t.home() / "evil.txt").string(), "x"});
-       t.packet(m);
-     },
+     withGoodMembers({"/tmp/pellary-evil.txt", "x"}),
      "Bupd_OpenUpdatePacket", 75},
     {"DriveLetter",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({"C:\\evil.txt", "x"});
-       t.packet(m);
-     },
+     withGoodMembers({"C:\\evil.txt", "x"}),
      "Bupd_OpenUpdatePacket", 75},
     {"Link", [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "/etc/passwd", true}}); },
      "Bupd_OpenUpdatePacket", 75},
     {"BackslashEscape",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({"Updates\\..\\..\\evil.txt", "x"});
-       t.packet(m);
-     },
+     withGoodMembers({"Updates\\..\\..\\evil.txt", "x"}),
      "Bupd_OpenUpdatePacket", 75},
     {"UnknownMember",
-     [](FaultTable& t) {
-       auto m = t.goodMembers();
-       m.push_back({"Updates/readme.txt", "x"});
-       t.packet(m);
-     },
+     withGoodMembers({"Updates/readme.txt", "x"}),
      "Bupd_OpenUpdatePacket", 75},
     {"MemberTwice",
      [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", kSections}, {"C77_S5_1.NEW", "Primary\r\n"}}); },
