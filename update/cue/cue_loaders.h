@@ -1,9 +1,11 @@
 // Loading the files of "CUE" into the databank: the table loaders, the active
 // versions and action codes that the events merge needs, and the merge.
 //
-// Every file is read and checked whole first, then written inside one
-// databank transaction: a bad file changes nothing and stays in "CUE". The
-// file is deleted once its rows are committed.
+// Every file is read record by record, each record checked and written inside
+// one databank transaction (a prepared statement per file): the first bad
+// record rolls the file's rows back, so a bad file changes nothing and stays
+// in "CUE"; memory does not grow with the file. The file is deleted once its
+// rows are committed.
 #pragma once
 
 #include <chrono>
@@ -27,8 +29,7 @@ enum class OnDuplicate { Overwrite, Skip };
 struct LoadOutcome {
   bool found = false;  // the file was there
   long rows = 0;       // records read
-  long added = 0;
-  long duplicates = 0;  // overwritten or skipped
+  long changed = 0;    // rows added or overwritten
 };
 
 // Loads one table file. Overwrite sets only the file's columns of the row with
