@@ -95,6 +95,19 @@ void checkUnchanged(const fs::path& path, const FileStamp& before) {
   if (!fs::exists(path, ec) || stampOf(path) != before) stillBeingWritten(path);
 }
 
+void copyWholeFile(const fs::path& from, const fs::path& to) {
+  fs::path temp = to;
+  temp += ".part";
+  std::error_code ec;
+  fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
+  if (!ec) fs::rename(temp, to, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    raise(err::PathFileAccess, "Path/File access error: " + to.string());
+  }
+}
+
 void deleteLoadedFile(const fs::path& path) {
   std::error_code ec;
   fs::remove(path, ec);

@@ -27,6 +27,8 @@ fs::path cueFileForWriting(std::string_view name);
 std::string readWholeFile(const fs::path& path);
 // Writes bytes to a new file beside path and renames it over path.
 void writeWholeFile(const fs::path& path, std::string_view bytes);
+// Copies a file the same way, without holding it in memory.
+void copyWholeFile(const fs::path& from, const fs::path& to);
 // Deletes a loaded file; a file that stays raises PathFileAccess.
 void deleteLoadedFile(const fs::path& path);
 
