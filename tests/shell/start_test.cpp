@@ -5,6 +5,11 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QProcess>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <atomic>
@@ -272,6 +277,41 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   ::kill(pid_t(first.processId()), SIGCONT);
   first.kill();
   first.waitForFinished(5000);
+}
+
+// A scheduler's timed run whose server accepts and never answers: the run
+// ends within its limits, logs the transport error and exits 1.
+TEST_F(MainStart, TimedRunAgainstAServerThatNeverAnswersExitsOneInTime) {
+  const char* bin = std::getenv("PELLARY_TEST_BIN");
+  if (!bin) GTEST_SKIP() << "PELLARY_TEST_BIN not set";
+  install();
+  // Listening, never accepting: connections complete and then hear nothing.
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::listen(listener, 8);
+  Breg_WriteRegSettings("Comms", "UpdateServer", "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
+  Breg_WriteRegSettings("Comms", "ReplyTimeout", "2");
+  Breg_WriteRegSettings("CUE", "CustomerID", "C1");
+  Breg_WriteRegSettings("CUE", "SourceID", "S1");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess run;
+  run.setProcessEnvironment(env);
+  QElapsedTimer t;
+  t.start();
+  run.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(run.waitForFinished(30000));
+  ::close(listener);
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 1);
+  EXPECT_LT(t.elapsed(), 20000);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find(",\"Bift_PostHandler\",29001,"), std::string::npos) << log;
 }
 
 }  // namespace
