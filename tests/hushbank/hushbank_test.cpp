@@ -263,13 +263,13 @@ TEST_F(HushbankProgram, ErrorIsLoggedOnceAndLaterFilesStay) {
 // A file the installation is still copying is not loaded in part: it stays,
 // and the run says so; once it stands still the next run loads it.
 TEST_F(Hushbank, FileStillBeingWrittenIsLeftForTheNextRun) {
-  hushbank::settleTime() = std::chrono::milliseconds(300);
+  hushbank::settleTime() = std::chrono::milliseconds(400);
   cueFile("Primary.cue", "1,10,\"Holidays\",1\r\n");
   std::atomic<bool> writing{true};
   std::thread writer([&] {
-    for (int i = 0; writing && i < 60; ++i) {
+    for (int i = 0; writing && i < 300; ++i) {
       std::ofstream(home() / "CUE" / "Primary.cue", std::ios::app) << "1," << 11 + i << ",\"More\",1\r\n";
-      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   });
   run();
@@ -282,7 +282,7 @@ TEST_F(Hushbank, FileStillBeingWrittenIsLeftForTheNextRun) {
   EXPECT_EQ(count("SELECT * FROM Primary"), 0);
 
   messages.clear();
-  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  std::this_thread::sleep_for(std::chrono::milliseconds(450));
   run();
   EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(inCue("Primary.cue"));
