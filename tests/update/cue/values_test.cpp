@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,29 @@ TEST(ValueReader, BlankLinesBetweenRecordsAreNoValues) {
     got.push_back(in.readInteger());
   }
   EXPECT_EQ(got, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// Read from a stream, block by block, the values are those of the bytes read
+// whole, wherever a value, a quote or a CR LF falls across a block's edge.
+TEST(ValueReader, StreamedInBlocksReadsWhatTheWholeBytesHold) {
+  std::string bytes;
+  for (int i = 0; i < 30000; ++i)
+    bytes += std::to_string(i) + ", \"name, " + std::string(size_t(i % 7), 'x') + "\" ," + std::to_string(i % 3) +
+             (i % 2 ? "\r\n" : "\n");
+  std::istringstream stream(bytes);
+  ValueReader streamed(stream), whole(bytes);
+  int records = 0;
+  while (whole.nextRecord()) {
+    ASSERT_TRUE(streamed.nextRecord()) << records;
+    EXPECT_EQ(streamed.line(), whole.line());
+    ASSERT_EQ(streamed.readLong(), whole.readLong());
+    ASSERT_EQ(streamed.readString(), whole.readString());
+    ASSERT_EQ(streamed.readInteger(), whole.readInteger());
+    ++records;
+  }
+  EXPECT_FALSE(streamed.nextRecord());
+  EXPECT_EQ(records, 30000);
+  EXPECT_GT(bytes.size(), size_t(4) << 16) << "several blocks";
 }
 
 TEST(ValueReader, ARecordMaySpanLines) {
