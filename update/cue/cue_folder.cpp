@@ -1,6 +1,5 @@
 #include "update/cue/cue_folder.h"
 
-#include <fstream>
 #include <thread>
 #include <string>
 #include <system_error>
@@ -36,32 +35,6 @@ fs::path cueFileForWriting(std::string_view name) {
   fs::create_directories(folder, ec);
   if (fs::path existing = findIn(folder, name); !existing.empty()) return existing;
   return folder / std::string(name);
-}
-
-std::string readWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) raise(err::FileNotFound, "File not found: " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-  return bytes;
-}
-
-void writeWholeFile(const fs::path& path, std::string_view bytes) {
-  fs::path temp = path;
-  temp += ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    out.flush();
-    if (!out) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    raise(err::PathFileAccess, "Path/File access error: " + path.string());
-  }
 }
 
 FileStamp stampOf(const fs::path& path) {

@@ -23,11 +23,7 @@ fs::path findUpdatesFile(std::string_view name);
 // letter case is replaced under its own name. Creates "CUE" when missing.
 fs::path cueFileForWriting(std::string_view name);
 
-// The whole file as bytes; raises FileNotFound / PathFileAccess.
-std::string readWholeFile(const fs::path& path);
-// Writes bytes to a new file beside path and renames it over path.
-void writeWholeFile(const fs::path& path, std::string_view bytes);
-// Copies a file the same way, without holding it in memory.
+// Copies a file to a new file beside to and renames it over to.
 void copyWholeFile(const fs::path& from, const fs::path& to);
 // Deletes a loaded file; a file that stays raises PathFileAccess.
 void deleteLoadedFile(const fs::path& path);
