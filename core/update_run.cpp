@@ -19,7 +19,7 @@ UpdateRunSurface& updateRunSurface() {
 void Bupd_FailedUpdate(const std::string& message) {
   if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
   MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
-  endProgram(0);
+  endProgram(1);
 }
 
 void portalProgress(int16_t percent) {

@@ -19,7 +19,8 @@ struct UpdateRunSurface {
 };
 UpdateRunSurface& updateRunSurface();
 
-// Shows the message as a critical message box and ends the program.
+// Shows the message as a critical message box and ends the program (exit
+// status 1: the run could not go on).
 [[noreturn]] void Bupd_FailedUpdate(const std::string& message);
 // The portal's progress bar and status text; nothing when no portal exists.
 void portalProgress(int16_t percent);

@@ -12,6 +12,7 @@
 #include "core/databank.h"
 #include "hushbank/frm_main.h"
 #include "hushbank/loaders.h"
+#include "update/cue/cue_loaders.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -33,23 +34,12 @@ int showQtMessage(const MessageRequest& req) {
   return mb::OK;
 }
 
-// Unattended runs write the message to standard error, one line per line.
-int printMessage(const MessageRequest& req) {
-  std::string text = req.text;
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  std::fprintf(stderr, "%s: %s\n", req.title.c_str(), out.c_str());
-  return mb::OK;
-}
-
 }  // namespace
+
+std::chrono::milliseconds& settleTime() {
+  static std::chrono::milliseconds settle{500};
+  return settle;
+}
 
 bool isSilent(std::string_view commandLine) { return paths::equalsIgnoreCase(commandLine, "silent"); }
 
@@ -71,17 +61,21 @@ std::string errorMessageText(int32_t number, std::string_view procedure, std::st
   return m;
 }
 
+// The log line goes first: a message no one answers must not lose the error.
 void Bmm_ReportError(int32_t number, std::string_view procedure, std::string_view extra) {
   if (qApp) QApplication::restoreOverrideCursor();
-  MsgBox(errorMessageText(number, procedure, extra), mb::OKOnly | mb::Critical, appTitle());
   appendErrorLog(errorLogLine(number, procedure, currentError().description));
-  Bmm_EndProgram();
+  MsgBox(errorMessageText(number, procedure, extra), mb::OKOnly | mb::Critical, appTitle());
+  Bmm_EndProgram(1);
 }
 
-void Bmm_EndProgram() {
-  Bsql_CloseDataBank();
+void Bmm_EndProgram(int exitStatus) {
+  try {
+    Bsql_CloseDataBank();
+  } catch (...) {
+  }
   notice().reset();
-  endProgram(0);
+  endProgram(exitStatus);
 }
 
 void installErrorReporter() {
@@ -100,6 +94,7 @@ void Main(const std::string& commandLine) {
     setAppTitle(kAppTitle);
     if (qApp) QApplication::setOverrideCursor(Qt::WaitCursor);
     Bsql_OpenDataBanks();
+    Bcue_Engine().settle = settleTime();
     runLoaders();
     if (qApp) QApplication::restoreOverrideCursor();
   });
@@ -113,15 +108,20 @@ int runHushbank(int argc, char** argv) {
     commandLine += argv[i];
   }
   installErrorReporter();
-  // A silent run needs no display: without one, messages go to standard error.
-  const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+  // Unattended runs (the installer's, a scheduler's, the tests') never wait on
+  // a dialog: the error goes to the log and standard error, and the run ends.
+  setUnattendedRun(environmentIsUnattended());
+  // Without a display there is no window to show, and Qt must not be started.
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  const bool display = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
   std::unique_ptr<QApplication> app;
-  // Unattended runs (the installer's, the tests') never wait on a dialog.
-  setMessagePresenter(printMessage);
-  if (!isSilent(commandLine) || display) {
+  if (display) {
     static int qtArgc = 1;
     app = std::make_unique<QApplication>(qtArgc, argv);
-    if (!std::getenv("PELLARY_UNATTENDED")) setMessagePresenter(showQtMessage);
+    setMessagePresenter(showQtMessage);
   }
   setEndHandler([&app](int code) {
     std::fflush(nullptr);

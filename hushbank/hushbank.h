@@ -3,6 +3,7 @@
 
 #include "core/error_log.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,15 +17,20 @@ bool isSilent(std::string_view commandLine);
 // ends through Bmm_EndProgram on every road.
 [[noreturn]] void Main(const std::string& commandLine);
 
-// Shows the error, appends a line to the program folder's error log, ends.
+// Appends a line to the program folder's error log, shows the error and ends
+// with exit status 1.
 [[noreturn]] void Bmm_ReportError(int32_t number, std::string_view procedure, std::string_view extra);
 // Closes the databank (errors passed over) and ends the program.
-[[noreturn]] void Bmm_EndProgram();
+[[noreturn]] void Bmm_EndProgram(int exitStatus = 0);
 // Makes Bmm_ReportError the handler of every trapped error.
 void installErrorReporter();
 
 std::string errorMessageText(int32_t number, std::string_view procedure, std::string_view extra);
 // One line of the error log: date, time, procedure, number, description.
+
+// How long a file in "CUE" must have stood still before it is loaded: the
+// installation copies the files there just before it starts Hushbank.
+std::chrono::milliseconds& settleTime();
 
 // The program's entry: Qt only when a window can be shown.
 int runHushbank(int argc, char** argv);

@@ -15,6 +15,10 @@ EndHandler& endHandler() {
   static EndHandler handler;
   return handler;
 }
+std::function<void()>& failureCleanup() {
+  static std::function<void()> cleanup;
+  return cleanup;
+}
 }  // namespace
 
 std::string standardDescription(long number) {
@@ -86,7 +90,18 @@ void reportError(long number, std::string_view location, std::string_view extra)
 
 void setEndHandler(EndHandler handler) { endHandler() = std::move(handler); }
 
+void setFailureCleanup(std::function<void()> cleanup) { failureCleanup() = std::move(cleanup); }
+
 void endProgram(int code) {
+  if (code != 0) {
+    std::function<void()> cleanup = std::exchange(failureCleanup(), nullptr);
+    if (cleanup) {
+      try {
+        cleanup();
+      } catch (...) {
+      }
+    }
+  }
   if (endHandler()) endHandler()(code);
   std::fflush(nullptr);
   std::_Exit(code);

@@ -46,6 +46,8 @@ inline constexpr long DbFailed = 3146;         // engine call failed
 // Our own stand-in errors.
 inline constexpr long SettingsDamaged = 30001;
 inline constexpr long SettingsWriteFailed = 30002;
+inline constexpr long InstanceNotAnswering = 30003;  // the running copy does not answer
+inline constexpr long NoOneToAnswer = 30004;         // a question in an unattended run
 }  // namespace err
 
 // An error with the number and description the reporter shows and logs.
@@ -91,6 +93,11 @@ void setReportHandler(ReportHandler handler);
 using EndHandler = std::function<void(int code)>;
 void setEndHandler(EndHandler handler);
 [[noreturn]] void endProgram(int code = 0);
+
+// Work that undoes a half-done step when the program ends on an error (a code
+// other than 0): it runs once, before the end, its own errors passed over.
+// Setting it again replaces it; nullptr clears it.
+void setFailureCleanup(std::function<void()> cleanup);
 
 // Runs body; any error becomes the current error and is reported under location.
 template <class F>

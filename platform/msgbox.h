@@ -47,8 +47,18 @@ using MessagePresenter = std::function<int(const MessageRequest&)>;
 
 // Installs the presenter; returns the one it replaces.
 MessagePresenter setMessagePresenter(MessagePresenter presenter);
-// Shows a modal message and returns the answer. Without a presenter the text
-// goes to standard error and the default button is the answer.
+// Shows a modal message and returns the answer. Without a presenter, and in
+// an unattended run, the text goes to standard error and the default button
+// is the answer: nothing ever waits for a click no one can give.
 int MsgBox(const std::string& text, int style, const std::string& title);
+
+// An unattended run: no one can answer a question (started by the installer
+// or a scheduler with PELLARY_UNATTENDED, no display, an offscreen platform).
+// The programs decide it once at start.
+bool unattendedRun();
+void setUnattendedRun(bool unattended);
+// What the environment says before any window exists: PELLARY_UNATTENDED
+// set, no X or Wayland display, or QT_QPA_PLATFORM "offscreen" or "minimal".
+bool environmentIsUnattended();
 
 }  // namespace pellary

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the file-reader fuzz targets with clang (libFuzzer and AddressSanitizer)
-# into build/fuzz and runs each for a short, bounded time; a crash fails the
-# script. Skips, successfully, when clang or its fuzzer runtime is missing.
+# Builds the fuzz targets of the file readers, the update packet's sections
+# splitter and the update server's reply parsers with clang (libFuzzer and AddressSanitizer)
+# into build/fuzz and runs each for the same short, bounded time; a crash
+# fails the script. Skips, successfully, when clang or its fuzzer runtime is missing.
 #   FUZZ_SECONDS    time per target (default 20)
 #   FUZZ_BUILD_DIR  where to build and keep the corpus (default build/fuzz)
 set -euo pipefail
@@ -50,3 +51,6 @@ run() {
 }
 
 run agenda_reader_fuzz fuzz/corpus/agenda
+run table_values_fuzz fuzz/corpus/table_values
+run sections_fuzz fuzz/corpus/sections
+run reply_parser_fuzz fuzz/corpus/replies

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <cstdlib>
+
+#include "platform/msgbox.h"
 
 #include "shell/qt_messages.h"
 #include "shell/reporter.h"
@@ -11,6 +14,14 @@ namespace pellary {
 
 int runPelmon(int argc, char** argv) {
   std::string commandLine = commandLineText(argc, argv);
+  // A scheduled run may have no display: its windows then live offscreen,
+  // and no message waits for a click that no one can give.
+  setUnattendedRun(environmentIsUnattended());
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   installErrorReporter();

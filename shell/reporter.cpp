@@ -26,10 +26,11 @@ std::string errorMessageText(int32_t number, std::string_view location, std::str
   return m;
 }
 
+// The log line goes first: a message no one answers must not lose the error.
 void Bmm_ReportError(int32_t number, std::string_view location, std::string_view extraText) {
-  MsgBox(errorMessageText(number, location, extraText), mb::OKOnly | mb::Critical, appTitle());
   appendErrorLog(errorLogLine(number, location, currentError().description));
-  Bmm_EndProgram();
+  MsgBox(errorMessageText(number, location, extraText), mb::OKOnly | mb::Critical, appTitle());
+  Bmm_EndProgram(1);
 }
 
 void installErrorReporter() {

@@ -11,7 +11,8 @@
 
 namespace pellary {
 
-// Shows the error, appends it to the error log and ends the program.
+// Appends the error to the error log, shows it and ends the program with
+// exit status 1.
 [[noreturn]] void Bmm_ReportError(int32_t number, std::string_view location, std::string_view extraText);
 // Makes Bmm_ReportError the handler of every trapped error.
 void installErrorReporter();

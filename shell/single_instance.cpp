@@ -7,13 +7,22 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
+#include <QElapsedTimer>
+#include <algorithm>
 
 #include "core/app.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 
 namespace pellary {
 
-SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {}
+namespace {
+constexpr char kKnock[] = "activate\n";
+constexpr char kAnswer[] = "ok\n";
+}  // namespace
+
+SingleInstance::SingleInstance(QString name, std::chrono::milliseconds answerWait, QObject* parent)
+    : QObject(parent), name_(std::move(name)), answerWait_(answerWait) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -28,10 +37,20 @@ bool SingleInstance::claim() {
     QLocalSocket probe;
     probe.connectToServer(name_);
     if (probe.waitForConnected(1000)) {
-      probe.write("activate\n");
+      probe.write(kKnock);
       probe.waitForBytesWritten(1000);
-      probe.disconnectFromServer();
-      return false;
+      QElapsedTimer waited;
+      waited.start();
+      while (!probe.canReadLine() && waited.elapsed() < answerWait_.count() &&
+             probe.state() == QLocalSocket::ConnectedState)
+        probe.waitForReadyRead(int(std::max<qint64>(1, answerWait_.count() - waited.elapsed())));
+      if (probe.canReadLine() && probe.readLine() == kAnswer) {
+        probe.disconnectFromServer();
+        return false;
+      }
+      raise(err::InstanceNotAnswering,
+            appTitle() + " is already running but does not answer. If it has stopped responding, end it "
+                         "and start the program again.");
     }
   }
   server_ = std::make_unique<QLocalServer>();
@@ -48,7 +67,18 @@ bool SingleInstance::claim() {
 void SingleInstance::acceptConnections() {
   while (QLocalSocket* s = server_->nextPendingConnection()) {
     connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QLocalSocket::readyRead, this, [this, s] { answer(s); });
+    answer(s);
+  }
+}
+
+// The later start knocked: bring the window forward and say so.
+void SingleInstance::answer(QLocalSocket* socket) {
+  while (socket->canReadLine()) {
+    if (socket->readLine() != kKnock) continue;
     if (onActivate_) onActivate_();
+    socket->write(kAnswer);
+    socket->flush();
   }
 }
 

@@ -1,13 +1,19 @@
 // Keeps the program to one running copy per settings folder: the first copy
-// listens on a local socket; a later start asks it to bring its window forward.
+// listens on a local socket; a later start asks it to bring its window
+// forward and waits a few seconds for its answer. A copy that does not answer
+// (hung, or busy in a long step) never locks the user out silently: the later
+// start says so and ends with an error. A socket left by a copy that ended
+// without cleaning up is taken over.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace pellary {
 
@@ -15,11 +21,15 @@ class SingleInstance : public QObject {
   Q_OBJECT
  public:
   // name: the socket name; every copy that shares it is one program.
-  explicit SingleInstance(QString name, QObject* parent = nullptr);
+  // answerWait: how long a later start waits for the first copy's answer.
+  explicit SingleInstance(QString name, std::chrono::milliseconds answerWait = std::chrono::seconds(3),
+                          QObject* parent = nullptr);
   ~SingleInstance() override;
 
   // True when this copy is the first: it now listens for later starts.
   // False when another copy answered; it has been asked to activate.
+  // Raises InstanceNotAnswering when another copy holds the socket but does
+  // not answer within answerWait.
   bool claim();
 
   // Runs in the first copy whenever a later start knocks.
@@ -30,8 +40,10 @@ class SingleInstance : public QObject {
 
  private:
   void acceptConnections();
+  void answer(QLocalSocket* socket);
 
   QString name_;
+  std::chrono::milliseconds answerWait_;
   std::unique_ptr<QLocalServer> server_;
   std::function<void()> onActivate_;
 };

@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
   try {
     pellary::install::Result r = pellary::install::installProgramFolder(options);
     for (const std::string& n : r.notes) std::printf("%s\n", n.c_str());
+    // A demo Hushbank could not load is a failed installation.
+    if (options.demo && !r.demoLoaded) return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "almoner-install: %s\n", e.what());
     return 1;

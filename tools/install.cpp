@@ -101,6 +101,12 @@ Result installProgramFolder(const Options& options) {
   }
   writeHelpPages(paths::resolve(home, "Help"));
   writeProductsPage(paths::resolve(home, "Products"));
+  // The portal shows this page while an update run starts.
+  writeTextIfMissing(paths::resolve(home, "cueinit.htm"),
+                     "<html><head><title>Pellary Almoner update</title></head><body>\n"
+                     "<h1>Pellary Almoner update</h1>\n"
+                     "<p>The update is starting: contacting the update service. Please wait...</p>\n"
+                     "</body></html>\n");
 
   // The databank: created empty with its schema, never replaced.
   setIfMissing("Support", "Name", kDatabankName);

@@ -17,13 +17,41 @@
 
 namespace pellary {
 
+namespace {
+// "dd/mm/yyyy" as yyyymmdd, so that dates sort by date; -1 for other text.
+long dateKey(const QString& text) {
+  const QStringList parts = text.trimmed().split('/');
+  if (parts.size() != 3) return -1;
+  bool okDay = false, okMonth = false, okYear = false;
+  long day = parts[0].toLong(&okDay), month = parts[1].toLong(&okMonth);
+  long year = parts[2].section(QLatin1Char(' '), 0, 0).toLong(&okYear);
+  if (!okDay || !okMonth || !okYear) return -1;
+  return year * 10000 + month * 100 + day;
+}
+
+// A row of the dates list: its Date column sorts by date.
+class DateRow : public QTreeWidgetItem {
+ public:
+  using QTreeWidgetItem::QTreeWidgetItem;
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    if (column == 1) {
+      long a = dateKey(text(1)), b = dateKey(other.text(1));
+      if (a >= 0 && b >= 0 && a != b) return a < b;
+      if (a >= 0 && b >= 0) return text(2) < other.text(2);
+    }
+    return QTreeWidgetItem::operator<(other);
+  }
+};
+}  // namespace
+
 class frmManager2Update::TreeList : public PreviewList {
  public:
   TreeList(QTreeWidget* tree, bool checks, bool* filling) : tree_(tree), checks_(checks), filling_(filling) {}
   void clear() override { tree_->clear(); }
   void addRow(const PreviewRow& row) override {
     *filling_ = true;
-    auto* item = new QTreeWidgetItem(tree_);
+    auto* item = new DateRow(tree_);
     item->setData(0, Qt::UserRole, QString::fromStdString(row.key));
     item->setText(0, QString::fromStdString(row.text));
     for (size_t i = 0; i < row.subItems.size(); ++i)
@@ -125,6 +153,13 @@ void frmManager2Update::cmdBack_Click() { hide(); }
 void frmManager2Update::cmdNext_Click() {
   Bupd().Bupd_UpdateCancelled = true;
   hide();
+}
+
+// The frame's close button and Escape do what Cancel does: a window closed
+// without OK has not confirmed the changes.
+void frmManager2Update::reject() {
+  Bupd().Bupd_UpdateCancelled = true;
+  QDialog::reject();
 }
 
 void frmManager2Update::showModal() {

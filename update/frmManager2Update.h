@@ -30,6 +30,8 @@ class frmManager2Update : public QDialog {
 
   void cmdBack_Click();
   void cmdNext_Click();
+  // The close button and Escape: as Cancel.
+  void reject() override;
   void lstDatePreview_ColumnClick(int column);
   void lstDatePreview_ItemCheck(QTreeWidgetItem* item);
   int sortColumn() const { return sortColumn_; }

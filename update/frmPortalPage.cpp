@@ -40,7 +40,7 @@ void installSurface() {
   updateRunSurface().failedUpdate = [](const std::string& message) {
     trapped("Bupd_FailedUpdate", [&] {
       MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
-      Bmm_EndProgram();
+      Bmm_EndProgram(1);
     });
   };
 }

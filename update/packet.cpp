@@ -1,4 +1,5 @@
-// Unpacking the update packet below the program folder, member names checked.
+// Unpacking the update packet into "Updates": only the members the packet
+// format defines, every name checked before a byte is written.
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -18,28 +19,11 @@ namespace {
 
 struct Member {
   zip_uint64_t index;
-  std::vector<std::string> parts;  // folder names, then the file name
-  bool folder;
+  std::string file;  // the name it gets in the folder
 };
 
-// The member name as safe relative components, or nothing when it must be refused.
-bool safeParts(std::string name, std::vector<std::string>& parts, bool& folder) {
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  if (name.empty() || name[0] == '/') return false;
-  if (name.size() >= 2 && name[1] == ':') return false;
-  folder = name.back() == '/';
-  size_t pos = 0;
-  while (pos <= name.size()) {
-    size_t end = name.find('/', pos);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(pos, end - pos);
-    if (part == "..") return false;
-    if (part.find(':') != std::string::npos) return false;
-    if (!part.empty() && part != ".") parts.push_back(part);
-    pos = end + 1;
-  }
-  return !parts.empty();
+[[noreturn]] void refuse(const std::string& name) {
+  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + name);
 }
 
 bool isLink(zip_t* zip, zip_uint64_t index) {
@@ -50,52 +34,77 @@ bool isLink(zip_t* zip, zip_uint64_t index) {
   return S_ISLNK(attributes >> 16);
 }
 
-[[noreturn]] void refuse(const std::string& name) {
-  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + name);
-}
-
-// An existing folder of that name in any letter case, else a new one.
-fs::path childFolder(const fs::path& parent, const std::string& name) {
-  fs::path found = paths::findCaseInsensitive(parent, name);
-  fs::path folder = found.empty() ? parent / name : found;
-  if (fs::is_symlink(folder)) refuse(name);
-  fs::create_directories(folder);
-  return folder;
+// "Updates/<name>" or "<name>", "\" read as "/", any letter case: the name
+// left once the folder is taken off; empty for the folder itself.
+bool withoutUpdatesFolder(std::string name, std::string& rest) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  const std::string folder = "updates/";
+  if (name.size() >= folder.size() && paths::equalsIgnoreCase(name.substr(0, folder.size()), folder)) {
+    rest = name.substr(folder.size());
+    return true;
+  }
+  rest = name;
+  return rest.find('/') == std::string::npos;
 }
 
 }  // namespace
 
-void extractPacket(const fs::path& zipFile, const fs::path& folder) {
+void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::string& baseName) {
   int error = 0;
-  std::unique_ptr<zip_t, decltype(&zip_discard)> zip(zip_open(zipFile.c_str(), ZIP_RDONLY, &error), zip_discard);
+  std::unique_ptr<zip_t, decltype(&zip_discard)> zip(zip_open(zipFile.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error),
+                                                     zip_discard);
   if (!zip) raise(err::PathFileAccess, "The update packet is not a readable zip file");
+  const std::string sections = baseName + ".new", events = baseName + ".de";
+
+  // Every name first: one member that may not be unpacked refuses them all.
   zip_int64_t count = zip_get_num_entries(zip.get(), 0);
   std::vector<Member> members;
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* raw = zip_get_name(zip.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
     std::string name = raw ? raw : "";
-    Member m{zip_uint64_t(i), {}, false};
-    if (!safeParts(name, m.parts, m.folder) || isLink(zip.get(), m.index)) refuse(name);
-    members.push_back(std::move(m));
+    std::string rest;
+    if (!withoutUpdatesFolder(name, rest) || isLink(zip.get(), zip_uint64_t(i))) refuse(name);
+    if (rest.empty()) continue;  // the folder's own entry
+    std::string file;
+    if (paths::equalsIgnoreCase(rest, sections)) file = sections;
+    else if (paths::equalsIgnoreCase(rest, events)) file = events;
+    else refuse(name);
+    for (const Member& m : members)
+      if (m.file == file) refuse(name);
+    members.push_back({zip_uint64_t(i), file});
   }
-  for (const Member& m : members) {
-    fs::path target = folder;
-    size_t folders = m.folder ? m.parts.size() : m.parts.size() - 1;
-    for (size_t i = 0; i < folders; ++i) target = childFolder(target, m.parts[i]);
-    if (m.folder) continue;
-    fs::path existing = paths::findCaseInsensitive(target, m.parts.back());
-    fs::path file = existing.empty() ? target / m.parts.back() : existing;
-    if (fs::is_symlink(file) || fs::is_directory(file)) refuse(m.parts.back());
-    std::unique_ptr<zip_file_t, decltype(&zip_fclose)> in(zip_fopen_index(zip.get(), m.index, 0), zip_fclose);
-    if (!in) raise(err::PathFileAccess, "The update packet member cannot be read: " + m.parts.back());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) raise(err::PathFileAccess);
-    char buffer[16384];
-    zip_int64_t n;
-    while ((n = zip_fread(in.get(), buffer, sizeof buffer)) > 0) out.write(buffer, std::streamsize(n));
-    if (n < 0) raise(err::PathFileAccess, "The update packet member cannot be read: " + m.parts.back());
-    out.close();
-    if (!out) raise(err::PathFileAccess);
+  if (members.empty())
+    raise(20011, "The update packet holds neither " + sections + " nor " + events);
+
+  // Each member lands beside its place and takes it only once all are whole.
+  fs::create_directories(folder);
+  std::vector<fs::path> written;
+  try {
+    for (const Member& m : members) {
+      fs::path part = folder / (m.file + ".part");
+      written.push_back(part);
+      std::unique_ptr<zip_file_t, decltype(&zip_fclose)> in(zip_fopen_index(zip.get(), m.index, 0), zip_fclose);
+      if (!in) raise(err::PathFileAccess, "The update packet member cannot be read: " + m.file);
+      std::ofstream out(part, std::ios::binary | std::ios::trunc);
+      if (!out) raise(err::PathFileAccess, "Path/File access error: " + part.string());
+      char buffer[16384];
+      zip_int64_t n;
+      while ((n = zip_fread(in.get(), buffer, sizeof buffer)) > 0) out.write(buffer, std::streamsize(n));
+      if (n < 0) raise(err::PathFileAccess, "The update packet member cannot be read: " + m.file);
+      out.close();
+      if (!out) raise(err::PathFileAccess, "Path/File access error: " + part.string());
+    }
+    for (const Member& m : members) {
+      fs::path existing = paths::findCaseInsensitive(folder, m.file);
+      fs::path target = existing.empty() ? folder / m.file : existing;
+      if (fs::is_symlink(target) || fs::is_directory(target)) refuse(m.file);
+      fs::rename(folder / (m.file + ".part"), target);
+    }
+  } catch (...) {
+    std::error_code ec;
+    for (const fs::path& p : written) fs::remove(p, ec);
+    throw;
   }
 }
 

@@ -3,11 +3,15 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QInputDialog>
+#include <QLabel>
+#include <QScreen>
+#include <algorithm>
 #include <fstream>
 
 #include "core/app.h"
 #include "core/registry.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
 #include "platform/variant.h"
 #include "update/frmPortalPage.h"
 
@@ -56,13 +60,53 @@ InputPresenter setInputPresenter(InputPresenter presenter) {
   return old;
 }
 
+std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const std::string& title) {
+  auto dialog = std::make_unique<QInputDialog>();
+  dialog->setWindowTitle(QString::fromStdString(title));
+  dialog->setInputMode(QInputDialog::TextInput);
+  QString text = QString::fromStdString(prompt);
+  // A lone CR breaks the line in the program's texts.
+  text.replace("\r\n", "\n").replace('\r', '\n');
+  dialog->setLabelText(text);
+  // The prompt is long: wrapped to a width that fits the screen.
+  if (auto* label = dialog->findChild<QLabel*>()) label->setWordWrap(true);
+  int width = 520;
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    width = std::min(width, screen->availableGeometry().width() - 40);
+  dialog->setMinimumWidth(std::max(200, width));
+  dialog->setMaximumWidth(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry().width()
+                                                          : QWIDGETSIZE_MAX);
+  dialog->adjustSize();
+  return dialog;
+}
+
 std::string InputBox(const std::string& prompt, const std::string& title) {
+  // An unattended run has no one to type an answer: the empty one is Cancel's.
+  if (unattendedRun()) return {};
   if (inputPresenter()) return inputPresenter()(prompt, title);
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
-  bool ok = false;
-  QString text = QInputDialog::getText(nullptr, QString::fromStdString(title), QString::fromStdString(prompt),
-                                       QLineEdit::Normal, QString(), &ok);
-  return ok ? text.toStdString() : std::string();
+  std::unique_ptr<QInputDialog> dialog = makeInputDialog(prompt, title);
+  return dialog->exec() == QDialog::Accepted ? dialog->textValue().toStdString() : std::string();
+}
+
+namespace {
+// A whole number of a Comms setting; the default when unset or not a number.
+long commsNumber(const char* name, long fallback) {
+  std::string text = Breg_GetRegSetting("Comms", name);
+  Variant v(text);
+  if (text.empty() || !v.isNumeric()) return fallback;
+  double d = v.toDouble();
+  return d >= 0 && d < 86400000 ? long(d) : fallback;
+}
+}  // namespace
+
+http::TransferLimits transferLimits(bool scriptReply) {
+  http::TransferLimits l;
+  l.connectMs = commsNumber("ConnectTimeout", 15) * 1000;
+  l.wholeMs = scriptReply ? commsNumber("ReplyTimeout", 60) * 1000 : 0;
+  l.lowSpeedBytes = commsNumber("LowSpeedLimit", 100);
+  l.lowSpeedMs = commsNumber("LowSpeedTime", 30) * 1000;
+  return l;
 }
 
 bool isWinsockConnectionFailure(long n) { return n == 25066 || n == 26005 || n == 26002; }
@@ -237,6 +281,7 @@ int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& ur
                              const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::WinsockHttp& c = host.httpWinsockDownload;
+  c.Limits = transferLimits(false);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
     c.URL = url;
@@ -254,6 +299,7 @@ int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url
                              frmPortalPage& host, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::WinsockHttp& c = host.httpWinsockDownload;
+  c.Limits = transferLimits(true);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
     c.PostData = postData;
@@ -270,6 +316,7 @@ int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, 
                           const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::DartHttp& c = dart.httpDartDownload;
+  c.Limits = transferLimits(false);
   return dartTransfer(c, [&] {
     dart.mousePointer = 11;
     c.URL = url;
@@ -285,6 +332,7 @@ int32_t Bift_DartPostData(const std::string& postData, const std::string& url, c
                           frmDartDownload& dart, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::DartHttp& c = dart.httpDartDownload;
+  c.Limits = transferLimits(true);
   return dartTransfer(c, [&] {
     c.URL = url;
     std::string reply;

@@ -10,6 +10,8 @@
 
 #include "update/http/http_controls.h"
 
+class QInputDialog;
+
 namespace pellary {
 
 class frmPortalPage;
@@ -31,7 +33,10 @@ frmDartDownload& dartDownloadWindow();
 // The proxy question: the prompt in, the typed answer out (empty for Cancel).
 using InputPresenter = std::function<std::string(const std::string& prompt, const std::string& title)>;
 InputPresenter setInputPresenter(InputPresenter presenter);
+// Empty at once in an unattended run.
 std::string InputBox(const std::string& prompt, const std::string& title);
+// The dialog InputBox shows: the prompt's line breaks kept, wrapped to the screen.
+std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const std::string& title);
 extern const char* const kProxyPrompt;
 
 // The selectors: report a failure under their own name (the program ends).
@@ -50,6 +55,11 @@ int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url
                              const std::string& password = {});
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password);
+
+// The limits of a transfer, from section Comms: ConnectTimeout, ReplyTimeout
+// (seconds; the whole exchange of a script's reply), LowSpeedLimit (bytes a
+// second) and LowSpeedTime (seconds); unset or not a number gives 15, 60, 100, 30.
+http::TransferLimits transferLimits(bool scriptReply);
 
 bool isWinsockConnectionFailure(long number);
 bool isDartConnectionFailure(long number);

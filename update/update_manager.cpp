@@ -6,6 +6,8 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -22,15 +24,18 @@
 #include "core/gui/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
 #include "reference/html_generator.h"
 #include "reference/reference_output.h"
+#include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
 #include "update/frmManager2Update.h"
 #include "update/frmPortalPage.h"
 #include "update/transport.h"
+#include "update/replies.h"
 #include "update/update_service.h"
 #include "writers/central_writer.h"
 #include "writers/outlook/outlook_writer.h"
@@ -55,55 +60,17 @@ std::string updateServerAddress() {
 
 namespace {
 
-inline constexpr long InputPastEnd = 62;
+using replies::ReplyLines;
 
-// A reply file read line by line: a line ends at CR LF, LF or CR.
-class ReplyReader {
- public:
-  explicit ReplyReader(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) raise(err::FileNotFound);
-    std::ostringstream s;
-    s << in.rdbuf();
-    data_ = s.str();
-  }
-  std::string readLine() {
-    if (eof()) raise(InputPastEnd, "Input past end of file");
-    size_t end = data_.find_first_of("\r\n", pos_);
-    if (end == std::string::npos) end = data_.size();
-    std::string line = data_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < data_.size() && data_[pos_] == '\r') ++pos_;
-    if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
-    return line;
-  }
-  bool eof() const { return pos_ >= data_.size(); }
-
- private:
-  std::string data_;
-  size_t pos_ = 0;
-};
-
-// "key=value=rest": the key before the first "=", the value up to the second.
-std::string keyOf(const std::string& line) { return line.substr(0, line.find('=')); }
-std::string valueOf(const std::string& line) {
-  size_t first = line.find('=');
-  if (first == std::string::npos) raise(err::SubscriptOutOfRange);
-  size_t second = line.find('=', first + 1);
-  return line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+// A reply file, whole.
+std::string readReplyBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) raise(err::FileNotFound);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
-
-// An Integer from reply text: a number, else a type mismatch.
-int16_t integerOf(const std::string& text) {
-  Variant v(text);
-  if (!v.isNumeric()) raise(err::TypeMismatch);
-  return v.toInteger();
-}
-int32_t longOf(const std::string& text) {
-  Variant v(text);
-  if (!v.isNumeric()) raise(err::TypeMismatch);
-  return v.toLong();
-}
+ReplyLines readReply(const fs::path& path) { return ReplyLines(readReplyBytes(path)); }
 
 std::string inProgram(std::string_view relative) { return paths::inProgramFolder(relative).string(); }
 
@@ -153,7 +120,7 @@ void enrol() {
 
   if (u.Bupd_RndGenerationID.empty()) {
     Bift_DownloadHandler(replyFile, script, portalPage(), "", "");
-    ReplyReader reply(replyFile);
+    ReplyLines reply = readReply(replyFile);
     std::string tag = reply.readLine();
     if (tag == "<RANDOM_ID>") {
       u.Bupd_RndGenerationID = reply.readLine();
@@ -170,7 +137,7 @@ void enrol() {
 
   Bift_DownloadHandler(replyFile, script + "?mode=CUE_CheckCustomer_Id&Random_Id=" + u.Bupd_RndGenerationID,
                        portalPage(), "", "");
-  ReplyReader reply(replyFile);
+  ReplyLines reply = readReply(replyFile);
   bool customerRead = false, sourceRead = false;
   std::string customerID, sourceID;
   std::string tag = reply.readLine();
@@ -208,72 +175,100 @@ int64_t localSecondsSince1970() {
   return int64_t(now) + int64_t(local.tm_gmtoff);
 }
 
-void storeStatistic(const std::string& line) {
-  CUEUpdateManager& u = Bupd();
-  std::string key = keyOf(line);
-  if (key == "TIMESTAMP") u.Bupd_TimeStamp = valueOf(line);
-  else if (key == "UPDATE_SIZE") u.Bupd_UpdateSize = longOf(valueOf(line));
-  else if (key == "DE_RECORDCOUNT") u.Bupd_DERecordCount = integerOf(valueOf(line));
-  else if (key == "RE_PAGECOUNT") u.Bupd_REPageCount = integerOf(valueOf(line));
-  else if (key == "RE_NEWLINKCOUNT") u.Bupd_RENewLinkCount = integerOf(valueOf(line));
-  else if (key == "RE_NEWPAGECOUNT") u.Bupd_RENewPageCount = integerOf(valueOf(line));
-  else if (key == "RE_GENERATE") {
-    u.Bupd_ReGenerate = integerOf(valueOf(line));
-    // The reference writer decides between a whole new section and a page copy.
-    Bhtm_Generator().Bupd_ReGenerate = u.Bupd_ReGenerate;
-  }
-  else if (key == "DE_NEWPCOUNT") u.Bupd_DENewPCount = integerOf(valueOf(line));
-  else if (key == "DE_NEWSCOUNT") u.Bupd_DENewSCount = integerOf(valueOf(line));
-  else if (key == "DE_NEWTCOUNT") u.Bupd_DENewTCount = integerOf(valueOf(line));
-  else if (key == "DE_NEWEVENTCATCOUNT") u.Bupd_DENewEventCatCount = integerOf(valueOf(line));
+template <class T>
+void take(const std::optional<T>& value, T& into) {
+  if (value) into = *value;
 }
 
-void storeSetting(const std::string& line) {
+void storeSettings(const replies::InitialisationReply& r) {
   CUEUpdateManager& u = Bupd();
-  std::string key = keyOf(line);
-  if (key == "CUE_VERSION") u.Bupd_CUEVersion = valueOf(line);
-  else if (key == "ALMO_VERSION") u.Bupd_AlmoVersion = valueOf(line);
-  else if (key == "PROFILE_UPLOAD_LOCATION") u.Bupd_ProfileUploadLocation = valueOf(line);
-  else if (key == "SCRIPT_USERNAME") u.Bupd_ScriptUserName = valueOf(line);
-  else if (key == "SCRIPT_PASSWORD") u.Bupd_ScriptPassword = valueOf(line);
-  else if (key == "PROFILE_DOWNLOAD_LOCATION") u.Bupd_ProfileDownloadLocation = valueOf(line);
-  else if (key == "FINISH_SCRIPT_LOCATION") u.Bupd_FinishScriptLocation = valueOf(line);
-  else if (key == "UPDATE_SCRIPT_LOCATION") u.Bupd_UpdateScriptLocation = valueOf(line);
-  else if (key == "UPLOAD_PROFILE_SETTINGS") {
-    std::string v = valueOf(line);
-    if (!v.empty()) u.Bupd_UploadProfileSettings = integerOf(v);
+  take(r.cueVersion, u.Bupd_CUEVersion);
+  take(r.almoVersion, u.Bupd_AlmoVersion);
+  take(r.profileUploadLocation, u.Bupd_ProfileUploadLocation);
+  take(r.scriptUserName, u.Bupd_ScriptUserName);
+  take(r.scriptPassword, u.Bupd_ScriptPassword);
+  take(r.profileDownloadLocation, u.Bupd_ProfileDownloadLocation);
+  take(r.finishScriptLocation, u.Bupd_FinishScriptLocation);
+  take(r.updateScriptLocation, u.Bupd_UpdateScriptLocation);
+  take(r.uploadProfileSettings, u.Bupd_UploadProfileSettings);
+}
+
+void storeStatistics(const replies::UpdateCallReply& r) {
+  CUEUpdateManager& u = Bupd();
+  take(r.timeStamp, u.Bupd_TimeStamp);
+  take(r.updateSize, u.Bupd_UpdateSize);
+  take(r.deRecordCount, u.Bupd_DERecordCount);
+  take(r.rePageCount, u.Bupd_REPageCount);
+  take(r.reNewLinkCount, u.Bupd_RENewLinkCount);
+  take(r.reNewPageCount, u.Bupd_RENewPageCount);
+  take(r.deNewPCount, u.Bupd_DENewPCount);
+  take(r.deNewSCount, u.Bupd_DENewSCount);
+  take(r.deNewTCount, u.Bupd_DENewTCount);
+  take(r.deNewEventCatCount, u.Bupd_DENewEventCatCount);
+  if (r.reGenerate) {
+    u.Bupd_ReGenerate = *r.reGenerate;
+    // The reference writer decides between a whole new section and a page copy.
+    Bhtm_Generator().Bupd_ReGenerate = u.Bupd_ReGenerate;
   }
 }
 
 std::string profileNumber() { return std::to_string(Bset().Bset_ProfileID); }
 
+std::string packetBaseName() {
+  const CUEUpdateManager& u = Bupd();
+  return u.Bupd_CustomerID + "_" + u.Bupd_SourceID + "_" + profileNumber();
+}
+
 // Runs the loads of an update in one transaction: a failure rolls them all
-// back and leaves the loaded files in "CUE".
-void loadUpdate() {
+// back, removes the packet's files and is reported under the loader's name.
+// Returns how many of the packet's files were there to load.
+int loadUpdate() {
   dao::Database& db = Bsql_DataBank();
+  struct Step {
+    const char* location;
+    std::function<bool()> run;
+  };
+  auto table = [&db](const cue::TableLayout& l) {
+    return [&db, &l] { return cue::loadTableFile(db, l, cue::OnDuplicate::Overwrite).found; };
+  };
+  const Step steps[] = {
+      {"Bcue_LoadNewPrimary", table(cue::primaryLayout())},
+      {"Bcue_LoadNewSecondary", table(cue::secondaryLayout())},
+      {"Bcue_LoadNewTertiary", table(cue::tertiaryLayout())},
+      {"Bcue_LoadActiveEventIDs", [&db] { cue::loadActiveEventIDs(db); return false; }},
+      {"Bcue_LoadNewLinkItems", table(cue::eventCatLayout())},
+      {"Bcue_MergeInEvents", [&db] { return cue::mergeEventsFile(db, {}).found; }},
+      {"Bcue_LoadNewRETemplate", table(cue::reTemplateLayout())},
+      {"Bcue_LoadNewREStructure", table(cue::reStructureLayout())},
+  };
+  int found = 0;
+  const char* location = "Bupd_ProcessUpdate";
   Bcue_Engine().deferDeletes = true;
-  db.beginTrans();
   try {
-    Bcue_LoadNewPrimary();
-    Bcue_LoadNewSecondary();
-    Bcue_LoadNewTertiary();
-    Bcue_LoadActiveEventIDs();
-    Bcue_LoadNewLinkItems();
-    Bcue_MergeInEvents();
-    Bcue_LoadNewRETemplate();
-    Bcue_LoadNewREStructure();
+    db.beginTrans();
+    for (const Step& step : steps) {
+      location = step.location;
+      if (step.run()) ++found;
+    }
+    location = "Bupd_ProcessUpdate";
     db.commitTrans();
+  } catch (const ProgramEnded&) {
+    throw;
   } catch (...) {
+    ErrorInfo error = describeCurrentException();
     try {
       db.rollback();
     } catch (...) {
     }
-    cue::keepLoadedFiles();
     Bcue_Engine().deferDeletes = false;
-    throw;
+    cue::keepLoadedFiles();
+    cue::discardPacketFiles();
+    currentError() = error;
+    reportError(error.number, location, {});
   }
   Bcue_Engine().deferDeletes = false;
   cue::deleteLoadedFiles();
+  return found;
 }
 
 bool previewHasRows() {
@@ -318,24 +313,14 @@ int16_t Bupd_UpdateInitialise() {
     std::string body = "CUE_VERSION=" + u.Bupd_CUEVersion + "&" + "ALMO_VERSION=" + u.Bupd_AlmoVersion + "&" +
                        "Customer_Id=" + u.Bupd_CustomerID + "&" + "Source_Id=" + u.Bupd_SourceID;
     Bift_PostHandler(body, updateServerAddress() + kInitialiseScript, replyFile, portalPage(), "", "");
-    std::string tag;
-    {
-      ReplyReader reply(replyFile);
-      tag = reply.readLine();
-      if (paths::equalsIgnoreCase(tag, "<SETTINGS>")) {
-        while (!reply.eof()) {
-          std::string line = reply.readLine();
-          if (line == "</SETTINGS>" || reply.eof()) break;
-          storeSetting(line);
-        }
-      }
-    }
-    if (paths::equalsIgnoreCase(tag, "<SETTINGS>")) {
+    replies::InitialisationReply reply = replies::parseInitialisationReply(readReplyBytes(replyFile));
+    if (reply.tag == replies::Tag::Expected) {
+      storeSettings(reply);
       fs::remove(replyFile);
       result = 1;
       return;
     }
-    if (paths::equalsIgnoreCase(tag, "<ERROR>")) {
+    if (reply.tag == replies::Tag::Error) {
       if (openInBrowser(replyFile)) Bmm_EndProgram();
       fail(20009, kBrowserFailed);
     }
@@ -359,35 +344,27 @@ void Bupd_CallUpdate() {
     frmPortalPage& portal = portalPage();
     Bift_PostHandler(body, u.Bupd_UpdateScriptLocation, replyFile, portal, u.Bupd_ScriptUserName,
                      u.Bupd_ScriptPassword);
-    std::string tag;
-    {
-      ReplyReader reply(replyFile);
-      tag = reply.readLine();
-      if (paths::equalsIgnoreCase(tag, "<UPDATE_STATISTICS>")) {
-        reply.readLine();
-        int16_t offered = integerOf(valueOf(reply.readLine()));
-        Breg_WriteRegSettings("AutoCUE", "LocalLastUpdate", std::to_string(localSecondsSince1970()));
-        if (offered != 0) {
-          portal.cmdYes()->setVisible(true);
-          portal.cmdNo()->setVisible(true);
-          while (!reply.eof()) {
-            std::string line = reply.readLine();
-            if (line == "</UPDATE_STATISTICS>" || reply.eof()) break;
-            storeStatistic(line);
-          }
-        } else if (u.Bupd_RunMode == 0) {
-          Bmm_EndProgram();
-        } else {
-          portal.cmdClose()->setVisible(true);
-        }
-        portal.setPage(fileUrl(replyFile));
-        portal.setMousePointer(0);
-        portal.show();
-        yieldToMessageLoop();
-        return;
+    replies::UpdateCallReply reply = replies::parseUpdateCallReply(readReplyBytes(replyFile));
+    if (reply.tag == replies::Tag::Expected) {
+      Breg_WriteRegSettings("AutoCUE", "LocalLastUpdate", std::to_string(localSecondsSince1970()));
+      if (reply.offered != 0) {
+        portal.cmdYes()->setVisible(true);
+        portal.cmdNo()->setVisible(true);
+        storeStatistics(reply);
+        // The portal would wait for ever for a Yes or No that no one can give.
+        if (unattendedRun()) fail(err::NoOneToAnswer, "An update is offered, but this run has no one to accept it");
+      } else if (u.Bupd_RunMode == 0) {
+        Bmm_EndProgram();
+      } else {
+        portal.cmdClose()->setVisible(true);
       }
+      portal.setPage(fileUrl(replyFile));
+      portal.setMousePointer(0);
+      portal.show();
+      yieldToMessageLoop();
+      return;
     }
-    if (paths::equalsIgnoreCase(tag, "<ERROR>")) {
+    if (reply.tag == replies::Tag::Error) {
       if (openInBrowser(replyFile)) Bmm_EndProgram();
       fail(20009, kBrowserFailed);
     }
@@ -410,16 +387,22 @@ void Bupd_ProcessUpdate(int16_t decision) {
       portal.fraStatusBars()->setEnabled(true);
       yieldToMessageLoop();
       portal.lblCurrentStatus()->setText("Downloading updated files from the Internet");
-      fs::path updates = paths::inProgramFolder("\\Updates\\");
+      // One packet at a time: nothing of an earlier one meets this one, and
+      // whatever ends this run on an error takes this one's files away.
+      cue::discardPacketFiles();
+      setFailureCleanup(cue::discardPacketFiles);
+      fs::path updates = cue::updatesFolder();
       fs::create_directories(updates);
       std::string packetFile = (updates / "Packet.upd").string();
       // The address is joined with "/": a backslash would go out literally.
-      std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + u.Bupd_CustomerID + "_" + u.Bupd_SourceID +
-                              "_" + profileNumber() + ".upd";
+      std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + packetBaseName() + ".upd";
       Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword);
       Bupd_OpenUpdatePacket();
-      Bcue_SplitNewFile(u.Bupd_CustomerID + "_" + u.Bupd_SourceID + "_" + profileNumber());
-      loadUpdate();
+      Bcue_SplitNewFile(packetBaseName());
+      int loaded = loadUpdate();
+      if (!cue::findCueFile(std::string(cue::kPageListSection) + ".cue").empty()) ++loaded;
+      // Nothing applied is nothing to acknowledge.
+      if (loaded == 0) fail(20011, "The update packet held nothing to load");
       Bsql_SetFinalRecordSelection();
       frmManager2Update& preview = updatePreviewWindow();
       Bint_ShowFinalPreview();
@@ -428,10 +411,14 @@ void Bupd_ProcessUpdate(int16_t decision) {
         preview.showModal();
       }
       if (u.Bupd_UpdateCancelled) {
+        cue::discardPacketFiles();
+        setFailureCleanup(nullptr);
         Bcue_ShowUpdateCompleted();
         return;
       }
       Bupd_QueueProcesses();
+      // A page list the follow-on work did not take goes with its packet.
+      cue::discardPacketFiles();
       Bcue_ShowUpdateCompleted();
     }
     std::string body = "Customer_Id=" + u.Bupd_CustomerID + "&Source_Id=" + u.Bupd_SourceID +
@@ -439,21 +426,18 @@ void Bupd_ProcessUpdate(int16_t decision) {
                        "&User_Decision=" + (decision == 1 ? "1" : "0");
     Bift_PostHandler(body, u.Bupd_FinishScriptLocation, finishFile, portal, u.Bupd_ScriptUserName,
                      u.Bupd_ScriptPassword);
-    std::string line;
-    {
-      ReplyReader reply(finishFile);
-      line = reply.readLine();
-    }
+    std::string line = readReply(finishFile).readLine();
     fs::remove(finishFile);
     if (!paths::equalsIgnoreCase(line, "<OK>")) fail(20012, "");
+    setFailureCleanup(nullptr);
   });
 }
 
 void Bupd_OpenUpdatePacket() {
   trappedWithText("Bupd_OpenUpdatePacket", [] {
-    fs::path packet = paths::inProgramFolder("\\Updates\\Packet.upd");
-    if (!fs::exists(packet)) fail(20011, "");
-    extractPacket(packet, paths::programFolder());
+    fs::path packet = cue::findUpdatesFile("Packet.upd");
+    if (packet.empty()) fail(20011, "");
+    extractPacket(packet, cue::updatesFolder(), packetBaseName());
     fs::remove(packet);
   });
 }
@@ -512,7 +496,7 @@ void Bupd_UpdateTimeStamps() {
   trappedWithText("Bupd_UpdateTimeStamps", [] {
     CUEUpdateManager& u = Bupd();
     dao::Database& db = Bsql_DataBank();
-    int32_t stamp = longOf(u.Bupd_TimeStamp);
+    int32_t stamp = replies::longOf(u.Bupd_TimeStamp);
     db.beginTrans();
     try {
       dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");

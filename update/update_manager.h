@@ -47,9 +47,14 @@ void Bupd_UpdateTimeStamps();
 // The profile part of the update call's body.
 std::string Bcue_WriteProfileSettings();
 
-// Unpacks a zip below folder. Every member name is checked first: absolute
-// names, drive letters, ".." and links refuse the whole packet (75) before
-// anything is written; "\" counts as a folder separator.
-void extractPacket(const std::filesystem::path& zipFile, const std::filesystem::path& folder);
+// Unpacks the packet's members into folder ("Updates"): the sections file
+// (base name + ".new") and the events member (base name + ".de"), each named
+// with or without a leading "Updates/" ("\" counts as "/", letter case
+// aside). Every name is checked first: any other member (a path of its own,
+// a link, a second copy) refuses the whole packet (75) before a byte is
+// written, and a packet with neither member raises 20011. A member that
+// cannot be read whole leaves nothing behind.
+void extractPacket(const std::filesystem::path& zipFile, const std::filesystem::path& folder,
+                   const std::string& baseName);
 
 }  // namespace pellary

@@ -176,4 +176,73 @@ void Database::rollback() {
 
 int Database::transactionDepth() const { return conn().transactionDepth; }
 
+struct Statement::Prepared {
+  std::shared_ptr<detail::Connection> conn;
+  sqlite3_stmt* stmt = nullptr;
+  std::string text;
+  ~Prepared() {
+    if (stmt) sqlite3_finalize(stmt);
+  }
+};
+
+Statement Database::prepare(std::string_view sqliteText) {
+  detail::Connection& c = conn();
+  auto p = std::make_shared<Statement::Prepared>();
+  p->conn = conn_;
+  p->text = std::string(sqliteText);
+  const int rc = c.prepare(p->text, &p->stmt);
+  if (rc != SQLITE_OK) c.fail(rc, err::DbSqlError, p->text);
+  return Statement(std::move(p));
+}
+
+namespace {
+sqlite3_stmt* boundStatement(const std::shared_ptr<Statement::Prepared>& p, int rc) {
+  if (rc != SQLITE_OK) p->conn->fail(rc, err::DbSqlError, p->text);
+  return p->stmt;
+}
+}  // namespace
+
+Statement& Statement::bindNull(int index) {
+  p_->conn->db();
+  boundStatement(p_, sqlite3_bind_null(p_->stmt, index));
+  return *this;
+}
+
+Statement& Statement::bindInt(int index, int64_t value) {
+  p_->conn->db();
+  boundStatement(p_, sqlite3_bind_int64(p_->stmt, index, value));
+  return *this;
+}
+
+Statement& Statement::bindDouble(int index, double value) {
+  p_->conn->db();
+  boundStatement(p_, sqlite3_bind_double(p_->stmt, index, value));
+  return *this;
+}
+
+Statement& Statement::bindText(int index, std::string_view text) {
+  p_->conn->db();
+  boundStatement(p_, sqlite3_bind_text(p_->stmt, index, text.data(), int(text.size()), SQLITE_TRANSIENT));
+  return *this;
+}
+
+long Statement::run() {
+  detail::Connection& c = *p_->conn;
+  sqlite3* db = c.db();
+  c.touched();
+  int rc;
+  while ((rc = sqlite3_step(p_->stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    try {
+      c.fail(rc, err::DbSqlError, p_->text);
+    } catch (...) {
+      sqlite3_reset(p_->stmt);
+      throw;
+    }
+  }
+  sqlite3_reset(p_->stmt);
+  return long(sqlite3_changes(db));
+}
+
 }  // namespace pellary::dao

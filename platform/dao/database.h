@@ -7,6 +7,7 @@
 // closed database raise 3420.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -19,6 +20,28 @@ namespace pellary::dao {
 namespace detail {
 class Connection;
 }
+
+// A statement in SQLite's own dialect (not adapted from Jet's), prepared once
+// and run once per row: the bulk loads' path. Parameters are bound by position
+// from 1 and stay bound until bound again; run() steps the statement to its end
+// and returns the rows it changed. Errors carry the databank's numbers (3022
+// for a duplicate key). The statement is released with its last handle.
+class Statement {
+ public:
+  Statement() = default;
+  Statement& bindNull(int index);
+  Statement& bindInt(int index, int64_t value);
+  Statement& bindDouble(int index, double value);
+  Statement& bindText(int index, std::string_view text);
+  long run();
+
+  struct Prepared;  // the prepared statement and its connection
+
+ private:
+  friend class Database;
+  explicit Statement(std::shared_ptr<Prepared> p) : p_(std::move(p)) {}
+  std::shared_ptr<Prepared> p_;
+};
 
 class Database {
  public:
@@ -39,6 +62,8 @@ class Database {
   long execute(std::string_view sql);
   // A dynaset over a table name or a SELECT text.
   Recordset openRecordset(std::string_view source);
+  // A statement for bulk work (see Statement); its text is SQLite's own.
+  Statement prepare(std::string_view sqliteText);
 
   // Transactions nest: an inner rollback undoes only the inner work.
   void beginTrans();

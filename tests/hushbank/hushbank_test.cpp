@@ -2,7 +2,12 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 #include "hushbank/frm_main.h"
 #include "hushbank/hushbank.h"
@@ -42,6 +47,7 @@ class Hushbank : public testing::CueTest {
   void SetUp() override {
     CueTest::SetUp();
     hushbank::installErrorReporter();
+    hushbank::settleTime() = std::chrono::milliseconds(0);
     previous_ = setMessagePresenter([this](const MessageRequest& r) {
       messages.push_back(r);
       noticeVisible = false;
@@ -252,6 +258,70 @@ TEST_F(HushbankProgram, ErrorIsLoggedOnceAndLaterFilesStay) {
   std::string l = log();
   EXPECT_EQ(std::count(l.begin(), l.end(), '\n'), 1) << l;
   EXPECT_NE(l.find("Bcue_LoadNewTertiary"), std::string::npos) << l;
+}
+
+// A file the installation is still copying is not loaded in part: it stays,
+// and the run says so; once it stands still the next run loads it.
+TEST_F(Hushbank, FileStillBeingWrittenIsLeftForTheNextRun) {
+  hushbank::settleTime() = std::chrono::milliseconds(400);
+  cueFile("Primary.cue", "1,10,\"Holidays\",1\r\n");
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    for (int i = 0; writing && i < 300; ++i) {
+      std::ofstream(home() / "CUE" / "Primary.cue", std::ios::app) << "1," << 11 + i << ",\"More\",1\r\n";
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  run();
+  writing = false;
+  writer.join();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("Bcue_LoadNewPrimary\t75"), std::string::npos) << messages[0].text;
+  EXPECT_NE(log().find("still being written"), std::string::npos) << log();
+  EXPECT_TRUE(inCue("Primary.cue"));
+  EXPECT_EQ(count("SELECT * FROM Primary"), 0);
+
+  messages.clear();
+  std::this_thread::sleep_for(std::chrono::milliseconds(450));
+  run();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(inCue("Primary.cue"));
+  EXPECT_GT(count("SELECT * FROM Primary"), 1);
+}
+
+// The installer and a scheduler read the exit status; without a display, or
+// under an offscreen platform, the error is logged and the run ends.
+TEST_F(HushbankProgram, ExitStatusTellsTheInstallerAndNoRunWaitsForAClick) {
+  const char* bin = std::getenv("PELLARY_TEST_BIN");
+  ASSERT_TRUE(bin);
+  Bsql_CloseDataBank();
+  struct Case {
+    const char* name;
+    QStringList args;
+    bool offscreen;  // else no display at all
+    bool badFile;
+    int status;
+  } cases[] = {{"silent, no display", {"silent"}, false, true, 1},
+               {"shown, no display", {}, false, true, 1},
+               {"shown, offscreen", {}, true, true, 1},
+               {"shown, offscreen, good files", {}, true, false, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(home() / "LY98ERR.log");
+    cueFile("Primary.cue", c.badFile ? "1,x\r\n" : "1,10,\"Holidays\",1\r\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PELLARY_UNATTENDED"}) env.remove(v);
+    if (c.offscreen) env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QString(bin) + "/hushbank", c.args);
+    ASSERT_TRUE(p.waitForFinished(20000)) << "the run waits for a click no one can give";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), c.status);
+    EXPECT_EQ(log().find("\"Bcue_LoadNewPrimary\",13,") != std::string::npos, c.badFile) << log();
+    EXPECT_EQ(inCue("Primary.cue"), c.badFile);
+  }
+  Bsql_OpenDataBanks();
 }
 
 }  // namespace

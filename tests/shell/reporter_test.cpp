@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <regex>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/msgbox.h"
@@ -16,10 +18,16 @@ using testing::ShellTest;
 
 class Reporter : public ShellTest {
  protected:
-  // Reports an error the way a trapped procedure does and returns the end code.
-  void fail(long number, const std::string& description, const char* location, const char* extra = "") {
+  // Reports an error the way a trapped procedure does and returns the exit status.
+  int fail(long number, const std::string& description, const char* location, const char* extra = "") {
     currentError() = {number, description};
-    EXPECT_THROW(Bmm_ReportError(int32_t(number), location, extra), ProgramEnded);
+    try {
+      Bmm_ReportError(int32_t(number), location, extra);
+    } catch (const ProgramEnded& e) {
+      return e.code;
+    }
+    ADD_FAILURE() << "the reporter returned";
+    return -1;
   }
 };
 
@@ -101,6 +109,55 @@ TEST_F(Reporter, ExitQuestion) {
   EXPECT_EQ(messages[0].title, "Pellary Almoner");
   answer = mb::Yes;
   EXPECT_THROW(Bmm_CancelProgram(), ProgramEnded);
+}
+
+// A scheduler or installer reads the exit status; a message no one answers
+// must not lose the log line.
+TEST_F(Reporter, EndsWithStatusOneAndLogsBeforeTheMessage) {
+  bool loggedFirst = false;
+  MessagePresenter recorder = setMessagePresenter([&](const MessageRequest& r) {
+    loggedFirst = fs::exists(home() / "LY98ERR.log");
+    messages.push_back(r);
+    return mb::OK;
+  });
+  EXPECT_EQ(fail(20010, "Unexpected reply", "Bupd_CallUpdate"), 1);
+  EXPECT_TRUE(loggedFirst);
+  setMessagePresenter(recorder);
+}
+
+TEST_F(Reporter, UnattendedRunLogsAndEndsWithoutAskingAnyone) {
+  setUnattendedRun(true);
+  EXPECT_EQ(fail(3024, "Could not find file.", "Bsql_OpenDataBanks"), 1);
+  setUnattendedRun(false);
+  EXPECT_TRUE(messages.empty()) << "no dialog waits for a click";
+  EXPECT_NE(testing::readFile(home() / "LY98ERR.log").find("\"Bsql_OpenDataBanks\",3024,"), std::string::npos);
+}
+
+TEST(Unattended, EnvironmentDecides) {
+  struct Case {
+    const char* unattended;
+    const char* display;
+    const char* qpa;
+    bool expected;
+  } cases[] = {{"1", ":0", "", true},          {"", ":0", "", false},  {"", "", "", true},
+               {"", ":0", "offscreen", true}, {"", "", "xcb", false}, {"", "", "minimal", true}};
+  const char* names[] = {"PELLARY_UNATTENDED", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+  for (const char* n : names) {
+    const char* v = std::getenv(n);
+    saved.emplace_back(n, v ? std::optional<std::string>(v) : std::nullopt);
+  }
+  for (const Case& c : cases) {
+    setenv("PELLARY_UNATTENDED", c.unattended, 1);
+    setenv("DISPLAY", c.display, 1);
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("QT_QPA_PLATFORM", c.qpa, 1);
+    EXPECT_EQ(environmentIsUnattended(), c.expected) << c.unattended << "|" << c.display << "|" << c.qpa;
+  }
+  for (auto& [n, v] : saved) {
+    if (v) setenv(n.c_str(), v->c_str(), 1);
+    else unsetenv(n.c_str());
+  }
 }
 
 }  // namespace

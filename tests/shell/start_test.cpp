@@ -1,11 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QThread>
 #include <QProcess>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 #include <cstdlib>
+#include <atomic>
+#include <QEventLoop>
 #include <filesystem>
 
 #include "core/databank.h"
@@ -160,21 +171,79 @@ TEST_F(MainStart, NotesBatchOnlyOnFirstRunForNotes) {
   }
 }
 
+// The first copy runs its own event loop on a thread of its own, as a running
+// program does.
+class HolderThread {
+ public:
+  explicit HolderThread(QString name) {
+    thread_.reset(QThread::create([this, name] {
+      SingleInstance holder(name);
+      claimed_ = holder.claim();
+      holder.setActivateHandler([this] { ++knocks_; });
+      QEventLoop loop;
+      QObject::connect(QThread::currentThread(), &QThread::finished, &loop, &QEventLoop::quit);
+      ready_ = true;
+      while (!stop_) loop.processEvents(QEventLoop::AllEvents, 20);
+    }));
+    thread_->start();
+    while (!ready_) QThread::msleep(5);
+  }
+  ~HolderThread() {
+    stop_ = true;
+    thread_->wait();
+  }
+  bool claimed() const { return claimed_; }
+  int knocks() const { return knocks_; }
+
+ private:
+  std::unique_ptr<QThread> thread_;
+  std::atomic<bool> ready_{false}, stop_{false}, claimed_{false};
+  std::atomic<int> knocks_{0};
+};
+
 TEST_F(MainStart, SecondCopyInSameSettingsActivatesTheFirst) {
-  SingleInstance first(SingleInstance::defaultName());
-  ASSERT_TRUE(first.claim());
-  int knocks = 0;
-  first.setActivateHandler([&] { ++knocks; });
+  HolderThread first(SingleInstance::defaultName());
+  ASSERT_TRUE(first.claimed());
   SingleInstance second(SingleInstance::defaultName());
   EXPECT_FALSE(second.claim());
-  QElapsedTimer t;
-  t.start();
-  while (knocks == 0 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_EQ(knocks, 1);
+  EXPECT_EQ(first.knocks(), 1);
   // Another settings folder is another program.
   setenv("PELLARY_SETTINGS", (root() / "other").c_str(), 1);
   SingleInstance elsewhere(SingleInstance::defaultName());
   EXPECT_TRUE(elsewhere.claim());
+}
+
+TEST_F(MainStart, FirstCopyThatDoesNotAnswerIsReportedNotWaitedFor) {
+  // Its event loop never runs while the later start waits: as a hung copy.
+  SingleInstance first(SingleInstance::defaultName());
+  ASSERT_TRUE(first.claim());
+  SingleInstance second(SingleInstance::defaultName(), std::chrono::milliseconds(300));
+  QElapsedTimer t;
+  t.start();
+  try {
+    second.claim();
+    ADD_FAILURE() << "a copy that does not answer must be reported";
+  } catch (const AppError& e) {
+    EXPECT_EQ(e.number(), err::InstanceNotAnswering);
+    EXPECT_NE(e.description().find("does not answer"), std::string::npos);
+  }
+  EXPECT_LT(t.elapsed(), 3000);
+}
+
+// A copy that crashed leaves its socket file behind, with no one listening.
+TEST_F(MainStart, SocketLeftByACopyThatCrashedIsTakenOver) {
+  const std::string path = (QDir::tempPath() + "/" + SingleInstance::defaultName()).toStdString();
+  int left = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof addr.sun_path);
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  ::unlink(path.c_str());
+  ASSERT_EQ(::bind(left, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(left);
+  ASSERT_TRUE(fs::exists(path));
+  SingleInstance next(SingleInstance::defaultName());
+  EXPECT_TRUE(next.claim());
 }
 
 TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
@@ -188,10 +257,10 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   first.start(QString(bin) + "/pelmon", {});
   ASSERT_TRUE(first.waitForStarted(5000));
   // Wait until the first copy listens.
-  QElapsedTimer t;
-  t.start();
+  QElapsedTimer waitListen;
+  waitListen.start();
   bool listening = false;
-  while (!listening && t.elapsed() < 15000) {
+  while (!listening && waitListen.elapsed() < 15000) {
     QLocalSocket probe;
     probe.connectToServer(SingleInstance::defaultName());
     listening = probe.waitForConnected(200);
@@ -204,8 +273,58 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   EXPECT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(first.state(), QProcess::Running);
+
+  // A first copy that has stopped answering: the later start says so in the
+  // log and ends with an error instead of leaving the user locked out.
+  ::kill(pid_t(first.processId()), SIGSTOP);
+  QProcess third;
+  third.setProcessEnvironment(env);
+  QElapsedTimer t;
+  t.start();
+  third.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(third.waitForFinished(15000));
+  EXPECT_EQ(third.exitCode(), 1);
+  EXPECT_LT(t.elapsed(), 12000);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find(",\"Main\",30003,"), std::string::npos) << log;
+  ::kill(pid_t(first.processId()), SIGCONT);
   first.kill();
   first.waitForFinished(5000);
+}
+
+// A scheduler's timed run whose server accepts and never answers: the run
+// ends within its limits, logs the transport error and exits 1.
+TEST_F(MainStart, TimedRunAgainstAServerThatNeverAnswersExitsOneInTime) {
+  const char* bin = std::getenv("PELLARY_TEST_BIN");
+  if (!bin) GTEST_SKIP() << "PELLARY_TEST_BIN not set";
+  install();
+  // Listening, never accepting: connections complete and then hear nothing.
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::listen(listener, 8);
+  Breg_WriteRegSettings("Comms", "UpdateServer", "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)));
+  Breg_WriteRegSettings("Comms", "ReplyTimeout", "2");
+  Breg_WriteRegSettings("CUE", "CustomerID", "C1");
+  Breg_WriteRegSettings("CUE", "SourceID", "S1");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess run;
+  run.setProcessEnvironment(env);
+  QElapsedTimer t;
+  t.start();
+  run.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(run.waitForFinished(30000));
+  ::close(listener);
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 1);
+  EXPECT_LT(t.elapsed(), 20000);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find(",\"Bift_PostHandler\",29001,"), std::string::npos) << log;
 }
 
 }  // namespace

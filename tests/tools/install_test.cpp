@@ -35,6 +35,8 @@ TEST_F(Install, FreshFolderIsReadyToOpen) {
   for (const char* sub : {"CUE", "Updates", "Reference", "Help"}) EXPECT_TRUE(fs::is_directory(home() / sub)) << sub;
   EXPECT_TRUE(fs::exists(home() / "Help" / "index.htm"));
   EXPECT_TRUE(fs::exists(home() / "Products" / "index.htm"));  // the other-products tab's page
+  // The portal shows it while an update run starts.
+  EXPECT_NE(testing::readFile(home() / "cueinit.htm").find("update is starting"), std::string::npos);
 
   Bsql_OpenDataBanks();
   dao::Recordset action = Bsql_DataBank().openRecordset("Action");

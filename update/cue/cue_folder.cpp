@@ -1,6 +1,6 @@
 #include "update/cue/cue_folder.h"
 
-#include <fstream>
+#include <thread>
 #include <string>
 #include <system_error>
 
@@ -37,29 +37,47 @@ fs::path cueFileForWriting(std::string_view name) {
   return folder / std::string(name);
 }
 
-std::string readWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) raise(err::FileNotFound, "File not found: " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-  return bytes;
+FileStamp stampOf(const fs::path& path) {
+  std::error_code ec;
+  FileStamp s;
+  s.size = fs::file_size(path, ec);
+  if (ec) raise(err::PathFileAccess, "Path/File access error: " + path.string());
+  s.modified = fs::last_write_time(path, ec);
+  if (ec) raise(err::PathFileAccess, "Path/File access error: " + path.string());
+  return s;
 }
 
-void writeWholeFile(const fs::path& path, std::string_view bytes) {
-  fs::path temp = path;
-  temp += ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    out.flush();
-    if (!out) raise(err::PathFileAccess, "Path/File access error: " + path.string());
-  }
+namespace {
+[[noreturn]] void stillBeingWritten(const fs::path& path) {
+  raise(err::PathFileAccess, path.filename().string() + " is still being written; it stays for the next run");
+}
+}  // namespace
+
+FileStamp settledStamp(const fs::path& path, std::chrono::milliseconds settle) {
+  FileStamp first = stampOf(path);
+  if (settle.count() <= 0) return first;
+  const auto age = fs::file_time_type::clock::now() - first.modified;
+  if (age >= settle) return first;
+  std::this_thread::sleep_for(settle - std::chrono::duration_cast<std::chrono::milliseconds>(age));
+  if (stampOf(path) != first) stillBeingWritten(path);
+  return first;
+}
+
+void checkUnchanged(const fs::path& path, const FileStamp& before) {
   std::error_code ec;
-  fs::rename(temp, path, ec);
+  if (!fs::exists(path, ec) || stampOf(path) != before) stillBeingWritten(path);
+}
+
+void copyWholeFile(const fs::path& from, const fs::path& to) {
+  fs::path temp = to;
+  temp += ".part";
+  std::error_code ec;
+  fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
+  if (!ec) fs::rename(temp, to, ec);
   if (ec) {
-    fs::remove(temp, ec);
-    raise(err::PathFileAccess, "Path/File access error: " + path.string());
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    raise(err::PathFileAccess, "Path/File access error: " + to.string());
   }
 }
 

@@ -2,6 +2,8 @@
 // folders and the files in them, found without regard to letter case.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -21,11 +23,24 @@ fs::path findUpdatesFile(std::string_view name);
 // letter case is replaced under its own name. Creates "CUE" when missing.
 fs::path cueFileForWriting(std::string_view name);
 
-// The whole file as bytes; raises FileNotFound / PathFileAccess.
-std::string readWholeFile(const fs::path& path);
-// Writes bytes to a new file beside path and renames it over path.
-void writeWholeFile(const fs::path& path, std::string_view bytes);
+// Copies a file to a new file beside to and renames it over to.
+void copyWholeFile(const fs::path& from, const fs::path& to);
 // Deletes a loaded file; a file that stays raises PathFileAccess.
 void deleteLoadedFile(const fs::path& path);
+
+// A file is taken only once it is complete: its size and modification time,
+// read before the load and compared again before its rows are kept.
+struct FileStamp {
+  uintmax_t size = 0;
+  fs::file_time_type modified{};
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const fs::path& path);
+// The file's stamp once it has stood still: a file changed less than settle
+// ago is looked at again after that long. A file that changed in between is
+// still being written: PathFileAccess, and it stays for the next run.
+FileStamp settledStamp(const fs::path& path, std::chrono::milliseconds settle);
+// Raises PathFileAccess when the file changed since its stamp was taken.
+void checkUnchanged(const fs::path& path, const FileStamp& before);
 
 }  // namespace pellary::cue

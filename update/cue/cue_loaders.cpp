@@ -1,7 +1,8 @@
 #include "update/cue/cue_loaders.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <fstream>
+#include <optional>
 
 #include "core/databank.h"
 #include "core/idindex.h"
@@ -46,28 +47,57 @@ std::vector<dao::Field> fieldsFor(const dao::Recordset& rs, const TableLayout& l
   return out;
 }
 
-void setRow(std::vector<dao::Field>& fields, const TableRows& rows, size_t row) {
-  size_t f = 0;
-  for (size_t c = 0; c < rows.layout->columns.size(); ++c) {
-    Variant v = rows.value(row, c);
-    fields[f++].setValue(v);
-    if (!rows.layout->columns[c].alsoColumn.empty()) fields[f++].setValue(v);
+std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+// One INSERT for every record, prepared once: a record whose key exists
+// overwrites the file's columns of that row, or is passed over.
+std::string insertText(const TableLayout& l, OnDuplicate policy) {
+  std::vector<std::string_view> columns;
+  for (const ColumnSpec& c : l.columns) {
+    columns.push_back(c.column);
+    if (!c.alsoColumn.empty()) columns.push_back(c.alsoColumn);
+  }
+  std::string names, params, keys, sets;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    names += (i ? "," : "") + quoted(columns[i]);
+    params += (i ? ",?" : "?") + std::to_string(i + 1);
+    bool key = false;
+    for (std::string_view k : l.key) key = key || k == columns[i];
+    if (!key) sets += (sets.empty() ? "" : ",") + quoted(columns[i]) + "=excluded." + quoted(columns[i]);
+  }
+  for (std::string_view k : l.key) keys += (keys.empty() ? "" : ",") + quoted(k);
+  std::string text = "INSERT INTO " + quoted(l.table) + " (" + names + ") VALUES (" + params + ") ON CONFLICT";
+  if (policy == OnDuplicate::Skip || sets.empty()) return text + " DO NOTHING";
+  return text + " (" + keys + ") DO UPDATE SET " + sets;
+}
+
+void bindRecord(dao::Statement& st, const TableLayout& l, const TableRecordReader& record) {
+  int param = 1;
+  for (size_t c = 0; c < l.columns.size(); ++c) {
+    const bool text = l.columns[c].type == ValueType::String;
+    for (int copies = l.columns[c].alsoColumn.empty() ? 1 : 2; copies > 0; --copies, ++param) {
+      if (text) st.bindText(param, record.text(c));
+      else st.bindInt(param, record.number(c));
+    }
   }
 }
 
-std::string keyText(const TableRows& rows, size_t row) {
-  std::string text;
-  const TableLayout& l = *rows.layout;
-  for (std::string_view k : l.key) {
-    size_t c = 0;
-    while (l.columns[c].column != k) ++c;
-    if (!text.empty()) text += " AND ";
-    text += std::string(k) + " = " + rows.value(row, c).toString();
-  }
-  return text;
+std::ifstream openForLoading(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) raise(err::FileNotFound, "File not found: " + path.string());
+  return in;
 }
 
 bool isDuplicate(const AppError& e) { return e.number() == err::DbDuplicateKey; }
+
+// The file as it was read must still be the file: a writer that went on
+// meanwhile leaves it for the next run, and the transaction rolls back.
+void beforeKeeping(const fs::path& path, const FileStamp& stamp) {
+  if (Bcue_Engine().beforeKeeping) Bcue_Engine().beforeKeeping(path);
+  checkUnchanged(path, stamp);
+}
+
+FileStamp stampForLoading(const fs::path& path) { return settledStamp(path, Bcue_Engine().settle); }
 
 void finished(const fs::path& path) {
   ClientUpdateEngine& engine = Bcue_Engine();
@@ -100,34 +130,23 @@ LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplic
   fs::path path = findCueFile(layout.file);
   if (path.empty()) return out;
   out.found = true;
-  TableRows rows = parseTable(layout, readWholeFile(path));
-  out.rows = long(rows.count);
-  inTransaction(db, [&] {
-    dao::Recordset rs = db.openRecordset(layout.table);
-    std::vector<dao::Field> fields = fieldsFor(rs, layout);
-    for (size_t r = 0; r < rows.count; ++r) {
-      rs.addNew();
-      setRow(fields, rows, r);
-      try {
-        rs.update();
-        ++out.added;
-        continue;
-      } catch (const AppError& e) {
-        if (!isDuplicate(e)) throw;
+  const FileStamp stamp = stampForLoading(path);
+  {
+    // Read and written in one pass inside the transaction: the first bad
+    // record rolls every row of the file back.
+    std::ifstream file = openForLoading(path);
+    ValueReader values(file);
+    TableRecordReader record(layout, values);
+    inTransaction(db, [&] {
+      dao::Statement insert = db.prepare(insertText(layout, policy));
+      while (record.next()) {
+        bindRecord(insert, layout, record);
+        out.changed += insert.run();
       }
-      rs.cancelUpdate();
-      ++out.duplicates;
-      if (policy == OnDuplicate::Skip) continue;
-      dao::Recordset existing =
-          db.openRecordset("SELECT * FROM " + std::string(layout.table) + " WHERE " + keyText(rows, r));
-      std::vector<dao::Field> target = fieldsFor(existing, layout);
-      existing.edit();
-      setRow(target, rows, r);
-      existing.update();
-      existing.close();
-    }
-    rs.close();
-  });
+      beforeKeeping(path, stamp);
+    });
+    out.rows = long(record.records());
+  }
   finished(path);
   return out;
 }
@@ -138,12 +157,16 @@ LoadOutcome loadProductFile(dao::Database& db) {
   fs::path path = findCueFile(layout.file);
   if (path.empty()) return out;
   out.found = true;
-  TableRows rows = parseTable(layout, readWholeFile(path), 1);
-  if (rows.count == 0) raiseInRecord(kInputPastEnd, layout.file, 1, 1, "Input past end of file");
+  const FileStamp stamp = stampForLoading(path);
+  std::ifstream file = openForLoading(path);
+  ValueReader values(file);
+  TableRecordReader record(layout, values);
+  if (!record.next()) raiseInRecord(kInputPastEnd, layout.file, 1, 1, "Input past end of file");
+  file.close();
   out.rows = 1;
   inTransaction(db, [&] {
     dao::Recordset rs =
-        db.openRecordset("SELECT * FROM Products WHERE ProductID = " + rows.value(0, 1).toString());
+        db.openRecordset("SELECT * FROM Products WHERE ProductID = " + record.value(1).toString());
     const bool adding = rs.recordCount() == 0;
     if (adding) {
       rs.addNew();
@@ -152,16 +175,17 @@ LoadOutcome loadProductFile(dao::Database& db) {
       rs.edit();
     }
     std::vector<dao::Field> fields = fieldsFor(rs, layout);
-    setRow(fields, rows, 0);
+    size_t f = 0;
+    for (size_t c = 0; c < layout.columns.size(); ++c) fields[f++].setValue(record.value(c));
     try {
       rs.update();
-      adding ? ++out.added : ++out.duplicates;
+      ++out.changed;
     } catch (const AppError& e) {
       if (!isDuplicate(e)) throw;
       rs.cancelUpdate();
-      ++out.duplicates;
     }
     rs.close();
+    beforeKeeping(path, stamp);
   });
   finished(path);
   return out;
@@ -180,13 +204,27 @@ int16_t actionOf(const std::vector<int16_t>& codes, bool unknownCounts0) {
   return action;
 }
 
+int32_t storedVersion(int16_t version) { return int32_t(version) + kVersionBias; }
+
+std::optional<int16_t> activeVersion(int32_t eventId) {
+  int32_t stored = Bsda_GetCUEEventIDIndex(eventId);
+  if (stored == 0) return std::nullopt;
+  return int16_t(stored - kVersionBias);
+}
+
 void loadActiveEventIDs(dao::Database& db) {
   dao::Recordset active = db.openRecordset("SELECT * FROM Event WHERE Status = 1");
   if (active.recordCount() != 0) {
     Bsda_ClearCUEEventIDIndex();
     dao::Field id = active.fields("EventID"), version = active.fields("Version");
-    for (active.moveFirst(); !active.eof(); active.moveNext())
-      Bsda_AddCUEEventIDIndex(id.value().toLong(), version.value().toInteger());
+    for (active.moveFirst(); !active.eof(); active.moveNext()) {
+      // A negative EventID (stored before the files were checked) matches no
+      // incoming record; passing it over keeps every later load working.
+      Variant key = id.value();
+      if (key.isNull() || key.toLong() < 0) continue;
+      Variant v = version.value();
+      Bsda_AddCUEEventIDIndex(key.toLong(), storedVersion(v.isNull() ? int16_t(0) : v.toInteger()));
+    }
   }
   active.close();
 
@@ -234,69 +272,53 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
   fs::path path = findCueFile(kEventsFile);
   if (path.empty()) return out;
   out.found = true;
-  std::vector<EventRecord> records = parseEvents(readWholeFile(path));
-  out.records = long(records.size());
-  // Every action code is checked before anything is written.
-  std::vector<int16_t> action(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    try {
-      action[i] = actionOf(records[i].actions, options.unknownActionCounts0);
-    } catch (const AppError& e) {
-      raiseInRecord(e.number(), kEventsFile, i + 1, 0, e.description());
-    }
-  }
-  inTransaction(db, [&] {
-    dao::Recordset rs = db.openRecordset("Event");
-    dao::Field fEventID = rs.fields("EventID"), fTitle = rs.fields("Title"), fMemo = rs.fields("Memo"),
-               fMemoLong = rs.fields("MemoLong"), fStart = rs.fields("StartDate"), fEnd = rs.fields("EndDate"),
-               fOnSale = rs.fields("OnSale"), fURL = rs.fields("URL"), fTelCountry = rs.fields("TelCountry"),
-               fTelPrefix = rs.fields("TelPrefix"), fTel = rs.fields("Tel"), fPriority = rs.fields("Priority"),
-               fVersion = rs.fields("Version"), fAction = rs.fields("Action");
-    // Events added by this merge: a later record of the same event retires
-    // the earlier one even when the event had no active version before.
-    std::unordered_set<int32_t> addedHere;
-    for (size_t i = 0; i < records.size(); ++i) {
-      const EventRecord& r = records[i];
-      const int32_t active = Bsda_GetCUEEventIDIndex(r.eventId);
-      if (active != 0 && r.version <= active) {
-        ++out.skipped;
-        continue;
-      }
-      if (active != 0 || addedHere.count(r.eventId)) {
-        dao::Recordset old = db.openRecordset("SELECT * FROM Event WHERE EventID = " + std::to_string(r.eventId) +
-                                              " AND Status = 1");
-        if (old.recordCount() != 0) {
-          dao::Field status = old.fields("Status");
-          for (old.moveFirst(); !old.eof(); old.moveNext()) {
-            old.edit();
-            status.setValue(int16_t(0));
-            old.update();
-            ++out.retired;
-          }
+  const FileStamp stamp = stampForLoading(path);
+  {
+    // Read and written in one pass inside the transaction: the first bad
+    // record (a value, an action code) rolls the whole file back.
+    std::ifstream file = openForLoading(path);
+    ValueReader values(file);
+    EventRecordReader reader(values);
+    inTransaction(db, [&] {
+      dao::Statement insert = db.prepare(
+          "INSERT INTO \"Event\" (\"EventID\",\"Title\",\"Memo\",\"MemoLong\",\"StartDate\",\"EndDate\","
+          "\"OnSale\",\"URL\",\"TelCountry\",\"TelPrefix\",\"Tel\",\"Priority\",\"Version\",\"Action\") "
+          "VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14)");
+      dao::Statement retire =
+          db.prepare("UPDATE \"Event\" SET \"Status\" = 0 WHERE \"EventID\" = ?1 AND \"Status\" = 1");
+      // Events added by this merge: a later record of the same event retires
+      // the earlier one even when the event had no active version before.
+      DigitTrieIndex addedHere;
+      EventRecord r;
+      while (reader.next(r)) {
+        int16_t action = 0;
+        try {
+          action = actionOf(r.actions, options.unknownActionCounts0);
+        } catch (const AppError& e) {
+          raiseInRecord(e.number(), kEventsFile, reader.records(), 0, e.description());
         }
-        old.close();
+        const std::optional<int16_t> active = activeVersion(r.eventId);
+        if (active && r.version <= *active) {
+          ++out.skipped;
+          continue;
+        }
+        if (active || addedHere.get(r.eventId)) out.retired += retire.bindInt(1, r.eventId).run();
+        insert.bindInt(1, r.eventId).bindText(2, r.title);
+        insert.bindText(3, options.barsToLineBreaks ? barsToCrLf(r.memo) : r.memo);
+        insert.bindText(4, options.barsToLineBreaks ? barsToCrLf(r.memoLong) : r.memoLong);
+        insert.bindDouble(5, oleFromTimeCode(r.startDate)).bindDouble(6, oleFromTimeCode(r.endDate));
+        if (r.onSale != 0) insert.bindDouble(7, oleFromTimeCode(r.onSale));
+        else insert.bindNull(7);
+        insert.bindText(8, r.url).bindText(9, trimSpaces(r.telCountry)).bindText(10, trimSpaces(r.telPrefix));
+        insert.bindText(11, trimSpaces(r.tel)).bindInt(12, r.priority).bindInt(13, r.version).bindInt(14, action);
+        insert.run();
+        addedHere.add(r.eventId, 1);
+        ++out.added;
       }
-      rs.addNew();
-      fEventID.setValue(r.eventId);
-      fTitle.setValue(r.title);
-      fMemo.setValue(options.barsToLineBreaks ? barsToCrLf(r.memo) : r.memo);
-      fMemoLong.setValue(options.barsToLineBreaks ? barsToCrLf(r.memoLong) : r.memoLong);
-      fStart.setValue(Variant::date(oleFromTimeCode(r.startDate)));
-      fEnd.setValue(Variant::date(oleFromTimeCode(r.endDate)));
-      if (r.onSale != 0) fOnSale.setValue(Variant::date(oleFromTimeCode(r.onSale)));
-      fURL.setValue(r.url);
-      fTelCountry.setValue(trimSpaces(r.telCountry));
-      fTelPrefix.setValue(trimSpaces(r.telPrefix));
-      fTel.setValue(trimSpaces(r.tel));
-      fPriority.setValue(r.priority);
-      fVersion.setValue(r.version);
-      fAction.setValue(action[i]);
-      rs.update();
-      addedHere.insert(r.eventId);
-      ++out.added;
-    }
-    rs.close();
-  });
+      beforeKeeping(path, stamp);
+    });
+    out.records = long(reader.records());
+  }
   finished(path);
   return out;
 }

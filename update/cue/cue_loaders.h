@@ -1,13 +1,18 @@
 // Loading the files of "CUE" into the databank: the table loaders, the active
 // versions and action codes that the events merge needs, and the merge.
 //
-// Every file is read and checked whole first, then written inside one
-// databank transaction: a bad file changes nothing and stays in "CUE". The
-// file is deleted once its rows are committed.
+// Every file is read record by record, each record checked and written inside
+// one databank transaction (a prepared statement per file): the first bad
+// record rolls the file's rows back, so a bad file changes nothing and stays
+// in "CUE"; memory does not grow with the file. The file is deleted once its
+// rows are committed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +29,7 @@ enum class OnDuplicate { Overwrite, Skip };
 struct LoadOutcome {
   bool found = false;  // the file was there
   long rows = 0;       // records read
-  long added = 0;
-  long duplicates = 0;  // overwritten or skipped
+  long changed = 0;    // rows added or overwritten
 };
 
 // Loads one table file. Overwrite sets only the file's columns of the row with
@@ -53,8 +57,13 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options);
 // The greatest PeckingNumber among the codes, 0 for none.
 int16_t actionOf(const std::vector<int16_t>& codes, bool unknownCounts0);
 
-// The active versions and the action table from the databank.
+// The active versions and the action table from the databank. The index keeps
+// each version biased by kVersionBias, so that an active version 0 is told
+// apart from no active row at all.
 void loadActiveEventIDs(dao::Database& db);
+inline constexpr int32_t kVersionBias = 32769;
+// The version of the event's active row, or nothing when it has none.
+std::optional<int16_t> activeVersion(int32_t eventId);
 
 }  // namespace cue
 
@@ -71,6 +80,12 @@ struct ClientUpdateEngine {
   // after a rollback the files are still there to load again.
   bool deferDeletes = false;
   std::vector<std::filesystem::path> loadedFiles;
+  // How long a file must have stood still before it is loaded: files that
+  // another program copies into "CUE" may still be growing. The update run's
+  // own files are renamed in whole and need no wait.
+  std::chrono::milliseconds settle{0};
+  // Runs after a file's rows are written and before they are kept (tests).
+  std::function<void(const std::filesystem::path&)> beforeKeeping;
 };
 ClientUpdateEngine& Bcue_Engine();
 

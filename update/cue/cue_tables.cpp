@@ -80,6 +80,53 @@ Variant TableRows::value(size_t row, size_t column) const {
   return Variant();
 }
 
+bool isIdColumn(std::string_view column) {
+  return column.size() >= 2 && (column.back() == 'D' || column.back() == 'd') &&
+         (column[column.size() - 2] == 'I' || column[column.size() - 2] == 'i');
+}
+
+namespace {
+int32_t checkedId(int32_t value) {
+  if (value < 0) raise(err::InvalidCall, "An ID may not be negative: " + std::to_string(value));
+  return value;
+}
+}  // namespace
+
+TableRecordReader::TableRecordReader(const TableLayout& layout, ValueReader& in)
+    : layout_(layout), in_(in), numbers_(layout.columns.size()), texts_(layout.columns.size()) {}
+
+bool TableRecordReader::next() {
+  if (!in_.nextRecord()) return false;
+  const long line = in_.line();
+  size_t col = 0;
+  try {
+    for (; col < layout_.columns.size(); ++col) {
+      const ColumnSpec& c = layout_.columns[col];
+      switch (c.type) {
+        case ValueType::Integer: numbers_[col] = in_.readInteger(); break;
+        case ValueType::Long: numbers_[col] = in_.readLong(); break;
+        case ValueType::String: texts_[col] = in_.readString(); break;
+      }
+      if (c.type != ValueType::String && isIdColumn(c.column)) checkedId(numbers_[col]);
+    }
+  } catch (const AppError& e) {
+    std::string what = "value " + std::to_string(col + 1) + " (" + std::string(layout_.columns[col].column) +
+                       "): " + e.description();
+    raiseInRecord(e.number(), layout_.file, count_ + 1, line, what);
+  }
+  ++count_;
+  return true;
+}
+
+Variant TableRecordReader::value(size_t column) const {
+  switch (layout_.columns[column].type) {
+    case ValueType::Integer: return Variant(int16_t(numbers_[column]));
+    case ValueType::Long: return Variant(numbers_[column]);
+    case ValueType::String: return Variant(texts_[column]);
+  }
+  return Variant();
+}
+
 TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRows) {
   TableRows rows;
   rows.layout = &layout;
@@ -89,66 +136,60 @@ TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRow
     else
       rows.slot_.push_back(int(rows.numbersPerRow_++));
   }
-  rows.numbers.reserve(bytes.size() / 4);
   ValueReader in(std::move(bytes));
-  while (rows.count < maxRows && in.nextRecord()) {
-    const long line = in.line();
-    size_t col = 0;
-    try {
-      for (; col < layout.columns.size(); ++col) {
-        switch (layout.columns[col].type) {
-          case ValueType::Integer: rows.numbers.push_back(in.readInteger()); break;
-          case ValueType::Long: rows.numbers.push_back(in.readLong()); break;
-          case ValueType::String: rows.texts.push_back(in.readString()); break;
-        }
-      }
-    } catch (const AppError& e) {
-      std::string what = "value " + std::to_string(col + 1) + " (" + std::string(layout.columns[col].column) +
-                         "): " + e.description();
-      raiseInRecord(e.number(), layout.file, rows.count + 1, line, what);
+  TableRecordReader reader(layout, in);
+  while (rows.count < maxRows && reader.next()) {
+    for (size_t c = 0; c < layout.columns.size(); ++c) {
+      if (layout.columns[c].type == ValueType::String) rows.texts.push_back(reader.text(c));
+      else rows.numbers.push_back(reader.number(c));
     }
     ++rows.count;
   }
   return rows;
 }
 
-std::vector<EventRecord> parseEvents(std::string bytes) {
-  std::vector<EventRecord> out;
-  ValueReader in(std::move(bytes));
+bool EventRecordReader::next(EventRecord& r) {
   static const char* const names[] = {"EventID", "Title", "Memo", "MemoLong", "StartDate", "EndDate",
                                       "OnSale", "URL", "TelCountry", "TelPrefix", "Tel", "Priority",
                                       "Version", "action count"};
-  while (in.nextRecord()) {
-    const long line = in.line();
-    EventRecord r;
-    int at = 0;
-    try {
-      r.eventId = in.readLong(), ++at;
-      r.title = in.readString(), ++at;
-      r.memo = in.readString(), ++at;
-      r.memoLong = in.readString(), ++at;
-      r.startDate = in.readLong(), ++at;
-      r.endDate = in.readLong(), ++at;
-      r.onSale = in.readLong(), ++at;
-      r.url = in.readString(), ++at;
-      r.telCountry = in.readString(), ++at;
-      r.telPrefix = in.readString(), ++at;
-      r.tel = in.readString(), ++at;
-      r.priority = in.readInteger(), ++at;
-      r.version = in.readInteger(), ++at;
-      int16_t n = in.readInteger();
-      if (n < 0) raise(err::InvalidCall, "Negative action count " + std::to_string(n));
-      ++at;
-      r.actions.reserve(size_t(n));
-      for (int i = 0; i < n; ++i) r.actions.push_back(in.readInteger());
-    } catch (const AppError& e) {
-      std::string what = (at < 14 ? "value " + std::to_string(at + 1) + " (" + names[at] + ")"
-                                  : std::string("action code ") + std::to_string(r.actions.size() + 1)) +
-                         ": " + e.description();
-      raiseInRecord(e.number(), kEventsFile, out.size() + 1, line, what);
-    }
-    out.push_back(std::move(r));
+  if (!in_.nextRecord()) return false;
+  const long line = in_.line();
+  int at = 0;
+  r.actions.clear();
+  try {
+    r.eventId = checkedId(in_.readLong()), ++at;
+    r.title = in_.readString(), ++at;
+    r.memo = in_.readString(), ++at;
+    r.memoLong = in_.readString(), ++at;
+    r.startDate = in_.readLong(), ++at;
+    r.endDate = in_.readLong(), ++at;
+    r.onSale = in_.readLong(), ++at;
+    r.url = in_.readString(), ++at;
+    r.telCountry = in_.readString(), ++at;
+    r.telPrefix = in_.readString(), ++at;
+    r.tel = in_.readString(), ++at;
+    r.priority = in_.readInteger(), ++at;
+    r.version = in_.readInteger(), ++at;
+    int16_t n = in_.readInteger();
+    if (n < 0) raise(err::InvalidCall, "Negative action count " + std::to_string(n));
+    ++at;
+    for (int i = 0; i < n; ++i) r.actions.push_back(in_.readInteger());
+  } catch (const AppError& e) {
+    std::string what = (at < 14 ? "value " + std::to_string(at + 1) + " (" + names[at] + ")"
+                                : std::string("action code ") + std::to_string(r.actions.size() + 1)) +
+                       ": " + e.description();
+    raiseInRecord(e.number(), kEventsFile, count_ + 1, line, what);
   }
+  ++count_;
+  return true;
+}
+
+std::vector<EventRecord> parseEvents(std::string bytes) {
+  std::vector<EventRecord> out;
+  ValueReader in(std::move(bytes));
+  EventRecordReader reader(in);
+  EventRecord r;
+  while (reader.next(r)) out.push_back(r);
   return out;
 }
 

@@ -55,9 +55,36 @@ struct TableRows {
   size_t numbersPerRow_ = 0, textsPerRow_ = 0;
 };
 
+// A column that holds an ID (its name ends in "ID" or "Id"): never negative.
+bool isIdColumn(std::string_view column);
+
+class ValueReader;
+
+// Reads a table file record by record, each checked as parseTable checks it;
+// the memory it takes does not grow with the file.
+class TableRecordReader {
+ public:
+  TableRecordReader(const TableLayout& layout, ValueReader& in);
+  // Moves to the next record; false at the end of the file.
+  bool next();
+  // The current record's value of column c: numbers and texts apart.
+  int32_t number(size_t column) const { return numbers_[column]; }
+  const std::string& text(size_t column) const { return texts_[column]; }
+  Variant value(size_t column) const;
+  size_t records() const { return count_; }
+
+ private:
+  const TableLayout& layout_;
+  ValueReader& in_;
+  std::vector<int32_t> numbers_;
+  std::vector<std::string> texts_;
+  size_t count_ = 0;
+};
+
 // Reads every record of the file's bytes (at most maxRows). A malformed record
-// raises AppError with the reader's number and a description naming the file
-// and the record.
+// (a value that does not fit its type, a negative ID, a control byte in text)
+// raises AppError with the reader's number and a description naming the file,
+// the record, its line and the column.
 TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRows = SIZE_MAX);
 
 // One record of "events.kest".
@@ -72,6 +99,18 @@ struct EventRecord {
 
 inline constexpr std::string_view kEventsFile = "events.kest";
 std::vector<EventRecord> parseEvents(std::string bytes);
+
+// Reads "events.kest" record by record, each checked as parseEvents checks it.
+class EventRecordReader {
+ public:
+  explicit EventRecordReader(ValueReader& in) : in_(in) {}
+  bool next(EventRecord& record);
+  size_t records() const { return count_; }
+
+ private:
+  ValueReader& in_;
+  size_t count_ = 0;
+};
 
 // "File.cue, record 3 (line 5): " + what, keeping the number.
 [[noreturn]] void raiseInRecord(long number, std::string_view file, size_t record, long line,

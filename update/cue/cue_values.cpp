@@ -1,5 +1,7 @@
 #include "update/cue/cue_values.h"
 
+#include <cstdio>
+
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/text/codepages.h"
@@ -13,9 +15,29 @@ bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 ValueReader::ValueReader(std::string bytes) : bytes_(std::move(bytes)) {}
 
+ValueReader::ValueReader(std::istream& in) : in_(&in) {}
+
+bool ValueReader::fill(size_t n) {
+  if (!in_) return false;
+  constexpr size_t kBlock = 1 << 16;
+  // What was read goes; the window keeps only what is still ahead.
+  if (pos_ > 0) {
+    bytes_.erase(0, pos_);
+    pos_ = 0;
+  }
+  while (bytes_.size() < n && *in_) {
+    const size_t old = bytes_.size();
+    bytes_.resize(old + kBlock);
+    in_->read(bytes_.data() + old, std::streamsize(kBlock));
+    bytes_.resize(old + size_t(in_->gcount()));
+  }
+  if (in_->bad()) raise(err::PathFileAccess, "Path/File access error while reading");
+  return bytes_.size() >= n;
+}
+
 bool ValueReader::nextRecord() {
-  while (pos_ < bytes_.size()) {
-    char c = bytes_[pos_];
+  while (have(1)) {
+    char c = at(0);
     if (isBlank(c)) {
       ++pos_;
     } else if (c == '\n') {
@@ -23,7 +45,7 @@ bool ValueReader::nextRecord() {
       ++line_;
     } else if (c == '\r') {
       ++pos_;
-      if (pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+      if (have(1) && at(0) == '\n') ++pos_;
       ++line_;
     } else {
       return true;
@@ -34,13 +56,13 @@ bool ValueReader::nextRecord() {
 
 void ValueReader::endOfValue() {
   // Consumes the comma or the line end (CR LF, CR or LF) that ends a value.
-  if (pos_ >= bytes_.size()) return;
-  char c = bytes_[pos_];
+  if (!have(1)) return;
+  char c = at(0);
   if (c == ',') {
     ++pos_;
   } else if (c == '\r') {
     ++pos_;
-    if (pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+    if (have(1) && at(0) == '\n') ++pos_;
     ++line_;
   } else if (c == '\n') {
     ++pos_;
@@ -49,39 +71,51 @@ void ValueReader::endOfValue() {
 }
 
 std::string_view ValueReader::rawValue(bool& quoted) {
-  while (pos_ < bytes_.size() && isBlank(bytes_[pos_])) ++pos_;
-  if (pos_ >= bytes_.size()) raise(kInputPastEnd, "Input past end of file");
-  quoted = bytes_[pos_] == '"';
-  std::string_view all(bytes_);
+  while (have(1) && isBlank(at(0))) ++pos_;
+  if (!have(1)) raise(kInputPastEnd, "Input past end of file");
+  quoted = at(0) == '"';
+  size_t start = 0, end = 0, next = 0;  // offsets from pos_
   if (quoted) {
-    size_t start = ++pos_;
-    size_t close = start;
-    while (close < bytes_.size() && bytes_[close] != '"') {
+    start = 1;
+    size_t k = 1;
+    for (;; ++k) {
       // A quoted value stays on its line: an open quote would swallow records.
-      if (isLineEnd(bytes_[close])) raise(err::TypeMismatch, "Quoted value not closed on its line");
-      ++close;
+      if (!have(k + 1)) raise(err::TypeMismatch, "Quoted value not closed on its line");
+      const char c = at(k);
+      if (c == '"') break;
+      if (isLineEnd(c)) raise(err::TypeMismatch, "Quoted value not closed on its line");
     }
-    if (close >= bytes_.size()) raise(err::TypeMismatch, "Quoted value not closed on its line");
-    pos_ = close + 1;
-    while (pos_ < bytes_.size() && isBlank(bytes_[pos_])) ++pos_;
-    if (pos_ < bytes_.size() && bytes_[pos_] != ',' && !isLineEnd(bytes_[pos_]))
+    end = k;
+    next = k + 1;
+    while (have(next + 1) && isBlank(at(next))) ++next;
+    if (have(next + 1) && at(next) != ',' && !isLineEnd(at(next)))
       raise(err::TypeMismatch, "Text after the closing quote of a value");
-    std::string_view v = all.substr(start, close - start);
-    endOfValue();
-    return v;
+  } else {
+    size_t k = 0;
+    while (have(k + 1) && at(k) != ',' && !isLineEnd(at(k))) ++k;
+    end = k;
+    while (end > start && isBlank(at(end - 1))) --end;
+    next = k;
   }
-  size_t start = pos_;
-  while (pos_ < bytes_.size() && bytes_[pos_] != ',' && !isLineEnd(bytes_[pos_])) ++pos_;
-  size_t end = pos_;
-  while (end > start && isBlank(bytes_[end - 1])) --end;
-  std::string_view v = all.substr(start, end - start);
+  // The value is kept apart: the read that follows may move the window.
+  value_.assign(bytes_, pos_ + start, end - start);
+  pos_ += next;
   endOfValue();
-  return v;
+  return value_;
 }
 
 std::string ValueReader::readString() {
   bool quoted = false;
   std::string_view raw = rawValue(quoted);
+  // Text holds no control bytes: a NUL would cut it short in every reader.
+  for (char c : raw) {
+    auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", unsigned(b));
+      raise(err::InvalidCall, std::string("Control character ") + hex + " in text");
+    }
+  }
   return platform::text::cp1252ToUtf8(raw);
 }
 

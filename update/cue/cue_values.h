@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <string_view>
 
@@ -15,18 +16,23 @@ inline constexpr long kInputPastEnd = 62;
 
 class ValueReader {
  public:
+  // Reads the bytes given whole.
   explicit ValueReader(std::string bytes);
+  // Reads the stream block by block: the memory it takes does not grow with
+  // the file.
+  explicit ValueReader(std::istream& in);
 
   // Moves to the next record, passing over blank lines between records.
   // False at the end of the file (only blanks and line ends remain).
   bool nextRecord();
   // Raw end test: no byte left at all.
-  bool atEnd() const { return pos_ >= bytes_.size(); }
+  bool atEnd() { return !have(1); }
 
   // Each reads one value and the comma or line end after it. Raises
   // kInputPastEnd at the end of the file, TypeMismatch for text that is no
   // whole number (or text after a closing quote, or a quote left open),
-  // Overflow for a number outside the type's range. Empty values read as 0 or "".
+  // Overflow for a number outside the type's range, InvalidCall for a control
+  // byte (other than a tab) in text. Empty values read as 0 or "".
   std::string readString();
   int16_t readInteger();
   int32_t readLong();
@@ -35,12 +41,19 @@ class ValueReader {
   long line() const { return line_; }
 
  private:
+  // The value's bytes (valid until the next read) and whether it was quoted.
   std::string_view rawValue(bool& quoted);
   int64_t readNumber(int64_t low, int64_t high);
   void endOfValue();
+  // At least n bytes from the read position, when the input holds them.
+  bool have(size_t n) { return bytes_.size() - pos_ >= n || fill(n); }
+  bool fill(size_t n);
+  char at(size_t offset) const { return bytes_[pos_ + offset]; }
 
-  std::string bytes_;
+  std::string bytes_;  // the window of the input not yet read (and the value just read)
   size_t pos_ = 0;
+  std::istream* in_ = nullptr;
+  std::string value_;  // the last value, when it had to be kept apart
   long line_ = 1;
 };
 

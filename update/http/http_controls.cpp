@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <vector>
@@ -24,7 +25,7 @@ struct Exchange {
   std::vector<std::string> headers;
   std::string proxy;  // empty: no proxy at all, whatever the environment says
   std::string userName, password;
-  long timeoutMs = 0;
+  TransferLimits limits;
   std::function<void(const std::string&, const std::string&)> onHeader;
   std::function<void(int64_t, int64_t)> onProgress;
 };
@@ -83,8 +84,19 @@ Outcome perform(Exchange& ex) {
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(ex.body.size()));
   }
   if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  if (ex.timeoutMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, ex.timeoutMs);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 15000L);
+  // Bounded waits: nothing hangs on a server that accepts and never answers.
+  const TransferLimits& l = ex.limits;
+  if (l.connectMs > 0) curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, l.connectMs);
+  if (l.wholeMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, l.wholeMs);
+  if (l.lowSpeedMs > 0) {
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, std::max(1L, l.lowSpeedBytes));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, (l.lowSpeedMs + 999) / 1000));
+  }
+  // Only the web's own schemes, for the first address and every redirect.
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &out.reply);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, readHeader);
@@ -99,11 +111,15 @@ Outcome perform(Exchange& ex) {
   return out;
 }
 
+// Only a 2xx final answer carries the reply; a redirect that was not
+// followed, or anything else, is an error.
+bool isSuccess(long status) { return status >= 200 && status < 300; }
+
 // The control's error for a failed exchange; 0 when it went through.
 long winsockError(const Outcome& o) {
   switch (o.code) {
     case CURLE_OK:
-      return o.status >= 400 ? code::WinsockHttpStatus + o.status : 0;
+      return isSuccess(o.status) ? 0 : code::WinsockHttpStatus + o.status;
     case CURLE_COULDNT_CONNECT: return code::WinsockConnectFailed;
     case CURLE_COULDNT_RESOLVE_HOST: return code::WinsockHostNotFound;
     case CURLE_COULDNT_RESOLVE_PROXY: return code::WinsockProxyFailed;
@@ -115,7 +131,7 @@ long winsockError(const Outcome& o) {
 long dartError(const Outcome& o) {
   switch (o.code) {
     case CURLE_OK:
-      return o.status >= 400 ? code::DartHttpStatus + o.status : 0;
+      return isSuccess(o.status) ? 0 : code::DartHttpStatus + o.status;
     case CURLE_COULDNT_CONNECT: return code::DartCannotConnect;
     case CURLE_COULDNT_RESOLVE_HOST: return code::DartHostNotFound;
     case CURLE_COULDNT_RESOLVE_PROXY: return code::DartProxyNotFound;
@@ -175,6 +191,7 @@ void WinsockHttp::setAction(int16_t action) {
   if (!ProxyServer.empty()) ex.proxy = ProxyPort ? ProxyServer + ":" + std::to_string(ProxyPort) : ProxyServer;
   ex.userName = UserName;
   ex.password = Password;
+  ex.limits = Limits;
   ex.onHeader = onHeader;
   if (onProgress) ex.onProgress = [this](int64_t now, int64_t) { onProgress(1, int32_t(now)); };
   Outcome o = perform(ex);
@@ -188,11 +205,17 @@ void DartHttp::Get(std::string& reply, const std::string& userName, const std::s
   ex.proxy = Proxy == ":" ? "" : Proxy;
   ex.userName = userName;
   ex.password = password;
-  ex.timeoutMs = TimeOut;
+  ex.limits = limitsWithTimeOut();
   ex.onProgress = onProgress;
   Outcome o = perform(ex);
   if (long n = dartError(o)) raise(n, describe(o));
   reply = std::move(o.reply);
+}
+
+TransferLimits DartHttp::limitsWithTimeOut() const {
+  TransferLimits l = Limits;
+  if (TimeOut > 0) l.lowSpeedMs = TimeOut;
+  return l;
 }
 
 void DartHttp::Post(const std::string& body, std::string& reply, const std::string& userName,
@@ -204,7 +227,7 @@ void DartHttp::Post(const std::string& body, std::string& reply, const std::stri
   ex.proxy = Proxy == ":" ? "" : Proxy;
   ex.userName = userName;
   ex.password = password;
-  ex.timeoutMs = TimeOut;
+  ex.limits = limitsWithTimeOut();
   ex.onProgress = onProgress;
   Outcome o = perform(ex);
   if (long n = dartError(o)) raise(n, describe(o));

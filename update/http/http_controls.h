@@ -28,6 +28,18 @@ inline constexpr long DartOther = 12900;
 inline constexpr long DartHttpStatus = 13000;
 }  // namespace code
 
+// Every exchange is bounded: a connect limit, then either a limit on the whole
+// exchange (a script's reply) or a least speed that a download must keep.
+// Only http and https are spoken, redirects included (at most kMaxRedirects);
+// an answer whose final status is not 2xx is an error.
+struct TransferLimits {
+  long connectMs = 15000;
+  long wholeMs = 0;          // 0: no limit on the whole exchange
+  long lowSpeedBytes = 100;  // a transfer slower than this many bytes a second
+  long lowSpeedMs = 30000;   // for this long fails
+};
+inline constexpr long kMaxRedirects = 5;
+
 // The first control ("HTTPLibCtl.HTTP"): assigning Action performs the transfer.
 class WinsockHttp {
  public:
@@ -40,6 +52,7 @@ class WinsockHttp {
   int32_t ProxyPort = 0;
   // Credentials given to the library's authentication (never put in URL).
   std::string UserName, Password;
+  TransferLimits Limits;
 
   // The host part of URL.
   std::string URLServer() const;
@@ -59,14 +72,20 @@ class WinsockHttp {
 class DartHttp {
  public:
   std::string URL;
-  int32_t TimeOut = 0;  // milliseconds, 0 the library's own
+  // Milliseconds the control waits for the server to send anything; 0 leaves
+  // Limits as they are.
+  int32_t TimeOut = 0;
   std::string Proxy;    // "server:port"
+  TransferLimits Limits;
 
   void Get(std::string& reply, const std::string& userName, const std::string& password);
   void Post(const std::string& body, std::string& reply, const std::string& userName,
             const std::string& password);
 
   std::function<void(int64_t bytes, int64_t total)> onProgress;
+
+ private:
+  TransferLimits limitsWithTimeOut() const;
 };
 
 }  // namespace pellary::http

@@ -25,7 +25,7 @@ int addProgramEndHook(std::function<void()> hook) {
 
 void removeProgramEndHook(int id) { endHooks().erase(id); }
 
-void Bmm_EndProgram() {
+void Bmm_EndProgram(int exitStatus) {
   // A copy: a hook may remove itself.
   for (const auto& [id, hook] : std::map(endHooks())) {
     try {
@@ -41,7 +41,7 @@ void Bmm_EndProgram() {
     Bpo_FreeMainFormWidth();
   } catch (...) {
   }
-  endProgram(0);
+  endProgram(exitStatus);
 }
 
 void Bmm_CancelProgram() {

@@ -10,8 +10,10 @@ namespace pellary {
 int addProgramEndHook(std::function<void()> hook);
 void removeProgramEndHook(int id);
 
-// Closes the databank, releases the frame's size hook and ends at once.
-[[noreturn]] void Bmm_EndProgram();
+// Closes the databank, releases the frame's size hook and ends at once with
+// the exit status (0 when the run completed or the user ended it, 1 when an
+// error ended it).
+[[noreturn]] void Bmm_EndProgram(int exitStatus = 0);
 // Asks the exit question; Yes ends the program, No returns.
 void Bmm_CancelProgram();
 

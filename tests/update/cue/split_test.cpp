@@ -107,5 +107,28 @@ TEST_F(Splitter, NameThatIsNoPlainNameIsRefusedAndNeverAPath) {
   }
 }
 
+// Read in blocks: line ends of every kind fall across the blocks' edges.
+TEST_F(Splitter, LongFileSplitsLineByLineAcrossItsBlocks) {
+  std::string file = "EVENTCAT\r\n", expected;
+  const char* ends[] = {"\r\n", "\n", "\r"};
+  for (int i = 0; i < 40000; ++i) {
+    std::string row = std::to_string(1000 + i % 97) + "," + std::to_string(i) + ",1";
+    file += row + ends[i % 3];
+    expected += row + "\r\n";
+  }
+  file += "/EVENTCAT\r\n";
+  writeFile(updates("B.new"), file);
+  Bcue_SplitNewFile("B");
+  EXPECT_EQ(cue("EVENTCAT.cue"), expected);
+  EXPECT_FALSE(fs::exists(home() / "CUE" / "EVENTCAT.cue.part"));
+}
+
+TEST_F(Splitter, SectionsNoReaderTakesAreNotWritten) {
+  writeFile(updates("B.new"), "Product\r\n1,1,\"x\",1,1,1\r\n/Product\r\nREPAGES\r\nLondon,101_4\r\n/REPAGES\r\n");
+  Bcue_SplitNewFile("B");
+  EXPECT_FALSE(fs::exists(home() / "CUE" / "Product.cue")) << "Hushbank's file; an update never brings it";
+  EXPECT_EQ(cue("REPAGES.cue"), "London,101_4\r\n");
+}
+
 }  // namespace
 }  // namespace pellary

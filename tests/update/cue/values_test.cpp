@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"QuoteLeftOpen", "\"open,1\r\n2", "S", {}, err::TypeMismatch},
         ValueCase{"TextAfterClosingQuote", "\"a\"b,1", "S", {}, err::TypeMismatch},
         ValueCase{"Windows1252Decoded", "\"caf\xe9 \x80\"", "S", {"caf\xc3\xa9 \xe2\x82\xac"}},
-        ValueCase{"UnquotedKeepsInnerSpaces", "New  Year ,1", "SI", {"New  Year", "1"}}),
+        ValueCase{"UnquotedKeepsInnerSpaces", "New  Year ,1", "SI", {"New  Year", "1"}},
+        ValueCase{"NulInText", std::string("\"a\0b\",1", 7), "SI", {}, err::InvalidCall},
+        ValueCase{"ControlByteInUnquotedText", "a\x1b[31m,1", "SI", {}, err::InvalidCall},
+        ValueCase{"DeleteByteInText", "\"a\x7f\"", "S", {}, err::InvalidCall},
+        ValueCase{"TabInTextIsKept", "\"a\tb\"", "S", {"a\tb"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ValueReader, BlankLinesBetweenRecordsAreNoValues) {
@@ -74,6 +79,29 @@ TEST(ValueReader, BlankLinesBetweenRecordsAreNoValues) {
     got.push_back(in.readInteger());
   }
   EXPECT_EQ(got, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// Read from a stream, block by block, the values are those of the bytes read
+// whole, wherever a value, a quote or a CR LF falls across a block's edge.
+TEST(ValueReader, StreamedInBlocksReadsWhatTheWholeBytesHold) {
+  std::string bytes;
+  for (int i = 0; i < 30000; ++i)
+    bytes += std::to_string(i) + ", \"name, " + std::string(size_t(i % 7), 'x') + "\" ," + std::to_string(i % 3) +
+             (i % 2 ? "\r\n" : "\n");
+  std::istringstream stream(bytes);
+  ValueReader streamed(stream), whole(bytes);
+  int records = 0;
+  while (whole.nextRecord()) {
+    ASSERT_TRUE(streamed.nextRecord()) << records;
+    EXPECT_EQ(streamed.line(), whole.line());
+    ASSERT_EQ(streamed.readLong(), whole.readLong());
+    ASSERT_EQ(streamed.readString(), whole.readString());
+    ASSERT_EQ(streamed.readInteger(), whole.readInteger());
+    ++records;
+  }
+  EXPECT_FALSE(streamed.nextRecord());
+  EXPECT_EQ(records, 30000);
+  EXPECT_GT(bytes.size(), size_t(4) << 16) << "several blocks";
 }
 
 TEST(ValueReader, ARecordMaySpanLines) {
@@ -92,6 +120,38 @@ TEST(TableParsing, MalformedRecordNamesFileRecordAndColumn) {
     EXPECT_NE(e.description().find("Primary.cue, record 2 (line 2)"), std::string::npos) << e.description();
     EXPECT_NE(e.description().find("Status"), std::string::npos) << e.description();
   }
+}
+
+// Every column that holds an ID, in every file, refuses a negative number
+// before anything is written; other numbers may be negative.
+TEST(TableParsing, NegativeIdsAreRefusedNamingTheColumn) {
+  struct Case {
+    const TableLayout* layout;
+    const char* record;
+    const char* column;
+  } cases[] = {{&primaryLayout(), "-1,10,\"a\",1", "ProductID"},
+               {&primaryLayout(), "1,-10,\"a\",1", "PID"},
+               {&secondaryLayout(), "1,10,-2,\"a\",1", "SID"},
+               {&tertiaryLayout(), "1,10,2,3,-501,\"a\",5,1", "CatID"},
+               {&eventCatLayout(), "501,-7,1", "EventID"},
+               {&reTemplateLayout(), "1,-7,\"a\",1,1,0", "Template_Id"},
+               {&reStructureLayout(), "1,7,-8,1,0", "ChildTemplate_Id"},
+               {&productLayout(), "-101,1,\"a\",1,1,1", "ProgProductID"}};
+  for (const Case& c : cases) {
+    try {
+      parseTable(*c.layout, std::string(c.record) + "\r\n");
+      ADD_FAILURE() << c.record;
+    } catch (const AppError& e) {
+      EXPECT_EQ(e.number(), err::InvalidCall) << c.record;
+      EXPECT_NE(e.description().find(std::string(c.layout->file) + ", record 1 (line 1)"), std::string::npos)
+          << e.description();
+      EXPECT_NE(e.description().find(std::string("(") + c.column + ")"), std::string::npos) << e.description();
+    }
+  }
+  EXPECT_EQ(parseTable(primaryLayout(), "1,10,\"a\",-1\r\n").count, 1u) << "a Status is no ID";
+  EXPECT_THROW(parseEvents("-7,\"T\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,1,0\r\n"), AppError);
+  EXPECT_EQ(parseEvents("7,\"T\",\"\",\"\",-86400,0,0,\"\",\"\",\"\",\"\",-1,-1,0\r\n").size(), 1u)
+      << "dates, priorities and versions are no IDs";
 }
 
 TEST(TableParsing, EventRecordsWithActionCodes) {

@@ -134,15 +134,42 @@ void LocalServer::serve(int client) {
     if (it == replies_.end()) it = replies_.find(req.path.substr(0, req.path.find('?')));
     if (it != replies_.end()) r = it->second;
   }
-  std::string out = "HTTP/1.1 " + std::to_string(r.status) + (r.status < 400 ? " OK" : " Error") +
-                    "\r\nContent-Length: " + std::to_string(r.body.size()) +
-                    "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n" + r.body;
-  size_t sent = 0;
-  while (sent < out.size()) {
-    ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    sent += size_t(n);
+  if (!r.authorization.empty() && req.authorization != r.authorization) r = CannedReply{401, "who are you?"};
+  if (r.fault == Fault::NeverAnswer) {
+    // Until the client gives up (or the server stops).
+    while (!stop_) {
+      pollfd p{client, POLLIN, 0};
+      if (::poll(&p, 1, 50) > 0 && ::recv(client, buffer, sizeof buffer, 0) <= 0) return;
+    }
+    return;
   }
+  std::string answer = "HTTP/1.1 " + std::to_string(r.status) + (r.status < 400 ? " OK" : " Error") +
+                     "\r\nContent-Length: " + std::to_string(r.body.size()) +
+                     (r.location.empty() ? "" : "\r\nLocation: " + r.location) +
+                     (r.status == 401 ? "\r\nWWW-Authenticate: Basic realm=\"update\"" : "") +
+                     "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n";
+  auto sendAll = [&](const std::string& out) {
+    size_t sent = 0;
+    while (sent < out.size()) {
+      ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += size_t(n);
+    }
+    return true;
+  };
+  if (r.fault == Fault::Trickle) {
+    if (!sendAll(answer)) return;
+    for (char c : r.body) {
+      if (stop_ || !sendAll(std::string(1, c))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    return;
+  }
+  if (r.fault == Fault::CutShort) {
+    sendAll(answer + r.body.substr(0, r.body.size() / 2));
+    return;
+  }
+  sendAll(answer + r.body);
 }
 
 RefusingPort::RefusingPort() { socket_ = boundSocket(port_); }

@@ -23,9 +23,20 @@ struct ServedRequest {
   bool viaProxy = false;
 };
 
+// How the server misbehaves for a path.
+enum class Fault {
+  None,
+  NeverAnswer,  // reads the request, then holds the connection without a byte
+  Trickle,      // sends the headers, then the body a byte at a time, slowly
+  CutShort,     // announces the whole body, sends half of it and closes
+};
+
 struct CannedReply {
   int status = 200;
   std::string body;
+  std::string location;       // a Location header (redirects)
+  std::string authorization;  // when set, any other Authorization gets 401
+  Fault fault = Fault::None;
 };
 
 class LocalServer {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QFrame>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QScreen>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -9,6 +12,7 @@
 #include "core/idindex.h"
 #include "core/gui/placement.h"
 #include "core/registry.h"
+#include "platform/msgbox.h"
 #include "update/protocol/update_fixture.h"
 
 namespace pellary {
@@ -330,7 +334,9 @@ TEST_F(UpdateRun, FailedLoadRollsBackEveryTableStampsNothingAndPostsNoFinish) {
   EXPECT_EQ(rows("SELECT TimeStamp FROM Tertiary WHERE CatID = 501"), (std::vector<std::string>{"100"}));
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "800");
   EXPECT_FALSE(finished());
-  EXPECT_TRUE(fs::exists(home() / "CUE" / "Primary.cue"));  // kept to load again
+  // The packet goes whole: a later one never meets its files.
+  EXPECT_FALSE(fs::exists(home() / "CUE" / "Primary.cue"));
+  EXPECT_FALSE(fs::exists(home() / "CUE" / "Secondary.cue"));
 }
 
 TEST_F(UpdateRun, FinishReplyOtherThanOkRaises20012) {
@@ -471,6 +477,40 @@ TEST_F(Transport, SecondControlAsksForAProxyAndStoresTheAnswer) {
   EXPECT_EQ(testing::readFile(reply()), "typed proxy");
 }
 
+// The prompt keeps its paragraphs and wraps to the screen: its buttons show.
+TEST_F(Transport, ProxyPromptKeepsItsLineBreaksAndFitsTheScreen) {
+  std::unique_ptr<QInputDialog> dialog = makeInputDialog(kProxyPrompt, "Pellary Almoner");
+  const QString label = dialog->labelText();
+  EXPECT_FALSE(label.contains('\r'));
+  EXPECT_EQ(label.count("\n\n"), 2);
+  auto* shown = dialog->findChild<QLabel*>();
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(shown->wordWrap());
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_LE(dialog->sizeHint().width(), screen.width());
+  EXPECT_LE(dialog->sizeHint().height(), screen.height());
+}
+
+TEST_F(Transport, UnattendedRunAsksNoOneForAProxy) {
+  setUnattendedRun(true);
+  EXPECT_EQ(InputBox(kProxyPrompt, "Pellary Almoner"), "");
+  setUnattendedRun(false);
+  EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(Transport, LimitsComeFromTheSettingsWithSoundDefaults) {
+  http::TransferLimits defaults = transferLimits(true);
+  EXPECT_EQ(defaults.connectMs, 15000);
+  EXPECT_EQ(defaults.wholeMs, 60000);
+  EXPECT_GT(defaults.lowSpeedBytes, 0);
+  EXPECT_GT(defaults.lowSpeedMs, 0);
+  EXPECT_EQ(transferLimits(false).wholeMs, 0) << "a download is held to a least speed instead";
+  Breg_WriteRegSettings("Comms", "ConnectTimeout", "3");
+  Breg_WriteRegSettings("Comms", "ReplyTimeout", "soon");
+  EXPECT_EQ(transferLimits(true).connectMs, 3000);
+  EXPECT_EQ(transferLimits(true).wholeMs, 60000) << "not a number: the default";
+}
+
 TEST_F(Transport, ThreeAttemptsAtMostThenTheErrorNumber) {
   testing::RefusingPort closed;
   proxyAnswer = "";  // no colon: each retry asks again
@@ -535,6 +575,25 @@ TEST_F(Preview, SameHeaderReversesAnotherHeaderKeepsTheOrder) {
   EXPECT_EQ(w.sortColumn(), 2);
   EXPECT_TRUE(w.sortDescending());
   EXPECT_EQ(w.datesList().row(0).subItems[1], "B");
+}
+
+TEST_F(Preview, DatesSortByDateNotByText) {
+  frmManager2Update& w = updatePreviewWindow();
+  w.datesList().addRow({"P0000001", "Add", {"02/01/2027", "B"}, true});
+  w.datesList().addRow({"P0000002", "Add", {"10/12/2026", "A"}, true});
+  w.datesList().addRow({"P0000003", "Add", {"01/03/2026", "C"}, true});
+  w.lstDatePreview_ColumnClick(1);
+  std::vector<std::string> keys;
+  for (int i = 0; i < 3; ++i) keys.push_back(w.datesList().row(i).key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"P0000003", "P0000002", "P0000001"}));
+}
+
+TEST_F(Preview, ClosingByTheFrameButtonIsCancel) {
+  frmManager2Update& w = updatePreviewWindow();
+  w.show();
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(Bupd().Bupd_UpdateCancelled);
 }
 
 TEST_F(Preview, ResizeBelowTheMinimumSnapsBack) {
