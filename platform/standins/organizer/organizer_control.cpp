@@ -1,7 +1,6 @@
 #include "platform/standins/organizer/organizer_control.h"
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -102,15 +101,21 @@ OrganizerFile readFile(const fs::path& file) {
 }
 
 void writeFile(const fs::path& file, const OrganizerFile& f) {
-  std::ostringstream out;
-  out << "ORGANIZER 1\npassword\t" << escape(f.password) << '\n';
+  std::string out = "ORGANIZER 1\npassword\t" + escape(f.password) + '\n';
   for (const auto& s : f.sections)
-    out << "section\t" << s.type << '\t' << escape(s.internalName) << '\t' << escape(s.userName) << '\n';
-  for (const auto& e : f.entries)
-    out << "entry\t" << escape(e.section) << '\t' << e.type << '\t' << e.hour << '\t'
-        << isoDate(e.startYear, e.startMonth, e.startDay) << '\t' << isoDate(e.endYear, e.endMonth, e.endDay)
-        << '\t' << escape(e.text) << '\n';
-  standins::replaceFile(file, out.str(), "Organizer file");
+    out += "section\t" + std::to_string(s.type) + '\t' + escape(s.internalName) + '\t' + escape(s.userName) + '\n';
+  for (const auto& e : f.entries) {
+    out += "entry\t";
+    out += escape(e.section);
+    out += '\t' + std::to_string(e.type) + '\t' + std::to_string(e.hour) + '\t';
+    out += isoDate(e.startYear, e.startMonth, e.startDay);
+    out += '\t';
+    out += isoDate(e.endYear, e.endMonth, e.endDay);
+    out += '\t';
+    out += escape(e.text);
+    out += '\n';
+  }
+  standins::replaceFile(file, out, "Organizer file");
 }
 
 const au::InterfaceInfo& ControlInfo() {
@@ -175,12 +180,31 @@ void KestLotusCtrl::open() {
     return;
   }
   content_ = std::move(content);
+  indexEntries();
+  changed_ = false;
   open_ = true;
   openResult_ = kOpened;
 }
 
+void KestLotusCtrl::indexEntries() {
+  if (anyGone_) {
+    size_t i = 0;
+    std::erase_if(content_.entries, [&](const Entry&) { return gone_[i++]; });
+  }
+  anyGone_ = false;
+  gone_.assign(content_.entries.size(), false);
+  byDay_.clear();
+  for (size_t i = 0; i < content_.entries.size(); ++i) {
+    const Entry& e = content_.entries[i];
+    byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(i);
+  }
+}
+
 void KestLotusCtrl::save() {
-  if (open_) writeFile(file_, content_);
+  if (!open_ || !changed_) return;
+  indexEntries();
+  writeFile(file_, content_);
+  changed_ = false;
 }
 
 std::string KestLotusCtrl::sectionList() const {
@@ -204,18 +228,27 @@ void KestLotusCtrl::add(const std::string& text, const std::string& section, con
   e.endMonth = a.longValue(6);
   e.endYear = a.longValue(7);
   e.text = text;
+  byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(content_.entries.size());
   content_.entries.push_back(std::move(e));
+  gone_.push_back(false);
+  changed_ = true;
 }
 
 void KestLotusCtrl::remove(const std::string& title, int day, int month, int year, int hour) {
   if (!open_ || !writing_) raise(err::InvalidCall, "The Organizer file is not ready for writing");
   // Every text written starts with the title and a line end.
-  for (auto it = content_.entries.begin(); it != content_.entries.end(); ++it) {
+  auto slot = byDay_.find(dayKey(year, month, day));
+  if (slot == byDay_.end()) return;
+  for (size_t i : slot->second) {
+    if (gone_[i]) continue;
+    const Entry* it = &content_.entries[i];
     const bool sameText = it->text == title || it->text.rfind(title + "\r\n", 0) == 0;
     const bool sameDay = it->startDay == day && it->startMonth == month && it->startYear == year;
     const bool sameHour = it->type != 0 || it->hour == hour;
     if (sameText && sameDay && sameHour) {
-      content_.entries.erase(it);
+      gone_[i] = true;
+      anyGone_ = true;
+      changed_ = true;
       return;
     }
   }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,10 @@ class KestLotusCtrl : public automation::TypedDispatch {
   std::string sectionList() const;
   void add(const std::string& text, const std::string& section, const automation::CheckedArgs& a);
   void remove(const std::string& title, int day, int month, int year, int hour);
+  // Entries by start day (in file order) and the ones removed since the last
+  // save, so that a delete does not walk or move the whole file.
+  void indexEntries();
+  static int64_t dayKey(int year, int month, int day) { return int64_t(year) * 10000 + month * 100 + day; }
 
   int32_t version_ = 0;
   int32_t entryType_ = 0;
@@ -85,6 +90,10 @@ class KestLotusCtrl : public automation::TypedDispatch {
   bool writing_ = false;
   fs::path file_;
   OrganizerFile content_;
+  std::map<int64_t, std::vector<size_t>> byDay_;
+  std::vector<bool> gone_;
+  bool anyGone_ = false;
+  bool changed_ = false;  // since the file was opened or last saved
 };
 
 void registerOrganizerClass();

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -571,6 +573,7 @@ class ObjAgenda : public au::TypedDispatch {
         if (deviceFileInUse(path)) raise(kPermissionDenied, "Agenda file is in use: " + path);
         auto agenda = std::make_shared<ObjAgenda>();
         agenda->entries_ = readAgenda(file, agenda->nextId_);
+        agenda->indexEntries();
         agenda->file_ = file;
         agenda->open_ = true;
         return Variant(std::shared_ptr<Dispatch>(agenda));
@@ -588,17 +591,23 @@ class ObjAgenda : public au::TypedDispatch {
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
         event->entry.id = nextId_++;
         event->entry.text = event->text();
+        byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
         return {};
       }
       case kDeleteEntryOnId: {
         requireOpen();
         // An entry the user already removed on the device is no failure.
-        std::erase_if(entries_, [id = a.longValue(0)](const AgendaEntry& e) { return e.id == id; });
+        // Marked here and left out at Commit, so a delete does not move the others.
+        auto [from, to] = byId_.equal_range(a.longValue(0));
+        for (auto it = from; it != to; ++it) entries_[it->second].id = kGone;
+        byId_.erase(from, to);
         return {};
       }
       case kCommit:
         requireOpen();
+        std::erase_if(entries_, [](const AgendaEntry& e) { return e.id == kGone; });
+        indexEntries();
         writeAgendaFile(file_, entries_, nextId_);
         return {};
       case kClose:
@@ -612,8 +621,15 @@ class ObjAgenda : public au::TypedDispatch {
   void requireOpen() const {
     if (!open_) raise(kBadFileName, "The agenda is not open");
   }
+  void indexEntries() {
+    byId_.clear();
+    for (size_t i = 0; i < entries_.size(); ++i) byId_.emplace(entries_[i].id, i);
+  }
+  // The ID of an entry deleted since the last Commit.
+  static constexpr int32_t kGone = INT32_MIN;
   fs::path file_;
   std::vector<AgendaEntry> entries_;
+  std::unordered_multimap<int32_t, size_t> byId_;
   int32_t nextId_ = 1;
   bool open_ = false;
 };

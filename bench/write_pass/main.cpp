@@ -1,0 +1,454 @@
+// The central writer's preview pass and write pass over 50,000 entries of the
+// bench databank into each calendar target's stand-in, then a second run that
+// removes 10,000 of them. Beside each write pass, a plain loop writes the same
+// bytes into the same kind of file. Prints figures, ratios and goal lines; the
+// exit code is 0 whatever they are.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/common/bench_databank.h"
+#include "core/databank.h"
+#include "core/final_selection.h"
+#include "core/preview_lists.h"
+#include "core/products.h"
+#include "core/profile_lists.h"
+#include "core/registry.h"
+#include "platform/automation/class_registry.h"
+#include "platform/errors.h"
+#include "platform/msgbox.h"
+#include "platform/oledate.h"
+#include "platform/paths.h"
+#include "platform/standins/daytimer/daytimer_db.h"
+#include "platform/standins/notes/notes_control.h"
+#include "platform/standins/organizer/organizer_control.h"
+#include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/palm/palm_desktop.h"
+#include "platform/standins/psiwin/psiwin_engine.h"
+#include "quoll/kest_quoll.h"
+#include "writers/central_writer.h"
+#include "writers/daytimer/daytimer_writer.h"
+#include "writers/notes/notes_writer.h"
+#include "writers/organizer/organizer_writer.h"
+#include "writers/outlook/outlook_writer.h"
+#include "writers/palm/palm_writer.h"
+#include "writers/processor/processor.h"
+#include "writers/series3/series3_writer.h"
+#include "writers/series5/series5_writer.h"
+
+using namespace pellary;
+using namespace pellary::bench;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kEntries = 50000;
+constexpr int32_t kRemoved = 10000;
+// Added during this run, every priority level.
+constexpr int16_t kAllPriorities = 0x0100;
+
+// How the target keeps what it is given; the plain loop does the same.
+enum class Persist {
+  OneWrite,        // buffered, reaching the file when it closes
+  AppendPerEntry,  // one write call per entry at the file's end
+  FilePerEntry,    // a file of its own per entry
+};
+
+// What one run of a target measured.
+struct Run {
+  double flow = 0;    // the whole write: open, write pass, commit point
+  double open = 0;    // before the write pass
+  double pass = 0;    // the central writer's write pass, the target's calls included
+  double commit = 0;  // after the write pass
+  double relay = 0;   // inside the target's add and delete calls
+  int32_t calls = 0;  // add and delete calls
+  Clock::time_point start, passStart, passEnd;
+  // What the target itself spends on the entries: its calls and its commit point.
+  double writing() const { return relay + commit; }
+};
+
+Run* gRun = nullptr;
+
+void timedPass() {
+  gRun->passStart = Clock::now();
+  Bplp_CentralWriter(false);
+  gRun->passEnd = Clock::now();
+}
+
+// The relays, timed.
+void timeRelays() {
+  Bplp().writeOverride = [](RelayEventRecord& r, int16_t& p) {
+    auto a = Clock::now();
+    std::string id = relayTargetOf(Bset().Bset_DatesPlat)->add(r, p);
+    gRun->relay += seconds(a, Clock::now());
+    ++gRun->calls;
+    return id;
+  };
+  Bplp().deleteOverride = [](RelayEventRecord& r, int16_t& p) {
+    auto a = Clock::now();
+    relayTargetOf(Bset().Bset_DatesPlat)->remove(r, p);
+    gRun->relay += seconds(a, Clock::now());
+    ++gRun->calls;
+  };
+}
+
+struct Target {
+  const char* name;
+  int16_t code;
+  Persist persist;
+  std::function<void()> prepare;    // an empty store, before the first run
+  std::function<void()> write;      // open, write pass, commit point
+  std::function<fs::path()> store;  // the file or folder that holds the entries
+  std::string note;                 // printed after the figures
+};
+
+fs::path gRoot;
+
+// The same write pass relaying into a plain loop: each entry's share of the
+// store's bytes written to a file of the same kind.
+double plainPass(uint64_t bytes, int32_t entries, Persist persist) {
+  const fs::path file = gRoot / "plain.out";
+  const std::string chunk(size_t(bytes / uint64_t(std::max(entries, 1))), 'x');
+  std::ofstream buffered;
+  int fd = -1;
+  auto a = Clock::now();
+  if (persist == Persist::AppendPerEntry)
+    fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  else if (persist == Persist::OneWrite)
+    buffered.open(file, std::ios::binary | std::ios::trunc);
+  int n = 0;
+  auto put = [&] {
+    if (persist == Persist::FilePerEntry) {
+      std::ofstream(gRoot / ("plain-" + std::to_string(n++) + ".out"), std::ios::binary)
+          .write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    } else if (fd >= 0) {
+      if (::write(fd, chunk.data(), chunk.size()) < 0) std::perror("plain loop");
+    } else {
+      buffered.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    }
+  };
+  Bplp().writeOverride = [&](RelayEventRecord&, int16_t&) {
+    put();
+    return std::string();
+  };
+  Bplp().deleteOverride = [&](RelayEventRecord&, int16_t&) { put(); };
+  Bplp_CentralWriter(false);
+  if (fd >= 0) ::close(fd);
+  buffered.close();
+  const double t = seconds(a, Clock::now());
+  timeRelays();
+  fs::remove(file);
+  for (int i = 0; i < n; ++i) fs::remove(gRoot / ("plain-" + std::to_string(i) + ".out"));
+  return t;
+}
+
+// A fresh profile in memory choosing the first categories of the events
+// product until their events make kEntries entries.
+void chooseCategories() {
+  resetProfileLists();
+  int32_t entries = 0;
+  for (int32_t cat = 1; entries < kEntries; ++cat) {
+    Bsda_AddToProfileCatList(cat, int16_t(catstate::Added | kAllPriorities), 0, 0, 0, 6);
+    entries += 40 + (cat % 10 == 1 ? 40 : 0);  // the generator's links
+  }
+}
+
+// After the first run: the added categories are in the profile, and enough of
+// them removed to take kRemoved entries off the target.
+int32_t removeSome() {
+  ProfileLists& l = Bsda();
+  std::map<int32_t, int32_t> written;
+  for (int32_t i = 1; i <= l.eventCount(); ++i)
+    if (l.event(i).Status & 0x0004) ++written[l.event(i).CatID];
+  int32_t removed = 0;
+  for (int32_t i = 1; i <= l.catCount(); ++i) {
+    ProfileCatRecord& c = l.cat(i);
+    const bool remove = removed < kRemoved;
+    if (remove) removed += written[c.CatID];
+    c.Status = int16_t((c.Status & catstate::OptionMask) | (remove ? catstate::Removed : catstate::InProfile));
+  }
+  return removed;
+}
+
+MemoryPreviewList gPreview;
+
+double previewPass() {
+  gPreview.clear();
+  previewTargets().dates = &gPreview;
+  auto a = Clock::now();
+  Bplp_CentralWriter(true);
+  return seconds(a, Clock::now());
+}
+
+void goal(const std::string& what, const std::string& figure, const std::string& goalText, bool met) {
+  std::printf("  %-44s %-26s goal %s: %s\n", what.c_str(), figure.c_str(), goalText.c_str(), verdict(met));
+}
+
+std::string fmt(const char* f, double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, f, v);
+  return b;
+}
+
+Run runOnce(Target& t) {
+  Run r;
+  gRun = &r;
+  r.start = r.passStart = r.passEnd = Clock::now();
+  t.write();
+  const auto end = Clock::now();
+  r.flow = seconds(r.start, end);
+  r.open = seconds(r.start, r.passStart);
+  r.pass = seconds(r.passStart, r.passEnd);
+  r.commit = seconds(r.passEnd, end);
+  gRun = nullptr;
+  return r;
+}
+
+// The bytes and the number of files of a store (a file or a folder).
+uint64_t storeBytes(const fs::path& store, int32_t& files) {
+  uint64_t n = 0;
+  files = 0;
+  std::error_code ec;
+  if (fs::is_regular_file(store, ec)) {
+    files = 1;
+    return fs::file_size(store);
+  }
+  if (fs::is_directory(store, ec))
+    for (const auto& e : fs::recursive_directory_iterator(store))
+      if (e.is_regular_file()) {
+        n += e.file_size();
+        ++files;
+      }
+  return n;
+}
+
+std::vector<Target> targets() {
+  namespace dt = platform::daytimer;
+  namespace ol = platform::outlook;
+  namespace psi = platform::psiwin;
+  namespace au = platform::automation;
+  const fs::path home = gRoot / "program";
+  std::vector<Target> list;
+
+  list.push_back({"Outlook", 3, Persist::OneWrite,
+                  [] {
+                    ol::closeStore();
+                    ol::registerOutlookClasses();
+                    resetOutlookState();
+                  },
+                  [] {
+                    Bset().Bset_NoProfileCats = true;  // asks for the folder: the calendar in view
+                    Bout_InitialiseOutlook();
+                    if (Bout_CheckOutlook()) {
+                      gRun->passStart = Clock::now();
+                      Bout_BeginWriting();
+                      gRun->passEnd = Clock::now();
+                    }
+                    ol::closeStore();
+                  },
+                  [] { return paths::standinsFolder(); }, ""});
+
+  list.push_back({"Palm exchange file", 12, Persist::OneWrite, [] { resetPalmWriter(); },
+                  [] {
+                    Bpm_OpenPalmUpdateFile();
+                    timedPass();
+                    Bpm_ClosePalmUpdateFile();
+                  },
+                  [home] { return home / "Datefile.kest"; }, ""});
+
+  list.push_back({"Series 3 agenda (Quoll)", 1, Persist::AppendPerEntry,
+                  [home] {
+                    resetBps3();
+                    std::ofstream(home / "Psi3.agn", std::ios::binary) << std::string(18, '\0') << '\x14' << '\0';
+                  },
+                  [home] {
+                    auto quoll = std::make_shared<quoll::KestQuoll>();
+                    Bps3().quoll = quoll;
+                    quoll->call(quoll::kOpen, {Variant((home / "Psi3.agn").string())});
+                    timedPass();
+                    quoll->call(quoll::kClose);
+                    Bps3().quoll.reset();
+                  },
+                  [home] { return home / "Psi3.agn"; }, ""});
+
+  list.push_back({"Series 5 agenda", 15, Persist::OneWrite,
+                  [] {
+                    resetBpsi();
+                    psi::registerPsiWinClasses();
+                    psi::installPsiWin(true);
+                    psi::createAgendaFile("C:\\Agenda.agn");
+                  },
+                  [] {
+                    Bpsi().writePass = timedPass;
+                    Bpsi().commit = [] {};
+                    Bpsi_SetAgendaFile("C:\\Agenda.agn");
+                    if (!Bpsi_psion5Handler()) std::fprintf(stderr, "the Series 5 write failed\n");
+                  },
+                  [] { return psi::deviceFolder(); }, ""});
+
+  list.push_back({"Organizer", 6, Persist::OneWrite,
+                  [] {
+                    resetBorg();
+                    platform::organizer::registerOrganizerClass();
+                    platform::organizer::OrganizerFile f;
+                    f.sections.push_back({0, "Calendar", "Calendar"});
+                    platform::organizer::writeFile(platform::organizer::filePath("C:\\Organize\\Bench.or5"), f);
+                    Breg_WriteRegSettings("Settings", "OrgSection", "Calendar");
+                  },
+                  [] {
+                    Borg().writePass = timedPass;
+                    Borg().commit = [] {};
+                    Borg().nextPage = [] {};
+                    if (Borg_Initialise_Control(4, 0, 9, "C:\\Organize\\Bench.or5", "") != 0)
+                      std::fprintf(stderr, "the Organizer file did not open\n");
+                    Borg_RunWrite();
+                  },
+                  [] { return paths::standinsFolder() / "organizer"; }, ""});
+
+  list.push_back({"Notes", 9, Persist::AppendPerEntry,
+                  [] {
+                    resetBLot();
+                    platform::notes::registerNotesClass();
+                    platform::notes::writeDatabase(platform::notes::databasePath("", "mail\\bench.nsf"), {});
+                  },
+                  [] {
+                    platform::Dispatch& c = BLot_Control();
+                    c.call(3, {Variant(std::string()), Variant(std::string("mail\\bench.nsf")), Variant(std::string())});
+                    if (c.call(5).toString() != platform::notes::kLoggedOn)
+                      std::fprintf(stderr, "Notes did not log on: %s\n", c.call(5).toString().c_str());
+                    timedPass();
+                    c.call(4);
+                  },
+                  [] { return paths::standinsFolder() / "notes"; }, ""});
+
+  list.push_back({"Day-Timer", 4, Persist::AppendPerEntry,
+                  [] {
+                    resetBdt();
+                    dt::writeDatabase(dt::databaseFile("C:\\DayTimer\\Bench"), {});
+                  },
+                  [] {
+                    auto db = std::make_shared<dt::DayTimerDatabase>();
+                    if (db->setCurrentDB("C:\\DayTimer\\Bench", "", "", "") != dt::result::Ok)
+                      std::fprintf(stderr, "the Day-Timer database did not open\n");
+                    Bdt().writePass = timedPass;
+                    Bdt().commit = [] {};
+                    Bdt().nextPage = [] {};
+                    Bdt_RunWrite(db);
+                    Bdt().Bdt_DayTimerDB.reset();
+                  },
+                  [] { return paths::standinsFolder() / "daytimer"; }, ""});
+  return list;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  gRoot = fs::temp_directory_path() / ("pellary-bench-write-" + std::to_string(::getpid()));
+  fs::create_directories(gRoot / "program");
+  fs::create_directories(gRoot / "settings");
+  setenv("PELLARY_HOME", (gRoot / "program").c_str(), 1);
+  setenv("PELLARY_SETTINGS", (gRoot / "settings").c_str(), 1);
+  setEndHandler([](int code) {
+    std::fprintf(stderr, "the program would end here (code %d)\n", code);
+    std::exit(1);
+  });
+  setMessagePresenter([](const MessageRequest& r) {
+    std::fprintf(stderr, "message: %s\n", r.text.c_str());
+    return (r.style & mb::ButtonsMask) == mb::YesNo ? mb::Yes : mb::OK;
+  });
+  // Only the targets whose names contain an argument, when given.
+  std::vector<std::string> only(argv + 1, argv + argc);
+
+  Breg_WriteRegSettings("Support", "Name", "bench.mdb");
+  Breg_WriteRegSettings("Support", "HighNodeCount", "1");
+  Breg_WriteRegSettings("Support", "Node0", "3");
+  Breg_WriteRegSettings("Support", "Node1", "4");
+  auto t0 = Clock::now();
+  {
+    dao::Database db = dao::Database::create(gRoot / "program" / "bench.mdb");
+    buildDatabank(db);
+    db.close();
+  }
+  std::printf("Databank: %d categories, %d events (built in %.1f s)\n", kCategories, kEvents,
+              seconds(t0, Clock::now()));
+  Bsql_OpenDataBanks();
+  Bset_SetProducts();
+  timeRelays();
+
+  bool firstPreview = true;
+  for (Target& t : targets()) {
+    bool wanted = only.empty();
+    for (const auto& o : only) wanted = wanted || std::string(t.name).find(o) != std::string::npos;
+    if (!wanted) continue;
+    const fs::path standins = gRoot / ("standins-" + std::to_string(t.code));
+    setenv("PELLARY_STANDINS", standins.c_str(), 1);
+    Bset().Bset_DatesPlat = t.code;
+    Bset().Bset_NoProfileCats = false;
+    t.prepare();
+
+    std::printf("%s (calendar platform code %d):\n", t.name, t.code);
+    chooseCategories();
+    Bsql_SetFinalRecordSelection();
+    const double preview1 = previewPass();
+    if (firstPreview)
+      goal("preview pass, " + std::to_string(Bplp().Bplp_TotalCount) + " entries", fmt("%.3f s", preview1), "< 1 s",
+           preview1 < 1.0);
+    const Run first = runOnce(t);
+    int32_t files = 0;
+    const uint64_t bytes = storeBytes(t.store(), files);
+    // A store of a file per entry is compared with a file per entry.
+    const Persist persist = files >= first.calls / 2 ? Persist::FilePerEntry : t.persist;
+
+    const int32_t removing = removeSome();
+    Bsql_SetFinalRecordSelection();
+    const double preview2 = previewPass();
+    if (firstPreview)
+      goal("preview pass of the removal, " + std::to_string(Bplp().Bplp_TotalCount) + " entries",
+           fmt("%.3f s", preview2), "< 1 s", preview2 < 1.0);
+    firstPreview = false;
+    const Run second = runOnce(t);
+
+    // The plain loop beside it: the same first run relaying into a plain file.
+    chooseCategories();
+    Bsql_SetFinalRecordSelection();
+    previewPass();
+    const double plain = plainPass(bytes, first.calls, persist);
+
+    const std::string n = t.name;
+    std::printf("  first run: %d entries, %.1f MB stored in %d file(s); %.3f s in all (open %.3f, write pass %.3f, of it in the "
+                "target %.3f, commit %.3f); plain loop %.3f s\n",
+                first.calls, double(bytes) / 1e6, files, first.flow, first.open, first.pass, first.relay, first.commit,
+                plain);
+    const double rate = first.calls / first.flow;
+    goal(n + " write pass rate", fmt("%.0f entries/s", rate), ">= 10,000 entries/s", rate >= 10000);
+    goal(n + " write pass vs plain loop", fmt("%.2fx", first.flow / plain), "<= 3x", first.flow <= 3 * plain);
+    std::printf("  second run: %d entries removed with %d calls from %d; %.3f s in all (open %.3f, write pass %.3f, "
+                "of it in the target %.3f, commit %.3f)\n",
+                removing, second.calls, first.calls, second.flow, second.open, second.pass, second.relay,
+                second.commit);
+    const double perChange = second.writing() / std::max(second.calls, 1);
+    const double perEntry = first.writing() / std::max(first.calls, 1);
+    goal(n + " removal: target cost per change vs per entry written", fmt("%.2fx", perChange / perEntry), "<= 3x",
+         perChange <= 3 * perEntry);
+  }
+
+  Bsql_CloseDataBank();
+  if (std::getenv("PELLARY_BENCH_KEEP")) {
+    std::printf("files kept in %s\n", gRoot.c_str());
+  } else {
+    std::error_code ec;
+    fs::remove_all(gRoot, ec);
+  }
+  return 0;
+}
