@@ -82,6 +82,23 @@ TEST_F(OrganizerControlTest, AddAndDeleteReachTheFileAtTheEnd) {
   EXPECT_EQ(entries[0].text, "Gig\r\nsecond");
 }
 
+TEST_F(OrganizerControlTest, DeletesFindEntriesAddedInTheSameRunInTheirOrder) {
+  ASSERT_EQ(open("pw"), 0);
+  ctl_->call(14);
+  for (const char* text : {"Gig\r\none", "Other", "Gig\r\ntwo", "Gig\r\nthree"}) add(text, 5);
+  add("Gig\r\nnext day", 6);
+  Variant title = "Gig", d = int32_t(5), m = int32_t(3), y = int32_t(2026);
+  for (int i = 0; i < 2; ++i) {
+    DispatchArgs del{ByRef(title), ByRef(d), ByRef(m), ByRef(y), int32_t(10)};
+    ctl_->callRef(18, del);
+  }
+  ctl_->call(15);
+  ctl_->call(10);
+  std::vector<std::string> left;
+  for (const auto& e : readFile(filePath(kFile)).entries) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Other", "Gig\r\nthree", "Gig\r\nnext day"}));
+}
+
 TEST_F(OrganizerControlTest, WritingNeedsTheOpenFile) {
   EXPECT_NE(pellary::testing::errorOf([&] { add("x", 1); }), 0);
 }

@@ -236,6 +236,22 @@ TEST_F(PsiWinAgendaTest, CommitKeepsAndCloseWithoutCommitDrops) {
   third->call("Commit");
 }
 
+TEST_F(PsiWinAgendaTest, DeletesInOneSessionReachTheFileAtCommit) {
+  auto agenda = open();
+  for (const char* text : {"A", "B", "C", "D"}) add(*agenda, text);
+  agenda->call("DeleteEntryOnId", {int32_t(2)});
+  agenda->call("DeleteEntryOnId", {int32_t(2)});  // gone already: no failure
+  agenda->call("DeleteEntryOnId", {int32_t(4)});
+  EXPECT_EQ(add(*agenda, "E"), 5);
+  agenda->call("Commit");
+  agenda->call("DeleteEntryOnId", {int32_t(1)});
+  agenda->call("Commit");
+  agenda->call("Close");
+  std::vector<std::string> left;
+  for (const auto& e : readAgendaFile(devicePath("C:\\Documents\\Agenda"))) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"C", "E"}));
+}
+
 TEST_F(PsiWinAgendaTest, MissingOrClosedAgendaFails) {
   auto cls = automation::createObject(kAgendaClass);
   Variant path = "C:\\Nothing";
