@@ -35,6 +35,7 @@
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/wizard/page_engine.h"
+#include "shell/drawn_report.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManagerMain.h"
 #include "shell/single_instance.h"
@@ -265,6 +266,7 @@ bool Main(const std::string& commandLine) {
     if (first == page::Selection) PageTable().enableFileMenu();
 
     // 11. The frame, and the splash hidden for the rest of the run.
+    reportFirstPaint(frame);
     frame.show();
     if (splashWindow()) splashWindow()->hide();
     return true;

@@ -1,11 +1,20 @@
 // Builds a large databank (5,000 categories, 200,000 events, a profile of
 // 1,000 chosen categories and 50,000 written events), then times the start-up
-// loads and the final selection against their goals. Prints figures; the exit
-// code is 0 whatever they are.
+// loads and the final selection against their goals, and the real program's
+// start with "cue_setting" until the selection screen is drawn. Prints
+// figures; the exit code is 0 whatever they are.
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +41,104 @@ namespace fs = std::filesystem;
 namespace {
 
 void line(const char* what, double secs) { std::printf("  %-34s %8.3f s\n", what, secs); }
+
+extern "C" char** environ;
+
+// Runs a program of the build's bin folder with extra environment variables;
+// with `until` given, reads its output until a line starting with it and
+// returns the seconds from the start to that line, then ends the program.
+double spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+             const std::string& until = {}) {
+  std::vector<std::string> env = extraEnv;
+  for (char** e = environ; *e; ++e) {
+    const std::string v = *e;
+    const std::string name = v.substr(0, v.find('='));
+    bool replaced = false;
+    for (const auto& x : extraEnv) replaced = replaced || x.rfind(name + "=", 0) == 0;
+    if (!replaced) env.push_back(v);
+  }
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  pid_t pid = 0;
+  const auto start = Clock::now();
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (failed) {
+    close(out[0]);
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    return -1;
+  }
+  double found = -1;
+  std::string text;
+  char buf[4096];
+  while (true) {
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 30000) <= 0) break;  // nothing for 30 s: give up
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, size_t(n));
+    if (!until.empty() && (text.rfind(until, 0) == 0 || text.find("\n" + until) != std::string::npos)) {
+      found = seconds(start, Clock::now());
+      kill(pid, SIGTERM);
+      break;
+    }
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (until.empty()) return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+  if (found < 0) std::fprintf(stderr, "%s never said \"%s\"; it wrote:\n%s\n", argv[0], until.c_str(), text.c_str());
+  return found;
+}
+
+// The real program started with "cue_setting" on a fresh installation whose
+// databank is the bench databank: seconds until the selection screen is drawn.
+void startToScreen(const fs::path& root) {
+  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::vector<std::string> env = {"PELLARY_HOME=" + (root / "program").string(),
+                                        "PELLARY_SETTINGS=" + (root / "settings").string(),
+                                        "PELLARY_STANDINS=" + (root / "standins").string(),
+                                        "QT_QPA_PLATFORM=offscreen"};
+  if (spawn({(bin / "almoner-install").string()}, env) != 0) {
+    std::printf("  almoner-install failed\n");
+    return;
+  }
+  const std::string user = "HKEY_CURRENT_USER\\Software\\Brackwater\\Pellary Almoner\\";
+  const std::vector<std::array<std::string, 3>> settings = {{"User", "FirstRun", "False"},
+                                                           {"Support", "HighNodeCount", "1"},
+                                                           {"Support", "Node0", "3"},
+                                                           {"Support", "Node1", "4"}};
+  for (const auto& [section, name, value] : settings)
+    spawn({(bin / "almoner-reg").string(), "set", user + section, name, value}, env);
+  const fs::path databank = root / "program" / "almoner.db";
+  fs::remove(databank);
+  {
+    dao::Database db = dao::Database::create(databank);
+    buildDatabank(db);
+    db.close();
+  }
+  std::vector<std::string> withReport = env;
+  withReport.push_back("PELLARY_REPORT_DRAWN=1");
+  std::vector<double> runs;
+  for (int i = 0; i < 3; ++i) runs.push_back(spawn({(bin / "pelmon").string(), "cue_setting"}, withReport,
+                                                   "pelmon: screen drawn"));
+  std::printf("Start to screen (pelmon cue_setting, offscreen, the bench databank):\n");
+  std::printf("  runs %.3f s, %.3f s, %.3f s\n", runs[0], runs[1], runs[2]);
+  std::sort(runs.begin(), runs.end());
+  const double median = runs[1];
+  std::printf("  %-34s %8.3f s   goal < 1.5 s: %s\n", "start to selection screen (median)", median,
+              median >= 0 && median < 1.5 ? "met" : "not met");
+}
 
 }  // namespace
 
@@ -103,7 +210,7 @@ int main() {
   line("category trees (Bset_CategoryLists)", seconds(d, e));
   line("reference tree (Bset_SetupReferenceTree)", seconds(e, f));
   double startup = seconds(a, f);
-  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup, startup < 0.5 ? "met" : "MISSED");
+  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup, startup < 0.5 ? "met" : "not met");
   int nodes = 0;
   for (auto& t : trees) nodes += t->count();
   std::printf("  (%d selector nodes, %d chosen categories, %d chosen topics shown)\n", nodes, chosen.count(),
@@ -127,14 +234,15 @@ int main() {
               rows(q.Bsql_rsPubHol, q.Bsql_HavePubHols));
   double selection = seconds(g, h);
   std::printf("  %-34s %8.3f s   goal < 1 s: %s\n", "final selection (first, gathers statistics)", selection,
-              selection < 1.0 ? "met" : "MISSED");
+              selection < 1.0 ? "met" : "not met");
   auto i = Clock::now();
   Bsql_SetFinalRecordSelection();
   auto j = Clock::now();
   std::printf("  %-34s %8.3f s   goal < 1 s: %s\n", "final selection (again)", seconds(i, j),
-              seconds(i, j) < 1.0 ? "met" : "MISSED");
+              seconds(i, j) < 1.0 ? "met" : "not met");
 
   Bsql_CloseDataBank();
+  startToScreen(root / "screen");
   if (std::getenv("PELLARY_BENCH_KEEP")) {
     std::printf("databank kept in %s\n", root.c_str());
   } else {
