@@ -1,10 +1,6 @@
 #include "platform/standins/daytimer/daytimer_db.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -169,8 +165,7 @@ DayTimerDatabase::DayTimerDatabase() : TypedDispatch(info()) {}
 DayTimerDatabase::~DayTimerDatabase() { close(); }
 
 void DayTimerDatabase::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  journal_.close();
   open_ = false;
   entries_.clear();
   gone_.clear();
@@ -205,10 +200,8 @@ int32_t DayTimerDatabase::setCurrentDB(const std::string& path, const std::strin
   } catch (const AppError&) {
     return result::Unknown;
   }
-  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return errno == EACCES || errno == EPERM ? result::Busy : result::Unknown;
+  if (!journal_.open(file, "Day-Timer database")) return result::Busy;
   file_ = file;
-  fd_ = fd;
   nextKey_ = 1;
   for (auto& e : c.entries) {
     nextKey_ = std::max(nextKey_, std::atoi(e.key.c_str()) + 1);
@@ -225,21 +218,10 @@ void DayTimerDatabase::requireOpen() const {
   if (!open_) raise(au::errors::ObjectNotSet, "No Day-Timer database is open");
 }
 
-void DayTimerDatabase::append(const std::string& line) {
-  // One write per change, so that what was stored is kept whatever follows.
-  size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) raise(57, "Cannot write Day-Timer database " + file_.string());
-    done += size_t(n);
-  }
-}
-
 std::string DayTimerDatabase::store(StoredEntry entry) {
   requireOpen();
   entry.key = std::to_string(nextKey_);
-  append(entryLine(entry));
+  journal_.append(entryLine(entry));
   ++nextKey_;
   byKey_[entry.key] = entries_.size();
   byDay_[int64_t(std::floor(entry.start))].push_back(entries_.size());
@@ -252,7 +234,7 @@ void DayTimerDatabase::remove(const std::string& key) {
   requireOpen();
   auto it = byKey_.find(key);
   if (it == byKey_.end()) return;
-  append("deleted\t" + escape(key) + "\n");
+  journal_.append("deleted\t" + escape(key) + "\n");
   gone_[it->second] = true;
   byKey_.erase(it);
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::daytimer {
 
@@ -141,12 +142,11 @@ class DayTimerDatabase : public automation::TypedDispatch {
   // The live entries on that day, in the order they were stored.
   std::vector<const StoredEntry*> entriesOn(double date);
   void requireOpen() const;
-  void append(const std::string& line);
   void close();
 
   fs::path file_;
   bool open_ = false;
-  int fd_ = -1;  // the file, open for appending
+  standins::AppendFile journal_;
   int32_t nextKey_ = 1;
   std::vector<StoredEntry> entries_;
   std::vector<bool> gone_;

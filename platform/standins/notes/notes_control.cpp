@@ -1,10 +1,6 @@
 #include "platform/standins/notes/notes_control.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -142,8 +138,7 @@ KestNtsCtl::KestNtsCtl() : TypedDispatch(info()) {}
 KestNtsCtl::~KestNtsCtl() { logOff(); }
 
 void KestNtsCtl::logOff() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  journal_.close();
   loggedOn_ = false;
   entries_.clear();
   gone_.clear();
@@ -186,12 +181,10 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
     status_ = "1$$" + e.description();
     return;
   }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) {
+  if (!journal_.open(path, "Notes database")) {
     status_ = "1$$Cannot open " + file + " for writing";
     return;
   }
-  fd_ = fd;
   entries_ = std::move(db.entries);
   gone_ = std::move(gone);
   for (size_t i = 0; i < entries_.size(); ++i)
@@ -201,20 +194,9 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
   status_ = kLoggedOn;
 }
 
-void KestNtsCtl::append(const std::string& line) {
-  // One write per change, so that what was saved is kept whatever follows.
-  size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) raise(57, "Cannot write Notes database " + file_.string());
-    done += size_t(n);
-  }
-}
-
 void KestNtsCtl::add(Entry e) {
   requireLogon();
-  append(entryLine(e));
+  journal_.append(entryLine(e));
   byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(entries_.size());
   entries_.push_back(std::move(e));
   gone_.push_back(false);
@@ -227,7 +209,7 @@ void KestNtsCtl::remove(const std::string& title, int year, int month, int day) 
   for (size_t i : slot->second) {
     const Entry& e = entries_[i];
     if (!gone_[i] && e.title == title && e.startYear == year && e.startMonth == month && e.startDay == day) {
-      append("deleted\t" + std::to_string(i) + '\n');
+      journal_.append("deleted\t" + std::to_string(i) + '\n');
       gone_[i] = true;
       return;
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::notes {
 
@@ -62,13 +63,12 @@ class KestNtsCtl : public automation::TypedDispatch {
   void logOff();
   void add(Entry e);
   void remove(const std::string& title, int year, int month, int day);
-  void append(const std::string& line);
   static int64_t dayKey(int year, int month, int day) { return int64_t(year) * 10000 + month * 100 + day; }
 
   std::string status_ = "9$$Not logged on";
   bool loggedOn_ = false;
   fs::path file_;
-  int fd_ = -1;  // the database, open for appending
+  standins::AppendFile journal_;
   // Every entry line of the file, in order, with the ones deleted marked, and
   // the entries by start day.
   std::vector<Entry> entries_;

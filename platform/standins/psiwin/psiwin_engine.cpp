@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
+#include <charconv>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -379,7 +379,18 @@ namespace {
 
 constexpr const char* kAgendaMagic = "PSIAGENDA5";
 
-std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
+std::string agendaLine(const AgendaEntry& e) {
+  char start[32], end[32];
+  // The shortest text that reads back as the same date.
+  *std::to_chars(start, start + sizeof start - 1, e.start).ptr = '\0';
+  *std::to_chars(end, end + sizeof end - 1, e.end).ptr = '\0';
+  return std::to_string(e.id) + '\t' + start + '\t' + end + '\t' + (e.crossedOut ? "1" : "0") + '\t' +
+         (e.hasAlarm ? "1" : "0") + '\t' + (e.tentative ? "1" : "0") + '\t' + escape(e.status) + '\t' +
+         escape(e.text) + '\n';
+}
+
+// The live entries; `deleted` counts the deleted entries the file still holds.
+std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId, size_t& deleted) {
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(err::FileNotFound, "Agenda file not found: " + file.string());
   std::string line;
@@ -389,9 +400,16 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
   head >> magic >> nextId;
   if (magic != kAgendaMagic) raise(kBadFileFormat, "Not an agenda file: " + file.string());
   std::vector<AgendaEntry> entries;
+  std::vector<int32_t> gone;
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto p = splitTabs(line);
+    if (p.size() == 2 && p[0] == "deleted") {
+      const int32_t id = std::stoi(p[1]);
+      if (id >= nextId) nextId = id + 1;
+      gone.push_back(id);
+      continue;
+    }
     if (p.size() != 8) raise(kBadFileFormat, "Damaged agenda entry in " + file.string());
     AgendaEntry e;
     e.id = std::stoi(p[0]);
@@ -405,6 +423,11 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
     if (e.id >= nextId) nextId = e.id + 1;
     entries.push_back(std::move(e));
   }
+  deleted = gone.size();
+  if (!gone.empty()) {
+    std::sort(gone.begin(), gone.end());
+    std::erase_if(entries, [&](const AgendaEntry& e) { return std::binary_search(gone.begin(), gone.end(), e.id); });
+  }
   return entries;
 }
 
@@ -412,18 +435,14 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
 
 std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
   int32_t next = 1;
-  return readAgenda(file, next);
+  size_t deleted = 0;
+  return readAgenda(file, next, deleted);
 }
 
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
-  std::ostringstream out;
-  out.precision(17);
-  out << kAgendaMagic << ' ' << nextId << '\n';
-  for (const auto& e : entries)
-    out << e.id << '\t' << e.start << '\t' << e.end << '\t' << (e.crossedOut ? 1 : 0) << '\t'
-        << (e.hasAlarm ? 1 : 0) << '\t' << (e.tentative ? 1 : 0) << '\t' << escape(e.status) << '\t'
-        << escape(e.text) << '\n';
-  standins::replaceFile(file, out.str(), "agenda file");
+  std::string out = std::string(kAgendaMagic) + ' ' + std::to_string(nextId) + '\n';
+  for (const auto& e : entries) out += agendaLine(e);
+  standins::replaceFile(file, out, "agenda file");
 }
 
 void createAgendaFile(std::string_view devicePathText) {
@@ -572,7 +591,10 @@ class ObjAgenda : public au::TypedDispatch {
         if (file.empty()) raise(kBadFileName, "Not a device path: " + path);
         if (deviceFileInUse(path)) raise(kPermissionDenied, "Agenda file is in use: " + path);
         auto agenda = std::make_shared<ObjAgenda>();
-        agenda->entries_ = readAgenda(file, agenda->nextId_);
+        size_t deleted = 0;
+        agenda->entries_ = readAgenda(file, agenda->nextId_, deleted);
+        // A file grown mostly of deletions is written anew once.
+        if (deleted > agenda->entries_.size()) writeAgendaFile(file, agenda->entries_, agenda->nextId_);
         agenda->indexEntries();
         agenda->file_ = file;
         agenda->open_ = true;
@@ -593,23 +615,35 @@ class ObjAgenda : public au::TypedDispatch {
         event->entry.text = event->text();
         byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
+        gone_.push_back(false);
         return {};
       }
       case kDeleteEntryOnId: {
         requireOpen();
         // An entry the user already removed on the device is no failure.
         // Marked here and left out at Commit, so a delete does not move the others.
-        auto [from, to] = byId_.equal_range(a.longValue(0));
-        for (auto it = from; it != to; ++it) entries_[it->second].id = kGone;
+        const int32_t id = a.longValue(0);
+        auto [from, to] = byId_.equal_range(id);
+        bool saved = false;
+        for (auto it = from; it != to; ++it) {
+          gone_[it->second] = true;
+          saved = saved || it->second < saved_;
+        }
+        if (saved) deleted_.push_back(id);
         byId_.erase(from, to);
         return {};
       }
-      case kCommit:
+      case kCommit: {
         requireOpen();
-        std::erase_if(entries_, [](const AgendaEntry& e) { return e.id == kGone; });
-        indexEntries();
-        writeAgendaFile(file_, entries_, nextId_);
+        std::string out;
+        for (size_t i = saved_; i < entries_.size(); ++i)
+          if (!gone_[i]) out += agendaLine(entries_[i]);
+        for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
+        if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
+        saved_ = entries_.size();
+        deleted_.clear();
         return {};
+      }
       case kClose:
         open_ = false;
         return {};
@@ -624,11 +658,18 @@ class ObjAgenda : public au::TypedDispatch {
   void indexEntries() {
     byId_.clear();
     for (size_t i = 0; i < entries_.size(); ++i) byId_.emplace(entries_[i].id, i);
+    gone_.assign(entries_.size(), false);
+    saved_ = entries_.size();
+    deleted_.clear();
   }
-  // The ID of an entry deleted since the last Commit.
-  static constexpr int32_t kGone = INT32_MIN;
   fs::path file_;
+  // The entries of the file and of this session with the deleted ones
+  // marked; the first `saved_` are in the file, and `deleted_` holds the IDs
+  // deleted from those that the file does not have yet.
   std::vector<AgendaEntry> entries_;
+  std::vector<bool> gone_;
+  size_t saved_ = 0;
+  std::vector<int32_t> deleted_;
   std::unordered_multimap<int32_t, size_t> byId_;
   int32_t nextId_ = 1;
   bool open_ = false;
