@@ -379,14 +379,25 @@ namespace {
 
 constexpr const char* kAgendaMagic = "PSIAGENDA5";
 
-std::string agendaLine(const AgendaEntry& e) {
-  char start[32], end[32];
-  // The shortest text that reads back as the same date.
-  *std::to_chars(start, start + sizeof start - 1, e.start).ptr = '\0';
-  *std::to_chars(end, end + sizeof end - 1, e.end).ptr = '\0';
-  return std::to_string(e.id) + '\t' + start + '\t' + end + '\t' + (e.crossedOut ? "1" : "0") + '\t' +
-         (e.hasAlarm ? "1" : "0") + '\t' + (e.tentative ? "1" : "0") + '\t' + escape(e.status) + '\t' +
-         escape(e.text) + '\n';
+// Appends an entry's line to `out`.
+void appendLine(std::string& out, const AgendaEntry& e) {
+  char buf[96];
+  char* p = std::to_chars(buf, buf + 16, e.id).ptr;
+  *p++ = '\t';
+  // The shortest texts that read back as the same dates.
+  p = std::to_chars(p, p + 32, e.start).ptr;
+  *p++ = '\t';
+  p = std::to_chars(p, p + 32, e.end).ptr;
+  for (bool flag : {e.crossedOut, e.hasAlarm, e.tentative}) {
+    *p++ = '\t';
+    *p++ = flag ? '1' : '0';
+  }
+  *p++ = '\t';
+  out.append(buf, size_t(p - buf));
+  out += escape(e.status);
+  out += '\t';
+  out += escape(e.text);
+  out += '\n';
 }
 
 // The live entries; `deleted` counts the deleted entries the file still holds.
@@ -441,7 +452,7 @@ std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
 
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
   std::string out = std::string(kAgendaMagic) + ' ' + std::to_string(nextId) + '\n';
-  for (const auto& e : entries) out += agendaLine(e);
+  for (const auto& e : entries) appendLine(out, e);
   standins::replaceFile(file, out, "agenda file");
 }
 
@@ -612,9 +623,9 @@ class ObjAgenda : public au::TypedDispatch {
         if (!event) raise(err::TypeMismatch, "Not an agenda event");
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
         event->entry.id = nextId_++;
-        event->entry.text = event->text();
         byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
+        entries_.back().text = event->text();
         gone_.push_back(false);
         return {};
       }
@@ -637,7 +648,7 @@ class ObjAgenda : public au::TypedDispatch {
         requireOpen();
         std::string out;
         for (size_t i = saved_; i < entries_.size(); ++i)
-          if (!gone_[i]) out += agendaLine(entries_[i]);
+          if (!gone_[i]) appendLine(out, entries_[i]);
         for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
         if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
         saved_ = entries_.size();
