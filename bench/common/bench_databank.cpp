@@ -1,6 +1,11 @@
 #include "bench/common/bench_databank.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/registry.h"
 #include "core/schema.h"
+#include "platform/errors.h"
 #include "platform/oledate.h"
 
 namespace pellary::bench {
@@ -85,6 +90,27 @@ void buildDatabank(dao::Database& db) {
     }
   }
   db.commitTrans();
+}
+
+double installBench(const std::filesystem::path& root) {
+  std::filesystem::create_directories(root / "program");
+  std::filesystem::create_directories(root / "settings");
+  setenv("PELLARY_HOME", (root / "program").c_str(), 1);
+  setenv("PELLARY_SETTINGS", (root / "settings").c_str(), 1);
+  setenv("PELLARY_STANDINS", (root / "standins").c_str(), 1);
+  setEndHandler([](int code) {
+    std::fprintf(stderr, "the program would end here (code %d)\n", code);
+    std::exit(1);
+  });
+  Breg_WriteRegSettings("Support", "Name", "bench.mdb");
+  Breg_WriteRegSettings("Support", "HighNodeCount", "1");
+  Breg_WriteRegSettings("Support", "Node0", "3");
+  Breg_WriteRegSettings("Support", "Node1", "4");
+  const auto start = Clock::now();
+  dao::Database db = dao::Database::create(root / "program" / "bench.mdb");
+  buildDatabank(db);
+  db.close();
+  return seconds(start, Clock::now());
 }
 
 }  // namespace pellary::bench

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "platform/dao/dao.h"
@@ -19,6 +20,12 @@ inline constexpr int kTopics = 400;
 
 // Fills a new databank (schema included) in one transaction.
 void buildDatabank(dao::Database& db);
+
+// A benchmark's installation under root: PELLARY_HOME, PELLARY_SETTINGS and
+// PELLARY_STANDINS in it, the settings of the two products, and the databank
+// "bench.mdb" built; an error that would end the program ends the benchmark.
+// Returns the seconds the databank took.
+double installBench(const std::filesystem::path& root);
 
 // Multi-row inserts in batches of 500.
 class Inserter {

@@ -144,31 +144,10 @@ void startToScreen(const fs::path& root) {
 
 int main() {
   fs::path root = fs::temp_directory_path() / ("pellary-bench-" + std::to_string(::getpid()));
-  fs::create_directories(root / "program");
-  fs::create_directories(root / "settings");
-  setenv("PELLARY_HOME", (root / "program").c_str(), 1);
-  setenv("PELLARY_SETTINGS", (root / "settings").c_str(), 1);
-  setenv("PELLARY_STANDINS", (root / "standins").c_str(), 1);
-  setEndHandler([](int code) {
-    std::fprintf(stderr, "the program would end here (code %d)\n", code);
-    std::exit(1);
-  });
-
-  Breg_WriteRegSettings("Support", "Name", "bench.mdb");
-  Breg_WriteRegSettings("Support", "HighNodeCount", "1");
-  Breg_WriteRegSettings("Support", "Node0", "3");
-  Breg_WriteRegSettings("Support", "Node1", "4");
+  const double built = installBench(root);
   Breg_WriteRegSettings("Support", "DatesPlat", "3");
-
-  auto t0 = Clock::now();
-  {
-    dao::Database db = dao::Database::create(root / "program" / "bench.mdb");
-    buildDatabank(db);
-    db.close();
-  }
-  auto t1 = Clock::now();
   std::printf("Databank: %d categories, %d events, %d chosen categories, %d written events (built in %.1f s)\n",
-              kCategories, kEvents, kChosen, kWritten, seconds(t0, t1));
+              kCategories, kEvents, kChosen, kWritten, built);
 
   std::vector<std::unique_ptr<MemoryTreeView>> trees;
   ScreenLink& link = screenLink();

@@ -40,6 +40,13 @@ class AppendFile {
   std::string what_;
 };
 
+// Drops the items marked gone (both lists in the same order).
+template <class T>
+void dropGone(std::vector<T>& items, const std::vector<bool>& gone) {
+  size_t i = 0;
+  std::erase_if(items, [&](const T&) { return gone[i++]; });
+}
+
 // Appends to an existing state file in one write.
 void appendToFile(const std::filesystem::path& file, const std::string& text, const std::string& what);
 

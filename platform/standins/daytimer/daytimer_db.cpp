@@ -101,10 +101,7 @@ DatabaseContent readContent(const fs::path& file, size_t& deleted) {
       raise(kBadFileFormat, "Damaged Day-Timer database: " + file.string());
     }
   }
-  if (deleted != 0) {
-    size_t i = 0;
-    std::erase_if(c.entries, [&](const StoredEntry&) { return gone[i++]; });
-  }
+  if (deleted != 0) standins::dropGone(c.entries, gone);
   return c;
 }
 

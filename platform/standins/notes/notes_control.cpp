@@ -113,17 +113,12 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
   return db;
 }
 
-void dropDeleted(std::vector<Entry>& entries, const std::vector<bool>& gone) {
-  size_t i = 0;
-  std::erase_if(entries, [&](const Entry&) { return gone[i++]; });
-}
-
 }  // namespace
 
 Database readDatabase(const fs::path& file) {
   std::vector<bool> gone;
   Database db = readAll(file, gone);
-  dropDeleted(db.entries, gone);
+  standins::dropGone(db.entries, gone);
   return db;
 }
 
@@ -173,7 +168,7 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
   try {
     // A journal grown mostly of deletions is written anew once.
     if (deleted > gone.size() - deleted) {
-      dropDeleted(db.entries, gone);
+      standins::dropGone(db.entries, gone);
       gone.assign(db.entries.size(), false);
       writeDatabase(path, db);
     }

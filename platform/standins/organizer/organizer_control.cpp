@@ -124,17 +124,12 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
   return f;
 }
 
-void dropDeleted(std::vector<Entry>& entries, const std::vector<bool>& gone) {
-  size_t i = 0;
-  std::erase_if(entries, [&](const Entry&) { return gone[i++]; });
-}
-
 }  // namespace
 
 OrganizerFile readFile(const fs::path& file) {
   std::vector<bool> gone;
   OrganizerFile f = readAll(file, gone);
-  dropDeleted(f.entries, gone);
+  standins::dropGone(f.entries, gone);
   return f;
 }
 
@@ -211,7 +206,7 @@ void KestLotusCtrl::open() {
   const size_t deleted = size_t(std::count(gone.begin(), gone.end(), true));
   if (deleted > gone.size() - deleted) {
     // A file grown mostly of deletions is written anew once.
-    dropDeleted(content.entries, gone);
+    standins::dropGone(content.entries, gone);
     gone.assign(content.entries.size(), false);
     try {
       writeFile(file_, content);
