@@ -266,11 +266,8 @@ std::vector<Target> targets() {
                   [] {
                     Bset().Bset_NoProfileCats = true;  // asks for the folder: the calendar in view
                     Bout_InitialiseOutlook();
-                    if (Bout_CheckOutlook()) {
-                      gRun->passStart = Clock::now();
-                      Bout_BeginWriting();
-                      gRun->passEnd = Clock::now();
-                    }
+                    // The pass Bout_BeginWriting runs, without its windows and the profile's commit.
+                    if (Bout_CheckOutlook()) timedPass();
                     ol::closeStore();
                   },
                   [] { return paths::standinsFolder(); }});
