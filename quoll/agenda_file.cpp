@@ -203,6 +203,17 @@ void AgendaFile::buildIndex() {
     }
   }
   indexed_ = true;
+  indexedEnd_ = size_;
+}
+
+void AgendaFile::checkIndex() {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) writeFailed();
+  // Another program wrote to the file since it was indexed: read it again.
+  if (uint64_t(st.st_size) != indexedEnd_) {
+    size_ = uint64_t(st.st_size);
+    indexed_ = false;
+  }
 }
 
 void AgendaFile::indexEntry(uint16_t day, std::string text, const Located& at) {
@@ -269,6 +280,7 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
   const int32_t target = dayNumber(day, month, year);
   resetWalk();
   if (target < 0) return -1;
+  checkIndex();
   if (!indexed_) buildIndex();
   const std::string_view wanted = text.substr(0, std::min(text.size(), kMaxText));
   auto found = entries_.find({uint16_t(target), std::string(wanted)});
@@ -292,6 +304,7 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
 
 void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* duration, std::string_view text,
                         std::string_view memo, int32_t hasRepeat, int32_t repeatDays) {
+  if (indexed_) checkIndex();
   text = text.substr(0, std::min(text.size(), kMaxText));
   memo = memo.substr(0, std::min(memo.size(), kMaxMemo));
   const bool withMemo = !memo.empty();
@@ -344,6 +357,7 @@ void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* 
   if (indexed_) {
     indexEntry(day, std::string(text), {entryOffset, uint16_t(length), withRepeat});
     if (withRepeat) indexRepeat(entryOffset, {uint32_t(entryOffset + 2 + length), kDailyRepeatLength, false});
+    indexedEnd_ = size_;
   }
 }
 

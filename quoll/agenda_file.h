@@ -136,6 +136,8 @@ class AgendaFile {
     bool hasRepeat = false;
   };
   void buildIndex();
+  // Drops the index when the file's size is not the one it was built for.
+  void checkIndex();
   void indexEntry(uint16_t day, std::string text, const Located& at);
   void indexRepeat(uint32_t owner, const Located& at);
   static Entry parseEntry(int type, const unsigned char* body, uint16_t length);
@@ -149,6 +151,7 @@ class AgendaFile {
   Entry entry_;
   RepeatInfo repeat_;
   bool indexed_ = false;
+  uint64_t indexedEnd_ = 0;  // the file's size the index covers
   std::map<std::pair<uint16_t, std::string>, std::deque<Located>> entries_;
   std::unordered_map<uint32_t, std::deque<Located>> repeats_;
 };
