@@ -304,7 +304,6 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
 
 void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* duration, std::string_view text,
                         std::string_view memo, int32_t hasRepeat, int32_t repeatDays) {
-  if (indexed_) checkIndex();
   text = text.substr(0, std::min(text.size(), kMaxText));
   memo = memo.substr(0, std::min(memo.size(), kMaxMemo));
   const bool withMemo = !memo.empty();
@@ -335,6 +334,8 @@ void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* 
     put16(out, 0x4E4E);
   }
   if (size_ + out.size() + 2 + kDailyRepeatLength > std::numeric_limits<uint32_t>::max()) writeFailed();
+  // The end moved under the index: another program wrote to the file.
+  if (indexed_ && size_ != indexedEnd_) indexed_ = false;
   const auto entryOffset = uint32_t(size_);
   if (withRepeat) {
     const int64_t end = std::min<int64_t>(int64_t(day) + repeatDays, 0xFFFF);
