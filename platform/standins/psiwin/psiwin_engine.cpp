@@ -647,8 +647,13 @@ class ObjAgenda : public au::TypedDispatch {
       case kCommit: {
         requireOpen();
         std::string out;
+        // An entry added and deleted since the last Commit leaves its ID
+        // behind, so that the ID is not given again.
         for (size_t i = saved_; i < entries_.size(); ++i)
-          if (!gone_[i]) appendLine(out, entries_[i]);
+          if (gone_[i])
+            deleted_.push_back(entries_[i].id);
+          else
+            appendLine(out, entries_[i]);
         for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
         if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
         saved_ = entries_.size();

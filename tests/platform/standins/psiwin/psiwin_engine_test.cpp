@@ -247,11 +247,16 @@ TEST_F(PsiWinAgendaTest, DeletesInOneSessionReachTheFileAtCommit) {
   EXPECT_EQ(add(*agenda, "E"), 5);
   agenda->call("Commit");
   agenda->call("DeleteEntryOnId", {int32_t(1)});
+  EXPECT_EQ(add(*agenda, "F"), 6);
+  agenda->call("DeleteEntryOnId", {int32_t(6)});
   agenda->call("Commit");
   agenda->call("Close");
   std::vector<std::string> left;
   for (const auto& e : readAgendaFile(devicePath("C:\\Documents\\Agenda"))) left.push_back(e.text);
   EXPECT_EQ(left, (std::vector<std::string>{"C", "E"}));
+  // IDs given in a session are not given again, also when their entries went.
+  auto again = open();
+  EXPECT_EQ(add(*again, "G"), 7);
 }
 
 TEST_F(PsiWinAgendaTest, DeletionsOfEarlierSessionsAndAFileOfMostlyDeletionsWrittenAnew) {
