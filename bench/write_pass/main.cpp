@@ -398,7 +398,7 @@ void measure(Target& t, bool firstPreview) {
 
   // Each figure is the best of a few rounds on a fresh store, so that other
   // work on the machine weighs less.
-  constexpr int kRounds = 3;
+  constexpr int kRounds = 5;
   Run first, second;
   double plain = 0, laterFirst = 0, laterSecond = 0;
   int32_t removing = 0, files = 0;
