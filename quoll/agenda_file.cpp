@@ -71,6 +71,12 @@ int AgendaFile::OpenFile(const std::filesystem::path& path) {
   fd_ = fd;
   size_ = uint64_t(st.st_size);
   resetWalk();
+  indexed_ = false;
+  try {
+    buildIndex();
+  } catch (const AppError&) {
+    // Read again at the first mark, which then reports the failure.
+  }
   return 0;
 }
 
@@ -79,6 +85,9 @@ void AgendaFile::CloseFile() {
   const int fd = fd_;
   fd_ = -1;
   resetWalk();
+  indexed_ = false;
+  entries_.clear();
+  repeats_.clear();
   bool ok = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
   ok = (::close(fd) == 0) && ok;
   if (!ok) raise(errors::WriteFailed, "The agenda file could not be closed");
@@ -132,9 +141,14 @@ uint32_t AgendaFile::firstRecord() const {
 void AgendaFile::readEntry(const Header& h) {
   unsigned char b[0x1000];
   if (!readAt(uint64_t(h.offset) + 2, b, h.length)) return;
-  const bool timed = h.type == Timed;
+  Entry e = parseEntry(h.type, b, h.length);
+  if (e.hasDate) entry_ = std::move(e);
+}
+
+AgendaFile::Entry AgendaFile::parseEntry(int type, const unsigned char* b, uint16_t length) {
+  const bool timed = type == Timed;
   const size_t fixed = timed ? 10 : 8;
-  if (h.length < fixed) return;
+  if (length < fixed) return {};
   Entry e;
   e.day = le16(b);
   e.start = le16(b + 2);
@@ -145,22 +159,68 @@ void AgendaFile::readEntry(const Header& h) {
     i = 8;
   }
   const size_t textLength = b[i + 1];
-  if (i + 2 + textLength > h.length) return;  // the text would run into the next record
+  if (i + 2 + textLength > length) return {};  // the text would run into the next record
   e.text.assign(reinterpret_cast<const char*>(b + i + 2), textLength);
   e.hasMemo = (e.flags & 0x10) == 0;
   e.hasRepeat = (e.flags & 0x01) == 0;
   const size_t memoBlock = i + 2 + textLength;
-  if (e.hasMemo && memoBlock + 22 <= h.length) {
+  if (e.hasMemo && memoBlock + 22 <= length) {
     const size_t blockSize = le16(b + memoBlock);
-    if (blockSize >= 16 && memoBlock + 22 + (blockSize - 16) <= h.length) {
+    if (blockSize >= 16 && memoBlock + 22 + (blockSize - 16) <= length) {
       e.memo.assign(reinterpret_cast<const char*>(b + memoBlock + 16), blockSize - 16);
       for (char& c : e.memo)
         if (c == '\0') c = '\r';
     }
   }
   e.hasDate = true;
-  entry_ = std::move(e);
+  return e;
 }
+
+void AgendaFile::buildIndex() {
+  entries_.clear();
+  repeats_.clear();
+  std::string data(size_, '\0');
+  if (!readAt(0, data.data(), data.size())) writeFailed();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  // The same walk as ReadNextEntry and findRepeat, over the bytes in memory.
+  // headerAt, reading from memory.
+  auto header = [&](uint64_t offset, Header& h) {
+    if (offset > std::numeric_limits<uint32_t>::max() || offset + 2 > size_) return false;
+    const uint16_t v = le16(bytes + offset);
+    h.offset = uint32_t(offset);
+    h.type = v >> 12;
+    h.length = v & 0x0FFF;
+    return h.length <= size_ - offset - 2;
+  };
+  Header h;
+  for (uint64_t off = firstRecord(); off != 0 && header(off, h); off += uint64_t(h.length) + 2) {
+    const unsigned char* body = bytes + off + 2;
+    if (h.type == Timed || h.type == Untimed) {
+      Entry e = parseEntry(h.type, body, h.length);
+      if (e.hasDate) indexEntry(e.day, std::move(e.text), {h.offset, h.length, e.hasRepeat});
+    } else if (h.type == Repeat && h.length >= kDailyRepeatLength) {
+      indexRepeat(le32(body + h.length - 4), {h.offset, h.length, false});
+    }
+  }
+  indexed_ = true;
+  indexedEnd_ = size_;
+}
+
+void AgendaFile::checkIndex() {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) writeFailed();
+  // Another program wrote to the file since it was indexed: read it again.
+  if (uint64_t(st.st_size) != indexedEnd_) {
+    size_ = uint64_t(st.st_size);
+    indexed_ = false;
+  }
+}
+
+void AgendaFile::indexEntry(uint16_t day, std::string text, const Located& at) {
+  entries_[{day, std::move(text)}].push_back(at);
+}
+
+void AgendaFile::indexRepeat(uint32_t owner, const Located& at) { repeats_[owner].push_back(at); }
 
 void AgendaFile::findRepeat(uint32_t entryOffset) {
   repeat_ = {};
@@ -220,22 +280,26 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
   const int32_t target = dayNumber(day, month, year);
   resetWalk();
   if (target < 0) return -1;
+  checkIndex();
+  if (!indexed_) buildIndex();
   const std::string_view wanted = text.substr(0, std::min(text.size(), kMaxText));
-  while (ReadNextEntry() == 0) {
-    if ((type_ != Timed && type_ != Untimed) || !entry_.hasDate) continue;
-    if (entry_.day != target || entry_.text != wanted) continue;
-    // Type 0 with the length kept: later walks still step over both records.
-    // An entry whose repeat record is missing is marked alone.
-    if (entry_.hasRepeat && repeat_.found) {
-      unsigned char b[2] = {uint8_t(repeat_.length & 0xFF), uint8_t(repeat_.length >> 8)};
-      writeAt(repeat_.offset, b, 2);
-    }
-    unsigned char b[2] = {uint8_t(length_ & 0xFF), uint8_t(length_ >> 8)};
-    writeAt(pos_, b, 2);
-    type_ = Deleted;
-    return 0;
+  auto found = entries_.find({uint16_t(target), std::string(wanted)});
+  if (found == entries_.end() || found->second.empty()) return -1;
+  const Located entry = found->second.front();
+  // Type 0 with the length kept: later walks still step over both records.
+  // An entry whose repeat record is missing is marked alone.
+  auto repeat = entry.hasRepeat ? repeats_.find(entry.offset) : repeats_.end();
+  if (repeat != repeats_.end() && !repeat->second.empty()) {
+    const Located r = repeat->second.front();
+    unsigned char b[2] = {uint8_t(r.length & 0xFF), uint8_t(r.length >> 8)};
+    writeAt(r.offset, b, 2);
+    repeat->second.pop_front();
   }
-  return -1;
+  unsigned char b[2] = {uint8_t(entry.length & 0xFF), uint8_t(entry.length >> 8)};
+  writeAt(entry.offset, b, 2);
+  found->second.pop_front();
+  if (found->second.empty()) entries_.erase(found);
+  return 0;
 }
 
 void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* duration, std::string_view text,
@@ -274,6 +338,8 @@ void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* 
     put16(out, 0x4E4E);
   }
   if (size_ + out.size() + 2 + kDailyRepeatLength > std::numeric_limits<uint32_t>::max()) writeFailed();
+  // The end moved under the index: another program wrote to the file.
+  if (indexed_ && size_ != indexedEnd_) indexed_ = false;
   const auto entryOffset = uint32_t(size_);
   if (withRepeat) {
     const int64_t end = std::min<int64_t>(int64_t(day) + repeatDays, 0xFFFF);
@@ -293,6 +359,11 @@ void AgendaFile::append(int type, uint16_t day, uint16_t start, const uint16_t* 
     throw;
   }
   size_ += out.size();
+  if (indexed_) {
+    indexEntry(day, std::string(text), {entryOffset, uint16_t(length), withRepeat});
+    if (withRepeat) indexRepeat(entryOffset, {uint32_t(entryOffset + 2 + length), kDailyRepeatLength, false});
+    indexedEnd_ = size_;
+  }
 }
 
 void AgendaFile::AppendEntry(int32_t day, int32_t month, int32_t year, int32_t startHour, int32_t startMinute,

@@ -18,9 +18,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 namespace pellary::quoll {
 
@@ -89,7 +93,10 @@ class AgendaFile {
   int ReadNextEntry();
   // Marks the first entry with that date and exactly that text (and its repeat
   // record) deleted: 0, or -1 when none matched (nothing written). Raises 52
-  // when not open, 57 when the write fails.
+  // when not open, 57 when the write fails. It looks the entry up in an index
+  // that OpenFile reads from the file once and appends and marks keep
+  // current, so a write pass does not walk the file per entry. The walk
+  // starts afresh afterwards.
   int MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::string_view text);
   // Closes the file; what was written reaches the disk here. Raises 57 when
   // that fails. Nothing happens when the file is not open.
@@ -122,6 +129,18 @@ class AgendaFile {
               std::string_view memo, int32_t hasRepeat, int32_t repeatDays);
   void requireOpen() const;
   void resetWalk();
+  // The entries by day and text and the repeat records by owner, in file order.
+  struct Located {
+    uint32_t offset = 0;
+    uint16_t length = 0;
+    bool hasRepeat = false;
+  };
+  void buildIndex();
+  // Drops the index when the file's size is not the one it was built for.
+  void checkIndex();
+  void indexEntry(uint16_t day, std::string text, const Located& at);
+  void indexRepeat(uint32_t owner, const Located& at);
+  static Entry parseEntry(int type, const unsigned char* body, uint16_t length);
 
   int fd_ = -1;
   int openErrno_ = 0;
@@ -131,6 +150,10 @@ class AgendaFile {
   uint16_t length_ = 0;
   Entry entry_;
   RepeatInfo repeat_;
+  bool indexed_ = false;
+  uint64_t indexedEnd_ = 0;  // the file's size the index covers
+  std::map<std::pair<uint16_t, std::string>, std::deque<Located>> entries_;
+  std::unordered_map<uint32_t, std::deque<Located>> repeats_;
 };
 
 }  // namespace pellary::quoll

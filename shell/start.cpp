@@ -39,6 +39,7 @@
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/wizard/page_engine.h"
+#include "shell/drawn_report.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManagerMain.h"
 #include "shell/selection_procedures.h"
@@ -286,6 +287,7 @@ bool Main(const std::string& commandLine) {
     }
 
     // 11. The frame, and the splash hidden for the rest of the run.
+    reportFirstPaint(frame);
     frame.show();
     if (splashWindow()) splashWindow()->hide();
     return true;

@@ -1,21 +1,30 @@
 // Builds a large databank (5,000 categories, 200,000 events, a profile of
 // 1,000 chosen categories and 50,000 written events), then times the start-up
-// loads and the final selection against their goals. Prints figures; the exit
-// code is 0 whatever they are.
+// loads and the final selection against their goals, and the real program's
+// start with "cue_setting" until the selection screen is drawn. Prints
+// figures; the exit code is 0 whatever they are.
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_databank.h"
 #include "core/databank.h"
 #include "core/final_selection.h"
 #include "core/products.h"
 #include "core/profile_lists.h"
 #include "core/registry.h"
-#include "core/schema.h"
 #include "core/screen_link.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
@@ -26,140 +35,119 @@
 #include "reference/reference_tree.h"
 
 using namespace pellary;
+using namespace pellary::bench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kCategories = 5000;
-constexpr int kEvents = 200000;
-constexpr int kChosen = 1000;
-constexpr int kWritten = 50000;
-constexpr int kTopics = 400;
+void line(const char* what, double secs) { std::printf("  %-34s %8.3f s\n", what, secs); }
 
-using Clock = std::chrono::steady_clock;
-double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+extern "C" char** environ;
 
-// Multi-row inserts in batches.
-class Inserter {
- public:
-  Inserter(dao::Database& db, std::string head) : db_(db), head_(std::move(head)) {}
-  ~Inserter() { flush(); }
-  void row(const std::string& values) {
-    sql_ += sql_.empty() ? head_ + " VALUES " : ", ";
-    sql_ += "(" + values + ")";
-    if (++n_ == 500) flush();
+// Runs a program of the build's bin folder with extra environment variables;
+// with `until` given, reads its output until a line starting with it and
+// returns the seconds from the start to that line, then ends the program.
+double spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+             const std::string& until = {}) {
+  std::vector<std::string> env = extraEnv;
+  for (char** e = environ; *e; ++e) {
+    const std::string v = *e;
+    const std::string name = v.substr(0, v.find('='));
+    bool replaced = false;
+    for (const auto& x : extraEnv) replaced = replaced || x.rfind(name + "=", 0) == 0;
+    if (!replaced) env.push_back(v);
   }
-  void flush() {
-    if (!sql_.empty()) db_.execute(sql_);
-    sql_.clear();
-    n_ = 0;
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  pid_t pid = 0;
+  const auto start = Clock::now();
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (failed) {
+    close(out[0]);
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    return -1;
   }
-
- private:
-  dao::Database& db_;
-  std::string head_, sql_;
-  int n_ = 0;
-};
-
-std::string s(long v) { return std::to_string(v); }
-
-void buildDatabank(dao::Database& db) {
-  createDatabankSchema(db);
-  const double start = platform::oleFromCivil(2026, 1, 1);
-  db.beginTrans();
-  db.execute("INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, StartDate, GenDates) VALUES "
-             "(3, 30, 'Events', 1, 3, " + std::to_string(start) + ", 1), (4, 40, 'Holidays', 1, 1, " +
-             std::to_string(start) + ", 1)");
-  {
-    Inserter primary(db, "INSERT INTO Primary (ProductID, PID, PrimaryName, Status)");
-    Inserter secondary(db, "INSERT INTO Secondary (ProductID, PID, SID, SecondaryName, Status)");
-    Inserter tertiary(db, "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status)");
-    // Two products, 50 primaries of 10 secondaries of 5 tertiaries each.
-    long cat = 1;
-    for (int product = 3; product <= 4; ++product)
-      for (int p = 1; p <= 50; ++p) {
-        int pid = (product - 3) * 100 + p;
-        primary.row(s(product) + ", " + s(pid) + ", 'Primary " + s(pid) + "', 1");
-        for (int sid = 1; sid <= 10; ++sid) {
-          secondary.row(s(product) + ", " + s(pid) + ", " + s(sid) + ", 'Secondary " + s(sid) + "', 1");
-          for (int tid = 1; tid <= 5; ++tid, ++cat)
-            tertiary.row(s(product) + ", " + s(pid) + ", " + s(sid) + ", " + s(tid) + ", " + s(cat) + ", 'Category " +
-                         s(cat) + "', " + (product == 4 ? "1" : "6") + ", 1");
-        }
-      }
-  }
-  {
-    Inserter event(db, "INSERT INTO Event (EventID, Title, Memo, StartDate, EndDate, Priority, Version, Status)");
-    Inserter link(db, "INSERT INTO EventCat (EventID, CatID, Status)");
-    for (long e = 1; e <= kEvents; ++e) {
-      double day = start + static_cast<double>(e % 730);
-      event.row(s(e) + ", 'Event " + s(e) + "', 'A memo line', " + std::to_string(day) + ", " +
-                std::to_string(day + (e % 5 == 0 ? 3 : 0)) + ", " + s(1 + e % 3) + ", 1, 1");
-      link.row(s(e) + ", " + s(1 + e % kCategories) + ", 1");
-      if (e % 10 == 0) link.row(s(e) + ", " + s(1 + (e + kCategories / 2) % kCategories) + ", 1");
+  double found = -1;
+  std::string text;
+  char buf[4096];
+  while (true) {
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 30000) <= 0) break;  // nothing for 30 s: give up
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, size_t(n));
+    if (!until.empty() && (text.rfind(until, 0) == 0 || text.find("\n" + until) != std::string::npos)) {
+      found = seconds(start, Clock::now());
+      kill(pid, SIGTERM);
+      break;
     }
   }
-  {
-    // The chosen categories: every fifth one; their first 50,000 events written.
-    Inserter cats(db, "INSERT INTO ProfileCatList (ProfileID, CatID, StartDate, EndDate, Duration, CatSetting, Status, "
-                      "AddStatus)");
-    for (long c = 1; c <= kChosen; ++c)
-      cats.row("1, " + s(c * 5) + ", 0, 0, 2561, " + (c * 5 > 2500 ? "1" : "6") + ", 4, 0");
-    Inserter events(db, "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, "
-                        "DateUsed, PlatMisc, PubHol)");
-    long written = 0;
-    for (long e = 1; e <= kEvents && written < kWritten; ++e) {
-      long cat = 1 + e % kCategories;
-      if (cat % 5 != 0) continue;
-      events.row("1, " + s(e) + ", " + s(cat) + ", 1, 4, 0, 0, " + std::to_string(start) + ", 'entry-" + s(e) +
-                 "', NULL");
-      ++written;
-    }
-  }
-  {
-    Inserter tmpl(db, "INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status)");
-    Inserter edge(db, "INSERT INTO REStructure (Product_Id, ParentTemplate_Id, ChildTemplate_Id, Status)");
-    Inserter refs(db, "INSERT INTO ProfileRefList (ProfileID, RefID, Product_Id, Status)");
-    for (long t = 1; t <= kTopics; ++t) {
-      tmpl.row("3, " + s(t) + ", 'Topic " + s(t) + "', 1");
-      if (t > 1) edge.row("3, " + s(t <= 20 ? 1 : 1 + (t % 19) + 1) + ", " + s(t) + ", 1");
-      if (t % 7 == 0) refs.row("1, " + s(t) + ", 3, 1");
-    }
-  }
-  db.commitTrans();
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (until.empty()) return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+  if (found < 0) std::fprintf(stderr, "%s never said \"%s\"; it wrote:\n%s\n", argv[0], until.c_str(), text.c_str());
+  return found;
 }
 
-void line(const char* what, double secs) { std::printf("  %-34s %8.3f s\n", what, secs); }
+// The real program started with "cue_setting" on a fresh installation whose
+// databank is the bench databank: seconds until the selection screen is drawn.
+void startToScreen(const fs::path& root) {
+  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::vector<std::string> env = {"PELLARY_HOME=" + (root / "program").string(),
+                                        "PELLARY_SETTINGS=" + (root / "settings").string(),
+                                        "PELLARY_STANDINS=" + (root / "standins").string(),
+                                        "QT_QPA_PLATFORM=offscreen"};
+  if (spawn({(bin / "almoner-install").string()}, env) != 0) {
+    std::printf("  almoner-install failed\n");
+    return;
+  }
+  const std::string user = "HKEY_CURRENT_USER\\Software\\Brackwater\\Pellary Almoner\\";
+  const std::vector<std::array<std::string, 3>> settings = {{"User", "FirstRun", "False"},
+                                                           {"Support", "HighNodeCount", "1"},
+                                                           {"Support", "Node0", "3"},
+                                                           {"Support", "Node1", "4"}};
+  for (const auto& [section, name, value] : settings)
+    spawn({(bin / "almoner-reg").string(), "set", user + section, name, value}, env);
+  const fs::path databank = root / "program" / "almoner.db";
+  fs::remove(databank);
+  {
+    dao::Database db = dao::Database::create(databank);
+    buildDatabank(db);
+    db.close();
+  }
+  std::vector<std::string> withReport = env;
+  withReport.push_back("PELLARY_REPORT_DRAWN=1");
+  std::vector<double> runs;
+  for (int i = 0; i < 3; ++i) runs.push_back(spawn({(bin / "pelmon").string(), "cue_setting"}, withReport,
+                                                   "pelmon: screen drawn"));
+  std::printf("Start to screen (pelmon cue_setting, offscreen, the bench databank):\n");
+  std::printf("  runs %.3f s, %.3f s, %.3f s\n", runs[0], runs[1], runs[2]);
+  std::sort(runs.begin(), runs.end());
+  const double median = runs[1];
+  std::printf("  %-34s %8.3f s   goal < 1.5 s: %s\n", "start to selection screen (median)", median,
+              median >= 0 && median < 1.5 ? "met" : "not met");
+}
 
 }  // namespace
 
 int main() {
   fs::path root = fs::temp_directory_path() / ("pellary-bench-" + std::to_string(::getpid()));
-  fs::create_directories(root / "program");
-  fs::create_directories(root / "settings");
-  setenv("PELLARY_HOME", (root / "program").c_str(), 1);
-  setenv("PELLARY_SETTINGS", (root / "settings").c_str(), 1);
-  setenv("PELLARY_STANDINS", (root / "standins").c_str(), 1);
-  setEndHandler([](int code) {
-    std::fprintf(stderr, "the program would end here (code %d)\n", code);
-    std::exit(1);
-  });
-
-  Breg_WriteRegSettings("Support", "Name", "bench.mdb");
-  Breg_WriteRegSettings("Support", "HighNodeCount", "1");
-  Breg_WriteRegSettings("Support", "Node0", "3");
-  Breg_WriteRegSettings("Support", "Node1", "4");
+  const double built = installBench(root);
   Breg_WriteRegSettings("Support", "DatesPlat", "3");
-
-  auto t0 = Clock::now();
-  {
-    dao::Database db = dao::Database::create(root / "program" / "bench.mdb");
-    buildDatabank(db);
-    db.close();
-  }
-  auto t1 = Clock::now();
   std::printf("Databank: %d categories, %d events, %d chosen categories, %d written events (built in %.1f s)\n",
-              kCategories, kEvents, kChosen, kWritten, seconds(t0, t1));
+              kCategories, kEvents, kChosen, kWritten, built);
 
   std::vector<std::unique_ptr<MemoryTreeView>> trees;
   ScreenLink& link = screenLink();
@@ -201,7 +189,7 @@ int main() {
   line("category trees (Bset_CategoryLists)", seconds(d, e));
   line("reference tree (Bset_SetupReferenceTree)", seconds(e, f));
   double startup = seconds(a, f);
-  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup, startup < 0.5 ? "met" : "MISSED");
+  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup, startup < 0.5 ? "met" : "not met");
   int nodes = 0;
   for (auto& t : trees) nodes += t->count();
   std::printf("  (%d selector nodes, %d chosen categories, %d chosen topics shown)\n", nodes, chosen.count(),
@@ -225,14 +213,15 @@ int main() {
               rows(q.Bsql_rsPubHol, q.Bsql_HavePubHols));
   double selection = seconds(g, h);
   std::printf("  %-34s %8.3f s   goal < 1 s: %s\n", "final selection (first, gathers statistics)", selection,
-              selection < 1.0 ? "met" : "MISSED");
+              selection < 1.0 ? "met" : "not met");
   auto i = Clock::now();
   Bsql_SetFinalRecordSelection();
   auto j = Clock::now();
   std::printf("  %-34s %8.3f s   goal < 1 s: %s\n", "final selection (again)", seconds(i, j),
-              seconds(i, j) < 1.0 ? "met" : "MISSED");
+              seconds(i, j) < 1.0 ? "met" : "not met");
 
   Bsql_CloseDataBank();
+  startToScreen(root / "screen");
   if (std::getenv("PELLARY_BENCH_KEEP")) {
     std::printf("databank kept in %s\n", root.c_str());
   } else {

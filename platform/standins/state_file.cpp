@@ -1,6 +1,10 @@
 #include "platform/standins/state_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 
 #include "platform/errors.h"
@@ -58,6 +62,36 @@ void replaceFile(const std::filesystem::path& file, const std::string& content, 
   }
   std::filesystem::rename(temp, file, ec);
   if (ec) raise(57, "Cannot write " + what + " " + file.string());
+}
+
+bool AppendFile::open(const std::filesystem::path& file, const std::string& what) {
+  close();
+  fd_ = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  file_ = file;
+  what_ = what;
+  return fd_ >= 0;
+}
+
+void AppendFile::append(const std::string& text) {
+  if (fd_ < 0) raise(57, "Cannot write " + what_ + " " + file_.string());
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) raise(57, "Cannot write " + what_ + " " + file_.string());
+    done += size_t(n);
+  }
+}
+
+void AppendFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+void appendToFile(const std::filesystem::path& file, const std::string& text, const std::string& what) {
+  AppendFile f;
+  if (!f.open(file, what)) raise(57, "Cannot write " + what + " " + file.string());
+  f.append(text);
 }
 
 std::filesystem::path drivePath(const std::string& standin, std::string_view path) {

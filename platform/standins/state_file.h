@@ -19,6 +19,37 @@ std::vector<std::string> split(const std::string& line);
 // crash leaves the old file; a failure raises 57 naming what was written.
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what);
 
+// A state file open for appending: each append is one write at the file's
+// end, so what a stand-in saved is kept whatever follows. A failure raises 57
+// naming what was written.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile() { close(); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  // False when the file cannot be opened for writing (it is never created).
+  bool open(const std::filesystem::path& file, const std::string& what);
+  bool isOpen() const { return fd_ >= 0; }
+  void append(const std::string& text);
+  void close();
+
+ private:
+  int fd_ = -1;
+  std::filesystem::path file_;
+  std::string what_;
+};
+
+// Drops the items marked gone (both lists in the same order).
+template <class T>
+void dropGone(std::vector<T>& items, const std::vector<bool>& gone) {
+  size_t i = 0;
+  std::erase_if(items, [&](const T&) { return gone[i++]; });
+}
+
+// Appends to an existing state file in one write.
+void appendToFile(const std::filesystem::path& file, const std::string& text, const std::string& what);
+
 // A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
 // below the stand-in's own folder; any other path is a path of this machine.
 std::filesystem::path drivePath(const std::string& standin, std::string_view path);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 #include <vector>
 
 #include "agenda_bytes.h"
@@ -196,6 +197,22 @@ TEST_F(AgendaFileTest, MarkingDuplicatesTakesThemInTurnThenFindsNothing) {
   EXPECT_EQ(file_.MarkAsDeleted(2, 1, 1970, "Dup"), -1);
   EXPECT_EQ(file_.MarkAsDeleted(31, 2, 1970, "Dup"), -1);  // no such day
   EXPECT_EQ(bytes(), fileHeader() + cleared(a) + b + cleared(c) + d);
+}
+
+TEST_F(AgendaFileTest, MarkingFindsWhatAnotherProgramAppendedSinceTheOpen) {
+  const std::string a = untimed(1, "Mine");
+  write(fileHeader() + a);
+  open();
+  ASSERT_EQ(file_.MarkAsDeleted(2, 1, 1970, "Nobody"), -1);  // the file is indexed now
+  const std::string b = untimed(1, "Theirs");
+  {
+    std::ofstream out(path(), std::ios::binary | std::ios::app);
+    out << b;
+  }
+  EXPECT_EQ(file_.MarkAsDeleted(2, 1, 1970, "Theirs"), 0);
+  std::string cleared = b;
+  cleared[1] = char(uint8_t(cleared[1]) & 0x0F);
+  EXPECT_EQ(bytes(), fileHeader() + a + cleared);
 }
 
 TEST_F(AgendaFileTest, WalkStepsOverUnknownRecordsAndFindsRepeatsOfEveryKind) {

@@ -86,11 +86,17 @@ ProfileEventRecord& findOrAppend(int32_t eventID, int32_t catID) {
 void buildDeleteRecord(const ProfileEventRecord& p, dao::Recordset& r, int32_t eventID) {
   RelayEventRecord& rec = Bplp().record;
   r.setFilter("(Version = " + std::to_string(p.Version) + ") AND (EventID = " + std::to_string(eventID) + ")");
-  dao::Recordset written = r.openRecordset();
-  // The version that was written may be gone from the databank; the title of
-  // the row in hand is then the best guess (an error here would end the program).
-  std::string title = written.eof() ? text(r, "Title") : text(written, "Title");
-  written.close();
+  std::string title;
+  if (number(r, "Version") == p.Version && number(r, "EventID") == eventID) {
+    // The row in hand is the version that was written: no query per entry.
+    title = text(r, "Title");
+  } else {
+    dao::Recordset written = r.openRecordset();
+    // The version that was written may be gone from the databank; the title of
+    // the row in hand is then the best guess (an error here would end the program).
+    title = written.eof() ? text(r, "Title") : text(written, "Title");
+    written.close();
+  }
   std::string prefix;
   if (p.Status & 0x0800)
     prefix = "Cancelled: ";

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -58,12 +59,26 @@ fs::path databaseFile(std::string_view path) {
   return standins::drivePath("daytimer", p);
 }
 
-DatabaseContent readDatabase(const fs::path& file) {
+namespace {
+
+std::string entryLine(const StoredEntry& e) {
+  std::ostringstream out;
+  out.precision(17);
+  out << "entry\t" << escape(e.key) << '\t' << e.start << '\t' << e.end << '\t' << e.number << '\t'
+      << escape(e.text) << '\n';
+  return out.str();
+}
+
+// The live entries; `deleted` counts the entries the file still holds as deleted.
+DatabaseContent readContent(const fs::path& file, size_t& deleted) {
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(err::FileNotFound, "Day-Timer database not found: " + file.string());
   std::string line;
   if (!std::getline(in, line) || line != "DAYTIMER 1") raise(kBadFileFormat, "Not a Day-Timer database");
   DatabaseContent c;
+  std::unordered_map<std::string, size_t> byKey;
+  std::vector<bool> gone;
+  deleted = 0;
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto p = split(line);
@@ -75,11 +90,27 @@ DatabaseContent readDatabase(const fs::path& file) {
       c.users.emplace_back(unescape(p[1]), unescape(p[2]));
     } else if (p[0] == "entry" && p.size() == 6) {
       c.entries.push_back({unescape(p[1]), std::stod(p[2]), std::stod(p[3]), std::stoi(p[4]), unescape(p[5])});
+      byKey[c.entries.back().key] = c.entries.size() - 1;
+      gone.push_back(false);
+    } else if (p[0] == "deleted" && p.size() == 2) {
+      auto it = byKey.find(unescape(p[1]));
+      if (it == byKey.end()) continue;
+      gone[it->second] = true;
+      byKey.erase(it);
+      ++deleted;
     } else {
       raise(kBadFileFormat, "Damaged Day-Timer database: " + file.string());
     }
   }
+  if (deleted != 0) standins::dropGone(c.entries, gone);
   return c;
+}
+
+}  // namespace
+
+DatabaseContent readDatabase(const fs::path& file) {
+  size_t deleted = 0;
+  return readContent(file, deleted);
 }
 
 void writeDatabase(const fs::path& file, const DatabaseContent& c) {
@@ -87,9 +118,7 @@ void writeDatabase(const fs::path& file, const DatabaseContent& c) {
   out.precision(17);
   out << "DAYTIMER 1\nnologin\t" << (c.noLogin ? 1 : 0) << "\ndbpassword\t" << escape(c.dbPassword) << '\n';
   for (const auto& [name, pw] : c.users) out << "user\t" << escape(name) << '\t' << escape(pw) << '\n';
-  for (const auto& e : c.entries)
-    out << "entry\t" << escape(e.key) << '\t' << e.start << '\t' << e.end << '\t' << e.number << '\t'
-        << escape(e.text) << '\n';
+  for (const auto& e : c.entries) out << entryLine(e);
   standins::replaceFile(file, out.str(), "Day-Timer database");
 }
 
@@ -100,14 +129,7 @@ void DayTimerEntry::setDates(double start, double end, int32_t& unused) {
 }
 
 void DayTimerEntry::store(std::string& unused) {
-  db_->content();  // raises when no database is open
-  standins::takeEntry();
-  auto& content = db_->content();
-  int32_t next = 1;
-  for (const auto& e : content.entries) next = std::max(next, std::atoi(e.key.c_str()) + 1);
-  entry_.key = std::to_string(next);
-  content.entries.push_back(entry_);
-  db_->save();
+  entry_.key = db_->store(entry_);
   unused = entry_.key;
 }
 
@@ -119,17 +141,15 @@ std::shared_ptr<DayTimerEntry> DayTimerEntryQuery::item(int32_t index) const {
 }
 
 void DayTimerEntryQuery::remove(const std::string& key, int32_t& unused) {
-  auto& entries = db_->content().entries;
-  std::erase_if(entries, [&](const StoredEntry& e) { return e.key == key; });
+  db_->remove(key);
   std::erase_if(selected_, [&](const StoredEntry& e) { return e.key == key; });
-  db_->save();
   unused = 0;
 }
 
 void DayTimerEntryQuery::select(double date, const std::string& pattern, int32_t& unused) {
   selected_.clear();
-  for (const auto& e : db_->content().entries)
-    if (std::floor(e.start) == std::floor(date) && likePattern(e.text, pattern)) selected_.push_back(e);
+  for (const StoredEntry* e : db_->entriesOn(date))
+    if (likePattern(e->text, pattern)) selected_.push_back(*e);
   unused = 0;
 }
 
@@ -140,16 +160,28 @@ std::string DayTimerDatabaseInfo::userName(int32_t index) const {
 
 DayTimerDatabase::DayTimerDatabase() : TypedDispatch(info()) {}
 
+DayTimerDatabase::~DayTimerDatabase() { close(); }
+
+void DayTimerDatabase::close() {
+  journal_.close();
+  open_ = false;
+  entries_.clear();
+  gone_.clear();
+  byKey_.clear();
+  byDay_.clear();
+}
+
 int32_t DayTimerDatabase::setCurrentDB(const std::string& path, const std::string& user,
                                        const std::string& dbPassword, const std::string& userPassword) {
-  open_ = false;
+  close();
   const fs::path file = databaseFile(path);
   std::error_code ec;
   if (file.empty() || !fs::is_regular_file(file, ec)) return result::InvalidPath;
   if (fs::exists(fs::path(file.string() + ".inuse"), ec)) return result::Busy;
   DatabaseContent c;
+  size_t deleted = 0;
   try {
-    c = readDatabase(file);
+    c = readContent(file, deleted);
   } catch (const AppError&) {
     return result::Unknown;
   }
@@ -160,10 +192,60 @@ int32_t DayTimerDatabase::setCurrentDB(const std::string& path, const std::strin
     if (it == c.users.end()) return result::InvalidUser;
     if (it->second != userPassword) return result::InvalidPassword;
   }
+  try {
+    // A journal grown mostly of deletions is written anew once.
+    if (deleted > c.entries.size()) writeDatabase(file, c);
+  } catch (const AppError&) {
+    return result::Unknown;
+  }
+  if (!journal_.open(file, "Day-Timer database")) return result::Busy;
   file_ = file;
-  content_ = std::move(c);
+  nextKey_ = 1;
+  for (auto& e : c.entries) {
+    nextKey_ = std::max(nextKey_, std::atoi(e.key.c_str()) + 1);
+    byKey_[e.key] = entries_.size();
+    byDay_[int64_t(std::floor(e.start))].push_back(entries_.size());
+    entries_.push_back(std::move(e));
+    gone_.push_back(false);
+  }
   open_ = true;
   return result::Ok;
+}
+
+void DayTimerDatabase::requireOpen() const {
+  if (!open_) raise(au::errors::ObjectNotSet, "No Day-Timer database is open");
+}
+
+std::string DayTimerDatabase::store(StoredEntry entry) {
+  requireOpen();
+  standins::takeEntry();
+  entry.key = std::to_string(nextKey_);
+  journal_.append(entryLine(entry));
+  ++nextKey_;
+  byKey_[entry.key] = entries_.size();
+  byDay_[int64_t(std::floor(entry.start))].push_back(entries_.size());
+  entries_.push_back(std::move(entry));
+  gone_.push_back(false);
+  return entries_.back().key;
+}
+
+void DayTimerDatabase::remove(const std::string& key) {
+  requireOpen();
+  auto it = byKey_.find(key);
+  if (it == byKey_.end()) return;
+  journal_.append("deleted\t" + escape(key) + "\n");
+  gone_[it->second] = true;
+  byKey_.erase(it);
+}
+
+std::vector<const StoredEntry*> DayTimerDatabase::entriesOn(double date) {
+  requireOpen();
+  std::vector<const StoredEntry*> out;
+  auto it = byDay_.find(int64_t(std::floor(date)));
+  if (it == byDay_.end()) return out;
+  for (size_t i : it->second)
+    if (!gone_[i]) out.push_back(&entries_[i]);
+  return out;
 }
 
 std::shared_ptr<DayTimerDatabaseInfo> DayTimerDatabase::databaseInfo(const std::string& path) const {
@@ -181,13 +263,6 @@ std::shared_ptr<DayTimerEntry> DayTimerDatabase::newEntry() { return std::make_s
 std::shared_ptr<DayTimerEntryQuery> DayTimerDatabase::newSearch() {
   return std::make_shared<DayTimerEntryQuery>(this);
 }
-
-DatabaseContent& DayTimerDatabase::content() {
-  if (!open_) raise(au::errors::ObjectNotSet, "No Day-Timer database is open");
-  return content_;
-}
-
-void DayTimerDatabase::save() { writeDatabase(file_, content()); }
 
 Variant DayTimerDatabase::invokeMember(const au::MemberInfo&, au::CheckedArgs& a) {
   a.setOut(4, setCurrentDB(a.string(0), a.string(1), a.string(2), a.string(3)));

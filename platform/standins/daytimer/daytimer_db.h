@@ -11,18 +11,22 @@
 //   "dbpassword\t<text>"         empty: none
 //   "user\t<name>\t<password>"
 //   "entry\t<key>\t<start>\t<end>\t<number>\t<text>"  dates as OLE day numbers
-// texts with "\", tab and line ends escaped. A store or delete is written at
-// once. A file with ".inuse" added beside it is busy.
+//   "deleted\t<key>"             the entry of that key is gone
+// texts with "\", tab and line ends escaped. A store or delete is appended to
+// the file at once; opening a file that holds more deleted entries than live
+// ones writes it anew without them. A file with ".inuse" added beside it is busy.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::daytimer {
 
@@ -50,6 +54,7 @@ struct DatabaseContent {
   std::vector<StoredEntry> entries;
 };
 
+// The live entries, in the order they were stored.
 DatabaseContent readDatabase(const fs::path& file);
 void writeDatabase(const fs::path& file, const DatabaseContent& content);
 
@@ -121,18 +126,32 @@ class DayTimerDatabase : public automation::TypedDispatch {
   std::shared_ptr<DayTimerEntry> newEntry();
   std::shared_ptr<DayTimerEntryQuery> newSearch();
 
-  // The open database (raises 91 when none is open).
-  DatabaseContent& content();
-  void save();
+  ~DayTimerDatabase() override;
+  DayTimerDatabase(const DayTimerDatabase&) = delete;
+  DayTimerDatabase& operator=(const DayTimerDatabase&) = delete;
 
  protected:
   Variant invokeMember(const automation::MemberInfo& member, automation::CheckedArgs& args) override;
 
  private:
+  friend class DayTimerEntry;
+  friend class DayTimerEntryQuery;
+  // Each raises 91 when no database is open.
+  std::string store(StoredEntry entry);
+  void remove(const std::string& key);
+  // The live entries on that day, in the order they were stored.
+  std::vector<const StoredEntry*> entriesOn(double date);
+  void requireOpen() const;
+  void close();
+
   fs::path file_;
-  DatabaseContent content_;
   bool open_ = false;
+  standins::AppendFile journal_;
   int32_t nextKey_ = 1;
+  std::vector<StoredEntry> entries_;
+  std::vector<bool> gone_;
+  std::map<std::string, size_t> byKey_;
+  std::map<int64_t, std::vector<size_t>> byDay_;
 };
 
 void registerDayTimerClass();

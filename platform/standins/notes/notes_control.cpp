@@ -1,8 +1,9 @@
 #include "platform/standins/notes/notes_control.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -74,12 +75,21 @@ fs::path databasePath(std::string_view server, std::string_view fileName) {
   return paths::resolve(serverFolder(server), fileName);
 }
 
-Database readDatabase(const fs::path& file) {
+namespace {
+
+std::string entryLine(const Entry& e) {
+  return "entry\t" + iso(e.startYear, e.startMonth, e.startDay) + '\t' + iso(e.endYear, e.endMonth, e.endDay) + '\t' +
+         escape(e.title) + '\t' + escape(e.note) + '\n';
+}
+
+// Every entry line in order, and which of them are deleted.
+Database readAll(const fs::path& file, std::vector<bool>& gone) {
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(err::FileNotFound, "Notes database not found: " + file.string());
   std::string line;
   if (!std::getline(in, line) || line != "NOTESDB 1") raise(kBadFileFormat, "Not a Notes database");
   Database db;
+  gone.clear();
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto p = split(line);
@@ -92,6 +102,11 @@ Database readDatabase(const fs::path& file) {
       e.title = unescape(p[3]);
       e.note = unescape(p[4]);
       db.entries.push_back(std::move(e));
+      gone.push_back(false);
+    } else if (p[0] == "deleted" && p.size() == 2) {
+      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
+      if (n >= gone.size()) raise(kBadFileFormat, "Damaged Notes database: " + file.string());
+      gone[n] = true;
     } else {
       raise(kBadFileFormat, "Damaged Notes database: " + file.string());
     }
@@ -99,19 +114,35 @@ Database readDatabase(const fs::path& file) {
   return db;
 }
 
+}  // namespace
+
+Database readDatabase(const fs::path& file) {
+  std::vector<bool> gone;
+  Database db = readAll(file, gone);
+  standins::dropGone(db.entries, gone);
+  return db;
+}
+
 void writeDatabase(const fs::path& file, const Database& db) {
-  std::ostringstream out;
-  out << "NOTESDB 1\npassword\t" << escape(db.password) << '\n';
-  for (const auto& e : db.entries)
-    out << "entry\t" << iso(e.startYear, e.startMonth, e.startDay) << '\t' << iso(e.endYear, e.endMonth, e.endDay)
-        << '\t' << escape(e.title) << '\t' << escape(e.note) << '\n';
-  standins::replaceFile(file, out.str(), "Notes database");
+  std::string out = "NOTESDB 1\npassword\t" + escape(db.password) + '\n';
+  for (const auto& e : db.entries) out += entryLine(e);
+  standins::replaceFile(file, out, "Notes database");
 }
 
 KestNtsCtl::KestNtsCtl() : TypedDispatch(info()) {}
 
-void KestNtsCtl::logOn(const std::string& server, const std::string& file, const std::string& password) {
+KestNtsCtl::~KestNtsCtl() { logOff(); }
+
+void KestNtsCtl::logOff() {
+  journal_.close();
   loggedOn_ = false;
+  entries_.clear();
+  gone_.clear();
+  byDay_.clear();
+}
+
+void KestNtsCtl::logOn(const std::string& server, const std::string& file, const std::string& password) {
+  logOff();
   std::error_code ec;
   if (!fs::is_directory(serverFolder(server), ec)) {
     status_ = "3$$Server " + server + " is not responding";
@@ -122,19 +153,64 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
     status_ = "1$$File does not exist";
     return;
   }
+  Database db;
+  std::vector<bool> gone;
   try {
-    db_ = readDatabase(path);
+    db = readAll(path, gone);
   } catch (const AppError& e) {
     status_ = "1$$" + e.description();
     return;
   }
-  if (db_.password != password) {
+  if (db.password != password) {
     status_ = "2$$Wrong Password. (Passwords are case sensitive - be sure to use correct upper and lower case.)";
     return;
   }
+  const size_t deleted = size_t(std::count(gone.begin(), gone.end(), true));
+  try {
+    // A journal grown mostly of deletions is written anew once.
+    if (deleted > gone.size() - deleted) {
+      standins::dropGone(db.entries, gone);
+      gone.assign(db.entries.size(), false);
+      writeDatabase(path, db);
+    }
+  } catch (const AppError& e) {
+    status_ = "1$$" + e.description();
+    return;
+  }
+  if (!journal_.open(path, "Notes database")) {
+    status_ = "1$$Cannot open " + file + " for writing";
+    return;
+  }
+  entries_ = std::move(db.entries);
+  gone_ = std::move(gone);
+  for (size_t i = 0; i < entries_.size(); ++i)
+    byDay_[dayKey(entries_[i].startYear, entries_[i].startMonth, entries_[i].startDay)].push_back(i);
   file_ = path;
   loggedOn_ = true;
   status_ = kLoggedOn;
+}
+
+void KestNtsCtl::add(Entry e) {
+  requireLogon();
+  standins::takeEntry();
+  journal_.append(entryLine(e));
+  byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(entries_.size());
+  entries_.push_back(std::move(e));
+  gone_.push_back(false);
+}
+
+void KestNtsCtl::remove(const std::string& title, int year, int month, int day) {
+  requireLogon();
+  auto slot = byDay_.find(dayKey(year, month, day));
+  if (slot == byDay_.end()) return;
+  for (size_t i : slot->second) {
+    const Entry& e = entries_[i];
+    if (!gone_[i] && e.title == title && e.startYear == year && e.startMonth == month && e.startDay == day) {
+      journal_.append("deleted\t" + std::to_string(i) + '\n');
+      gone_[i] = true;
+      return;
+    }
+  }
 }
 
 void KestNtsCtl::requireLogon() const {
@@ -146,31 +222,14 @@ Variant KestNtsCtl::invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) {
     case kLogOn: logOn(a.string(0), a.string(1), a.string(2)); return {};
     case kStatus: return status_;
     case kLogOff:
-      loggedOn_ = false;
+      logOff();
       status_ = "9$$Not logged on";
       return {};
-    case kAdd: {
-      requireLogon();
-      standins::takeEntry();
-      Entry e{a.longValue(2), a.longValue(3), a.longValue(4), a.longValue(5), a.longValue(6), a.longValue(7),
-              a.string(0),    a.string(1)};
-      db_.entries.push_back(std::move(e));
-      writeDatabase(file_, db_);
+    case kAdd:
+      add({a.longValue(2), a.longValue(3), a.longValue(4), a.longValue(5), a.longValue(6), a.longValue(7), a.string(0),
+           a.string(1)});
       return {};
-    }
-    case kDelete: {
-      requireLogon();
-      const std::string title = a.string(0);
-      for (auto it = db_.entries.begin(); it != db_.entries.end(); ++it) {
-        if (it->title == title && it->startYear == a.longValue(1) && it->startMonth == a.longValue(2) &&
-            it->startDay == a.longValue(3)) {
-          db_.entries.erase(it);
-          writeDatabase(file_, db_);
-          break;
-        }
-      }
-      return {};
-    }
+    case kDelete: remove(a.string(0), a.longValue(1), a.longValue(2), a.longValue(3)); return {};
     default: raise(au::errors::NoSuchMember);
   }
 }

@@ -6,15 +6,20 @@
 //   "NOTESDB 1"
 //   "password\t<text>"
 //   "entry\t<start yyyy-mm-dd>\t<end yyyy-mm-dd>\t<title>\t<note>"
-// texts with "\", tab and line ends escaped. Every change is written at once.
+//   "deleted\t<n>"   the n-th entry line of the file (from 0) is gone
+// texts with "\", tab and line ends escaped. Every change is appended to the
+// file at once; logging on to a file that holds more deleted entries than
+// live ones writes it anew without them.
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::notes {
 
@@ -38,12 +43,16 @@ struct Database {
 // The file of a database; server empty for a local one.
 fs::path databasePath(std::string_view server, std::string_view fileName);
 fs::path serverFolder(std::string_view server);
+// The live entries, in the order they were added.
 Database readDatabase(const fs::path& file);
 void writeDatabase(const fs::path& file, const Database& db);
 
 class KestNtsCtl : public automation::TypedDispatch {
  public:
   KestNtsCtl();
+  ~KestNtsCtl() override;
+  KestNtsCtl(const KestNtsCtl&) = delete;
+  KestNtsCtl& operator=(const KestNtsCtl&) = delete;
 
  protected:
   Variant invokeMember(const automation::MemberInfo& member, automation::CheckedArgs& args) override;
@@ -51,11 +60,20 @@ class KestNtsCtl : public automation::TypedDispatch {
  private:
   void logOn(const std::string& server, const std::string& file, const std::string& password);
   void requireLogon() const;
+  void logOff();
+  void add(Entry e);
+  void remove(const std::string& title, int year, int month, int day);
+  static int64_t dayKey(int year, int month, int day) { return int64_t(year) * 10000 + month * 100 + day; }
 
   std::string status_ = "9$$Not logged on";
   bool loggedOn_ = false;
   fs::path file_;
-  Database db_;
+  standins::AppendFile journal_;
+  // Every entry line of the file, in order, with the ones deleted marked, and
+  // the entries by start day.
+  std::vector<Entry> entries_;
+  std::vector<bool> gone_;
+  std::map<int64_t, std::vector<size_t>> byDay_;
 };
 
 void registerNotesClass();

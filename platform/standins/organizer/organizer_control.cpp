@@ -1,7 +1,8 @@
 #include "platform/standins/organizer/organizer_control.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -73,12 +74,29 @@ fs::path filePath(std::string_view path) {
   return standins::drivePath("organizer", path);
 }
 
-OrganizerFile readFile(const fs::path& file) {
+namespace {
+
+std::string entryLine(const Entry& e) {
+  std::string out = "entry\t";
+  out += escape(e.section);
+  out += '\t' + std::to_string(e.type) + '\t' + std::to_string(e.hour) + '\t';
+  out += isoDate(e.startYear, e.startMonth, e.startDay);
+  out += '\t';
+  out += isoDate(e.endYear, e.endMonth, e.endDay);
+  out += '\t';
+  out += escape(e.text);
+  out += '\n';
+  return out;
+}
+
+// Every entry line in order, and which of them are deleted.
+OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(err::FileNotFound, "Organizer file not found: " + file.string());
   std::string line;
   if (!std::getline(in, line) || line != "ORGANIZER 1") raise(kBadFileFormat, "Not an Organizer file");
   OrganizerFile f;
+  gone.clear();
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto p = split(line);
@@ -95,6 +113,11 @@ OrganizerFile readFile(const fs::path& file) {
       parseDate(p[5], e.endYear, e.endMonth, e.endDay);
       e.text = unescape(p[6]);
       f.entries.push_back(std::move(e));
+      gone.push_back(false);
+    } else if (p[0] == "deleted" && p.size() == 2) {
+      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
+      if (n >= gone.size()) raise(kBadFileFormat, "Damaged Organizer file: " + file.string());
+      gone[n] = true;
     } else {
       raise(kBadFileFormat, "Damaged Organizer file: " + file.string());
     }
@@ -102,16 +125,21 @@ OrganizerFile readFile(const fs::path& file) {
   return f;
 }
 
+}  // namespace
+
+OrganizerFile readFile(const fs::path& file) {
+  std::vector<bool> gone;
+  OrganizerFile f = readAll(file, gone);
+  standins::dropGone(f.entries, gone);
+  return f;
+}
+
 void writeFile(const fs::path& file, const OrganizerFile& f) {
-  std::ostringstream out;
-  out << "ORGANIZER 1\npassword\t" << escape(f.password) << '\n';
+  std::string out = "ORGANIZER 1\npassword\t" + escape(f.password) + '\n';
   for (const auto& s : f.sections)
-    out << "section\t" << s.type << '\t' << escape(s.internalName) << '\t' << escape(s.userName) << '\n';
-  for (const auto& e : f.entries)
-    out << "entry\t" << escape(e.section) << '\t' << e.type << '\t' << e.hour << '\t'
-        << isoDate(e.startYear, e.startMonth, e.startDay) << '\t' << isoDate(e.endYear, e.endMonth, e.endDay)
-        << '\t' << escape(e.text) << '\n';
-  standins::replaceFile(file, out.str(), "Organizer file");
+    out += "section\t" + std::to_string(s.type) + '\t' + escape(s.internalName) + '\t' + escape(s.userName) + '\n';
+  for (const auto& e : f.entries) out += entryLine(e);
+  standins::replaceFile(file, out, "Organizer file");
 }
 
 const au::InterfaceInfo& ControlInfo() {
@@ -165,8 +193,9 @@ void KestLotusCtrl::open() {
     return;
   }
   OrganizerFile content;
+  std::vector<bool> gone;
   try {
-    content = readFile(file_);
+    content = readAll(file_, gone);
   } catch (const AppError&) {
     openResult_ = kNoFile;
     return;
@@ -175,13 +204,45 @@ void KestLotusCtrl::open() {
     openResult_ = kWrongPassword;
     return;
   }
+  const size_t deleted = size_t(std::count(gone.begin(), gone.end(), true));
+  if (deleted > gone.size() - deleted) {
+    // A file grown mostly of deletions is written anew once.
+    standins::dropGone(content.entries, gone);
+    gone.assign(content.entries.size(), false);
+    try {
+      writeFile(file_, content);
+    } catch (const AppError&) {
+      openResult_ = kInUse;
+      return;
+    }
+  }
   content_ = std::move(content);
+  gone_ = std::move(gone);
+  saved_ = content_.entries.size();
+  deleted_.clear();
+  indexEntries();
   open_ = true;
   openResult_ = kOpened;
 }
 
+void KestLotusCtrl::indexEntries() {
+  byDay_.clear();
+  for (size_t i = 0; i < content_.entries.size(); ++i) {
+    const Entry& e = content_.entries[i];
+    byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(i);
+  }
+}
+
 void KestLotusCtrl::save() {
-  if (open_) writeFile(file_, content_);
+  if (!open_ || (saved_ == content_.entries.size() && deleted_.empty())) return;
+  // Entries added and deleted in this run are written with their deletion, so
+  // that the positions the deletions name stay those of the file.
+  std::string out;
+  for (size_t i = saved_; i < content_.entries.size(); ++i) out += entryLine(content_.entries[i]);
+  for (size_t i : deleted_) out += "deleted\t" + std::to_string(i) + '\n';
+  standins::appendToFile(file_, out, "Organizer file");
+  saved_ = content_.entries.size();
+  deleted_.clear();
 }
 
 std::string KestLotusCtrl::sectionList() const {
@@ -206,18 +267,25 @@ void KestLotusCtrl::add(const std::string& text, const std::string& section, con
   e.endMonth = a.longValue(6);
   e.endYear = a.longValue(7);
   e.text = text;
+  byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(content_.entries.size());
   content_.entries.push_back(std::move(e));
+  gone_.push_back(false);
 }
 
 void KestLotusCtrl::remove(const std::string& title, int day, int month, int year, int hour) {
   if (!open_ || !writing_) raise(err::InvalidCall, "The Organizer file is not ready for writing");
   // Every text written starts with the title and a line end.
-  for (auto it = content_.entries.begin(); it != content_.entries.end(); ++it) {
+  auto slot = byDay_.find(dayKey(year, month, day));
+  if (slot == byDay_.end()) return;
+  for (size_t i : slot->second) {
+    if (gone_[i]) continue;
+    const Entry* it = &content_.entries[i];
     const bool sameText = it->text == title || it->text.rfind(title + "\r\n", 0) == 0;
     const bool sameDay = it->startDay == day && it->startMonth == month && it->startYear == year;
     const bool sameHour = it->type != 0 || it->hour == hour;
     if (sameText && sameDay && sameHour) {
-      content_.entries.erase(it);
+      gone_[i] = true;
+      deleted_.push_back(i);
       return;
     }
   }

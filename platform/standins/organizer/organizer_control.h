@@ -5,15 +5,18 @@
 //   "password\t<text>"                       (may be empty)
 //   "section\t<type>\t<internal>\t<user>"    type 0 Calendar, 1 Anniversary, 2 Planner
 //   "entry\t<section>\t<type>\t<hour>\t<start>\t<end>\t<text>"
+//   "deleted\t<n>"                          the n-th entry line (from 0) is gone
 // dates as "yyyy-mm-dd", the text with "\", tab and line ends escaped. A path
 // with a drive letter ("C:\Organize\Diary.or5") lies in the folder
-// "organizer/<drive>" under the stand-in root; the changes reach the file
-// when writing ends (15) or the file closes (10). A file with ".inuse" added
-// beside it is open elsewhere and does not open.
+// "organizer/<drive>" under the stand-in root; the changes are appended to
+// the file when writing ends (15) or the file closes (10), and opening a file
+// that holds more deleted entries than live ones writes it anew without them.
+// A file with ".inuse" added beside it is open elsewhere and does not open.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,7 +56,7 @@ struct OrganizerFile {
 
 // Where an Organizer path lies under the stand-in root.
 fs::path filePath(std::string_view organizerPath);
-// Raises 53 when missing, 321 when damaged.
+// The live entries. Raises 53 when missing, 321 when damaged.
 OrganizerFile readFile(const fs::path& file);
 void writeFile(const fs::path& file, const OrganizerFile& content);
 
@@ -72,6 +75,9 @@ class KestLotusCtrl : public automation::TypedDispatch {
   std::string sectionList() const;
   void add(const std::string& text, const std::string& section, const automation::CheckedArgs& a);
   void remove(const std::string& title, int day, int month, int year, int hour);
+  // Entries by start day, in file order, so that a delete does not walk the file.
+  void indexEntries();
+  static int64_t dayKey(int year, int month, int day) { return int64_t(year) * 10000 + month * 100 + day; }
 
   int32_t version_ = 0;
   int32_t entryType_ = 0;
@@ -84,7 +90,14 @@ class KestLotusCtrl : public automation::TypedDispatch {
   bool open_ = false;
   bool writing_ = false;
   fs::path file_;
+  // Every entry line of the file and of this run, in order, with the ones
+  // deleted marked; the first `saved_` are in the file, and `deleted_` holds
+  // the deletions the file does not have yet.
   OrganizerFile content_;
+  std::vector<bool> gone_;
+  size_t saved_ = 0;
+  std::vector<size_t> deleted_;
+  std::map<int64_t, std::vector<size_t>> byDay_;
 };
 
 void registerOrganizerClass();

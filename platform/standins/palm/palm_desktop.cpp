@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
 #include "platform/automation/class_registry.h"
 #include "platform/automation/dispatch.h"
@@ -400,25 +403,32 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath) {
     }
 
     auto entries = readDatebook(datebook);
+    // The writer's delete records carry the start date only (the end is the
+    // zero date), so an entry is found by its title and start day: the first
+    // such entry, looked up rather than searched for.
+    using Key = std::tuple<std::string, int16_t, int16_t, int16_t>;
+    auto key = [](const DatebookEntry& e) { return Key{e.title, e.startYear, e.startMonth, e.startDay}; };
+    std::map<Key, std::deque<size_t>> positions;
+    for (size_t i = 0; i < entries.size(); ++i) positions[key(entries[i])].push_back(i);
+    std::vector<bool> gone(entries.size(), false);
     int32_t applied = 0;
     for (const auto& r : recs) {
       if (r.action == 'a') {
         standins::takeEntry();
+        positions[key(r.entry)].push_back(entries.size());
         entries.push_back(r.entry);
+        gone.push_back(false);
         ++applied;
         continue;
       }
-      // The writer's delete records carry the start date only (the end is the
-      // zero date), so an entry is found by its title and start day.
-      auto it = std::find_if(entries.begin(), entries.end(), [&](const DatebookEntry& e) {
-        return e.title == r.entry.title && e.startDay == r.entry.startDay && e.startMonth == r.entry.startMonth &&
-               e.startYear == r.entry.startYear;
-      });
-      if (it != entries.end()) {
-        entries.erase(it);
+      auto found = positions.find(key(r.entry));
+      if (found != positions.end() && !found->second.empty()) {
+        gone[found->second.front()] = true;
+        found->second.pop_front();
         ++applied;
       }
     }
+    standins::dropGone(entries, gone);
     writeDatebook(datebook, entries);
     return applied;
   } catch (...) {

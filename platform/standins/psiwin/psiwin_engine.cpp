@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
@@ -378,7 +380,29 @@ namespace {
 
 constexpr const char* kAgendaMagic = "PSIAGENDA5";
 
-std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
+// Appends an entry's line to `out`.
+void appendLine(std::string& out, const AgendaEntry& e) {
+  char buf[96];
+  char* p = std::to_chars(buf, buf + 16, e.id).ptr;
+  *p++ = '\t';
+  // The shortest texts that read back as the same dates.
+  p = std::to_chars(p, p + 32, e.start).ptr;
+  *p++ = '\t';
+  p = std::to_chars(p, p + 32, e.end).ptr;
+  for (bool flag : {e.crossedOut, e.hasAlarm, e.tentative}) {
+    *p++ = '\t';
+    *p++ = flag ? '1' : '0';
+  }
+  *p++ = '\t';
+  out.append(buf, size_t(p - buf));
+  out += escape(e.status);
+  out += '\t';
+  out += escape(e.text);
+  out += '\n';
+}
+
+// The live entries; `deleted` counts the deleted entries the file still holds.
+std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId, size_t& deleted) {
   std::ifstream in(file, std::ios::binary);
   if (!in) raise(err::FileNotFound, "Agenda file not found: " + file.string());
   std::string line;
@@ -388,9 +412,16 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
   head >> magic >> nextId;
   if (magic != kAgendaMagic) raise(kBadFileFormat, "Not an agenda file: " + file.string());
   std::vector<AgendaEntry> entries;
+  std::vector<int32_t> gone;
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto p = splitTabs(line);
+    if (p.size() == 2 && p[0] == "deleted") {
+      const int32_t id = std::stoi(p[1]);
+      if (id >= nextId) nextId = id + 1;
+      gone.push_back(id);
+      continue;
+    }
     if (p.size() != 8) raise(kBadFileFormat, "Damaged agenda entry in " + file.string());
     AgendaEntry e;
     e.id = std::stoi(p[0]);
@@ -404,6 +435,11 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
     if (e.id >= nextId) nextId = e.id + 1;
     entries.push_back(std::move(e));
   }
+  deleted = gone.size();
+  if (!gone.empty()) {
+    std::sort(gone.begin(), gone.end());
+    std::erase_if(entries, [&](const AgendaEntry& e) { return std::binary_search(gone.begin(), gone.end(), e.id); });
+  }
   return entries;
 }
 
@@ -411,18 +447,14 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId) {
 
 std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
   int32_t next = 1;
-  return readAgenda(file, next);
+  size_t deleted = 0;
+  return readAgenda(file, next, deleted);
 }
 
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
-  std::ostringstream out;
-  out.precision(17);
-  out << kAgendaMagic << ' ' << nextId << '\n';
-  for (const auto& e : entries)
-    out << e.id << '\t' << e.start << '\t' << e.end << '\t' << (e.crossedOut ? 1 : 0) << '\t'
-        << (e.hasAlarm ? 1 : 0) << '\t' << (e.tentative ? 1 : 0) << '\t' << escape(e.status) << '\t'
-        << escape(e.text) << '\n';
-  standins::replaceFile(file, out.str(), "agenda file");
+  std::string out = std::string(kAgendaMagic) + ' ' + std::to_string(nextId) + '\n';
+  for (const auto& e : entries) appendLine(out, e);
+  standins::replaceFile(file, out, "agenda file");
 }
 
 void createAgendaFile(std::string_view devicePathText) {
@@ -571,7 +603,11 @@ class ObjAgenda : public au::TypedDispatch {
         if (file.empty()) raise(kBadFileName, "Not a device path: " + path);
         if (deviceFileInUse(path)) raise(kPermissionDenied, "Agenda file is in use: " + path);
         auto agenda = std::make_shared<ObjAgenda>();
-        agenda->entries_ = readAgenda(file, agenda->nextId_);
+        size_t deleted = 0;
+        agenda->entries_ = readAgenda(file, agenda->nextId_, deleted);
+        // A file grown mostly of deletions is written anew once.
+        if (deleted > agenda->entries_.size()) writeAgendaFile(file, agenda->entries_, agenda->nextId_);
+        agenda->indexEntries();
         agenda->file_ = file;
         agenda->open_ = true;
         return Variant(std::shared_ptr<Dispatch>(agenda));
@@ -589,20 +625,43 @@ class ObjAgenda : public au::TypedDispatch {
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
         standins::takeEntry();
         event->entry.id = nextId_++;
-        event->entry.text = event->text();
+        byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
+        entries_.back().text = event->text();
+        gone_.push_back(false);
         return {};
       }
       case kDeleteEntryOnId: {
         requireOpen();
         // An entry the user already removed on the device is no failure.
-        std::erase_if(entries_, [id = a.longValue(0)](const AgendaEntry& e) { return e.id == id; });
+        // Marked here and left out at Commit, so a delete does not move the others.
+        const int32_t id = a.longValue(0);
+        auto [from, to] = byId_.equal_range(id);
+        bool saved = false;
+        for (auto it = from; it != to; ++it) {
+          gone_[it->second] = true;
+          saved = saved || it->second < saved_;
+        }
+        if (saved) deleted_.push_back(id);
+        byId_.erase(from, to);
         return {};
       }
-      case kCommit:
+      case kCommit: {
         requireOpen();
-        writeAgendaFile(file_, entries_, nextId_);
+        std::string out;
+        // An entry added and deleted since the last Commit leaves its ID
+        // behind, so that the ID is not given again.
+        for (size_t i = saved_; i < entries_.size(); ++i)
+          if (gone_[i])
+            deleted_.push_back(entries_[i].id);
+          else
+            appendLine(out, entries_[i]);
+        for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
+        if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
+        saved_ = entries_.size();
+        deleted_.clear();
         return {};
+      }
       case kClose:
         open_ = false;
         return {};
@@ -614,8 +673,22 @@ class ObjAgenda : public au::TypedDispatch {
   void requireOpen() const {
     if (!open_) raise(kBadFileName, "The agenda is not open");
   }
+  void indexEntries() {
+    byId_.clear();
+    for (size_t i = 0; i < entries_.size(); ++i) byId_.emplace(entries_[i].id, i);
+    gone_.assign(entries_.size(), false);
+    saved_ = entries_.size();
+    deleted_.clear();
+  }
   fs::path file_;
+  // The entries of the file and of this session with the deleted ones
+  // marked; the first `saved_` are in the file, and `deleted_` holds the IDs
+  // deleted from those that the file does not have yet.
   std::vector<AgendaEntry> entries_;
+  std::vector<bool> gone_;
+  size_t saved_ = 0;
+  std::vector<int32_t> deleted_;
+  std::unordered_multimap<int32_t, size_t> byId_;
   int32_t nextId_ = 1;
   bool open_ = false;
 };

@@ -177,8 +177,12 @@ class PsiWinEngine : public automation::TypedDispatch {
 // The agenda file on the device keeps its entries as text lines:
 //   "PSIAGENDA5 <next id>"
 //   "<id>\t<start>\t<end>\t<crossed>\t<alarm>\t<tentative>\t<status>\t<text>"
-// dates as OLE day numbers, the text with "\", tab and line ends escaped.
-// Changes reach the file at Commit only; Close without Commit drops them.
+//   "deleted\t<id>"
+// dates as OLE day numbers, the text with "\", tab and line ends escaped; an
+// ID is never given again, also when a later line than the first names it.
+// Changes are appended to the file at Commit only; Close without Commit drops
+// them. Opening a file that holds more deleted entries than live ones writes
+// it anew without them.
 
 struct AgendaEntry {
   int32_t id = 0;
@@ -191,8 +195,8 @@ struct AgendaEntry {
   std::string text;
 };
 
-// The entries of an agenda file on the device (for checks and tools); raises
-// 53 when the file is missing.
+// The live entries of an agenda file on the device (for checks and tools);
+// raises 53 when the file is missing.
 std::vector<AgendaEntry> readAgendaFile(const fs::path& file);
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId);
 // An empty agenda file at a device path, its folders created.

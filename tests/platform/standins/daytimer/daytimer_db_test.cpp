@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/standins/daytimer/daytimer_db.h"
@@ -80,6 +83,54 @@ TEST_F(DayTimerDbTest, NothingWorksBeforeAnOpen) {
   std::string out;
   auto e = db_.newEntry();
   EXPECT_EQ(pellary::testing::errorOf([&] { e->store(out); }), automation::errors::ObjectNotSet);
+}
+
+TEST_F(DayTimerDbTest, EachChangeIsKeptAtOnceAndAMostlyDeletedFileIsWrittenAnew) {
+  const fs::path file = databaseFile("C:\\DT\\Team");
+  ASSERT_EQ(db_.setCurrentDB("C:\\DT\\Team", "ann", "db", "a1"), 0);
+  std::string key;
+  int32_t unused = 0;
+  auto store = [&](DayTimerDatabase& db, const char* text, double day) {
+    auto e = db.newEntry();
+    e->setDates(day, day, unused);
+    e->setText(text);
+    e->store(key);
+    return key;
+  };
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (const auto& e : readDatabase(file).entries) out.push_back(e.key + ":" + e.text);
+    return out;
+  };
+  store(db_, "One", 46000);
+  store(db_, "Two", 46000);
+  store(db_, "Three", 46001);
+  auto q = db_.newSearch();
+  q->select(46000, "One*", unused);
+  ASSERT_EQ(q->count(), 1);
+  q->remove(q->item(0)->key(), unused);
+  // Still open: what was stored and deleted is in the file.
+  EXPECT_EQ(texts(), (std::vector<std::string>{"2:Two", "3:Three"}));
+
+  DayTimerDatabase again;
+  ASSERT_EQ(again.setCurrentDB("C:\\DT\\Team", "ann", "db", "a1"), 0);
+  auto q2 = again.newSearch();
+  q2->select(46000, "T*", unused);
+  ASSERT_EQ(q2->count(), 1);
+  EXPECT_EQ(q2->item(0)->key(), "2");
+  q2->remove("2", unused);
+  q2->select(46001, "Three*", unused);
+  q2->remove(q2->item(0)->key(), unused);
+  EXPECT_EQ(store(again, "Four", 46002), "4");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"4:Four"}));
+
+  // Three deleted entries and one live: the next open writes the file anew.
+  DayTimerDatabase third;
+  ASSERT_EQ(third.setCurrentDB("C:\\DT\\Team", "ann", "db", "a1"), 0);
+  std::ifstream in(file, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("deleted"), std::string::npos);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"4:Four"}));
 }
 
 }  // namespace

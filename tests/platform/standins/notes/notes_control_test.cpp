@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/standins/notes/notes_control.h"
@@ -53,6 +56,45 @@ TEST_F(NotesControlTest, AddAndDeleteByTitleAndDay) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].startDay, 1);
   EXPECT_NE(pellary::testing::errorOf([&] { add("after logoff", 3); }), 0);
+}
+
+TEST_F(NotesControlTest, EachChangeIsKeptAtOnceAndAMostlyDeletedFileIsWrittenAnew) {
+  const fs::path file = databasePath("", "mail\\me.nsf");
+  auto add = [&](const std::string& title, const std::string& note, int day) {
+    Variant t = title, n = note, sy = 2026, sm = 1, sd = day, ey = 2026, em = 1, ed = day;
+    DispatchArgs a{ByRef(t), ByRef(n), ByRef(sy), ByRef(sm), ByRef(sd), ByRef(ey), ByRef(em), ByRef(ed)};
+    ctl_->callRef(0x60020006, a);
+  };
+  auto remove = [&](const std::string& title, int day) {
+    Variant t = title, y = 2026, m = 1, d = day;
+    DispatchArgs a{ByRef(t), ByRef(y), ByRef(m), ByRef(d)};
+    ctl_->callRef(6, a);
+  };
+  auto notes = [&] {
+    std::vector<std::string> out;
+    for (const auto& e : readDatabase(file).entries) out.push_back(e.title + "/" + e.note);
+    return out;
+  };
+  ASSERT_EQ(logOn("", "mail\\me.nsf", "pw"), kLoggedOn);
+  add("A", "first", 1);
+  add("A", "second", 1);
+  add("B", "only", 2);
+  remove("A", 1);
+  // Still logged on: what was saved is in the file.
+  EXPECT_EQ(notes(), (std::vector<std::string>{"A/second", "B/only"}));
+  ASSERT_EQ(logOn("", "mail\\me.nsf", "pw"), kLoggedOn);
+  remove("A", 1);
+  remove("A", 1);  // none left: nothing happens
+  EXPECT_EQ(notes(), (std::vector<std::string>{"B/only"}));
+  remove("B", 2);
+  ctl_->call(4);
+  // Three deleted entries and none live: the next logon writes the file anew.
+  ASSERT_EQ(logOn("", "mail\\me.nsf", "pw"), kLoggedOn);
+  std::ifstream in(file, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "NOTESDB 1\npassword\tpw\n");
+  add("C", "after", 3);
+  EXPECT_EQ(notes(), (std::vector<std::string>{"C/after"}));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <iterator>
+
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/standins/organizer/organizer_control.h"
@@ -80,6 +84,66 @@ TEST_F(OrganizerControlTest, AddAndDeleteReachTheFileAtTheEnd) {
   auto entries = readFile(filePath(kFile)).entries;
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].text, "Gig\r\nsecond");
+}
+
+TEST_F(OrganizerControlTest, DeletesFindEntriesAddedInTheSameRunInTheirOrder) {
+  ASSERT_EQ(open("pw"), 0);
+  ctl_->call(14);
+  for (const char* text : {"Gig\r\none", "Other", "Gig\r\ntwo", "Gig\r\nthree"}) add(text, 5);
+  add("Gig\r\nnext day", 6);
+  Variant title = "Gig", d = int32_t(5), m = int32_t(3), y = int32_t(2026);
+  for (int i = 0; i < 2; ++i) {
+    DispatchArgs del{ByRef(title), ByRef(d), ByRef(m), ByRef(y), int32_t(10)};
+    ctl_->callRef(18, del);
+  }
+  ctl_->call(15);
+  ctl_->call(10);
+  std::vector<std::string> left;
+  for (const auto& e : readFile(filePath(kFile)).entries) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Other", "Gig\r\nthree", "Gig\r\nnext day"}));
+}
+
+TEST_F(OrganizerControlTest, DeletionsOfEarlierRunsAndAFileOfMostlyDeletionsWrittenAnew) {
+  auto texts = [] {
+    std::vector<std::string> out;
+    for (const auto& e : readFile(filePath(kFile)).entries) out.push_back(e.text);
+    return out;
+  };
+  auto remove = [&](const char* title, int day) {
+    Variant t = title, d = int32_t(day), m = int32_t(3), y = int32_t(2026);
+    DispatchArgs del{ByRef(t), ByRef(d), ByRef(m), ByRef(y), int32_t(10)};
+    ctl_->callRef(18, del);
+  };
+  auto run = [&](const std::function<void()>& body) {
+    ASSERT_EQ(open("pw"), 0);
+    ctl_->call(14);
+    body();
+    ctl_->call(15);
+    ctl_->call(10);
+  };
+  run([&] {
+    add("A", 5);
+    add("B", 5);
+    add("C", 6);
+  });
+  run([&] {
+    remove("A", 5);
+    add("D", 7);
+    remove("D", 7);
+  });
+  EXPECT_EQ(texts(), (std::vector<std::string>{"B", "C"}));
+  run([&] {
+    remove("B", 5);
+    remove("C", 6);
+  });
+  EXPECT_TRUE(texts().empty());
+  // Four deleted entries and none live: the next open writes the file anew.
+  run([&] { add("E", 8); });
+  EXPECT_EQ(texts(), (std::vector<std::string>{"E"}));
+  std::ifstream in(filePath(kFile), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("deleted"), std::string::npos);
+  EXPECT_NE(text.find("section\t1\tA1\tBirthdays"), std::string::npos);
 }
 
 TEST_F(OrganizerControlTest, WritingNeedsTheOpenFile) {

@@ -128,6 +128,19 @@ TEST_F(PalmDesktopTest, ConduitAddsThenDeletesByTitleAndStartDay) {
   EXPECT_EQ(entries[0].title, "Café");
 }
 
+TEST_F(PalmDesktopTest, ConduitDeletesTheFirstMatchAlsoOfEntriesAddedInTheSameFile) {
+  PalmUser ann = addUser("Ann");
+  fs::path exchange = root() / "DateFile.kest";
+  writeFile(exchange, rec('a', "Gig", "first", 3, 5, 2001, 3, 5, 2001) + rec('a', "Gig", "other day", 4, 5, 2001, 4, 5, 2001));
+  ASSERT_EQ(MyOpenConduit(datebookFile(ann).string().c_str(), exchange.string().c_str()), 2);
+  writeFile(exchange, rec('a', "Gig", "second", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899) +
+                          rec('a', "Gig", "third", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899));
+  EXPECT_EQ(MyOpenConduit(datebookFile(ann).string().c_str(), exchange.string().c_str()), 4);
+  std::vector<std::string> notes;
+  for (const auto& e : readDatebook(datebookFile(ann))) notes.push_back(e.note);
+  EXPECT_EQ(notes, (std::vector<std::string>{"other day", "third"}));
+}
+
 TEST_F(PalmDesktopTest, DamagedExchangeFileChangesNothing) {
   PalmUser ann = addUser("Ann");
   fs::path exchange = root() / "x.kest";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <tuple>
 #include <vector>
 
@@ -234,6 +236,56 @@ TEST_F(PsiWinAgendaTest, CommitKeepsAndCloseWithoutCommitDrops) {
   third->call("DeleteEntryOnId", {int32_t(2)});
   EXPECT_EQ(add(*third, "Three"), 3);
   third->call("Commit");
+}
+
+TEST_F(PsiWinAgendaTest, DeletesInOneSessionReachTheFileAtCommit) {
+  auto agenda = open();
+  for (const char* text : {"A", "B", "C", "D"}) add(*agenda, text);
+  agenda->call("DeleteEntryOnId", {int32_t(2)});
+  agenda->call("DeleteEntryOnId", {int32_t(2)});  // gone already: no failure
+  agenda->call("DeleteEntryOnId", {int32_t(4)});
+  EXPECT_EQ(add(*agenda, "E"), 5);
+  agenda->call("Commit");
+  agenda->call("DeleteEntryOnId", {int32_t(1)});
+  EXPECT_EQ(add(*agenda, "F"), 6);
+  agenda->call("DeleteEntryOnId", {int32_t(6)});
+  agenda->call("Commit");
+  agenda->call("Close");
+  std::vector<std::string> left;
+  for (const auto& e : readAgendaFile(devicePath("C:\\Documents\\Agenda"))) left.push_back(e.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"C", "E"}));
+  // IDs given in a session are not given again, also when their entries went.
+  auto again = open();
+  EXPECT_EQ(add(*again, "G"), 7);
+}
+
+TEST_F(PsiWinAgendaTest, DeletionsOfEarlierSessionsAndAFileOfMostlyDeletionsWrittenAnew) {
+  const fs::path file = devicePath("C:\\Documents\\Agenda");
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (const auto& e : readAgendaFile(file)) out.push_back(e.text);
+    return out;
+  };
+  auto first = open();
+  for (const char* text : {"A", "B", "C"}) add(*first, text);
+  first->call("Commit");
+  first->call("Close");
+  auto second = open();
+  second->call("DeleteEntryOnId", {int32_t(1)});
+  second->call("DeleteEntryOnId", {int32_t(3)});
+  second->call("Commit");
+  second->call("Close");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"B"}));
+  // Two deleted entries and one live: the next open writes the file anew,
+  // and IDs already given stay given.
+  auto third = open();
+  EXPECT_EQ(add(*third, "D"), 4);
+  third->call("Commit");
+  third->call("Close");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"B", "D"}));
+  std::ifstream in(file, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("deleted"), std::string::npos);
 }
 
 TEST_F(PsiWinAgendaTest, MissingOrClosedAgendaFails) {
