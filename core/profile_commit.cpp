@@ -10,6 +10,7 @@
 #include "core/screen_link.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary {
 
@@ -123,6 +124,8 @@ void commit(const char* outerName, bool events, bool categories) {
   bool open = false;
   try {
     before.take();
+    // What the writer saved reaches the disk before the profile says it is there.
+    platform::standins::syncSaved();
     db.beginTrans();
     open = true;
     if (events) {

@@ -60,6 +60,19 @@ void replaceFile(const std::filesystem::path& file, const std::string& content, 
   if (ec) raise(57, "Cannot write " + what + " " + file.string());
 }
 
+namespace {
+std::vector<std::function<void()>>& flushes() {
+  static std::vector<std::function<void()>> f;
+  return f;
+}
+}  // namespace
+
+void onSyncSaved(std::function<void()> flush) { flushes().push_back(std::move(flush)); }
+
+void syncSaved() {
+  for (const auto& f : flushes()) f();
+}
+
 std::filesystem::path drivePath(const std::string& standin, std::string_view path) {
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
     const std::string drive(1, char(std::toupper(static_cast<unsigned char>(path[0]))));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,12 @@ std::vector<std::string> split(const std::string& line);
 // Writes the whole state file through a temporary file and a rename, so that a
 // crash leaves the old file; a failure raises 57 naming what was written.
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what);
+
+// A stand-in that leaves the flush of its saves for later registers it here;
+// whoever records what was written (the profile commit) calls syncSaved first,
+// so that nothing is recorded that a crash could still take away.
+void onSyncSaved(std::function<void()> flush);
+void syncSaved();
 
 // A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
 // below the stand-in's own folder; any other path is a path of this machine.

@@ -214,10 +214,13 @@ class SystemWalk : public testing::ShellTest {
   }
 
   static ol::Folder& calendarFolder() { return *ol::store().defaultFolder(ol::defaultfolder::Calendar); }
+  // The calendar's item files, one after another, as a new Outlook finds them.
   static std::string calendarText() {
     ol::closeStore();
-    fs::path file = ol::store().calendarFile(calendarFolder());
-    return readFile(file);
+    std::string all;
+    for (const auto& e : fs::directory_iterator(calendarFolder().dir))
+      if (e.path().extension() == ".ics") all += readFile(e.path());
+    return all;
   }
 
   static long count(const std::string& sql) {
