@@ -81,3 +81,30 @@ long errorOf(const std::function<void()>& f) {
   return 0;
 }
 }  // namespace pellary::testing
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace pellary::testing {
+ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, int timeoutMs) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  for (const auto& [k, v] : env) e.insert(QString::fromStdString(k), QString::fromStdString(v));
+  p.setProcessEnvironment(e);
+  QStringList list;
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  p.start(QString::fromStdString(program), list);
+  ToolRun r;
+  if (!p.waitForStarted(timeoutMs)) return r;
+  if (!p.waitForFinished(timeoutMs)) {
+    p.kill();
+    p.waitForFinished(5000);
+    return r;
+  }
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return r;
+}
+}  // namespace pellary::testing

@@ -51,3 +51,19 @@ namespace pellary::testing {
 // The error number a call raises, 0 when it returns.
 long errorOf(const std::function<void()>& f);
 }  // namespace pellary::testing
+
+#include <map>
+#include <vector>
+
+namespace pellary::testing {
+// An outside tool's run: its exit code (-1 when it did not end in time or did
+// not start), and what it printed.
+struct ToolRun {
+  int exitCode = -1;
+  std::string out, err;
+};
+// Runs program with args and the given variables added to the environment,
+// waiting at most timeoutMs.
+ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {}, int timeoutMs = 60000);
+}  // namespace pellary::testing

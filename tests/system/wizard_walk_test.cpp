@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -26,6 +27,7 @@
 #include "core/wizard/page_engine.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "platform/standins/palm/palm_desktop.h"
@@ -64,6 +66,47 @@ size_t occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
   return n;
+}
+
+// khal, with a configuration of its own over one calendar folder.
+class Khal {
+ public:
+  explicit Khal(const fs::path& calendar) {
+    const fs::path& d = dir_.path();
+    testing::writeFile(config(), "[calendars]\n[[outlook]]\npath = " + calendar.string() +
+                                     "\ntype = calendar\n"
+                                     "[locale]\ntimeformat = %H:%M\ndateformat = %Y-%m-%d\n"
+                                     "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M\n"
+                                     "longdatetimeformat = %Y-%m-%d %H:%M\n"
+                                     "local_timezone = Europe/London\ndefault_timezone = Europe/London\n"
+                                     "[sqlite]\npath = " + (d / "khal.db").string() + "\n");
+  }
+  testing::ToolRun run(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"-c", config().string()});
+    const std::string home = dir_.path().string();
+    return testing::runTool("khal", args, {{"HOME", home}, {"XDG_CONFIG_HOME", home}, {"XDG_DATA_HOME", home}});
+  }
+  // "date title" of every event between the two days (YYYY-MM-DD), one a line.
+  std::set<std::string> list(const std::string& from, const std::string& to) const {
+    testing::ToolRun r = run({"list", "--format", "{start-date} {title}", "--day-format", "", from, to});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::set<std::string> out;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) out.insert(line);
+    return out;
+  }
+
+ private:
+  fs::path config() const { return dir_.path() / "khal.conf"; }
+  testing::TempDir dir_;
+};
+
+std::string isoDate(double ole) {
+  platform::CivilDateTime c = platform::civilFromOle(ole);
+  char b[16];
+  std::snprintf(b, sizeof b, "%04d-%02d-%02d", c.year, c.month, c.day);
+  return b;
 }
 
 class SystemWalk : public testing::ShellTest {
@@ -262,6 +305,20 @@ class SystemWalk : public testing::ShellTest {
 
 TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   installDemo(3);
+  // Before the program runs, the user keeps a meeting in the calendar with khal.
+  const fs::path calendarDir = calendarFolder().dir;
+  Khal khal(calendarDir);
+  testing::ToolRun made = khal.run({"new", "-a", "outlook", "-l", "Town hall", "-r", "monthly", "-u", "2027-12-31",
+                                    "2027-03-01", "10:00", "11:00", "Europe/Berlin", "Committee"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  std::map<fs::path, std::string> khalFiles;
+  for (const auto& e : fs::directory_iterator(calendarDir))
+    if (e.path().extension() == ".ics") khalFiles[e.path()] = readFile(e.path());
+  ASSERT_EQ(khalFiles.size(), 1u);
+  const std::string meeting = khalFiles.begin()->second;
+  for (const char* part : {"RRULE:FREQ=MONTHLY", "LOCATION:Town hall", "TZID=Europe/Berlin", "BEGIN:VTIMEZONE"})
+    ASSERT_NE(meeting.find(part), std::string::npos) << meeting;
+  ol::closeStore();
   start();
   toSelection();
   addCategory("United Kingdom");
@@ -312,7 +369,25 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   std::string ics = calendarText();
   const long written = writtenEntries();
   EXPECT_GT(written, 0);
-  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), written);
+  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), written + 1);  // and the meeting
+  // khal shows every written entry on its day with its title.
+  {
+    const std::vector<ol::Appointment> items = ol::store().items(calendarFolder().entryID);
+    ASSERT_EQ(long(items.size()), written + 1);
+    double first = items.front().start, last = first;
+    for (const ol::Appointment& a : items) {
+      first = std::min(first, a.start);
+      last = std::max(last, a.start);
+    }
+    const std::set<std::string> shown = khal.list(isoDate(first), isoDate(last + 1));
+    long ours = 0;
+    for (const ol::Appointment& a : items) {
+      if (a.categories != "Pellary Almoner dates") continue;
+      ++ours;
+      EXPECT_TRUE(shown.count(isoDate(a.start) + " " + a.subject)) << isoDate(a.start) << " " << a.subject;
+    }
+    EXPECT_EQ(ours, written);
+  }
   for (const std::string& title : titlesOfCategory(1101)) EXPECT_NE(ics.find("SUMMARY:" + title + "\r\n"), std::string::npos) << title;
   // Christmas Day in the United Kingdom, all day.
   EXPECT_NE(ics.find("DTSTART;VALUE=DATE:20271225"), std::string::npos);
@@ -342,7 +417,12 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   ics = calendarText();
   for (const std::string& title : tennis) EXPECT_EQ(ics.find(title), std::string::npos) << title;
-  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), writtenEntries());
+  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), writtenEntries() + 1);
+  // The khal meeting went through both runs untouched, and khal still shows it.
+  EXPECT_EQ(readFile(khalFiles.begin()->first), meeting);
+  const std::set<std::string> shown = khal.list("2027-03-01", "2027-12-31");
+  for (const char* day : {"2027-03-01", "2027-07-01", "2027-12-01"})
+    EXPECT_TRUE(shown.count(std::string(day) + " Committee")) << day;
   EXPECT_EQ(count("SELECT * FROM ProfileCatList WHERE ProfileID = 1 AND CatID = 2201"), 0);
   EXPECT_EQ(count("SELECT * FROM ProfileCatList WHERE ProfileID = 1 AND CatID IN (1101, 2101)"), 2);
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1 AND CatID = 2201"), 0);

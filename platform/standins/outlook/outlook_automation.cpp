@@ -103,9 +103,9 @@ class AppointmentObject : public au::TypedDispatch {
         return item_.reminderSet;
       case kEntryID: return item_.entryID;
       case kSave: {
-        item_.entryID = store().saveItem(folderID_, item_, read_ ? &*read_ : nullptr);
-        read_ = store().item(folderID_, item_.entryID);
-        if (read_) item_.version = read_->version;
+        // What is saved is what this item now holds; a later Save changes only what differs.
+        item_.entryID = store().saveItem(folderID_, item_, read_ ? &*read_ : nullptr, &item_.version);
+        read_ = item_;
         return {};
       }
       case kDelete:

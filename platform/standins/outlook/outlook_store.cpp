@@ -105,32 +105,55 @@ bool readAt(int dirfd, const std::string& name, std::string& text, std::string& 
 
 enum class Put { Create, Replace };
 
-// Writes name in dir whole through a temporary file beside it and a rename,
-// so that a reader sees the old file or the new one, never a part. Create
-// refuses an existing file; Replace, given the version read, refuses one
-// that changed since. Returns the new file's version, or empty when refused.
-// durable flushes the file and the folder, as the settings tree does.
+// Writes the whole text and takes the written file's version; false on failure (errno set).
+bool writeAndStat(int fd, const std::string& text, bool durable, struct stat& st) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    done += size_t(n);
+  }
+  return (!durable || ::fsync(fd) == 0) && ::fstat(fd, &st) == 0;
+}
+
+// Writes name in dir whole before it gets its name, so that a reader sees the
+// old file or the new one, never a part. Create refuses an existing file;
+// Replace, given the version read, refuses one that changed since. Returns
+// the new file's version, or empty when refused. durable flushes the file
+// and the folder, as the settings tree does.
 std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
                     const std::string& expected, bool durable, const fs::path& shownAs) {
+  struct stat st {};
+  if (mode == Put::Create) {
+    // A file without a name until it is whole: linking it in refuses an existing name.
+    int fd = ::openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      if (!writeAndStat(fd, text, durable, st)) {
+        int e = errno;
+        ::close(fd);
+        writeFailed(shownAs, e);
+      }
+      int linked = ::linkat(fd, "", dirfd, name.c_str(), AT_EMPTY_PATH);
+      if (linked != 0 && errno != EEXIST) {  // without the privilege for that, through /proc
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        linked = ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW);
+      }
+      int e = errno;
+      ::close(fd);
+      if (linked != 0 && e == EEXIST) return {};
+      if (linked != 0) writeFailed(shownAs, e);
+      if (durable) ::fsync(dirfd);
+      return versionOf(st);
+    }
+  }
+  // A temporary file beside it, renamed over it.
   static uint64_t counter = 0;
   const std::string temp = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
   int fd = ::openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) writeFailed(shownAs, errno);
   auto discard = [&] { ::unlinkat(dirfd, temp.c_str(), 0); };
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int e = errno;
-      ::close(fd);
-      discard();
-      writeFailed(shownAs, e);
-    }
-    done += size_t(n);
-  }
-  struct stat st {};
-  if ((durable && ::fsync(fd) != 0) || ::fstat(fd, &st) != 0) {
+  if (!writeAndStat(fd, text, durable, st)) {
     int e = errno;
     ::close(fd);
     discard();
@@ -141,29 +164,20 @@ std::string putFile(int dirfd, const std::string& name, const std::string& text,
     discard();
     writeFailed(shownAs, e);
   }
+  int e = 0;
   if (mode == Put::Create) {
-    if (::renameat2(dirfd, temp.c_str(), dirfd, name.c_str(), RENAME_NOREPLACE) != 0) {
-      int e = errno;
-      if (e == EINVAL || e == ENOSYS) {  // a file system without it: a hard link refuses an existing name too
-        e = ::linkat(dirfd, temp.c_str(), dirfd, name.c_str(), 0) == 0 ? 0 : errno;
-        discard();
-      } else {
-        discard();
-      }
-      if (e == EEXIST) return {};
-      if (e != 0) writeFailed(shownAs, e);
-    }
-  } else {
-    if (statVersion(dirfd, name) != expected) {
-      discard();
-      return {};
-    }
-    if (::renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0) {
-      int e = errno;
-      discard();
-      writeFailed(shownAs, e);
-    }
+    // A hard link, like the rename that refuses to replace, keeps an existing file.
+    e = ::linkat(dirfd, temp.c_str(), dirfd, name.c_str(), 0) == 0 ? 0 : errno;
+    discard();
+  } else if (statVersion(dirfd, name) != expected) {
+    e = EEXIST;
+    discard();
+  } else if (::renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0) {
+    e = errno;
+    discard();
   }
+  if (e == EEXIST) return {};
+  if (e != 0) writeFailed(shownAs, e);
   if (durable) ::fsync(dirfd);
   return versionOf(st);
 }
@@ -410,6 +424,7 @@ struct Store::Impl {
     std::unordered_map<std::string, std::string> fileOfID;
     std::map<uint64_t, std::string> order;  // first seen first
     std::unordered_multimap<std::string, std::string> bySubject;
+    std::set<std::string> ownCreates;  // files this store just made, whose one event needs no look
   };
 
   fs::path root;
@@ -538,6 +553,10 @@ struct Store::Impl {
         }
         auto f = folderOfWatch.find(ev->wd);
         if (f == folderOfWatch.end() || ev->len == 0 || !isItemFile(ev->name)) continue;
+        if (ev->mask & IN_CREATE) {
+          auto in = items.find(f->second);
+          if (in != items.end() && in->second.ownCreates.erase(ev->name)) continue;
+        }
         changed[f->second].insert(ev->name);
       }
     }
@@ -565,7 +584,7 @@ struct Store::Impl {
     in.dir = DirFd(f->dir);
     // Watched before it is read, so that nothing done meanwhile goes unseen.
     if (inotify >= 0) {
-      in.watch = ::inotify_add_watch(inotify, f->dir.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+      in.watch = ::inotify_add_watch(inotify, f->dir.c_str(), IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
       if (in.watch >= 0) folderOfWatch[in.watch] = f->entryID;
     }
     rescan(in);
@@ -725,7 +744,8 @@ Folder& Store::addFolder(const std::string& parentID, const std::string& name, i
   return *impl_->folders.back();
 }
 
-std::string Store::saveItem(const std::string& folderID, Appointment item, const Appointment* base) {
+std::string Store::saveItem(const std::string& folderID, Appointment item, const Appointment* base,
+                            std::string* savedVersion) {
   Impl::Items& in = impl_->itemsOf(folderID);
   const fs::path& dir = find(folderID)->dir;
   const bool fresh = item.entryID.empty();
@@ -747,7 +767,9 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
       }
       impl_->unsynced = true;
       item.version = version;
+      if (in.watch >= 0) in.ownCreates.insert(file);
       impl_->index(in, file, item);
+      if (savedVersion) *savedVersion = version;
       return item.entryID;
     }
     const std::string file = in.fileOfID[item.entryID];
@@ -769,6 +791,7 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
     if (differences(item, from).empty()) {
       stored.version = version;
       impl_->index(in, file, stored);
+      if (savedVersion) *savedVersion = version;
       return item.entryID;
     }
     const std::string changed = changedItemText(text, item, from);
@@ -782,6 +805,7 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
     readItem(changed, now);
     now.version = written;
     impl_->index(in, file, std::move(now));
+    if (savedVersion) *savedVersion = written;
     return item.entryID;
   }
 }

@@ -83,7 +83,9 @@ class Store {
   // item (another program's properties, changes made since) stays. A change
   // that clashes with one made elsewhere since base was read raises
   // MAPI_E_OBJECT_CHANGED.
-  std::string saveItem(const std::string& folderID, Appointment item, const Appointment* base = nullptr);
+  // savedVersion receives the version of the stored item.
+  std::string saveItem(const std::string& folderID, Appointment item, const Appointment* base = nullptr,
+                       std::string* savedVersion = nullptr);
   // Removes the item's file; false when the folder does not hold it.
   bool deleteItem(const std::string& folderID, const std::string& entryID);
 

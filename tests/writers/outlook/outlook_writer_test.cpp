@@ -10,6 +10,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
 #include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/state_file.h"
 #include "writers/outlook/outlook_pages.h"
 #include "writers/outlook/outlook_writer.h"
 #include "../processor/processor_fixture.h"
@@ -168,6 +169,30 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
   ASSERT_EQ(calendarItems().size(), 1u);
   EXPECT_EQ(calendarItems()[0].start, day(2027, 2, 3));
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 0);
+}
+
+TEST_F(OutlookWriter, TheProfileRecordsNothingWhenTheSavesCannotBeFlushed) {
+  // The calendar's saves reach the disk before the profile commit says they are there.
+  static bool failFlush = false;
+  static int flushes = 0;
+  [[maybe_unused]] static const bool registered = [] {
+    platform::standins::onSyncSaved([] {
+      ++flushes;
+      if (failFlush) raise(57, "Device I/O error");
+    });
+    return true;
+  }();
+  cat(10, 2);
+  event(1, "Fair", day(2027, 2, 1), day(2027, 2, 1));
+  link(1, 10);
+  saveCalendarAsTarget();
+  failFlush = true;
+  flushes = 0;
+  EXPECT_EQ(endsWith([this] { summaryThenOutlook(); }), "Bsda_CommittChanges");
+  failFlush = false;
+  EXPECT_EQ(flushes, 1);
+  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 0);
+  EXPECT_EQ(calendarItems().size(), 1u);  // written, not recorded: the next run finds it by subject and day
 }
 
 TEST_F(OutlookWriter, WithoutASavedFolderTheUserPicksACalendar) {
