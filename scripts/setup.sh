@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev
   libzip-dev
-  libical-dev
+  libical-dev libxml2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
 )

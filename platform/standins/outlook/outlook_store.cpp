@@ -1,9 +1,7 @@
 #include "platform/standins/outlook/outlook_store.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,11 +20,13 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/standins/outlook/ical_item.h"
+#include "platform/standins/outlook/item_files.h"
 #include "platform/standins/state_file.h"
 
 namespace pellary::platform::outlook {
 
 namespace fs = std::filesystem;
+using namespace files;
 
 namespace {
 
@@ -36,177 +36,8 @@ constexpr const char* kNameFile = "displayname";
 constexpr const char* kConverting = ".converting";
 // MAPI_E_OBJECT_CHANGED, as Outlook raises when an item changed under it.
 constexpr long kObjectChanged = -2147221239;
-constexpr long kCannotWrite = 57;
 
 std::string upper(std::string s) { return paths::toUpperAscii(s); }
-
-[[noreturn]] void writeFailed(const fs::path& what, int e) {
-  raise(kCannotWrite, "Cannot write " + what.string() + ": " + std::strerror(e));
-}
-
-// An open directory, closed with its owner.
-class DirFd {
- public:
-  DirFd() = default;
-  explicit DirFd(const fs::path& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) raise(err::PathFileAccess, "Cannot open the folder " + dir.string() + ": " + std::strerror(errno));
-  }
-  DirFd(DirFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  DirFd& operator=(DirFd&& o) noexcept {
-    std::swap(fd_, o.fd_);
-    return *this;
-  }
-  ~DirFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
-
-// What identifies one written state of a file: a change by anyone gives
-// another inode (a replaced file) or another size or time.
-std::string versionOf(const struct stat& st) {
-  char b[96];
-  std::snprintf(b, sizeof b, "%llx:%llx:%lld.%09ld", static_cast<unsigned long long>(st.st_ino),
-                static_cast<unsigned long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-                st.st_mtim.tv_nsec);
-  return b;
-}
-
-std::string statVersion(int dirfd, const std::string& name) {
-  struct stat st {};
-  if (::fstatat(dirfd, name.c_str(), &st, 0) != 0) return {};
-  return versionOf(st);
-}
-
-// The whole of a file in dir with its version; false when it cannot be read.
-bool readAt(int dirfd, const std::string& name, std::string& text, std::string& version) {
-  int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  text.clear();
-  char buf[16384];
-  while (ok) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    text.append(buf, size_t(n));
-  }
-  ::close(fd);
-  if (ok) version = versionOf(st);
-  return ok;
-}
-
-enum class Put { Create, Replace };
-
-// Writes the whole text and takes the written file's version; false on failure (errno set).
-bool writeAndStat(int fd, const std::string& text, bool durable, struct stat& st) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    done += size_t(n);
-  }
-  return (!durable || ::fsync(fd) == 0) && ::fstat(fd, &st) == 0;
-}
-
-// Writes name in dir whole before it gets its name, so that a reader sees the
-// old file or the new one, never a part. Create refuses an existing file;
-// Replace, given the version read, refuses one that changed since. Returns
-// the new file's version, or empty when refused. durable flushes the file
-// and the folder, as the settings tree does.
-std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
-                    const std::string& expected, bool durable, const fs::path& shownAs) {
-  struct stat st {};
-  if (mode == Put::Create) {
-    // A file without a name until it is whole: linking it in refuses an existing name.
-    int fd = ::openat(dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      if (!writeAndStat(fd, text, durable, st)) {
-        int e = errno;
-        ::close(fd);
-        writeFailed(shownAs, e);
-      }
-      int linked = ::linkat(fd, "", dirfd, name.c_str(), AT_EMPTY_PATH);
-      if (linked != 0 && errno != EEXIST) {  // without the privilege for that, through /proc
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        linked = ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW);
-      }
-      int e = errno;
-      ::close(fd);
-      if (linked != 0 && e == EEXIST) return {};
-      if (linked != 0) writeFailed(shownAs, e);
-      if (durable) ::fsync(dirfd);
-      return versionOf(st);
-    }
-  }
-  // A temporary file beside it, renamed over it.
-  static uint64_t counter = 0;
-  const std::string temp = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
-  int fd = ::openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) writeFailed(shownAs, errno);
-  auto discard = [&] { ::unlinkat(dirfd, temp.c_str(), 0); };
-  if (!writeAndStat(fd, text, durable, st)) {
-    int e = errno;
-    ::close(fd);
-    discard();
-    writeFailed(shownAs, e);
-  }
-  if (::close(fd) != 0) {
-    int e = errno;
-    discard();
-    writeFailed(shownAs, e);
-  }
-  int e = 0;
-  if (mode == Put::Create) {
-    // A hard link, like the rename that refuses to replace, keeps an existing file.
-    e = ::linkat(dirfd, temp.c_str(), dirfd, name.c_str(), 0) == 0 ? 0 : errno;
-    discard();
-  } else if (statVersion(dirfd, name) != expected) {
-    e = EEXIST;
-    discard();
-  } else if (::renameat(dirfd, temp.c_str(), dirfd, name.c_str()) != 0) {
-    e = errno;
-    discard();
-  }
-  if (e == EEXIST) return {};
-  if (e != 0) writeFailed(shownAs, e);
-  if (durable) ::fsync(dirfd);
-  return versionOf(st);
-}
-
-// A name for a folder's directory or an item's file: no path separator, no
-// control character, not hidden.
-std::string safeName(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    out += (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) ? '_' : c;
-  }
-  if (out.empty() || out[0] == '.') out = "_" + out;
-  if (out.size() > 200) out.resize(200);
-  return out;
-}
-
-bool isItemFile(const char* name) {
-  size_t n = std::strlen(name);
-  return name[0] != '.' && n > 4 && std::strcmp(name + n - 4, ".ics") == 0;
-}
-
-std::string fileNameFor(const std::string& uid) {
-  bool plain = !uid.empty() && uid.size() <= 200 && uid[0] != '.';
-  for (char c : uid) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_.@", c));
-  if (plain) return uid + ".ics";
-  // Any other UID gets a name of its own; the UID inside the file still counts.
-  return safeName(uid) + "-" + std::to_string(std::hash<std::string>{}(uid)) + ".ics";
-}
 
 std::string newFolderID() {
   static std::mt19937_64 gen{std::random_device{}()};
@@ -416,29 +247,24 @@ struct Store::Impl {
     Appointment item;
     uint64_t seq = 0;
   };
-  // The items of one calendar folder as its files stand, with their indexes.
+  // The items of one calendar folder as they stand, with their indexes.
   struct Items {
-    DirFd dir;
-    int watch = -1;
+    std::unique_ptr<ItemFiles> files;
     std::unordered_map<std::string, Entry> byFile;
     std::unordered_map<std::string, std::string> fileOfID;
     std::map<uint64_t, std::string> order;  // first seen first
     std::unordered_multimap<std::string, std::string> bySubject;
-    std::set<std::string> ownCreates;  // files this store just made, whose one event needs no look
+    bool seen = false;  // read once
   };
 
   fs::path root;
   std::vector<std::unique_ptr<Folder>> folders;
   std::map<std::string, Items> items;  // by folder entry ID, once read
-  std::unordered_map<int, std::string> folderOfWatch;
-  int inotify = -1;
+  std::unique_ptr<DavAccount> dav;     // when the folders are on a CalDAV server
+  std::map<std::string, std::string> hrefOf;  // a server calendar's folder ID to its collection
   uint64_t seq = 0;
   bool unsynced = false;
   bool creating = false;  // a new store's folders, flushed together
-
-  ~Impl() {
-    if (inotify >= 0) ::close(inotify);
-  }
 
   Folder* find(const std::string& id) {
     for (auto& f : folders)
@@ -463,6 +289,43 @@ struct Store::Impl {
       std::string self = f->entryID;
       folders.push_back(std::move(f));
       loadFolders(sub, self);
+    }
+  }
+
+  Folder& addRemote(const std::string& parentID, const DavCalendar& c) {
+    auto f = std::make_unique<Folder>();
+    // A server calendar is known by its collection, run after run.
+    f->entryID = "CALDAV:" + c.href;
+    f->parentID = parentID;
+    f->name = c.name;
+    f->defaultItemType = itemtype::Appointment;
+    hrefOf[f->entryID] = c.href;
+    folders.push_back(std::move(f));
+    return *folders.back();
+  }
+
+  // On a server: the account is the top, its calendars the calendar folders
+  // (a "Calendar" made when there is none); the other standard folders have
+  // nothing to keep.
+  void loadServerFolders() {
+    auto top = std::make_unique<Folder>();
+    top->entryID = "CALDAV";
+    top->name = "Personal Folders";
+    folders.push_back(std::move(top));
+    bool calendar = false;
+    for (const DavCalendar& c : dav->calendars()) {
+      addRemote("CALDAV", c);
+      calendar = calendar || paths::equalsIgnoreCase(c.name, "Calendar");
+    }
+    if (!calendar) addRemote("CALDAV", {dav->makeCalendar("Calendar"), "Calendar"});
+    for (auto [name, type] : {std::pair<const char*, int32_t>{"Contacts", itemtype::Contact},
+                              {"Inbox", itemtype::Mail}, {"Notes", itemtype::Note}, {"Tasks", itemtype::Task}}) {
+      auto f = std::make_unique<Folder>();
+      f->entryID = std::string("CALDAV-") + name;
+      f->parentID = "CALDAV";
+      f->name = name;
+      f->defaultItemType = type;
+      folders.push_back(std::move(f));
     }
   }
 
@@ -495,100 +358,60 @@ struct Store::Impl {
     in.byFile.emplace(file, Entry{std::move(a), at});
   }
 
-  // Brings one file's entry up to date with the file as it stands.
-  void reconcile(Items& in, const std::string& file) {
-    std::string version = statVersion(in.dir.get(), file);
-    auto it = in.byFile.find(file);
-    if (version.empty()) {
-      unindex(in, file);
-      return;
-    }
-    if (it != in.byFile.end() && it->second.item.version == version) return;
-    std::string text;
-    Appointment a;
-    if (!readAt(in.dir.get(), file, text, version) || !readItem(text, a)) {
-      unindex(in, file);  // no item of a calendar: left alone, and not offered
-      return;
-    }
-    a.version = version;
-    if (a.entryID.empty()) a.entryID = file.substr(0, file.size() - 4);
-    index(in, file, std::move(a));
-  }
-
-  void rescan(Items& in) {
-    std::set<std::string> present;
-    int fd = ::dup(in.dir.get());
-    DIR* d = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!d) {
-      if (fd >= 0) ::close(fd);
-      return;
-    }
-    ::rewinddir(d);
-    while (dirent* e = ::readdir(d))
-      if (isItemFile(e->d_name)) present.insert(e->d_name);
-    ::closedir(d);
-    std::vector<std::string> gone;
-    for (const auto& [file, entry] : in.byFile)
-      if (!present.count(file)) gone.push_back(file);
-    for (const std::string& file : gone) unindex(in, file);
-    for (const std::string& file : present) reconcile(in, file);
-  }
-
-  // Takes in what happened in the watched folders since the last look.
-  void refresh() {
-    if (inotify < 0) return;
-    std::map<std::string, std::set<std::string>> changed;
-    bool overflow = false;
-    alignas(inotify_event) char buf[65536];
-    for (;;) {
-      ssize_t n = ::read(inotify, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      for (char* p = buf; p < buf + n;) {
-        auto* ev = reinterpret_cast<inotify_event*>(p);
-        p += sizeof(inotify_event) + ev->len;
-        if (ev->mask & IN_Q_OVERFLOW) {
-          overflow = true;
-          continue;
-        }
-        auto f = folderOfWatch.find(ev->wd);
-        if (f == folderOfWatch.end() || ev->len == 0 || !isItemFile(ev->name)) continue;
-        if (ev->mask & IN_CREATE) {
-          auto in = items.find(f->second);
-          if (in != items.end() && in->second.ownCreates.erase(ev->name)) continue;
-        }
-        changed[f->second].insert(ev->name);
+  // Takes in the stored items of these names (a name not read is gone).
+  void take(Items& in, const std::vector<std::string>& names) {
+    if (names.empty()) return;
+    std::map<std::string, StoredItem> read = in.files->read(names);
+    for (const std::string& file : names) {
+      auto it = read.find(file);
+      Appointment a;
+      if (it == read.end() || !readItem(it->second.text, a)) {
+        unindex(in, file);  // no item of a calendar: left alone, and not offered
+        continue;
       }
-    }
-    if (overflow) {
-      for (auto& [id, in] : items) rescan(in);
-      return;
-    }
-    for (auto& [id, files] : changed) {
-      auto in = items.find(id);
-      if (in == items.end()) continue;
-      for (const std::string& file : files) reconcile(in->second, file);
+      a.version = it->second.version;
+      if (a.entryID.empty()) a.entryID = file.substr(0, file.size() - 4);
+      index(in, file, std::move(a));
     }
   }
 
-  Items& itemsOf(const std::string& folderID) {
+  // Brings a folder's index up to what changed in its files since the last look.
+  void refresh(Items& in) {
+    bool complete = false;
+    std::vector<std::pair<std::string, std::string>> changed = in.files->changes(complete);
+    std::set<std::string> listed;
+    std::vector<std::string> stale;
+    for (const auto& [file, version] : changed) {
+      listed.insert(file);
+      auto it = in.byFile.find(file);
+      if (version.empty())
+        unindex(in, file);
+      else if (it == in.byFile.end() || it->second.item.version != version)
+        stale.push_back(file);
+    }
+    if (complete) {
+      std::vector<std::string> gone;
+      for (const auto& [file, entry] : in.byFile)
+        if (!listed.count(file)) gone.push_back(file);
+      for (const std::string& file : gone) unindex(in, file);
+    }
+    take(in, stale);
+  }
+
+  // The folder's items; look first takes in what changed elsewhere, which a
+  // save or a delete (conditional on the version seen) does not need.
+  Items& itemsOf(const std::string& folderID, bool look = true) {
     Folder* f = find(folderID);
     if (!f) raise(err::InvalidCall, "The folder no longer exists");
     auto it = items.find(f->entryID);
-    if (it != items.end()) {
-      refresh();
-      return it->second;
+    if (it == items.end()) {
+      if (f->defaultItemType != itemtype::Appointment && dav) raise(err::InvalidCall, "This folder holds no appointments");
+      it = items.emplace(f->entryID, Items{}).first;
+      it->second.files = dav ? dav->itemFiles(hrefOf.at(f->entryID)) : localItemFiles(f->dir);
     }
-    if (inotify < 0) inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    Items& in = items[f->entryID];
-    in.dir = DirFd(f->dir);
-    // Watched before it is read, so that nothing done meanwhile goes unseen.
-    if (inotify >= 0) {
-      in.watch = ::inotify_add_watch(inotify, f->dir.c_str(), IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
-      if (in.watch >= 0) folderOfWatch[in.watch] = f->entryID;
-    }
-    rescan(in);
-    return in;
+    if (look || !it->second.seen) refresh(it->second);
+    it->second.seen = true;
+    return it->second;
   }
 
   const Entry* entryOf(Items& in, const std::string& entryID) {
@@ -604,6 +427,11 @@ Store::Store(fs::path root) : root_(std::move(root)), impl_(std::make_unique<Imp
   std::error_code ec;
   fs::create_directories(root_, ec);
   if (ec) writeFailed(root_, ec.value());
+  if (std::optional<DavConfig> config = readDavConfig(root_)) {
+    impl_->dav = std::make_unique<DavAccount>(std::move(*config));
+    impl_->loadServerFolders();
+    return;
+  }
   StoreLock lock(root_);
   if (fs::exists(root_ / kFormerIndex, ec)) convertFormerLayout();
   if (fs::exists(root_ / kConverting, ec)) finishConversion();
@@ -624,10 +452,6 @@ Store::Store(fs::path root) : root_(std::move(root)), impl_(std::make_unique<Imp
 
 Store::~Store() = default;
 
-// The former layout: a list of folders in "folders.txt" and one calendar file
-// per calendar folder. Everything is first built aside and flushed; then the
-// list is set aside (the old files stay as they were) and the new folders
-// are moved in, which an interrupted start finishes on the next.
 void Store::convertFormerLayout() {
   const fs::path stage = root_ / kConverting;
   std::error_code ec;
@@ -729,6 +553,12 @@ std::string Store::pathOf(const Folder& f) const {
 Folder& Store::addFolder(const std::string& parentID, const std::string& name, int32_t type) {
   Folder* parent = parentID.empty() ? nullptr : find(parentID);
   if (!parentID.empty() && !parent) raise(err::InvalidCall, "The folder no longer exists");
+  if (impl_->dav) {
+    // A server keeps calendars beside each other, not inside one another.
+    if (type != itemtype::Appointment || !parent || parent->entryID != "CALDAV")
+      raise(err::InvalidCall, "Only calendars can be added to the account");
+    return impl_->addRemote(parent->entryID, {impl_->dav->makeCalendar(name), name});
+  }
   auto f = std::make_unique<Folder>();
   f->entryID = newFolderID();
   f->parentID = parent ? parent->entryID : "";
@@ -746,40 +576,43 @@ Folder& Store::addFolder(const std::string& parentID, const std::string& name, i
 
 std::string Store::saveItem(const std::string& folderID, Appointment item, const Appointment* base,
                             std::string* savedVersion) {
-  Impl::Items& in = impl_->itemsOf(folderID);
-  const fs::path& dir = find(folderID)->dir;
+  // A local folder takes in its events as it goes, cheaply; a server is not asked.
+  Impl::Items& in = impl_->itemsOf(folderID, !impl_->dav);
   const bool fresh = item.entryID.empty();
   if (fresh) item.entryID = newUID();
   for (int attempt = 0;; ++attempt) {
+    if (attempt > 8) raise(kObjectChanged, "The item keeps changing under another program");
     const Impl::Entry* old = impl_->entryOf(in, item.entryID);
     if (!old) {
       // A new item: its own file, never one that exists.
       const std::string file = fileNameFor(item.entryID);
-      std::string version = putFile(in.dir.get(), file, newItemText(item), Put::Create, {}, false, dir / file);
-      if (version.empty() && fresh && attempt < 8) {
-        item.entryID = newUID();
+      std::string version = in.files->create(file, newItemText(item));
+      if (version.empty()) {
+        if (fresh) {
+          item.entryID = newUID();
+        } else {
+          impl_->take(in, {file});  // made elsewhere meanwhile: saved as a change
+          if (!impl_->entryOf(in, item.entryID)) raise(kObjectChanged, "Another item holds the name of this one");
+        }
         continue;
       }
-      if (version.empty()) {
-        impl_->reconcile(in, file);  // made elsewhere meanwhile: saved as a change
-        if (impl_->entryOf(in, item.entryID) && attempt < 8) continue;
-        raise(kObjectChanged, "Another program holds an item of this ID");
-      }
-      impl_->unsynced = true;
+      impl_->unsynced = impl_->unsynced || in.files->local();
       item.version = version;
-      if (in.watch >= 0) in.ownCreates.insert(file);
       impl_->index(in, file, item);
       if (savedVersion) *savedVersion = version;
       return item.entryID;
     }
     const std::string file = in.fileOfID[item.entryID];
-    std::string text, version;
-    if (!readAt(in.dir.get(), file, text, version)) {
-      impl_->reconcile(in, file);
+    std::map<std::string, StoredItem> read = in.files->read({file});
+    if (!read.count(file)) {
+      impl_->unindex(in, file);  // removed meanwhile: saved anew
       continue;
     }
+    const std::string& text = read[file].text;
+    const std::string& version = read[file].version;
     Appointment stored;
     if (!readItem(text, stored)) raise(kObjectChanged, "The item is no longer a calendar item");
+    stored.version = version;
     const Appointment& from = base ? *base : old->item;
     if (from.version != version) {
       // Changed elsewhere since it was read: a property both changed must agree.
@@ -789,18 +622,14 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
           raise(kObjectChanged, "The item was changed by another program (" + what + ")");
     }
     if (differences(item, from).empty()) {
-      stored.version = version;
       impl_->index(in, file, stored);
       if (savedVersion) *savedVersion = version;
       return item.entryID;
     }
     const std::string changed = changedItemText(text, item, from);
-    std::string written = putFile(in.dir.get(), file, changed, Put::Replace, version, false, dir / file);
-    if (written.empty()) {
-      if (attempt < 8) continue;
-      raise(kObjectChanged, "The item keeps changing under another program");
-    }
-    impl_->unsynced = true;
+    std::string written = in.files->replace(file, changed, version);
+    if (written.empty()) continue;  // changed again meanwhile: merged once more
+    impl_->unsynced = impl_->unsynced || in.files->local();
     Appointment now;
     readItem(changed, now);
     now.version = written;
@@ -811,15 +640,24 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
 }
 
 bool Store::deleteItem(const std::string& folderID, const std::string& entryID) {
-  Impl::Items& in = impl_->itemsOf(folderID);
-  auto id = in.fileOfID.find(entryID);
-  if (id == in.fileOfID.end()) return false;
-  const std::string file = id->second;
-  if (::unlinkat(in.dir.get(), file.c_str(), 0) != 0 && errno != ENOENT)
-    raise(err::PathFileAccess, "Cannot delete " + (find(folderID)->dir / file).string() + ": " + std::strerror(errno));
-  impl_->unindex(in, file);
-  impl_->unsynced = true;
-  return true;
+  Impl::Items& in = impl_->itemsOf(folderID, !impl_->dav);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const Impl::Entry* e = impl_->entryOf(in, entryID);
+    if (!e) return false;
+    const std::string file = in.fileOfID[entryID];
+    const Appointment seen = e->item;
+    if (in.files->remove(file, seen.version)) {
+      impl_->unindex(in, file);
+      impl_->unsynced = impl_->unsynced || in.files->local();
+      return true;
+    }
+    // Changed elsewhere since it was read: deleted only when it is still the item found.
+    impl_->take(in, {file});
+    const Impl::Entry* now = impl_->entryOf(in, entryID);
+    if (now && !differences(now->item, seen).empty())
+      raise(kObjectChanged, "The item was changed by another program since it was found");
+  }
+  raise(kObjectChanged, "The item keeps changing under another program");
 }
 
 std::vector<Appointment> Store::items(const std::string& folderID) {
@@ -860,7 +698,7 @@ std::vector<std::string> Store::findItems(const std::string& folderID, const std
 fs::path Store::itemFile(const std::string& folderID, const std::string& entryID) {
   Impl::Items& in = impl_->itemsOf(folderID);
   auto id = in.fileOfID.find(entryID);
-  return id == in.fileOfID.end() ? fs::path() : find(folderID)->dir / id->second;
+  return id == in.fileOfID.end() ? fs::path() : fs::path(in.files->where(id->second));
 }
 
 void Store::sync() {
