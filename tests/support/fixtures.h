@@ -67,3 +67,30 @@ struct ToolRun {
 ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
                 const std::map<std::string, std::string>& env = {}, int timeoutMs = 60000);
 }  // namespace pellary::testing
+
+namespace pellary::testing {
+// A Radicale CalDAV server of the test's own on 127.0.0.1 and a free port,
+// with a temporary storage folder and one htpasswd user.
+class RadicaleServer {
+ public:
+  RadicaleServer(std::string user = "alice", std::string password = "secret");
+  ~RadicaleServer();
+  RadicaleServer(const RadicaleServer&) = delete;
+  RadicaleServer& operator=(const RadicaleServer&) = delete;
+  // Starts it (again, on the same port and storage); false when it does not come up.
+  bool start();
+  void stop();
+  bool running() const;
+  int port() const { return port_; }
+  // http://127.0.0.1:port/user/, the user's calendar home.
+  std::string home() const;
+  const std::string& user() const { return user_; }
+  const std::string& password() const { return password_; }
+
+ private:
+  TempDir dir_;
+  std::string user_, password_;
+  int port_ = 0;
+  long pid_ = 0;
+};
+}  // namespace pellary::testing

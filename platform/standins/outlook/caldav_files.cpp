@@ -227,17 +227,30 @@ struct DavAccount::Impl {
     Response r;
     curl_slist* list = nullptr;
     for (const std::string& h : headers) list = curl_slist_append(list, h.c_str());
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    // A password from ~/.netrc is looked up by the user named in the URL.
+    std::string target = url;
+    if (config.password.empty() && !config.user.empty()) {
+      CURLU* u = curl_url();
+      char* full = nullptr;
+      if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+          curl_url_set(u, CURLUPART_USER, config.user.c_str(), CURLU_URLENCODE) == CURLUE_OK &&
+          curl_url_get(u, CURLUPART_URL, &full, 0) == CURLUE_OK)
+        target = full;
+      curl_free(full);
+      curl_url_cleanup(u);
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, std::min(config.timeoutSeconds, 10L));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, config.timeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-    if (!config.user.empty()) curl_easy_setopt(curl, CURLOPT_USERNAME, config.user.c_str());
-    if (!config.password.empty())
+    if (!config.password.empty()) {
+      curl_easy_setopt(curl, CURLOPT_USERNAME, config.user.c_str());
       curl_easy_setopt(curl, CURLOPT_PASSWORD, config.password.c_str());
-    else
+    } else {
       curl_easy_setopt(curl, CURLOPT_NETRC, long(CURL_NETRC_OPTIONAL));
+    }
     if (method == "GET") {
       curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     } else {
