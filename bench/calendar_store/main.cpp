@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/automation/class_registry.h"
-#include "platform/automation/dispatch.h"
+#include "../outlook_writer_calls.h"
 #include "platform/oledate.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "platform/standins/state_file.h"
 
 using namespace pellary;
 using namespace pellary::platform;
+using namespace pellary::bench;
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,19 +33,6 @@ int kSaves = 50000;  // both may be given on the command line, for a quicker loo
 int kDeletes = 10000;
 constexpr double kGoalRate = 10000;
 constexpr double kGoalRatio = 2.0;
-
-using Clock = std::chrono::steady_clock;
-using Object = std::shared_ptr<Dispatch>;
-double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-void put(const Object& o, const char* name, Variant v) {
-  DispatchArgs args;
-  args.emplace_back(std::move(v));
-  o->invoke(*o->idOfName(name), args, automation::InvokeKind::PropertyPut);
-}
-
-std::string title(int i) { return "Entry " + std::to_string(i); }
-double startOf(int i) { return oleFromCivil(2027, 1, 1) + (i % 3650); }
 
 fs::path freshDir() {
   std::string tmpl = (fs::temp_directory_path() / "bench-calendar-XXXXXX").string();
@@ -110,16 +97,7 @@ int main(int argc, char** argv) {
     // The stand-in, as the writer calls it.
     auto t0 = Clock::now();
     for (int i = from; i < to; ++i) {
-      Object items = folder->call("Items").toObject();
-      Object item = items->call("Add").toObject();
-      put(item, "Subject", title(i));
-      put(item, "Body", "Tel: +44 (20) 7946 0000\r\nWebsite: http://fair.example\r\n");
-      put(item, "Categories", "Pellary Almoner dates");
-      put(item, "AllDayEvent", true);
-      put(item, "Start", Variant::date(startOf(i)));
-      put(item, "End", Variant::date(startOf(i) + 1));
-      put(item, "ReminderSet", false);
-      item->call("Save");
+      Object item = writeEntry(folder, i);
       names[size_t(i)] = item->call("EntryID").toString() + ".ics";
     }
     auto t1 = Clock::now();
@@ -154,7 +132,7 @@ int main(int argc, char** argv) {
     for (int k = from; k < to; ++k) {
       const int i = k * step;
       Object items = folder->call("Items").toObject();
-      std::string filter = "[Subject] = \"" + title(i) + "\" and  [Start] = \"" + shortDate(startOf(i)) + " 12:00 AM\"";
+      std::string filter = "[Subject] = \"" + entryTitle(i) + "\" and  [Start] = \"" + shortDate(entryStart(i)) + " 12:00 AM\"";
       for (Object found = items->call("Find", {Variant(filter)}).toObject(); found;
            found = items->call("FindNext").toObject()) {
         found->call("Delete");

@@ -116,6 +116,7 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
 #include <sys/wait.h>
 
 #include <chrono>
+#include <regex>
 #include <thread>
 
 namespace pellary::testing {
@@ -203,6 +204,20 @@ void RadicaleServer::stop() {
     ::waitpid(pid_t(pid_), &status, 0);
   }
   pid_ = 0;
+}
+
+std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,
+                                                     const std::string& password) {
+  ToolRun r = runTool("curl", {"-s", "-f", "-u", user + ":" + password, "-X", "REPORT", "-H", "Depth: 1", "-H",
+                               "Content-Type: application/xml", collectionURL, "--data",
+                               "<?xml version=\"1.0\"?><C:calendar-query xmlns:D=\"DAV:\" "
+                               "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:prop><C:calendar-data/></D:prop>"
+                               "<C:filter><C:comp-filter name=\"VCALENDAR\"/></C:filter></C:calendar-query>"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, std::string> out;
+  std::regex response(R"(<href>([^<]*)</href>.*?<C:calendar-data>([^<]*)</C:calendar-data>)");
+  for (std::sregex_iterator it(r.out.begin(), r.out.end(), response), end; it != end; ++it) out[(*it)[1]] = (*it)[2];
+  return out;
 }
 
 }  // namespace pellary::testing

@@ -93,4 +93,9 @@ class RadicaleServer {
   int port_ = 0;
   long pid_ = 0;
 };
+
+// The resources of a calendar collection as a client of the test's own (curl)
+// reads them with a calendar-query REPORT: path to iCalendar text.
+std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,
+                                                     const std::string& password);
 }  // namespace pellary::testing

@@ -430,6 +430,66 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   expectNoMessages("second update settings");
 }
 
+TEST_F(SystemWalk, OutlookWalkOnACalDavServer) {
+  installDemo(3);
+  testing::RadicaleServer server;
+  ASSERT_TRUE(server.start()) << "Radicale did not start";
+  testing::writeFile(standins() / "Outlook" / "caldav.conf",
+                     "url = " + server.home() + "\nuser = " + server.user() + "\npassword = " + server.password() + "\n");
+  const std::string id = calendarFolder().entryID;
+  ASSERT_EQ(id.rfind("CALDAV:", 0), 0u) << id;
+  const std::string collection = "http://127.0.0.1:" + std::to_string(server.port()) + id.substr(7);
+  ol::closeStore();
+  auto titles = [&] {
+    std::multiset<std::string> out;
+    for (const auto& [href, text] : testing::calendarResources(collection, server.user(), server.password())) {
+      std::smatch m;
+      if (std::regex_search(text, m, std::regex("SUMMARY:([^\r\n]*)"))) out.insert(m[1]);
+    }
+    return out;
+  };
+
+  // Run 1 adds.
+  start();
+  walkToCalendarPage({"United Kingdom", "Grand Slam tournaments"}, nullptr);
+  keepTheCalendarWhenOutlookOpens();
+  current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+  expectNoMessages("Outlook on the server");
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  std::multiset<std::string> onServer = titles();
+  EXPECT_EQ(long(onServer.size()), writtenEntries());
+  for (const std::string& title : titlesOfCategory(1101)) EXPECT_TRUE(onServer.count(title)) << title;
+  const std::set<std::string> tennis = titlesOfCategory(2201);
+  ASSERT_FALSE(tennis.empty());
+  // Tournament entries carry the title within theirs.
+  auto holds = [](const std::multiset<std::string>& all, const std::string& part) {
+    return std::any_of(all.begin(), all.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+  };
+  for (const std::string& title : tennis) EXPECT_TRUE(holds(onServer, title)) << title;
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+  endRun();
+
+  // Run 2 removes a category: the collection holds exactly the written entries.
+  start();
+  toSelection();
+  removeCategory("Grand Slam tournaments");
+  selectionScreen().cmdNext_Click();
+  current<frmManager2>().cmdNext_Click();
+  if (Bmm_CurrentPage() == page::Reference) current<frmReference>().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
+  keepTheCalendarWhenOutlookOpens();
+  current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+  expectNoMessages("second Outlook on the server");
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  onServer = titles();
+  EXPECT_EQ(long(onServer.size()), writtenEntries());
+  for (const std::string& title : tennis) EXPECT_FALSE(holds(onServer, title)) << title;
+  for (const std::string& title : titlesOfCategory(1101)) EXPECT_GE(onServer.count(title), 1u) << title;
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+}
+
 TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
   installDemo(12);
   // The installation gave Palm Desktop its demo user.

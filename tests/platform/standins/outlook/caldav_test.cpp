@@ -11,33 +11,20 @@
 #include <regex>
 #include <thread>
 
-#include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
+#include "outlook_fixture.h"
 
 namespace pellary::platform::outlook {
 namespace {
 
-namespace au = automation;
 namespace fs = std::filesystem;
-using Object = std::shared_ptr<Dispatch>;
-using pellary::testing::errorOf;
 using pellary::testing::runTool;
-using pellary::testing::writeFile;
 
-constexpr long kObjectChanged = -2147221239;
 constexpr long kNetworkError = -2147221227;
 constexpr long kNoAccess = -2147024891;
-
-Object obj(const Variant& v) { return v.toObject(); }
-
-void put(const Object& o, const char* name, Variant v) {
-  DispatchArgs args;
-  args.emplace_back(std::move(v));
-  o->invoke(*o->idOfName(name), args, au::InvokeKind::PropertyPut);
-}
 
 std::string messageOf(const std::function<void()>& f) {
   try {
@@ -93,19 +80,15 @@ class FakeServer {
   std::thread thread_;
 };
 
-class CalDav : public pellary::testing::IsolatedEnvTest {
+class CalDav : public OutlookTest {
  protected:
   void SetUp() override {
-    IsolatedEnvTest::SetUp();
-    closeStore();
-    registerOutlookClasses();
+    OutlookTest::SetUp();
     ASSERT_TRUE(server.start()) << "Radicale did not start";
   }
   void TearDown() override {
-    closeStore();
-    au::unregisterBuiltinClass(kApplicationClass);
+    OutlookTest::TearDown();
     server.stop();
-    IsolatedEnvTest::TearDown();
   }
   void configure(const std::string& url, const std::string& password, const std::string& more = "") {
     writeFile(standins() / "Outlook" / "caldav.conf",
@@ -113,40 +96,10 @@ class CalDav : public pellary::testing::IsolatedEnvTest {
                   (password.empty() ? "" : "password = " + password + "\n") + more);
   }
   void configure() { configure(server.home(), server.password()); }
-  Object nameSpace() {
-    Object app = au::createObject(kApplicationClass);
-    return obj(app->call("GetNamespace", {Variant("MAPI")}));
-  }
-  Object calendar() { return obj(nameSpace()->call("GetDefaultFolder", {Variant(int32_t(defaultfolder::Calendar))})); }
-  static Object addAllDay(const Object& folder, const std::string& subject, double start) {
-    Object item = obj(obj(folder->call("Items"))->call("Add"));
-    put(item, "Subject", subject);
-    put(item, "Categories", "Pellary Almoner dates");
-    put(item, "AllDayEvent", true);
-    put(item, "Start", Variant::date(start));
-    put(item, "End", Variant::date(start + 1));
-    put(item, "ReminderSet", false);
-    item->call("Save");
-    return item;
-  }
-  static Object findFirst(const Object& folder, const std::string& filter) {
-    return obj(obj(folder->call("Items"))->call("Find", {Variant(filter)}));
-  }
-  static double day(int y, int m, int d) { return oleFromCivil(y, m, d); }
 
   // The collection's items as the test's own client sees them: href to text.
   std::map<std::string, std::string> serverItems(const std::string& collectionURL) {
-    pellary::testing::ToolRun r = runTool(
-        "curl", {"-s", "-u", server.user() + ":" + server.password(), "-X", "REPORT", "-H", "Depth: 1", "-H",
-                 "Content-Type: application/xml", collectionURL, "--data",
-                 "<?xml version=\"1.0\"?><C:calendar-query xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
-                 "<D:prop><C:calendar-data/></D:prop><C:filter><C:comp-filter name=\"VCALENDAR\"/></C:filter>"
-                 "</C:calendar-query>"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::map<std::string, std::string> out;
-    std::regex response(R"(<href>([^<]*)</href>.*?<C:calendar-data>([^<]*)</C:calendar-data>)");
-    for (std::sregex_iterator it(r.out.begin(), r.out.end(), response), end; it != end; ++it) out[(*it)[1]] = (*it)[2];
-    return out;
+    return pellary::testing::calendarResources(collectionURL, server.user(), server.password());
   }
   std::string calendarURL() {
     std::string id = calendar()->call("EntryID").toString();

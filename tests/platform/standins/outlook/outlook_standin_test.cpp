@@ -7,31 +7,16 @@
 #include <set>
 #include <sstream>
 
-#include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
+#include "outlook_fixture.h"
 
 namespace pellary::platform::outlook {
 namespace {
 
-namespace au = automation;
 namespace fs = std::filesystem;
-using Object = std::shared_ptr<Dispatch>;
-using pellary::testing::errorOf;
-using pellary::testing::readFile;
-using pellary::testing::writeFile;
-
-constexpr long kObjectChanged = -2147221239;
-
-Object obj(const Variant& v) { return v.toObject(); }
-
-void put(const Object& o, const char* name, Variant v) {
-  DispatchArgs args;
-  args.emplace_back(std::move(v));
-  o->invoke(*o->idOfName(name), args, au::InvokeKind::PropertyPut);
-}
 
 std::vector<fs::path> itemFiles(const fs::path& dir) {
   std::vector<fs::path> out;
@@ -63,41 +48,8 @@ std::string foreignEvent(const std::string& uid, const std::string& summary) {
          "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
-class OutlookStandIn : public pellary::testing::IsolatedEnvTest {
+class OutlookStandIn : public OutlookTest {
  protected:
-  void SetUp() override {
-    IsolatedEnvTest::SetUp();
-    closeStore();
-    registerOutlookClasses();
-  }
-  void TearDown() override {
-    closeStore();
-    session().onDisplay = nullptr;
-    au::unregisterBuiltinClass(kApplicationClass);
-    IsolatedEnvTest::TearDown();
-  }
-  Object nameSpace() {
-    Object app = au::createObject(kApplicationClass);
-    return obj(app->call("GetNamespace", {Variant("MAPI")}));
-  }
-  Object calendar() { return obj(nameSpace()->call("GetDefaultFolder", {Variant(int32_t(defaultfolder::Calendar))})); }
-  static Object addAllDay(const Object& folder, const std::string& subject, double start, double end,
-                          const std::string& body = "") {
-    Object item = obj(obj(folder->call("Items"))->call("Add"));
-    put(item, "Subject", subject);
-    put(item, "Body", body);
-    put(item, "Categories", "Pellary Almoner dates");
-    put(item, "AllDayEvent", true);
-    put(item, "Start", Variant::date(start));
-    put(item, "End", Variant::date(end));
-    put(item, "ReminderSet", false);
-    item->call("Save");
-    return item;
-  }
-  static Object findFirst(const Object& folder, const std::string& filter) {
-    return obj(obj(folder->call("Items"))->call("Find", {Variant(filter)}));
-  }
-  static double day(int y, int m, int d) { return oleFromCivil(y, m, d); }
   static fs::path calendarDir() { return store().defaultFolder(defaultfolder::Calendar)->dir; }
 };
 
@@ -391,7 +343,7 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
 }
 
 TEST_F(OutlookStandIn, ExplorersAndFolders) {
-  Object app = au::createObject(kApplicationClass);
+  Object app = automation::createObject(kApplicationClass);
   EXPECT_FALSE(obj(app->call("ActiveExplorer")));  // started with no window open
   Object ns = obj(app->call("GetNamespace", {Variant("MAPI")}));
   Object cal = obj(ns->call("GetDefaultFolder", {Variant(int32_t(9))}));
@@ -413,7 +365,7 @@ TEST_F(OutlookStandIn, ExplorersAndFolders) {
 
   EXPECT_EQ(errorOf([&] { ns->call("GetFolderFromID", {Variant("0000DEAD")}); }), -2147221233);
   closeStore();
-  Object app2 = au::createObject(kApplicationClass);
+  Object app2 = automation::createObject(kApplicationClass);
   Object ns2 = obj(app2->call("GetNamespace", {Variant("MAPI")}));
   EXPECT_EQ(obj(ns2->call("GetFolderFromID", {Variant(workID)}))->call("Name").toString(), "Work");
 }
