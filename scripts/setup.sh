@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev
   libzip-dev
   libical-dev libxml2-dev
+  khal radicale apache2-utils curl
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
 )
