@@ -340,6 +340,15 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
   EXPECT_EQ(obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
             2);
   EXPECT_EQ(store().all().size(), 4u);
+
+  // A start that ended after the new folders were built, before they were moved in, is finished by the next.
+  closeStore();
+  fs::create_directories(root / ".converting");
+  fs::rename(root / "Personal Folders", root / ".converting" / "Personal Folders");
+  EXPECT_EQ(obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
+            2);
+  EXPECT_EQ(store().all().size(), 4u);
+  EXPECT_FALSE(fs::exists(root / ".converting"));
 }
 
 TEST_F(OutlookStandIn, ExplorersAndFolders) {
