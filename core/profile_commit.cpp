@@ -11,6 +11,7 @@
 #include "core/screen_link.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary {
 
@@ -154,6 +155,8 @@ void commit(const char* outerName, bool events, bool categories) {
   inTransaction(
       outerName,
       [&](dao::Database&, const char*& where) {
+        // What the writer saved reaches the disk before the profile says it is there.
+        platform::standins::syncSaved();
         if (events) {
           where = "Bsda_UnloadProfileEventList";
           unloadEvents();

@@ -10,6 +10,8 @@ packages=(
   libcurl4-openssl-dev
   libzip-dev
   libicu-dev
+  libical-dev libxml2-dev
+  khal radicale apache2-utils curl
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   chromium fonts-dejavu-core  # the reference walks read the PC section in a real browser

@@ -92,6 +92,18 @@ void appendToFile(const std::filesystem::path& file, const std::string& text, co
   AppendFile f;
   if (!f.open(file, what)) raise(57, "Cannot write " + what + " " + file.string());
   f.append(text);
+
+namespace {
+std::vector<std::function<void()>>& flushes() {
+  static std::vector<std::function<void()>> f;
+  return f;
+}
+}  // namespace
+
+void onSyncSaved(std::function<void()> flush) { flushes().push_back(std::move(flush)); }
+
+void syncSaved() {
+  for (const auto& f : flushes()) f();
 }
 
 std::filesystem::path drivePath(const std::string& standin, std::string_view path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,12 @@ void dropGone(std::vector<T>& items, const std::vector<bool>& gone) {
 
 // Appends to an existing state file in one write.
 void appendToFile(const std::filesystem::path& file, const std::string& text, const std::string& what);
+
+// A stand-in that leaves the flush of its saves for later registers it here;
+// whoever records what was written (the profile commit) calls syncSaved first,
+// so that nothing is recorded that a crash could still take away.
+void onSyncSaved(std::function<void()> flush);
+void syncSaved();
 
 // A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
 // below the stand-in's own folder; any other path is a path of this machine.

@@ -81,3 +81,143 @@ long errorOf(const std::function<void()>& f) {
   return 0;
 }
 }  // namespace pellary::testing
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace pellary::testing {
+ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, int timeoutMs) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  for (const auto& [k, v] : env) e.insert(QString::fromStdString(k), QString::fromStdString(v));
+  p.setProcessEnvironment(e);
+  QStringList list;
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  p.start(QString::fromStdString(program), list);
+  ToolRun r;
+  if (!p.waitForStarted(timeoutMs)) return r;
+  if (!p.waitForFinished(timeoutMs)) {
+    p.kill();
+    p.waitForFinished(5000);
+    return r;
+  }
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return r;
+}
+}  // namespace pellary::testing
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+namespace pellary::testing {
+
+namespace {
+// A port nobody listens on now: bound to 0, read back, let go.
+int freePort() {
+  int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  int port = 0;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  ::close(s);
+  return port;
+}
+
+bool accepts(int port) {
+  int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(port));
+  bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(s);
+  return ok;
+}
+}  // namespace
+
+RadicaleServer::RadicaleServer(std::string user, std::string password)
+    : user_(std::move(user)), password_(std::move(password)) {
+  ToolRun r = runTool("htpasswd", {"-m", "-b", "-c", (dir_.path() / "users").string(), user_, password_});
+  if (r.exitCode != 0) ADD_FAILURE() << "htpasswd: " << r.err;
+  fs::create_directories(dir_.path() / "storage");
+}
+
+RadicaleServer::~RadicaleServer() { stop(); }
+
+bool RadicaleServer::running() const { return pid_ > 0; }
+
+std::string RadicaleServer::home() const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + user_ + "/"; }
+
+bool RadicaleServer::start() {
+  stop();
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (port_ == 0 || attempt > 0) port_ = freePort();
+    const std::string hosts = "127.0.0.1:" + std::to_string(port_);
+    const std::string storage = (dir_.path() / "storage").string(), users = (dir_.path() / "users").string();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setpgid(0, 0);
+      std::freopen("/dev/null", "w", stdout);
+      std::freopen((dir_.path() / "radicale.log").c_str(), "a", stderr);
+      ::execlp("radicale", "radicale", "--config", "", "--server-hosts", hosts.c_str(), "--storage-filesystem-folder",
+               storage.c_str(), "--auth-type", "htpasswd", "--auth-htpasswd-filename", users.c_str(),
+               "--auth-htpasswd-encryption", "md5", "--logging-level", "warning", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    pid_ = pid;
+    for (int i = 0; i < 200; ++i) {
+      if (accepts(port_)) return true;
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {  // the port was taken meanwhile: another
+        pid_ = 0;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    stop();
+  }
+  return false;
+}
+
+void RadicaleServer::stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_t(pid_), SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 100 && ::waitpid(pid_t(pid_), &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (::waitpid(pid_t(pid_), &status, WNOHANG) == 0) {
+    ::kill(pid_t(pid_), SIGKILL);
+    ::waitpid(pid_t(pid_), &status, 0);
+  }
+  pid_ = 0;
+}
+
+std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,
+                                                     const std::string& password) {
+  ToolRun r = runTool("curl", {"-s", "-f", "-u", user + ":" + password, "-X", "REPORT", "-H", "Depth: 1", "-H",
+                               "Content-Type: application/xml", collectionURL, "--data",
+                               "<?xml version=\"1.0\"?><C:calendar-query xmlns:D=\"DAV:\" "
+                               "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:prop><C:calendar-data/></D:prop>"
+                               "<C:filter><C:comp-filter name=\"VCALENDAR\"/></C:filter></C:calendar-query>"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, std::string> out;
+  std::regex response(R"(<href>([^<]*)</href>.*?<C:calendar-data>([^<]*)</C:calendar-data>)");
+  for (std::sregex_iterator it(r.out.begin(), r.out.end(), response), end; it != end; ++it) out[(*it)[1]] = (*it)[2];
+  return out;
+}
+
+}  // namespace pellary::testing

@@ -51,3 +51,51 @@ namespace pellary::testing {
 // The error number a call raises, 0 when it returns.
 long errorOf(const std::function<void()>& f);
 }  // namespace pellary::testing
+
+#include <map>
+#include <vector>
+
+namespace pellary::testing {
+// An outside tool's run: its exit code (-1 when it did not end in time or did
+// not start), and what it printed.
+struct ToolRun {
+  int exitCode = -1;
+  std::string out, err;
+};
+// Runs program with args and the given variables added to the environment,
+// waiting at most timeoutMs.
+ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {}, int timeoutMs = 60000);
+}  // namespace pellary::testing
+
+namespace pellary::testing {
+// A Radicale CalDAV server of the test's own on 127.0.0.1 and a free port,
+// with a temporary storage folder and one htpasswd user.
+class RadicaleServer {
+ public:
+  RadicaleServer(std::string user = "alice", std::string password = "secret");
+  ~RadicaleServer();
+  RadicaleServer(const RadicaleServer&) = delete;
+  RadicaleServer& operator=(const RadicaleServer&) = delete;
+  // Starts it (again, on the same port and storage); false when it does not come up.
+  bool start();
+  void stop();
+  bool running() const;
+  int port() const { return port_; }
+  // http://127.0.0.1:port/user/, the user's calendar home.
+  std::string home() const;
+  const std::string& user() const { return user_; }
+  const std::string& password() const { return password_; }
+
+ private:
+  TempDir dir_;
+  std::string user_, password_;
+  int port_ = 0;
+  long pid_ = 0;
+};
+
+// The resources of a calendar collection as a client of the test's own (curl)
+// reads them with a calendar-query REPORT: path to iCalendar text.
+std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,
+                                                     const std::string& password);
+}  // namespace pellary::testing

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -29,6 +30,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "platform/standins/palm/palm_desktop.h"
@@ -67,6 +69,47 @@ inline size_t occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
   return n;
+}
+
+// khal, with a configuration of its own over one calendar folder.
+class Khal {
+ public:
+  explicit Khal(const fs::path& calendar) {
+    const fs::path& d = dir_.path();
+    testing::writeFile(config(), "[calendars]\n[[outlook]]\npath = " + calendar.string() +
+                                     "\ntype = calendar\n"
+                                     "[locale]\ntimeformat = %H:%M\ndateformat = %Y-%m-%d\n"
+                                     "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M\n"
+                                     "longdatetimeformat = %Y-%m-%d %H:%M\n"
+                                     "local_timezone = Europe/London\ndefault_timezone = Europe/London\n"
+                                     "[sqlite]\npath = " + (d / "khal.db").string() + "\n");
+  }
+  testing::ToolRun run(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"-c", config().string()});
+    const std::string home = dir_.path().string();
+    return testing::runTool("khal", args, {{"HOME", home}, {"XDG_CONFIG_HOME", home}, {"XDG_DATA_HOME", home}});
+  }
+  // "date title" of every event between the two days (YYYY-MM-DD), one a line.
+  std::set<std::string> list(const std::string& from, const std::string& to) const {
+    testing::ToolRun r = run({"list", "--format", "{start-date} {title}", "--day-format", "", from, to});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::set<std::string> out;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) out.insert(line);
+    return out;
+  }
+
+ private:
+  fs::path config() const { return dir_.path() / "khal.conf"; }
+  testing::TempDir dir_;
+};
+
+std::string isoDate(double ole) {
+  platform::CivilDateTime c = platform::civilFromOle(ole);
+  char b[16];
+  std::snprintf(b, sizeof b, "%04d-%02d-%02d", c.year, c.month, c.day);
+  return b;
 }
 
 class SystemWalk : public testing::ShellTest {
@@ -207,10 +250,13 @@ class SystemWalk : public testing::ShellTest {
   }
 
   static ol::Folder& calendarFolder() { return *ol::store().defaultFolder(ol::defaultfolder::Calendar); }
+  // The calendar's item files, one after another, as a new Outlook finds them.
   static std::string calendarText() {
     ol::closeStore();
-    fs::path file = ol::store().calendarFile(calendarFolder());
-    return readFile(file);
+    std::string all;
+    for (const auto& e : fs::directory_iterator(calendarFolder().dir))
+      if (e.path().extension() == ".ics") all += readFile(e.path());
+    return all;
   }
 
   static long count(const std::string& sql) {

@@ -8,6 +8,20 @@ namespace {
 
 TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   installDemo(3);
+  // Before the program runs, the user keeps a meeting in the calendar with khal.
+  const fs::path calendarDir = calendarFolder().dir;
+  Khal khal(calendarDir);
+  testing::ToolRun made = khal.run({"new", "-a", "outlook", "-l", "Town hall", "-r", "monthly", "-u", "2027-12-31",
+                                    "2027-03-01", "10:00", "11:00", "Europe/Berlin", "Committee"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  std::map<fs::path, std::string> khalFiles;
+  for (const auto& e : fs::directory_iterator(calendarDir))
+    if (e.path().extension() == ".ics") khalFiles[e.path()] = readFile(e.path());
+  ASSERT_EQ(khalFiles.size(), 1u);
+  const std::string meeting = khalFiles.begin()->second;
+  for (const char* part : {"RRULE:FREQ=MONTHLY", "LOCATION:Town hall", "TZID=Europe/Berlin", "BEGIN:VTIMEZONE"})
+    ASSERT_NE(meeting.find(part), std::string::npos) << meeting;
+  ol::closeStore();
   start();
   toSelection();
   addCategory("United Kingdom");
@@ -58,7 +72,25 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   std::string ics = calendarText();
   const long written = writtenEntries();
   EXPECT_GT(written, 0);
-  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), written);
+  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), written + 1);  // and the meeting
+  // khal shows every written entry on its day with its title.
+  {
+    const std::vector<ol::Appointment> items = ol::store().items(calendarFolder().entryID);
+    ASSERT_EQ(long(items.size()), written + 1);
+    double first = items.front().start, last = first;
+    for (const ol::Appointment& a : items) {
+      first = std::min(first, a.start);
+      last = std::max(last, a.start);
+    }
+    const std::set<std::string> shown = khal.list(isoDate(first), isoDate(last + 1));
+    long ours = 0;
+    for (const ol::Appointment& a : items) {
+      if (a.categories != "Pellary Almoner dates") continue;
+      ++ours;
+      EXPECT_TRUE(shown.count(isoDate(a.start) + " " + a.subject)) << isoDate(a.start) << " " << a.subject;
+    }
+    EXPECT_EQ(ours, written);
+  }
   for (const std::string& title : titlesOfCategory(1101)) EXPECT_NE(ics.find("SUMMARY:" + title + "\r\n"), std::string::npos) << title;
   // Christmas Day in the United Kingdom, all day.
   EXPECT_NE(ics.find("DTSTART;VALUE=DATE:20271225"), std::string::npos);
@@ -88,12 +120,77 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   ics = calendarText();
   for (const std::string& title : tennis) EXPECT_EQ(ics.find(title), std::string::npos) << title;
-  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), writtenEntries());
+  EXPECT_EQ(long(occurrences(ics, "BEGIN:VEVENT")), writtenEntries() + 1);
+  // The khal meeting went through both runs untouched, and khal still shows it.
+  EXPECT_EQ(readFile(khalFiles.begin()->first), meeting);
+  const std::set<std::string> shown = khal.list("2027-03-01", "2027-12-31");
+  for (const char* day : {"2027-03-01", "2027-07-01", "2027-12-01"})
+    EXPECT_TRUE(shown.count(std::string(day) + " Committee")) << day;
   EXPECT_EQ(count("SELECT * FROM ProfileCatList WHERE ProfileID = 1 AND CatID = 2201"), 0);
   EXPECT_EQ(count("SELECT * FROM ProfileCatList WHERE ProfileID = 1 AND CatID IN (1101, 2101)"), 2);
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1 AND CatID = 2201"), 0);
   EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
   expectNoMessages("second update settings");
+}
+
+TEST_F(SystemWalk, OutlookWalkOnACalDavServer) {
+  installDemo(3);
+  testing::RadicaleServer server;
+  ASSERT_TRUE(server.start()) << "Radicale did not start";
+  testing::writeFile(standins() / "Outlook" / "caldav.conf",
+                     "url = " + server.home() + "\nuser = " + server.user() + "\npassword = " + server.password() + "\n");
+  const std::string id = calendarFolder().entryID;
+  ASSERT_EQ(id.rfind("CALDAV:", 0), 0u) << id;
+  const std::string collection = "http://127.0.0.1:" + std::to_string(server.port()) + id.substr(7);
+  ol::closeStore();
+  auto titles = [&] {
+    std::multiset<std::string> out;
+    for (const auto& [href, text] : testing::calendarResources(collection, server.user(), server.password())) {
+      std::smatch m;
+      if (std::regex_search(text, m, std::regex("SUMMARY:([^\r\n]*)"))) out.insert(m[1]);
+    }
+    return out;
+  };
+
+  // Run 1 adds.
+  start();
+  walkToCalendarPage({"United Kingdom", "Grand Slam tournaments"}, nullptr);
+  keepTheCalendarWhenOutlookOpens();
+  current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+  expectNoMessages("Outlook on the server");
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  std::multiset<std::string> onServer = titles();
+  EXPECT_EQ(long(onServer.size()), writtenEntries());
+  for (const std::string& title : titlesOfCategory(1101)) EXPECT_TRUE(onServer.count(title)) << title;
+  const std::set<std::string> tennis = titlesOfCategory(2201);
+  ASSERT_FALSE(tennis.empty());
+  // Tournament entries carry the title within theirs.
+  auto holds = [](const std::multiset<std::string>& all, const std::string& part) {
+    return std::any_of(all.begin(), all.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+  };
+  for (const std::string& title : tennis) EXPECT_TRUE(holds(onServer, title)) << title;
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+  endRun();
+
+  // Run 2 removes a category: the collection holds exactly the written entries.
+  start();
+  toSelection();
+  removeCategory("Grand Slam tournaments");
+  selectionScreen().cmdNext_Click();
+  current<frmManager2>().cmdNext_Click();
+  if (Bmm_CurrentPage() == page::Reference) current<frmReference>().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), datesPlatPage(3));
+  keepTheCalendarWhenOutlookOpens();
+  current<frmOutlook>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(3)) current<frmOutlook>().guide()->cmdContinue_Click();
+  expectNoMessages("second Outlook on the server");
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  onServer = titles();
+  EXPECT_EQ(long(onServer.size()), writtenEntries());
+  for (const std::string& title : tennis) EXPECT_FALSE(holds(onServer, title)) << title;
+  for (const std::string& title : titlesOfCategory(1101)) EXPECT_GE(onServer.count(title), 1u) << title;
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
 }
 
 TEST_F(SystemWalk, FirstRunFromTheIntroductionToFinish) { firstRunToFinish(""); }

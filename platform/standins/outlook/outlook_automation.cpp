@@ -1,6 +1,7 @@
 // The stand-in's automation surface: Application, the MAPI namespace,
 // folders, items, appointment items and explorers, as late-bound objects.
 #include <map>
+#include <optional>
 
 #include "platform/automation/class_registry.h"
 #include "platform/automation/dispatch.h"
@@ -67,8 +68,11 @@ const au::InterfaceInfo& appointmentInfo() {
 
 class AppointmentObject : public au::TypedDispatch {
  public:
-  AppointmentObject(std::string folderID, Appointment item)
-      : TypedDispatch(appointmentInfo()), folderID_(std::move(folderID)), item_(std::move(item)) {}
+  // A new item has no stored form yet; a stored one remembers it as read.
+  AppointmentObject(std::string folderID, Appointment item, bool stored)
+      : TypedDispatch(appointmentInfo()), folderID_(std::move(folderID)), item_(std::move(item)) {
+    if (stored) read_ = item_;
+  }
 
  protected:
   Variant invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) override {
@@ -99,13 +103,17 @@ class AppointmentObject : public au::TypedDispatch {
         if (put) item_.reminderSet = a.boolean(0);
         return item_.reminderSet;
       case kEntryID: return item_.entryID;
-      case kSave:
+      case kSave: {
         if (item_.entryID.empty()) standins::takeEntry();
-        item_.entryID = store().saveItem(folderID_, item_);
+        // What is saved is what this item now holds; a later Save changes only what differs.
+        item_.entryID = store().saveItem(folderID_, item_, read_ ? &*read_ : nullptr, &item_.version);
+        read_ = item_;
         return {};
+      }
       case kDelete:
         if (!item_.entryID.empty()) store().deleteItem(folderID_, item_.entryID);
         item_.entryID.clear();
+        read_.reset();
         return {};
     }
     raise(au::errors::NoSuchMember);
@@ -118,6 +126,7 @@ class AppointmentObject : public au::TypedDispatch {
   }
   std::string folderID_;
   Appointment item_;
+  std::optional<Appointment> read_;
 };
 
 // --- Items -------------------------------------------------------------------------
@@ -144,11 +153,12 @@ class ItemsObject : public au::TypedDispatch {
   Variant invokeMember(const au::MemberInfo& m, au::CheckedArgs& a) override {
     Folder& f = folderOrRaise(folderID_);
     switch (m.id) {
-      case kCount: return static_cast<int32_t>(f.items.size());
+      case kCount: return static_cast<int32_t>(store().count(f.entryID));
       case kItem: {
         int32_t i = a.longValue(0);
-        if (i < 1 || i > static_cast<int32_t>(f.items.size())) raise(err::SubscriptOutOfRange, "Array index out of bounds");
-        return wrap(f.items[size_t(i - 1)]);
+        std::vector<Appointment> all = store().items(f.entryID);
+        if (i < 1 || i > static_cast<int32_t>(all.size())) raise(err::SubscriptOutOfRange, "Array index out of bounds");
+        return wrap(all[size_t(i - 1)]);
       }
       case kAdd: {
         if (f.defaultItemType != itemtype::Appointment) raise(err::InvalidCall, "This folder holds no appointments");
@@ -156,41 +166,30 @@ class ItemsObject : public au::TypedDispatch {
         double today = oleDatePart(now());
         fresh.start = today + 0.5;  // a new appointment starts at noon today, for half an hour
         fresh.end = fresh.start + 1.0 / 48;
-        return Variant(std::shared_ptr<Dispatch>(std::make_shared<AppointmentObject>(folderID_, fresh)));
+        return Variant(std::shared_ptr<Dispatch>(std::make_shared<AppointmentObject>(folderID_, fresh, false)));
       }
       case kFind:
-        filter_ = a.string(0);
-        return searchFrom(f, 0);
-      case kFindNext: {
-        if (filter_.empty()) return nothing();
-        // Start after the item found last; when it was deleted, at its old place.
-        size_t from = lastIndex_;
-        for (size_t i = 0; i < f.items.size(); ++i)
-          if (f.items[i].entryID == lastID_) from = i + 1;
-        return searchFrom(f, from);
-      }
+        // The matches of the moment; FindNext walks them, passing over any gone since.
+        found_ = store().findItems(f.entryID, a.string(0));
+        next_ = 0;
+        return searchOn(f);
+      case kFindNext: return searchOn(f);
     }
     raise(au::errors::NoSuchMember);
   }
 
  private:
   Variant wrap(const Appointment& a) {
-    return Variant(std::shared_ptr<Dispatch>(std::make_shared<AppointmentObject>(folderID_, a)));
+    return Variant(std::shared_ptr<Dispatch>(std::make_shared<AppointmentObject>(folderID_, a, true)));
   }
-  Variant searchFrom(Folder& f, size_t from) {
-    for (size_t i = from; i < f.items.size(); ++i) {
-      if (matchesFilter(f.items[i], filter_)) {
-        lastIndex_ = i;
-        lastID_ = f.items[i].entryID;
-        return wrap(f.items[i]);
-      }
-    }
-    lastIndex_ = f.items.size();
-    lastID_.clear();
+  Variant searchOn(Folder& f) {
+    while (next_ < found_.size())
+      if (std::optional<Appointment> a = store().item(f.entryID, found_[next_++])) return wrap(*a);
     return nothing();
   }
-  std::string folderID_, filter_, lastID_;
-  size_t lastIndex_ = 0;
+  std::string folderID_;
+  std::vector<std::string> found_;
+  size_t next_ = 0;
 };
 
 // One Items object per folder, so that Find and FindNext through the folder's

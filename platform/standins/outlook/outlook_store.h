@@ -1,13 +1,14 @@
 // The Outlook stand-in's mail store: a tree of folders under the stand-in
-// folder ("Outlook"), each calendar folder kept as an iCalendar file so that
-// what the program writes opens in any calendar program, and the session
-// state of a running Outlook (the explorer window in front).
+// folder ("Outlook") that calendar programs read and write as their own (one
+// iCalendar file per item), and the session state of a running Outlook (the
+// explorer window in front).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ inline constexpr int32_t Tasks = 13;
 }  // namespace defaultfolder
 
 struct Appointment {
-  std::string entryID;
+  std::string entryID;  // the item's UID
   std::string subject;
   std::string body;
   std::string categories;
@@ -41,6 +42,7 @@ struct Appointment {
   double start = 0;  // OLE dates; an all-day entry ends at midnight after its last day
   double end = 0;
   bool reminderSet = true;
+  std::string version;  // of the stored item when it was read; empty for a new one
 };
 
 struct Folder {
@@ -48,14 +50,23 @@ struct Folder {
   std::string parentID;  // empty for the top of the store
   std::string name;
   int32_t defaultItemType = itemtype::Mail;
-  std::string fileName;  // the calendar file, for appointment folders
-  std::vector<Appointment> items;
+  std::filesystem::path dir;  // the folder's own directory
 };
 
+// The store is a vdir: a directory per folder (nested as the folders are),
+// its display name in "displayname", its identity in ".outlook-folder"; a
+// calendar folder holds one "<UID>.ics" per item. Every save writes one file
+// and every delete removes one, so their cost does not grow with the folder;
+// the items of a folder are read once and then kept current by watching the
+// directory, so that what another program does there is seen at once.
 class Store {
  public:
-  // Loads the store under root, creating the standard folders when it is new.
+  // Loads the store under root (converting the former one-file-per-calendar
+  // layout once), creating the standard folders when it is new.
   explicit Store(std::filesystem::path root);
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
   Folder* find(const std::string& entryID);
@@ -66,20 +77,37 @@ class Store {
   std::string pathOf(const Folder& f) const;
   Folder& addFolder(const std::string& parentID, const std::string& name, int32_t type);
 
-  // Adds or replaces the item by its entry ID (a new ID when empty) and saves the folder.
-  std::string saveItem(const std::string& folderID, Appointment item);
-  // Removes the item; false when the folder does not hold it.
+  // Saves the item as its own file: a new one (no entry ID, or one the folder
+  // does not hold), or a change to a stored one. base is the item as it was
+  // read: only what differs from it is written, so the rest of the stored
+  // item (another program's properties, changes made since) stays. A change
+  // that clashes with one made elsewhere since base was read raises
+  // MAPI_E_OBJECT_CHANGED.
+  // savedVersion receives the version of the stored item.
+  std::string saveItem(const std::string& folderID, Appointment item, const Appointment* base = nullptr,
+                       std::string* savedVersion = nullptr);
+  // Removes the item's file; false when the folder does not hold it.
   bool deleteItem(const std::string& folderID, const std::string& entryID);
-  std::filesystem::path calendarFile(const Folder& f) const { return root_ / f.fileName; }
+
+  // The folder's items as they stand now, in the order they came.
+  std::vector<Appointment> items(const std::string& folderID);
+  size_t count(const std::string& folderID);
+  // The item, as it stands now; empty when the folder does not hold it.
+  std::optional<Appointment> item(const std::string& folderID, const std::string& entryID);
+  // Entry IDs of the items that match an Items.Find filter.
+  std::vector<std::string> findItems(const std::string& folderID, const std::string& filter);
+  // The file of an item.
+  std::filesystem::path itemFile(const std::string& folderID, const std::string& entryID);
+
+  // Makes every save and delete so far durable (one flush of the file system).
+  void sync();
 
  private:
-  void load();
-  void saveIndex() const;
-  void saveCalendar(const Folder& f) const;
-  std::string newID();
+  void convertFormerLayout();
+  void finishConversion();
+  struct Impl;
   std::filesystem::path root_;
-  std::vector<std::unique_ptr<Folder>> folders_;
-  uint64_t counter_ = 0;
+  std::unique_ptr<Impl> impl_;
 };
 
 // The store of the current stand-in folder, loaded on first use (and again
@@ -102,11 +130,6 @@ struct Session {
   std::function<void(ExplorerState&)> onDisplay;
 };
 Session& session();
-
-// iCalendar text of a calendar folder (CRLF lines, folded at 75 octets), and back.
-std::string toICalendar(const Folder& f);
-// The appointments of an iCalendar text; raises 30201 on a text that is no calendar.
-std::vector<Appointment> parseICalendar(const std::string& text);
 
 // A filter of Items.Find: conditions "[Property] = "value"" joined by "and"
 // (case ignored); a value's double quote is doubled. Raises 5 on a bad filter.

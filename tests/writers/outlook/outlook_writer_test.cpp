@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
 #include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/state_file.h"
 #include "writers/outlook/outlook_pages.h"
 #include "writers/outlook/outlook_writer.h"
 #include "../processor/processor_fixture.h"
@@ -69,11 +71,23 @@ class OutlookWriter : public testing::ProcessorTest {
     Bint_SetProcessControl();
     Bout_InitialiseOutlook();
   }
+  static std::vector<ol::Appointment> calendarItems() { return ol::store().items(calendarFolder().entryID); }
+  static const ol::Appointment* itemNamed(const std::vector<ol::Appointment>& items, const std::string& subject) {
+    for (const ol::Appointment& a : items)
+      if (a.subject == subject) return &a;
+    return nullptr;
+  }
+  // The calendar's item files, one after another.
   static std::string calendarText() {
-    std::ifstream in(ol::store().calendarFile(calendarFolder()), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string all;
+    for (const auto& e : std::filesystem::directory_iterator(calendarFolder().dir)) {
+      if (e.path().extension() != ".ics") continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      std::ostringstream s;
+      s << in.rdbuf();
+      all += s.str();
+    }
+    return all;
   }
 
   FakeWindows windows;
@@ -119,8 +133,11 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
   // A later Outlook sees the entries.
   ol::closeStore();
   ol::Folder& cal = calendarFolder();
-  ASSERT_EQ(cal.items.size(), 2u);
-  const ol::Appointment fair = cal.items[0];
+  const std::vector<ol::Appointment> written = calendarItems();
+  ASSERT_EQ(written.size(), 2u);
+  ASSERT_NE(itemNamed(written, "Fair"), nullptr);
+  ASSERT_NE(itemNamed(written, "Carnival"), nullptr);
+  const ol::Appointment fair = *itemNamed(written, "Fair");
   EXPECT_EQ(fair.subject, "Fair");
   EXPECT_EQ(fair.body, "Stalls\r\n123\r\n");
   EXPECT_EQ(fair.categories, kOutlookCategory);
@@ -128,7 +145,7 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
   EXPECT_FALSE(fair.reminderSet);
   EXPECT_EQ(fair.start, day(2027, 2, 1));
   EXPECT_EQ(fair.end, day(2027, 2, 2));
-  EXPECT_EQ(cal.items[1].end, day(2027, 2, 11));  // the day after the last day
+  EXPECT_EQ(itemNamed(written, "Carnival")->end, day(2027, 2, 11));  // the day after the last day
   std::string ics = calendarText();
   EXPECT_NE(ics.find("SUMMARY:Carnival\r\n"), std::string::npos);
   EXPECT_NE(ics.find("DTSTART;VALUE=DATE:20270208\r\nDTEND;VALUE=DATE:20270211\r\n"), std::string::npos);
@@ -149,9 +166,33 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
   Bout().windows = &windows;
   summaryThenOutlook();
   ol::closeStore();
-  ASSERT_EQ(calendarFolder().items.size(), 1u);
-  EXPECT_EQ(calendarFolder().items[0].start, day(2027, 2, 3));
+  ASSERT_EQ(calendarItems().size(), 1u);
+  EXPECT_EQ(calendarItems()[0].start, day(2027, 2, 3));
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 0);
+}
+
+TEST_F(OutlookWriter, TheProfileRecordsNothingWhenTheSavesCannotBeFlushed) {
+  // The calendar's saves reach the disk before the profile commit says they are there.
+  static bool failFlush = false;
+  static int flushes = 0;
+  [[maybe_unused]] static const bool registered = [] {
+    platform::standins::onSyncSaved([] {
+      ++flushes;
+      if (failFlush) raise(57, "Device I/O error");
+    });
+    return true;
+  }();
+  cat(10, 2);
+  event(1, "Fair", day(2027, 2, 1), day(2027, 2, 1));
+  link(1, 10);
+  saveCalendarAsTarget();
+  failFlush = true;
+  flushes = 0;
+  EXPECT_EQ(endsWith([this] { summaryThenOutlook(); }), "Bsda_CommittChanges");
+  failFlush = false;
+  EXPECT_EQ(flushes, 1);
+  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 0);
+  EXPECT_EQ(calendarItems().size(), 1u);  // written, not recorded: the next run finds it by subject and day
 }
 
 TEST_F(OutlookWriter, WithoutASavedFolderTheUserPicksACalendar) {
@@ -189,7 +230,7 @@ TEST_F(OutlookWriter, WithoutASavedFolderTheUserPicksACalendar) {
   ASSERT_TRUE(Bout_CheckOutlook());
   EXPECT_EQ(Breg_GetRegSetting("Settings", "OutlookFolder"), calendar);
   Bout_BeginWriting();
-  EXPECT_EQ(calendarFolder().items.size(), 1u);
+  EXPECT_EQ(calendarItems().size(), 1u);
   EXPECT_FALSE(Bint_DatesPending());
 }
 
@@ -211,7 +252,7 @@ TEST_F(OutlookWriter, AnUpdateRunNeedsTheSavedFolder) {
   EXPECT_EQ(status, "Updating your Outlook calendar");
   EXPECT_EQ(portal, (std::vector<int16_t>{0, 100}));
   EXPECT_TRUE(windows.log.empty());  // no window in an update run
-  EXPECT_EQ(calendarFolder().items.size(), 1u);
+  EXPECT_EQ(calendarItems().size(), 1u);
 }
 
 TEST_F(OutlookWriter, ASavedFolderThatIsGoneIsReported) {

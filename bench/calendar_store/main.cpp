@@ -1,0 +1,167 @@
+// Saves 50,000 calendar entries through the Outlook stand-in's automation
+// layer as the Outlook writer does (Items.Add, seven properties, Save), then
+// finds and deletes 10,000 of them (Items.Find, Delete, FindNext), each phase
+// ending with the flush the profile commit asks for. Beside it, in the same
+// run, a plain loop creates the same files with the same contents and deletes
+// the same 10,000, with the same flush. Prints both, the ratios and the goals;
+// the exit code is 0 whatever they are.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../outlook_writer_calls.h"
+#include "platform/oledate.h"
+#include "platform/standins/outlook/outlook_store.h"
+#include "platform/standins/state_file.h"
+
+using namespace pellary;
+using namespace pellary::platform;
+using namespace pellary::bench;
+namespace fs = std::filesystem;
+
+namespace {
+
+int kSaves = 50000;  // both may be given on the command line, for a quicker look
+int kDeletes = 10000;
+constexpr double kGoalRate = 10000;
+constexpr double kGoalRatio = 2.0;
+
+fs::path freshDir() {
+  std::string tmpl = (fs::temp_directory_path() / "bench-calendar-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) {
+    std::perror("mkdtemp");
+    std::exit(1);
+  }
+  return tmpl;
+}
+
+void flush(const fs::path& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  ::syncfs(fd);
+  ::close(fd);
+}
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void report(const char* what, double standIn, double plain, int n) {
+  double rate = n / standIn, ratio = standIn / plain;
+  std::printf("%s: stand-in %.3f s (%.0f entries/s), plain loop %.3f s (%.0f entries/s), ratio %.2f\n", what, standIn,
+              rate, plain, n / plain, ratio);
+  std::printf("goal %s >= %.0f entries/s: %s\n", what, kGoalRate, rate >= kGoalRate ? "met" : "not met");
+  std::printf("goal %s within %.1fx of the plain loop: %s\n", what, kGoalRatio, ratio <= kGoalRatio ? "met" : "not met");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 2) {
+    kSaves = std::atoi(argv[1]);
+    kDeletes = std::atoi(argv[2]);
+  }
+  const fs::path standins = freshDir();
+  ::setenv("PELLARY_STANDINS", standins.c_str(), 1);
+  outlook::registerOutlookClasses();
+  Object app = automation::createObject(outlook::kApplicationClass);
+  Object ns = app->call("GetNamespace", {Variant("MAPI")}).toObject();
+  Object folder = ns->call("GetDefaultFolder", {Variant(int32_t(outlook::defaultfolder::Calendar))}).toObject();
+  const fs::path calendar = outlook::store().defaultFolder(outlook::defaultfolder::Calendar)->dir;
+  // The plain loop's folder lies as deep and as near, so that the file system
+  // places both alike.
+  const fs::path plainDir = standins / "Plain" / "Personal Folders" / "Calendar";
+  fs::create_directories(plainDir);
+
+  const std::string folderID = folder->call("EntryID").toString();
+  int dir = ::open(plainDir.c_str(), O_RDONLY | O_DIRECTORY);
+
+  // Both sides take turns in rounds, so that the load of a shared machine
+  // falls on both alike. What other programs left unflushed is flushed first.
+  constexpr int kRounds = 10;
+  double saveStandIn = 0, savePlain = 0, deleteStandIn = 0, deletePlain = 0;
+  std::vector<std::string> names(static_cast<size_t>(kSaves));
+  flush(standins);
+  for (int r = 0; r < kRounds; ++r) {
+    const int from = kSaves / kRounds * r, to = kSaves / kRounds * (r + 1);
+    // The stand-in, as the writer calls it.
+    auto t0 = Clock::now();
+    for (int i = from; i < to; ++i) {
+      Object item = writeEntry(folder, i);
+      names[size_t(i)] = item->call("EntryID").toString() + ".ics";
+    }
+    auto t1 = Clock::now();
+    saveStandIn += seconds(t0, t1);
+    // The same files with the same contents, by a plain loop.
+    std::vector<std::string> texts;
+    for (int i = from; i < to; ++i) texts.push_back(readAll(calendar / names[size_t(i)]));
+    auto p0 = Clock::now();
+    for (int i = from; i < to; ++i) {
+      const std::string& text = texts[size_t(i - from)];
+      int fd = ::openat(dir, names[size_t(i)].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0 || ::write(fd, text.data(), text.size()) != ssize_t(text.size())) std::perror("write");
+      ::close(fd);
+    }
+    savePlain += seconds(p0, Clock::now());
+  }
+  auto f0 = Clock::now();
+  standins::syncSaved();
+  auto f1 = Clock::now();
+  flush(plainDir);
+  auto f2 = Clock::now();
+  // Both folders lie on one file system, whose one flush serves both sides.
+  const double saveFlush = seconds(f0, f2);
+  saveStandIn += saveFlush;
+  savePlain += saveFlush;
+
+  int deleted = 0;
+  const int step = kSaves / kDeletes;
+  for (int r = 0; r < kRounds; ++r) {
+    const int from = kDeletes / kRounds * r, to = kDeletes / kRounds * (r + 1);
+    auto t0 = Clock::now();
+    for (int k = from; k < to; ++k) {
+      const int i = k * step;
+      Object items = folder->call("Items").toObject();
+      std::string filter = "[Subject] = \"" + entryTitle(i) + "\" and  [Start] = \"" + shortDate(entryStart(i)) + " 12:00 AM\"";
+      for (Object found = items->call("Find", {Variant(filter)}).toObject(); found;
+           found = items->call("FindNext").toObject()) {
+        found->call("Delete");
+        ++deleted;
+      }
+    }
+    auto t1 = Clock::now();
+    deleteStandIn += seconds(t0, t1);
+    for (int k = from; k < to; ++k) ::unlinkat(dir, names[size_t(k * step)].c_str(), 0);
+    deletePlain += seconds(t1, Clock::now());
+  }
+  f0 = Clock::now();
+  standins::syncSaved();
+  f1 = Clock::now();
+  flush(plainDir);
+  f2 = Clock::now();
+  const double deleteFlush = seconds(f0, f2);
+  deleteStandIn += deleteFlush;
+  deletePlain += deleteFlush;
+  ::close(dir);
+  const bool sameCount = outlook::store().count(folderID) == size_t(kSaves - deleted);
+
+  std::printf("calendar store: %d entries saved, %d found and deleted%s\n", kSaves, deleted,
+              sameCount ? "" : " (the folder's count is wrong)");
+  std::printf("of which the closing flush of the file system, on both sides: saves %.3f s, deletes %.3f s\n",
+              saveFlush, deleteFlush);
+  report("saves", saveStandIn, savePlain, kSaves);
+  report("deletes", deleteStandIn, deletePlain, deleted);
+  std::error_code ec;
+  fs::remove_all(standins, ec);
+  return 0;
+}
