@@ -92,6 +92,7 @@ void appendToFile(const std::filesystem::path& file, const std::string& text, co
   AppendFile f;
   if (!f.open(file, what)) raise(57, "Cannot write " + what + " " + file.string());
   f.append(text);
+}
 
 namespace {
 std::vector<std::function<void()>>& flushes() {

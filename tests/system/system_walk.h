@@ -105,7 +105,7 @@ class Khal {
   testing::TempDir dir_;
 };
 
-std::string isoDate(double ole) {
+inline std::string isoDate(double ole) {
   platform::CivilDateTime c = platform::civilFromOle(ole);
   char b[16];
   std::snprintf(b, sizeof b, "%04d-%02d-%02d", c.year, c.month, c.day);
