@@ -197,13 +197,39 @@ void Bsda_BeginWritePass() {
 }
 
 void Bsda_RecordEntry(const ProfileEventRecord& r) {
+  // Once per entry of a write pass: prepared statements, not a dynaset, and
+  // no flush of its own (the pass's final commit flushes them all).
+  dao::Database& db = Bsql_DataBank();
+  db.setSyncedCommits(false);
+  struct Restore {
+    dao::Database& db;
+    ~Restore() {
+      try {
+        db.setSyncedCommits(true);
+      } catch (...) {
+      }
+    }
+  } restore{db};
   recordStep("Bsda_RecordEntry", [&](dao::Database& db) {
-    const std::string rows = profileRows("ProfileEventList") + " AND EventID = " + std::to_string(r.EventID);
-    db.execute("DELETE FROM ProfileEventList WHERE ProfileID = " + std::to_string(Bset().Bset_ProfileID) +
-               " AND EventID = " + std::to_string(r.EventID));
+    const int16_t profile = Bset().Bset_ProfileID;
+    db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2")
+        .bindInt(1, profile)
+        .bindInt(2, r.EventID)
+        .run();
     if (r.Status == 0) return;
-    dao::Recordset rs = db.openRecordset(rows);
-    addEventRow(rs, r, 0);
+    const ProfileLists& s = Bsda();
+    db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
+               "\"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
+        .bindInt(1, profile)
+        .bindDouble(2, r.AuxDate)
+        .bindDouble(3, r.DateUsed)
+        .bindInt(4, r.Status)
+        .bindInt(5, r.Version)
+        .bindInt(6, r.CatID)
+        .bindText(7, s.platMisc(r.PlatMisc))
+        .bindInt(8, r.EventID)
+        .bindText(9, s.holidayList(r.PubHol))
+        .run();
   });
 }
 
