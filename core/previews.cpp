@@ -22,16 +22,8 @@ namespace pellary {
 
 namespace {
 
-int32_t findCat(int32_t catID) {
-  int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileCatNext ? pos : 0;
-}
-int32_t findEvent(int32_t eventID) {
-  int32_t pos = eventID >= 0 ? Bsda_GetEventIDIndex(eventID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileEventNext ? pos : 0;
-}
 int32_t currentCatOrRaise() {
-  int32_t pos = findCat(Bsql().Bsql_CurrentCatID);
+  int32_t pos = catPosition(Bsql().Bsql_CurrentCatID);
   if (pos == 0) raise(err::SubscriptOutOfRange);
   return pos;
 }
@@ -141,7 +133,7 @@ void Bsql_SetupPreviewScreen(int16_t& isChosenNode) {
     } restore{previousCaption};
 
     view.setSettingUp(true);
-    if (int32_t pos = findCat(q.Bsql_CurrentCatID)) q.Bsql_CategoryBits = Bsda().Bsda_ProfileCatList[pos].Status;
+    if (int32_t pos = catPosition(q.Bsql_CurrentCatID)) q.Bsql_CategoryBits = Bsda().Bsda_ProfileCatList[pos].Status;
     view.setOptions(controlsOfStatus(q.Bsql_CategoryBits));
     view.setEnabledParts(word & catsetting::Priorities, word & catsetting::Tickets,
                          !(word & catsetting::PublicHoliday));
@@ -181,15 +173,15 @@ void Bsql_RunSingleNodePreview() {
       int32_t eventID = longOf(rs["EventID"]);
       int32_t catID = q.Bsql_CurrentCatID;
       int16_t e = 2;
-      if (int32_t ev = findEvent(eventID)) {
+      if (int32_t ev = eventPosition(eventID)) {
         catID = s.Bsda_ProfileEventList[ev].CatID;
         e = s.Bsda_ProfileEventList[ev].Status;
       }
-      int32_t cat = findCat(catID);
+      int32_t cat = catPosition(catID);
       int16_t c = 0;
       if (cat == 0) {
         Bsda_AddToProfileCatList(catID, 0, 0, 0, 0, q.Bsql_CurrentCatSetting);
-        cat = findCat(catID);
+        cat = catPosition(catID);
       } else {
         c = s.Bsda_ProfileCatList[cat].Status;
       }
@@ -218,7 +210,7 @@ void Bsql_UpdateCategoryBits() {
     if (!view) return;
     int16_t bits = optionBitsOf(view->options());
     Bsql().Bsql_CategoryBits = bits;
-    if (int32_t pos = findCat(Bsql().Bsql_CurrentCatID)) {
+    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID)) {
       int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
       status = s16(bits | (status & catstate::StateMask));
     }
@@ -270,7 +262,7 @@ bool Bsql_SetDateRangePreferences() {
 void Bsql_EditPreviewList(std::string& key, bool& ticked) {
   trapped("Bsql_EditPreviewList", [&] {
     int32_t eventID = valOf(mid(key, 2, 7));
-    int32_t pos = findEvent(eventID);
+    int32_t pos = eventPosition(eventID);
     if (pos == 0) {
       Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(2 | 0x4000) : int16_t(1), 0, 0, 0,
                                  "");

@@ -112,8 +112,8 @@ void fillCategories(int entry) {
     std::string name = textOf(tertiary["TertiaryName"]);
     if (!addOnce(*tree, parent, key, name, kFileIconImage)) continue;
 
-    int32_t pos = Bsda_GetCatIDIndex(catID);
-    if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
+    const int32_t pos = catPosition(catID);
+    if (pos == 0 || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
     shownCategories().insert(catID);
     tree->setForeColor(key, kColorGrayText);
     Bset().Bset_NoProfileCats = false;

@@ -171,7 +171,7 @@ void Bint_CategorySelector(TreeView& tree, const std::string& nodeKey) {
     Bsql().Bsql_CurrentCatID = catIDOfCategoryKey(nodeKey);
     Bsql_AddToProfileCatList(settingOfCategoryKey(nodeKey));
     int16_t status = 0;
-    if (int32_t pos = Bsda_GetCatIDIndex(Bsql().Bsql_CurrentCatID); pos > 0 && pos < Bsda().Bsda_ProfileCatNext)
+    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID))
       status = Bsda().Bsda_ProfileCatList[size_t(pos)].Status;
     std::string text = categoryText(tree, nodeKey);
     const int tab = Bint_CurrentProductTab();
