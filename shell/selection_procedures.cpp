@@ -16,6 +16,7 @@
 #include "core/trees.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
+#include "platform/oledate.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 #include "writers/central_writer.h"
@@ -264,13 +265,7 @@ bool toolTipDue(double secondsNow, int32_t stamp, bool tipsOn, int32_t topic) {
 }
 
 int32_t toolTipStampNow() {
-  auto now = std::chrono::system_clock::now();
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  double frac = std::chrono::duration<double>(now.time_since_epoch()).count();
-  frac -= std::floor(frac);
-  return static_cast<int32_t>(std::lround(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + frac));
+  return static_cast<int32_t>(std::lround(platform::secondsSinceMidnight()));
 }
 
 void selectionContinue(bool ref1, bool ref2) {
