@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
 #include "core/preview_lists.h"

@@ -1,6 +1,7 @@
 #include "core/selection.h"
 
 #include "core/databank.h"
+#include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
 #include "core/profile_lists.h"

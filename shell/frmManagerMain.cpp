@@ -19,7 +19,7 @@
 
 #include "core/app.h"
 #include "core/databank.h"
-#include "core/final_selection.h"
+#include "core/database_access.h"
 #include "core/gui/qt_tree_view.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
