@@ -1,4 +1,4 @@
-#include "writers/series3/psion_agenda_page.h"
+#include "writers/psion_agenda_page.h"
 
 #include <QApplication>
 #include <QGroupBox>
