@@ -47,8 +47,8 @@
 #include "tools/install.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "writers/outlook/outlook_pages.h"
-#include "writers/palm/frm_pilot.h"
-#include "writers/series3/frm_psion3_agenda.h"
+#include "writers/palm/frmPilot.h"
+#include "writers/series3/frmPsion3Agenda.h"
 #include "writers/series3/series3_writer.h"
 
 namespace pellary {

@@ -1,4 +1,4 @@
-#include "writers/organizer/frm_org_details.h"
+#include "writers/organizer/frmOrgDetails.h"
 
 #include <QApplication>
 #include <QShowEvent>

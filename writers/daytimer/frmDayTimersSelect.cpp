@@ -1,4 +1,4 @@
-#include "writers/daytimer/frm_day_timers_select.h"
+#include "writers/daytimer/frmDayTimersSelect.h"
 
 #include <QApplication>
 #include <QSignalBlocker>

@@ -1,4 +1,4 @@
-#include "writers/notes/frm_lotus_select.h"
+#include "writers/notes/frmLotusSelect.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "reference/palm/palm_user_page.h"
+#include "writers/palm/palm_user_page.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 #include "core/gui/wizard/placeholder_page.h"
 #include "platform/errors.h"
 #include "platform/standins/palm/palm_desktop.h"
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 
 namespace pellary {
 
