@@ -98,15 +98,7 @@ void CBrowseDlg::initialise() {
   insertRoot(moduleString(102), 4);
 
   sink_ = new CPWBInfo;
-  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine_) != tessel::kOk) {
-    engine_ = nullptr;
-    return;
-  }
-  void* itf = nullptr;
-  if (sink_->QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink_->Release();
-  sink_->setOwner(this);
-  sink_->setAwaited(0);
-  engine_->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  engine_ = startEngine(*sink_, *this);
 }
 
 void CBrowseDlg::postMessage(PostedMessage m) {

@@ -188,15 +188,7 @@ void CFileDlg::initialise() {
   showNotConnected();
 
   sink_ = new CPWInfo;
-  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine_) != tessel::kOk) {
-    engine_ = nullptr;
-    return;
-  }
-  void* itf = nullptr;
-  if (sink_->QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink_->Release();
-  sink_->setOwner(this);
-  sink_->setAwaited(0);
-  engine_->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  engine_ = startEngine(*sink_, *this);
 }
 
 void CFileDlg::postMessage(PostedMessage m) {

@@ -76,4 +76,15 @@ tessel::HResult EngineSink::OnValueReady(int32_t status, int32_t, int32_t value)
   return tessel::kOk;
 }
 
+tessel::IConnectEngine* startEngine(EngineSink& sink, MessageTarget& owner) {
+  tessel::IConnectEngine* engine = nullptr;
+  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine) != tessel::kOk) return nullptr;
+  void* itf = nullptr;
+  if (sink.QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink.Release();
+  sink.setOwner(&owner);
+  sink.setAwaited(0);
+  engine->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  return engine;
+}
+
 }  // namespace pellary::brindle

@@ -83,4 +83,8 @@ class CPWBInfo final : public EngineSink {
   CPWBInfo() : EngineSink(true) {}
 };
 
+// Creates the engine and advises sink to it, answers going to owner; null
+// (the sink left unadvised) when the engine cannot be created.
+tessel::IConnectEngine* startEngine(EngineSink& sink, MessageTarget& owner);
+
 }  // namespace pellary::brindle

@@ -40,18 +40,6 @@ constexpr UnitRow kUnits[duration::kUnitCount] = {
     {"3 weeks", 0x0803}, {"1 month", 0x1001}, {"2 months", 0x1002}, {"3 months", 0x1003},
 };
 
-// The text of a node followed by its parent's and grandparent's.
-std::string withAncestors(const TreeView& tree, const std::string& key) {
-  std::string text = tree.text(key);
-  std::string k = key;
-  for (int i = 0; i < 2; ++i) {
-    k = tree.parentKey(k);
-    if (k.empty()) break;
-    text += ", " + tree.text(k);
-  }
-  return text;
-}
-
 // A chosen node's text after its count prefix; a text without one is whole.
 std::string withoutCountPrefix(const std::string& text) {
   if (text.rfind("(", 0) != 0) return text;
@@ -147,7 +135,7 @@ void Bsql_SetupPreviewScreen(int16_t& isChosenNode) {
     } else {
       view.setOkCaption(kAddCaption);
       TreeView* tree = screenLink().categorySelector(screenLink().currentProductTab);
-      view.setCategoryCaption(tree && tree->exists(key) ? withAncestors(*tree, key) : std::string());
+      view.setCategoryCaption(tree && tree->exists(key) ? textWithAncestors(*tree, key) : std::string());
     }
 
     Bsql_RunSingleNodePreview();

@@ -35,18 +35,6 @@ int16_t advanced(int16_t from, int times) {
   return i;
 }
 
-// The text of a category node followed by its parent's and grandparent's.
-std::string categoryText(const TreeView& tree, const std::string& key) {
-  std::string text = tree.text(key);
-  std::string k = key;
-  for (int i = 0; i < 2; ++i) {
-    k = tree.parentKey(k);
-    if (k.empty()) break;
-    text += ", " + tree.text(k);
-  }
-  return text;
-}
-
 bool addable(const TreeView& tree, const std::string& key) {
   return tree.exists(key) && tree.childCount(key) == 0 && tree.foreColor(key) != kColorGrayText;
 }
@@ -174,7 +162,7 @@ void Bint_CategorySelector(TreeView& tree, const std::string& nodeKey) {
     int16_t status = 0;
     if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID))
       status = Bsda().Bsda_ProfileCatList[size_t(pos)].Status;
-    std::string text = categoryText(tree, nodeKey);
+    std::string text = textWithAncestors(tree, nodeKey);
     const int tab = Bint_CurrentProductTab();
     TreeView* chosen = screenLink().tvSelectedItems;
     if (chosen) {
