@@ -42,7 +42,7 @@
 #include "reference/psion/psion_transfer.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManager2.h"
 #include "shell/frmManagerMain.h"

@@ -35,7 +35,7 @@
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "quoll/agenda_file.h"
 #include "reference/pages/frmReference.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManager2.h"
 #include "shell/frmManagerMain.h"

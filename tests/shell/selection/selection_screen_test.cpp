@@ -18,7 +18,7 @@
 #include "core/update_run.h"
 #include "platform/msgbox.h"
 #include "selection_fixture.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmEventPreview.h"
 #include "shell/frmManager2.h"
 #include "core/gui/placement.h"
