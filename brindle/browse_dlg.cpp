@@ -67,7 +67,7 @@ CBrowseDlg::~CBrowseDlg() {
     if (r->listing) r->listing->Release();
   for (auto& r : abandoned_)
     if (r->listing) r->listing->Release();
-  if (drive_) drive_->Release();
+  drives_.releaseAll();
   if (sink_) sink_->Release();
 }
 
@@ -98,15 +98,7 @@ void CBrowseDlg::initialise() {
   insertRoot(moduleString(102), 4);
 
   sink_ = new CPWBInfo;
-  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine_) != tessel::kOk) {
-    engine_ = nullptr;
-    return;
-  }
-  void* itf = nullptr;
-  if (sink_->QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink_->Release();
-  sink_->setOwner(this);
-  sink_->setAwaited(0);
-  engine_->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  engine_ = startEngine(*sink_, *this);
 }
 
 void CBrowseDlg::postMessage(PostedMessage m) {
@@ -145,7 +137,7 @@ void CBrowseDlg::onMessage(const PostedMessage& m) {
     case kMsgDrives:
       if (m.lParam == 0 && m.drives) driveWalkStart(*m.drives);
       break;
-    case kMsgDriveInfo: driveWalkStep(m.lParam); break;
+    case kMsgDriveInfo: driveWalkStep(m.lParam, m.answer); break;
     case kMsgListing: listingAnswer(m.lParam); break;
     default: break;
   }
@@ -171,53 +163,26 @@ void CBrowseDlg::deviceItem() {
 
 void CBrowseDlg::driveRestart() {
   result_.clear();
-  driveNames_.clear();
-  volumeNames_.clear();
+  drives_.clear();
   sink_->setAwaited(5);
   const auto r = tessel::PathRecord::of("");
   engine_->RequestDrives(&r);
 }
 
 void CBrowseDlg::driveWalkStart(const tessel::DriveListRecord& record) {
-  driveLetters_ = record.letters();
-  driveCursor_ = 0;
-  if (driveLetters_.empty()) {
-    driveWalkEnd();
-    return;
-  }
-  if (drive_) drive_->Release();
-  drive_ = nullptr;
-  sink_->setAwaited(6);
-  const auto r = tessel::PathRecord::of(std::string(1, driveLetters_[0]));
-  engine_->RequestDriveInfo(&r, &drive_);
+  if (!drives_.start(*engine_, *sink_, record)) driveWalkEnd();
 }
 
-void CBrowseDlg::driveWalkStep(int32_t status) {
-  if (status == 0 && drive_) {
-    const tessel::DriveRecord* rec = nullptr;
-    if (drive_->Record(&rec) == tessel::kOk && rec && std::toupper((unsigned char)rec->letter) != 'Z') {
-      driveNames_.push_back(std::string(1, rec->letter) + ":");
-      volumeNames_.push_back(std::string(rec->volume, strnlen(rec->volume, tessel::kTextBytes)));
-    }
-  }
-  if (drive_) drive_->Release();
-  drive_ = nullptr;
-  if (size_t(driveCursor_) + 1 < driveLetters_.size()) {
-    ++driveCursor_;
-    sink_->setAwaited(6);
-    const auto r = tessel::PathRecord::of(std::string(1, driveLetters_[driveCursor_]));
-    engine_->RequestDriveInfo(&r, &drive_);
-    return;
-  }
-  driveWalkEnd();
+void CBrowseDlg::driveWalkStep(int32_t status, uint32_t answer) {
+  if (!drives_.step(*engine_, *sink_, status, answer)) driveWalkEnd();
 }
 
 void CBrowseDlg::driveWalkEnd() {
   if (!root_) return;
-  for (size_t i = 0; i < driveNames_.size(); ++i) {
-    auto* item = new QTreeWidgetItem(QStringList{q(volumeNames_[i] + " (" + driveNames_[i] + ")")});
+  for (size_t i = 0; i < drives_.names().size(); ++i) {
+    auto* item = new QTreeWidgetItem(QStringList{q(drives_.volumes()[i] + " (" + drives_.names()[i] + ")")});
     item->setIcon(0, icons_.icon(1));
-    item->setData(0, kPathRole, q(driveNames_[i]));
+    item->setData(0, kPathRole, q(drives_.names()[i]));
     root_->addChild(item);
   }
   current_ = root_;

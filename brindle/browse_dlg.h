@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "brindle/drive_walk.h"
 #include "brindle/resources.h"
 #include "brindle/sinks.h"
 
@@ -59,7 +60,7 @@ class CBrowseDlg final : public QDialog, private MessageTarget {
   void deviceItem();
   void driveRestart();
   void driveWalkStart(const tessel::DriveListRecord& record);
-  void driveWalkStep(int32_t status);
+  void driveWalkStep(int32_t status, uint32_t answer);
   void driveWalkEnd();
   void requestListing(QTreeWidgetItem* item, int mode);
   void expanded(QTreeWidgetItem* item);
@@ -78,11 +79,8 @@ class CBrowseDlg final : public QDialog, private MessageTarget {
   QPushButton* acceptButton_ = nullptr;
 
   tessel::IConnectEngine* engine_ = nullptr;
-  tessel::IConnectDrive* drive_ = nullptr;
   CPWBInfo* sink_ = nullptr;
-  std::string driveLetters_;
-  std::vector<std::string> driveNames_, volumeNames_;
-  uint16_t driveCursor_ = 0;
+  DriveWalk drives_;
   QTreeWidgetItem* current_ = nullptr;
   QTreeWidgetItem* root_ = nullptr;
   QTreeWidgetItem* navTarget_ = nullptr;

@@ -57,6 +57,13 @@ class FocusDeselect final : public QObject {
   QListWidget* list_;
 };
 
+// Keeps the newest answer in hand, releasing the one it replaces.
+template <class T>
+void hold(T*& held, T* answer) {
+  if (held && held != answer) held->Release();
+  held = answer;
+}
+
 }  // namespace
 
 CLookInComboBox::CLookInComboBox(CFileDlg* dialog) : QComboBox(dialog) {
@@ -131,7 +138,9 @@ CFileDlg::~CFileDlg() {
   // The engine goes first: its worker may still be filling the objects below.
   if (engine_) engine_->Release();
   releaseHeld();
-  if (drive_) drive_->Release();
+  entrySlots_.releaseAll();
+  listingSlots_.releaseAll();
+  drives_.releaseAll();
   if (sink_) sink_->Release();
 }
 
@@ -179,15 +188,7 @@ void CFileDlg::initialise() {
   showNotConnected();
 
   sink_ = new CPWInfo;
-  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine_) != tessel::kOk) {
-    engine_ = nullptr;
-    return;
-  }
-  void* itf = nullptr;
-  if (sink_->QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink_->Release();
-  sink_->setOwner(this);
-  sink_->setAwaited(0);
-  engine_->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  engine_ = startEngine(*sink_, *this);
 }
 
 void CFileDlg::postMessage(PostedMessage m) {
@@ -221,10 +222,21 @@ void CFileDlg::onMessage(const PostedMessage& m) {
     case kMsgDrives:
       if (m.lParam == 0 && m.drives) driveWalkStart(*m.drives);
       break;
-    case kMsgDriveInfo: driveWalkStep(m.lParam); break;
-    case kMsgEntry: navigationAnswer(m.lParam); break;
-    case kMsgListing: listingAnswer(m.lParam); break;
-    case kMsgTypedEntry: typedNameAnswer(m.lParam); break;
+    case kMsgDriveInfo:
+      if (!drives_.step(*engine_, *sink_, m.lParam, m.answer)) showDriveLevel();
+      break;
+    case kMsgEntry:
+      hold(entry_, entrySlots_.take(m.answer));
+      navigationAnswer(m.lParam);
+      break;
+    case kMsgListing:
+      hold(listing_, listingSlots_.take(m.answer));
+      listingAnswer(m.lParam);
+      break;
+    case kMsgTypedEntry:
+      hold(entry_, entrySlots_.take(m.answer));
+      typedNameAnswer(m.lParam);
+      break;
     default: break;
   }
 }
@@ -245,8 +257,7 @@ void CFileDlg::driveRestart() {
   path_.clear();
   depth_ = 0;
   list_->clear();
-  driveNames_.clear();
-  volumeNames_.clear();
+  drives_.clear();
   releaseHeld();
   request(5);
   const auto record = tessel::PathRecord::of("");
@@ -254,38 +265,8 @@ void CFileDlg::driveRestart() {
 }
 
 void CFileDlg::driveWalkStart(const tessel::DriveListRecord& record) {
-  driveLetters_ = record.letters();
-  driveCursor_ = 0;
-  if (driveLetters_.empty()) {
-    // A device without drives: nothing to walk, show the empty drive level.
-    showDriveLevel();
-    return;
-  }
-  request(6);
-  if (drive_) drive_->Release();
-  drive_ = nullptr;
-  const auto r = tessel::PathRecord::of(std::string(1, driveLetters_[0]));
-  engine_->RequestDriveInfo(&r, &drive_);
-}
-
-void CFileDlg::driveWalkStep(int32_t status) {
-  if (status == 0 && drive_) {
-    const tessel::DriveRecord* rec = nullptr;
-    if (drive_->Record(&rec) == tessel::kOk && rec && std::toupper((unsigned char)rec->letter) != 'Z') {
-      driveNames_.push_back(std::string(1, rec->letter) + ":");
-      volumeNames_.push_back(std::string(rec->volume, strnlen(rec->volume, tessel::kTextBytes)));
-    }
-  }
-  if (drive_) drive_->Release();
-  drive_ = nullptr;
-  if (size_t(driveCursor_) + 1 < driveLetters_.size()) {
-    ++driveCursor_;
-    request(6);
-    const auto r = tessel::PathRecord::of(std::string(1, driveLetters_[driveCursor_]));
-    engine_->RequestDriveInfo(&r, &drive_);
-    return;
-  }
-  showDriveLevel();
+  // A device without drives: nothing to walk, show the empty drive level.
+  if (!drives_.start(*engine_, *sink_, record)) showDriveLevel();
 }
 
 tessel::ParseResult CFileDlg::parse(const std::string& path) {
@@ -300,8 +281,8 @@ void CFileDlg::showDriveLevel() {
   const std::string text(parsed.text, strnlen(parsed.text, tessel::kTextBytes));
   if (text.empty()) {
     list_->clear();
-    for (size_t i = 0; i < driveNames_.size(); ++i)
-      list_->addItem(new QListWidgetItem(icons_.icon(1), q(volumeNames_[i] + " [" + driveNames_[i] + "]")));
+    for (size_t i = 0; i < drives_.names().size(); ++i)
+      list_->addItem(new QListWidgetItem(icons_.icon(1), q(drives_.volumes()[i] + " [" + drives_.names()[i] + "]")));
   } else {
     path_ = text;
     refresh();
@@ -314,7 +295,7 @@ void CFileDlg::refresh() {
   releaseHeld();
   request(2);
   const auto r = tessel::PathRecord::of(path_);
-  engine_->RequestEntry(&r, &entry_);
+  engine_->RequestEntry(&r, entrySlots_.next());
 }
 
 void CFileDlg::requestListingOf(const std::string& folder) {
@@ -326,7 +307,7 @@ void CFileDlg::requestListingOf(const std::string& folder) {
   listing_ = nullptr;
   request(3);
   const auto r = tessel::PathRecord::of(text);
-  engine_->RequestListing(&r, &listing_);
+  engine_->RequestListing(&r, listingSlots_.next());
 }
 
 void CFileDlg::navigationAnswer(int32_t status) {
@@ -440,9 +421,9 @@ void CFileDlg::rebuildLookIn() {
   };
   add("", deviceDisplayName(), 0, 0);
   int selected = 0;
-  for (size_t d = 0; d < driveNames_.size(); ++d) {
-    const std::string& drive = driveNames_[d];
-    const int driveItem = add(drive, volumeNames_[d] + " [" + drive + "]", 1, 1);
+  for (size_t d = 0; d < drives_.names().size(); ++d) {
+    const std::string& drive = drives_.names()[d];
+    const int driveItem = add(drive, drives_.volumes()[d] + " [" + drive + "]", 1, 1);
     if (path_.empty() || std::toupper((unsigned char)path_[0]) != std::toupper((unsigned char)drive[0])) continue;
     if (path_.size() <= 3) {
       selected = driveItem;
@@ -495,7 +476,7 @@ void CFileDlg::typeChanged(int index) {
 }
 
 void CFileDlg::namePicked() {
-  if (!engine_ || driveNames_.empty() || depth_ == 0) return;
+  if (!engine_ || drives_.names().empty() || depth_ == 0) return;
   const int row = list_->currentRow();
   if (row < 0 || !list_->currentItem() || !list_->currentItem()->isSelected()) return;
   int count = 0;
@@ -513,13 +494,13 @@ void CFileDlg::accept() { acceptAction(); }
 void CFileDlg::reject() { done(0); }
 
 void CFileDlg::acceptAction() {
-  if (!engine_ || driveNames_.empty()) return;
+  if (!engine_ || drives_.names().empty()) return;
   const auto selected = list_->selectedItems();
   if (!selected.isEmpty()) {
     const int row = list_->row(selected.front());
     if (depth_ == 0) {
-      if (row < 0 || size_t(row) >= driveNames_.size()) return;
-      path_ = driveNames_[size_t(row)];
+      if (row < 0 || size_t(row) >= drives_.names().size()) return;
+      path_ = drives_.names()[size_t(row)];
       depth_ = 1;
       refresh();
       return;
@@ -575,7 +556,7 @@ void CFileDlg::acceptAction() {
   const auto r = tessel::PathRecord::of(path_);
   if (entry_) entry_->Release();
   entry_ = nullptr;
-  engine_->RequestEntry(&r, &entry_);
+  engine_->RequestEntry(&r, entrySlots_.next());
 }
 
 void CFileDlg::typedNameAnswer(int32_t status) {
@@ -615,7 +596,7 @@ void CFileDlg::typedNameAnswer(int32_t status) {
     path_.resize(at > 0 ? at - 1 : 0);
     depth_ = uint16_t(1 + countBackslashes(path_));
     request(3);
-    engine_->RequestListing(&r, &listing_);
+    engine_->RequestListing(&r, listingSlots_.next());
     return;
   }
   if (open_ == 1) {
@@ -633,11 +614,8 @@ void CFileDlg::typedNameAnswer(int32_t status) {
 void CFileDlg::linkDown() {
   fileName_.clear();
   list_->clear();
-  if (drive_) drive_->Release();
-  drive_ = nullptr;
   releaseHeld();
-  driveNames_.clear();
-  volumeNames_.clear();
+  drives_.clear();
   {
     QSignalBlocker block(lookIn_);
     lookIn_->clear();

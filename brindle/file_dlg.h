@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "brindle/drive_walk.h"
+#include "brindle/request_slots.h"
 #include "brindle/resources.h"
 #include "brindle/sinks.h"
 
@@ -58,8 +60,8 @@ class CFileDlg final : public QDialog, private MessageTarget {
   bool engineCreated() const { return engine_ != nullptr; }
   const std::string& currentPath() const { return path_; }
   uint16_t depth() const { return depth_; }
-  const std::vector<std::string>& driveNames() const { return driveNames_; }
-  const std::vector<std::string>& volumeNames() const { return volumeNames_; }
+  const std::vector<std::string>& driveNames() const { return drives_.names(); }
+  const std::vector<std::string>& volumeNames() const { return drives_.volumes(); }
   const IconTable& icons() const { return icons_; }
   uint16_t awaitedAnswer() const { return sink_ ? sink_->awaited() : 0; }
 
@@ -73,7 +75,6 @@ class CFileDlg final : public QDialog, private MessageTarget {
   void request(uint16_t state);
   void driveRestart();
   void driveWalkStart(const tessel::DriveListRecord& record);
-  void driveWalkStep(int32_t status);
   void showDriveLevel();
   void refresh();
   void requestListingOf(const std::string& folder);
@@ -111,9 +112,7 @@ class CFileDlg final : public QDialog, private MessageTarget {
   QPushButton* upButton_ = nullptr;
   QPushButton* acceptButton_ = nullptr;
 
-  std::string driveLetters_;
-  std::vector<std::string> driveNames_, volumeNames_;
-  uint16_t driveCursor_ = 0;
+  DriveWalk drives_;
   int32_t open_ = 1;
   std::string title_, buttonTitle_, fileName_, path_;
   int32_t flags_ = 0;
@@ -125,9 +124,11 @@ class CFileDlg final : public QDialog, private MessageTarget {
   IconTable icons_;
   tessel::IConnectEngine* engine_ = nullptr;
   CPWInfo* sink_ = nullptr;
-  tessel::IConnectDrive* drive_ = nullptr;
+  // The answers in hand; every request has its own slot until answered.
   tessel::IConnectEntryList* listing_ = nullptr;
   tessel::IConnectEntry* entry_ = nullptr;
+  RequestSlots<tessel::IConnectEntryList> listingSlots_;
+  RequestSlots<tessel::IConnectEntry> entrySlots_;
   bool initialised_ = false;
   // The path before a typed-name lookup, back in force when the name is missing.
   std::string pathBeforeTyped_;

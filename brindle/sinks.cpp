@@ -20,8 +20,8 @@ uint32_t EngineSink::Release() {
   return left;
 }
 
-void EngineSink::post(uint32_t msg, int32_t status, uint32_t wParam) {
-  if (MessageTarget* owner = owner_.load()) owner->postMessage({msg, wParam, status, std::nullopt});
+void EngineSink::post(uint32_t msg, int32_t status, uint32_t wParam, uint32_t answer) {
+  if (MessageTarget* owner = owner_.load()) owner->postMessage({msg, wParam, status, std::nullopt, answer});
 }
 
 tessel::HResult EngineSink::OnStarted(int32_t status) {
@@ -40,16 +40,18 @@ tessel::HResult EngineSink::OnLinkDown(int32_t status) {
 }
 
 tessel::HResult EngineSink::OnEntryReady(int32_t status) {
+  const uint32_t answer = ++entryAnswers_;
   if (browse_) return tessel::kOk;
   if (awaited() == 2)
-    post(kMsgEntry, status);
+    post(kMsgEntry, status, 0, answer);
   else if (awaited() == 7)
-    post(kMsgTypedEntry, status);
+    post(kMsgTypedEntry, status, 0, answer);
   return tessel::kOk;
 }
 
 tessel::HResult EngineSink::OnListingReady(int32_t status, int32_t) {
-  if (browse_ || awaited() == 3) post(kMsgListing, status);
+  const uint32_t answer = ++listingAnswers_;
+  if (browse_ || awaited() == 3) post(kMsgListing, status, 0, answer);
   return tessel::kOk;
 }
 
@@ -64,13 +66,25 @@ tessel::HResult EngineSink::OnDrivesReady(int32_t status, const tessel::DriveLis
 }
 
 tessel::HResult EngineSink::OnDriveInfoReady(int32_t status) {
-  if (browse_ || awaited() == 6) post(kMsgDriveInfo, status);
+  const uint32_t answer = ++driveAnswers_;
+  if (browse_ || awaited() == 6) post(kMsgDriveInfo, status, 0, answer);
   return tessel::kOk;
 }
 
 tessel::HResult EngineSink::OnValueReady(int32_t status, int32_t, int32_t value) {
   if (awaited() == 4) post(kMsgValue, status, uint32_t(value) & 0xFFFFu);
   return tessel::kOk;
+}
+
+tessel::IConnectEngine* startEngine(EngineSink& sink, MessageTarget& owner) {
+  tessel::IConnectEngine* engine = nullptr;
+  if (tessel::createConnectEngine(tessel::kEngineClsid, tessel::kEngineIid, &engine) != tessel::kOk) return nullptr;
+  void* itf = nullptr;
+  if (sink.QueryInterface(tessel::kSinkIid, &itf) == tessel::kOk) sink.Release();
+  sink.setOwner(&owner);
+  sink.setAwaited(0);
+  engine->Advise(static_cast<tessel::IConnectEngineSink*>(itf));
+  return engine;
 }
 
 }  // namespace pellary::brindle

@@ -21,6 +21,10 @@ struct PostedMessage {
   // The drive list travels with its message, so the dialog reads it on its own
   // thread while the engine may already be answering again.
   std::optional<tessel::DriveListRecord> drives;
+  // For an entry, listing or drive-details answer: its number among the
+  // answers of its kind (1, 2, ...), whether posted or passed over, so the
+  // dialog finds the request it answers (the engine answers in order).
+  uint32_t answer = 0;
 };
 
 // A dialog's message queue (implementations post, they never handle at once).
@@ -57,12 +61,13 @@ class EngineSink : public tessel::IConnectEngineSink {
   tessel::HResult OnOther(int, int32_t, int32_t) override { return tessel::kOk; }
 
  private:
-  void post(uint32_t msg, int32_t status, uint32_t wParam = 0);
+  void post(uint32_t msg, int32_t status, uint32_t wParam = 0, uint32_t answer = 0);
 
   const bool browse_;
   std::atomic<uint32_t> refs_{1};
   std::atomic<MessageTarget*> owner_{nullptr};
   std::atomic<uint16_t> awaited_{0};
+  std::atomic<uint32_t> entryAnswers_{0}, listingAnswers_{0}, driveAnswers_{0};
 };
 
 // The file dialog's sink: passes only the awaited answer (and a link-down).
@@ -77,5 +82,9 @@ class CPWBInfo final : public EngineSink {
  public:
   CPWBInfo() : EngineSink(true) {}
 };
+
+// Creates the engine and advises sink to it, answers going to owner; null
+// (the sink left unadvised) when the engine cannot be created.
+tessel::IConnectEngine* startEngine(EngineSink& sink, MessageTarget& owner);
 
 }  // namespace pellary::brindle

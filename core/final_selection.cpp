@@ -13,13 +13,6 @@
 
 namespace pellary {
 
-DatabaseAccess& Bsql() {
-  static DatabaseAccess state;
-  return state;
-}
-
-void resetDatabaseAccess() { Bsql() = DatabaseAccess{}; }
-
 CategoryClass categoryClassOf(int16_t status, int16_t catSetting) {
   if ((catSetting & 1) && status != 0) return CategoryClass::PublicHoliday;
   if (status & 0x0002) return CategoryClass::Write;

@@ -1,37 +1,15 @@
 // The final selection: four cursors over Event built from the profile
 // category list (events to add, to delete, to re-check, public holidays), and
-// the date rule that places an event against a category's window.
+// the date rule that places an event against a category's window. The
+// cursors live in the databank access state (core/database_access.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "platform/dao/recordset.h"
+#include "core/database_access.h"
 
 namespace pellary {
-
-// Module state of the databank access procedures.
-struct DatabaseAccess {
-  // The current category (category selection, previews).
-  int32_t Bsql_CurrentCatID = 0;
-  int16_t Bsql_CurrentCatSetting = 0;
-  dao::Recordset Bsql_rsPreview;
-  int32_t Bsql_EventCount = 0;  // wider than the 16 bits it once had: big categories count
-  std::string Bsql_PreviewNodeKey;
-  int16_t Bsql_CategoryBits = 0;
-
-  // The final selection; a cursor not opened is a closed Recordset.
-  dao::Recordset Bsql_rsWrite, Bsql_rsDelete, Bsql_rsUpdate, Bsql_rsPubHol;
-  bool Bsql_HaveNewEvents = false;
-  bool Bsql_HaveDeletions = false;
-  bool Bsql_HaveUpdates = false;
-  bool Bsql_HavePubHols = false;
-  // The category lists of the last call, as "(CatID = n) OR ..." texts.
-  std::string writeList, deleteList, updateList, pubHolList;
-};
-
-DatabaseAccess& Bsql();
-void resetDatabaseAccess();
 
 // The class of a profile category in the final selection.
 enum class CategoryClass { None, PublicHoliday, Write, Delete, Update };

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
 #include "core/preview_lists.h"
@@ -22,16 +23,8 @@ namespace pellary {
 
 namespace {
 
-int32_t findCat(int32_t catID) {
-  int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileCatNext ? pos : 0;
-}
-int32_t findEvent(int32_t eventID) {
-  int32_t pos = eventID >= 0 ? Bsda_GetEventIDIndex(eventID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileEventNext ? pos : 0;
-}
 int32_t currentCatOrRaise() {
-  int32_t pos = findCat(Bsql().Bsql_CurrentCatID);
+  int32_t pos = catPosition(Bsql().Bsql_CurrentCatID);
   if (pos == 0) raise(err::SubscriptOutOfRange);
   return pos;
 }
@@ -46,18 +39,6 @@ constexpr UnitRow kUnits[duration::kUnitCount] = {
     {"5 days", 0x0405},  {"6 days", 0x0406},  {"1 week", 0x0801},   {"2 weeks", 0x0802},
     {"3 weeks", 0x0803}, {"1 month", 0x1001}, {"2 months", 0x1002}, {"3 months", 0x1003},
 };
-
-// The text of a node followed by its parent's and grandparent's.
-std::string withAncestors(const TreeView& tree, const std::string& key) {
-  std::string text = tree.text(key);
-  std::string k = key;
-  for (int i = 0; i < 2; ++i) {
-    k = tree.parentKey(k);
-    if (k.empty()) break;
-    text += ", " + tree.text(k);
-  }
-  return text;
-}
 
 // A chosen node's text after its count prefix; a text without one is whole.
 std::string withoutCountPrefix(const std::string& text) {
@@ -141,7 +122,7 @@ void Bsql_SetupPreviewScreen(int16_t& isChosenNode) {
     } restore{previousCaption};
 
     view.setSettingUp(true);
-    if (int32_t pos = findCat(q.Bsql_CurrentCatID)) q.Bsql_CategoryBits = Bsda().Bsda_ProfileCatList[pos].Status;
+    if (int32_t pos = catPosition(q.Bsql_CurrentCatID)) q.Bsql_CategoryBits = Bsda().Bsda_ProfileCatList[pos].Status;
     view.setOptions(controlsOfStatus(q.Bsql_CategoryBits));
     view.setEnabledParts(word & catsetting::Priorities, word & catsetting::Tickets,
                          !(word & catsetting::PublicHoliday));
@@ -154,7 +135,7 @@ void Bsql_SetupPreviewScreen(int16_t& isChosenNode) {
     } else {
       view.setOkCaption(kAddCaption);
       TreeView* tree = screenLink().categorySelector(screenLink().currentProductTab);
-      view.setCategoryCaption(tree && tree->exists(key) ? withAncestors(*tree, key) : std::string());
+      view.setCategoryCaption(tree && tree->exists(key) ? textWithAncestors(*tree, key) : std::string());
     }
 
     Bsql_RunSingleNodePreview();
@@ -181,15 +162,15 @@ void Bsql_RunSingleNodePreview() {
       int32_t eventID = longOf(rs["EventID"]);
       int32_t catID = q.Bsql_CurrentCatID;
       int16_t e = 2;
-      if (int32_t ev = findEvent(eventID)) {
+      if (int32_t ev = eventPosition(eventID)) {
         catID = s.Bsda_ProfileEventList[ev].CatID;
         e = s.Bsda_ProfileEventList[ev].Status;
       }
-      int32_t cat = findCat(catID);
+      int32_t cat = catPosition(catID);
       int16_t c = 0;
       if (cat == 0) {
         Bsda_AddToProfileCatList(catID, 0, 0, 0, 0, q.Bsql_CurrentCatSetting);
-        cat = findCat(catID);
+        cat = catPosition(catID);
       } else {
         c = s.Bsda_ProfileCatList[cat].Status;
       }
@@ -218,7 +199,7 @@ void Bsql_UpdateCategoryBits() {
     if (!view) return;
     int16_t bits = optionBitsOf(view->options());
     Bsql().Bsql_CategoryBits = bits;
-    if (int32_t pos = findCat(Bsql().Bsql_CurrentCatID)) {
+    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID)) {
       int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
       status = s16(bits | (status & catstate::StateMask));
     }
@@ -270,7 +251,7 @@ bool Bsql_SetDateRangePreferences() {
 void Bsql_EditPreviewList(std::string& key, bool& ticked) {
   trapped("Bsql_EditPreviewList", [&] {
     int32_t eventID = valOf(mid(key, 2, 7));
-    int32_t pos = findEvent(eventID);
+    int32_t pos = eventPosition(eventID);
     if (pos == 0) {
       Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(2 | 0x4000) : int16_t(1), 0, 0, 0,
                                  "");

@@ -44,6 +44,15 @@ void indexEvent(int32_t position, int32_t eventID) {
 }
 }  // namespace
 
+int32_t catPosition(int32_t catID) {
+  const int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
+  return pos > 0 && pos < Bsda().Bsda_ProfileCatNext ? pos : 0;
+}
+int32_t eventPosition(int32_t eventID) {
+  const int32_t pos = eventID >= 0 ? Bsda_GetEventIDIndex(eventID) : 0;
+  return pos > 0 && pos < Bsda().Bsda_ProfileEventNext ? pos : 0;
+}
+
 ProfileCatRecord& ProfileLists::cat(int32_t position) {
   if (position < 1 || position >= Bsda_ProfileCatNext) raise(err::SubscriptOutOfRange);
   return Bsda_ProfileCatList[position];

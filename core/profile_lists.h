@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/idindex.h"
+
 namespace pellary {
 
 // Category selection states (low four bits of ProfileCatRecord::Status).
@@ -78,15 +80,10 @@ void Bsda_AddToProfileEventList(int32_t EventID, int32_t CatID, int16_t Status, 
 int32_t Bsda_AddPlatMisc(const std::string& text);
 int32_t Bsda_AddHolidayList(const std::string& text);
 
-// The position of a category or event record, 0 when absent.
-inline int32_t catPosition(int32_t catID);
-inline int32_t eventPosition(int32_t eventID);
+// The position of a category or event record in its list; 0 when the ID is
+// negative, absent, or indexed past the records in use. Every lookup of a
+// profile position goes through these two.
+int32_t catPosition(int32_t catID);
+int32_t eventPosition(int32_t eventID);
 
-}  // namespace pellary
-
-#include "core/idindex.h"
-
-namespace pellary {
-inline int32_t catPosition(int32_t catID) { return Bsda_GetCatIDIndex(catID); }
-inline int32_t eventPosition(int32_t eventID) { return Bsda_GetEventIDIndex(eventID); }
 }  // namespace pellary

@@ -1,8 +1,5 @@
 #include "core/registry.h"
 
-#include <cstdlib>
-#include <system_error>
-
 #include "core/app.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -97,20 +94,12 @@ bool Breg_DoesKeyExist(int32_t root, const std::string& keyPath) {
 
 int32_t Breg_AddToPath(const std::string& folder) {
   return trapped("Breg_AddToPath", [&]() -> int32_t {
-    // The whole former value is kept, however long it is. An empty PATH gets
-    // no separator: an empty entry would search the current folder.
-    const char* old = std::getenv("PATH");
-    std::string value = (old && *old) ? std::string(old) + ":" + folder : folder;
-    return ::setenv("PATH", value.c_str(), 1) == 0 ? 1 : 0;
+    return paths::appendToSearchPath(folder) ? 1 : 0;
   });
 }
 
 std::string Breg_ReturnShortPathName(const std::string& path) {
-  return trapped("Breg_ReturnShortPathName", [&] {
-    if (path.empty()) return std::string();
-    std::error_code ec;
-    return std::filesystem::exists(paths::resolve(path), ec) ? path : std::string();
-  });
+  return trapped("Breg_ReturnShortPathName", [&] { return paths::shortPathName(path); });
 }
 
 }  // namespace pellary

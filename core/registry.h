@@ -30,7 +30,8 @@ bool Breg_WriteToRegistry(int32_t root, const std::string& keyPath, const std::s
 bool Breg_DeleteFromRegistry(int32_t root, const std::string& keyPath, const std::string& valueName);
 bool Breg_DoesKeyExist(int32_t root, const std::string& keyPath);
 
-// Adds folder at the end of this process's PATH; non-zero on success.
+// Adds folder at the end of this process's PATH unless it is empty or
+// already there; non-zero on success.
 int32_t Breg_AddToPath(const std::string& folder);
 // The path itself when it names an existing file or folder, else the empty text.
 std::string Breg_ReturnShortPathName(const std::string& path);

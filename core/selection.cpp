@@ -1,6 +1,7 @@
 #include "core/selection.h"
 
 #include "core/databank.h"
+#include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
 #include "core/profile_lists.h"
@@ -15,15 +16,6 @@ namespace pellary {
 
 namespace {
 constexpr int16_t kNewCategoryDuration = 0x0A01;
-
-int32_t findCat(int32_t catID) {
-  int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileCatNext ? pos : 0;
-}
-int32_t findEvent(int32_t eventID) {
-  int32_t pos = eventID >= 0 ? Bsda_GetEventIDIndex(eventID) : 0;
-  return pos > 0 && pos < Bsda().Bsda_ProfileEventNext ? pos : 0;
-}
 }  // namespace
 
 std::string countPrefix(int32_t count, int32_t total) {
@@ -61,7 +53,7 @@ void Bsql_AddToCategorySelection(const std::string& key) {
   trapped("Bsql_AddToCategorySelection", [&] {
     int32_t catID = catIDOfCategoryKey(key);
     Bsql_AddToProfileCatList(settingOfCategoryKey(key));
-    int32_t pos = findCat(catID);
+    int32_t pos = catPosition(catID);
     if (pos == 0) return;
     int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
     if (status == 0)
@@ -75,7 +67,7 @@ void Bsql_AddToCategorySelection(const std::string& key) {
 
 void Bsql_RemoveFromCategorySelection(const std::string& key) {
   trapped("Bsql_RemoveFromCategorySelection", [&] {
-    int32_t pos = findCat(catIDOfChosenKey(key));
+    int32_t pos = catPosition(catIDOfChosenKey(key));
     if (pos == 0) return;
     int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
     if (status & 0x0004)
@@ -97,7 +89,7 @@ int32_t Bsql_CountActiveRecords() {
     const bool holidays = q.Bsql_CurrentCatSetting & 1;
     for (; !rs.eof(); rs.moveNext()) {
       int32_t eventID = longOf(rs["EventID"]);
-      int32_t ev = findEvent(eventID);
+      int32_t ev = eventPosition(eventID);
       int32_t eventCat = q.Bsql_CurrentCatID;
       int16_t eventStatus = 2;
       std::string storedList;
@@ -107,8 +99,8 @@ int32_t Bsql_CountActiveRecords() {
         eventStatus = r.Status;
         storedList = s.holidayList(r.PubHol);
       }
-      int32_t cat = findCat(eventCat);
-      if (cat == 0) cat = findCat(q.Bsql_CurrentCatID);
+      int32_t cat = catPosition(eventCat);
+      if (cat == 0) cat = catPosition(q.Bsql_CurrentCatID);
       bool inWindow = Bsql_ValidateDate(dateOf(rs["StartDate"]), dateOf(rs["EndDate"]), cat) != 0;
       if (!holidays) {
         int16_t code = cat != 0 ? Bplp_CheckPriority(s.Bsda_ProfileCatList[cat].Status) : Bplp_CheckPriority(0);

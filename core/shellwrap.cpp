@@ -24,12 +24,6 @@ bool isExecutableFile(const fs::path& p) {
   return fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
 }
 
-std::string shortPath(const std::string& path) {
-  if (path.empty()) return {};
-  std::error_code ec;
-  return fs::exists(paths::resolve(path), ec) ? path : std::string();
-}
-
 void askHelp(help::Command command, int32_t topic = 0, intptr_t window = 0) {
   help::showHelp(help::Request{command, topic, window});
 }
@@ -66,7 +60,11 @@ uint32_t Bshl_ShellAndWait(const std::string& program, const std::vector<std::st
 }
 
 std::string Bshl_GetSystemDirectory() {
-  return trapped("Bshl_GetSystemDirectory", [] { return std::string("/usr/bin"); });
+  return trapped("Bshl_GetSystemDirectory", [] {
+    std::string folder = paths::systemProgramFolder();
+    if (folder.empty()) raise(err::PathNotFound);
+    return folder;
+  });
 }
 
 // --- Bin_INIFileTool ------------------------------------------------------------
@@ -85,11 +83,11 @@ std::string Bin_GetFromINI(const std::string& section, const std::string& key) {
 }
 
 std::string Bin_ReturnShortPathName(const std::string& path) {
-  return trapped("Bin_ReturnShortPathName", [&] { return shortPath(path); });
+  return trapped("Bin_ReturnShortPathName", [&] { return paths::shortPathName(path); });
 }
 
 std::string Bin_GetShortPath(const std::string& path) {
-  return trapped("Bin_GetShortPath", [&] { return shortPath(path); });
+  return trapped("Bin_GetShortPath", [&] { return paths::shortPathName(path); });
 }
 
 // --- Bhp_HelpAccess -------------------------------------------------------------

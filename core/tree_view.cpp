@@ -103,4 +103,15 @@ std::vector<std::string> MemoryTreeView::keys() const {
 std::vector<std::string> MemoryTreeView::rootKeys() const { return impl_->roots; }
 int MemoryTreeView::count() const { return static_cast<int>(impl_->nodes.size()); }
 
+std::string textWithAncestors(const TreeView& tree, const std::string& key) {
+  std::string text = tree.text(key);
+  std::string k = key;
+  for (int i = 0; i < 2; ++i) {
+    k = tree.parentKey(k);
+    if (k.empty()) break;
+    text += ", " + tree.text(k);
+  }
+  return text;
+}
+
 }  // namespace pellary

@@ -55,6 +55,10 @@ class TreeView {
   virtual int count() const = 0;
 };
 
+// A node's text followed by its parent's and grandparent's, comma-separated
+// (how a category is named with its place in the tree).
+std::string textWithAncestors(const TreeView& tree, const std::string& key);
+
 // A tree kept in memory.
 class MemoryTreeView : public TreeView {
  public:

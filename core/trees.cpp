@@ -47,11 +47,7 @@ bool fitsTertiary(int32_t pid, int32_t sid, int32_t tid, int32_t catID, int32_t 
   return fitsWidth(pid, 3) && fitsWidth(sid, 3) && fitsWidth(tid, 3) && fitsWidth(catID, 5) && fitsWidth(settings, 5);
 }
 
-// The categories of the profile that a tree shows.
-std::unordered_set<int32_t>& shownCategories() {
-  static std::unordered_set<int32_t> shown;
-  return shown;
-}
+std::unordered_set<int32_t>& shownCategories() { return treeSetup().shownCategories; }
 
 // Chosen categories no tree shows (their product is not installed, or their
 // primary or secondary row is missing) stay in the profile; a heading says so.
@@ -112,8 +108,8 @@ void fillCategories(int entry) {
     std::string name = textOf(tertiary["TertiaryName"]);
     if (!addOnce(*tree, parent, key, name, kFileIconImage)) continue;
 
-    int32_t pos = Bsda_GetCatIDIndex(catID);
-    if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
+    const int32_t pos = catPosition(catID);
+    if (pos == 0 || Bsda().Bsda_ProfileCatList[pos].Status == 0) continue;
     shownCategories().insert(catID);
     tree->setForeColor(key, kColorGrayText);
     Bset().Bset_NoProfileCats = false;
@@ -163,12 +159,20 @@ void addChildren(TreeView& tree, dao::Recordset& templates, int16_t tab, const s
   for (const auto& [key, child] : added) Bset_RefTreeRecursive(tab, key, static_cast<int16_t>(level + 1), child);
 }
 
-dao::Recordset& templateTable() {
-  static dao::Recordset rs;
-  return rs;
-}
+dao::Recordset& templateTable() { return treeSetup().templates; }
 
 }  // namespace
+
+TreeSetupState& treeSetup() {
+  static TreeSetupState state;
+  return state;
+}
+
+void resetTreeSetup() {
+  TreeSetupState& s = treeSetup();
+  if (s.templates.isOpen()) s.templates.close();
+  s = TreeSetupState{};
+}
 
 void Bset_CategoryLists() {
   trapped("Bset_CategoryLists", [] {

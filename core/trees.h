@@ -5,12 +5,25 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
+
+#include "platform/dao/recordset.h"
 
 namespace pellary {
 
 inline constexpr const char* kFileIconImage = "imgFileIcon";
 // Image list entry of chosen categories and topics.
 inline constexpr const char* kChosenImage = "1";
+
+// Module state of the tree setup: the RETemplate cursor that is open while a
+// tab's reference tree fills (closed otherwise; the recursion reads it), and
+// the profile categories that some tree shows.
+struct TreeSetupState {
+  dao::Recordset templates;
+  std::unordered_set<int32_t> shownCategories;
+};
+TreeSetupState& treeSetup();
+void resetTreeSetup();
 
 // Fills every product tab's category selector and the chosen categories.
 void Bset_CategoryLists();

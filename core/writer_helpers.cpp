@@ -43,8 +43,8 @@ std::string Bplp_PubHolLookup(int32_t eventID) {
     std::string text = "Public holiday in: ", list;
     for (; !rs.eof(); rs.moveNext()) {
       int32_t catID = longOf(rs["CatID"]);
-      int32_t pos = catID >= 0 ? Bsda_GetCatIDIndex(catID) : 0;
-      if (pos == 0 || pos >= Bsda().Bsda_ProfileCatNext) continue;
+      const int32_t pos = catPosition(catID);
+      if (pos == 0) continue;
       if (Bsda().Bsda_ProfileCatList[pos].Status & 0x0008) continue;
       text += textOf(rs["TertiaryName"]) + ", ";
       list += std::to_string(catID) + ",";

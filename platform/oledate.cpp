@@ -1,5 +1,6 @@
 #include "platform/oledate.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -56,6 +57,19 @@ double fromLocalTime(bool withTime) {
 }
 
 }  // namespace
+
+double secondsSinceMidnight() {
+  // Seconds and fraction from one reading: time() runs on a coarser clock, and
+  // mixing the two went back a second near each boundary, which a wait took
+  // for a whole day gone by.
+  const auto now = std::chrono::system_clock::now();
+  const auto whole = std::chrono::floor<std::chrono::seconds>(now);
+  const std::time_t t = std::chrono::system_clock::to_time_t(whole);
+  std::tm local{};
+  localtime_r(&t, &local);
+  const double fraction = double(std::chrono::duration_cast<std::chrono::milliseconds>(now - whole).count()) / 1000;
+  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + fraction;
+}
 
 int64_t daysFromCivil(int64_t y, int m, int d) {
   y -= m <= 2;

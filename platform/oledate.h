@@ -56,6 +56,9 @@ int oleWeekday(double date);
 // The local date and time, to the second; and the local date at midnight.
 double now();
 double today();
+// Local seconds since midnight with their fraction, from one clock reading
+// (the program's timer).
+double secondsSinceMidnight();
 
 // Seconds from 1 Jan 1970 taken as they are (no time-zone conversion).
 double oleFromUnixSeconds(int64_t seconds);

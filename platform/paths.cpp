@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -129,5 +131,52 @@ fs::path resolve(std::string_view windowsPath) {
 }
 
 fs::path inProgramFolder(std::string_view relative) { return resolve(programFolder(), relative); }
+
+std::string shortPathName(std::string_view windowsPath) {
+  if (windowsPath.empty()) return {};
+  std::error_code ec;
+  return fs::exists(resolve(windowsPath), ec) ? std::string(windowsPath) : std::string();
+}
+
+namespace {
+
+std::string_view withoutTrailingSlashes(std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  return folder;
+}
+
+std::vector<std::string_view> splitList(std::string_view list) {
+  std::vector<std::string_view> entries;
+  for (size_t start = 0;;) {
+    size_t end = list.find(':', start);
+    entries.push_back(list.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) return entries;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+bool appendToSearchPath(const std::string& folder) {
+  if (folder.empty()) return true;
+  const char* old = std::getenv("PATH");
+  const std::string_view current = old ? old : "";
+  if (!current.empty())
+    for (std::string_view entry : splitList(current))
+      if (withoutTrailingSlashes(entry) == withoutTrailingSlashes(folder)) return true;
+  const std::string value = current.empty() ? folder : std::string(current) + ":" + folder;
+  return ::setenv("PATH", value.c_str(), 1) == 0;
+}
+
+std::string systemProgramFolder() {
+  const size_t n = ::confstr(_CS_PATH, nullptr, 0);
+  std::string list(n, '\0');
+  if (n > 0) ::confstr(_CS_PATH, list.data(), n);
+  if (!list.empty() && list.back() == '\0') list.pop_back();
+  std::error_code ec;
+  for (std::string_view entry : splitList(list))
+    if (!entry.empty() && fs::is_directory(fs::path(entry), ec)) return std::string(entry);
+  return {};
+}
 
 }  // namespace pellary::paths

@@ -32,6 +32,20 @@ fs::path inProgramFolder(std::string_view relative);
 // Finds name inside folder without regard to letter case; empty when absent.
 fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);
 
+// This platform has no short (8.3) names: the path itself when it names an
+// existing file or folder (a trailing separator kept), else the empty text.
+std::string shortPathName(std::string_view windowsPath);
+
+// Puts folder at the end of this process's PATH, keeping the whole former
+// value. An empty folder and one already on the path (trailing separators
+// aside) change nothing: an empty entry would search the current folder, and
+// a repeated one only makes the path grow. False when PATH could not be set.
+bool appendToSearchPath(const std::string& folder);
+
+// The folder of the system's standard programs: the first existing folder of
+// the system's default search path (confstr _CS_PATH).
+std::string systemProgramFolder();
+
 // ASCII case folding used for every name comparison of the program.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 std::string toLowerAscii(std::string_view s);

@@ -5,9 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "reference/page_text.h"
 
@@ -90,14 +88,5 @@ void Bhtm_InitialiseHandler();
 
 // The page file name of a topic: "101_22.htm".
 std::string referencePageName(int16_t product, int32_t templateID);
-
-// A file's bytes; raises 53 when it cannot be read.
-std::string readWholeFile(const std::filesystem::path& p);
-// Replaces or creates the file with the bytes; raises 75 when it cannot.
-void writeWholeFile(const std::filesystem::path& p, const std::string& bytes);
-// Copies a file over any file of that name; raises 53 for a missing source.
-void copyFileOver(const std::filesystem::path& from, const std::filesystem::path& to);
-// The names of the normal files of a folder, in name order; none for a missing folder.
-std::vector<std::string> listNormalFiles(const std::filesystem::path& folder);
 
 }  // namespace pellary

@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/lines.h"
+#include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/page_text.h"
 #include "reference/reference_output.h"
@@ -29,7 +30,6 @@ const char* const kMapImagesPC[] = {"tubemap.gif"};
 const char* const kMapImagesHPC[] = {"tuber.gif", "tubem.gif", "tubel.gif"};
 const char* const kMapImagesPPC[] = {"tubemap.2bp"};
 
-bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
 
 // Replaces every occurrence, left to right; inserted text is not searched again.
 std::string replaceAll(const std::string& text, const std::string& what, const std::string& with) {
@@ -52,20 +52,13 @@ std::string emptyPageText() {
          name.substr(0, 1) + "</i></b>" + name.substr(1) + " and select some reference topics";
 }
 
-const RefProductRecord& recordAt(int16_t position) {
-  const auto& products = Bhtm().Bhtm_RefProducts;
-  if (position < 0 || position >= static_cast<int>(products.size())) raise(err::SubscriptOutOfRange);
-  return products[size_t(position)];
-}
-
 bool hasChildren(const RefProductRecord& r, int32_t t) {
   return t >= 1 && t <= r.parentUpperBound() && r.ParentNodes[size_t(t)].HasChildren;
 }
 
 // A topic's name as the page's text: escaped, in the page's character set.
 std::string topicName(const RefProductRecord& r, int32_t t) {
-  if (t < 1 || t > r.templateUpperBound()) raise(err::SubscriptOutOfRange);
-  return pageText(r.TopicNames[size_t(t)], Bhtm_Generator().Bhtm_PageCharset);
+  return pageText(r.topicName(t), Bhtm_Generator().Bhtm_PageCharset);
 }
 
 fs::path inFolder(const std::string& folder, const std::string& name) { return paths::resolve(folder + name); }
@@ -89,7 +82,7 @@ void writePagesTrapped(int16_t position, int32_t t, std::unordered_set<int32_t>&
 
 void writePages(int16_t position, int32_t t, std::unordered_set<int32_t>& onPath) {
   HtmlGeneratorState& g = Bhtm_Generator();
-  const RefProductRecord& r = recordAt(position);
+  const RefProductRecord& r = refProductAt(position);
   const std::string pageName = referencePageName(r.ProductID, t);
   if (!hasChildren(r, t)) {
     copyFileOver(inFolder(g.Bhtm_SourceFolder, pageName), inFolder(g.Bhtm_OutputFolder, pageName));
@@ -179,40 +172,6 @@ std::string referenceOutputFolder(int16_t platform) {
   }
 }
 
-std::string readWholeFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in || fs::is_directory(p)) raise(err::FileNotFound);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeWholeFile(const fs::path& p, const std::string& bytes) {
-  if (!fs::is_directory(p.parent_path())) raise(err::PathNotFound);
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  if (!out) raise(err::PathFileAccess);
-}
-
-void copyFileOver(const fs::path& from, const fs::path& to) {
-  if (!fs::is_regular_file(from)) raise(err::FileNotFound);
-  if (!fs::is_directory(to.parent_path())) raise(err::PathNotFound);
-  std::error_code ec;
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-  if (ec) raise(err::PathFileAccess);
-}
-
-std::vector<std::string> listNormalFiles(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return names;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    std::string name = entry.path().filename().string();
-    if (entry.is_regular_file() && !hiddenName(name)) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 SplitTemplate splitProductTemplate(const std::string& text) {
   SplitTemplate out;
   const std::vector<std::string> lines = platform::text::splitLines(text);
@@ -267,7 +226,7 @@ void Bhtm_HTMLReferenceWriter() {
     for (const std::string& name : listNormalFiles(perm)) copyFileOver(perm / name, inFolder(g.Bhtm_OutputFolder, name));
 
     int16_t mapProduct = Bhtm_LookupProductPosition(101);
-    if (mapProduct >= 0 && recordAt(mapProduct).selected(22)) {
+    if (mapProduct >= 0 && refProductAt(mapProduct).selected(22)) {
       std::vector<const char*> images;
       if (g.Bhtm_RefPlatform == 1) images.assign(std::begin(kMapImagesPC), std::end(kMapImagesPC));
       if (g.Bhtm_RefPlatform == 4) images.assign(std::begin(kMapImagesHPC), std::end(kMapImagesHPC));
@@ -281,7 +240,7 @@ void Bhtm_HTMLReferenceWriter() {
     for (int i = 0; i < installed; ++i) {
       int16_t position = Bhtm_LookupProductPosition(s.Bset_ProductID[size_t(i)]);
       if (position < 0) continue;
-      const RefProductRecord& r = recordAt(position);
+      const RefProductRecord& r = refProductAt(position);
       for (int32_t j = 1; j <= r.parentUpperBound(); ++j)
         if (r.selected(j) && r.ParentNodes[size_t(j)].HasChildren) ++count;
     }

@@ -14,6 +14,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/lines.h"
+#include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"

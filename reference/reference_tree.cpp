@@ -13,12 +13,6 @@ namespace pellary {
 
 namespace {
 
-RefProductRecord& recordAt(int16_t position) {
-  auto& products = Bhtm().Bhtm_RefProducts;
-  if (position < 0 || position >= static_cast<int>(products.size())) raise(err::SubscriptOutOfRange);
-  return products[position];
-}
-
 int32_t parentOf(const RefProductRecord& r, int32_t child) {
   return child >= 1 && child <= r.childUpperBound() ? r.ParentOf[child] : 0;
 }
@@ -42,6 +36,17 @@ void markSubtree(RefProductRecord& r, int32_t templateID, bool add, std::unorder
 
 bool RefProductRecord::selected(int32_t templateID) const {
   return templateID >= 1 && templateID <= templateUpperBound() && Selected[templateID];
+}
+
+const std::string& RefProductRecord::topicName(int32_t templateID) const {
+  if (templateID < 1 || templateID > templateUpperBound()) raise(err::SubscriptOutOfRange);
+  return TopicNames[size_t(templateID)];
+}
+
+RefProductRecord& refProductAt(int16_t position) {
+  auto& products = Bhtm().Bhtm_RefProducts;
+  if (position < 0 || position >= static_cast<int>(products.size())) raise(err::SubscriptOutOfRange);
+  return products[size_t(position)];
 }
 
 ReferenceTreeState& Bhtm() {
@@ -133,7 +138,7 @@ void Bhtm_AddNode(int16_t product, int32_t templateID) {
   trapped("ERR_Bhtm_AddNode", [&] {
     int16_t position = Bhtm_LookupProductPosition(product);
     if (position < 0) raise(10000, "The reference product is not loaded.");
-    RefProductRecord& r = recordAt(position);
+    RefProductRecord& r = refProductAt(position);
     // Up to the root; a topic without a parent or a cycle ends the walk.
     std::unordered_set<int32_t> seen;
     for (int32_t t = templateID; t != 1 && seen.insert(t).second;) {
@@ -149,7 +154,7 @@ void Bhtm_DeleteNode(int16_t product, int32_t templateID) {
   trapped("Bhtm_DeleteNode", [&] {
     int16_t position = Bhtm_LookupProductPosition(product);
     if (position < 0) raise(20001, "The reference product is not loaded.");
-    RefProductRecord& r = recordAt(position);
+    RefProductRecord& r = refProductAt(position);
     std::unordered_set<int32_t> seen;
     for (int32_t k = templateID; k != 1 && seen.insert(k).second;) {
       int32_t p = parentOf(r, k);
@@ -171,7 +176,7 @@ void Bhtm_DeleteNode(int16_t product, int32_t templateID) {
 void Bhtm_RecursiveAddDeleteNode(int16_t position, int32_t templateID, bool add) {
   trapped("Bhtm_RecursiveAddDeleteNode", [&] {
     std::unordered_set<int32_t> seen;
-    markSubtree(recordAt(position), templateID, add, seen);
+    markSubtree(refProductAt(position), templateID, add, seen);
   });
 }
 

@@ -30,6 +30,8 @@ struct RefProductRecord {
   int32_t childUpperBound() const { return static_cast<int32_t>(ParentOf.size()) - 1; }
   int32_t templateUpperBound() const { return static_cast<int32_t>(Selected.size()) - 1; }
   bool selected(int32_t templateID) const;
+  // A topic's name; a number outside the product's templates raises 9.
+  const std::string& topicName(int32_t templateID) const;
 };
 
 struct ReferenceTreeState {
@@ -43,6 +45,8 @@ struct ReferenceTreeState {
 
 ReferenceTreeState& Bhtm();
 void resetReferenceTree();
+// The product record at a position of Bhtm_RefProducts; outside raises 9.
+RefProductRecord& refProductAt(int16_t position);
 
 void Bhtm_LoadReferenceStructure();
 // -2 before any load; else the position of the last record with that

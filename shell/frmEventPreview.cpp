@@ -17,7 +17,7 @@
 #include "core/selection.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 
 namespace pellary {
 

@@ -11,7 +11,7 @@
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
 #include "reference/reference_output.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 
 namespace pellary {

@@ -19,8 +19,9 @@
 
 #include "core/app.h"
 #include "core/databank.h"
-#include "core/final_selection.h"
+#include "core/database_access.h"
 #include "core/gui/qt_tree_view.h"
+#include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
 #include "core/previews.h"
 #include "core/products.h"
@@ -33,6 +34,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "platform/oledate.h"
 #include "platform/paths.h"
 #include "shell/frmEventPreview.h"
 #include "shell/frmManager2.h"
@@ -47,10 +49,7 @@ namespace pellary {
 
 namespace {
 
-constexpr int kTwips = 15;
-QRect twips(int left, int top, int width, int height) {
-  return QRect(left / kTwips, top / kTwips, width / kTwips, height / kTwips);
-}
+QRect twips(int left, int top, int width, int height) { return twipsToPixels(left, top, width, height); }
 QString q(const std::string& s) { return QString::fromStdString(s); }
 // A caption with a doubled ampersand shows one on a label.
 QString labelText(const std::string& s) { return q(s).replace("&&", "&"); }
@@ -124,7 +123,7 @@ frmManagerMain* selectionScreenIfAny() { return screenSlot(); }
 
 frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   setObjectName("frmManagerMain");
-  resize(9420 / kTwips, 6105 / kTwips);
+  resize(twipsToPixelsX(9420), twipsToPixelsY(6105));
   setMouseTracking(true);
   setProperty(kTipTopic, 90);
 
@@ -449,7 +448,7 @@ void frmManagerMain::layoutStrip() {
   cmdRight_->setVisible(l.scrollButtons);
   for (int k = 0; k < 4; ++k) imgTabsBack_[size_t(k)]->setProperty("inUse", k < l.places);
   fraCover_->setVisible(l.coverLeft >= 0);
-  if (l.coverLeft >= 0) fraCover_->move(l.coverLeft / kTwips, 0);
+  if (l.coverLeft >= 0) fraCover_->move(twipsToPixelsX(l.coverLeft), 0);
   for (int i = 0; i < p.Bset_ProductCount && i < kTreeTabs; ++i) {
     if (p.Bset_Viewers[size_t(i)] == 1) tvCategorySelector_[size_t(i)]->setGeometry(twips(80, 960, 4435, 4575));
     if (p.Bset_Viewers[size_t(i)] == 2) tvReferenceSelector_[size_t(i)]->setGeometry(twips(80, 960, 4435, 4575));
@@ -739,10 +738,7 @@ bool frmManagerMain::wbpOtherProducts_BeforeNavigate(const QUrl& url) {
 }
 
 void frmManagerMain::mnuFExit_Click() {
-  int answer = MsgBox(std::string("If you exit the program now, no records will be stored and you will lose") +
-                          " your changes." + "\r\r" + "Are you sure you wish to exit now?",
-                      mb::YesNo | mb::Exclamation | mb::DefaultButton2, appTitle());
-  if (answer == mb::Yes) Bmm_EndProgram();
+  Bmm_CancelProgram();
 }
 
 void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
@@ -799,8 +795,7 @@ void frmManagerMain::mnuRRemoveFromMySelection_Click() { tvSelectedItems_DblClic
 void frmManagerMain::mnuPHelp_Click() { Bhp_HelpME(7); }
 
 void frmManagerMain::tmrToolTips_Timer() {
-  double now = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-  if (toolTipDue(now, Bint_ToolTipStamp(), TipsOn, ToolTipTopic)) Bint_ManMainToolTips(ToolTipTopic);
+  if (toolTipDue(platform::secondsSinceMidnight(), Bint_ToolTipStamp(), TipsOn, ToolTipTopic)) Bint_ManMainToolTips(ToolTipTopic);
 }
 
 bool frmManagerMain::eventFilter(QObject* watched, QEvent* event) {

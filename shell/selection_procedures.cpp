@@ -16,6 +16,7 @@
 #include "core/trees.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
+#include "platform/oledate.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 #include "writers/central_writer.h"
@@ -32,18 +33,6 @@ int16_t advanced(int16_t from, int times) {
   int16_t i = from;
   for (int k = 0; k < times; ++k) i = Bint_MMNextTab(i);
   return i;
-}
-
-// The text of a category node followed by its parent's and grandparent's.
-std::string categoryText(const TreeView& tree, const std::string& key) {
-  std::string text = tree.text(key);
-  std::string k = key;
-  for (int i = 0; i < 2; ++i) {
-    k = tree.parentKey(k);
-    if (k.empty()) break;
-    text += ", " + tree.text(k);
-  }
-  return text;
 }
 
 bool addable(const TreeView& tree, const std::string& key) {
@@ -171,9 +160,9 @@ void Bint_CategorySelector(TreeView& tree, const std::string& nodeKey) {
     Bsql().Bsql_CurrentCatID = catIDOfCategoryKey(nodeKey);
     Bsql_AddToProfileCatList(settingOfCategoryKey(nodeKey));
     int16_t status = 0;
-    if (int32_t pos = Bsda_GetCatIDIndex(Bsql().Bsql_CurrentCatID); pos > 0 && pos < Bsda().Bsda_ProfileCatNext)
+    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID))
       status = Bsda().Bsda_ProfileCatList[size_t(pos)].Status;
-    std::string text = categoryText(tree, nodeKey);
+    std::string text = textWithAncestors(tree, nodeKey);
     const int tab = Bint_CurrentProductTab();
     TreeView* chosen = screenLink().tvSelectedItems;
     if (chosen) {
@@ -264,13 +253,7 @@ bool toolTipDue(double secondsNow, int32_t stamp, bool tipsOn, int32_t topic) {
 }
 
 int32_t toolTipStampNow() {
-  auto now = std::chrono::system_clock::now();
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  double frac = std::chrono::duration<double>(now.time_since_epoch()).count();
-  frac -= std::floor(frac);
-  return static_cast<int32_t>(std::lround(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + frac));
+  return static_cast<int32_t>(std::lround(platform::secondsSinceMidnight()));
 }
 
 void selectionContinue(bool ref1, bool ref2) {

@@ -144,10 +144,9 @@ frmIntro::frmIntro(QWidget* parent) : QWidget(parent) {
   label(this, "Label1", text(kIntroLabel1), QRect(205, 60, 400, 90));
   label(this, "Label2", text(kIntroLabel2), QRect(205, 160, 400, 90));
   label(this, "Label3", "Click Next to start making your selection.", QRect(205, 260, 400, 60));
-  auto* back = button(this, "cmdBack", "< &Back", QRect(420, 360, 90, 28));
-  auto* next = button(this, "cmdNext", "&Next >", QRect(520, 360, 90, 28));
-  connect(next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
-  connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+  const PageFooter footer = addPageFooter(*this, QPoint(420, 360));
+  connect(footer.next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+  connect(footer.back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   showStep();
 }
 

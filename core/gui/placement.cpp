@@ -83,6 +83,14 @@ double twipsPerPixelY(const QWidget* widget) {
   return 1440.0 / screenOf(widget)->logicalDotsPerInchY();
 }
 
+int twipsToPixelsX(int32_t twips, const QWidget* widget) { return toPixels(twips, twipsPerPixelX(widget)); }
+int twipsToPixelsY(int32_t twips, const QWidget* widget) { return toPixels(twips, twipsPerPixelY(widget)); }
+
+QRect twipsToPixels(int32_t left, int32_t top, int32_t width, int32_t height, const QWidget* widget) {
+  return QRect(twipsToPixelsX(left, widget), twipsToPixelsY(top, widget), twipsToPixelsX(width, widget),
+               twipsToPixelsY(height, widget));
+}
+
 void setTwipsPerPixelOverride(double x, double y) {
   Bpo().overrideX = x;
   Bpo().overrideY = y;

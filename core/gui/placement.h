@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 #include <QWidget>
 
@@ -46,6 +47,11 @@ void resetPlacementState();
 // 1440 / logical DPI of the widget's screen (the primary screen without a widget).
 double twipsPerPixelX(const QWidget* widget = nullptr);
 double twipsPerPixelY(const QWidget* widget = nullptr);
+// A length in twips as pixels of the widget's screen, rounded as the
+// placement helpers round; and a whole rectangle given in twips.
+int twipsToPixelsX(int32_t twips, const QWidget* widget = nullptr);
+int twipsToPixelsY(int32_t twips, const QWidget* widget = nullptr);
+QRect twipsToPixels(int32_t left, int32_t top, int32_t width, int32_t height, const QWidget* widget = nullptr);
 // Replaces the screen's value with a fixed one; 0 goes back to the screen's.
 void setTwipsPerPixelOverride(double x, double y);
 

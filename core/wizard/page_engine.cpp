@@ -8,6 +8,7 @@
 #include "core/registry.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "platform/oledate.h"
 
 namespace pellary {
 
@@ -87,21 +88,11 @@ namespace {
 
 bool inRange(int16_t p) { return p >= 0 && p < kPageCount; }
 
-int32_t secondsSinceMidnight() {
-  using namespace std::chrono;
-  auto now = system_clock::now();
-  std::time_t t = system_clock::to_time_t(now);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  double fraction = double(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000) / 1000.0;
-  return int32_t(std::lround(tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec + fraction));
-}
-
 // The selection screen is entered: its tooltips start counting from now.
 void enterSelectionScreen() {
   WizardState& w = Wizard();
   if (w.host) w.host->enableToolTipTimer();
-  w.toolTipStamp = secondsSinceMidnight();
+  w.toolTipStamp = int32_t(std::lround(platform::secondsSinceMidnight()));
 }
 
 void setPilotPath() {

@@ -103,16 +103,10 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   chkInstallViewer_ = new QCheckBox("Install Mappa viewer to handheld device", this);
   chkInstallViewer_->setObjectName("chkInstallViewer");
   chkInstallViewer_->setGeometry(170, 295, 440, 22);
-  progressBar_ = new QProgressBar(this);
-  progressBar_->setObjectName("ProgressBar");
-  progressBar_->setGeometry(170, 325, 420, 20);
-  progressBar_->setVisible(false);
-  cmdBack_ = new QPushButton("< &Back", this);
-  cmdBack_->setObjectName("cmdBack");
-  cmdBack_->setGeometry(400, 360, 90, 28);
-  cmdNext_ = new QPushButton("&Next >", this);
-  cmdNext_->setObjectName("cmdNext");
-  cmdNext_->setGeometry(500, 360, 90, 28);
+  progressBar_ = addPageProgress(*this, "ProgressBar", QRect(170, 325, 420, 20));
+  const PageFooter footer = addPageFooter(*this, QPoint(400, 360));
+  cmdBack_ = footer.back;
+  cmdNext_ = footer.next;
   cmdNext_->setEnabled(false);  // until the drive list has arrived
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });

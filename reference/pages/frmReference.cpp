@@ -26,18 +26,10 @@ frmReference::frmReference(QWidget* parent) : QWidget(parent) {
   info->setObjectName("lblFormInfo");
   info->setGeometry(170, 50, 440, 120);
   info->setWordWrap(true);
-  pbReference_ = new QProgressBar(this);
-  pbReference_->setObjectName("pbReference");
-  pbReference_->setGeometry(170, 300, 420, 22);
-  pbReference_->setVisible(false);
-  auto* back = new QPushButton("< &Back", this);
-  back->setObjectName("cmdBack");
-  back->setGeometry(400, 360, 90, 28);
-  auto* next = new QPushButton("&Continue >", this);
-  next->setObjectName("cmdNext");
-  next->setGeometry(500, 360, 90, 28);
-  connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
-  connect(next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+  pbReference_ = addPageProgress(*this, "pbReference", QRect(170, 300, 420, 22));
+  const PageFooter footer = addPageFooter(*this, QPoint(400, 360), "&Continue >");
+  connect(footer.back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
+  connect(footer.next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
 
   progress_ = std::make_unique<QtProgressBar>(pbReference_);
   Bhtm_Generator().pcProgress = progress_.get();

@@ -82,13 +82,8 @@ frmWinCEReference::frmWinCEReference(QWidget* parent) : QWidget(parent) {
   lblStatusMessage_ = new QLabel(this);
   lblStatusMessage_->setObjectName("lblStatusMessage");
   lblStatusMessage_->setGeometry(170, 308, 440, 20);
-  pbReference_ = new QProgressBar(this);
-  pbReference_->setObjectName("pbReference");
-  pbReference_->setGeometry(170, 330, 420, 20);
-  pbReference_->setVisible(false);
-  cmdNext_ = new QPushButton("&Continue >", this);
-  cmdNext_->setObjectName("cmdNext");
-  cmdNext_->setGeometry(500, 360, 90, 28);
+  pbReference_ = addPageProgress(*this, "pbReference", QRect(170, 330, 420, 20));
+  cmdNext_ = addNextButton(*this, QPoint(500, 360), "&Continue >");
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
 
   progress_ = std::make_unique<QtProgressBar>(pbReference_);

@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/codepages.h"
+#include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
 
@@ -33,10 +34,6 @@ struct MenuNode {
 };
 
 bool series5(int16_t code) { return code == 16 || code == 64 || code == 128 || code == 256; }
-
-std::string topicName(const RefProductRecord& r, int32_t t) {
-  return t >= 1 && t <= r.templateUpperBound() ? r.TopicNames[size_t(t)] : std::string();
-}
 
 // Nodes 1.. in breadth-first order: the root, then the chosen children of
 // each node in list order.
@@ -95,10 +92,10 @@ std::string menuBlocks(const DeviceMenuPart& part, size_t offset, int16_t code) 
   std::string out;
   for (size_t n = 1; n < nodes.size(); ++n) {
     if (nodes[n].Children.empty()) continue;
-    out += "#begin\r\n" + std::to_string(n + offset) + " " + deviceText(topicName(r, nodes[n].TemplateID), code) + "\r\n";
+    out += "#begin\r\n" + std::to_string(n + offset) + " " + deviceText(r.topicName(nodes[n].TemplateID), code) + "\r\n";
     for (size_t c : nodes[n].Children) {
       const std::string label = nodes[c].Children.empty() ? part.leafNames[c] : std::to_string(c + offset);
-      out += label + " " + deviceText(topicName(r, nodes[c].TemplateID), code) + "\r\n";
+      out += label + " " + deviceText(r.topicName(nodes[c].TemplateID), code) + "\r\n";
     }
     out += "#end\r\n";
   }
@@ -113,12 +110,12 @@ std::string deviceMenuText(const std::vector<DeviceMenuPart>& parts, int16_t cod
   if (parts.size() == 1) {
     const DeviceMenuPart& only = parts.front();
     return only.nodes.size() > 2 ? menuBlocks(only, 0, code)
-                                 : emptyMenu(deviceText(topicName(*only.record, root), code));
+                                 : emptyMenu(deviceText(only.record->topicName(root), code));
   }
   std::string top = "#begin\r\n1 " + std::string(kDeviceMenuTitle) + "\r\n", blocks;
   size_t offset = 1;
   for (const DeviceMenuPart& part : parts) {
-    top += std::to_string(1 + offset) + " " + deviceText(topicName(*part.record, root), code) + "\r\n";
+    top += std::to_string(1 + offset) + " " + deviceText(part.record->topicName(root), code) + "\r\n";
     blocks += menuBlocks(part, offset, code);
     offset += part.nodes.size() - 1;
   }
@@ -209,7 +206,7 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
       }
       DeviceMenuPart part{&r, nodes, leafNames};
       if (copy) menu << menuBlocks(part, 0, code);
-      if (nodes.size() == 2) menu << emptyMenu(deviceText(topicName(r, rootTemplateID), code));
+      if (nodes.size() == 2) menu << emptyMenu(deviceText(r.topicName(rootTemplateID), code));
       menu.close();
       if (nodes.size() > 2 || products.size() == 2) parts.push_back(std::move(part));
     }

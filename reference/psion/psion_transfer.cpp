@@ -10,7 +10,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
-#include "reference/html_generator.h"
+#include "reference/file_helpers.h"
 #include "reference/psion/psion_viewer.h"
 
 namespace pellary {

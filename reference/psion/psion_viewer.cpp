@@ -5,7 +5,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
-#include "reference/html_generator.h"
+#include "reference/file_helpers.h"
 #include "reference/psion/psion_section.h"
 
 namespace pellary {

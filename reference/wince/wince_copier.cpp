@@ -14,6 +14,7 @@
 #include "platform/standins/wince/cecomms.h"
 #include "platform/text/lines.h"
 #include "platform/dao/dao.h"
+#include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/page_text.h"
 
@@ -32,7 +33,7 @@ constexpr const char* kCorrectedMessage =
     "There was a problem copying files to your mobile device. Please ensure the device is corrected and try again.";
 
 std::string outputFolder(bool handheld) {
-  return paths::appPath() + (handheld ? "\\Reference\\HPc\\Output\\" : "\\Reference\\PPc\\Output\\");
+  return referenceOutputFolder(handheld ? 4 : 8);
 }
 
 std::string trimSpaces(const std::string& s) {

@@ -98,5 +98,30 @@ TEST(EngineSinks, CarryTheValuesLowWordAndACopyOfTheDriveList) {
   EXPECT_EQ(sink->Release(), 0u);
 }
 
+// Answers that return an object are numbered per kind, counting those the
+// gate passes over, so the dialog can tell which request each one answers.
+TEST(EngineSinks, NumberEachKindsAnswersIncludingThosePassedOver) {
+  Recorder r;
+  EngineSink* sink = new CPWInfo;
+  sink->setOwner(&r);
+  sink->setAwaited(2);
+  fire(*sink, Entry);    // entry 1, posted
+  fire(*sink, Listing);  // listing 1, passed over
+  sink->setAwaited(3);
+  fire(*sink, Entry);    // entry 2, passed over
+  fire(*sink, Listing);  // listing 2, posted
+  sink->setAwaited(2);
+  fire(*sink, Entry);    // entry 3, posted
+  sink->setAwaited(6);
+  fire(*sink, DriveInfo);  // drive 1, posted
+  ASSERT_EQ(r.posted.size(), 4u);
+  const std::pair<uint32_t, uint32_t> expected[] = {{kMsgEntry, 1}, {kMsgListing, 2}, {kMsgEntry, 3}, {kMsgDriveInfo, 1}};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(r.posted[i].msg, expected[i].first) << i;
+    EXPECT_EQ(r.posted[i].answer, expected[i].second) << i;
+  }
+  sink->Release();
+}
+
 }  // namespace
 }  // namespace pellary::brindle

@@ -137,6 +137,18 @@ TEST_F(RefTree, CyclesAndOutOfRangeNumbersDoNotEndTheProgram) {
   EXPECT_EQ(reported, 0);
 }
 
+// Page and device menus name topics through one accessor: a number outside
+// the product's templates is a fault in the tree, raised, never written as an
+// empty name; so is a product position outside the list.
+TEST_F(RefTree, TopicNamesAndProductPositionsOutsideTheTreeRaise) {
+  Bhtm_LoadReferenceStructure();
+  const RefProductRecord& r = refProductAt(0);
+  EXPECT_EQ(r.ProductID, 3);
+  EXPECT_EQ(r.topicName(4), "T4");
+  for (int32_t t : {0, -1, 7, 1000}) EXPECT_THROW((void)r.topicName(t), AppError) << t;
+  for (int16_t p : {-1, 3}) EXPECT_THROW((void)refProductAt(p), AppError) << p;
+}
+
 TEST_F(RefTree, UnloadKeepsTheTreeWhileOutputIsPending) {
   Bhtm_LoadReferenceStructure();
   bool pending = true;

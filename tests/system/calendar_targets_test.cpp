@@ -23,10 +23,10 @@
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/standins/refusal.h"
 #include "system_walk.h"
-#include "writers/daytimer/frm_day_timers_select.h"
-#include "writers/notes/frm_lotus_select.h"
-#include "writers/organizer/frm_org_details.h"
-#include "writers/series5/frm_psion5.h"
+#include "writers/daytimer/frmDayTimersSelect.h"
+#include "writers/notes/frmLotusSelect.h"
+#include "writers/organizer/frmOrgDetails.h"
+#include "writers/series5/frmPsion5.h"
 
 namespace pellary {
 namespace {

@@ -37,7 +37,7 @@
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "quoll/agenda_file.h"
 #include "reference/pages/frmReference.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManager2.h"
 #include "shell/frmManagerMain.h"
@@ -49,8 +49,8 @@
 #include "tools/install.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "writers/outlook/outlook_pages.h"
-#include "writers/palm/frm_pilot.h"
-#include "writers/series3/frm_psion3_agenda.h"
+#include "writers/palm/frmPilot.h"
+#include "writers/series3/frmPsion3Agenda.h"
 #include "writers/series3/series3_writer.h"
 
 namespace pellary {

@@ -34,10 +34,9 @@ frmOutlook::frmOutlook(QWidget* parent) : QWidget(parent) {
   lblFormInfo = new QLabel(display(kInfo), this);
   lblFormInfo->setObjectName("lblFormInfo");
   lblFormInfo->setWordWrap(true);
-  cmdBack = new QPushButton("< &Back", this);
-  cmdBack->setObjectName("cmdBack");
-  cmdNext = new QPushButton("&Continue >", this);
-  cmdNext->setObjectName("cmdNext");
+  const PageFooter footer = addPageFooter(*this, QPoint(400, 360), "&Continue >");
+  cmdBack = footer.back;
+  cmdNext = footer.next;
   auto* text = new QVBoxLayout;
   text->addWidget(lblFormTitle);
   text->addWidget(lblFormInfo);
@@ -74,10 +73,7 @@ frmOutlookGuide::frmOutlookGuide(frmOutlook* page) : QWidget(nullptr, Qt::Tool |
   lblCount = new QLabel(this);
   lblCount->setObjectName("lblCount");
   lblCount->setWordWrap(true);
-  pbWritingToOutlook = new QProgressBar(this);
-  pbWritingToOutlook->setObjectName("pbWritingToOutlook");
-  pbWritingToOutlook->setRange(0, 100);
-  pbWritingToOutlook->hide();
+  pbWritingToOutlook = addPageProgress(*this, "pbWritingToOutlook", QRect());
   cmdContinue = new QPushButton("&Continue >", this);
   cmdContinue->setObjectName("cmdContinue");
   cmdCancel = new QPushButton("Cancel", this);

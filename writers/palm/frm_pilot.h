@@ -1,25 +1,5 @@
-// The Palm Date Book page: picks the HotSync user or profile whose Date Book
-// gets the dates, whether it is backed up first, and runs the write.
+// Old name of writers/palm/frmPilot.h, kept only until shell/start.cpp includes that instead;
+// remove then.
 #pragma once
 
-#include "reference/palm/palm_user_page.h"
-
-class QProgressBar;
-
-namespace pellary {
-
-class frmPilot : public PalmUserPage {
- public:
-  explicit frmPilot(QWidget* parent = nullptr);
-  ~frmPilot() override;
-
-  void Form_Load();
-  void cmdNext_Click();
-  void cmdBack_Click();
-
- private:
-  QCheckBox* chkBackupDatebook_ = nullptr;
-  QProgressBar* ProgressBar_ = nullptr;
-};
-
-}  // namespace pellary
+#include "writers/palm/frmPilot.h"

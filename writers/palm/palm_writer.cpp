@@ -1,6 +1,5 @@
 #include "writers/palm/palm_writer.h"
 
-#include <cstdlib>
 #include <system_error>
 
 #include "core/app.h"
@@ -211,11 +210,7 @@ bool Bpm_PalmHandler(int32_t userID) {
 
 void Bpm_SetPilotPath() {
   trapped("Bpm_SetPilotPath", [] {
-    std::string folder = Bpm_GetHotSyncDir();
-    // The whole former value is kept however long it is.
-    const char* old = std::getenv("PATH");
-    std::string value = (old && *old) ? std::string(old) + ":" + folder : folder;
-    if (::setenv("PATH", value.c_str(), 1) != 0) raise(err::OutOfMemory);
+    if (!paths::appendToSearchPath(Bpm_GetHotSyncDir())) raise(err::OutOfMemory);
   });
 }
 

@@ -1,6 +1,6 @@
-// The Palm Date Book writer, the Palm reference tables and the Palm page.
-// The chosen user, the desktop paths and the reference output are shared with
-// the Palm reference page (reference/palm/palm_reference.h).
+// The Palm Date Book writer and the update run's two Palm entries. The chosen
+// user, the desktop paths and the reference output are the module's shared
+// part (writers/palm/palm_module.h).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 #include "writers/event_record.h"
 
 namespace pellary {

@@ -29,26 +29,13 @@ namespace {
 constexpr const char* kQuollClass = "QuollLibCtl.KestQuoll";
 constexpr int32_t kConnectTimeout = 10000;
 
-double secondsSinceMidnight() {
-  // Seconds and fraction from one reading: time() runs on a coarser clock, and
-  // mixing the two went back a second near each boundary, which the copy wait
-  // took for a whole day gone by.
-  const auto now = std::chrono::system_clock::now();
-  const auto whole = std::chrono::floor<std::chrono::seconds>(now);
-  const std::time_t t = std::chrono::system_clock::to_time_t(whole);
-  std::tm local{};
-  localtime_r(&t, &local);
-  const double fraction = double(std::chrono::duration_cast<std::chrono::milliseconds>(now - whole).count()) / 1000;
-  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + fraction;
-}
-
 void pumpEngine() {
   if (auto engine = std::dynamic_pointer_cast<psi::PsiWinEngine>(Bps3().engine)) engine->pumpEvents();
 }
 
 Psion3State freshState() {
   Psion3State s;
-  s.timer = secondsSinceMidnight;
+  s.timer = platform::secondsSinceMidnight;
   s.doEvents = pumpEngine;
   s.writePass = [] { Bplp_CentralWriter(false); };
   s.commit = Bsda_CommittChanges;

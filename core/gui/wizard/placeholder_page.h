@@ -3,11 +3,11 @@
 // pending flag on Next and go on to the next due output, as the real pages will.
 #pragma once
 
-#include <QLabel>
-
 #include <QWidget>
 
 #include <string>
+
+#include "core/gui/wizard/page_parts.h"
 
 namespace pellary {
 
@@ -29,14 +29,5 @@ class PlaceholderPage : public QWidget {
  private:
   PageOutput output_;
 };
-
-// A generated side banner: a vertical gradient with a few bands, different
-// per variant, sized for the page's left side.
-QPixmap makeSidePicture(int variant);
-
-// The parts every wizard page starts with: the side picture "imgPicture" and
-// the bold title "lblFormTitle".
-QLabel* addSidePicture(QWidget& page, int variant);
-QLabel* addPageTitle(QWidget& page, const QString& text);
 
 }  // namespace pellary

@@ -15,6 +15,7 @@
 #include "core/profile_lists.h"
 #include "core/schema.h"
 #include "core/screen_link.h"
+#include "core/trees.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
@@ -26,6 +27,7 @@ inline void resetCoreState() {
   resetProductSetup();
   resetProfileLists();
   resetDatabaseAccess();
+  resetTreeSetup();
   resetScreenLink();
 }
 

@@ -110,5 +110,25 @@ TEST_F(Lists, NegativeIdsFromTheDatabankAreKeptButNotIndexed) {
   EXPECT_EQ(Bsda().eventCount(), 1);
 }
 
+// The checked positions answer 0 for whatever would index outside the
+// records in use: a negative or unknown ID, or an index entry left pointing
+// past the end (the raw index hands such an entry out unchanged).
+TEST_F(Lists, CheckedPositionsAnswerZeroOutsideTheRecordsInUse) {
+  profileCat(4711, 4);
+  profileEvent(100, 4711, 4);
+  loadProfile();
+  Bsda_AddToCatIndex(50, 77);
+  Bsda_AddToEventIndex(9, 88);
+  ASSERT_EQ(Bsda_GetCatIDIndex(77), 50);
+  struct Case {
+    int32_t id;
+    int32_t cat, event;
+  } cases[] = {{4711, 1, 0}, {100, 0, 1}, {77, 0, 0}, {88, 0, 0}, {-4711, 0, 0}, {5, 0, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(catPosition(c.id), c.cat) << c.id;
+    EXPECT_EQ(eventPosition(c.id), c.event) << c.id;
+  }
+}
+
 }  // namespace
 }  // namespace pellary

@@ -187,6 +187,32 @@ TEST_F(Registry, AddToPathKeepsALongPathWhole) {
   setenv("PATH", before.c_str(), 1);
 }
 
+// Neither an empty entry (the current folder) nor a folder already on the
+// path is appended, so repeated calls leave PATH as it was.
+TEST_F(Registry, AddToPathAddsNoEmptyOrRepeatedEntry) {
+  const char* saved = std::getenv("PATH");
+  const std::string before = saved ? saved : "";
+  struct Case {
+    std::string path, folder, expected;
+  } cases[] = {
+      {"/usr/bin:/bin", "", "/usr/bin:/bin"},
+      {"", "", ""},
+      {"/usr/bin:/opt/palm", "/opt/palm", "/usr/bin:/opt/palm"},
+      {"/opt/palm/:/usr/bin", "/opt/palm", "/opt/palm/:/usr/bin"},
+      {"/usr/bin:/opt/palm", "/opt/palm/", "/usr/bin:/opt/palm"},
+      {"/usr/bin:/opt/palmtop", "/opt/palm", "/usr/bin:/opt/palmtop:/opt/palm"},
+      {"/usr/bin::/bin", "/opt/psiwin", "/usr/bin::/bin:/opt/psiwin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " + " + c.folder);
+    setenv("PATH", c.path.c_str(), 1);
+    EXPECT_NE(Breg_AddToPath(c.folder), 0);
+    EXPECT_NE(Breg_AddToPath(c.folder), 0);
+    EXPECT_EQ(std::string(std::getenv("PATH")), c.expected);
+  }
+  setenv("PATH", before.c_str(), 1);
+}
+
 TEST_F(Registry, ShortPathIsThePathWhenItExists) {
   fs::create_directories(home() / "Palm");
   writeFile(home() / "DateFile.kest", "x");

@@ -127,10 +127,13 @@ TEST(SplitWindowsArguments, AsACommandLineIsSplit) {
   for (const Case& c : cases) EXPECT_EQ(splitWindowsArguments(c.line), c.args) << c.line;
 }
 
-TEST_F(ShellWrap, SystemDirectoryExists) {
+// The answer comes from the system, not a fixed text: its folder holds the
+// standard programs (the shell among them).
+TEST_F(ShellWrap, SystemDirectoryHoldsTheSystemsStandardPrograms) {
   std::string dir = Bshl_GetSystemDirectory();
   EXPECT_FALSE(dir.empty());
   EXPECT_TRUE(fs::is_directory(dir));
+  EXPECT_TRUE(fs::exists(fs::path(dir) / "sh")) << dir;
 }
 
 TEST_F(ShellWrap, GetFromIniReadsTheNamedFile) {

@@ -18,9 +18,10 @@
 #include "core/update_run.h"
 #include "platform/msgbox.h"
 #include "selection_fixture.h"
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 #include "shell/frmEventPreview.h"
 #include "shell/frmManager2.h"
+#include "core/gui/placement.h"
 #include "shell/frmManagerMain.h"
 #include "shell/small_pages.h"
 
@@ -123,6 +124,20 @@ TEST_F(SelectionScreen, LoadShowsHeadingsCaptionsAndTicks) {
   EXPECT_EQ(selected->geometry(), tabs[0]->geometry());
   EXPECT_EQ(selected->text(), "Events Guide");
   EXPECT_EQ(tabs[1]->toolTip(), "Other products");
+}
+
+// The screen's controls are laid out in twips through the screen's own
+// twips per pixel, as the frame is, not a fixed 15.
+TEST_F(SelectionScreen, ItsControlsFollowTheScreensTwipsPerPixel) {
+  for (double tpp : {15.0, 12.0}) {
+    setTwipsPerPixelOverride(tpp, tpp);
+    frmManagerMain page;
+    EXPECT_EQ(tree(page, "tvSelectedItems")->geometry(),
+              QRect(roundToLong(5520 / tpp), roundToLong(960 / tpp), roundToLong(3735 / tpp), roundToLong(2775 / tpp)))
+        << tpp;
+    EXPECT_EQ(page.size(), QSize(roundToLong(9420 / tpp), roundToLong(6105 / tpp))) << tpp;
+  }
+  setTwipsPerPixelOverride(0, 0);
 }
 
 TEST_F(SelectionScreen, AMissingShowTipsSettingEndsTheLoad) {

@@ -245,14 +245,14 @@ TEST_F(PalmWriter, ProgressGoesToThePageOrThePortal) {
   EXPECT_EQ(seen, (std::vector<int16_t>{40, 90}));
 }
 
-TEST_F(PalmWriter, PilotPathGrowsByTheHotSyncFolderEachCall) {
+TEST_F(PalmWriter, PilotPathHoldsTheHotSyncFolderOnceHoweverOftenItIsSet) {
   const char* old = std::getenv("PATH");
   std::string saved = old ? old : "";
   std::string folder = Bpm_GetHotSyncDir();
   EXPECT_EQ(folder, platform::palm::desktopFolder().string() + "/");
   Bpm_SetPilotPath();
   Bpm_SetPilotPath();
-  EXPECT_EQ(std::string(std::getenv("PATH")), saved + ":" + folder + ":" + folder);
+  EXPECT_EQ(std::string(std::getenv("PATH")), saved + ":" + folder);
   setenv("PATH", saved.c_str(), 1);
 
   Breg_WriteToRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "HotSyncPath", "");

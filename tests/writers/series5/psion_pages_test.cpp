@@ -13,8 +13,8 @@
 #include "platform/standins/tessel/connect_engine.h"
 #include "../series3/brindle_driver.h"
 #include "support/fixtures.h"
-#include "writers/series3/frm_psion3_agenda.h"
-#include "writers/series5/frm_psion5.h"
+#include "writers/series3/frmPsion3Agenda.h"
+#include "writers/series5/frmPsion5.h"
 
 namespace pellary {
 namespace {

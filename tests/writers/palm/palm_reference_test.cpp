@@ -1,4 +1,4 @@
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,7 +16,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
-#include "reference/palm/frm_palm_ref.h"
+#include "writers/palm/frmPalmRef.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
 #include "support/fixtures.h"

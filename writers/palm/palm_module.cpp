@@ -1,4 +1,4 @@
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 
 #include <fstream>
 #include <system_error>

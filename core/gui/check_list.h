@@ -1,6 +1,7 @@
 // A report-style list with a tick box per row over a QTreeWidget: the preview
 // list interface for the summary page and the event options dialog. Unticked
-// rows are drawn in the grey-text colour from the given column on.
+// rows are drawn in the grey-text colour from the given column on. It lives
+// below the shell so that the update preview can use it too.
 #pragma once
 
 #include <QTreeWidget>

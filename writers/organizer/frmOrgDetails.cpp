@@ -1,4 +1,4 @@
-#include "writers/organizer/frm_org_details.h"
+#include "writers/organizer/frmOrgDetails.h"
 
 #include <QApplication>
 #include <QShowEvent>
@@ -77,17 +77,10 @@ frmOrgDetails::frmOrgDetails(QWidget* parent) : QWidget(parent) {
   lstSections->setObjectName("lstSections");
   lstSections->setGeometry(10, 144, 250, 130);
 
-  pbRecords = new QProgressBar(this);
-  pbRecords->setObjectName("pbRecords");
-  pbRecords->setRange(0, 100);
-  pbRecords->setGeometry(160, 350, 450, 20);
-  pbRecords->hide();
-  cmdBack = new QPushButton("< &Back", this);
-  cmdBack->setObjectName("cmdBack");
-  cmdBack->setGeometry(420, 378, 90, 28);
-  cmdNext = new QPushButton("&Next >", this);
-  cmdNext->setObjectName("cmdNext");
-  cmdNext->setGeometry(520, 378, 90, 28);
+  pbRecords = addPageProgress(*this, "pbRecords", QRect(160, 350, 450, 20));
+  const PageFooter footer = addPageFooter(*this, QPoint(420, 378));
+  cmdBack = footer.back;
+  cmdNext = footer.next;
 
   connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });

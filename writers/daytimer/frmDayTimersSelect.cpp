@@ -1,4 +1,4 @@
-#include "writers/daytimer/frm_day_timers_select.h"
+#include "writers/daytimer/frmDayTimersSelect.h"
 
 #include <QApplication>
 #include <QSignalBlocker>
@@ -93,17 +93,10 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   txtDBPassword->setEchoMode(QLineEdit::Password);
   refuseUnscramblableCharacters(*txtDBPassword);
 
-  pbWritingToDayTimer = new QProgressBar(this);
-  pbWritingToDayTimer->setObjectName("pbWritingToDayTimer");
-  pbWritingToDayTimer->setRange(0, 100);
-  pbWritingToDayTimer->setGeometry(160, 350, 450, 20);
-  pbWritingToDayTimer->hide();
-  cmdBack = new QPushButton("< &Back", this);
-  cmdBack->setObjectName("cmdBack");
-  cmdBack->setGeometry(420, 378, 90, 28);
-  cmdNext = new QPushButton("&Next >", this);
-  cmdNext->setObjectName("cmdNext");
-  cmdNext->setGeometry(520, 378, 90, 28);
+  pbWritingToDayTimer = addPageProgress(*this, "pbWritingToDayTimer", QRect(160, 350, 450, 20));
+  const PageFooter footer = addPageFooter(*this, QPoint(420, 378));
+  cmdBack = footer.back;
+  cmdNext = footer.next;
 
   connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });

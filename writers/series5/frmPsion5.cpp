@@ -1,4 +1,4 @@
-#include "writers/series5/frm_psion5.h"
+#include "writers/series5/frmPsion5.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "shell/check_list.h"
+#include "core/gui/check_list.h"
 
 #include <QHeaderView>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "writers/notes/frm_lotus_select.h"
+#include "writers/notes/frmLotusSelect.h"
 
 #include <QApplication>
 
@@ -55,17 +55,10 @@ frmLotusSelect::frmLotusSelect(QWidget* parent) : QWidget(parent) {
   chkKeepPassword = new QCheckBox("Remember my password", fraUserInput);
   chkKeepPassword->setObjectName("chkKeepPassword");
   chkKeepPassword->setGeometry(10, 178, 260, 22);
-  pbRecords = new QProgressBar(this);
-  pbRecords->setObjectName("pbRecords");
-  pbRecords->setRange(0, 100);
-  pbRecords->setGeometry(160, 350, 450, 20);
-  pbRecords->hide();
-  cmdBack = new QPushButton("< &Back", this);  // no action on this page
-  cmdBack->setObjectName("cmdBack");
-  cmdBack->setGeometry(420, 378, 90, 28);
-  cmdNext = new QPushButton("&Next >", this);
-  cmdNext->setObjectName("cmdNext");
-  cmdNext->setGeometry(520, 378, 90, 28);
+  pbRecords = addPageProgress(*this, "pbRecords", QRect(160, 350, 450, 20));
+  const PageFooter footer = addPageFooter(*this, QPoint(420, 378));  // Back does nothing here
+  cmdBack = footer.back;
+  cmdNext = footer.next;
   connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   BLot().progress = [this](int16_t percent) { pbRecords->setValue(percent); };
   BLot().doEvents = [] { QApplication::processEvents(); };

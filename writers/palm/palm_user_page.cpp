@@ -1,4 +1,4 @@
-#include "reference/palm/palm_user_page.h"
+#include "writers/palm/palm_user_page.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 #include "core/gui/wizard/placeholder_page.h"
 #include "platform/errors.h"
 #include "platform/standins/palm/palm_desktop.h"
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 
 namespace pellary {
 
@@ -53,12 +53,9 @@ PalmUserPage::PalmUserPage(const std::string& formName, const QString& title, co
   txtPilotUser_->setReadOnly(true);
   txtPilotUser_->setGeometry(240, 165, 210, 24);
 
-  cmdBack_ = new QPushButton("< &Back", this);
-  cmdBack_->setObjectName("cmdBack");
-  cmdBack_->setGeometry(400, 360, 90, 28);
-  cmdNext_ = new QPushButton("&Continue >", this);
-  cmdNext_->setObjectName("cmdNext");
-  cmdNext_->setGeometry(500, 360, 110, 28);
+  const PageFooter footer = addPageFooter(*this, QPoint(400, 360), "&Continue >", 110);
+  cmdBack_ = footer.back;
+  cmdNext_ = footer.next;
 
   connect(lstPilotUsers_, &QListWidget::itemClicked, this, [this] { lstPilotUsers_Click(); });
   connect(lstPilotUsers_, &QListWidget::itemDoubleClicked, this, [this] { lstPilotUsers_DblClick(); });

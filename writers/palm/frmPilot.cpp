@@ -1,4 +1,4 @@
-#include "writers/palm/frm_pilot.h"
+#include "writers/palm/frmPilot.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "core/gui/wizard/page_parts.h"
 #include "core/wizard/page_engine.h"
 #include "writers/palm/palm_writer.h"
 
@@ -26,11 +27,9 @@ frmPilot::frmPilot(QWidget* parent)
   chkBackupDatebook_->setObjectName("chkBackupDatebook");
   chkBackupDatebook_->setGeometry(240, 200, 215, 40);
   chkBackupDatebook_->setChecked(true);
-  ProgressBar_ = new QProgressBar(frame_);
-  ProgressBar_->setObjectName("ProgressBar");
-  ProgressBar_->setRange(0, 100);
+  ProgressBar_ = addPageProgress(*frame_, "ProgressBar", QRect(10, 280, 440, 18));
   ProgressBar_->setValue(0);
-  ProgressBar_->setGeometry(10, 280, 440, 18);
+  ProgressBar_->show();  // shown empty from the start on this page
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
 

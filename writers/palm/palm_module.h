@@ -1,7 +1,8 @@
 // The Palm module's shared part: the chosen HotSync user, the Palm Desktop
 // paths, and the Palm reference output (the "KestOrry.cdi" table, the viewer's
 // conduit registration, the HotSync restart and the viewer installation). The
-// Date Book writer (writers/palm) builds on it.
+// Date Book writer and both Palm pages build on it; everything Palm lives in
+// this folder and depends only on the layers below.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "writers/palm/frm_pilot.h"
+#include "writers/palm/frmPilot.h"
 
 #include <QCheckBox>
 #include <QLabel>

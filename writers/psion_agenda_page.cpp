@@ -1,4 +1,4 @@
-#include "writers/series3/psion_agenda_page.h"
+#include "writers/psion_agenda_page.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -43,17 +43,10 @@ PsionAgendaPage::PsionAgendaPage(const QString& formName, const QString& copyLab
   copy->setObjectName(formName == "frmPsion5" ? "lblPsion5Copy" : "lblPsion3Copy");
   copy->setGeometry(170, 230, 440, 40);
   copy->setWordWrap(true);
-  prgProgress = new QProgressBar(this);
-  prgProgress->setObjectName("prgProgress");
-  prgProgress->setGeometry(170, 280, 440, 22);
-  prgProgress->setRange(0, 100);
-  prgProgress->hide();
-  cmdBack = new QPushButton("< &Back", this);
-  cmdBack->setObjectName("cmdBack");
-  cmdBack->setGeometry(420, 340, 90, 28);
-  cmdNext = new QPushButton("&Next >", this);
-  cmdNext->setObjectName("cmdNext");
-  cmdNext->setGeometry(520, 340, 90, 28);
+  prgProgress = addPageProgress(*this, "prgProgress", QRect(170, 280, 440, 22));
+  const PageFooter footer = addPageFooter(*this, QPoint(420, 340));
+  cmdBack = footer.back;
+  cmdNext = footer.next;
   Status = new QStatusBar(this);
   Status->setObjectName("Status");
   Status->setSizeGripEnabled(false);

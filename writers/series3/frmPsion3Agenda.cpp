@@ -1,4 +1,4 @@
-#include "writers/series3/frm_psion3_agenda.h"
+#include "writers/series3/frmPsion3Agenda.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "reference/palm/frm_palm_ref.h"
+#include "writers/palm/frmPalmRef.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,7 +13,7 @@
 #include "platform/errors.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "reference/html_generator.h"
-#include "reference/palm/palm_reference.h"
+#include "writers/palm/palm_module.h"
 
 namespace pellary {
 

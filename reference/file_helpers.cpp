@@ -1,0 +1,52 @@
+#include "reference/file_helpers.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "platform/errors.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+
+namespace {
+bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
+}  // namespace
+
+std::string readWholeFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in || fs::is_directory(p)) raise(err::FileNotFound);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeWholeFile(const fs::path& p, const std::string& bytes) {
+  if (!fs::is_directory(p.parent_path())) raise(err::PathNotFound);
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  out.close();
+  if (!out) raise(err::PathFileAccess);
+}
+
+void copyFileOver(const fs::path& from, const fs::path& to) {
+  if (!fs::is_regular_file(from)) raise(err::FileNotFound);
+  if (!fs::is_directory(to.parent_path())) raise(err::PathNotFound);
+  std::error_code ec;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  if (ec) raise(err::PathFileAccess);
+}
+
+std::vector<std::string> listNormalFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return names;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && !hiddenName(name)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace pellary
