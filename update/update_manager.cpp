@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -509,17 +510,21 @@ void Bupd_UpdateTimeStamps() {
         }
       }
       rs.close();
+      // Template numbers are per product, so a chosen topic is its product and number.
+      std::set<std::pair<int32_t, int32_t>> chosen;
       rs = db.openRecordset("SELECT RefID, Product_Id FROM ProfileRefList WHERE ProfileID = " + profileNumber());
       if (rs.recordCount()) {
         Bsda_ClearCatTimeStampIndex();
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
           Bsda_AddCatTimeStampIndex(rs["Product_Id"].value().toLong(), rs["RefID"].value().toLong());
+          chosen.emplace(rs["Product_Id"].value().toLong(), rs["RefID"].value().toLong());
+        }
       }
       rs.close();
-      rs = db.openRecordset("SELECT TimeStamp, Template_Id FROM RETemplate");
+      rs = db.openRecordset("SELECT TimeStamp, Template_Id, Product_Id FROM RETemplate");
       if (rs.recordCount()) {
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          if (Bsda_GetCatTimeStampIndex(rs["Template_Id"].value().toLong()) == 0) continue;
+          if (!chosen.count({rs["Product_Id"].value().toLong(), rs["Template_Id"].value().toLong()})) continue;
           rs.edit();
           rs["TimeStamp"] = Variant(stamp);
           rs.update();

@@ -245,6 +245,8 @@ class UpdateRun : public UpdateRunTest {
     Bsda_AddToCatIndex(1, 501);  // 501 is in the profile
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 7, 'mine', 100)");
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 8, 'not', 100)");
+    // Template numbers are per product: another product's 7 is not chosen.
+    db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (3, 7, 'theirs', 100)");
     db().execute("INSERT INTO ProfileRefList (ProfileID, RefID, Product_Id, Status) VALUES (1, 7, 1, 1)");
     db().execute("INSERT INTO ProfileRefList (ProfileID, RefID, Product_Id, Status) VALUES (2, 8, 1, 1)");
     Bupd_MainHandler(2);
@@ -270,8 +272,8 @@ TEST_F(UpdateRun, AcceptedUpdateIsDownloadedLoadedStampedAndReported) {
   EXPECT_EQ(rows("SELECT PID, PrimaryName FROM [Primary]"), (std::vector<std::string>{"10|Holidays"}));
   EXPECT_EQ(rows("SELECT TID, TertiaryName, TimeStamp FROM Tertiary ORDER BY TID"),
             (std::vector<std::string>{"3|Bank holidays|900", "4|other|100"}));
-  EXPECT_EQ(rows("SELECT Template_Id, TimeStamp FROM RETemplate ORDER BY Template_Id"),
-            (std::vector<std::string>{"7|900", "8|100"}));
+  EXPECT_EQ(rows("SELECT Product_Id, Template_Id, TimeStamp FROM RETemplate ORDER BY Product_Id, Template_Id"),
+            (std::vector<std::string>{"1|7|900", "1|8|100", "3|7|100"}));
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
 
   auto finish = server->requestsTo("/update/finish.pl");
