@@ -21,6 +21,7 @@
 #include "core/wizard/page_engine.h"
 #include "core/final_selection.h"
 #include "core/profile_commit.h"
+#include "core/profile_lists.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
 #include "platform/dao/dao.h"
@@ -503,7 +504,7 @@ void Bupd_UpdateTimeStamps() {
       dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");
       if (rs.recordCount()) {
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          if (Bsda_GetCatIDIndex(rs["CatID"].value().toLong()) == 0) continue;
+          if (catPosition(rs["CatID"].value().toLong()) == 0) continue;
           rs.edit();
           rs["TimeStamp"] = Variant(stamp);
           rs.update();

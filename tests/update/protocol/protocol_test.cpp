@@ -10,6 +10,7 @@
 
 #include "core/databank.h"
 #include "core/idindex.h"
+#include "core/profile_lists.h"
 #include "core/gui/placement.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
@@ -242,7 +243,7 @@ class UpdateRun : public UpdateRunTest {
                  "VALUES (1, 10, 2, 3, 501, 'old', 100)");
     db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
                  "VALUES (1, 10, 2, 4, 502, 'other', 100)");
-    Bsda_AddToCatIndex(1, 501);  // 501 is in the profile
+    Bsda_AddToProfileCatList(501, 1, 0, 0, 0, 0);  // 501 is in the profile
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 7, 'mine', 100)");
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 8, 'not', 100)");
     // Template numbers are per product: another product's 7 is not chosen.
