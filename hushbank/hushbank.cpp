@@ -10,7 +10,7 @@
 #include "core/app.h"
 #include "core/error_log.h"
 #include "core/databank.h"
-#include "hushbank/frm_main.h"
+#include "hushbank/frmMain.h"
 #include "hushbank/loaders.h"
 #include "update/cue/cue_loaders.h"
 #include "platform/errors.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "hushbank/frm_main.h"
+#include "hushbank/frmMain.h"
 #include "hushbank/hushbank.h"
 #include "hushbank/loaders.h"
 #include "platform/msgbox.h"
