@@ -26,6 +26,7 @@
 #include "core/gui/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
@@ -66,11 +67,9 @@ using replies::ReplyLines;
 
 // A reply file, whole.
 std::string readReplyBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) raise(err::FileNotFound);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::optional<std::string> bytes = platform::files::readWholeFile(path);
+  if (!bytes) raise(err::FileNotFound);
+  return std::move(*bytes);
 }
 ReplyLines readReply(const fs::path& path) { return ReplyLines(readReplyBytes(path)); }
 

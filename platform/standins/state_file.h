@@ -16,8 +16,8 @@ std::string unescape(const std::string& s);
 // The fields of a line, as they stand (not unescaped); one field at least.
 std::vector<std::string> split(const std::string& line);
 
-// Writes the whole state file through a temporary file and a rename, so that a
-// crash leaves the old file; a failure raises 57 naming what was written.
+// Replaces the whole state file (see files::replaceWholeFile), making its
+// folder first; a failure raises 57 naming what was written.
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what);
 
 // A state file open for appending: each append is one write at the file's
