@@ -37,12 +37,7 @@ void installSurface() {
   updateRunSurface().setStatus = [](const std::string& text) {
     portalPage().lblCurrentStatus()->setText(QString::fromStdString(text));
   };
-  updateRunSurface().failedUpdate = [](const std::string& message) {
-    trapped("Bupd_FailedUpdate", [&] {
-      MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
-      Bmm_EndProgram(1);
-    });
-  };
+  updateRunSurface().failedUpdate = [](const std::string&) { Bmm_EndProgram(1); };
 }
 }  // namespace
 

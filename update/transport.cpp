@@ -211,14 +211,6 @@ int32_t dartTransfer(http::DartHttp& control, const std::function<void()>& state
   }
 }
 
-void writeReplyFile(const std::string& path, const std::string& reply) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) raise(err::PathFileAccess);
-  out.write(reply.data(), std::streamsize(reply.size()));
-  out.close();
-  if (!out) raise(err::PathFileAccess);
-}
-
 // CommTool: 1 first control only, 2 second only, another number both in
 // turn. A new installation has none stored yet, which means trying both.
 int16_t commTool() {
@@ -277,68 +269,70 @@ void select(const char* location, bool withDescription, const char* firstName, c
 
 }  // namespace
 
-int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
-                             const std::string& userName, const std::string& password) {
+namespace {
+
+// One request of the first control, GET (1) or POST (2), its reply into file;
+// the download shows the busy pointer while it runs.
+int32_t winsockRequest(int16_t action, const std::string& postData, const std::string& url, const std::string& file,
+                       frmPortalPage& host, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::WinsockHttp& c = host.httpWinsockDownload;
-  c.Limits = transferLimits(false);
+  c.Limits = transferLimits(action == 2);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
+    if (action == 2) c.PostData = postData;
     c.URL = url;
     c.UserName = userName;
     c.Password = password;
-    host.setMousePointer(11);
-    c.LocalFile = localFile;
+    if (action == 1) host.setMousePointer(11);
+    c.LocalFile = file;
     c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
-    c.setAction(1);
-    host.setMousePointer(0);
+    c.setAction(action);
+    if (action == 1) host.setMousePointer(0);
   });
+}
+
+// The same through the second control; the download waits at most 15 s for a silent server.
+int32_t dartRequest(bool post, const std::string& postData, const std::string& url, const std::string& file,
+                    frmDartDownload& dart, const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::DartHttp& c = dart.httpDartDownload;
+  c.Limits = transferLimits(post);
+  return dartTransfer(c, [&] {
+    if (!post) dart.mousePointer = 11;
+    c.URL = url;
+    std::string reply;
+    if (post) {
+      c.Post(postData, reply, userName, password);
+    } else {
+      c.TimeOut = 15000;
+      c.Get(reply, userName, password);
+    }
+    http::writeReply(file, reply);
+    if (!post) dart.mousePointer = 0;
+  });
+}
+
+}  // namespace
+
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                             const std::string& userName, const std::string& password) {
+  return winsockRequest(1, {}, url, localFile, host, userName, password);
 }
 
 int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                              frmPortalPage& host, const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::WinsockHttp& c = host.httpWinsockDownload;
-  c.Limits = transferLimits(true);
-  return winsockTransfer(c, host, [&] {
-    c.WinsockLoaded = true;
-    c.PostData = postData;
-    c.URL = url;
-    c.UserName = userName;
-    c.Password = password;
-    c.LocalFile = replyFile;
-    c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
-    c.setAction(2);
-  });
+  return winsockRequest(2, postData, url, replyFile, host, userName, password);
 }
 
 int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
                           const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::DartHttp& c = dart.httpDartDownload;
-  c.Limits = transferLimits(false);
-  return dartTransfer(c, [&] {
-    dart.mousePointer = 11;
-    c.URL = url;
-    c.TimeOut = 15000;
-    std::string reply;
-    c.Get(reply, userName, password);
-    writeReplyFile(localFile, reply);
-    dart.mousePointer = 0;
-  });
+  return dartRequest(false, {}, url, localFile, dart, userName, password);
 }
 
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::DartHttp& c = dart.httpDartDownload;
-  c.Limits = transferLimits(true);
-  return dartTransfer(c, [&] {
-    c.URL = url;
-    std::string reply;
-    c.Post(postData, reply, userName, password);
-    writeReplyFile(replyFile, reply);
-  });
+  return dartRequest(true, postData, url, replyFile, dart, userName, password);
 }
 
 // Credentials reach the first control only when both are given; they go to
