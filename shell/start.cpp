@@ -44,6 +44,7 @@
 #include "shell/selection_procedures.h"
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
+#include "update/frmManager2Update.h"
 #include "update/pages/frmRegistration.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "update/update_service.h"
@@ -128,6 +129,7 @@ void connectComponents() {
   Wizard().orryEdition = [] { return Bset().Bset_OrryEdition; };
   Wizard().fieldfareEdition = [] { return Bset().Bset_FieldfareEdition; };
   Wizard().setPilotPath = [] { Bpm_SetPilotPath(); };
+  connectUpdatePreview();
 }
 }  // namespace
 

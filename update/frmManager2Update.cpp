@@ -215,11 +215,12 @@ void frmManager2Update::resizeEvent(QResizeEvent* event) {
   lstReference_->setColumnWidth(0, lstReference_->width());
 }
 
-void Bcue_ShowUpdateCompleted() {
-  frmPortalPage& portal = portalPage();
-  portal.lblCurrentStatus()->setText("Update process completed");
-  portal.pbPortalStatus()->setVisible(false);
-  portal.cmdClose()->setVisible(true);
+void connectUpdatePreview() {
+  updatePreviewShow() = [] {
+    frmManager2Update& preview = updatePreviewWindow();
+    Bpo_CentreOnScreen(preview);
+    preview.showModal();
+  };
 }
 
 }  // namespace pellary

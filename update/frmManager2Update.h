@@ -64,7 +64,7 @@ frmManager2Update& updatePreviewWindow();
 bool updatePreviewExists();
 void unloadUpdatePreviewWindow();
 
-// On the portal: "Update process completed", the bar hidden, Close shown.
-void Bcue_ShowUpdateCompleted();
+// Makes this window the run's update preview (updatePreviewShow).
+void connectUpdatePreview();
 
 }  // namespace pellary

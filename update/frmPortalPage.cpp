@@ -207,4 +207,11 @@ void Bupd_SetPortalPagePos() {
   });
 }
 
+void Bcue_ShowUpdateCompleted() {
+  frmPortalPage& portal = portalPage();
+  portal.lblCurrentStatus()->setText("Update process completed");
+  portal.pbPortalStatus()->setVisible(false);
+  portal.cmdClose()->setVisible(true);
+}
+
 }  // namespace pellary

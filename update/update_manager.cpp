@@ -21,6 +21,7 @@
 #include "core/wizard/page_engine.h"
 #include "core/final_selection.h"
 #include "core/profile_commit.h"
+#include "core/preview_lists.h"
 #include "core/profile_lists.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
@@ -35,7 +36,6 @@
 #include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
-#include "update/frmManager2Update.h"
 #include "update/frmPortalPage.h"
 #include "update/transport.h"
 #include "update/replies.h"
@@ -273,11 +273,15 @@ int loadUpdate() {
 }
 
 bool previewHasRows() {
-  frmManager2Update& w = updatePreviewWindow();
-  return w.datesList().rowCount() > 0 || w.referenceList().rowCount() > 0;
+  return previewTargets().datesList().rowCount() > 0 || previewTargets().referenceList().rowCount() > 0;
 }
 
 }  // namespace
+
+std::function<void()>& updatePreviewShow() {
+  static std::function<void()> show;
+  return show;
+}
 
 void Bupd_MainHandler(int16_t runMode) {
   trappedWithText("Bupd_MainHandler", [&] {
@@ -405,12 +409,8 @@ void Bupd_ProcessUpdate(int16_t decision) {
       // Nothing applied is nothing to acknowledge.
       if (loaded == 0) fail(20011, "The update packet held nothing to load");
       Bsql_SetFinalRecordSelection();
-      frmManager2Update& preview = updatePreviewWindow();
       Bint_ShowFinalPreview();
-      if (previewHasRows()) {
-        Bpo_CentreOnScreen(preview);
-        preview.showModal();
-      }
+      if (previewHasRows() && updatePreviewShow()) updatePreviewShow()();
       if (u.Bupd_UpdateCancelled) {
         cue::discardPacketFiles();
         setFailureCleanup(nullptr);
@@ -454,7 +454,7 @@ void Bupd_QueueProcesses() {
       Bint_Ref1Pending() = true;
     if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on"))
       Bint_Ref2Pending() = true;
-    Bint_DatesPending() = updatePreviewWindow().datesList().rowCount() > 0;
+    Bint_DatesPending() = previewTargets().datesList().rowCount() > 0;
 
     if (Bint_Ref1Pending()) {
       Bhtm_StartHTMLReferenceWriter(1);
