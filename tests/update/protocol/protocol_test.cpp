@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "core/databank.h"
 #include "core/idindex.h"
@@ -589,6 +590,18 @@ TEST_F(Preview, DatesSortByDateNotByText) {
   std::vector<std::string> keys;
   for (int i = 0; i < 3; ++i) keys.push_back(w.datesList().row(i).key);
   EXPECT_EQ(keys, (std::vector<std::string>{"P0000003", "P0000002", "P0000001"}));
+}
+
+TEST_F(Preview, DateRowsCarryTicksReferenceRowsNone) {
+  frmManager2Update& w = updatePreviewWindow();
+  w.datesList().addRow({"P0000001", "Add", {"02/01/2027", "B"}, false});
+  w.referenceList().addRow({"R0000001", "Holidays", {}, false});
+  EXPECT_EQ(w.lstDatePreview()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(w.datesList().row(0).checked);
+  // The reference list only shows what changes: no tick box, every row counts.
+  EXPECT_FALSE(w.lstReference()->topLevelItem(0)->data(0, Qt::CheckStateRole).isValid());
+  EXPECT_TRUE(w.referenceList().row(0).checked);
+  EXPECT_EQ(w.referenceList().row(0).key, "R0000001");
 }
 
 TEST_F(Preview, ClosingByTheFrameButtonIsCancel) {
