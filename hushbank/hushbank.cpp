@@ -96,6 +96,7 @@ void Main(const std::string& commandLine) {
     Bsql_OpenDataBanks();
     Bcue_Engine().settle = settleTime();
     runLoaders();
+    Bsql_RefreshPlannerStatistics();
     if (qApp) QApplication::restoreOverrideCursor();
   });
   Bmm_EndProgram();

@@ -253,6 +253,7 @@ int loadUpdate() {
     }
     location = "Bupd_ProcessUpdate";
     db.commitTrans();
+    if (found > 0) Bsql_RefreshPlannerStatistics();
   } catch (const ProgramEnded&) {
     throw;
   } catch (...) {
