@@ -138,8 +138,18 @@ int32_t errorNumber() {
   return int32_t(e.number ? e.number : err::Internal);
 }
 
-// Runs one transfer statement with the proxy retry of the first control.
-int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+// How a control takes a proxy: the stored one (server, port) and the one the
+// user typed (without a colon the typed text is not taken as a proxy).
+struct ProxyUse {
+  bool (*isConnectionFailure)(long number);
+  std::function<void(const std::string& server, const std::string& port)> stored;
+  std::function<void(const TypedProxy& typed, const std::string& server, const std::string& port)> typed;
+};
+
+// Runs one transfer statement; a connection failure is retried, up to three
+// tries in all, first through the stored proxy, then through one the user
+// types (a "server:port" is stored). Returns 0 or the error number.
+int32_t transferWithProxyRetry(const ProxyUse& use, const std::function<void()>& statement) {
   bool storedApplied = false;
   for (;;) {
     try {
@@ -149,66 +159,54 @@ int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const s
       throw;
     } catch (...) {
       int32_t number = errorNumber();
-      if (isWinsockConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
-        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
-        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
-        ++Bift().Bift_RetryCount;
-        if (!server.empty() && !storedApplied) {
-          control.ProxyServer = server;
-          if (!port.empty()) control.ProxyPort = Variant(port).toLong();
-          storedApplied = true;
-          continue;
-        }
-        TypedProxy typed = askForProxy();
-        if (typed.hasColon) {
-          control.ProxyServer = typed.server;
-          control.ProxyPort = Variant(typed.port).toLong();
-          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
-          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
-        } else {
-          control.ProxyServer = typed.whole;
-        }
+      if (!use.isConnectionFailure(number) || Bift().Bift_RetryCount >= 3) return number;
+      std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
+      std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
+      ++Bift().Bift_RetryCount;
+      if (!server.empty() && !storedApplied) {
+        use.stored(server, port);
+        storedApplied = true;
         continue;
       }
-      control.setAction(0);
-      host.setMousePointer(0);
-      return number;
+      TypedProxy typed = askForProxy();
+      use.typed(typed, server, port);
+      if (typed.hasColon) {
+        Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
+        Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
+      }
     }
   }
 }
 
-int32_t dartTransfer(http::DartHttp& control, const std::function<void()>& statement) {
-  bool storedApplied = false;
-  for (;;) {
-    try {
-      statement();
-      return 0;
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      int32_t number = errorNumber();
-      if (isDartConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
-        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
-        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
-        ++Bift().Bift_RetryCount;
-        if (!server.empty() && !storedApplied) {
-          control.Proxy = server + ":" + port;
-          storedApplied = true;
-          continue;
-        }
-        TypedProxy typed = askForProxy();
-        if (typed.hasColon) {
-          control.Proxy = typed.server + ":" + typed.port;
-          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
-          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
-        } else {
-          control.Proxy = server + ":" + port;
-        }
-        continue;
-      }
-      return number;
-    }
+int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+  ProxyUse use{isWinsockConnectionFailure,
+               [&](const std::string& server, const std::string& port) {
+                 control.ProxyServer = server;
+                 if (!port.empty()) control.ProxyPort = Variant(port).toLong();
+               },
+               [&](const TypedProxy& typed, const std::string&, const std::string&) {
+                 if (typed.hasColon) {
+                   control.ProxyServer = typed.server;
+                   control.ProxyPort = Variant(typed.port).toLong();
+                 } else {
+                   control.ProxyServer = typed.whole;
+                 }
+               }};
+  const int32_t number = transferWithProxyRetry(use, statement);
+  if (number != 0) {
+    control.setAction(0);
+    host.setMousePointer(0);
   }
+  return number;
+}
+
+int32_t dartTransfer(http::DartHttp& control, const std::function<void()>& statement) {
+  ProxyUse use{isDartConnectionFailure,
+               [&](const std::string& server, const std::string& port) { control.Proxy = server + ":" + port; },
+               [&](const TypedProxy& typed, const std::string& server, const std::string& port) {
+                 control.Proxy = typed.hasColon ? typed.server + ":" + typed.port : server + ":" + port;
+               }};
+  return transferWithProxyRetry(use, statement);
 }
 
 // CommTool: 1 first control only, 2 second only, another number both in
