@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <fstream>
 
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
@@ -57,6 +58,22 @@ void replaceFile(const std::filesystem::path& file, const std::string& content, 
     files::replaceWholeFile(file, content);
   } catch (const files::ReplaceFailed&) {
     raise(57, "Cannot write " + what + " " + file.string());
+  }
+}
+
+void readStateFile(const std::filesystem::path& file, std::string_view header, const std::string& what,
+                   const std::function<bool(const std::vector<std::string>& fields)>& take) {
+  constexpr long kBadFileFormat = 321;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) raise(err::FileNotFound, what + " not found: " + file.string());
+  std::string line;
+  if (!std::getline(in, line) || line != header) {
+    const bool vowel = !what.empty() && std::string_view("AEIOU").find(what[0]) != std::string_view::npos;
+    raise(kBadFileFormat, std::string(vowel ? "Not an " : "Not a ") + what);
+  }
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    if (!take(split(line))) raise(kBadFileFormat, "Damaged " + what + ": " + file.string());
   }
 }
 

@@ -41,6 +41,13 @@ class AppendFile {
   std::string what_;
 };
 
+// Reads a state file line by line: raises 53 when it is missing and 321 when
+// its first line is not header; every other non-empty line goes, split into
+// its fields, to take, which returns false for a line it does not know (321,
+// the file is damaged). what names the file in the messages ("Notes database").
+void readStateFile(const std::filesystem::path& file, std::string_view header, const std::string& what,
+                   const std::function<bool(const std::vector<std::string>& fields)>& take);
+
 // Drops the items marked gone (both lists in the same order).
 template <class T>
 void dropGone(std::vector<T>& items, const std::vector<bool>& gone) {
