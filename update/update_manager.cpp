@@ -303,6 +303,19 @@ void Bupd_MainHandler(int16_t runMode) {
   });
 }
 
+namespace {
+// A reply that is not the expected one ends the run: an error page the server
+// wrote is shown in the browser, anything else is an undefined error.
+[[noreturn]] void endOnUnexpectedReply(replies::Tag tag, const std::string& replyFile, const std::string& undefined) {
+  if (tag == replies::Tag::Error) {
+    if (openInBrowser(replyFile)) Bmm_EndProgram();
+    fail(20009, kBrowserFailed);
+  }
+  fs::remove(replyFile);
+  fail(20010, undefined);
+}
+}  // namespace
+
 int16_t Bupd_UpdateInitialise() {
   int16_t result = 0;
   trappedWithText("Bupd_UpdateInitialise", [&] {
@@ -326,12 +339,7 @@ int16_t Bupd_UpdateInitialise() {
       result = 1;
       return;
     }
-    if (reply.tag == replies::Tag::Error) {
-      if (openInBrowser(replyFile)) Bmm_EndProgram();
-      fail(20009, kBrowserFailed);
-    }
-    fs::remove(replyFile);
-    fail(20010, "Undefined update initialisation error");
+    endOnUnexpectedReply(reply.tag, replyFile, "Undefined update initialisation error");
   });
   return result;
 }
@@ -370,12 +378,7 @@ void Bupd_CallUpdate() {
       yieldToMessageLoop();
       return;
     }
-    if (reply.tag == replies::Tag::Error) {
-      if (openInBrowser(replyFile)) Bmm_EndProgram();
-      fail(20009, kBrowserFailed);
-    }
-    fs::remove(replyFile);
-    fail(20010, "Undefined update process error");
+    endOnUnexpectedReply(reply.tag, replyFile, "Undefined update process error");
   });
 }
 
