@@ -47,4 +47,22 @@ void appendErrorLog(const std::string& line) {
   }
 }
 
+std::string errorReportText(std::string_view advice, std::string_view contact, int32_t number,
+                            std::string_view location, std::string_view extra) {
+  std::string m = "An error has occurred in the application.";
+  m += "\r\r";
+  m += advice;
+  m += "\r\r";
+  m += "If this problem persists, note the details below and contact ";
+  m += contact;
+  m += "\r\r";
+  m += "Details:\t";
+  m += location;
+  m += "\t";
+  m += std::to_string(number);
+  m += "\r\n";
+  m += extra;
+  return m;
+}
+
 }  // namespace pellary

@@ -17,4 +17,10 @@ std::string errorLogLine(int32_t number, std::string_view location, std::string_
 // program still ends.
 void appendErrorLog(const std::string& line);
 
+// The text of the error message both programs show before they end: the
+// opening line, the program's own advice, whom to contact, then the details
+// (location, number) and the extra text.
+std::string errorReportText(std::string_view advice, std::string_view contact, int32_t number,
+                            std::string_view location, std::string_view extra);
+
 }  // namespace pellary

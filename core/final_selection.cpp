@@ -45,30 +45,6 @@ bool openCursor(dao::Recordset& rs, const std::string& sql, bool completeCount) 
   return true;
 }
 
-// Without statistics SQLite walks Event by its Status index and probes the
-// links of every row (seconds on a large databank) instead of starting from
-// the chosen categories' links. Statistics are gathered once per run when
-// they are missing or the events have more than doubled since; a failure only
-// costs speed.
-void ensurePlannerStatistics() {
-  static std::string analysed;
-  dao::Database& db = Bsql_DataBank();
-  if (analysed == db.path()) return;
-  try {
-    long statRows = -1;
-    dao::Recordset tables = db.openRecordset("SELECT name FROM sqlite_master WHERE name = 'sqlite_stat1'");
-    if (!tables.eof()) {
-      dao::Recordset stat = db.openRecordset("SELECT stat FROM sqlite_stat1 WHERE tbl = 'Event'");
-      if (!stat.eof()) statRows = valOf(stat["stat"].value().toString());
-    }
-    dao::Recordset rows = db.openRecordset("SELECT Count(*) AS N FROM Event");
-    long events = rows["N"].value().toLong();
-    if (statRows < 0 || events > 2 * statRows + 1000) db.execute("ANALYZE");
-  } catch (const AppError&) {
-  }
-  analysed = db.path();
-}
-
 struct Hourglass {
   Hourglass() {
     if (screenLink().hourglass) screenLink().hourglass(true);
@@ -83,7 +59,6 @@ struct Hourglass {
 void Bsql_SetFinalRecordSelection() {
   trapped("Bsql_SetFinalRecordSelection", [] {
     Hourglass pointer;
-    ensurePlannerStatistics();
     DatabaseAccess& q = Bsql();
     ProfileLists& s = Bsda();
     std::string write, del, update, pubHol;

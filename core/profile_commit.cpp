@@ -80,8 +80,8 @@ void unloadEvents() {
     const ProfileEventRecord& r = s.Bsda_ProfileEventList[i];
     if (r.Status == 0) continue;
     addEventRow(rs, r, 1);
-    int32_t cat = r.CatID >= 0 ? Bsda_GetCatIDIndex(r.CatID) : 0;
-    if (cat != 0 && cat < s.Bsda_ProfileCatNext && (r.Status & 0x0004 || r.Status & 0x4000))
+    const int32_t cat = catPosition(r.CatID);
+    if (cat != 0 && (r.Status & 0x0004 || r.Status & 0x4000))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
   }
   rs.close();

@@ -17,8 +17,8 @@ UpdateRunSurface& updateRunSurface() {
 }
 
 void Bupd_FailedUpdate(const std::string& message) {
-  if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
   MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
+  if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
   endProgram(1);
 }
 

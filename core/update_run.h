@@ -15,7 +15,8 @@ bool& Bupd_UpdateRun();
 struct UpdateRunSurface {
   std::function<void(int16_t percent)> setProgress;       // frmPortalPage.pbPortalStatus
   std::function<void(const std::string&)> setStatus;      // frmPortalPage.lblCurrentStatus
-  std::function<void(const std::string&)> failedUpdate;   // Bupd_FailedUpdate
+  // Ends a failed run the window's way, after Bupd_FailedUpdate showed the message.
+  std::function<void(const std::string&)> failedUpdate;
 };
 UpdateRunSurface& updateRunSurface();
 

@@ -10,7 +10,7 @@
 #include "core/app.h"
 #include "core/error_log.h"
 #include "core/databank.h"
-#include "hushbank/frm_main.h"
+#include "hushbank/frmMain.h"
 #include "hushbank/loaders.h"
 #include "update/cue/cue_loaders.h"
 #include "platform/errors.h"
@@ -44,21 +44,10 @@ std::chrono::milliseconds& settleTime() {
 bool isSilent(std::string_view commandLine) { return paths::equalsIgnoreCase(commandLine, "silent"); }
 
 std::string errorMessageText(int32_t number, std::string_view procedure, std::string_view extra) {
-  std::string m = "An error has occurred in the application.";
-  m += "\r\r";
-  m += "Please press F1 for possible solutions to the problem before ";
-  m += "clicking on OK which will shut down the application.";
-  m += "\r\r";
-  m += "If this problem persists, note the details below and contact ";
-  m += "Brackwater limited";
-  m += "\r\r";
-  m += "Details:\t";
-  m += procedure;
-  m += "\t";
-  m += std::to_string(number);
-  m += "\r\n";
-  m += extra;
-  return m;
+  return errorReportText(
+      "Please press F1 for possible solutions to the problem before clicking on OK which will shut down the "
+      "application.",
+      "Brackwater limited", number, procedure, extra);
 }
 
 // The log line goes first: a message no one answers must not lose the error.
@@ -96,6 +85,7 @@ void Main(const std::string& commandLine) {
     Bsql_OpenDataBanks();
     Bcue_Engine().settle = settleTime();
     runLoaders();
+    Bsql_RefreshPlannerStatistics();
     if (qApp) QApplication::restoreOverrideCursor();
   });
   Bmm_EndProgram();

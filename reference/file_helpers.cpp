@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 
 namespace pellary {
 
@@ -16,17 +17,18 @@ bool hiddenName(const std::string& name) { return !name.empty() && name[0] == '.
 }  // namespace
 
 std::string readWholeFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in || fs::is_directory(p)) raise(err::FileNotFound);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::optional<std::string> text = platform::files::readWholeFile(p);
+  if (!text) raise(err::FileNotFound);
+  return std::move(*text);
 }
 
 void writeWholeFile(const fs::path& p, const std::string& bytes) {
   if (!fs::is_directory(p.parent_path())) raise(err::PathNotFound);
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  if (!out) raise(err::PathFileAccess);
+  try {
+    platform::files::replaceWholeFile(p, bytes);
+  } catch (const platform::files::ReplaceFailed&) {
+    raise(err::PathFileAccess);
+  }
 }
 
 void copyFileOver(const fs::path& from, const fs::path& to) {

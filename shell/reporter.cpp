@@ -10,20 +10,8 @@
 namespace pellary {
 
 std::string errorMessageText(int32_t number, std::string_view location, std::string_view extraText) {
-  std::string m = "An error has occurred in the application.";
-  m += "\r\r";
-  m += "Clicking on OK will shut down the application.";
-  m += "\r\r";
-  m += "If this problem persists, note the details below and contact ";
-  m += kSupportContact;
-  m += "\r\r";
-  m += "Details:\t";
-  m += location;
-  m += "\t";
-  m += std::to_string(number);
-  m += "\r\n";
-  m += extraText;
-  return m;
+  return errorReportText("Clicking on OK will shut down the application.", kSupportContact, number, location,
+                         extraText);
 }
 
 // The log line goes first: a message no one answers must not lose the error.

@@ -34,7 +34,6 @@
 #include "reference/pages/frmPsionRef.h"
 #include "reference/pages/frmReference.h"
 #include "reference/pages/frmWinCEReference.h"
-#include "reference/palm/frm_palm_ref.h"
 #include "reference/reference_tree.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
@@ -45,17 +44,19 @@
 #include "shell/selection_procedures.h"
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
+#include "update/frmManager2Update.h"
 #include "update/pages/frmRegistration.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "update/update_service.h"
-#include "writers/daytimer/frm_day_timers_select.h"
-#include "writers/notes/frm_lotus_select.h"
-#include "writers/organizer/frm_org_details.h"
+#include "writers/daytimer/frmDayTimersSelect.h"
+#include "writers/notes/frmLotusSelect.h"
+#include "writers/organizer/frmOrgDetails.h"
 #include "writers/outlook/outlook_pages.h"
-#include "writers/palm/frm_pilot.h"
+#include "writers/palm/frmPalmRef.h"
+#include "writers/palm/frmPilot.h"
 #include "writers/palm/palm_writer.h"
-#include "writers/series3/frm_psion3_agenda.h"
-#include "writers/series5/frm_psion5.h"
+#include "writers/series3/frmPsion3Agenda.h"
+#include "writers/series5/frmPsion5.h"
 
 namespace pellary {
 
@@ -128,6 +129,7 @@ void connectComponents() {
   Wizard().orryEdition = [] { return Bset().Bset_OrryEdition; };
   Wizard().fieldfareEdition = [] { return Bset().Bset_FieldfareEdition; };
   Wizard().setPilotPath = [] { Bpm_SetPilotPath(); };
+  connectUpdatePreview();
 }
 }  // namespace
 

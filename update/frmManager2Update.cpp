@@ -10,71 +10,13 @@
 #include <QTreeWidget>
 
 #include "core/app.h"
+#include "core/gui/check_list.h"
 #include "core/gui/placement.h"
 #include "core/previews.h"
 #include "update/frmPortalPage.h"
 #include "update/update_manager.h"
 
 namespace pellary {
-
-namespace {
-// "dd/mm/yyyy" as yyyymmdd, so that dates sort by date; -1 for other text.
-long dateKey(const QString& text) {
-  const QStringList parts = text.trimmed().split('/');
-  if (parts.size() != 3) return -1;
-  bool okDay = false, okMonth = false, okYear = false;
-  long day = parts[0].toLong(&okDay), month = parts[1].toLong(&okMonth);
-  long year = parts[2].section(QLatin1Char(' '), 0, 0).toLong(&okYear);
-  if (!okDay || !okMonth || !okYear) return -1;
-  return year * 10000 + month * 100 + day;
-}
-
-// A row of the dates list: its Date column sorts by date.
-class DateRow : public QTreeWidgetItem {
- public:
-  using QTreeWidgetItem::QTreeWidgetItem;
-  bool operator<(const QTreeWidgetItem& other) const override {
-    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    if (column == 1) {
-      long a = dateKey(text(1)), b = dateKey(other.text(1));
-      if (a >= 0 && b >= 0 && a != b) return a < b;
-      if (a >= 0 && b >= 0) return text(2) < other.text(2);
-    }
-    return QTreeWidgetItem::operator<(other);
-  }
-};
-}  // namespace
-
-class frmManager2Update::TreeList : public PreviewList {
- public:
-  TreeList(QTreeWidget* tree, bool checks, bool* filling) : tree_(tree), checks_(checks), filling_(filling) {}
-  void clear() override { tree_->clear(); }
-  void addRow(const PreviewRow& row) override {
-    *filling_ = true;
-    auto* item = new DateRow(tree_);
-    item->setData(0, Qt::UserRole, QString::fromStdString(row.key));
-    item->setText(0, QString::fromStdString(row.text));
-    for (size_t i = 0; i < row.subItems.size(); ++i)
-      item->setText(int(i) + 1, QString::fromStdString(row.subItems[i]));
-    if (checks_) item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-    *filling_ = false;
-  }
-  int rowCount() const override { return tree_->topLevelItemCount(); }
-  PreviewRow row(int index) const override {
-    QTreeWidgetItem* item = tree_->topLevelItem(index);
-    PreviewRow r;
-    r.key = item->data(0, Qt::UserRole).toString().toStdString();
-    r.text = item->text(0).toStdString();
-    for (int c = 1; c < tree_->columnCount(); ++c) r.subItems.push_back(item->text(c).toStdString());
-    r.checked = !checks_ || item->checkState(0) == Qt::Checked;
-    return r;
-  }
-
- private:
-  QTreeWidget* tree_;
-  bool checks_;
-  bool* filling_;
-};
 
 namespace {
 std::unique_ptr<frmManager2Update>& previewSlot() {
@@ -128,17 +70,15 @@ frmManager2Update::frmManager2Update(QWidget* parent) : QDialog(parent) {
   cmdNext_ = new QPushButton("&Cancel", this);
   cmdNext_->setObjectName("cmdNext");
 
-  dates_ = std::make_unique<TreeList>(lstDatePreview_, true, &filling_);
-  reference_ = std::make_unique<TreeList>(lstReference_, false, &filling_);
+  dates_ = std::make_unique<QtCheckList>(lstDatePreview_, 1);
+  reference_ = std::make_unique<QtCheckList>(lstReference_, 0, false);
+  dates_->onTickChanged([this](QTreeWidgetItem* item, bool) { lstDatePreview_ItemCheck(item); });
 
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   lstDatePreview_->header()->setSectionsClickable(true);
   connect(lstDatePreview_->header(), &QHeaderView::sectionClicked, this,
           [this](int column) { lstDatePreview_ColumnClick(column); });
-  connect(lstDatePreview_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-    if (!filling_ && column == 0) lstDatePreview_ItemCheck(item);
-  });
   ratio_ = 2.15;
   resize(int(9510 / twipsPerPixelX(this)), int(6480 / twipsPerPixelY(this)));
 }
@@ -179,14 +119,10 @@ void frmManager2Update::lstDatePreview_ColumnClick(int column) {
 
 void frmManager2Update::lstDatePreview_ItemCheck(QTreeWidgetItem* item) {
   lstDatePreview_->setCurrentItem(item);
-  std::string key = item->data(0, Qt::UserRole).toString().toStdString();
-  bool ticked = item->checkState(0) == Qt::Checked;
+  std::string key = QtCheckList::keyOf(item);
+  bool ticked = QtCheckList::ticked(item);
   Bsql_EditPreviewList(key, ticked);
-  QColor colour = palette().color(ticked ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
-  filling_ = true;
-  item->setForeground(1, colour);
-  item->setForeground(2, colour);
-  filling_ = false;
+  dates_->colour(item);
 }
 
 void frmManager2Update::resizeEvent(QResizeEvent* event) {
@@ -215,11 +151,12 @@ void frmManager2Update::resizeEvent(QResizeEvent* event) {
   lstReference_->setColumnWidth(0, lstReference_->width());
 }
 
-void Bcue_ShowUpdateCompleted() {
-  frmPortalPage& portal = portalPage();
-  portal.lblCurrentStatus()->setText("Update process completed");
-  portal.pbPortalStatus()->setVisible(false);
-  portal.cmdClose()->setVisible(true);
+void connectUpdatePreview() {
+  updatePreviewShow() = [] {
+    frmManager2Update& preview = updatePreviewWindow();
+    Bpo_CentreOnScreen(preview);
+    preview.showModal();
+  };
 }
 
 }  // namespace pellary

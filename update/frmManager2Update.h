@@ -15,6 +15,8 @@ class QTreeWidgetItem;
 
 namespace pellary {
 
+class QtCheckList;
+
 class frmManager2Update : public QDialog {
   Q_OBJECT
  public:
@@ -45,18 +47,16 @@ class frmManager2Update : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  class TreeList;
   QLabel* lblDatesChanges_;
   QLabel* lblReferenceChanges_;
   QTreeWidget* lstDatePreview_;
   QTreeWidget* lstReference_;
   QPushButton* cmdBack_;
   QPushButton* cmdNext_;
-  std::unique_ptr<TreeList> dates_, reference_;
+  std::unique_ptr<QtCheckList> dates_, reference_;
   double ratio_ = 2.15;
   int sortColumn_ = -1;
   bool descending_ = false;
-  bool filling_ = false;
 };
 
 // The window, loaded on first use; it installs its lists as the preview targets.
@@ -64,7 +64,7 @@ frmManager2Update& updatePreviewWindow();
 bool updatePreviewExists();
 void unloadUpdatePreviewWindow();
 
-// On the portal: "Update process completed", the bar hidden, Close shown.
-void Bcue_ShowUpdateCompleted();
+// Makes this window the run's update preview (updatePreviewShow).
+void connectUpdatePreview();
 
 }  // namespace pellary

@@ -37,12 +37,7 @@ void installSurface() {
   updateRunSurface().setStatus = [](const std::string& text) {
     portalPage().lblCurrentStatus()->setText(QString::fromStdString(text));
   };
-  updateRunSurface().failedUpdate = [](const std::string& message) {
-    trapped("Bupd_FailedUpdate", [&] {
-      MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
-      Bmm_EndProgram(1);
-    });
-  };
+  updateRunSurface().failedUpdate = [](const std::string&) { Bmm_EndProgram(1); };
 }
 }  // namespace
 
@@ -210,6 +205,13 @@ void Bupd_SetPortalPagePos() {
     Breg_WriteRegSettings("CUE", "PortalLeft", Variant(double(formLeft(form))).toString());
     Breg_WriteRegSettings("CUE", "PortalTop", Variant(double(formTop(form))).toString());
   });
+}
+
+void Bcue_ShowUpdateCompleted() {
+  frmPortalPage& portal = portalPage();
+  portal.lblCurrentStatus()->setText("Update process completed");
+  portal.pbPortalStatus()->setVisible(false);
+  portal.cmdClose()->setVisible(true);
 }
 
 }  // namespace pellary

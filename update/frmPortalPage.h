@@ -83,6 +83,8 @@ frmPortalPage& portalPage();
 bool portalExists();
 // Closes and forgets the window (tests, and the program's end).
 void unloadPortalPage();
+// On the portal: "Update process completed", the bar hidden, Close shown.
+void Bcue_ShowUpdateCompleted();
 
 // A file URL for a local path.
 std::string fileUrl(const std::string& path);

@@ -138,8 +138,18 @@ int32_t errorNumber() {
   return int32_t(e.number ? e.number : err::Internal);
 }
 
-// Runs one transfer statement with the proxy retry of the first control.
-int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+// How a control takes a proxy: the stored one (server, port) and the one the
+// user typed (without a colon the typed text is not taken as a proxy).
+struct ProxyUse {
+  bool (*isConnectionFailure)(long number);
+  std::function<void(const std::string& server, const std::string& port)> stored;
+  std::function<void(const TypedProxy& typed, const std::string& server, const std::string& port)> typed;
+};
+
+// Runs one transfer statement; a connection failure is retried, up to three
+// tries in all, first through the stored proxy, then through one the user
+// types (a "server:port" is stored). Returns 0 or the error number.
+int32_t transferWithProxyRetry(const ProxyUse& use, const std::function<void()>& statement) {
   bool storedApplied = false;
   for (;;) {
     try {
@@ -149,74 +159,54 @@ int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const s
       throw;
     } catch (...) {
       int32_t number = errorNumber();
-      if (isWinsockConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
-        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
-        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
-        ++Bift().Bift_RetryCount;
-        if (!server.empty() && !storedApplied) {
-          control.ProxyServer = server;
-          if (!port.empty()) control.ProxyPort = Variant(port).toLong();
-          storedApplied = true;
-          continue;
-        }
-        TypedProxy typed = askForProxy();
-        if (typed.hasColon) {
-          control.ProxyServer = typed.server;
-          control.ProxyPort = Variant(typed.port).toLong();
-          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
-          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
-        } else {
-          control.ProxyServer = typed.whole;
-        }
+      if (!use.isConnectionFailure(number) || Bift().Bift_RetryCount >= 3) return number;
+      std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
+      std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
+      ++Bift().Bift_RetryCount;
+      if (!server.empty() && !storedApplied) {
+        use.stored(server, port);
+        storedApplied = true;
         continue;
       }
-      control.setAction(0);
-      host.setMousePointer(0);
-      return number;
+      TypedProxy typed = askForProxy();
+      use.typed(typed, server, port);
+      if (typed.hasColon) {
+        Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
+        Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
+      }
     }
   }
+}
+
+int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+  ProxyUse use{isWinsockConnectionFailure,
+               [&](const std::string& server, const std::string& port) {
+                 control.ProxyServer = server;
+                 if (!port.empty()) control.ProxyPort = Variant(port).toLong();
+               },
+               [&](const TypedProxy& typed, const std::string&, const std::string&) {
+                 if (typed.hasColon) {
+                   control.ProxyServer = typed.server;
+                   control.ProxyPort = Variant(typed.port).toLong();
+                 } else {
+                   control.ProxyServer = typed.whole;
+                 }
+               }};
+  const int32_t number = transferWithProxyRetry(use, statement);
+  if (number != 0) {
+    control.setAction(0);
+    host.setMousePointer(0);
+  }
+  return number;
 }
 
 int32_t dartTransfer(http::DartHttp& control, const std::function<void()>& statement) {
-  bool storedApplied = false;
-  for (;;) {
-    try {
-      statement();
-      return 0;
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      int32_t number = errorNumber();
-      if (isDartConnectionFailure(number) && Bift().Bift_RetryCount < 3) {
-        std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
-        std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
-        ++Bift().Bift_RetryCount;
-        if (!server.empty() && !storedApplied) {
-          control.Proxy = server + ":" + port;
-          storedApplied = true;
-          continue;
-        }
-        TypedProxy typed = askForProxy();
-        if (typed.hasColon) {
-          control.Proxy = typed.server + ":" + typed.port;
-          Breg_WriteRegSettings("Comms", "ProxyServer", typed.server);
-          Breg_WriteRegSettings("Comms", "ProxyPort", typed.port);
-        } else {
-          control.Proxy = server + ":" + port;
-        }
-        continue;
-      }
-      return number;
-    }
-  }
-}
-
-void writeReplyFile(const std::string& path, const std::string& reply) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) raise(err::PathFileAccess);
-  out.write(reply.data(), std::streamsize(reply.size()));
-  out.close();
-  if (!out) raise(err::PathFileAccess);
+  ProxyUse use{isDartConnectionFailure,
+               [&](const std::string& server, const std::string& port) { control.Proxy = server + ":" + port; },
+               [&](const TypedProxy& typed, const std::string& server, const std::string& port) {
+                 control.Proxy = typed.hasColon ? typed.server + ":" + typed.port : server + ":" + port;
+               }};
+  return transferWithProxyRetry(use, statement);
 }
 
 // CommTool: 1 first control only, 2 second only, another number both in
@@ -277,68 +267,70 @@ void select(const char* location, bool withDescription, const char* firstName, c
 
 }  // namespace
 
-int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
-                             const std::string& userName, const std::string& password) {
+namespace {
+
+// One request of the first control, GET (1) or POST (2), its reply into file;
+// the download shows the busy pointer while it runs.
+int32_t winsockRequest(int16_t action, const std::string& postData, const std::string& url, const std::string& file,
+                       frmPortalPage& host, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::WinsockHttp& c = host.httpWinsockDownload;
-  c.Limits = transferLimits(false);
+  c.Limits = transferLimits(action == 2);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
+    if (action == 2) c.PostData = postData;
     c.URL = url;
     c.UserName = userName;
     c.Password = password;
-    host.setMousePointer(11);
-    c.LocalFile = localFile;
+    if (action == 1) host.setMousePointer(11);
+    c.LocalFile = file;
     c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
-    c.setAction(1);
-    host.setMousePointer(0);
+    c.setAction(action);
+    if (action == 1) host.setMousePointer(0);
   });
+}
+
+// The same through the second control; the download waits at most 15 s for a silent server.
+int32_t dartRequest(bool post, const std::string& postData, const std::string& url, const std::string& file,
+                    frmDartDownload& dart, const std::string& userName, const std::string& password) {
+  Bift().Bift_RetryCount = 1;
+  http::DartHttp& c = dart.httpDartDownload;
+  c.Limits = transferLimits(post);
+  return dartTransfer(c, [&] {
+    if (!post) dart.mousePointer = 11;
+    c.URL = url;
+    std::string reply;
+    if (post) {
+      c.Post(postData, reply, userName, password);
+    } else {
+      c.TimeOut = 15000;
+      c.Get(reply, userName, password);
+    }
+    http::writeReply(file, reply);
+    if (!post) dart.mousePointer = 0;
+  });
+}
+
+}  // namespace
+
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+                             const std::string& userName, const std::string& password) {
+  return winsockRequest(1, {}, url, localFile, host, userName, password);
 }
 
 int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                              frmPortalPage& host, const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::WinsockHttp& c = host.httpWinsockDownload;
-  c.Limits = transferLimits(true);
-  return winsockTransfer(c, host, [&] {
-    c.WinsockLoaded = true;
-    c.PostData = postData;
-    c.URL = url;
-    c.UserName = userName;
-    c.Password = password;
-    c.LocalFile = replyFile;
-    c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
-    c.setAction(2);
-  });
+  return winsockRequest(2, postData, url, replyFile, host, userName, password);
 }
 
 int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
                           const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::DartHttp& c = dart.httpDartDownload;
-  c.Limits = transferLimits(false);
-  return dartTransfer(c, [&] {
-    dart.mousePointer = 11;
-    c.URL = url;
-    c.TimeOut = 15000;
-    std::string reply;
-    c.Get(reply, userName, password);
-    writeReplyFile(localFile, reply);
-    dart.mousePointer = 0;
-  });
+  return dartRequest(false, {}, url, localFile, dart, userName, password);
 }
 
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password) {
-  Bift().Bift_RetryCount = 1;
-  http::DartHttp& c = dart.httpDartDownload;
-  c.Limits = transferLimits(true);
-  return dartTransfer(c, [&] {
-    c.URL = url;
-    std::string reply;
-    c.Post(postData, reply, userName, password);
-    writeReplyFile(replyFile, reply);
-  });
+  return dartRequest(true, postData, url, replyFile, dart, userName, password);
 }
 
 // Credentials reach the first control only when both are given; they go to

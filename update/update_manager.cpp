@@ -21,10 +21,13 @@
 #include "core/wizard/page_engine.h"
 #include "core/final_selection.h"
 #include "core/profile_commit.h"
+#include "core/preview_lists.h"
+#include "core/profile_lists.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
@@ -33,7 +36,6 @@
 #include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
-#include "update/frmManager2Update.h"
 #include "update/frmPortalPage.h"
 #include "update/transport.h"
 #include "update/replies.h"
@@ -65,11 +67,9 @@ using replies::ReplyLines;
 
 // A reply file, whole.
 std::string readReplyBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) raise(err::FileNotFound);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::optional<std::string> bytes = platform::files::readWholeFile(path);
+  if (!bytes) raise(err::FileNotFound);
+  return std::move(*bytes);
 }
 ReplyLines readReply(const fs::path& path) { return ReplyLines(readReplyBytes(path)); }
 
@@ -253,6 +253,7 @@ int loadUpdate() {
     }
     location = "Bupd_ProcessUpdate";
     db.commitTrans();
+    if (found > 0) Bsql_RefreshPlannerStatistics();
   } catch (const ProgramEnded&) {
     throw;
   } catch (...) {
@@ -273,11 +274,15 @@ int loadUpdate() {
 }
 
 bool previewHasRows() {
-  frmManager2Update& w = updatePreviewWindow();
-  return w.datesList().rowCount() > 0 || w.referenceList().rowCount() > 0;
+  return previewTargets().datesList().rowCount() > 0 || previewTargets().referenceList().rowCount() > 0;
 }
 
 }  // namespace
+
+std::function<void()>& updatePreviewShow() {
+  static std::function<void()> show;
+  return show;
+}
 
 void Bupd_MainHandler(int16_t runMode) {
   trappedWithText("Bupd_MainHandler", [&] {
@@ -297,6 +302,19 @@ void Bupd_MainHandler(int16_t runMode) {
     else Bmm_EndProgram();
   });
 }
+
+namespace {
+// A reply that is not the expected one ends the run: an error page the server
+// wrote is shown in the browser, anything else is an undefined error.
+[[noreturn]] void endOnUnexpectedReply(replies::Tag tag, const std::string& replyFile, const std::string& undefined) {
+  if (tag == replies::Tag::Error) {
+    if (openInBrowser(replyFile)) Bmm_EndProgram();
+    fail(20009, kBrowserFailed);
+  }
+  fs::remove(replyFile);
+  fail(20010, undefined);
+}
+}  // namespace
 
 int16_t Bupd_UpdateInitialise() {
   int16_t result = 0;
@@ -321,12 +339,7 @@ int16_t Bupd_UpdateInitialise() {
       result = 1;
       return;
     }
-    if (reply.tag == replies::Tag::Error) {
-      if (openInBrowser(replyFile)) Bmm_EndProgram();
-      fail(20009, kBrowserFailed);
-    }
-    fs::remove(replyFile);
-    fail(20010, "Undefined update initialisation error");
+    endOnUnexpectedReply(reply.tag, replyFile, "Undefined update initialisation error");
   });
   return result;
 }
@@ -365,12 +378,7 @@ void Bupd_CallUpdate() {
       yieldToMessageLoop();
       return;
     }
-    if (reply.tag == replies::Tag::Error) {
-      if (openInBrowser(replyFile)) Bmm_EndProgram();
-      fail(20009, kBrowserFailed);
-    }
-    fs::remove(replyFile);
-    fail(20010, "Undefined update process error");
+    endOnUnexpectedReply(reply.tag, replyFile, "Undefined update process error");
   });
 }
 
@@ -405,12 +413,8 @@ void Bupd_ProcessUpdate(int16_t decision) {
       // Nothing applied is nothing to acknowledge.
       if (loaded == 0) fail(20011, "The update packet held nothing to load");
       Bsql_SetFinalRecordSelection();
-      frmManager2Update& preview = updatePreviewWindow();
       Bint_ShowFinalPreview();
-      if (previewHasRows()) {
-        Bpo_CentreOnScreen(preview);
-        preview.showModal();
-      }
+      if (previewHasRows() && updatePreviewShow()) updatePreviewShow()();
       if (u.Bupd_UpdateCancelled) {
         cue::discardPacketFiles();
         setFailureCleanup(nullptr);
@@ -454,7 +458,7 @@ void Bupd_QueueProcesses() {
       Bint_Ref1Pending() = true;
     if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on"))
       Bint_Ref2Pending() = true;
-    Bint_DatesPending() = updatePreviewWindow().datesList().rowCount() > 0;
+    Bint_DatesPending() = previewTargets().datesList().rowCount() > 0;
 
     if (Bint_Ref1Pending()) {
       Bhtm_StartHTMLReferenceWriter(1);
@@ -503,7 +507,7 @@ void Bupd_UpdateTimeStamps() {
       dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");
       if (rs.recordCount()) {
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          if (Bsda_GetCatIDIndex(rs["CatID"].value().toLong()) == 0) continue;
+          if (catPosition(rs["CatID"].value().toLong()) == 0) continue;
           rs.edit();
           rs["TimeStamp"] = Variant(stamp);
           rs.update();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace pellary {
@@ -36,6 +37,11 @@ std::string updateServerAddress();
 inline constexpr const char* kRegisterScript = "/update/register.pl";
 inline constexpr const char* kInitialiseScript = "/update/update_init.pl";
 inline constexpr const char* kBrowserFailed = "Unable to launch default web (*.htm, html) browser";
+
+// Shows the update's change preview (previewTargets) and returns once the user
+// answered; Cancel sets Bupd_UpdateCancelled. The preview window fills it
+// (connectUpdatePreview); while it is empty the run goes on as after OK.
+std::function<void()>& updatePreviewShow();
 
 int16_t Bupd_UpdateInitialise();
 void Bupd_CallUpdate();

@@ -34,7 +34,8 @@ QVariant dateSortKey(const QString& text) {
 
 }  // namespace
 
-QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn) : widget_(widget), firstGrey_(firstGreyColumn) {
+QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks)
+    : widget_(widget), firstGrey_(firstGreyColumn), ticks_(ticks) {
   widget_->setRootIsDecorated(false);
   // Sorting happens only when the user clicks a header, which must stay clickable.
   widget_->setSortingEnabled(false);
@@ -65,11 +66,13 @@ void QtCheckList::addRow(const PreviewRow& row) {
     if (QVariant key = dateSortKey(text); key.isValid()) item->setData(int(i) + 1, kSortRole, key);
   }
   item->setData(0, kKeyRole, QString::fromStdString(row.key));
-  item->setData(0, kKeyRole + 1, row.checked);
-  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-  item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+  if (ticks_) {
+    item->setData(0, kKeyRole + 1, row.checked);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+  }
   widget_->addTopLevelItem(item);
-  colour(item);
+  if (ticks_) colour(item);
   filling_ = false;
 }
 
@@ -84,7 +87,7 @@ PreviewRow QtCheckList::row(int index) const {
   r.key = keyOf(i);
   r.text = i->text(0).toStdString();
   for (int c = 1; c < widget_->columnCount(); ++c) r.subItems.push_back(i->text(c).toStdString());
-  r.checked = ticked(i);
+  r.checked = !ticks_ || ticked(i);
   return r;
 }
 

@@ -15,8 +15,9 @@ namespace pellary {
 
 class QtCheckList : public PreviewList {
  public:
-  // firstGreyColumn: the first column greyed when a row is unticked.
-  QtCheckList(QTreeWidget* widget, int firstGreyColumn);
+  // firstGreyColumn: the first column greyed when a row is unticked. A list
+  // without ticks shows its rows only, each counting as ticked.
+  QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks = true);
 
   void clear() override;
   void addRow(const PreviewRow& row) override;
@@ -39,6 +40,7 @@ class QtCheckList : public PreviewList {
  private:
   QTreeWidget* widget_;
   int firstGrey_;
+  bool ticks_;
   bool filling_ = false;
   std::function<void(QTreeWidgetItem*, bool)> tick_;
 };

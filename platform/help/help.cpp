@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/files/whole_file.h"
 #include "platform/paths.h"
 #include "platform/process/process.h"
 
@@ -95,10 +96,7 @@ std::string plainText(const std::string& html) {
 std::string topicText(int32_t topic) {
   fs::path page = existingPage(helpFolder(), "topic" + std::to_string(topic) + ".htm");
   if (page.empty()) return {};
-  std::ifstream in(page, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string html = text.str();
+  std::string html = files::readWholeFile(page).value_or(std::string());
   // The title repeats the heading: the body alone.
   size_t body = html.find("<body");
   return plainText(body == std::string::npos ? html : html.substr(body));

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_file.h"
 
@@ -203,18 +204,6 @@ class FileLock {
   int fd_ = -1;
 };
 
-void writeWhole(int fd, const std::string& text, const fs::path& file) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      writeFailed(file, "writing the new file", errno);
-    }
-    done += size_t(n);
-  }
-}
-
 void removeLeftovers(const fs::path& folder, Root root) {
   std::error_code ec;
   std::string prefix = tempPrefix(root);
@@ -234,39 +223,14 @@ void replaceFile(Root root, CachedRoot& c) {
   std::string text = formatSettings(*c.top, root);
 
   removeLeftovers(folder, root);
-  std::string tmpl = (folder / (tempPrefix(root) + "XXXXXX")).string();
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) writeFailed(file, "creating the new file", errno);
-  fs::path temp = tmpl;
-  auto discard = [&] {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-  };
+  files::ReplaceOptions options;
+  options.tempPrefix = tempPrefix(root);
+  options.beforeRename = store().beforeReplace;
+  options.ownerOnly = true;
   try {
-    writeWhole(fd, text, file);
-    if (::fsync(fd) != 0) writeFailed(file, "flushing the new file", errno);
-  } catch (...) {
-    ::close(fd);
-    discard();
-    throw;
-  }
-  if (::close(fd) != 0) {
-    int e = errno;
-    discard();
-    writeFailed(file, "closing the new file", e);
-  }
-
-  if (store().beforeReplace) store().beforeReplace(temp);
-
-  if (::rename(temp.c_str(), file.c_str()) != 0) {
-    int e = errno;
-    discard();
-    writeFailed(file, "replacing the old file", e);
-  }
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
+    files::replaceWholeFile(file, text, options);
+  } catch (const files::ReplaceFailed& f) {
+    writeFailed(file, f.step(), f.error());
   }
 
   struct stat st {};

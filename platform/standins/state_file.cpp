@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/paths.h"
 
 namespace pellary::platform::standins {
@@ -53,15 +54,27 @@ std::vector<std::string> split(const std::string& line) {
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what) {
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  const std::filesystem::path temp = file.string() + ".new";
-  {
-    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-    o << content;
-    o.flush();
-    if (!o) raise(57, "Cannot write " + what + " " + file.string());
+  try {
+    files::replaceWholeFile(file, content);
+  } catch (const files::ReplaceFailed&) {
+    raise(57, "Cannot write " + what + " " + file.string());
   }
-  std::filesystem::rename(temp, file, ec);
-  if (ec) raise(57, "Cannot write " + what + " " + file.string());
+}
+
+void readStateFile(const std::filesystem::path& file, std::string_view header, const std::string& what,
+                   const std::function<bool(const std::vector<std::string>& fields)>& take) {
+  constexpr long kBadFileFormat = 321;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) raise(err::FileNotFound, what + " not found: " + file.string());
+  std::string line;
+  if (!std::getline(in, line) || line != header) {
+    const bool vowel = !what.empty() && std::string_view("AEIOU").find(what[0]) != std::string_view::npos;
+    raise(kBadFileFormat, std::string(vowel ? "Not an " : "Not a ") + what);
+  }
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    if (!take(split(line))) raise(kBadFileFormat, "Damaged " + what + ": " + file.string());
+  }
 }
 
 bool AppendFile::open(const std::filesystem::path& file, const std::string& what) {
@@ -74,13 +87,7 @@ bool AppendFile::open(const std::filesystem::path& file, const std::string& what
 
 void AppendFile::append(const std::string& text) {
   if (fd_ < 0) raise(57, "Cannot write " + what_ + " " + file_.string());
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) raise(57, "Cannot write " + what_ + " " + file_.string());
-    done += size_t(n);
-  }
+  if (!files::writeAll(fd_, text)) raise(57, "Cannot write " + what_ + " " + file_.string());
 }
 
 void AppendFile::close() {

@@ -16,8 +16,8 @@ std::string unescape(const std::string& s);
 // The fields of a line, as they stand (not unescaped); one field at least.
 std::vector<std::string> split(const std::string& line);
 
-// Writes the whole state file through a temporary file and a rename, so that a
-// crash leaves the old file; a failure raises 57 naming what was written.
+// Replaces the whole state file (see files::replaceWholeFile), making its
+// folder first; a failure raises 57 naming what was written.
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what);
 
 // A state file open for appending: each append is one write at the file's
@@ -40,6 +40,13 @@ class AppendFile {
   std::filesystem::path file_;
   std::string what_;
 };
+
+// Reads a state file line by line: raises 53 when it is missing and 321 when
+// its first line is not header; every other non-empty line goes, split into
+// its fields, to take, which returns false for a line it does not know (321,
+// the file is damaged). what names the file in the messages ("Notes database").
+void readStateFile(const std::filesystem::path& file, std::string_view header, const std::string& what,
+                   const std::function<bool(const std::vector<std::string>& fields)>& take);
 
 // Drops the items marked gone (both lists in the same order).
 template <class T>

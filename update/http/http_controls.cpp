@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 
 namespace pellary::http {
 
@@ -158,14 +159,6 @@ std::vector<std::string> headerLines(const std::string& text) {
   return lines;
 }
 
-void writeReply(const std::string& path, const std::string& reply) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) raise(err::PathFileAccess);
-  out.write(reply.data(), std::streamsize(reply.size()));
-  out.close();
-  if (!out) raise(err::PathFileAccess);
-}
-
 }  // namespace
 
 std::string WinsockHttp::URLServer() const {
@@ -199,39 +192,39 @@ void WinsockHttp::setAction(int16_t action) {
   writeReply(LocalFile, o.reply);
 }
 
-void DartHttp::Get(std::string& reply, const std::string& userName, const std::string& password) {
+// Both calls set up the one exchange; TimeOut, when given, bounds the silence.
+std::string DartHttp::exchange(bool post, const std::string& body, const std::string& userName,
+                               const std::string& password) {
   Exchange ex;
   ex.url = URL;
-  ex.proxy = Proxy == ":" ? "" : Proxy;
-  ex.userName = userName;
-  ex.password = password;
-  ex.limits = limitsWithTimeOut();
-  ex.onProgress = onProgress;
-  Outcome o = perform(ex);
-  if (long n = dartError(o)) raise(n, describe(o));
-  reply = std::move(o.reply);
-}
-
-TransferLimits DartHttp::limitsWithTimeOut() const {
-  TransferLimits l = Limits;
-  if (TimeOut > 0) l.lowSpeedMs = TimeOut;
-  return l;
-}
-
-void DartHttp::Post(const std::string& body, std::string& reply, const std::string& userName,
-                    const std::string& password) {
-  Exchange ex;
-  ex.url = URL;
-  ex.post = true;
+  ex.post = post;
   ex.body = body;
   ex.proxy = Proxy == ":" ? "" : Proxy;
   ex.userName = userName;
   ex.password = password;
-  ex.limits = limitsWithTimeOut();
+  ex.limits = Limits;
+  if (TimeOut > 0) ex.limits.lowSpeedMs = TimeOut;
   ex.onProgress = onProgress;
   Outcome o = perform(ex);
   if (long n = dartError(o)) raise(n, describe(o));
-  reply = std::move(o.reply);
+  return std::move(o.reply);
+}
+
+void DartHttp::Get(std::string& reply, const std::string& userName, const std::string& password) {
+  reply = exchange(false, {}, userName, password);
+}
+
+void DartHttp::Post(const std::string& body, std::string& reply, const std::string& userName,
+                    const std::string& password) {
+  reply = exchange(true, body, userName, password);
+}
+
+void writeReply(const std::string& path, const std::string& reply) {
+  try {
+    platform::files::replaceWholeFile(path, reply);
+  } catch (const platform::files::ReplaceFailed&) {
+    raise(err::PathFileAccess);
+  }
 }
 
 }  // namespace pellary::http

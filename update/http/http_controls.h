@@ -85,7 +85,11 @@ class DartHttp {
   std::function<void(int64_t bytes, int64_t total)> onProgress;
 
  private:
-  TransferLimits limitsWithTimeOut() const;
+  std::string exchange(bool post, const std::string& body, const std::string& userName,
+                       const std::string& password);
 };
+
+// Writes a reply whole into the file the caller named; raises 75 when it cannot.
+void writeReply(const std::string& path, const std::string& reply);
 
 }  // namespace pellary::http

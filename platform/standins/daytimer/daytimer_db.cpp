@@ -22,7 +22,6 @@ using standins::escape;
 using standins::unescape;
 using standins::split;
 
-constexpr long kBadFileFormat = 321;
 
 bool likePattern(const std::string& text, const std::string& pattern) {
   const bool prefix = !pattern.empty() && pattern.back() == '*';
@@ -71,17 +70,11 @@ std::string entryLine(const StoredEntry& e) {
 
 // The live entries; `deleted` counts the entries the file still holds as deleted.
 DatabaseContent readContent(const fs::path& file, size_t& deleted) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) raise(err::FileNotFound, "Day-Timer database not found: " + file.string());
-  std::string line;
-  if (!std::getline(in, line) || line != "DAYTIMER 1") raise(kBadFileFormat, "Not a Day-Timer database");
   DatabaseContent c;
   std::unordered_map<std::string, size_t> byKey;
   std::vector<bool> gone;
   deleted = 0;
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    auto p = split(line);
+  standins::readStateFile(file, "DAYTIMER 1", "Day-Timer database", [&](const std::vector<std::string>& p) {
     if (p[0] == "nologin" && p.size() == 2) {
       c.noLogin = p[1] == "1";
     } else if (p[0] == "dbpassword" && p.size() == 2) {
@@ -94,14 +87,15 @@ DatabaseContent readContent(const fs::path& file, size_t& deleted) {
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
       auto it = byKey.find(unescape(p[1]));
-      if (it == byKey.end()) continue;
+      if (it == byKey.end()) return true;
       gone[it->second] = true;
       byKey.erase(it);
       ++deleted;
     } else {
-      raise(kBadFileFormat, "Damaged Day-Timer database: " + file.string());
+      return false;
     }
-  }
+    return true;
+  });
   if (deleted != 0) standins::dropGone(c.entries, gone);
   return c;
 }

@@ -84,15 +84,9 @@ std::string entryLine(const Entry& e) {
 
 // Every entry line in order, and which of them are deleted.
 Database readAll(const fs::path& file, std::vector<bool>& gone) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) raise(err::FileNotFound, "Notes database not found: " + file.string());
-  std::string line;
-  if (!std::getline(in, line) || line != "NOTESDB 1") raise(kBadFileFormat, "Not a Notes database");
   Database db;
   gone.clear();
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    auto p = split(line);
+  standins::readStateFile(file, "NOTESDB 1", "Notes database", [&](const std::vector<std::string>& p) {
     if (p[0] == "password" && p.size() == 2) {
       db.password = unescape(p[1]);
     } else if (p[0] == "entry" && p.size() == 5) {
@@ -105,12 +99,13 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
       const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) raise(kBadFileFormat, "Damaged Notes database: " + file.string());
+      if (n >= gone.size()) return false;
       gone[n] = true;
     } else {
-      raise(kBadFileFormat, "Damaged Notes database: " + file.string());
+      return false;
     }
-  }
+    return true;
+  });
   return db;
 }
 

@@ -91,15 +91,9 @@ std::string entryLine(const Entry& e) {
 
 // Every entry line in order, and which of them are deleted.
 OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) raise(err::FileNotFound, "Organizer file not found: " + file.string());
-  std::string line;
-  if (!std::getline(in, line) || line != "ORGANIZER 1") raise(kBadFileFormat, "Not an Organizer file");
   OrganizerFile f;
   gone.clear();
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    auto p = split(line);
+  standins::readStateFile(file, "ORGANIZER 1", "Organizer file", [&](const std::vector<std::string>& p) {
     if (p[0] == "password" && p.size() == 2) {
       f.password = unescape(p[1]);
     } else if (p[0] == "section" && p.size() == 4) {
@@ -116,12 +110,13 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
       const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) raise(kBadFileFormat, "Damaged Organizer file: " + file.string());
+      if (n >= gone.size()) return false;
       gone[n] = true;
     } else {
-      raise(kBadFileFormat, "Damaged Organizer file: " + file.string());
+      return false;
     }
-  }
+    return true;
+  });
   return f;
 }
 

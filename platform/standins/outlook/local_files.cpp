@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
@@ -76,14 +77,7 @@ bool readAt(int dirfd, const std::string& name, std::string& text, std::string& 
 // Writes the whole text and takes the written file's version; false on failure (errno set).
 namespace {
 bool writeAndStat(int fd, const std::string& text, bool durable, struct stat& st) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    done += size_t(n);
-  }
-  return (!durable || ::fsync(fd) == 0) && ::fstat(fd, &st) == 0;
+  return platform::files::writeAll(fd, text) && (!durable || ::fsync(fd) == 0) && ::fstat(fd, &st) == 0;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/automation/dispatch.h"
 #include "platform/errors.h"
+#include "platform/files/whole_file.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/text/codepages.h"
@@ -50,20 +51,14 @@ std::vector<std::string> readLines(const fs::path& file) {
   return lines;
 }
 
-// Written beside the target and renamed over it, so a reader never sees half a file.
+// Replaced whole, so a reader never sees half a file.
 void writeAtomically(const fs::path& file, const std::string& content) {
   fs::create_directories(file.parent_path());
-  fs::path tmp = file;
-  tmp += ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) raise(err::PathFileAccess);
+  try {
+    files::replaceWholeFile(file, content);
+  } catch (const files::ReplaceFailed&) {
+    raise(err::PathFileAccess);
   }
-  std::error_code ec;
-  fs::rename(tmp, file, ec);
-  if (ec) raise(err::PathFileAccess);
 }
 
 fs::path usersFile() { return desktopFolder() / "users.txt"; }
@@ -378,9 +373,9 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath) {
     // The library takes ANSI paths.
     fs::path datebook = paths::resolve(text::cp1252ToUtf8(datebookPath));
     fs::path exchange = paths::resolve(text::cp1252ToUtf8(exchangePath));
-    std::ifstream in(exchange, std::ios::binary);
-    if (!in) return -1;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<std::string> whole = files::readWholeFile(exchange);
+    if (!whole) return -1;
+    const std::string& data = *whole;
 
     // The whole file is read before anything is applied: a damaged file changes nothing.
     struct Rec {

@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "core/databank.h"
 #include "core/idindex.h"
+#include "core/profile_lists.h"
 #include "core/gui/placement.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
@@ -242,7 +244,7 @@ class UpdateRun : public UpdateRunTest {
                  "VALUES (1, 10, 2, 3, 501, 'old', 100)");
     db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
                  "VALUES (1, 10, 2, 4, 502, 'other', 100)");
-    Bsda_AddToCatIndex(1, 501);  // 501 is in the profile
+    Bsda_AddToProfileCatList(501, 1, 0, 0, 0, 0);  // 501 is in the profile
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 7, 'mine', 100)");
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 8, 'not', 100)");
     // Template numbers are per product: another product's 7 is not chosen.
@@ -588,6 +590,18 @@ TEST_F(Preview, DatesSortByDateNotByText) {
   std::vector<std::string> keys;
   for (int i = 0; i < 3; ++i) keys.push_back(w.datesList().row(i).key);
   EXPECT_EQ(keys, (std::vector<std::string>{"P0000003", "P0000002", "P0000001"}));
+}
+
+TEST_F(Preview, DateRowsCarryTicksReferenceRowsNone) {
+  frmManager2Update& w = updatePreviewWindow();
+  w.datesList().addRow({"P0000001", "Add", {"02/01/2027", "B"}, false});
+  w.referenceList().addRow({"R0000001", "Holidays", {}, false});
+  EXPECT_EQ(w.lstDatePreview()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(w.datesList().row(0).checked);
+  // The reference list only shows what changes: no tick box, every row counts.
+  EXPECT_FALSE(w.lstReference()->topLevelItem(0)->data(0, Qt::CheckStateRole).isValid());
+  EXPECT_TRUE(w.referenceList().row(0).checked);
+  EXPECT_EQ(w.referenceList().row(0).key, "R0000001");
 }
 
 TEST_F(Preview, ClosingByTheFrameButtonIsCancel) {

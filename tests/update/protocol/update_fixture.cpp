@@ -58,10 +58,12 @@ void UpdateRunTest::SetUp() {
     return browserResult;
   });
   frmManager2Update::modalHook() = [](frmManager2Update& w) { w.cmdBack_Click(); };
+  connectUpdatePreview();
 }
 
 void UpdateRunTest::TearDown() {
   frmManager2Update::modalHook() = nullptr;
+  updatePreviewShow() = nullptr;
   unloadUpdatePreviewWindow();
   unloadPortalPage();
   platform::process::setDesktopLauncher(nullptr);

@@ -1,4 +1,4 @@
-#include "hushbank/frm_main.h"
+#include "hushbank/frmMain.h"
 
 #include <QApplication>
 #include <QFrame>
