@@ -59,6 +59,9 @@ struct Hourglass {
 void Bsql_SetFinalRecordSelection() {
   trapped("Bsql_SetFinalRecordSelection", [] {
     Hourglass pointer;
+    // A databank filled by other means than our loads may lack the planner's
+    // statistics; without them the write selection's plan takes minutes.
+    Bsql_RefreshPlannerStatistics();
     DatabaseAccess& q = Bsql();
     ProfileLists& s = Bsda();
     std::string write, del, update, pubHol;
