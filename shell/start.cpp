@@ -45,6 +45,7 @@
 #include "shell/single_instance.h"
 #include "shell/small_pages.h"
 #include "update/frmManager2Update.h"
+#include "update/frmPortalPage.h"
 #include "update/pages/frmRegistration.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "update/update_service.h"
@@ -130,6 +131,7 @@ void connectComponents() {
   Wizard().fieldfareEdition = [] { return Bset().Bset_FieldfareEdition; };
   Wizard().setPilotPath = [] { Bpm_SetPilotPath(); };
   connectUpdatePreview();
+  connectUpdatePortal();
 }
 }  // namespace
 

@@ -1,6 +1,5 @@
 #include "update/frmPortalPage.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -34,9 +33,7 @@ std::unique_ptr<frmPortalPage>& portalSlot() {
 // The portal stands in for a writer's page during an update run.
 void installSurface() {
   updateRunSurface().setProgress = [](int16_t percent) { portalPage().setProgress(percent); };
-  updateRunSurface().setStatus = [](const std::string& text) {
-    portalPage().lblCurrentStatus()->setText(QString::fromStdString(text));
-  };
+  updateRunSurface().setStatus = [](const std::string& text) { portalPage().setStatusText(text); };
   updateRunSurface().failedUpdate = [](const std::string&) { Bmm_EndProgram(1); };
 }
 }  // namespace
@@ -62,11 +59,10 @@ void unloadPortalPage() {
   updateRunSurface() = UpdateRunSurface{};
 }
 
-std::string fileUrl(const std::string& path) {
-  return QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString();
+void connectUpdatePortal() {
+  updatePortalHooks().open = []() -> UpdatePortal& { return portalPage(); };
+  updatePortalHooks().existing = []() -> UpdatePortal* { return portalSlot().get(); };
 }
-
-void yieldToMessageLoop() { QCoreApplication::processEvents(); }
 
 frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {
   setObjectName("frmPortalPage");
@@ -135,6 +131,24 @@ void frmPortalPage::setMousePointer(int pointer) {
 void frmPortalPage::setProgress(double percent) {
   pbPortalStatus_->setValue(int(std::lround(std::min(percent, 100.0))));
 }
+
+void frmPortalPage::setButtonVisible(PortalButton button, bool visible) {
+  QPushButton* b = button == PortalButton::Yes ? cmdYes_ : button == PortalButton::No ? cmdNo_ : cmdClose_;
+  b->setVisible(visible);
+}
+
+void frmPortalPage::showStatusBars() {
+  fraStatusBars_->setVisible(true);
+  fraStatusBars_->setEnabled(true);
+}
+
+void frmPortalPage::setStatusText(const std::string& text) {
+  lblCurrentStatus_->setText(QString::fromStdString(text));
+}
+
+void frmPortalPage::setProgressVisible(bool visible) { pbPortalStatus_->setVisible(visible); }
+
+bool frmPortalPage::progressVisible() const { return pbPortalStatus_->isVisible(); }
 
 bool frmPortalPage::linkClicked(const std::string& url) {
   if (paths::toUpperAscii(url.substr(0, 4)) == "HTTP") {
@@ -205,13 +219,6 @@ void Bupd_SetPortalPagePos() {
     Breg_WriteRegSettings("CUE", "PortalLeft", Variant(double(formLeft(form))).toString());
     Breg_WriteRegSettings("CUE", "PortalTop", Variant(double(formTop(form))).toString());
   });
-}
-
-void Bcue_ShowUpdateCompleted() {
-  frmPortalPage& portal = portalPage();
-  portal.lblCurrentStatus()->setText("Update process completed");
-  portal.pbPortalStatus()->setVisible(false);
-  portal.cmdClose()->setVisible(true);
 }
 
 }  // namespace pellary

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "update/http/http_controls.h"
+#include "update/update_portal.h"
 
 class QFrame;
 class QLabel;
@@ -19,13 +20,13 @@ class QUrl;
 
 namespace pellary {
 
-class frmPortalPage : public QWidget {
+class frmPortalPage : public QWidget, public UpdatePortal {
   Q_OBJECT
  public:
   explicit frmPortalPage(QWidget* parent = nullptr);
 
   // The browser's page (its address property): a file URL or a web address.
-  void setPage(const std::string& url);
+  void setPage(const std::string& url) override;
   const std::string& page() const { return page_; }
 
   QTextBrowser* wbpPortalPage() const { return browser_; }
@@ -37,10 +38,20 @@ class frmPortalPage : public QWidget {
   QLabel* lblCurrentStatus() const { return lblCurrentStatus_; }
 
   // Mouse pointer: 11 hourglass, 0 default.
-  void setMousePointer(int pointer);
+  void setMousePointer(int pointer) override;
   int mousePointer() const { return mousePointer_; }
   // The progress bar's value, a percentage that may pass 100.
-  void setProgress(double percent);
+  void setProgress(double percent) override;
+
+  // The run's view of this window.
+  http::WinsockHttp& winsockControl() override { return httpWinsockDownload; }
+  void showWindow() override { show(); }
+  intptr_t ownerHandle() const override { return intptr_t(winId()); }
+  void setButtonVisible(PortalButton button, bool visible) override;
+  void showStatusBars() override;
+  void setStatusText(const std::string& text) override;
+  void setProgressVisible(bool visible) override;
+  bool progressVisible() const override;
 
   // The browser's proxy (its properties 27 and 28).
   const std::string& browserProxyServer() const { return proxyServer_; }
@@ -83,13 +94,8 @@ frmPortalPage& portalPage();
 bool portalExists();
 // Closes and forgets the window (tests, and the program's end).
 void unloadPortalPage();
-// On the portal: "Update process completed", the bar hidden, Close shown.
-void Bcue_ShowUpdateCompleted();
-
-// A file URL for a local path.
-std::string fileUrl(const std::string& path);
-// Runs the pending window events once.
-void yieldToMessageLoop();
+// Makes this window the run's portal (updatePortalHooks).
+void connectUpdatePortal();
 
 void Bupd_GetPortalPagePos();
 void Bupd_SetPortalPagePos();

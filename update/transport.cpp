@@ -1,7 +1,6 @@
 #include "update/transport.h"
 
 #include <QApplication>
-#include <QProgressBar>
 #include <QInputDialog>
 #include <QLabel>
 #include <QScreen>
@@ -13,7 +12,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/variant.h"
-#include "update/frmPortalPage.h"
+#include "update/update_portal.h"
 
 namespace pellary {
 
@@ -37,10 +36,10 @@ frmDartDownload& dartDownloadWindow() {
   if (!w) {
     w = std::make_unique<frmDartDownload>();
     w->httpDartDownload.onProgress = [](int64_t bytes, int64_t total) {
-      if (!portalExists() || total == 0) return;
-      frmPortalPage& portal = portalPage();
-      if (!portal.pbPortalStatus()->isVisible()) return;
-      portal.setProgress(float(double(bytes) * 100.0 / double(total)));
+      UpdatePortal* portal = existingUpdatePortal();
+      if (!portal || total == 0) return;
+      if (!portal->progressVisible()) return;
+      portal->setProgress(float(double(bytes) * 100.0 / double(total)));
       yieldToMessageLoop();
     };
   }
@@ -178,7 +177,7 @@ int32_t transferWithProxyRetry(const ProxyUse& use, const std::function<void()>&
   }
 }
 
-int32_t winsockTransfer(http::WinsockHttp& control, frmPortalPage& host, const std::function<void()>& statement) {
+int32_t winsockTransfer(http::WinsockHttp& control, UpdatePortal& host, const std::function<void()>& statement) {
   ProxyUse use{isWinsockConnectionFailure,
                [&](const std::string& server, const std::string& port) {
                  control.ProxyServer = server;
@@ -272,9 +271,9 @@ namespace {
 // One request of the first control, GET (1) or POST (2), its reply into file;
 // the download shows the busy pointer while it runs.
 int32_t winsockRequest(int16_t action, const std::string& postData, const std::string& url, const std::string& file,
-                       frmPortalPage& host, const std::string& userName, const std::string& password) {
+                       UpdatePortal& host, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
-  http::WinsockHttp& c = host.httpWinsockDownload;
+  http::WinsockHttp& c = host.winsockControl();
   c.Limits = transferLimits(action == 2);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
@@ -313,13 +312,13 @@ int32_t dartRequest(bool post, const std::string& postData, const std::string& u
 
 }  // namespace
 
-int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, UpdatePortal& host,
                              const std::string& userName, const std::string& password) {
   return winsockRequest(1, {}, url, localFile, host, userName, password);
 }
 
 int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
-                             frmPortalPage& host, const std::string& userName, const std::string& password) {
+                             UpdatePortal& host, const std::string& userName, const std::string& password) {
   return winsockRequest(2, postData, url, replyFile, host, userName, password);
 }
 
@@ -335,7 +334,7 @@ int32_t Bift_DartPostData(const std::string& postData, const std::string& url, c
 
 // Credentials reach the first control only when both are given; they go to
 // the HTTP library's authentication, never into the address text.
-void Bift_DownloadHandler(const std::string& localFile, const std::string& url, frmPortalPage& host,
+void Bift_DownloadHandler(const std::string& localFile, const std::string& url, UpdatePortal& host,
                           const std::string& userName, const std::string& password) {
   bool both = !userName.empty() && !password.empty();
   select(
@@ -345,7 +344,7 @@ void Bift_DownloadHandler(const std::string& localFile, const std::string& url, 
 }
 
 void Bift_PostHandler(const std::string& postData, const std::string& url, const std::string& replyFile,
-                      frmPortalPage& host, const std::string& userName, const std::string& password) {
+                      UpdatePortal& host, const std::string& userName, const std::string& password) {
   bool both = !userName.empty() && !password.empty();
   select(
       "Bift_PostHandler", false, "Bift_WinsockPostData", "Bift_DartPostData",

@@ -14,7 +14,7 @@ class QInputDialog;
 
 namespace pellary {
 
-class frmPortalPage;
+class UpdatePortal;
 
 // The window that carries the second control; created on first use, never shown.
 struct frmDartDownload {
@@ -40,18 +40,18 @@ std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const s
 extern const char* const kProxyPrompt;
 
 // The selectors: report a failure under their own name (the program ends).
-void Bift_DownloadHandler(const std::string& localFile, const std::string& url, frmPortalPage& host,
+void Bift_DownloadHandler(const std::string& localFile, const std::string& url, UpdatePortal& host,
                           const std::string& userName, const std::string& password);
 void Bift_PostHandler(const std::string& postData, const std::string& url, const std::string& replyFile,
-                      frmPortalPage& host, const std::string& userName, const std::string& password);
+                      UpdatePortal& host, const std::string& userName, const std::string& password);
 
 // The four transfers: 0 on success, otherwise the number of the error that ended it.
-int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, frmPortalPage& host,
+int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& url, UpdatePortal& host,
                              const std::string& userName = {}, const std::string& password = {});
 int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
                           const std::string& userName, const std::string& password);
 int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
-                             frmPortalPage& host, const std::string& userName = {},
+                             UpdatePortal& host, const std::string& userName = {},
                              const std::string& password = {});
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password);

@@ -1,8 +1,5 @@
 #include "update/update_manager.h"
 
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -36,9 +33,9 @@
 #include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
-#include "update/frmPortalPage.h"
 #include "update/transport.h"
 #include "update/replies.h"
+#include "update/update_portal.h"
 #include "update/update_service.h"
 #include "writers/central_writer.h"
 #include "writers/outlook/outlook_writer.h"
@@ -97,14 +94,15 @@ void trappedWithText(std::string_view location, F&& body) {
 
 // Opens a page in the user's default web browser; true when it opened.
 bool openInBrowser(const std::string& target) {
-  intptr_t owner = portalExists() ? intptr_t(portalPage().winId()) : 0;
+  UpdatePortal* portal = existingUpdatePortal();
+  intptr_t owner = portal ? portal->ownerHandle() : 0;
   return Bshl_ShellExecute(owner, target, "open", "", 1) >= 33;
 }
 
 void showPortal() {
-  frmPortalPage& portal = portalPage();
+  UpdatePortal& portal = updatePortal();
   portal.setPage(fileUrl(inProgram("\\cueinit.htm")));
-  portal.show();
+  portal.showWindow();
   portal.setMousePointer(11);
 }
 
@@ -120,7 +118,7 @@ void enrol() {
   std::string script = updateServerAddress() + kRegisterScript;
 
   if (u.Bupd_RndGenerationID.empty()) {
-    Bift_DownloadHandler(replyFile, script, portalPage(), "", "");
+    Bift_DownloadHandler(replyFile, script, updatePortal(), "", "");
     ReplyLines reply = readReply(replyFile);
     std::string tag = reply.readLine();
     if (tag == "<RANDOM_ID>") {
@@ -137,7 +135,7 @@ void enrol() {
   }
 
   Bift_DownloadHandler(replyFile, script + "?mode=CUE_CheckCustomer_Id&Random_Id=" + u.Bupd_RndGenerationID,
-                       portalPage(), "", "");
+                       updatePortal(), "", "");
   ReplyLines reply = readReply(replyFile);
   bool customerRead = false, sourceRead = false;
   std::string customerID, sourceID;
@@ -331,7 +329,7 @@ int16_t Bupd_UpdateInitialise() {
     u.Bupd_AlmoVersion = Breg_GetRegSetting("CUE", "AlmoVersion");
     std::string body = "CUE_VERSION=" + u.Bupd_CUEVersion + "&" + "ALMO_VERSION=" + u.Bupd_AlmoVersion + "&" +
                        "Customer_Id=" + u.Bupd_CustomerID + "&" + "Source_Id=" + u.Bupd_SourceID;
-    Bift_PostHandler(body, updateServerAddress() + kInitialiseScript, replyFile, portalPage(), "", "");
+    Bift_PostHandler(body, updateServerAddress() + kInitialiseScript, replyFile, updatePortal(), "", "");
     replies::InitialisationReply reply = replies::parseInitialisationReply(readReplyBytes(replyFile));
     if (reply.tag == replies::Tag::Expected) {
       storeSettings(reply);
@@ -355,26 +353,26 @@ void Bupd_CallUpdate() {
     std::string body = "TimeStamp=" + u.Bupd_LastUpdate + "&" + "Customer_Id=" + u.Bupd_CustomerID + "&" +
                        "Source_Id=" + u.Bupd_SourceID + "&" + "Customer_Profile_Id=" + profileNumber() + "&" +
                        "Profile_Change=" + (profile.empty() ? "0" : "1") + "&" + "make_portal=1" + profile;
-    frmPortalPage& portal = portalPage();
+    UpdatePortal& portal = updatePortal();
     Bift_PostHandler(body, u.Bupd_UpdateScriptLocation, replyFile, portal, u.Bupd_ScriptUserName,
                      u.Bupd_ScriptPassword);
     replies::UpdateCallReply reply = replies::parseUpdateCallReply(readReplyBytes(replyFile));
     if (reply.tag == replies::Tag::Expected) {
       Breg_WriteRegSettings("AutoCUE", "LocalLastUpdate", std::to_string(localSecondsSince1970()));
       if (reply.offered != 0) {
-        portal.cmdYes()->setVisible(true);
-        portal.cmdNo()->setVisible(true);
+        portal.setButtonVisible(PortalButton::Yes, true);
+        portal.setButtonVisible(PortalButton::No, true);
         storeStatistics(reply);
         // The portal would wait for ever for a Yes or No that no one can give.
         if (unattendedRun()) fail(err::NoOneToAnswer, "An update is offered, but this run has no one to accept it");
       } else if (u.Bupd_RunMode == 0) {
         Bmm_EndProgram();
       } else {
-        portal.cmdClose()->setVisible(true);
+        portal.setButtonVisible(PortalButton::Close, true);
       }
       portal.setPage(fileUrl(replyFile));
       portal.setMousePointer(0);
-      portal.show();
+      portal.showWindow();
       yieldToMessageLoop();
       return;
     }
@@ -385,17 +383,16 @@ void Bupd_CallUpdate() {
 void Bupd_ProcessUpdate(int16_t decision) {
   trappedWithText("Bupd_ProcessUpdate", [&] {
     CUEUpdateManager& u = Bupd();
-    frmPortalPage& portal = portalPage();
+    UpdatePortal& portal = updatePortal();
     std::string finishFile = inProgram("\\Process.htm");
-    portal.cmdYes()->setVisible(false);
-    portal.cmdNo()->setVisible(false);
+    portal.setButtonVisible(PortalButton::Yes, false);
+    portal.setButtonVisible(PortalButton::No, false);
     if (decision != 1) {
-      portal.cmdClose()->setVisible(true);
+      portal.setButtonVisible(PortalButton::Close, true);
     } else {
-      portal.fraStatusBars()->setVisible(true);
-      portal.fraStatusBars()->setEnabled(true);
+      portal.showStatusBars();
       yieldToMessageLoop();
-      portal.lblCurrentStatus()->setText("Downloading updated files from the Internet");
+      portal.setStatusText("Downloading updated files from the Internet");
       // One packet at a time: nothing of an earlier one meets this one, and
       // whatever ends this run on an error takes this one's files away.
       cue::discardPacketFiles();

@@ -15,6 +15,7 @@
 #include "platform/msgbox.h"
 #include "support/fixtures.h"
 #include "update/pages/frmRegistration.h"
+#include "update/frmPortalPage.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "platform/process/process.h"
 #include "update/protocol/local_server.h"
@@ -36,8 +37,10 @@ class UpdatePages : public testing::IsolatedEnvTest {
       reported.push_back(std::string(location) + " " + std::to_string(number));
     });
     Bmm_CurrentPage() = page::UpdateSetup;
+    connectUpdatePortal();  // the shell's wiring: a page may start the run
   }
   void TearDown() override {
+    updatePortalHooks() = UpdatePortalHooks{};
     setReportHandler(nullptr);
     setMessagePresenter(previous_);
     resetWizardState();

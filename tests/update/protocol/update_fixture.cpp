@@ -59,11 +59,13 @@ void UpdateRunTest::SetUp() {
   });
   frmManager2Update::modalHook() = [](frmManager2Update& w) { w.cmdBack_Click(); };
   connectUpdatePreview();
+  connectUpdatePortal();
 }
 
 void UpdateRunTest::TearDown() {
   frmManager2Update::modalHook() = nullptr;
   updatePreviewShow() = nullptr;
+  updatePortalHooks() = UpdatePortalHooks{};
   unloadUpdatePreviewWindow();
   unloadPortalPage();
   platform::process::setDesktopLauncher(nullptr);
