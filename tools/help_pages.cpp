@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text/markup.h"
+
 namespace pellary::install {
 
 namespace fs = std::filesystem;
@@ -49,20 +51,6 @@ const std::vector<HelpTopic>& helpTopics() {
 
 namespace {
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // A JavaScript string literal.
 std::string jsString(const std::string& text) {
   std::string out = "\"";
@@ -84,7 +72,7 @@ std::string jsString(const std::string& text) {
 std::string pageName(int32_t topic) { return "topic" + std::to_string(topic) + ".htm"; }
 
 std::string page(const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + escaped(title) +
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + platform::text::markupEscaped(title) +
          "</title></head>\n<body>\n" + body + "</body></html>\n";
 }
 
@@ -99,12 +87,12 @@ void writeHelpPages(const fs::path& folder) {
   fs::create_directories(folder);
   std::string list;
   for (const HelpTopic& t : helpTopics()) {
-    std::string body = "<h1>" + escaped(t.title) + "</h1>\n";
+    std::string body = "<h1>" + platform::text::markupEscaped(t.title) + "</h1>\n";
     std::istringstream paragraphs(t.text);
-    for (std::string p; std::getline(paragraphs, p);) body += "<p>" + escaped(p) + "</p>\n";
+    for (std::string p; std::getline(paragraphs, p);) body += "<p>" + platform::text::markupEscaped(p) + "</p>\n";
     body += "<p><a href=\"index.htm\">Contents</a> | <a href=\"search.htm\">Search</a></p>\n";
     write(folder / pageName(t.number), page(t.title, body));
-    list += "<li><a href=\"" + pageName(t.number) + "\">" + escaped(t.title) + "</a></li>\n";
+    list += "<li><a href=\"" + pageName(t.number) + "\">" + platform::text::markupEscaped(t.title) + "</a></li>\n";
   }
   write(folder / "index.htm",
         page("Pellary Almoner Help",

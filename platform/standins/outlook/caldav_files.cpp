@@ -14,6 +14,7 @@
 
 #include "platform/errors.h"
 #include "platform/standins/outlook/item_files.h"
+#include "platform/text/markup.h"
 
 namespace pellary::platform::outlook {
 
@@ -31,20 +32,6 @@ constexpr const char* kCalDav = "urn:ietf:params:xml:ns:caldav";
 std::string trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t\r\n"), b = s.find_last_not_of(" \t\r\n");
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
-}
-
-std::string xmlEscape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
 }
 
 struct UrlParts {
@@ -325,7 +312,7 @@ std::string DavAccount::makeCalendar(const std::string& name) {
         "MKCALENDAR", href,
         "<?xml version=\"1.0\" encoding=\"utf-8\"?><C:mkcalendar xmlns:D=\"DAV:\" "
         "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop><D:displayname>" +
-            xmlEscape(name) + "</D:displayname></D:prop></D:set></C:mkcalendar>",
+            text::markupEscaped(name) + "</D:displayname></D:prop></D:set></C:mkcalendar>",
         {"Content-Type: application/xml; charset=utf-8"});
     if (r.status == 201) return href;
     if (r.status != 405 && r.status != 409)
@@ -349,7 +336,7 @@ class RemoteFiles : public ItemFiles {
     try {
       m = account_->multistatus("REPORT", href_, "0",
                                 "<?xml version=\"1.0\" encoding=\"utf-8\"?><D:sync-collection xmlns:D=\"DAV:\">"
-                                "<D:sync-token>" + xmlEscape(token_) + "</D:sync-token><D:sync-level>1</D:sync-level>"
+                                "<D:sync-token>" + text::markupEscaped(token_) + "</D:sync-token><D:sync-level>1</D:sync-level>"
                                 "<D:prop><D:getetag/></D:prop></D:sync-collection>");
     } catch (const AppError&) {
       if (token_.empty()) throw;
@@ -374,7 +361,7 @@ class RemoteFiles : public ItemFiles {
           "<?xml version=\"1.0\" encoding=\"utf-8\"?><C:calendar-multiget xmlns:D=\"DAV:\" "
           "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:prop><D:getetag/><C:calendar-data/></D:prop>";
       for (size_t i = from; i < names.size() && i < from + 200; ++i)
-        body += "<D:href>" + xmlEscape(href_ + names[i]) + "</D:href>";
+        body += "<D:href>" + text::markupEscaped(href_ + names[i]) + "</D:href>";
       body += "</C:calendar-multiget>";
       for (const DavResponse& r : account_->multistatus("REPORT", href_, "1", body).responses) {
         if (r.status == 404 || r.calendarData.empty()) continue;
