@@ -293,11 +293,11 @@ int AgendaFile::MarkAsDeleted(int32_t day, int32_t month, int32_t year, std::str
     const Located r = repeat->second.front();
     unsigned char b[2] = {uint8_t(r.length & 0xFF), uint8_t(r.length >> 8)};
     writeAt(r.offset, b, 2);
-    repeat->second.pop_front();
+    repeat->second.erase(repeat->second.begin());
   }
   unsigned char b[2] = {uint8_t(entry.length & 0xFF), uint8_t(entry.length >> 8)};
   writeAt(entry.offset, b, 2);
-  found->second.pop_front();
+  found->second.erase(found->second.begin());
   if (found->second.empty()) entries_.erase(found);
   return 0;
 }

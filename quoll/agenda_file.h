@@ -18,13 +18,13 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace pellary::quoll {
 
@@ -152,8 +152,8 @@ class AgendaFile {
   RepeatInfo repeat_;
   bool indexed_ = false;
   uint64_t indexedEnd_ = 0;  // the file's size the index covers
-  std::map<std::pair<uint16_t, std::string>, std::deque<Located>> entries_;
-  std::unordered_map<uint32_t, std::deque<Located>> repeats_;
+  std::map<std::pair<uint16_t, std::string>, std::vector<Located>> entries_;
+  std::unordered_map<uint32_t, std::vector<Located>> repeats_;
 };
 
 }  // namespace pellary::quoll

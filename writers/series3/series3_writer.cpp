@@ -1,5 +1,6 @@
 #include "writers/series3/series3_writer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -87,7 +88,11 @@ std::string Bps3_SpecialChar(const std::string& text) {
         U'À', U'Á', U'Â', U'Ã', U'Ä', U'Æ', U'\u00A9', U'Ç', U'È', U'É', U'Ê', U'Ë', U'Ì', U'Í',
         U'Î', U'Ï', U'Ñ', U'Ò', U'Ó', U'Ô', U'\u00AE', U'Ù', U'Ü', U'ß', U'à', U'á', U'â', U'ã',
         U'ä', U'æ', U'ç', U'è', U'é', U'ê', U'î', U'ñ', U'ô', U'õ', U'ö', U'û', U'ü'};
+    // Plain ASCII, the common case, has nothing to convert.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      return text;
     std::string out;
+    out.reserve(text.size());
     size_t pos = 0;
     while (pos < text.size()) {
       const size_t from = pos;
