@@ -1,5 +1,6 @@
 #include "core/profile_commit.h"
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -150,6 +151,7 @@ void inTransaction(const char* where, Body&& body, Undo&& undo) {
 // Runs the halves in one transaction. A failure rolls the databank and the
 // category marks back and is reported under the name of the half that failed.
 void commit(const char* outerName, bool events, bool categories) {
+  Bsda_EndWritePass();  // the profile's commit is flushed
   CategoryMarks before;
   before.take();
   inTransaction(
@@ -181,6 +183,56 @@ void recordStep(const char* where, F&& step) {
 
 }  // namespace
 
+namespace {
+
+// What a write pass keeps between its entries' records: the two statements,
+// prepared once, and commits that wait for no flush (the pass's final commit
+// flushes them all).
+struct EntryRecorder {
+  dao::Statement remove, insert;
+};
+
+std::optional<EntryRecorder>& recorder() {
+  static std::optional<EntryRecorder> r;
+  return r;
+}
+
+void openRecorder() {
+  dao::Database& db = Bsql_DataBank();
+  EntryRecorder r{
+      db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2"),
+      db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", "
+                 "\"Status\", \"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") "
+                 "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")};
+  db.setSyncedCommits(false);
+  recorder().emplace(std::move(r));
+}
+
+// Opens the recorder; a failure is reported under where.
+bool tryOpenRecorder(const char* where) {
+  try {
+    openRecorder();
+    return true;
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    currentError() = describeCurrentException();
+    reportError(currentError().number, where, {});
+    return false;
+  }
+}
+
+void closeRecorder() {
+  if (!recorder()) return;
+  recorder().reset();
+  try {
+    Bsql_DataBank().setSyncedCommits(true);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 void Bsda_BeginWritePass() {
   recordStep("Bsda_BeginWritePass", [](dao::Database& db) {
     db.execute("CREATE INDEX IF NOT EXISTS \"ProfileEventList_Event\" ON \"ProfileEventList\" (\"ProfileID\", \"EventID\")");
@@ -194,33 +246,29 @@ void Bsda_BeginWritePass() {
       addCategoryRow(rs, r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile), 0);
     }
   });
+  closeRecorder();
+  tryOpenRecorder("Bsda_BeginWritePass");
 }
 
+void Bsda_EndWritePass() { closeRecorder(); }
+
 void Bsda_RecordEntry(const ProfileEventRecord& r) {
-  // Once per entry of a write pass: prepared statements, not a dynaset, and
-  // no flush of its own (the pass's final commit flushes them all).
-  dao::Database& db = Bsql_DataBank();
-  db.setSyncedCommits(false);
-  struct Restore {
-    dao::Database& db;
-    ~Restore() {
-      try {
-        db.setSyncedCommits(true);
-      } catch (...) {
-      }
+  // Outside a pass (a single entry), a recorder of its own.
+  const bool own = !recorder();
+  if (own && !tryOpenRecorder("Bsda_RecordEntry")) return;
+  struct Close {
+    bool own;
+    ~Close() {
+      if (own) closeRecorder();
     }
-  } restore{db};
-  recordStep("Bsda_RecordEntry", [&](dao::Database& db) {
+  } close{own};
+  recordStep("Bsda_RecordEntry", [&](dao::Database&) {
+    EntryRecorder& rec = *recorder();
     const int16_t profile = Bset().Bset_ProfileID;
-    db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2")
-        .bindInt(1, profile)
-        .bindInt(2, r.EventID)
-        .run();
+    rec.remove.bindInt(1, profile).bindInt(2, r.EventID).run();
     if (r.Status == 0) return;
     const ProfileLists& s = Bsda();
-    db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
-               "\"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
-        .bindInt(1, profile)
+    rec.insert.bindInt(1, profile)
         .bindDouble(2, r.AuxDate)
         .bindDouble(3, r.DateUsed)
         .bindInt(4, r.Status)

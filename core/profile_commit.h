@@ -16,7 +16,9 @@ void Bsda_UnloadProfileCatList();
 // step is committed on its own.
 // Before the first entry: the categories added in this run are stored as
 // chosen (a written entry must never stand for a category the profile lacks).
+// It keeps what recording each entry needs until Bsda_EndWritePass.
 void Bsda_BeginWritePass();
+void Bsda_EndWritePass();
 // After an entry was added or removed: the event's row is replaced by the
 // record as it now stands (no row when its Status is 0).
 struct ProfileEventRecord;

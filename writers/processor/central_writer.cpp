@@ -400,7 +400,16 @@ void Bplp_CentralWriter(bool preview) {
     if (preview) s.Bplp_TotalCount = 0;
     DatabaseAccess& q = Bsql();
     const bool anyRows = q.Bsql_HaveDeletions || q.Bsql_HaveUpdates || q.Bsql_HaveNewEvents || q.Bsql_HavePubHols;
-    if (!preview && anyRows && entriesLandOneByOne()) Bsda_BeginWritePass();
+    struct EndPass {
+      bool open = false;
+      ~EndPass() {
+        if (open) Bsda_EndWritePass();
+      }
+    } endPass;
+    if (!preview && anyRows && entriesLandOneByOne()) {
+      Bsda_BeginWritePass();
+      endPass.open = true;
+    }
     if (q.Bsql_HaveDeletions) deleteStage(preview);
     if (q.Bsql_HaveUpdates) updateStage(preview);
     if (q.Bsql_HaveNewEvents) writingStage(preview);

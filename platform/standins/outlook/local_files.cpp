@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/errors.h"
+#include "platform/files/removals.h"
 #include "platform/files/whole_file.h"
 #include "platform/standins/outlook/item_files.h"
 
@@ -165,6 +166,18 @@ bool isItemFile(const char* name) {
   return name[0] != '.' && n > 4 && std::strcmp(name + n - 4, ".ics") == 0;
 }
 
+namespace {
+constexpr const char* kGone = ".gone";
+
+// The hidden name a removed item waits under until it is unlinked.
+std::string goneName(const std::string& name) { return "." + name + kGone; }
+
+bool isGone(const char* name) {
+  size_t n = std::strlen(name), k = std::strlen(kGone);
+  return name[0] == '.' && n > k && std::strcmp(name + n - k, kGone) == 0;
+}
+}  // namespace
+
 }  // namespace files
 
 std::string fileNameFor(const std::string& uid) {
@@ -206,7 +219,7 @@ class LocalFiles : public ItemFiles {
         if (ev->len == 0 || !isItemFile(ev->name)) continue;
         // The one event of a file this store just made needs no look.
         if ((ev->mask & IN_CREATE) && ownCreates_.erase(ev->name)) continue;
-        if ((ev->mask & IN_DELETE) && ownRemoves_.erase(ev->name)) continue;
+        if ((ev->mask & (IN_DELETE | IN_MOVED_FROM)) && ownRemoves_.erase(ev->name)) continue;
         names.insert(ev->name);
       }
     }
@@ -218,8 +231,12 @@ class LocalFiles : public ItemFiles {
       DIR* d = fd >= 0 ? ::fdopendir(fd) : nullptr;
       if (d) {
         ::rewinddir(d);
-        while (dirent* e = ::readdir(d))
-          if (isItemFile(e->d_name)) names.insert(e->d_name);
+        while (dirent* e = ::readdir(d)) {
+          if (isItemFile(e->d_name))
+            names.insert(e->d_name);
+          else if (isGone(e->d_name))
+            platform::files::removeLater(shared(), e->d_name);  // left by a run that ended before unlinking it
+        }
         ::closedir(d);
       } else if (fd >= 0) {
         ::close(fd);
@@ -254,10 +271,14 @@ class LocalFiles : public ItemFiles {
     const std::string now = statVersion(dir_.get(), name);
     if (now.empty()) return true;
     if (!expected.empty() && now != expected) return false;
-    if (::unlinkat(dir_.get(), name.c_str(), 0) == 0)
+    // Out of the folder at once; the unlink itself, which waits on the disk, comes later.
+    const std::string gone = goneName(name);
+    if (::renameat(dir_.get(), name.c_str(), dir_.get(), gone.c_str()) == 0) {
       ownRemoves_.insert(name);
-    else if (errno != ENOENT)
+      platform::files::removeLater(shared(), gone);
+    } else if (errno != ENOENT) {
       raise(err::PathFileAccess, "Cannot delete " + (path_ / name).string() + ": " + std::strerror(errno));
+    }
     return true;
   }
 
@@ -265,8 +286,17 @@ class LocalFiles : public ItemFiles {
   bool local() const override { return true; }
 
  private:
+  const platform::files::SharedDirFd& shared() {
+    if (!shared_) {
+      shared_ = platform::files::shareDir(dir_.get());
+      if (!shared_) raise(err::PathFileAccess, "Cannot open the folder " + path_.string() + ": " + std::strerror(errno));
+    }
+    return shared_;
+  }
+
   fs::path path_;
   DirFd dir_;
+  platform::files::SharedDirFd shared_;  // for removals still queued when this closes
   int inotify_ = -1;
   bool first_ = true;
   std::set<std::string> ownCreates_, ownRemoves_;

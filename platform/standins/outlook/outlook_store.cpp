@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "platform/errors.h"
+#include "platform/files/removals.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/standins/outlook/ical_item.h"
@@ -703,6 +704,7 @@ fs::path Store::itemFile(const std::string& folderID, const std::string& entryID
 
 void Store::sync() {
   if (!impl_->unsynced) return;
+  platform::files::finishRemovals();
   DirFd fd(root_);
   if (::syncfs(fd.get()) != 0) writeFailed(root_, errno);
   impl_->unsynced = false;
