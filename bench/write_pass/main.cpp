@@ -132,9 +132,10 @@ struct Target {
 fs::path gRoot;
 
 // The same write pass relaying into a plain loop: each entry's share of the
-// store's bytes written to a file of the same kind.
-double plainPass(uint64_t bytes, int32_t entries, Persist persist) {
-  const fs::path file = gRoot / "plain.out";
+// store's bytes written to a file of the same kind, in dir.
+double plainPass(const fs::path& dir, uint64_t bytes, int32_t entries, Persist persist) {
+  fs::create_directories(dir);
+  const fs::path file = dir / "plain.out";
   const std::string chunk(size_t(bytes / uint64_t(std::max(entries, 1))), 'x');
   std::ofstream buffered;
   int fd = -1;
@@ -146,7 +147,7 @@ double plainPass(uint64_t bytes, int32_t entries, Persist persist) {
   int n = 0;
   auto put = [&] {
     if (persist == Persist::FilePerEntry) {
-      std::ofstream(gRoot / ("plain-" + std::to_string(n++) + ".out"), std::ios::binary)
+      std::ofstream(dir / ("plain-" + std::to_string(n++) + ".out"), std::ios::binary)
           .write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     } else if (fd >= 0) {
       if (::write(fd, chunk.data(), chunk.size()) < 0) std::perror("plain loop");
@@ -164,8 +165,6 @@ double plainPass(uint64_t bytes, int32_t entries, Persist persist) {
   buffered.close();
   const double t = seconds(a, Clock::now());
   timeRelays();
-  fs::remove(file);
-  for (int i = 0; i < n; ++i) fs::remove(gRoot / ("plain-" + std::to_string(i) + ".out"));
   return t;
 }
 
@@ -399,6 +398,7 @@ void measure(Target& t, bool firstPreview) {
   // Each figure is the best of a few rounds on a fresh store, so that other
   // work on the machine weighs less.
   constexpr int kRounds = 5;
+  std::vector<fs::path> kept;
   Run first, second;
   double plain = 0, laterFirst = 0, laterSecond = 0;
   int32_t removing = 0, files = 0;
@@ -438,10 +438,17 @@ void measure(Target& t, bool firstPreview) {
     chooseCategories();
     Bsql_SetFinalRecordSelection();
     previewPass();
-    const double p = plainPass(bytes, one.calls, persist);
+    const fs::path plainDir = gRoot / ("plain-" + std::to_string(t.code) + "-" + std::to_string(round));
+    const double p = plainPass(plainDir, bytes, one.calls, persist);
     plain = round == 0 ? p : std::min(plain, p);
+    // The files stay until the target is done: on a file system that skips
+    // inodes freed a moment ago, removing them now would slow the next round.
+    kept.push_back(standins);
+    kept.push_back(plainDir);
+  }
+  for (const fs::path& dir : kept) {
     std::error_code ec;
-    fs::remove_all(standins, ec);
+    fs::remove_all(dir, ec);
   }
 
   const std::string n = t.name;

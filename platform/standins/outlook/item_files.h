@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/standins/outlook/outlook_store.h"
+
 namespace pellary::platform::outlook {
 
 struct StoredItem {
@@ -44,6 +46,14 @@ std::unique_ptr<ItemFiles> localItemFiles(const std::filesystem::path& dir);
 
 // The name an item of this UID is kept under.
 std::string fileNameFor(const std::string& uid);
+
+// What a local folder's items held when it was last flushed: file name and
+// item, with the file's version then. Empty when there is no such record or
+// it is damaged; a record is only a hint, checked against each file's version.
+std::vector<std::pair<std::string, Appointment>> readItemCache(const std::filesystem::path& dir);
+// Raises when it cannot be written.
+void writeItemCache(const std::filesystem::path& dir,
+                    const std::vector<std::pair<std::string, const Appointment*>>& items);
 
 // Whole-file writes and reads in a directory, for items and folder files.
 namespace files {

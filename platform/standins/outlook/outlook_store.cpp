@@ -256,6 +256,8 @@ struct Store::Impl {
     std::map<uint64_t, std::string> order;  // first seen first
     std::unordered_multimap<std::string, std::string> bySubject;
     bool seen = false;  // read once
+    fs::path dir;             // a local folder's, where its record of the items is kept
+    bool cacheStale = false;  // the items changed since that record was read or written
   };
 
   fs::path root;
@@ -346,6 +348,7 @@ struct Store::Impl {
     if (id != in.fileOfID.end() && id->second == file) in.fileOfID.erase(id);
     in.order.erase(it->second.seq);
     in.byFile.erase(it);
+    in.cacheStale = true;
   }
 
   void index(Items& in, const std::string& file, Appointment a) {
@@ -357,6 +360,7 @@ struct Store::Impl {
     in.fileOfID[a.entryID] = file;
     in.order.emplace(at, file);
     in.byFile.emplace(file, Entry{std::move(a), at});
+    in.cacheStale = true;
   }
 
   // Takes in the stored items of these names (a name not read is gone).
@@ -408,11 +412,34 @@ struct Store::Impl {
     if (it == items.end()) {
       if (f->defaultItemType != itemtype::Appointment && dav) raise(err::InvalidCall, "This folder holds no appointments");
       it = items.emplace(f->entryID, Items{}).first;
-      it->second.files = dav ? dav->itemFiles(hrefOf.at(f->entryID)) : localItemFiles(f->dir);
+      Items& in = it->second;
+      in.files = dav ? dav->itemFiles(hrefOf.at(f->entryID)) : localItemFiles(f->dir);
+      if (!dav) {
+        // What the last run recorded; the first look reads only the files changed since.
+        in.dir = f->dir;
+        for (auto& [file, item] : readItemCache(f->dir)) index(in, file, std::move(item));
+        in.cacheStale = false;
+      }
     }
     if (look || !it->second.seen) refresh(it->second);
     it->second.seen = true;
     return it->second;
+  }
+
+  // Records what the local folders read or changed hold, for the next run;
+  // a record that cannot be written only costs that run a full read.
+  void writeItemCaches() {
+    for (auto& [id, in] : items) {
+      if (in.dir.empty() || !in.seen || !in.cacheStale) continue;
+      std::vector<std::pair<std::string, const Appointment*>> list;
+      list.reserve(in.order.size());
+      for (const auto& [seq, file] : in.order) list.emplace_back(file, &in.byFile.at(file).item);
+      try {
+        writeItemCache(in.dir, list);
+        in.cacheStale = false;
+      } catch (...) {
+      }
+    }
   }
 
   const Entry* entryOf(Items& in, const std::string& entryID) {
@@ -451,7 +478,7 @@ Store::Store(fs::path root) : root_(std::move(root)), impl_(std::make_unique<Imp
   }
 }
 
-Store::~Store() = default;
+Store::~Store() { impl_->writeItemCaches(); }
 
 void Store::convertFormerLayout() {
   const fs::path stage = root_ / kConverting;
@@ -703,6 +730,7 @@ fs::path Store::itemFile(const std::string& folderID, const std::string& entryID
 }
 
 void Store::sync() {
+  impl_->writeItemCaches();
   if (!impl_->unsynced) return;
   platform::files::finishRemovals();
   DirFd fd(root_);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/errors.h"
+#include "platform/files/removals.h"
 #include "platform/oledate.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
@@ -114,6 +115,26 @@ TEST_F(OutlookStandIn, EachSavedItemIsOneICalendarFileThatOutlivesTheProcess) {
   EXPECT_EQ(items->call("Count").toLong(), 1);
 }
 
+TEST_F(OutlookStandIn, ADeletedItemLeavesTheFolderAtOnceAndNothingStaysBehind) {
+  Object cal = calendar();
+  const fs::path dir = calendarDir();
+  Object gone = addAllDay(cal, "Gone", day(2027, 3, 1));
+  Object kept = addAllDay(cal, "Kept", day(2027, 3, 2));
+  const std::string keptFile = kept->call("EntryID").toString() + ".ics";
+  gone->call("Delete");
+  // Readers of the folder no longer see it, before the pass's flush.
+  EXPECT_FALSE(fs::exists(dir / (gone->call("EntryID").toString() + ".ics")));
+  EXPECT_EQ(itemFiles(dir).size(), 1u);
+
+  // A file a run left hidden, not yet unlinked when it ended, goes when the folder is next read.
+  writeFile(dir / ".left-by-an-ended-run.ics.gone", foreignEvent("left@other.example", "Left"));
+  closeStore();
+  EXPECT_EQ(obj(calendar()->call("Items"))->call("Count").toLong(), 1);
+  platform::files::finishRemovals();
+  EXPECT_EQ(itemFiles(dir), std::vector<fs::path>{dir / keptFile});
+  for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().extension(), ".gone") << e.path();
+}
+
 TEST_F(OutlookStandIn, ControlCharactersGoOnWriteAndTheTitleIsStillFound) {
   Object cal = calendar();
   const std::string title = std::string("Bell\x07 ringing\x1b[0m\tday");
@@ -215,6 +236,46 @@ TEST_F(OutlookStandIn, FindSeesWhatOtherProgramsDoInTheFolder) {
   EXPECT_EQ(found.size(), 1u);
   EXPECT_TRUE(fs::exists(calendarDir() / "broken.ics"));
   EXPECT_EQ(errorOf([&] { items->call("Find", {Variant("[Subject] = \"unclosed")}); }), err::InvalidCall);
+}
+
+TEST_F(OutlookStandIn, TheNextRunSeesWhatOtherProgramsDidMeanwhile) {
+  Object cal = calendar();
+  const std::string id = cal->call("EntryID").toString();
+  Object renamed = addAllDay(cal, "Fair", day(2027, 6, 1));
+  Object removed = addAllDay(cal, "Parade", day(2027, 6, 2));
+  Object kept = addAllDay(cal, "Market", day(2027, 6, 3), 0, "Stalls\tand\\rides\r\nall day");
+  closeStore();  // the run ends, recording what its folders hold
+  const fs::path dir = calendarDir();
+  closeStore();
+
+  // Between runs another program renames one item, removes one and adds one.
+  const fs::path file = dir / (renamed->call("EntryID").toString() + ".ics");
+  std::string text = readFile(file);
+  text.replace(text.find("SUMMARY:Fair"), 12, "SUMMARY:Funfair");
+  writeFile(file, text);
+  fs::remove(dir / (removed->call("EntryID").toString() + ".ics"));
+  writeFile(dir / "meeting-1@other.example.ics", foreignEvent("meeting-1@other.example", "Committee"));
+
+  auto subjects = [&] {
+    std::set<std::string> out;
+    for (const Appointment& a : store().items(id)) out.insert(a.subject);
+    return out;
+  };
+  const std::set<std::string> expected{"Funfair", "Market", "Committee"};
+  EXPECT_EQ(subjects(), expected);
+  const std::optional<Appointment> market = store().item(id, kept->call("EntryID").toString());
+  ASSERT_TRUE(market);
+  EXPECT_EQ(market->start, day(2027, 6, 3));
+  EXPECT_EQ(market->end, day(2027, 6, 4));
+  EXPECT_TRUE(market->allDay);
+  EXPECT_FALSE(market->reminderSet);
+  EXPECT_EQ(market->body, "Stalls\tand\\rides\r\nall day");
+
+  // A damaged record costs only a full read.
+  closeStore();
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().rfind(".outlook-items", 0) == 0) writeFile(e.path(), "pellary outlook items 1\nx\ty\n");
+  EXPECT_EQ(subjects(), expected);
 }
 
 TEST_F(OutlookStandIn, FindMatchesSubjectAndMidnightStart) {
