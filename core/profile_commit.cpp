@@ -1,11 +1,12 @@
 #include "core/profile_commit.h"
 
-#include <optional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/databank.h"
+#include "core/entry_journal.h"
 #include "core/products.h"
 #include "core/profile_lists.h"
 #include "core/registry.h"
@@ -104,6 +105,31 @@ void unloadCategories() {
   replaceRows("ProfileCatList");
 }
 
+// The journal of the current or last write pass: open while the pass runs.
+std::unique_ptr<EntryJournal>& journal() {
+  static std::unique_ptr<EntryJournal> j;
+  return j;
+}
+
+EntryJournal::Row rowOf(const ProfileEventRecord& r) {
+  const ProfileLists& s = Bsda();
+  return {Bset().Bset_ProfileID, r.EventID, r.Status, r.Version, r.CatID, r.AuxDate, r.DateUsed,
+          s.platMisc(r.PlatMisc), s.holidayList(r.PubHol)};
+}
+
+// Runs step; a failure is reported under where (which ends the run).
+template <class F>
+void trappedStep(const char* where, F&& step) {
+  try {
+    step();
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    currentError() = describeCurrentException();
+    reportError(currentError().number, where, {});
+  }
+}
+
 // What the commit changes in memory, so that a failed commit can put it back.
 struct CategoryMarks {
   std::vector<std::pair<int16_t, uint8_t>> marks;
@@ -151,7 +177,7 @@ void inTransaction(const char* where, Body&& body, Undo&& undo) {
 // Runs the halves in one transaction. A failure rolls the databank and the
 // category marks back and is reported under the name of the half that failed.
 void commit(const char* outerName, bool events, bool categories) {
-  Bsda_EndWritePass();  // the profile's commit is flushed
+  Bsda_EndWritePass();
   CategoryMarks before;
   before.take();
   inTransaction(
@@ -170,6 +196,12 @@ void commit(const char* outerName, bool events, bool categories) {
         where = outerName;
       },
       [&] { before.restore(); });
+  // The stored profile holds what the pass's journal held. (A failed commit
+  // was reported above and ended the run; the next load folds the journal.)
+  if (events && journal()) {
+    journal()->discard();
+    journal().reset();
+  }
   // The first run is over only once its profile is stored.
   if (events && screenLink().firstRun && screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
 }
@@ -179,56 +211,6 @@ void commit(const char* outerName, bool events, bool categories) {
 template <class F>
 void recordStep(const char* where, F&& step) {
   inTransaction(where, [&](dao::Database& db, const char*&) { step(db); }, [] {});
-}
-
-}  // namespace
-
-namespace {
-
-// What a write pass keeps between its entries' records: the two statements,
-// prepared once, and commits that wait for no flush (the pass's final commit
-// flushes them all).
-struct EntryRecorder {
-  dao::Statement remove, insert;
-};
-
-std::optional<EntryRecorder>& recorder() {
-  static std::optional<EntryRecorder> r;
-  return r;
-}
-
-void openRecorder() {
-  dao::Database& db = Bsql_DataBank();
-  EntryRecorder r{
-      db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2"),
-      db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", "
-                 "\"Status\", \"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") "
-                 "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")};
-  db.setSyncedCommits(false);
-  recorder().emplace(std::move(r));
-}
-
-// Opens the recorder; a failure is reported under where.
-bool tryOpenRecorder(const char* where) {
-  try {
-    openRecorder();
-    return true;
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    currentError() = describeCurrentException();
-    reportError(currentError().number, where, {});
-    return false;
-  }
-}
-
-void closeRecorder() {
-  if (!recorder()) return;
-  recorder().reset();
-  try {
-    Bsql_DataBank().setSyncedCommits(true);
-  } catch (...) {
-  }
 }
 
 }  // namespace
@@ -246,38 +228,20 @@ void Bsda_BeginWritePass() {
       addCategoryRow(rs, r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile), 0);
     }
   });
-  closeRecorder();
-  tryOpenRecorder("Bsda_BeginWritePass");
+  Bsda_EndWritePass();
+  trappedStep("Bsda_BeginWritePass", [] { journal() = EntryJournal::create(Bsql_DataBank().path()); });
 }
 
-void Bsda_EndWritePass() { closeRecorder(); }
+void Bsda_EndWritePass() {
+  if (journal()) journal()->close();
+}
 
 void Bsda_RecordEntry(const ProfileEventRecord& r) {
-  // Outside a pass (a single entry), a recorder of its own.
-  const bool own = !recorder();
-  if (own && !tryOpenRecorder("Bsda_RecordEntry")) return;
-  struct Close {
-    bool own;
-    ~Close() {
-      if (own) closeRecorder();
-    }
-  } close{own};
-  recordStep("Bsda_RecordEntry", [&](dao::Database&) {
-    EntryRecorder& rec = *recorder();
-    const int16_t profile = Bset().Bset_ProfileID;
-    rec.remove.bindInt(1, profile).bindInt(2, r.EventID).run();
-    if (r.Status == 0) return;
-    const ProfileLists& s = Bsda();
-    rec.insert.bindInt(1, profile)
-        .bindDouble(2, r.AuxDate)
-        .bindDouble(3, r.DateUsed)
-        .bindInt(4, r.Status)
-        .bindInt(5, r.Version)
-        .bindInt(6, r.CatID)
-        .bindText(7, s.platMisc(r.PlatMisc))
-        .bindInt(8, r.EventID)
-        .bindText(9, s.holidayList(r.PubHol))
-        .run();
+  trappedStep("Bsda_RecordEntry", [&] {
+    if (journal() && journal()->isOpen())
+      journal()->append(rowOf(r));
+    else
+      storeEntryRows(Bsql_DataBank(), {rowOf(r)});  // a single entry outside a pass
   });
 }
 

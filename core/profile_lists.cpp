@@ -1,6 +1,7 @@
 #include "core/profile_lists.h"
 
 #include "core/databank.h"
+#include "core/entry_journal.h"
 #include "core/field_values.h"
 #include "core/products.h"
 #include "core/screen_link.h"
@@ -109,6 +110,8 @@ void Bsda_LoadProfileCatList() {
 
 void Bsda_LoadProfileEventList() {
   trapped("Bsda_LoadProfileEventList", [] {
+    // Entries a pass recorded without reaching its commit count first.
+    foldEntryJournals(Bsql_DataBank());
     ProfileLists& s = Bsda();
     Bsda_Indexes().Bsda_EventIndex.clear();
     s.Bsda_PlatMisc.assign(2, std::string());

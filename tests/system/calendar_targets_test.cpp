@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 
+#include "core/entry_journal.h"
 #include "platform/automation/class_registry.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
@@ -139,6 +140,7 @@ class CalendarTargets : public SystemWalk, public ::testing::WithParamInterface<
   static Profile profile() {
     Profile p;
     dao::Database db = openBank();
+    foldEntryJournals(db);  // as the next start's load of the profile does
     dao::Recordset ev = db.openRecordset("SELECT * FROM ProfileEventList WHERE ProfileID = 1");
     for (; !ev.eof(); ev.moveNext()) {
       const int32_t st = ev["Status"].value().toLong();

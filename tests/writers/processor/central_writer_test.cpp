@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "core/databank.h"
+#include "core/entry_journal.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "processor_fixture.h"
@@ -332,6 +333,7 @@ TEST_F(CentralWriter, AnEntryWrittenAgainTakesTheRowsCategory) {
 static std::vector<std::tuple<long, long, long>> storedEntries() {
   std::vector<std::tuple<long, long, long>> out;
   dao::Database other = dao::Database::open(Bsql_DataBank().path());
+  foldEntryJournals(other);  // as its load of the profile does
   dao::Recordset rs = other.openRecordset("SELECT * FROM ProfileEventList ORDER BY EventID");
   for (; !rs.eof(); rs.moveNext()) {
     EXPECT_EQ(rs["AddStatus"].value().toLong(), 0);

@@ -1,0 +1,212 @@
+#include "core/entry_journal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/dao/dao.h"
+#include "platform/errors.h"
+#include "platform/files/whole_file.h"
+
+namespace pellary {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long kCannotWrite = 57;
+constexpr const char* kMarker = "-entries-";
+
+void putText(std::string& out, const std::string& s) {
+  out += '\t';
+  for (char c : s) {
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
+  }
+}
+
+void putNumber(std::string& out, const char* format, double v) {
+  char b[40];
+  std::snprintf(b, sizeof b, format, v);
+  out += '\t';
+  out += b;
+}
+
+// The fields of one whole line; false when it is not one.
+bool splitLine(std::string_view line, std::vector<std::string>& fields) {
+  fields.assign(1, std::string());
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '\t') {
+      fields.emplace_back();
+    } else if (c == '\\') {
+      if (++i == line.size()) return false;
+      const char e = line[i];
+      fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields.size() == 10 && fields[0] == "E";
+}
+
+std::vector<EntryJournal::Row> readRows(const std::string& text) {
+  std::vector<EntryJournal::Row> rows;
+  std::vector<std::string> f;
+  for (size_t from = 0; from < text.size();) {
+    const size_t nl = text.find('\n', from);
+    // A line cut short by the end of the run is its last; nothing after it counts.
+    if (nl == std::string::npos || !splitLine(std::string_view(text).substr(from, nl - from), f)) break;
+    EntryJournal::Row r;
+    r.profileID = static_cast<int16_t>(std::atoi(f[1].c_str()));
+    r.eventID = std::atoi(f[2].c_str());
+    r.status = static_cast<int16_t>(std::atoi(f[3].c_str()));
+    r.version = static_cast<int16_t>(std::atoi(f[4].c_str()));
+    r.catID = std::atoi(f[5].c_str());
+    r.auxDate = std::strtod(f[6].c_str(), nullptr);
+    r.dateUsed = std::strtod(f[7].c_str(), nullptr);
+    r.platMisc = std::move(f[8]);
+    r.pubHol = std::move(f[9]);
+    rows.push_back(std::move(r));
+    from = nl + 1;
+  }
+  return rows;
+}
+
+void syncFolder(const fs::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Removes a journal whose rows the databank now holds, for good: one that
+// came back after a crash would put old rows over newer ones.
+void removeJournal(const fs::path& path) {
+  if (::unlink(path.c_str()) == 0) syncFolder(path.parent_path());
+}
+
+}  // namespace
+
+void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& rows) {
+  if (rows.empty()) return;
+  db.beginTrans();
+  try {
+    dao::Statement remove = db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2");
+    dao::Statement insert =
+        db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
+                   "\"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    for (const EntryJournal::Row& r : rows) {
+      remove.bindInt(1, r.profileID).bindInt(2, r.eventID).run();
+      if (r.status == 0) continue;
+      insert.bindInt(1, r.profileID)
+          .bindDouble(2, r.auxDate)
+          .bindDouble(3, r.dateUsed)
+          .bindInt(4, r.status)
+          .bindInt(5, r.version)
+          .bindInt(6, r.catID)
+          .bindText(7, r.platMisc)
+          .bindInt(8, r.eventID)
+          .bindText(9, r.pubHol)
+          .run();
+    }
+    db.commitTrans();
+  } catch (...) {
+    try {
+      db.rollback();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+std::unique_ptr<EntryJournal> EntryJournal::create(const fs::path& databank) {
+  static std::atomic<unsigned> counter{0};
+  const fs::path path = databank.string() + kMarker + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) raise(kCannotWrite, "Cannot write " + path.string() + ": " + std::strerror(errno));
+  // Held while the pass runs, so that another program folds it only once the pass is over.
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  return std::unique_ptr<EntryJournal>(new EntryJournal(path, fd));
+}
+
+EntryJournal::~EntryJournal() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void EntryJournal::append(const Row& r) {
+  std::string line = "E";
+  line.reserve(160);
+  putNumber(line, "%.0f", r.profileID);
+  putNumber(line, "%.0f", r.eventID);
+  putNumber(line, "%.0f", r.status);
+  putNumber(line, "%.0f", r.version);
+  putNumber(line, "%.0f", r.catID);
+  putNumber(line, "%.17g", r.auxDate);
+  putNumber(line, "%.17g", r.dateUsed);
+  putText(line, r.platMisc);
+  putText(line, r.pubHol);
+  line += '\n';
+  if (!platform::files::writeAll(fd_, line)) raise(kCannotWrite, "Cannot write " + path_.string() + ": " + std::strerror(errno));
+}
+
+void EntryJournal::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+void EntryJournal::discard() {
+  removeJournal(path_);
+  close();
+}
+
+void foldEntryJournals(dao::Database& db) {
+  const fs::path databank = db.path();
+  const std::string prefix = databank.filename().string() + kMarker;
+  std::vector<std::pair<fs::file_time_type, fs::path>> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(databank.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().rfind(prefix, 0) != 0) continue;
+    std::error_code e2;
+    found.emplace_back(fs::last_write_time(it->path(), e2), it->path());
+  }
+  std::sort(found.begin(), found.end());
+  for (const auto& [when, path] : found) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A pass still running holds its journal; its commit will take it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      continue;
+    }
+    std::optional<std::string> text = platform::files::readWholeFile(path);
+    try {
+      if (text) storeEntryRows(db, readRows(*text));
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    removeJournal(path);
+    ::close(fd);
+  }
+}
+
+}  // namespace pellary

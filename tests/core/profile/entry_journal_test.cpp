@@ -1,0 +1,94 @@
+#include "core/entry_journal.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <tuple>
+
+#include "profile_fixture.h"
+
+namespace pellary {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProfileDb;
+
+class EntryJournalTest : public ProfileDb {
+ protected:
+  fs::path bank() const { return Bsql_DataBank().path(); }
+  std::vector<fs::path> journals() const {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(bank().parent_path()))
+      if (e.path().filename().string().find("-entries-") != std::string::npos) out.push_back(e.path());
+    return out;
+  }
+  // (ProfileID, EventID, Status, PlatMisc) of every row.
+  std::vector<std::tuple<long, long, long, std::string>> rows() {
+    std::vector<std::tuple<long, long, long, std::string>> out;
+    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT * FROM ProfileEventList ORDER BY ProfileID, EventID");
+    for (; !rs.eof(); rs.moveNext())
+      out.emplace_back(rs["ProfileID"].value().toLong(), rs["EventID"].value().toLong(),
+                       rs["Status"].value().toLong(), rs["PlatMisc"].value().toString());
+    return out;
+  }
+  static EntryJournal::Row row(int16_t profile, int32_t event, int16_t status, std::string platMisc = "") {
+    EntryJournal::Row r;
+    r.profileID = profile;
+    r.eventID = event;
+    r.status = status;
+    r.catID = 10;
+    r.dateUsed = 46000.5;
+    r.platMisc = std::move(platMisc);
+    return r;
+  }
+};
+
+TEST_F(EntryJournalTest, ARunKilledMidPassHasItsEntriesFoldedByTheNextLoad) {
+  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 10, 1, 4, 0)");
+  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 6, 10, 1, 4, 0)");
+  const pid_t child = fork();
+  if (child == 0) {
+    auto j = EntryJournal::create(bank());
+    j->append(row(1, 7, 4, "id\twith\ttabs\\and\nlines"));
+    j->append(row(1, 5, 0));       // its entry was deleted
+    j->append(row(1, 6, 0x0204));  // written again
+    j->append(row(2, 7, 4));
+    // Killed while writing a line: the part written does not count.
+    std::ofstream(journals().at(0), std::ios::app) << "E\t1\t8\t4";
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(journals().size(), 1u);
+
+  foldEntryJournals(Bsql_DataBank());
+  using Row = std::tuple<long, long, long, std::string>;
+  EXPECT_EQ(rows(), (std::vector<Row>{{1, 6, 0x0204, ""}, {1, 7, 4, "id\twith\ttabs\\and\nlines"}, {2, 7, 4, ""}}));
+  EXPECT_TRUE(journals().empty());
+}
+
+TEST_F(EntryJournalTest, APassStillRunningKeepsItsJournalUntilItEndsAndACommitDiscardsIt) {
+  auto j = EntryJournal::create(bank());
+  j->append(row(1, 7, 4));
+  foldEntryJournals(Bsql_DataBank());  // another program's load meanwhile
+  EXPECT_TRUE(rows().empty());
+  EXPECT_EQ(journals().size(), 1u);
+
+  j->close();  // the pass is over; its commit failed
+  foldEntryJournals(Bsql_DataBank());
+  EXPECT_EQ(rows().size(), 1u);
+  EXPECT_TRUE(journals().empty());
+
+  auto committed = EntryJournal::create(bank());
+  committed->append(row(1, 8, 4));
+  committed->close();
+  committed->discard();  // the profile's commit holds its rows
+  foldEntryJournals(Bsql_DataBank());
+  EXPECT_EQ(rows().size(), 1u);
+  EXPECT_TRUE(journals().empty());
+}
+
+}  // namespace
+}  // namespace pellary
