@@ -403,7 +403,23 @@ void measure(Target& t, bool firstPreview) {
   double plain = 0, laterFirst = 0, laterSecond = 0;
   int32_t removing = 0, files = 0;
   uint64_t bytes = 0;
+  Persist persist = t.persist;
+  // The plain loop: the same first run relaying into plain files.
+  auto plainRound = [&](int round) {
+    chooseCategories();
+    Bsql_SetFinalRecordSelection();
+    previewPass();
+    const fs::path plainDir = gRoot / ("plain-" + std::to_string(t.code) + "-" + std::to_string(round));
+    const double p = plainPass(plainDir, bytes, first.calls, persist);
+    plain = plain == 0 ? p : std::min(plain, p);
+    kept.push_back(plainDir);
+  };
   for (int round = 0; round < kRounds; ++round) {
+    // Which side goes first alternates: a file made right after many were
+    // made or removed can cost more, which would always fall on one side.
+    // (The first round tells the plain loop how many bytes to write.)
+    const bool plainFirst = round % 2 == 1;
+    if (plainFirst) plainRound(round);
     const fs::path standins = gRoot / ("standins-" + std::to_string(t.code) + "-" + std::to_string(round));
     setenv("PELLARY_STANDINS", standins.c_str(), 1);
     t.prepare();
@@ -419,7 +435,8 @@ void measure(Target& t, bool firstPreview) {
     first = round == 0 ? one : quicker(first, one);
     bytes = storeBytes(t.store(), files);
     // A store of a file per entry is compared with a file per entry.
-    const Persist persist = files >= one.calls / 2 ? Persist::FilePerEntry : t.persist;
+    persist = files >= one.calls / 2 ? Persist::FilePerEntry : t.persist;
+    if (!plainFirst) plainRound(round);
 
     removing = removeSome();
     Bsql_SetFinalRecordSelection();
@@ -433,18 +450,9 @@ void measure(Target& t, bool firstPreview) {
     laterFirst = round == 0 ? later1 : std::min(laterFirst, later1);
     laterSecond = round == 0 ? later2 : std::min(laterSecond, later2);
     second = round == 0 ? two : quicker(second, two);
-
-    // The plain loop beside it: the same first run relaying into a plain file.
-    chooseCategories();
-    Bsql_SetFinalRecordSelection();
-    previewPass();
-    const fs::path plainDir = gRoot / ("plain-" + std::to_string(t.code) + "-" + std::to_string(round));
-    const double p = plainPass(plainDir, bytes, one.calls, persist);
-    plain = round == 0 ? p : std::min(plain, p);
     // The files stay until the target is done: on a file system that skips
     // inodes freed a moment ago, removing them now would slow the next round.
     kept.push_back(standins);
-    kept.push_back(plainDir);
   }
   for (const fs::path& dir : kept) {
     std::error_code ec;

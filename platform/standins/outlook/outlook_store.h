@@ -58,7 +58,9 @@ struct Folder {
 // calendar folder holds one "<UID>.ics" per item. Every save writes one file
 // and every delete removes one, so their cost does not grow with the folder;
 // the items of a folder are read once and then kept current by watching the
-// directory, so that what another program does there is seen at once.
+// directory, so that what another program does there is seen at once. Each
+// flush records what a folder's items hold, and the next run reads only the
+// files whose version changed since.
 class Store {
  public:
   // Loads the store under root (converting the former one-file-per-calendar
