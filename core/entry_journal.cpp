@@ -16,6 +16,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
+#include "platform/text/fields.h"
 
 namespace pellary {
 
@@ -26,45 +27,15 @@ namespace {
 constexpr long kCannotWrite = 57;
 constexpr const char* kMarker = "-entries-";
 
-void putText(std::string& out, const std::string& s) {
-  out += '\t';
-  for (char c : s) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\t')
-      out += "\\t";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out += c;
-  }
-}
-
 void putNumber(std::string& out, const char* format, double v) {
   char b[40];
   std::snprintf(b, sizeof b, format, v);
-  out += '\t';
-  out += b;
+  platform::text::appendField(out, b);
 }
 
 // The fields of one whole line; false when it is not one.
 bool splitLine(std::string_view line, std::vector<std::string>& fields) {
-  fields.assign(1, std::string());
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '\t') {
-      fields.emplace_back();
-    } else if (c == '\\') {
-      if (++i == line.size()) return false;
-      const char e = line[i];
-      fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields.size() == 10 && fields[0] == "E";
+  return platform::text::splitFields(line, fields) && fields.size() == 10 && fields[0] == "E";
 }
 
 std::vector<EntryJournal::Row> readRows(const std::string& text) {
@@ -162,8 +133,8 @@ void EntryJournal::append(const Row& r) {
   putNumber(line, "%.0f", r.catID);
   putNumber(line, "%.17g", r.auxDate);
   putNumber(line, "%.17g", r.dateUsed);
-  putText(line, r.platMisc);
-  putText(line, r.pubHol);
+  platform::text::appendField(line, r.platMisc);
+  platform::text::appendField(line, r.pubHol);
   line += '\n';
   if (!platform::files::writeAll(fd_, line)) raise(kCannotWrite, "Cannot write " + path_.string() + ": " + std::strerror(errno));
 }

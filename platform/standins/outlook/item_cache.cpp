@@ -7,6 +7,7 @@
 #include "platform/files/whole_file.h"
 #include "platform/standins/outlook/item_files.h"
 #include "platform/standins/outlook/outlook_store.h"
+#include "platform/text/fields.h"
 
 namespace pellary::platform::outlook {
 
@@ -17,49 +18,10 @@ namespace {
 constexpr const char* kCacheFile = ".outlook-items";
 constexpr const char* kHeader = "pellary outlook items 1\n";
 
-void putField(std::string& out, const std::string& s) {
-  if (!out.empty() && out.back() != '\n') out += '\t';
-  for (char c : s) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
-    }
-  }
-}
-
 std::string number(double d) {
   char b[40];
   std::snprintf(b, sizeof b, "%.17g", d);
   return b;
-}
-
-// The tab-separated fields of one line, unescaped; false when a field is malformed.
-bool splitLine(const std::string& text, size_t from, size_t end, std::vector<std::string>& fields) {
-  fields.clear();
-  std::string field;
-  for (size_t i = from; i < end; ++i) {
-    char c = text[i];
-    if (c == '\t') {
-      fields.push_back(std::move(field));
-      field.clear();
-    } else if (c == '\\') {
-      if (++i >= end) return false;
-      switch (text[i]) {
-        case '\\': field += '\\'; break;
-        case 't': field += '\t'; break;
-        case 'n': field += '\n'; break;
-        case 'r': field += '\r'; break;
-        default: return false;
-      }
-    } else {
-      field += c;
-    }
-  }
-  fields.push_back(std::move(field));
-  return true;
 }
 
 }  // namespace
@@ -73,18 +35,20 @@ std::vector<std::pair<std::string, Appointment>> readItemCache(const fs::path& d
   for (size_t from = header.size(); from < text->size();) {
     size_t nl = text->find('\n', from);
     if (nl == std::string::npos) return {};  // cut short: none of it counts
-    if (!splitLine(*text, from, nl, f) || f.size() != 10 || !files::isItemFile(f[0].c_str())) return {};
+    if (!platform::text::splitFields(std::string_view(*text).substr(from, nl - from), f) || f.size() != 11 || f[0] != "I" ||
+        !files::isItemFile(f[1].c_str()))
+      return {};
     Appointment a;
-    a.version = f[1];
-    a.entryID = f[2];
-    a.subject = f[3];
-    a.body = f[4];
-    a.categories = f[5];
-    a.allDay = f[6] == "1";
-    a.start = std::strtod(f[7].c_str(), nullptr);
-    a.end = std::strtod(f[8].c_str(), nullptr);
-    a.reminderSet = f[9] == "1";
-    out.emplace_back(std::move(f[0]), std::move(a));
+    a.version = f[2];
+    a.entryID = f[3];
+    a.subject = f[4];
+    a.body = f[5];
+    a.categories = f[6];
+    a.allDay = f[7] == "1";
+    a.start = std::strtod(f[8].c_str(), nullptr);
+    a.end = std::strtod(f[9].c_str(), nullptr);
+    a.reminderSet = f[10] == "1";
+    out.emplace_back(std::move(f[1]), std::move(a));
     from = nl + 1;
   }
   return out;
@@ -94,16 +58,17 @@ void writeItemCache(const fs::path& dir, const std::vector<std::pair<std::string
   std::string text = kHeader;
   text.reserve(items.size() * 160);
   for (const auto& [file, a] : items) {
-    putField(text, file);
-    putField(text, a->version);
-    putField(text, a->entryID);
-    putField(text, a->subject);
-    putField(text, a->body);
-    putField(text, a->categories);
-    putField(text, a->allDay ? "1" : "0");
-    putField(text, number(a->start));
-    putField(text, number(a->end));
-    putField(text, a->reminderSet ? "1" : "0");
+    text += 'I';
+    platform::text::appendField(text, file);
+    platform::text::appendField(text, a->version);
+    platform::text::appendField(text, a->entryID);
+    platform::text::appendField(text, a->subject);
+    platform::text::appendField(text, a->body);
+    platform::text::appendField(text, a->categories);
+    platform::text::appendField(text, a->allDay ? "1" : "0");
+    platform::text::appendField(text, number(a->start));
+    platform::text::appendField(text, number(a->end));
+    platform::text::appendField(text, a->reminderSet ? "1" : "0");
     text += '\n';
   }
   platform::files::replaceWholeFile(dir / kCacheFile, text);

@@ -10,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/files/removals.h"
 #include "platform/oledate.h"
+#include "platform/standins/outlook/item_files.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 #include "outlook_fixture.h"
@@ -276,6 +277,34 @@ TEST_F(OutlookStandIn, TheNextRunSeesWhatOtherProgramsDidMeanwhile) {
   for (const auto& e : fs::directory_iterator(dir))
     if (e.path().filename().string().rfind(".outlook-items", 0) == 0) writeFile(e.path(), "pellary outlook items 1\nx\ty\n");
   EXPECT_EQ(subjects(), expected);
+}
+
+TEST_F(OutlookStandIn, TheRecordOfAFolderReadsBackAsWritten) {
+  Appointment a;
+  a.entryID = "u1";
+  a.subject = "Tab\there, back\\slash";
+  a.body = "Line one\r\nLine two\n";
+  a.categories = "Pellary Almoner dates";
+  a.allDay = true;
+  a.start = day(2027, 6, 3) + 1.0 / 3;
+  a.end = day(2027, 6, 4);
+  a.reminderSet = false;
+  a.version = "1f:2a:1700000000.123456789";
+  Appointment b;
+  b.entryID = "u2";
+  b.version = "20:0:1.0";
+  const fs::path dir = root() / "record";
+  fs::create_directories(dir);
+  writeItemCache(dir, {{"u1.ics", &a}, {"u2.ics", &b}});
+  const auto back = readItemCache(dir);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].first, "u1.ics");
+  const Appointment& r = back[0].second;
+  EXPECT_EQ(std::tie(r.entryID, r.subject, r.body, r.categories, r.version),
+            std::tie(a.entryID, a.subject, a.body, a.categories, a.version));
+  EXPECT_EQ(std::tie(r.allDay, r.start, r.end, r.reminderSet), std::tie(a.allDay, a.start, a.end, a.reminderSet));
+  EXPECT_EQ(back[1].second.subject, "");
+  EXPECT_TRUE(back[1].second.reminderSet);
 }
 
 TEST_F(OutlookStandIn, FindMatchesSubjectAndMidnightStart) {
