@@ -1,6 +1,7 @@
 #include "platform/files/removals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -16,8 +17,15 @@ namespace {
 
 constexpr int kWorkers = 4;
 
+class Remover;
+Remover& remover();
+
 class Remover {
  public:
+  Remover() {
+    // No worker may hold the lock across a fork, or a child could never take it.
+    ::pthread_atfork([] { remover().m_.lock(); }, [] { remover().m_.unlock(); }, [] { remover().m_.unlock(); });
+  }
   ~Remover() {
     if (owner_ != ::getpid()) return;  // a forked child has none of the parent's threads
     {
