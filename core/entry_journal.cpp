@@ -149,8 +149,10 @@ void EntryJournal::discard() {
   close();
 }
 
-void foldEntryJournals(dao::Database& db) {
-  const fs::path databank = db.path();
+namespace {
+
+// The journals beside the databank, oldest first.
+std::vector<fs::path> journalsBeside(const fs::path& databank) {
   const std::string prefix = databank.filename().string() + kMarker;
   std::vector<std::pair<fs::file_time_type, fs::path>> found;
   std::error_code ec;
@@ -160,24 +162,48 @@ void foldEntryJournals(dao::Database& db) {
     found.emplace_back(fs::last_write_time(it->path(), e2), it->path());
   }
   std::sort(found.begin(), found.end());
-  for (const auto& [when, path] : found) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
-    // A pass still running holds its journal; its commit will take it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);
-      continue;
-    }
-    std::optional<std::string> text = platform::files::readWholeFile(path);
-    try {
-      if (text) storeEntryRows(db, readRows(*text));
-    } catch (...) {
-      ::close(fd);
-      throw;
-    }
-    removeJournal(path);
+  std::vector<fs::path> out;
+  for (auto& f : found) out.push_back(std::move(f.second));
+  return out;
+}
+
+// Runs body(rows) with the journal at path locked, unless a running pass holds it.
+template <class Body>
+void withFreeJournal(const fs::path& path, Body&& body) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  // A pass still running holds its journal; its commit will take it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
+    return;
   }
+  try {
+    std::optional<std::string> text = platform::files::readWholeFile(path);
+    body(text ? readRows(*text) : std::vector<EntryJournal::Row>{});
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+std::vector<EntryJournal::Row> pendingEntryRows(const fs::path& databank) {
+  std::vector<EntryJournal::Row> all;
+  for (const fs::path& path : journalsBeside(databank))
+    withFreeJournal(path, [&](std::vector<EntryJournal::Row> rows) {
+      for (auto& r : rows) all.push_back(std::move(r));
+    });
+  return all;
+}
+
+void foldEntryJournals(dao::Database& db) {
+  for (const fs::path& path : journalsBeside(db.path()))
+    withFreeJournal(path, [&](const std::vector<EntryJournal::Row>& rows) {
+      storeEntryRows(db, rows);
+      removeJournal(path);
+    });
 }
 
 }  // namespace pellary

@@ -53,6 +53,9 @@ class EntryJournal {
 // Replaces the rows' events' rows in ProfileEventList, in one transaction.
 void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& rows);
 
+// The rows the next load would fold, oldest journal first; nothing is changed.
+std::vector<EntryJournal::Row> pendingEntryRows(const std::filesystem::path& databank);
+
 // Folds the journals beside the databank that no running pass holds into
 // ProfileEventList, oldest first, each in one transaction, and removes them.
 void foldEntryJournals(dao::Database& db);

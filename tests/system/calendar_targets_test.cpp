@@ -15,11 +15,11 @@
 #include <functional>
 #include <map>
 
-#include "core/entry_journal.h"
 #include "platform/automation/class_registry.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/daytimer/daytimer_db.h"
+#include "support/stored_profile.h"
 #include "platform/standins/notes/notes_control.h"
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/standins/refusal.h"
@@ -140,12 +140,10 @@ class CalendarTargets : public SystemWalk, public ::testing::WithParamInterface<
   static Profile profile() {
     Profile p;
     dao::Database db = openBank();
-    foldEntryJournals(db);  // as the next start's load of the profile does
-    dao::Recordset ev = db.openRecordset("SELECT * FROM ProfileEventList WHERE ProfileID = 1");
-    for (; !ev.eof(); ev.moveNext()) {
-      const int32_t st = ev["Status"].value().toLong();
+    for (const auto& [event, row] : testing::storedProfileEvents(db, 1)) {
+      const long st = row.status;
       p.written += ((st & 0x0004) ? 1 : 0) + ((st & 0x0040) ? 1 : 0);
-      if (st & 0x0004) p.categoryOf[ev["EventID"].value().toLong()] = ev["CatID"].value().toLong();
+      if (st & 0x0004) p.categoryOf[int32_t(event)] = int32_t(row.catID);
     }
     dao::Recordset cats = db.openRecordset("SELECT * FROM ProfileCatList WHERE ProfileID = 1");
     for (; !cats.eof(); cats.moveNext())

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/entry_journal.h"
+#include "support/stored_profile.h"
 #include "core/registry.h"
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
@@ -194,8 +194,9 @@ TEST_F(OutlookWriter, SavesThatCannotBeFlushedEndTheCommitAndTheProfileStillAgre
   EXPECT_EQ(flushes, 1);
   // The entry was recorded as it was saved, so the profile and the calendar
   // still agree and a retry does not write it again.
-  foldEntryJournals(Bsql_DataBank());  // as the retry's load of the profile does
-  EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 1);
+  const auto stored = testing::storedProfileEvents(Bsql_DataBank(), 1);
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored.begin()->second.status, 4);
   EXPECT_EQ(calendarItems().size(), 1u);
 }
 

@@ -3,10 +3,10 @@
 #include <tuple>
 
 #include "core/databank.h"
-#include "core/entry_journal.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "processor_fixture.h"
+#include "support/stored_profile.h"
 
 namespace pellary {
 namespace {
@@ -333,11 +333,9 @@ TEST_F(CentralWriter, AnEntryWrittenAgainTakesTheRowsCategory) {
 static std::vector<std::tuple<long, long, long>> storedEntries() {
   std::vector<std::tuple<long, long, long>> out;
   dao::Database other = dao::Database::open(Bsql_DataBank().path());
-  foldEntryJournals(other);  // as its load of the profile does
-  dao::Recordset rs = other.openRecordset("SELECT * FROM ProfileEventList ORDER BY EventID");
-  for (; !rs.eof(); rs.moveNext()) {
-    EXPECT_EQ(rs["AddStatus"].value().toLong(), 0);
-    out.emplace_back(rs["EventID"].value().toLong(), rs["CatID"].value().toLong(), rs["Status"].value().toLong());
+  for (const auto& [event, row] : testing::storedProfileEvents(other, 1)) {
+    EXPECT_EQ(row.addStatus, 0);
+    out.emplace_back(event, row.catID, row.status);
   }
   return out;
 }
