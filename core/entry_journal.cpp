@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,10 +28,18 @@ namespace {
 constexpr long kCannotWrite = 57;
 constexpr const char* kMarker = "-entries-";
 
-void putNumber(std::string& out, const char* format, double v) {
+// Numbers in the shortest text that reads back the same, whatever the locale.
+template <class T>
+void putNumber(std::string& out, T v) {
   char b[40];
-  std::snprintf(b, sizeof b, format, v);
-  platform::text::appendField(out, b);
+  platform::text::appendField(out, std::string_view(b, size_t(std::to_chars(b, b + sizeof b, v).ptr - b)));
+}
+
+template <class T>
+T numberOf(const std::string& s) {
+  T v{};
+  std::from_chars(s.data(), s.data() + s.size(), v);
+  return v;
 }
 
 // The fields of one whole line; false when it is not one.
@@ -46,13 +55,13 @@ std::vector<EntryJournal::Row> readRows(const std::string& text) {
     // A line cut short by the end of the run is its last; nothing after it counts.
     if (nl == std::string::npos || !splitLine(std::string_view(text).substr(from, nl - from), f)) break;
     EntryJournal::Row r;
-    r.profileID = static_cast<int16_t>(std::atoi(f[1].c_str()));
-    r.eventID = std::atoi(f[2].c_str());
-    r.status = static_cast<int16_t>(std::atoi(f[3].c_str()));
-    r.version = static_cast<int16_t>(std::atoi(f[4].c_str()));
-    r.catID = std::atoi(f[5].c_str());
-    r.auxDate = std::strtod(f[6].c_str(), nullptr);
-    r.dateUsed = std::strtod(f[7].c_str(), nullptr);
+    r.profileID = numberOf<int16_t>(f[1]);
+    r.eventID = numberOf<int32_t>(f[2]);
+    r.status = numberOf<int16_t>(f[3]);
+    r.version = numberOf<int16_t>(f[4]);
+    r.catID = numberOf<int32_t>(f[5]);
+    r.auxDate = numberOf<double>(f[6]);
+    r.dateUsed = numberOf<double>(f[7]);
     r.platMisc = std::move(f[8]);
     r.pubHol = std::move(f[9]);
     rows.push_back(std::move(r));
@@ -126,13 +135,13 @@ EntryJournal::~EntryJournal() {
 void EntryJournal::append(const Row& r) {
   std::string line = "E";
   line.reserve(160);
-  putNumber(line, "%.0f", r.profileID);
-  putNumber(line, "%.0f", r.eventID);
-  putNumber(line, "%.0f", r.status);
-  putNumber(line, "%.0f", r.version);
-  putNumber(line, "%.0f", r.catID);
-  putNumber(line, "%.17g", r.auxDate);
-  putNumber(line, "%.17g", r.dateUsed);
+  putNumber(line, r.profileID);
+  putNumber(line, r.eventID);
+  putNumber(line, r.status);
+  putNumber(line, r.version);
+  putNumber(line, r.catID);
+  putNumber(line, r.auxDate);
+  putNumber(line, r.dateUsed);
   platform::text::appendField(line, r.platMisc);
   platform::text::appendField(line, r.pubHol);
   line += '\n';

@@ -4,15 +4,17 @@ namespace pellary::platform::text {
 
 void appendField(std::string& line, std::string_view value) {
   line += '\t';
-  for (char c : value) {
-    switch (c) {
-      case '\\': line += "\\\\"; break;
-      case '\t': line += "\\t"; break;
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      default: line += c;
-    }
+  // Runs of plain characters go in whole.
+  size_t from = 0;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c != '\\' && c != '\t' && c != '\n' && c != '\r') continue;
+    line.append(value.data() + from, i - from);
+    line += '\\';
+    line += c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\';
+    from = i + 1;
   }
+  line.append(value.data() + from, value.size() - from);
 }
 
 bool splitFields(std::string_view line, std::vector<std::string>& fields) {

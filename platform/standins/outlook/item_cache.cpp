@@ -1,7 +1,7 @@
 // What a folder's items held when the program last flushed it, kept beside
 // them, so that the next run reads only the files that changed since: an
 // entry counts only while its file still has the version it was cached at.
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 #include "platform/files/whole_file.h"
@@ -18,10 +18,15 @@ namespace {
 constexpr const char* kCacheFile = ".outlook-items";
 constexpr const char* kHeader = "pellary outlook items 1\n";
 
+// The shortest text that reads back as the same double.
 std::string number(double d) {
   char b[40];
-  std::snprintf(b, sizeof b, "%.17g", d);
-  return b;
+  return std::string(b, std::to_chars(b, b + sizeof b, d).ptr);
+}
+
+// Whatever the program's locale.
+bool toNumber(const std::string& s, double& out) {
+  return std::from_chars(s.data(), s.data() + s.size(), out).ec == std::errc();
 }
 
 }  // namespace
@@ -45,8 +50,7 @@ std::vector<std::pair<std::string, Appointment>> readItemCache(const fs::path& d
     a.body = f[5];
     a.categories = f[6];
     a.allDay = f[7] == "1";
-    a.start = std::strtod(f[8].c_str(), nullptr);
-    a.end = std::strtod(f[9].c_str(), nullptr);
+    if (!toNumber(f[8], a.start) || !toNumber(f[9], a.end)) return {};
     a.reminderSet = f[10] == "1";
     out.emplace_back(std::move(f[1]), std::move(a));
     from = nl + 1;
@@ -71,7 +75,11 @@ void writeItemCache(const fs::path& dir, const std::vector<std::pair<std::string
     platform::text::appendField(text, a->reminderSet ? "1" : "0");
     text += '\n';
   }
-  platform::files::replaceWholeFile(dir / kCacheFile, text);
+  // Written whole and renamed in, without a flush of its own: a record cut
+  // short by a crash fails its checks and is passed over.
+  files::DirFd fd(dir);
+  const std::string name = kCacheFile;
+  files::putFile(fd.get(), name, text, files::Put::Replace, files::statVersion(fd.get(), name), false, dir, name);
 }
 
 }  // namespace pellary::platform::outlook

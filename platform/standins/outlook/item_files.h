@@ -81,8 +81,10 @@ std::string statVersion(int dirfd, const std::string& name);
 // The whole of a file in dir with its version; false when it cannot be read.
 bool readAt(int dirfd, const std::string& name, std::string& text, std::string& version);
 enum class Put { Create, Replace };
+// dir/file is how a failure names it.
 std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
-                    const std::string& expected, bool durable, const std::filesystem::path& shownAs);
+                    const std::string& expected, bool durable, const std::filesystem::path& dir,
+                    const std::string& file);
 // A name for a folder's directory or an item's file: no path separator, no
 // control character, not hidden.
 std::string safeName(const std::string& s);

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <set>
 
@@ -40,11 +43,21 @@ DirFd::~DirFd() {
 // What identifies one written state of a file: a change by anyone gives
 // another inode (a replaced file) or another size or time.
 std::string versionOf(const struct stat& st) {
+  // "<inode>:<size>:<seconds>.<nanoseconds>", inode and size in hex.
   char b[96];
-  std::snprintf(b, sizeof b, "%llx:%llx:%lld.%09ld", static_cast<unsigned long long>(st.st_ino),
-                static_cast<unsigned long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-                st.st_mtim.tv_nsec);
-  return b;
+  char* p = b;
+  char* const end = b + sizeof b;
+  p = std::to_chars(p, end, static_cast<unsigned long long>(st.st_ino), 16).ptr;
+  *p++ = ':';
+  p = std::to_chars(p, end, static_cast<unsigned long long>(st.st_size), 16).ptr;
+  *p++ = ':';
+  p = std::to_chars(p, end, static_cast<long long>(st.st_mtim.tv_sec)).ptr;
+  *p++ = '.';
+  char ns[16];
+  char* nsEnd = std::to_chars(ns, ns + sizeof ns, static_cast<long>(st.st_mtim.tv_nsec)).ptr;
+  for (std::ptrdiff_t pad = 9 - (nsEnd - ns); pad > 0; --pad) *p++ = '0';
+  p = std::copy(ns, nsEnd, p);
+  return std::string(b, p);
 }
 
 std::string statVersion(int dirfd, const std::string& name) {
@@ -89,7 +102,9 @@ bool writeAndStat(int fd, const std::string& text, bool durable, struct stat& st
 // the new file's version, or empty when refused. durable flushes the file
 // and the folder, as the settings tree does.
 std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
-                    const std::string& expected, bool durable, const fs::path& shownAs) {
+                    const std::string& expected, bool durable, const fs::path& dir, const std::string& file) {
+  // Named in messages only, so made only for one.
+  auto writeFailedHere = [&](int e) { writeFailed(dir / file, e); };
   struct stat st {};
   if (mode == Put::Create) {
     // A file without a name until it is whole: linking it in refuses an existing name.
@@ -98,7 +113,7 @@ std::string putFile(int dirfd, const std::string& name, const std::string& text,
       if (!writeAndStat(fd, text, durable, st)) {
         int e = errno;
         ::close(fd);
-        writeFailed(shownAs, e);
+        writeFailedHere(e);
       }
       int linked = ::linkat(fd, "", dirfd, name.c_str(), AT_EMPTY_PATH);
       if (linked != 0 && errno != EEXIST) {  // without the privilege for that, through /proc
@@ -108,7 +123,7 @@ std::string putFile(int dirfd, const std::string& name, const std::string& text,
       int e = errno;
       ::close(fd);
       if (linked != 0 && e == EEXIST) return {};
-      if (linked != 0) writeFailed(shownAs, e);
+      if (linked != 0) writeFailedHere(e);
       if (durable) ::fsync(dirfd);
       return versionOf(st);
     }
@@ -117,18 +132,18 @@ std::string putFile(int dirfd, const std::string& name, const std::string& text,
   static uint64_t counter = 0;
   const std::string temp = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
   int fd = ::openat(dirfd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) writeFailed(shownAs, errno);
+  if (fd < 0) writeFailedHere(errno);
   auto discard = [&] { ::unlinkat(dirfd, temp.c_str(), 0); };
   if (!writeAndStat(fd, text, durable, st)) {
     int e = errno;
     ::close(fd);
     discard();
-    writeFailed(shownAs, e);
+    writeFailedHere(e);
   }
   if (::close(fd) != 0) {
     int e = errno;
     discard();
-    writeFailed(shownAs, e);
+    writeFailedHere(e);
   }
   int e = 0;
   if (mode == Put::Create) {
@@ -143,7 +158,7 @@ std::string putFile(int dirfd, const std::string& name, const std::string& text,
     discard();
   }
   if (e == EEXIST) return {};
-  if (e != 0) writeFailed(shownAs, e);
+  if (e != 0) writeFailedHere(e);
   if (durable) ::fsync(dirfd);
   return versionOf(st);
 }
@@ -212,6 +227,7 @@ class LocalFiles : public ItemFiles {
       ssize_t n = ::read(inotify_, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
+      const bool drained = size_t(n) < sizeof buf - sizeof(inotify_event) - NAME_MAX - 1;
       for (char* p = buf; p < buf + n;) {
         auto* ev = reinterpret_cast<inotify_event*>(p);
         p += sizeof(inotify_event) + ev->len;
@@ -222,6 +238,8 @@ class LocalFiles : public ItemFiles {
         if ((ev->mask & (IN_DELETE | IN_MOVED_FROM)) && ownRemoves_.erase(ev->name)) continue;
         names.insert(ev->name);
       }
+      // Room left for another event: the queue held no more (what comes later is read next time).
+      if (drained) break;
     }
     if (complete) {
       names.clear();
@@ -258,13 +276,13 @@ class LocalFiles : public ItemFiles {
   }
 
   std::string create(const std::string& name, const std::string& text) override {
-    std::string v = putFile(dir_.get(), name, text, Put::Create, {}, false, path_ / name);
+    std::string v = putFile(dir_.get(), name, text, Put::Create, {}, false, path_, name);
     if (!v.empty() && inotify_ >= 0) ownCreates_.insert(name);
     return v;
   }
 
   std::string replace(const std::string& name, const std::string& text, const std::string& expected) override {
-    return putFile(dir_.get(), name, text, Put::Replace, expected, false, path_ / name);
+    return putFile(dir_.get(), name, text, Put::Replace, expected, false, path_, name);
   }
 
   bool remove(const std::string& name, const std::string& expected) override {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -109,7 +110,7 @@ void writeFolderFiles(const fs::path& dir, const Folder& f, bool durable) {
                          "\nDefaultItemType=" + std::to_string(f.defaultItemType) + "\n";
   for (auto [name, text] : {std::pair<const char*, std::string>{kIdentityFile, identity}, {kNameFile, f.name}}) {
     std::string old = statVersion(fd.get(), name);
-    if (putFile(fd.get(), name, text, Put::Replace, old, durable, dir / name).empty())
+    if (putFile(fd.get(), name, text, Put::Replace, old, durable, dir, name).empty())
       writeFailed(dir / name, EAGAIN);
   }
   if (!durable) return;
@@ -510,7 +511,7 @@ void Store::convertFormerLayout() {
     DirFd fd(dir);
     for (const auto& [uid, text] : splitCalendar(readSmallFile(root_ / parts[4]))) {
       std::string file = fileNameFor(uid);
-      for (int n = 2; putFile(fd.get(), file, text, Put::Create, {}, false, dir / file).empty(); ++n)
+      for (int n = 2; putFile(fd.get(), file, text, Put::Create, {}, false, dir, file).empty(); ++n)
         file = fileNameFor(uid + "-" + std::to_string(n));
     }
   }
@@ -753,12 +754,23 @@ Store& store() {
     return true;
   }();
   (void)registered;
-  fs::path root = paths::standinsFolder() / "Outlook";
+  // Asked for on every call the writer makes: the folder is worked out again
+  // only when a variable it comes from changed.
+  static std::string placedBy;
+  std::string by;
+  for (const char* name : {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"}) {
+    const char* v = std::getenv(name);
+    by += v ? v : "";
+    by += '\0';
+  }
   auto& s = current();
+  if (s && by == placedBy) return *s;
+  fs::path root = paths::standinsFolder() / "Outlook";
   if (!s || s->root() != root) {
     s = std::make_unique<Store>(root);
     session() = Session{{}, session().onDisplay};
   }
+  placedBy = std::move(by);
   return *s;
 }
 

@@ -40,6 +40,7 @@ class EntryJournalTest : public ProfileDb {
     r.status = status;
     r.catID = 10;
     r.dateUsed = 46000.5;
+    r.auxDate = 46000.0 + 1.0 / 3;
     r.platMisc = std::move(platMisc);
     return r;
   }
@@ -67,6 +68,10 @@ TEST_F(EntryJournalTest, ARunKilledMidPassHasItsEntriesFoldedByTheNextLoad) {
   using Row = std::tuple<long, long, long, std::string>;
   EXPECT_EQ(rows(), (std::vector<Row>{{1, 6, 0x0204, ""}, {1, 7, 4, "id\twith\ttabs\\and\nlines"}, {2, 7, 4, ""}}));
   EXPECT_TRUE(journals().empty());
+  // Dates come back exactly, whatever the locale they were written in.
+  dao::Recordset dates = Bsql_DataBank().openRecordset("SELECT * FROM ProfileEventList WHERE EventID = 7");
+  EXPECT_EQ(dates["DateUsed"].value().toDouble(), 46000.5);
+  EXPECT_EQ(dates["AuxDate"].value().toDouble(), 46000.0 + 1.0 / 3);
 }
 
 TEST_F(EntryJournalTest, APassStillRunningKeepsItsJournalUntilItEndsAndACommitDiscardsIt) {
