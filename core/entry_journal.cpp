@@ -9,15 +9,13 @@
 #include <atomic>
 #include <charconv>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
-#include "platform/text/fields.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary {
 
@@ -32,7 +30,8 @@ constexpr const char* kMarker = "-entries-";
 template <class T>
 void putNumber(std::string& out, T v) {
   char b[40];
-  platform::text::appendField(out, std::string_view(b, size_t(std::to_chars(b, b + sizeof b, v).ptr - b)));
+  out += '\t';
+  out.append(b, std::to_chars(b, b + sizeof b, v).ptr);
 }
 
 template <class T>
@@ -44,7 +43,9 @@ T numberOf(const std::string& s) {
 
 // The fields of one whole line; false when it is not one.
 bool splitLine(std::string_view line, std::vector<std::string>& fields) {
-  return platform::text::splitFields(line, fields) && fields.size() == 10 && fields[0] == "E";
+  fields = platform::standins::split(std::string(line));
+  for (std::string& f : fields) f = platform::standins::unescape(f);
+  return fields.size() == 10 && fields[0] == "E";
 }
 
 std::vector<EntryJournal::Row> readRows(const std::string& text) {
@@ -87,8 +88,7 @@ void removeJournal(const fs::path& path) {
 
 void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& rows) {
   if (rows.empty()) return;
-  db.beginTrans();
-  try {
+  dao::inTransaction(db, [&] {
     dao::Statement remove = db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2");
     dao::Statement insert =
         db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
@@ -107,14 +107,7 @@ void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& row
           .bindText(9, r.pubHol)
           .run();
     }
-    db.commitTrans();
-  } catch (...) {
-    try {
-      db.rollback();
-    } catch (...) {
-    }
-    throw;
-  }
+  });
 }
 
 std::unique_ptr<EntryJournal> EntryJournal::create(const fs::path& databank) {
@@ -142,8 +135,7 @@ void EntryJournal::append(const Row& r) {
   putNumber(line, r.catID);
   putNumber(line, r.auxDate);
   putNumber(line, r.dateUsed);
-  platform::text::appendField(line, r.platMisc);
-  platform::text::appendField(line, r.pubHol);
+  for (const std::string* text : {&r.platMisc, &r.pubHol}) line += '\t' + platform::standins::escape(*text);
   line += '\n';
   if (!platform::files::writeAll(fd_, line)) raise(kCannotWrite, "Cannot write " + path_.string() + ": " + std::strerror(errno));
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -58,8 +59,22 @@ fs::path settingsFolder() {
 }
 
 fs::path standinsFolder() {
-  fs::path p = envPath("PELLARY_STANDINS");
-  return p.empty() ? xdgData() / "pellary-almoner" / "standins" : p;
+  // Asked for on every call into a stand-in: worked out again only when a
+  // variable it comes from changed.
+  thread_local std::string from;
+  thread_local fs::path folder;
+  std::string now;
+  for (const char* name : {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"}) {
+    const char* v = std::getenv(name);
+    now += v ? v : "";
+    now += '\0';
+  }
+  if (now != from || folder.empty()) {
+    fs::path p = envPath("PELLARY_STANDINS");
+    folder = p.empty() ? xdgData() / "pellary-almoner" / "standins" : p;
+    from = std::move(now);
+  }
+  return folder;
 }
 
 std::string appPath() {

@@ -499,8 +499,7 @@ void Bupd_UpdateTimeStamps() {
     CUEUpdateManager& u = Bupd();
     dao::Database& db = Bsql_DataBank();
     int32_t stamp = replies::longOf(u.Bupd_TimeStamp);
-    db.beginTrans();
-    try {
+    dao::inTransaction(db, [&] {
       dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");
       if (rs.recordCount()) {
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
@@ -532,14 +531,7 @@ void Bupd_UpdateTimeStamps() {
         }
       }
       rs.close();
-      db.commitTrans();
-    } catch (...) {
-      try {
-        db.rollback();
-      } catch (...) {
-      }
-      throw;
-    }
+    });
     Breg_WriteRegSettings("CUE", "LastUpdate", u.Bupd_TimeStamp);
   });
 }

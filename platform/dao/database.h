@@ -82,4 +82,21 @@ class Database {
   std::shared_ptr<detail::Connection> conn_;
 };
 
+// Runs body inside a transaction of its own: all of it is kept, or none (a
+// failure rolls back and goes on to the caller).
+template <class F>
+void inTransaction(Database& db, F&& body) {
+  db.beginTrans();
+  try {
+    body();
+    db.commitTrans();
+  } catch (...) {
+    try {
+      db.rollback();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
 }  // namespace pellary::dao

@@ -22,22 +22,6 @@ namespace cue {
 
 namespace {
 
-// Runs body inside a transaction of its own: all of it is kept, or none.
-template <class F>
-void inTransaction(dao::Database& db, F&& body) {
-  db.beginTrans();
-  try {
-    body();
-    db.commitTrans();
-  } catch (...) {
-    try {
-      db.rollback();
-    } catch (...) {
-    }
-    throw;
-  }
-}
-
 std::vector<dao::Field> fieldsFor(const dao::Recordset& rs, const TableLayout& layout) {
   std::vector<dao::Field> out;
   for (const ColumnSpec& c : layout.columns) {
@@ -137,7 +121,7 @@ LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplic
     std::ifstream file = openForLoading(path);
     ValueReader values(file);
     TableRecordReader record(layout, values);
-    inTransaction(db, [&] {
+    dao::inTransaction(db, [&] {
       dao::Statement insert = db.prepare(insertText(layout, policy));
       while (record.next()) {
         bindRecord(insert, layout, record);
@@ -164,7 +148,7 @@ LoadOutcome loadProductFile(dao::Database& db) {
   if (!record.next()) raiseInRecord(kInputPastEnd, layout.file, 1, 1, "Input past end of file");
   file.close();
   out.rows = 1;
-  inTransaction(db, [&] {
+  dao::inTransaction(db, [&] {
     dao::Recordset rs =
         db.openRecordset("SELECT * FROM Products WHERE ProductID = " + record.value(1).toString());
     const bool adding = rs.recordCount() == 0;
@@ -279,7 +263,7 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
     std::ifstream file = openForLoading(path);
     ValueReader values(file);
     EventRecordReader reader(values);
-    inTransaction(db, [&] {
+    dao::inTransaction(db, [&] {
       dao::Statement insert = db.prepare(
           "INSERT INTO \"Event\" (\"EventID\",\"Title\",\"Memo\",\"MemoLong\",\"StartDate\",\"EndDate\","
           "\"OnSale\",\"URL\",\"TelCountry\",\"TelPrefix\",\"Tel\",\"Priority\",\"Version\",\"Action\") "

@@ -2,12 +2,11 @@
 // them, so that the next run reads only the files that changed since: an
 // entry counts only while its file still has the version it was cached at.
 #include <charconv>
-#include <cstdlib>
 
 #include "platform/files/whole_file.h"
 #include "platform/standins/outlook/item_files.h"
 #include "platform/standins/outlook/outlook_store.h"
-#include "platform/text/fields.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::outlook {
 
@@ -17,6 +16,11 @@ namespace {
 
 constexpr const char* kCacheFile = ".outlook-items";
 constexpr const char* kHeader = "pellary outlook items 1\n";
+
+void putField(std::string& line, const std::string& value) {
+  line += '\t';
+  line += standins::escape(value);
+}
 
 // The shortest text that reads back as the same double.
 std::string number(double d) {
@@ -40,9 +44,10 @@ std::vector<std::pair<std::string, Appointment>> readItemCache(const fs::path& d
   for (size_t from = header.size(); from < text->size();) {
     size_t nl = text->find('\n', from);
     if (nl == std::string::npos) return {};  // cut short: none of it counts
-    if (!platform::text::splitFields(std::string_view(*text).substr(from, nl - from), f) || f.size() != 11 || f[0] != "I" ||
-        !files::isItemFile(f[1].c_str()))
-      return {};
+    f = standins::split(text->substr(from, nl - from));
+    if (f.size() != 11 || f[0] != "I") return {};
+    for (std::string& field : f) field = standins::unescape(field);
+    if (!files::isItemFile(f[1].c_str())) return {};
     Appointment a;
     a.version = f[2];
     a.entryID = f[3];
@@ -63,16 +68,16 @@ void writeItemCache(const fs::path& dir, const std::vector<std::pair<std::string
   text.reserve(items.size() * 160);
   for (const auto& [file, a] : items) {
     text += 'I';
-    platform::text::appendField(text, file);
-    platform::text::appendField(text, a->version);
-    platform::text::appendField(text, a->entryID);
-    platform::text::appendField(text, a->subject);
-    platform::text::appendField(text, a->body);
-    platform::text::appendField(text, a->categories);
-    platform::text::appendField(text, a->allDay ? "1" : "0");
-    platform::text::appendField(text, number(a->start));
-    platform::text::appendField(text, number(a->end));
-    platform::text::appendField(text, a->reminderSet ? "1" : "0");
+    putField(text, file);
+    putField(text, a->version);
+    putField(text, a->entryID);
+    putField(text, a->subject);
+    putField(text, a->body);
+    putField(text, a->categories);
+    putField(text, a->allDay ? "1" : "0");
+    putField(text, number(a->start));
+    putField(text, number(a->end));
+    putField(text, a->reminderSet ? "1" : "0");
     text += '\n';
   }
   // Written whole and renamed in, without a flush of its own: a record cut

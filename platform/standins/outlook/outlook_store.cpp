@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -754,23 +753,18 @@ Store& store() {
     return true;
   }();
   (void)registered;
-  // Asked for on every call the writer makes: the folder is worked out again
-  // only when a variable it comes from changed.
-  static std::string placedBy;
-  std::string by;
-  for (const char* name : {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"}) {
-    const char* v = std::getenv(name);
-    by += v ? v : "";
-    by += '\0';
-  }
+  // Asked for on every call the writer makes: the store's root is built again
+  // only when the stand-in folder moved.
+  static fs::path placedIn;
+  const fs::path standins = paths::standinsFolder();
   auto& s = current();
-  if (s && by == placedBy) return *s;
-  fs::path root = paths::standinsFolder() / "Outlook";
+  if (s && standins.native() == placedIn.native()) return *s;
+  fs::path root = standins / "Outlook";
   if (!s || s->root() != root) {
     s = std::make_unique<Store>(root);
     session() = Session{{}, session().onDisplay};
   }
-  placedBy = std::move(by);
+  placedIn = standins;
   return *s;
 }
 
