@@ -139,10 +139,6 @@ Recordset Database::openRecordset(std::string_view source) {
   return Recordset(detail::RecordsetImpl::open(conn_, source));
 }
 
-void Database::setSyncedCommits(bool synced) {
-  conn().run(synced ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
-}
-
 void Database::beginTrans() {
   detail::Connection& c = conn();
   c.run(c.transactionDepth == 0 ? "BEGIN" : "SAVEPOINT dao_" + std::to_string(c.transactionDepth));

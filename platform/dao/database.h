@@ -65,11 +65,6 @@ class Database {
   // A statement for bulk work (see Statement); its text is SQLite's own.
   Statement prepare(std::string_view sqliteText);
 
-  // Commits are flushed to the disk (the default). Unsynced commits survive a
-  // killed process but may be lost, never half-kept, when the machine fails;
-  // the next synced commit makes them durable too.
-  void setSyncedCommits(bool synced);
-
   // Transactions nest: an inner rollback undoes only the inner work.
   void beginTrans();
   void commitTrans();
