@@ -259,6 +259,37 @@ TEST_F(FileDialog, LinkDownShowsNotConnectedUntilTheLinkReturns) {
   ASSERT_TRUE(shows(kDriveLevel)) << "the initial name was used up";
 }
 
+// The handheld plugged in and pulled out is its folder appearing and going:
+// the open dialog follows it with no help from the engine's test hooks.
+TEST_F(FileDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
+  const fs::path device = platform::tessel::deviceRoot();
+  const fs::path away = device.string() + ".away";
+  fs::rename(device, away);
+  auto& dlg = open(1, "C:\\*.*");
+  QTest::qWait(300);
+  EXPECT_EQ(texts(list()), Texts{"Not connected"}) << "no device, no link";
+  EXPECT_EQ(dlg.awaitedAnswer(), 1);
+
+  fs::rename(away, device);
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"})) << "link-up runs the connect sequence";
+  select("Documents");
+  clickOk();
+  ASSERT_TRUE(shows(kDocuments));
+
+  fs::rename(device, away);
+  ASSERT_TRUE(shows({"Not connected"})) << "link-down mid-browse";
+  EXPECT_EQ(lookIn()->count(), 0) << "Look-in names no folder that is gone";
+  EXPECT_EQ(dlg.awaitedAnswer(), 1);
+  clickOk();
+  EXPECT_TRUE(dlg.isVisible()) << "nothing to accept without the device";
+
+  fs::rename(away, device);
+  ASSERT_TRUE(shows(kDriveLevel));
+  select("Internal [C:]");
+  clickOk();
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"}));
+}
+
 TEST_F(FileDialog, NeverWaitsForTheDevice) {
   platform::tessel::holdAnswers(true);
   auto& dlg = open(1, "");
