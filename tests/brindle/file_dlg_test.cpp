@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -257,6 +258,28 @@ TEST_F(FileDialog, LinkDownShowsNotConnectedUntilTheLinkReturns) {
   EXPECT_EQ(dlg.awaitedAnswer(), 1);
   platform::tessel::restoreLink();
   ASSERT_TRUE(shows(kDriveLevel)) << "the initial name was used up";
+}
+
+// Keyboard alone: Tab into the list marks a row, and Return acts on that
+// row, as on the row a click marks.
+TEST_F(FileDialog, TheRowTheKeyboardMarksIsTheRowReturnActsOn) {
+  auto& dlg = open(1, "");
+  ASSERT_TRUE(shows(kDriveLevel));
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  list()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(list(), Qt::Key_Return);
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"})) << "into the first drive";
+  nameBox()->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(list()->selectedItems().isEmpty()) << "the name box takes over";
+  list()->setFocus(Qt::BacktabFocusReason);
+  QApplication::processEvents();
+  ASSERT_EQ(list()->selectedItems().size(), 1);
+  QTest::keyClick(list(), Qt::Key_End);
+  QTest::keyClick(list(), Qt::Key_Up);
+  QTest::keyClick(list(), Qt::Key_Return);
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(dlg.fileName(), "C:\\readme.txt");
 }
 
 // The handheld plugged in and pulled out is its folder appearing and going:

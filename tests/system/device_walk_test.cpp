@@ -190,12 +190,74 @@ class DeviceWalk : public SystemWalk {
   }
 };
 
-// Series 5, keyboard only: Select... opens the device dialog, which lists the
-// installation's agenda (its UIDs match the page's filter) beside a second
-// one; the user goes into Documents and types the second one's name. That file
-// is written, the installation's agenda is left alone, and the profile holds
-// the entry IDs the agenda gave.
-TEST_F(DeviceWalk, Series5AgendaChosenInTheDialogWithTheKeyboardIsTheOneWritten) {
+// How a walk drives the agenda pages and their device dialog.
+enum class Input { Keyboard, Mouse };
+void PrintTo(Input i, std::ostream* os) { *os << (i == Input::Keyboard ? "Keyboard" : "Mouse"); }
+
+class AgendaWalk : public DeviceWalk, public ::testing::WithParamInterface<Input> {
+ protected:
+  bool keyboard() const { return GetParam() == Input::Keyboard; }
+
+  // Select... opens the device dialog on C:; Documents is entered (the
+  // keyboard: Tab and Return, or type-ahead; the mouse: a double-click) and
+  // the file chosen (the keyboard: its name typed; the mouse: a click and
+  // Select). Returns what Documents listed.
+  std::vector<std::string> chooseInDialog(PsionAgendaPage& page, const std::string& file,
+                                          const std::vector<std::string>& documents) {
+    std::vector<std::string> seen;
+    const bool keys = keyboard();
+    onDialog([](QDialog* d) { return listShows(d, {"Documents"}); },
+             [&, keys](QDialog* d) {
+               auto* list = d->findChild<QListWidget*>("lstFiles");
+               if (keys) {
+                 ASSERT_TRUE(tabTo(list));
+                 key(Qt::Key_Return);
+               } else {
+                 const QPoint at = itemRect(list, "Documents").center();
+                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+               }
+               onDialog([documents](QDialog* d2) { return listShows(d2, documents); },
+                        [&, keys](QDialog* d2) {
+                          seen = listTexts(d2);
+                          auto* name = d2->findChild<QLineEdit*>("txtFileName");
+                          if (keys) {
+                            ASSERT_TRUE(tabTo(name));
+                            QTest::keyClicks(name, QString::fromStdString(file));
+                            key(Qt::Key_Return);
+                          } else {
+                            auto* l2 = d2->findChild<QListWidget*>("lstFiles");
+                            QTest::mouseClick(l2->viewport(), Qt::LeftButton, {}, itemRect(l2, file.c_str()).center());
+                            EXPECT_EQ(name->text().toStdString(), file) << "a click names the file";
+                            QTest::mouseClick(d2->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+                          }
+                        });
+             });
+    auto chosen = [&] { return !page.txtAgendaName->text().isEmpty(); };
+    if (keys) {
+      EXPECT_TRUE(tabTo(page.cmdSelectAgnFile));
+      EXPECT_TRUE(keyThenWait(Qt::Key_Space, chosen));
+    } else {
+      EXPECT_TRUE(clickThenWait(page.cmdSelectAgnFile, chosen));
+    }
+    return seen;
+  }
+
+  void next(PsionAgendaPage& page) {
+    if (keyboard()) {
+      ASSERT_TRUE(tabTo(page.cmdNext));
+      key(Qt::Key_Space);
+    } else {
+      QTest::mouseClick(page.cmdNext, Qt::LeftButton);
+    }
+  }
+};
+
+// Series 5: the dialog lists the installation's agenda (its UIDs match the
+// page's filter) beside a second one and no other file; the second one is
+// chosen. That file is written, the installation's agenda is left alone, and
+// the profile holds the entry IDs the agenda gave.
+TEST_P(AgendaWalk, Series5AgendaChosenInTheDialogIsTheOneWritten) {
   installDemo(15);
   psi::createAgendaFile("C:\\Documents\\Work");
   testing::writeFile(psi::devicePath("C:\\Documents\\Notes.txt"), "not an agenda");
@@ -204,33 +266,12 @@ TEST_F(DeviceWalk, Series5AgendaChosenInTheDialogWithTheKeyboardIsTheOneWritten)
   frmPsion5& page = current<frmPsion5>();
   ASSERT_TRUE(settle([&] { return page.cmdNext->isEnabled(); })) << "the device connects";
   ASSERT_TRUE(page.cmdSelectAgnFile->isEnabled());
-
-  std::vector<std::string> inDocuments;
-  QString chosenType;
-  onDialog([](QDialog* d) { return listShows(d, {"Documents"}); },
-           [&](QDialog* d) {
-             chosenType = d->findChild<QComboBox*>("cboFileType")->currentText();
-             ASSERT_TRUE(tabTo(d->findChild<QListWidget*>("lstFiles")));
-             key(Qt::Key_Down);
-             key(Qt::Key_Return);  // into Documents
-             onDialog([](QDialog* d2) { return listShows(d2, {"Agenda", "Work"}); },
-                      [&](QDialog* d2) {
-                        inDocuments = listTexts(d2);
-                        auto* name = d2->findChild<QLineEdit*>("txtFileName");
-                        ASSERT_TRUE(tabTo(name));
-                        QTest::keyClicks(name, "Work");
-                        key(Qt::Key_Return);
-                      });
-           });
-  ASSERT_TRUE(tabTo(page.cmdSelectAgnFile));
-  ASSERT_TRUE(keyThenWait(Qt::Key_Space, [&] { return !page.txtAgendaName->text().isEmpty(); }));
-  EXPECT_EQ(chosenType, "Psion Agenda file");
-  EXPECT_EQ(inDocuments, (std::vector<std::string>{"Agenda", "Work"})) << "agendas by their UIDs, no other file";
+  const std::vector<std::string> listed = chooseInDialog(page, "Work", {"Agenda", "Work"});
+  EXPECT_EQ(listed, (std::vector<std::string>{"Agenda", "Work"})) << "agendas by their UIDs, no other file";
   EXPECT_EQ(page.txtAgendaName->text().toStdString(), "C:\\Documents\\Work");
   expectNoMessages("dialog");
 
-  ASSERT_TRUE(tabTo(page.cmdNext));
-  key(Qt::Key_Space);
+  next(page);
   expectNoMessages("Series 5 Next");
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   EXPECT_EQ(Breg_GetRegSetting("Settings", "PsionAgendaFile"), "C:\\Documents\\Work");
@@ -241,11 +282,11 @@ TEST_F(DeviceWalk, Series5AgendaChosenInTheDialogWithTheKeyboardIsTheOneWritten)
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE ProfileID = 1 AND PlatMisc <> ''"), long(written.size()));
 }
 
-// Series 3 with the mouse: the dialog opens on C:, a double-click enters
-// Documents, a click picks the installation's agenda and Select takes it; the
-// file on the device gets the entries.
-TEST_F(DeviceWalk, Series3AgendaChosenInTheDialogWithTheMouseIsTheOneWritten) {
+// Series 3: the installation's agenda, chosen in the dialog, gets the entries
+// on the device.
+TEST_P(AgendaWalk, Series3AgendaChosenInTheDialogIsTheOneWritten) {
   installDemo(1);
+  testing::writeFile(psi::devicePath("C:\\Documents\\Letter.wrd"), "not an agenda");
   start();
   walkToCalendarPage({"Germany"}, nullptr);
   frmPsion3Agenda& page = current<frmPsion3Agenda>();
@@ -253,23 +294,9 @@ TEST_F(DeviceWalk, Series3AgendaChosenInTheDialogWithTheMouseIsTheOneWritten) {
     Bps3().doEvents();
     return page.Status->currentMessage() == "Connected";
   }));
-  onDialog([](QDialog* d) { return listShows(d, {"Documents"}); },
-           [&](QDialog* d) {
-             auto* list = d->findChild<QListWidget*>("lstFiles");
-             const QPoint at = itemRect(list, "Documents").center();
-             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-             onDialog([](QDialog* d2) { return listShows(d2, {"Agenda.agn"}); },
-                      [&](QDialog* d2) {
-                        auto* l2 = d2->findChild<QListWidget*>("lstFiles");
-                        QTest::mouseClick(l2->viewport(), Qt::LeftButton, {}, itemRect(l2, "Agenda.agn").center());
-                        EXPECT_EQ(d2->findChild<QLineEdit*>("txtFileName")->text(), "Agenda.agn");
-                        QTest::mouseClick(d2->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-                      });
-           });
-  ASSERT_TRUE(clickThenWait(page.cmdSelectAgnFile, [&] { return !page.txtAgendaName->text().isEmpty(); }));
+  EXPECT_EQ(chooseInDialog(page, "Agenda.agn", {"Agenda.agn"}), std::vector<std::string>{"Agenda.agn"});
   EXPECT_EQ(page.txtAgendaName->text().toStdString(), install::kSeries3DemoAgenda);
-  QTest::mouseClick(page.cmdNext, Qt::LeftButton);
+  next(page);
   expectNoMessages("Series 3 Next");
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   quoll::AgendaFile file;
@@ -280,6 +307,11 @@ TEST_F(DeviceWalk, Series3AgendaChosenInTheDialogWithTheMouseIsTheOneWritten) {
   EXPECT_EQ(long(written.size()), writtenEntries());
   EXPECT_GT(written.size(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(KeyboardAndMouse, AgendaWalk, ::testing::Values(Input::Keyboard, Input::Mouse),
+                         [](const ::testing::TestParamInfo<Input>& i) {
+                           return std::string(i.param == Input::Keyboard ? "Keyboard" : "Mouse");
+                         });
 
 // The Palm page with the keyboard: Tab to the users, an arrow and Return
 // choose, Space on Continue writes the Date Book.
