@@ -18,14 +18,10 @@
 #include "platform/standins/wince/cecomms.h"
 #include "reference/pages/frmPsionRef.h"
 #include "reference/pages/frmWinCEReference.h"
-#include "reference/psion/psion_section.h"
-#include "reference/psion/psion_transfer.h"
-#include "reference/reference_tree.h"
-#include "reference/html_generator.h"
-#include "reference/wince/wince_copier.h"
+#include "reference_modules.h"
 #include "system_walk.h"
+#include "tests/writers/series3/brindle_driver.h"
 #include "writers/palm/frmPalmRef.h"
-#include "writers/palm/palm_module.h"
 #include "writers/series5/frmPsion5.h"
 #include "writers/series5/series5_writer.h"
 
@@ -34,6 +30,7 @@ namespace {
 
 namespace psi = platform::psiwin;
 namespace hh = platform::handheld;
+using testing::whenModal;
 
 // --- the keyboard ---------------------------------------------------------------
 
@@ -78,38 +75,6 @@ bool clickThenWait(QWidget* button, F done) {
   return QTest::qWaitFor(done, 15000);
 }
 
-// Acts on the modal dialog (the device dialogs) once ready holds; a dialog
-// that never gets ready is closed so the walk fails instead of hanging.
-std::shared_ptr<bool> onDialog(std::function<bool(QDialog*)> ready, std::function<void(QDialog*)> act) {
-  auto acted = std::make_shared<bool>(false);
-  auto* timer = new QTimer;
-  auto started = std::make_shared<QElapsedTimer>();
-  started->start();
-  QObject::connect(timer, &QTimer::timeout, [=] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    const bool late = started->elapsed() > 10000;
-    if (!late && !ready(dialog)) return;
-    timer->stop();
-    timer->deleteLater();
-    if (late) {
-      std::string shown;
-      for (auto* list : dialog->findChildren<QListWidget*>())
-        for (int i = 0; i < list->count(); ++i) shown += "[" + list->item(i)->text().toStdString() + "]";
-      for (auto* c : dialog->findChildren<QComboBox*>())
-        for (int i = 0; i < c->count(); ++i) shown += "{" + c->itemText(i).toStdString() + "}";
-      for (auto* e : dialog->findChildren<QLineEdit*>()) shown += "<" + e->text().toStdString() + ">";
-      ADD_FAILURE() << "the dialog never got ready; it shows " << shown;
-      dialog->reject();
-      return;
-    }
-    *acted = true;
-    act(dialog);
-  });
-  timer->start(10);
-  return acted;
-}
-
 std::vector<std::string> listTexts(QDialog* d) {
   std::vector<std::string> out;
   auto* list = d->findChild<QListWidget*>("lstFiles");
@@ -134,15 +99,6 @@ class DeviceWalk : public SystemWalk {
   void TearDown() override {
     resetReferenceModules();
     SystemWalk::TearDown();
-  }
-  static void resetReferenceModules() {
-    resetReferenceTree();
-    resetHtmlGenerator();
-    resetWinCECopier();
-    resetPsion5Ref();
-    resetPsionTransfer();
-    resetPalmModule();
-    platform::wince::resetConnection();
   }
 
   // A fresh demo installation for a device reference target; the reference
@@ -206,7 +162,7 @@ class AgendaWalk : public DeviceWalk, public ::testing::WithParamInterface<Input
                                           const std::vector<std::string>& documents) {
     std::vector<std::string> seen;
     const bool keys = keyboard();
-    onDialog([](QDialog* d) { return listShows(d, {"Documents"}); },
+    whenModal([](QDialog* d) { return listShows(d, {"Documents"}); },
              [&, keys](QDialog* d) {
                auto* list = d->findChild<QListWidget*>("lstFiles");
                if (keys) {
@@ -217,7 +173,7 @@ class AgendaWalk : public DeviceWalk, public ::testing::WithParamInterface<Input
                  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
                  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
                }
-               onDialog([documents](QDialog* d2) { return listShows(d2, documents); },
+               whenModal([documents](QDialog* d2) { return listShows(d2, documents); },
                         [&, keys](QDialog* d2) {
                           seen = listTexts(d2);
                           auto* name = d2->findChild<QLineEdit*>("txtFileName");
@@ -421,7 +377,7 @@ TEST_F(DeviceWalk, FolderBrowseWithTheKeyboardNamesAFolderOnTheHandheld) {
   fs::create_directories(hh::devicePath("C:\\Documents\\Letters"));
   auto gantry = platform::automation::createObject("BrindleLib.Gantry");
   gantry->call("Init", {"Choose a folder", "Choose", "Where the files go", ""});
-  onDialog([](QDialog* d) {
+  whenModal([](QDialog* d) {
              auto* tree = d->findChild<QTreeWidget*>();
              return tree && tree->topLevelItemCount() == 1 && tree->topLevelItem(0)->childCount() == 1;
            },

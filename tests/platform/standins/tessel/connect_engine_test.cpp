@@ -287,17 +287,27 @@ TEST(TesselEngineCreation, OnlyByItsClassAndWhileTheSuiteIsThere) {
   EXPECT_EQ(liveEngines(), live);
 }
 
-class TesselEngineDevice : public pellary::testing::IsolatedEnvTest {};
+class TesselEngineDevice : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void TearDown() override {
+    if (engine) engine->Release();
+    IsolatedEnvTest::TearDown();
+  }
+  // An engine told to connect: it answers OnLinkUp once the device is there.
+  void connectEngine() {
+    ASSERT_EQ(createConnectEngine(kEngineClsid, kEngineIid, &engine), kOk);
+    engine->Advise(&sink);
+    EXPECT_EQ(sink.next().position, 3);
+    engine->Connect(0);
+  }
+  RecordingSink sink;
+  IConnectEngine* engine = nullptr;
+};
 
 // The handheld is plugged in and pulled out by its folder appearing and
 // going; the engine notices by itself, whenever it happens.
 TEST_F(TesselEngineDevice, TheLinkFollowsTheDeviceFolder) {
-  RecordingSink sink;
-  IConnectEngine* e = nullptr;
-  ASSERT_EQ(createConnectEngine(kEngineClsid, kEngineIid, &e), kOk);
-  e->Advise(&sink);
-  EXPECT_EQ(sink.next().position, 3);
-  e->Connect(0);
+  connectEngine();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(sink.pending(), 0u) << "without its folder the link does not come up";
   addDrive('C', "Internal");
@@ -315,7 +325,6 @@ TEST_F(TesselEngineDevice, TheLinkFollowsTheDeviceFolder) {
   std::filesystem::create_directories(deviceRoot());
   EXPECT_EQ(sink.next().position, 4);
   EXPECT_EQ(sink.pending(), 0u);
-  e->Release();
 }
 
 // The dialogs and PsiWin reach one handheld: the agenda PsiWin's agenda
@@ -323,16 +332,11 @@ TEST_F(TesselEngineDevice, TheLinkFollowsTheDeviceFolder) {
 TEST_F(TesselEngineDevice, ListsTheAgendaPsiWinMakesWithItsUids) {
   addDrive('C', "Internal");
   psiwin::createAgendaFile("C:\\Documents\\Agenda");
-  RecordingSink sink;
-  IConnectEngine* e = nullptr;
-  ASSERT_EQ(createConnectEngine(kEngineClsid, kEngineIid, &e), kOk);
-  e->Advise(&sink);
-  EXPECT_EQ(sink.next().position, 3);
-  e->Connect(0);
+  connectEngine();
   EXPECT_EQ(sink.next().position, 4);
   IConnectEntry* entry = nullptr;
   const auto path = PathRecord::of("c:\\documents\\agenda");
-  e->RequestEntry(&path, &entry);
+  engine->RequestEntry(&path, &entry);
   ASSERT_EQ(sink.next().status, 0);
   ASSERT_NE(entry, nullptr);
   const EntryRecord* rec = nullptr;
@@ -341,7 +345,6 @@ TEST_F(TesselEngineDevice, ListsTheAgendaPsiWinMakesWithItsUids) {
   EXPECT_EQ(rec->uid(1), 0x1000006Du);
   EXPECT_EQ(rec->uid(2), 0x10000084u);
   entry->Release();
-  e->Release();
   EXPECT_TRUE(psiwin::readAgendaFile(psiwin::devicePath("C:\\Documents\\Agenda")).empty());
 }
 
