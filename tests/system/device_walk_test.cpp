@@ -333,6 +333,7 @@ TEST_F(DeviceWalk, PsionReferencePageWithTheKeyboard) {
     page.pumpEngine();
     return drives->topLevelItemCount() == 1;
   })) << "the installation's handheld has drive C";
+  EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "") << "no drive is chosen before the user chooses";
   ASSERT_TRUE(tabTo(drives));
   key(Qt::Key_Down);
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "C:\\");
