@@ -175,7 +175,7 @@ Result installProgramFolder(const Options& options) {
     platform::psiwin::installPsiWin(true);
     if (platform::handheld::driveFolder('C').empty()) platform::handheld::addDrive('C', "Internal");
     // The Series 3 reference section lives on its internal drive M.
-    if (refPlat2 == 32 && platform::handheld::driveFolder('M').empty()) platform::handheld::addDrive('M', "Internal M");
+    if (refPlat2 == 32 && platform::handheld::driveFolder('M').empty()) platform::handheld::addDrive('M', "Internal");
     if (series5Dates && !fs::exists(platform::psiwin::devicePath(kSeries5DemoAgenda)))
       platform::psiwin::createAgendaFile(kSeries5DemoAgenda);
     if (series3Dates) writeEmptySeries3Agenda(platform::psiwin::devicePath(kSeries3DemoAgenda));
