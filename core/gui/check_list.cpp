@@ -4,6 +4,9 @@
 #include <QPalette>
 #include <QRegularExpression>
 
+#include <string>
+#include <vector>
+
 #include "platform/text/collation.h"
 
 namespace pellary {
@@ -13,15 +16,61 @@ namespace {
 constexpr int kSortRole = Qt::UserRole + 2;
 
 // A row sorts by its column's sort key when it has one (dates), else by the
-// text as names sort everywhere in the program.
+// text as names sort everywhere in the program. Each column's keys are
+// worked out once and kept until its text changes: a sort compares each row
+// many times.
 class ListRow : public QTreeWidgetItem {
  public:
   bool operator<(const QTreeWidgetItem& other) const override {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
-    if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
-    return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
+    const auto* row = dynamic_cast<const ListRow*>(&other);
+    if (!row) {
+      const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
+      if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
+      return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
+    }
+    const Keys& mine = keys(column);
+    const Keys& theirs = row->keys(column);
+    if (mine.dated && theirs.dated) return mine.date < theirs.date;
+    return nameKey(column) < row->nameKey(column);
   }
+
+  void setData(int column, int role, const QVariant& value) override {
+    if (column >= 0 && size_t(column) < keys_.size() && (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole))
+      keys_[size_t(column)] = Keys{};
+    QTreeWidgetItem::setData(column, role, value);
+  }
+
+ private:
+  struct Keys {
+    bool known = false, dated = false, named = false;
+    QString date;
+    std::string name;
+  };
+  Keys& slot(int column) const {
+    if (column < 0) column = 0;
+    if (size_t(column) >= keys_.size()) keys_.resize(size_t(column) + 1);
+    return keys_[size_t(column)];
+  }
+  const Keys& keys(int column) const {
+    Keys& k = slot(column);
+    if (!k.known) {
+      const QVariant date = data(column, kSortRole);
+      k.known = true;
+      k.dated = date.isValid();
+      if (k.dated) k.date = date.toString();
+    }
+    return k;
+  }
+  const std::string& nameKey(int column) const {
+    Keys& k = slot(column);
+    if (!k.named) {
+      k.name = platform::text::nameSortKey(text(column).toStdString());
+      k.named = true;
+    }
+    return k.name;
+  }
+  mutable std::vector<Keys> keys_;
 };
 
 // "dd/mm/yyyy" sorts as yyyymmdd.
@@ -37,6 +86,8 @@ QVariant dateSortKey(const QString& text) {
 QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks)
     : widget_(widget), firstGrey_(firstGreyColumn), ticks_(ticks) {
   widget_->setRootIsDecorated(false);
+  // Every row is one line: the view need not measure each of thousands.
+  widget_->setUniformRowHeights(true);
   // Sorting happens only when the user clicks a header, which must stay clickable.
   widget_->setSortingEnabled(false);
   widget_->header()->setSectionsClickable(true);
