@@ -143,7 +143,12 @@ void writePages(int16_t position, int32_t t, std::unordered_set<int32_t>& onPath
   page = replaceAll(page, "<!CHILD>", "");
   page = replaceAll(page, "<CHILD!>", "");
   const fs::path file = inFolder(g.Bhtm_OutputFolder, pageName);
-  writeWholeFile(file, page + "\r\n");
+  // Within a generation the folder was emptied first: no page has an older
+  // self to keep, and the run flushes once at its end.
+  if (gRun)
+    writeNewFile(file, page + "\r\n");
+  else
+    writeWholeFile(file, page + "\r\n");
   made(file);
   stepProgress();
 }
@@ -302,6 +307,7 @@ void Bhtm_HTMLReferenceWriter() {
       g.Bhtm_ChildTemplate = std::move(split.childRow);
       Bhtm_RecursiveWritePages(position, 1);
     }
+    if (fs::is_directory(out)) flushFolder(out);
   });
 }
 

@@ -173,7 +173,8 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
       return 0;
     }
     // Read once for every leaf of every product.
-    const std::vector<std::string> sourceNames = listNormalFiles(paths::resolve(source));
+    const fs::path sourceDir = paths::resolve(source);
+    const std::vector<std::string> sourceNames = listNormalFiles(sourceDir);
     std::vector<DeviceMenuPart> parts;
     for (size_t i = 0; i + 1 < products.size(); ++i) {
       const RefProductRecord& r = products[i];
@@ -189,7 +190,7 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
           if (!nodes[c].Children.empty()) continue;
           const std::string name = leafFileName(sourceNames, code, r.ProductID, nodes[c].TemplateID);
           leafNames[c] = name;
-          const fs::path file = paths::resolve(source + "\\" + name);
+          const fs::path file = name.empty() ? sourceDir : paths::resolve(sourceDir, name);
           if (!copy) {
             if (name.empty() || !fs::is_regular_file(file)) raise(err::FileNotFound);
             int64_t size = int64_t(p.Bps5_SectionSize) + int64_t(fs::file_size(file));
