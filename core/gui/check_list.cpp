@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,15 @@ class ListRow : public QTreeWidgetItem {
       if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
       return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
     }
-    const Keys& mine = keys(column);
-    const Keys& theirs = row->keys(column);
+    return before(*this, *row, column);
+  }
+
+  // The order of two rows by a column: by day when both hold dates, else as names.
+  static bool before(const ListRow& a, const ListRow& b, int column) {
+    const Keys& mine = a.keys(column);
+    const Keys& theirs = b.keys(column);
     if (mine.dated && theirs.dated) return mine.date < theirs.date;
-    return nameKey(column) < row->nameKey(column);
+    return a.nameKey(column) < b.nameKey(column);
   }
 
   void setData(int column, int role, const QVariant& value) override {
@@ -99,6 +105,37 @@ QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks)
     item->setData(0, kKeyRole + 1, on);
     if (tick_) tick_(item, on);
   });
+}
+
+void QtCheckList::sort(int column, Qt::SortOrder order) {
+  // The header holds the sort column that rows compare by.
+  widget_->header()->setSortIndicator(column, order);
+  std::vector<ListRow*> rows;
+  rows.reserve(size_t(rowCount()));
+  for (int i = 0; i < rowCount(); ++i) {
+    auto* row = dynamic_cast<ListRow*>(item(i));
+    if (!row) {
+      widget_->sortItems(column, order);
+      return;
+    }
+    rows.push_back(row);
+  }
+  // Sorted beside the list and put back at once: the list need not move a
+  // row, nor the view follow, at every comparison. Equal rows keep their order.
+  if (order == Qt::AscendingOrder)
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const ListRow* a, const ListRow* b) { return ListRow::before(*a, *b, column); });
+  else
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const ListRow* a, const ListRow* b) { return ListRow::before(*b, *a, column); });
+  QTreeWidgetItem* current = widget_->currentItem();
+  const QList<QTreeWidgetItem*> selected = widget_->selectedItems();
+  filling_ = true;
+  widget_->invisibleRootItem()->takeChildren();
+  widget_->addTopLevelItems(QList<QTreeWidgetItem*>(rows.begin(), rows.end()));
+  if (current) widget_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  for (QTreeWidgetItem* i : selected) i->setSelected(true);
+  filling_ = false;
 }
 
 void QtCheckList::clear() {

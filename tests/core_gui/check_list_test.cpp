@@ -31,22 +31,43 @@ class CheckListSort : public ::testing::Test {
 };
 
 TEST_F(CheckListSort, DatesByDayNamesAsTheProgramSortsThemTiesKeepTheirPlace) {
-  widget.sortItems(2, Qt::AscendingOrder);
+  list.sort(2, Qt::AscendingOrder);
   EXPECT_EQ(order(), (std::vector<std::string>{"P5", "P2", "P4", "P1", "P3"}));
-  widget.sortItems(2, Qt::DescendingOrder);
+  list.sort(2, Qt::DescendingOrder);
   EXPECT_EQ(order(), (std::vector<std::string>{"P3", "P1", "P2", "P4", "P5"}));
   // Dates compare as days; a text that is no date compares as a name.
-  widget.sortItems(1, Qt::AscendingOrder);
+  list.sort(1, Qt::AscendingOrder);
   EXPECT_EQ(order().front(), "P2");
   EXPECT_EQ(order()[3], "P3");
 }
 
 // A row whose text changes sorts by its new text, not the one it had at the last sort.
 TEST_F(CheckListSort, AChangedTextSortsByItsNewValue) {
-  widget.sortItems(2, Qt::AscendingOrder);
+  list.sort(2, Qt::AscendingOrder);
   list.item(0)->setText(2, "Zz last");
-  widget.sortItems(2, Qt::AscendingOrder);
+  list.sort(2, Qt::AscendingOrder);
   EXPECT_EQ(order().back(), "P5");
+}
+
+// Qt's own sort of the widget gives the same order as the list's.
+TEST_F(CheckListSort, TheWidgetsOwnSortAgrees) {
+  for (int column : {1, 2})
+    for (Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+      list.sort(column, direction);
+      const std::vector<std::string> mine = order();
+      widget.sortItems(column, direction);
+      EXPECT_EQ(order(), mine) << column << " " << int(direction);
+    }
+}
+
+// Sorting keeps the row the user is on, and the tick of every row.
+TEST_F(CheckListSort, TheCurrentRowAndTheTicksStay) {
+  list.item(2)->setCheckState(0, Qt::Unchecked);
+  widget.setCurrentItem(list.item(2));
+  list.sort(2, Qt::DescendingOrder);
+  EXPECT_EQ(QtCheckList::keyOf(widget.currentItem()), "P3");
+  EXPECT_EQ(list.item(0)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(list.rowCount(), 5);
 }
 
 }  // namespace
