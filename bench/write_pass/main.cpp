@@ -546,9 +546,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> only(argv + 1, argv + argc);
 
   // Each target runs in a process of its own, stopped after PELLARY_BENCH_LIMIT
-  // seconds (60 unless set): a target meeting its goals needs a few.
+  // seconds (120 unless set): five rounds of a target meeting its goals need well under a minute.
   const char* limitText = std::getenv("PELLARY_BENCH_LIMIT");
-  const int limit = limitText ? std::atoi(limitText) : 60;
+  const int limit = limitText ? std::atoi(limitText) : 120;
   gProgress = static_cast<Progress*>(
       mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   bool firstPreview = true;
