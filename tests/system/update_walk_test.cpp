@@ -117,8 +117,8 @@ class UpdateWalk : public SystemWalk, public ::testing::WithParamInterface<Calen
     int status = -1;
   };
 
-  // pelmon cue_demand, Yes, OK in the preview, Close.
-  Outcome updateOnDemand(bool previewExpected = true) {
+  // pelmon cue_demand (or cue_timed), Yes, OK in the preview, Close.
+  Outcome updateOnDemand(bool previewExpected = true, const char* commandLine = "cue_demand") {
     Outcome out;
     bool previewShown = false;
     frmManager2Update::modalHook() = [&](frmManager2Update& w) {
@@ -134,7 +134,7 @@ class UpdateWalk : public SystemWalk, public ::testing::WithParamInterface<Calen
       w.cmdBack_Click();  // OK
     };
     try {
-      EXPECT_FALSE(Main("cue_demand"));
+      EXPECT_FALSE(Main(commandLine));
       frmPortalPage& portal = portalPage();
       EXPECT_TRUE(portal.cmdYes()->isVisible());
       portal.cmdYes_Click();
@@ -296,8 +296,8 @@ TEST_P(UpdateWalk, OnDemandUpdateRewritesTheCalendarAsThePreviewListed) {
   EXPECT_EQ(server->requestsTo("/update/finish.pl").size(), 2u) << "nothing acknowledged";
 }
 
-// Chosen reference topics: an update that renames one re-generates the PC
-// pages, and the new name is what the pages show.
+// Chosen reference topics: a timed update that renames one re-generates the
+// PC pages, and the new name is what the pages show.
 TEST_F(UpdateWalk, UpdateRegeneratesThePcReferencePages) {
   installDemo(3);
   enrol();
@@ -326,7 +326,7 @@ TEST_F(UpdateWalk, UpdateRegeneratesThePcReferencePages) {
 
   offer("900", "RETEMPLATE\r\n4,6,\"Easter dates and customs\",1,255,900\r\n/RETEMPLATE\r\n",
         eventRecord(10094, "International Women's Day", 1804464000, 2, {3}), 1);
-  Outcome run = updateOnDemand();
+  Outcome run = updateOnDemand(true, "cue_timed");
   EXPECT_EQ(run.status, 0);
   expectNoMessages("update");
   EXPECT_EQ(log(), "");

@@ -423,6 +423,25 @@ TEST_F(FaultTable, OfferNoOneCanAnswerEndsTheRun) {
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "800");
 }
 
+// A run that cannot go on (the writer lost the user's calendar) says so, logs
+// it and ends with an error.
+TEST_F(FaultTable, FailedUpdateWritesItsLogLineAndExitsOne) {
+  int status = -1;
+  try {
+    Bupd_FailedUpdate("Pellary Almoner can no longer link to your Outlook calendar.");
+  } catch (const ProgramEnded& e) {
+    status = e.code;
+  }
+  EXPECT_EQ(status, 1);
+  const std::string logged = log();
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+  EXPECT_NE(logged.find(",\"Bupd_FailedUpdate\",30010,\"Pellary Almoner can no longer link to your Outlook calendar.\""),
+            std::string::npos)
+      << logged;
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].style, mb::OKOnly | mb::Critical);
+}
+
 // Files of an earlier packet that a crash left in "CUE" never join this one.
 TEST_F(FaultTable, LeftoversOfAnEarlierPacketAreNotLoaded) {
   cueFile("Secondary.cue", "1,10,9,\"From an earlier packet\",1\r\n");
