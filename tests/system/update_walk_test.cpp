@@ -14,6 +14,9 @@
 #include "core/update_run.h"
 #include "update/update_manager.h"
 #include "writers/outlook/outlook_writer.h"
+#include "writers/palm/frmPalmRef.h"
+
+#include <QPushButton>
 
 namespace pellary {
 namespace {
@@ -346,6 +349,52 @@ TEST_F(UpdateWalk, UpdateRegeneratesThePcReferencePages) {
   EXPECT_EQ(count("SELECT * FROM RETemplate WHERE Product_Id = 4 AND Template_Id = 6 AND TimeStamp = 900"), 1);
   EXPECT_EQ(count("SELECT * FROM Tertiary WHERE CatID = 1501 AND TimeStamp = 900"), 1);
   Bsql_CloseDataBank();
+  EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
+}
+
+// The Palm reference table: a timed update that renames a chosen topic writes
+// the table on the Palm user's folder again, with the new name.
+TEST_F(UpdateWalk, UpdateRewritesThePalmReferenceTable) {
+  install::Options o;
+  o.demo = true;
+  o.datesPlat = 3;
+  o.refPlat1 = 1;
+  o.refPlat2 = 2;
+  ASSERT_TRUE(install::installProgramFolder(o).demoLoaded);
+  Breg_WriteRegSettings("Settings", "Ref1", "off");
+  Breg_WriteRegSettings("Settings", "Ref2", "on");
+  enrol();
+  ASSERT_FALSE(platform::palm::users().empty());
+  const fs::path table = platform::palm::userFolder(platform::palm::users()[0]) / "Brackwater" / "Mappa" / "KestOrry.cdi";
+
+  firstStart("");
+  addCategory("International days");
+  addTopic("Easter dates");
+  selectionScreen().cmdNext_Click();
+  current<frmManager2>().cmdNext_Click();
+  ASSERT_EQ(Bmm_CurrentPage(), page::PalmRef);
+  frmPalmRef& palm = current<frmPalmRef>();
+  auto* users = palm.findChild<QListWidget*>("lstPilotUsers");
+  ASSERT_GE(users->count(), 1);
+  users->setCurrentRow(0);
+  emit users->itemClicked(users->item(0));
+  palm.findChild<QPushButton*>("cmdNext")->click();
+  messages.clear();
+  keepTheCalendar(*this);
+  ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  EXPECT_THROW(current<frmUpdateSetup>().cmdNext_Click(), ProgramEnded);
+  messages.clear();
+  endRun();
+  ASSERT_TRUE(fs::exists(table));
+  ASSERT_NE(readFile(table).find("\"Easter dates\""), std::string::npos);
+
+  offer("900", "RETEMPLATE\r\n4,6,\"Easter dates and customs\",1,255,900\r\n/RETEMPLATE\r\n",
+        eventRecord(10094, "International Women's Day", 1804464000, 2, {3}), 1);
+  Outcome run = updateOnDemand(true, "cue_timed");
+  EXPECT_EQ(run.status, 0);
+  expectNoMessages("update");
+  EXPECT_EQ(log(), "");
+  EXPECT_NE(readFile(table).find("\"Easter dates and customs\""), std::string::npos) << readFile(table);
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
 }
 
