@@ -90,7 +90,8 @@ void writeHelpPages(const fs::path& folder) {
     std::string body = "<h1>" + platform::text::markupEscaped(t.title) + "</h1>\n";
     std::istringstream paragraphs(t.text);
     for (std::string p; std::getline(paragraphs, p);) body += "<p>" + platform::text::markupEscaped(p) + "</p>\n";
-    body += "<p><a href=\"index.htm\">Contents</a> | <a href=\"search.htm\">Search</a></p>\n";
+    // In a nav element: a tip shows the topic's text without it.
+    body += "<nav><a href=\"index.htm\">Contents</a> | <a href=\"search.htm\">Search</a></nav>\n";
     write(folder / pageName(t.number), page(t.title, body));
     list += "<li><a href=\"" + pageName(t.number) + "\">" + platform::text::markupEscaped(t.title) + "</a></li>\n";
   }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTextEdit>
 #include <QTimer>
+#include <QCursor>
 #include <QToolTip>
 #include <QCoreApplication>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "core/databank.h"
 #include "platform/dao/dao.h"
 #include "core/gui/placement.h"
+#include "core/gui/plain_tip.h"
 #include "core/products.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
@@ -191,7 +193,9 @@ TEST_F(Wizard, AStartOnTheSelectionScreenRunsTheTipTimer) {
   EXPECT_NEAR(Bint_ToolTipStamp(), toolTipStampNow(), 2);
 }
 
-// A tip is the topic's text beside the pointer; no browser starts.
+// A tip is the topic's text near the pointer; no browser starts. It is
+// wrapped to a readable width, holds the topic's text without the page's
+// links, sits clear of the pointer and lets the next click through.
 TEST_F(Wizard, ATipShowsInsideTheProgram) {
   start("False", "cue_setting");
   std::vector<std::string> opened;
@@ -202,15 +206,26 @@ TEST_F(Wizard, ATipShowsInsideTheProgram) {
   mainFrame().activateWindow();
   QApplication::setActiveWindow(&mainFrame());
   ASSERT_EQ(QApplication::activeWindow(), &mainFrame());
-  int32_t topic = 93;
+  const QPoint pointer(300, 300);
+  QCursor::setPos(pointer);
+  int32_t topic = 94;
   Bint_ManMainToolTips(topic);
   platform::process::setDesktopLauncher(nullptr);
   EXPECT_TRUE(opened.empty());
-  EXPECT_TRUE(QToolTip::isVisible());
-  EXPECT_TRUE(QToolTip::text().contains("green arrow")) << QToolTip::text().toStdString();
-  QToolTip::hideText();
+  QLabel* tip = plainTipWindow();
+  ASSERT_NE(tip, nullptr);
+  const QString text = tip->text();
+  EXPECT_TRUE(text.contains("remove arrow")) << text.toStdString();
+  EXPECT_FALSE(text.contains("Contents")) << text.toStdString();
+  EXPECT_FALSE(text.contains("Search")) << text.toStdString();
+  EXPECT_EQ(tip->textFormat(), Qt::PlainText);
+  EXPECT_LE(tip->width(), kTipMaxWidth);
+  EXPECT_TRUE(tip->wordWrap());
+  EXPECT_FALSE(tip->geometry().adjusted(-8, -8, 8, 8).contains(QCursor::pos()))
+      << "the tip lies where the pointer is";
+  EXPECT_TRUE(tip->windowFlags() & Qt::WindowTransparentForInput);
+  hidePlainTip();
 }
-
 TEST_F(Wizard, ExitQuestionNoLeavesEverythingYesEnds) {
   start("False");
   Bint_DatesPending() = true;
@@ -336,7 +351,7 @@ TEST_F(Wizard, HelpMenuOpensContentsAndSupportPage) {
   };
   EXPECT_EQ(names(mainFrame().mnuFile()), std::vector<std::string>{"mnuFExit"});
   EXPECT_EQ(names(mainFrame().mnuHelp()),
-            (std::vector<std::string>{"mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+            (std::vector<std::string>{"mnuHThisPage", "mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
 }
 
 // While the selection screen is on screen its own File and Help menus stand in
@@ -359,8 +374,8 @@ TEST_F(Wizard, TheSelectionScreensMenusReplaceTheFramesWhileItShows) {
     return v;
   };
   EXPECT_EQ(names(screen.mnuFile()), std::vector<std::string>{"mnuFExit"});
-  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHContents", "mnuHDontShowMeTips", "-",
-                                                               "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHThisPage", "mnuHContents", "mnuHDontShowMeTips",
+                                                               "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
   EXPECT_TRUE(screen.mnuFile()->menuAction()->isEnabled());
 
   bool modal = false;

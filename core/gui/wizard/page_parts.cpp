@@ -1,7 +1,10 @@
 #include "core/gui/wizard/page_parts.h"
 
+#include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPointer>
+#include <QShortcut>
 
 namespace pellary {
 
@@ -25,7 +28,7 @@ QPixmap makeSidePicture(int variant) {
 QLabel* addSidePicture(QWidget& page, int variant) {
   auto* img = new QLabel(&page);
   img->setObjectName("imgPicture");
-  img->setGeometry(0, 0, 150, 410);
+  img->setGeometry(kSidePictureRect);
   img->setPixmap(makeSidePicture(variant));
   return img;
 }
@@ -33,7 +36,7 @@ QLabel* addSidePicture(QWidget& page, int variant) {
 QLabel* addPageTitle(QWidget& page, const QString& text) {
   auto* title = new QLabel(text, &page);
   title->setObjectName("lblFormTitle");
-  title->setGeometry(170, 10, 440, 28);
+  title->setGeometry(kTitleRect);
   QFont f = title->font();
   f.setBold(true);
   f.setPointSize(f.pointSize() + 4);
@@ -41,20 +44,52 @@ QLabel* addPageTitle(QWidget& page, const QString& text) {
   return title;
 }
 
-QPushButton* addNextButton(QWidget& page, QPoint at, const QString& text, int width) {
+namespace {
+constexpr const char* kDefaultButton = "defaultButton";
+
+QPushButton* nextAtFooter(QWidget& page, const QString& text, int width) {
   auto* next = new QPushButton(text, &page);
   next->setObjectName("cmdNext");
-  next->setGeometry(at.x(), at.y(), width, 28);
+  next->setGeometry(kFooterRight - width, kFooterTop, width, kButtonHeight);
+  makeDefaultButton(page, next);
   return next;
 }
+}  // namespace
 
-PageFooter addPageFooter(QWidget& page, QPoint backAt, const QString& nextText, int nextWidth) {
+QPushButton* addNextButton(QWidget& page, QPoint, const QString& text, int width) {
+  return nextAtFooter(page, text, width);
+}
+
+PageFooter addPageFooter(QWidget& page, QPoint, const QString& nextText, int nextWidth) {
   PageFooter footer;
   footer.back = new QPushButton("< &Back", &page);
   footer.back->setObjectName("cmdBack");
-  footer.back->setGeometry(backAt.x(), backAt.y(), 90, 28);
-  footer.next = addNextButton(page, backAt + QPoint(100, 0), nextText, nextWidth);
+  footer.back->setAutoDefault(false);
+  footer.back->setGeometry(kFooterRight - nextWidth - 10 - 90, kFooterTop, 90, kButtonHeight);
+  footer.next = nextAtFooter(page, nextText, nextWidth);
+  // Tab reaches Next first, as the focus starts there.
+  QWidget::setTabOrder(footer.next, footer.back);
   return footer;
+}
+
+void makeDefaultButton(QWidget& page, QPushButton* button) {
+  button->setDefault(true);
+  page.setProperty(kDefaultButton, QVariant::fromValue(static_cast<QObject*>(button)));
+  for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+    auto* enter = new QShortcut(QKeySequence(key), &page);
+    enter->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(enter, &QShortcut::activated, &page, [pagePtr = QPointer<QWidget>(&page)] {
+      if (!pagePtr) return;
+      // Enter presses the focused button, as on any dialog; else the default.
+      QPushButton* target = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      if (!target || !pagePtr->isAncestorOf(target)) target = defaultButton(*pagePtr);
+      if (target && target->isVisible() && target->isEnabled()) target->click();
+    });
+  }
+}
+
+QPushButton* defaultButton(QWidget& page) {
+  return qobject_cast<QPushButton*>(page.property(kDefaultButton).value<QObject*>());
 }
 
 QProgressBar* addPageProgress(QWidget& page, const char* name, const QRect& geometry) {
