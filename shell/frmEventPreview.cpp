@@ -15,6 +15,7 @@
 #include "core/app.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/wizard/page_parts.h"
 #include "core/selection.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
@@ -145,6 +146,8 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   connect(cancelDates, &QPushButton::clicked, this, [this] { cmdCancelDates_Click(); });
   connect(cmdOk_, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
   connect(cancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  lstPreviews_->setAccessibleName("List of events");
+  nameControlsFromLabels(*this);
 }
 
 frmEventPreview::~frmEventPreview() = default;

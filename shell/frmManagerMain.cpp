@@ -245,10 +245,10 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
 
   chkRef1_ = new QCheckBox("on PC", this);
   chkRef1_->setObjectName("chkRef1");
-  chkRef1_->setGeometry(twips(5520, 5600, 1500, 300));
+  chkRef1_->setGeometry(twips(5520, 5600, 950, 300));
   chkRef2_ = new QCheckBox(this);
   chkRef2_->setObjectName("chkRef2");
-  chkRef2_->setGeometry(twips(7100, 5600, 2000, 300));
+  chkRef2_->setGeometry(twips(6500, 5600, 1280, 300));
   cmdNext_ = new QPushButton("&Continue >", this);
   cmdNext_->setObjectName("cmdNext");
   cmdNext_->setGeometry(twips(7800, 5580, 1500, 420));
@@ -513,7 +513,11 @@ void frmManagerMain::redraw() {
   int current = Bint_CurrentProductTab();
   int32_t currentProg = current >= 0 && current < kMaxProducts ? p.Bset_ProgProductID[size_t(current)] : 0;
   imgTabBackground_->setProperty("picture", currentProg);
-  imgTabBackground_->setPixmap(makeLogo(tabName(current), colour(currentProg)));
+  // A plain tint of the product's colour: a picture behind the trees would
+  // peek out between them.
+  QPixmap background(imgTabBackground_->size());
+  background.fill(colour(currentProg).lighter(190));
+  imgTabBackground_->setPixmap(background);
   for (int k = 0; k < 4; ++k) {
     ClickImage* img = imgTabsBack_[size_t(k)];
     bool inUse = k < l.places;

@@ -3,6 +3,7 @@
 // reader is told about every page.
 #include <QAccessible>
 #include <QComboBox>
+#include <QRadioButton>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 #include "core/gui/wizard/page_parts.h"
 #include "core/gui/wizard/program_end.h"
 #include "shell/frmEventPreview.h"
+#include "shell/small_pages.h"
 #include "system_walk.h"
 
 // Access keys work on a desktop; the offscreen platform turns them off.
@@ -281,6 +283,162 @@ TEST_F(AccessWalk, AKeyboardOnlyRunFromTheBannerToFinish) {
   EXPECT_TRUE(profileCategories().count(1102));
   EXPECT_TRUE(profileCategories().count(1103));
   EXPECT_EQ(outlookSubjects().count("Tag der Deutschen Einheit"), 1u);
+}
+
+}  // namespace
+}  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// Each window a run can show, for the screen reader and the reviewer.
+class EveryWindow : public SystemWalk {
+ protected:
+  struct Window {
+    std::string name;
+    QWidget* widget;
+  };
+
+  void TearDown() override {
+    // Children of the frame: gone before it goes.
+    options_.reset();
+    about_.reset();
+    SystemWalk::TearDown();
+  }
+
+  // The demo with Outlook, the PC pages and a Series 5 device for reference,
+  // so that the Psion reference page has its device.
+  void installAndStart() {
+    install::Options o;
+    o.datesPlat = 3;
+    o.refPlat2 = 16;
+    o.demo = true;
+    install::Result r = install::installProgramFolder(o);
+    ASSERT_TRUE(r.demoLoaded) << ::testing::PrintToString(r.notes);
+    start();
+  }
+
+  // Every wizard page and the dialogs, created as the run creates them.
+  std::vector<Window> windows() {
+    std::vector<Window> out;
+    for (int16_t slot : kPageFillOrder) {
+      QWidget* page = nullptr;
+      try {
+        page = PageTable().page(slot);
+      } catch (const ProgramEnded&) {
+        ADD_FAILURE() << "creating page " << slot << " ended the program";
+      }
+      for (const MessageRequest& m : messages) ADD_FAILURE() << "page " << slot << ": " << m.text;
+      messages.clear();
+      if (page) out.push_back({std::to_string(slot) + "-" + pageFormName(slot), page});
+    }
+    options_ = std::make_unique<frmEventPreview>([] {}, &mainFrame());
+    out.push_back({"dialog-frmEventPreview", options_.get()});
+    about_ = std::make_unique<frmAbout>(&mainFrame());
+    out.push_back({"dialog-frmAbout", about_.get()});
+    if (auto* outlook = dynamic_cast<frmOutlook*>(PageTable().page(datesPlatPage(3))))
+      out.push_back({"dialog-frmOutlookGuide", outlook->guide()});
+    return out;
+  }
+
+  // Controls a person reaches: those that take the focus or act.
+  static bool interactive(QWidget* w, QAccessibleInterface* a) {
+    if (w->focusPolicy() & Qt::TabFocus) return true;
+    switch (a->role()) {
+      case QAccessible::Button:
+      case QAccessible::CheckBox:
+      case QAccessible::RadioButton:
+      case QAccessible::ComboBox:
+      case QAccessible::EditableText:
+      case QAccessible::SpinBox:
+      case QAccessible::List:
+      case QAccessible::Tree:
+      case QAccessible::Table:
+      case QAccessible::PageTab:
+      case QAccessible::Slider:
+      case QAccessible::Link:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  std::unique_ptr<frmEventPreview> options_;
+  std::unique_ptr<frmAbout> about_;
+};
+
+// A screen reader can say every control a person can reach on every page
+// and dialog: each has a role and a name.
+TEST_F(EveryWindow, EveryReachableControlHasAName) {
+  installAndStart();
+  for (const Window& window : windows()) {
+    SCOPED_TRACE(window.name);
+    QWidget* root = window.widget;
+    int checked = 0;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+      if (!w->isVisibleTo(root) || !w->isEnabled()) continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(a, nullptr) << w->objectName().toStdString();
+      if (!interactive(w, a)) continue;
+      ++checked;
+      EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+          << w->metaObject()->className() << " \"" << w->objectName().toStdString() << "\" (role " << int(a->role())
+          << ") has no name; accessibleName=\"" << w->accessibleName().toStdString() << "\" iface " << typeid(*a).name();
+    }
+    EXPECT_GT(checked, 0) << "nothing to reach";
+  }
+  // The picture buttons are buttons; page 16's choices are exclusive radio buttons.
+  QAccessibleInterface* arrow =
+      QAccessible::queryAccessibleInterface(selectionScreen().findChild<ClickImage*>("imgEventAdd"));
+  EXPECT_EQ(arrow->role(), QAccessible::Button);
+  auto* setup = dynamic_cast<frmUpdateSetup*>(PageTable().page(page::UpdateSetup));
+  ASSERT_NE(setup, nullptr);
+  for (int i : {0, 1}) EXPECT_EQ(QAccessible::queryAccessibleInterface(setup->optAuto(i))->role(), QAccessible::RadioButton);
+  setup->optAuto(1)->click();
+  EXPECT_FALSE(setup->optAuto(0)->isChecked());
+  EXPECT_TRUE(setup->optAuto(1)->isChecked());
+}
+
+// Paging never moves the side picture, the title or the buttons; every page
+// is drawn into a picture under the build folder for a reviewer to look at.
+TEST_F(EveryWindow, PagesShareTheirPartsAndAreDrawnForReview) {
+  installAndStart();
+  const fs::path shots = PELLARY_SCREENSHOT_DIR;
+  fs::create_directories(shots);
+  for (const Window& window : windows()) {
+    SCOPED_TRACE(window.name);
+    QWidget* w = window.widget;
+    const QPixmap picture = w->grab();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_TRUE(picture.save(QString::fromStdString((shots / (window.name + ".png")).string()), "PNG"));
+    if (window.name.rfind("dialog-", 0) == 0) continue;
+    // The selection screen, the banner and the "no changes" page have their own design.
+    const std::string form = w->objectName().toStdString();
+    if (form == "frmManagerMain" || form == "frmManagerTop" || form == "frmNoSelections") continue;
+    // The sign-up page offers two choices in place of Back and Next.
+    if (form == "frmRegistration") {
+      EXPECT_NE(defaultButton(*w), nullptr);
+      continue;
+    }
+    for (QLabel* img : w->findChildren<QLabel*>("imgPicture", Qt::FindDirectChildrenOnly))
+      EXPECT_EQ(img->geometry(), kSidePictureRect);
+    if (auto* title = w->findChild<QLabel*>("lblFormTitle", Qt::FindDirectChildrenOnly))
+    {
+      // A long title may take a second line below.
+      EXPECT_EQ(title->geometry().topLeft(), kTitleRect.topLeft());
+      EXPECT_EQ(title->width(), kTitleRect.width());
+    }
+    auto* next = w->findChild<QPushButton*>("cmdNext", Qt::FindDirectChildrenOnly);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->geometry().right() + 1, kFooterRight);
+    EXPECT_EQ(next->geometry().top(), kFooterTop);
+    EXPECT_EQ(next->height(), kButtonHeight);
+    if (auto* back = w->findChild<QPushButton*>("cmdBack", Qt::FindDirectChildrenOnly)) {
+      EXPECT_EQ(back->geometry().top(), kFooterTop);
+      EXPECT_LT(back->geometry().right(), next->geometry().left());
+    }
+    EXPECT_EQ(defaultButton(*w), next);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,17 @@
 #include "core/gui/wizard/page_parts.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QShortcut>
 
 namespace pellary {
@@ -85,6 +93,65 @@ void makeDefaultButton(QWidget& page, QPushButton* button) {
       if (!target || !pagePtr->isAncestorOf(target)) target = defaultButton(*pagePtr);
       if (target && target->isVisible() && target->isEnabled()) target->click();
     });
+  }
+}
+
+namespace {
+bool namedByCaption(const QWidget* w) {
+  return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+         qobject_cast<const QAbstractItemView*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+         qobject_cast<const QTextEdit*>(w);
+}
+
+QString captionOf(const QLabel* label) {
+  QString text = label->text();
+  if (label->textFormat() != Qt::PlainText && Qt::mightBeRichText(text))
+    text = QTextDocumentFragment::fromHtml(text).toPlainText();
+  text.remove(QRegularExpression("&(?!&)"));
+  text = text.simplified();
+  if (text.endsWith(':')) text.chop(1);
+  return text;
+}
+
+// The label over w (its bottom at most 30 pixels above w's top, overlapping
+// it sideways) or on its left on the same line, nearest first.
+QLabel* captionLabel(QWidget* w) {
+  QWidget* parent = w->parentWidget();
+  if (!parent) return nullptr;
+  const QRect r = w->geometry();
+  QLabel* best = nullptr;
+  int bestDistance = 1 << 30;
+  for (QLabel* l : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    if (l->text().trimmed().isEmpty() || l->isHidden()) continue;
+    const QRect g = l->geometry();
+    int distance = -1;
+    if (g.bottom() <= r.top() && r.top() - g.bottom() <= 30 && g.right() >= r.left() && g.left() <= r.right())
+      distance = r.top() - g.bottom();
+    else if (g.right() <= r.left() && r.left() - g.right() <= 40 && g.top() <= r.center().y() &&
+             g.bottom() >= r.center().y())
+      distance = r.left() - g.right();
+    if (distance >= 0 && distance < bestDistance) {
+      best = l;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+}  // namespace
+
+void nameControlsFromLabels(QWidget& root) {
+  for (QWidget* w : root.findChildren<QWidget*>()) {
+    if (!namedByCaption(w) || !w->accessibleName().isEmpty()) continue;
+    // The line edit inside a combo box or a spin box is named with its owner.
+    if (qobject_cast<QLineEdit*>(w) && (qobject_cast<QComboBox*>(w->parentWidget()) ||
+                                        qobject_cast<QAbstractSpinBox*>(w->parentWidget())))
+      continue;
+    QLabel* label = captionLabel(w);
+    if (!label) continue;
+    const QString caption = captionOf(label);
+    if (caption.isEmpty()) continue;
+    w->setAccessibleName(caption);
+    if (!label->buddy()) label->setBuddy(w);
   }
 }
 

@@ -49,6 +49,12 @@ void makeDefaultButton(QWidget& page, QPushButton* button);
 // The button Enter presses on page, or null.
 QPushButton* defaultButton(QWidget& page);
 
+// A control that a person fills in or picks from, without a name of its
+// own, is named by the caption beside it: a label of the same panel just
+// above it or on its left. The label becomes its buddy, so that a screen
+// reader says the caption and the label's access key reaches the control.
+void nameControlsFromLabels(QWidget& root);
+
 // The page's progress bar: 0 to 100, hidden until its work starts.
 QProgressBar* addPageProgress(QWidget& page, const char* name, const QRect& geometry);
 

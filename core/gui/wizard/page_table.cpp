@@ -114,6 +114,7 @@ QWidget* WizardPages::page(int16_t slot) {
   // A child made before its parent is shown would show with it.
   form->hide();
   if (!form->property("helpTopic").isValid()) setHelpTopic(*form, pageHelpTopic(slot));
+  nameControlsFromLabels(*form);
   s.form = form;
   return form;
 }
