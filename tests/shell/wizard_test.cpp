@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QMenuBar>
+#include <QHelpEvent>
+#include <QTreeWidget>
+#include <QtTest/QTest>
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +18,10 @@
 
 #include "core/databank.h"
 #include "platform/dao/dao.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/qt_tree_view.h"
+#include "core/tree_keys.h"
 #include "core/gui/plain_tip.h"
 #include "core/products.h"
 #include "core/gui/wizard/page_table.h"
@@ -421,6 +427,70 @@ TEST_F(Wizard, AboutBoxIsModalOverTheFrameAndOpensTheHomePage) {
   platform::process::setDesktopLauncher(nullptr);
   EXPECT_EQ(opened, std::vector<std::string>{kMakerHome});
   EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// Every page and dialog has a topic of its own in the installed help, and F1
+// opens the topic of the window in front.
+TEST_F(Wizard, F1OpensTheTopicOfThePageOrDialogInFront) {
+  start("False");
+  for (int16_t slot : kPageFillOrder) {
+    const int32_t topic = pageHelpTopic(slot);
+    ASSERT_GT(topic, 0) << slot;
+    EXPECT_FALSE(platform::help::topicText(topic).empty()) << "slot " << slot << " topic " << topic;
+  }
+  for (int32_t topic : {helptopic::EventOptions, helptopic::About, helptopic::OutlookGuide, helptopic::Portal,
+                        helptopic::UpdatePreview, helptopic::ErrorMessage})
+    EXPECT_FALSE(platform::help::topicText(topic).empty()) << topic;
+
+  std::vector<platform::help::Request> asked;
+  platform::help::setHelpHook([&](const platform::help::Request& r) { asked.push_back(r); });
+  mainFrame().activateWindow();
+  QApplication::setActiveWindow(&mainFrame());
+  ASSERT_EQ(Bmm_CurrentPage(), page::Banner);
+  QTest::keyClick(PageTable().loadedPage(page::Banner), Qt::Key_F1);
+  // The Help menu asks for the same topic.
+  mainFrame().mnuHThisPage_Click();
+  frmAbout about(&mainFrame());
+  QTimer::singleShot(0, [&] {
+    QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_F1);
+    about.close();
+  });
+  about.exec();
+  platform::help::setHelpHook(nullptr);
+  ASSERT_EQ(asked.size(), 3u);
+  for (const auto& r : asked) EXPECT_EQ(r.command, platform::help::Command::Topic);
+  EXPECT_EQ(asked[0].topic, pageHelpTopic(page::Banner));
+  EXPECT_EQ(asked[1].topic, pageHelpTopic(page::Banner));
+  EXPECT_EQ(asked[2].topic, helptopic::About);
+}
+
+// A name from the databank in a tree's tip is text: markup shows as its
+// characters and loads nothing.
+TEST_F(Wizard, ATreeTipShowsADatabankNameAsPlainText) {
+  start("False", "cue_setting");
+  frmManagerMain& screen = selectionScreen();
+  QtTreeView& chosen = screen.selectedItems();
+  const std::string name = "<img src=\"file:///dev/zero\"> <b>bold</b>";
+  chosen.add(kNewItemsKey, TreeRelation::Next, "K00P0010010010471100004", name);
+  QTreeWidget* tree = chosen.widget();
+  tree->show();
+  QTreeWidgetItem* item = chosen.item("K00P0010010010471100004");
+  ASSERT_NE(item, nullptr);
+  const QPoint at = tree->visualItemRect(item).center();
+  QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(tree->viewport(), &help);
+  QLabel* tip = plainTipWindow();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->text().toStdString(), name);
+  EXPECT_EQ(tip->textFormat(), Qt::PlainText);
+  EXPECT_FALSE(QToolTip::isVisible());
+  hidePlainTip();
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "writers/outlook/outlook_pages.h"
 
+#include "core/gui/help_keys.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -56,6 +58,7 @@ void frmOutlook::cmdBack_Click() { Bmm_FormReverse(); }
 
 frmOutlookGuide::frmOutlookGuide(frmOutlook* page) : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), page_(page) {
   setObjectName("frmOutlookGuide");
+  setHelpTopic(*this, helptopic::OutlookGuide);
   setWindowTitle(QString::fromStdString(appTitle()));
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
