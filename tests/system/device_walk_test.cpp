@@ -284,6 +284,7 @@ TEST_F(DeviceWalk, PalmPageWithTheKeyboard) {
   key(Qt::Key_Return);
   EXPECT_EQ(page.findChild<QLineEdit*>("txtPilotUser")->text(), "Demo User");
   ASSERT_TRUE(tabTo(page.findChild<QPushButton*>("cmdNext")));
+  answer = mb::Cancel;  // a Date Book not found ends the write instead of asking again
   key(Qt::Key_Space);
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   for (const MessageRequest& m : messages) EXPECT_NE(m.style & 0x70, mb::Critical) << m.text;
