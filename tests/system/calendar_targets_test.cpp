@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <iostream>
+#include <memory>
 
 #include "platform/automation/class_registry.h"
 #include "platform/oledate.h"
@@ -248,6 +250,187 @@ TEST_P(CalendarTargets, ARetryAfterARefusedEntryWritesEachEntryOnce) {
   finishedRun("retry");
   expectInStep("retry");
   EXPECT_EQ(held(), bothCategories);
+}
+
+// --- a run ended at any call ---------------------------------------------------
+
+// Folders of one trial: a copy of the installation the campaign starts from.
+struct Trial {
+  testing::TempDir dir;
+  fs::path home() const { return dir.path() / "program"; }
+  fs::path settings() const { return dir.path() / "settings"; }
+  fs::path standins() const { return dir.path() / "standins"; }
+};
+
+void copyTree(const fs::path& from, const fs::path& to) {
+  fs::create_directories(to);
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+// Points the program's folders at a trial's, for as long as it lives.
+struct FoldersOf {
+  explicit FoldersOf(const Trial& t) {
+    for (const char* n : {"PELLARY_HOME", "PELLARY_SETTINGS", "PELLARY_STANDINS"}) was.emplace_back(std::getenv(n));
+    setenv("PELLARY_HOME", t.home().c_str(), 1);
+    setenv("PELLARY_SETTINGS", t.settings().c_str(), 1);
+    setenv("PELLARY_STANDINS", t.standins().c_str(), 1);
+  }
+  ~FoldersOf() {
+    const char* names[] = {"PELLARY_HOME", "PELLARY_SETTINGS", "PELLARY_STANDINS"};
+    for (size_t i = 0; i < 3; ++i) setenv(names[i], was[i].c_str(), 1);
+  }
+  std::vector<std::string> was;
+};
+
+// The calls a run makes, from a trace: "<number>\t<file>" per line.
+std::vector<std::string> tracedCalls(const fs::path& trace) {
+  std::vector<std::string> files;
+  std::istringstream lines(readFile(trace));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos) files.push_back(line.substr(tab + 1));
+  }
+  return files;
+}
+
+// The kill points tried: every call when asked for all, else the calls where
+// the run moves on to another file (the seams), first and last ones kept and
+// the rest spread evenly, at most `cap`.
+std::vector<long> killPoints(const std::vector<std::string>& calls, long cap) {
+  std::vector<long> all, seams;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    all.push_back(long(i + 1));
+    if (i == 0 || calls[i] != calls[i - 1] || i + 1 == calls.size()) seams.push_back(long(i + 1));
+  }
+  if (cap <= 0) return all;
+  if (long(seams.size()) <= cap) return seams;
+  std::set<long> chosen;
+  const long ends = cap / 3;
+  for (long i = 0; i < ends; ++i) {
+    chosen.insert(seams[size_t(i)]);
+    chosen.insert(seams[seams.size() - 1 - size_t(i)]);
+  }
+  const long middle = cap - 2 * ends;
+  for (long i = 1; i <= middle; ++i) chosen.insert(seams[size_t(i * long(seams.size()) / (middle + 1))]);
+  return {chosen.begin(), chosen.end()};
+}
+
+// The child's side of the campaign: the user's run over the folders the
+// parent names, nothing more. Started by the campaign, skipped otherwise.
+TEST_P(CalendarTargets, CrashCampaignChildRun) {
+  const char* home = std::getenv("PELLARY_CRASH_HOME");
+  if (!home) GTEST_SKIP() << "run by the crash campaign only";
+  setenv("PELLARY_HOME", home, 1);
+  setenv("PELLARY_SETTINGS", std::getenv("PELLARY_CRASH_SETTINGS"), 1);
+  setenv("PELLARY_STANDINS", std::getenv("PELLARY_CRASH_STANDINS"), 1);
+  struct Told {
+    std::vector<MessageRequest>& messages;
+    ~Told() {
+      for (const MessageRequest& m : messages) std::cerr << "message: " << m.text << "\n";
+    }
+  } told{messages};
+  start();
+  toSelection();
+  addIfMissing(kCup);
+  addIfMissing(kChampions);
+  selectionScreen().cmdNext_Click();
+  // A retry after a run that ended once its work was stored finds nothing to do.
+  if (Bmm_CurrentPage() == page::Summary) current<frmManager2>().cmdNext_Click();
+  if (Bmm_CurrentPage() == page::Reference) current<frmReference>().cmdNext_Click();
+  if (Bmm_CurrentPage() == datesPlatPage(GetParam().datesPlat)) {
+    messages.clear();
+    GetParam().write(*this);
+    EXPECT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
+  }
+  for (const MessageRequest& m : messages)
+    if ((m.style & 0x70) == mb::Critical) ADD_FAILURE() << m.text;
+  messages.clear();
+  endRun();
+}
+
+// The run is killed just before one call that changes a file (during the
+// pass, the target's own commit, the profile commit, a settings save); the
+// next start and one complete run leave the target's entries equal to the
+// profile's written entries, each once. Every call of the run is tried;
+// PELLARY_CRASH_POINTS=N tries N of them, the seams between files first.
+// PELLARY_CRASH_CATEGORIES (names joined by ";") makes the pass larger.
+TEST_P(CalendarTargets, ARunEndedAtAnyCallConvergesOnTheRetry) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the preloaded shim cannot come before the sanitizer's runtime";
+#endif
+  installWithSharedEvent();
+  endRun();
+  ol::registerOutlookClasses();  // the readers' Outlook, as a start registers it
+  const char* asked = std::getenv("PELLARY_CRASH_POINTS");
+  const long cap = !asked || std::string(asked) == "all" ? 0 : std::atol(asked);
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const std::string filter = "--gtest_filter=EveryTarget/CalendarTargets.CrashCampaignChildRun/" + std::string(GetParam().name);
+  auto child = [&](const Trial& t, std::map<std::string, std::string> env) {
+    env["PELLARY_CRASH_HOME"] = t.home().string();
+    env["PELLARY_CRASH_SETTINGS"] = t.settings().string();
+    env["PELLARY_CRASH_STANDINS"] = t.standins().string();
+    env["PELLARY_UNATTENDED"] = "1";
+    return testing::runTool(self, {filter}, env, 120000);
+  };
+  // The settings name folders by their full paths: a copy names its own.
+  const std::string from = home().parent_path().string();
+  auto fresh = [&] {
+    auto t = std::make_unique<Trial>();
+    copyTree(home(), t->home());
+    copyTree(settings(), t->settings());
+    copyTree(standins(), t->standins());
+    for (const auto& e : fs::directory_iterator(t->settings())) {
+      std::string text = readFile(e.path());
+      for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
+        text.replace(at, from.size(), t->dir.path().string());
+      testing::writeFile(e.path(), text);
+    }
+    return t;
+  };
+  auto failures = [] { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); };
+  const std::string shim = PELLARY_CRASH_SHIM;
+
+  // A dry run names the calls.
+  std::vector<std::string> calls;
+  {
+    auto t = fresh();
+    const fs::path trace = t->dir.path() / "trace";
+    const testing::ToolRun r = child(*t, {{"LD_PRELOAD", shim},
+                                          {"PELLARY_CRASH_UNDER", t->dir.path().string()},
+                                          {"PELLARY_CRASH_TRACE", trace.string()}});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    calls = tracedCalls(trace);
+    ASSERT_GT(calls.size(), 10u);
+  }
+
+  long tried = 0, converged = 0, killedThere = 0;
+  for (long point : killPoints(calls, cap)) {
+    auto t = fresh();
+    const testing::ToolRun killed =
+        child(*t, {{"LD_PRELOAD", shim}, {"PELLARY_CRASH_UNDER", t->dir.path().string()},
+                   {"PELLARY_CRASH_AT", std::to_string(point)}});
+    const testing::ToolRun retry = child(*t, {});
+    ++tried;
+    const int before = failures();
+    EXPECT_EQ(retry.exitCode, 0) << "kill before call " << point << " (" << calls[size_t(point - 1)]
+                                 << "): the retry failed\n"
+                                 << retry.out << retry.err;
+    {
+      FoldersOf in(*t);
+      const std::string when = "kill before call " + std::to_string(point) + " (" + calls[size_t(point - 1)] + ")";
+      const std::vector<std::string> after = GetParam().entries(*this);
+      expectInStep(when.c_str());
+      EXPECT_EQ(long(after.size()), bothCategories) << when;
+      ol::closeStore();
+      Bsql_CloseDataBank();
+    }
+    killedThere += killed.exitCode == -1 ? 1 : 0;
+    if (failures() == before) ++converged;
+  }
+  std::cout << "crash campaign " << GetParam().name << ": " << calls.size() << " calls, " << tried
+            << " kill points tried (" << killedThere << " killed there), " << converged << " converged\n";
+  // The shim did end the runs (a run that outlived its point was not tried).
+  EXPECT_GT(killedThere, tried / 2);
 }
 
 // --- the targets -------------------------------------------------------------
