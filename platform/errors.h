@@ -48,6 +48,8 @@ inline constexpr long SettingsDamaged = 30001;
 inline constexpr long SettingsWriteFailed = 30002;
 inline constexpr long InstanceNotAnswering = 30003;  // the running copy does not answer
 inline constexpr long NoOneToAnswer = 30004;         // a question in an unattended run
+inline constexpr long UpdateCannotGoOn = 30010;      // an update run ended by its own message
+inline constexpr long AnotherCopyRuns = 30011;       // an update run handed over: no update made
 }  // namespace err
 
 // An error with the number and description the reporter shows and logs.

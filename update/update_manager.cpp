@@ -402,7 +402,8 @@ void Bupd_ProcessUpdate(int16_t decision) {
       std::string packetFile = (updates / "Packet.upd").string();
       // The address is joined with "/": a backslash would go out literally.
       std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + packetBaseName() + ".upd";
-      Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword);
+      Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword,
+                           int64_t(std::max<int32_t>(0, u.Bupd_UpdateSize)));
       Bupd_OpenUpdatePacket();
       Bcue_SplitNewFile(packetBaseName());
       int loaded = loadUpdate();

@@ -20,6 +20,7 @@ struct ServedRequest {
   std::string path;    // path and query
   std::string body;
   std::string authorization;
+  std::string host;  // the Host header
   bool viaProxy = false;
 };
 
@@ -29,6 +30,7 @@ enum class Fault {
   NeverAnswer,  // reads the request, then holds the connection without a byte
   Trickle,      // sends the headers, then the body a byte at a time, slowly
   CutShort,     // announces the whole body, sends half of it and closes
+  Drip,         // announces a huge body and sends it steadily, well above any least speed, for ever
 };
 
 struct CannedReply {
