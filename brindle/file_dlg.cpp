@@ -57,6 +57,25 @@ class FocusDeselect final : public QObject {
   QListWidget* list_;
 };
 
+// The row the keyboard reaches is the row acted on: Tab into the list makes
+// a row current without selecting it, and Return would then take the name
+// box's text instead of the row the user sees marked.
+class FocusSelectsCurrent final : public QObject {
+ public:
+  FocusSelectsCurrent(QObject* parent, QListWidget* list) : QObject(parent), list_(list) {}
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::FocusIn)
+      QMetaObject::invokeMethod(this, [this] {
+        QListWidgetItem* current = list_->currentItem();
+        if (list_->hasFocus() && current && list_->selectedItems().isEmpty()) current->setSelected(true);
+      }, Qt::QueuedConnection);
+    return QObject::eventFilter(o, e);
+  }
+
+ private:
+  QListWidget* list_;
+};
+
 // Keeps the newest answer in hand, releasing the one it replaces.
 template <class T>
 void hold(T*& held, T* answer) {
@@ -131,6 +150,10 @@ CFileDlg::CFileDlg(QWidget* parent) : QDialog(parent) {
   connect(typeCombo_, &QComboBox::activated, this, [this](int i) { typeChanged(i); });
   connect(lookIn_, &QComboBox::activated, this, [this](int i) { lookInChosen(i); });
   nameBox_->installEventFilter(new FocusDeselect(this, list_));
+  list_->installEventFilter(new FocusSelectsCurrent(this, list_));
+  connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (item && list_->hasFocus() && !item->isSelected()) item->setSelected(true);
+  });
 }
 
 CFileDlg::~CFileDlg() {

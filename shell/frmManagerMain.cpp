@@ -245,10 +245,12 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
 
   chkRef1_ = new QCheckBox("on PC", this);
   chkRef1_->setObjectName("chkRef1");
-  chkRef1_->setGeometry(twips(5520, 5600, 950, 300));
+  // One above the other left of Continue: a device's name ("on Palm-size PC")
+  // has room there and never runs under the button.
+  chkRef1_->setGeometry(twips(5520, 5560, 2200, 270));
   chkRef2_ = new QCheckBox(this);
   chkRef2_->setObjectName("chkRef2");
-  chkRef2_->setGeometry(twips(6500, 5600, 1280, 300));
+  chkRef2_->setGeometry(twips(5520, 5830, 2200, 270));
   cmdNext_ = new QPushButton("&Continue >", this);
   cmdNext_->setObjectName("cmdNext");
   cmdNext_->setGeometry(twips(7800, 5580, 1500, 420));

@@ -13,6 +13,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/standins/handheld/handheld.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/process/process.h"
@@ -69,6 +70,17 @@ void writeTextIfMissing(const fs::path& p, const std::string& text) {
   if (fs::exists(p)) return;
   std::ofstream out(p, std::ios::binary);
   out << text;
+}
+
+// An empty Series 3 agenda: the database header, whose last word is the
+// offset of the first record, and no records. A file already there is kept.
+void writeEmptySeries3Agenda(const fs::path& file) {
+  if (file.empty() || fs::exists(file)) return;
+  fs::create_directories(file.parent_path());
+  std::string header("OPLDatabaseFile", 15);
+  header += '\0';
+  header += std::string("\x0F\x10\x14\x00", 4);  // version, then the 20 header bytes
+  std::ofstream(file, std::ios::binary) << header;
 }
 
 // The selection screen's other-products tab shows this page.
@@ -153,14 +165,24 @@ Result installProgramFolder(const Options& options) {
     result.notes.push_back("Palm Desktop stand-in with a HotSync user");
   }
 
-  // A Series 5 target needs PsiWin 2.2 and a device with an agenda to write to;
-  // an agenda already on the device is kept.
-  if (datesPlat == 15 || datesPlat == 16) {
+  // A Psion target (either agenda, or the reference section on a Psion)
+  // needs PsiWin 2.2 and the handheld: one folder that PsiWin, the file and
+  // folder dialogs and the reference copier all reach. Each agenda target
+  // finds an empty agenda there; an agenda already on the device is kept.
+  const bool series3Dates = datesPlat == 1, series5Dates = datesPlat == 15 || datesPlat == 16;
+  const bool psionReference = refPlat2 == 16 || refPlat2 == 32 || refPlat2 == 64 || refPlat2 == 128 || refPlat2 == 256;
+  if (series3Dates || series5Dates || psionReference) {
     platform::psiwin::installPsiWin(true);
-    if (!fs::exists(platform::psiwin::devicePath(kSeries5DemoAgenda)))
+    if (platform::handheld::driveFolder('C').empty()) platform::handheld::addDrive('C', "Internal");
+    // The Series 3 reference section lives on its internal drive M.
+    if (refPlat2 == 32 && platform::handheld::driveFolder('M').empty()) platform::handheld::addDrive('M', "Internal");
+    if (series5Dates && !fs::exists(platform::psiwin::devicePath(kSeries5DemoAgenda)))
       platform::psiwin::createAgendaFile(kSeries5DemoAgenda);
-    result.notes.push_back(std::string("PsiWin stand-in with an empty agenda ") + kSeries5DemoAgenda + " on the device " +
-                           platform::psiwin::deviceFolder().string());
+    if (series3Dates) writeEmptySeries3Agenda(platform::psiwin::devicePath(kSeries3DemoAgenda));
+    std::string note = "PsiWin stand-in and the handheld " + platform::handheld::deviceFolder().string();
+    if (series5Dates) note += std::string(" with an empty agenda ") + kSeries5DemoAgenda;
+    if (series3Dates) note += std::string(" with an empty agenda ") + kSeries3DemoAgenda;
+    result.notes.push_back(note);
   }
 
   // The reference sources the page generator reads; files already there are kept.

@@ -32,8 +32,10 @@ std::pair<std::string, std::string> calendarPlatformNames(int code);
 std::pair<std::string, std::string> referencePlatformNames(int code);
 
 inline constexpr const char* kDatabankName = "almoner.db";
-// The agenda that a Series 5 installation puts on the stand-in device when it has none.
+// The agendas that a Series 5 or Series 3 installation puts on the handheld
+// when it has none.
 inline constexpr const char* kSeries5DemoAgenda = "C:\\Documents\\Agenda";
+inline constexpr const char* kSeries3DemoAgenda = "C:\\Documents\\Agenda.agn";
 
 // Idempotent: existing settings and an existing databank are kept, except the
 // platform codes that the options name.

@@ -112,6 +112,13 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   connect(lstDrives_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { lstDrives_ItemClick(item); });
+  // The row made current by any means (the arrows, Space, Tab into the list)
+  // is the chosen drive, as a click makes it.
+  connect(lstDrives_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
+    if (!item || !lstDrives_->isEnabled()) return;
+    if (!item->isSelected()) item->setSelected(true);
+    lstDrives_ItemClick(item);
+  });
 
   view_ = std::make_unique<View>(*this);
   progress_ = std::make_unique<QtProgressBar>(progressBar_);

@@ -142,6 +142,28 @@ TEST_F(BrowseDialog, CancelAndLinkDown) {
   EXPECT_EQ(dlg.result(), 0);
 }
 
+TEST_F(BrowseDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
+  const fs::path device = platform::tessel::deviceRoot();
+  const fs::path away = device.string() + ".away";
+  fs::rename(device, away);
+  auto& dlg = open("C:\\Documents\\Letters");
+  QTest::qWait(300);
+  EXPECT_EQ(root()->text(0), "Not connected");
+  fs::rename(away, device);
+  ASSERT_TRUE(arrivedAt("C:\\Documents\\Letters")) << "a later link-up navigates to the start folder";
+  EXPECT_TRUE(ok()->isEnabled());
+  fs::rename(device, away);
+  ASSERT_TRUE(waitFor([&] { return root()->text(0) == "Not connected"; }));
+  EXPECT_EQ(root()->childCount(), 0);
+  EXPECT_FALSE(ok()->isEnabled());
+  fs::rename(away, device);
+  ASSERT_TRUE(arrivedAt("C:\\Documents\\Letters"));
+  QTest::mouseClick(ok(), Qt::LeftButton);
+  ASSERT_TRUE(waitFor([&] { return !dlg.isVisible(); }));
+  EXPECT_EQ(dlg.result(), 1);
+  EXPECT_EQ(dlg.folderName(), std::optional<std::string>("C:\\Documents\\Letters"));
+}
+
 TEST_F(BrowseDialog, WithoutTheEngineOnlyNotConnectedShows) {
   auto old = platform::tessel::setEngineMaker({});
   auto& dlg = open("C:\\Documents");

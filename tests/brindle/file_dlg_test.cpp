@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -257,6 +258,59 @@ TEST_F(FileDialog, LinkDownShowsNotConnectedUntilTheLinkReturns) {
   EXPECT_EQ(dlg.awaitedAnswer(), 1);
   platform::tessel::restoreLink();
   ASSERT_TRUE(shows(kDriveLevel)) << "the initial name was used up";
+}
+
+// Keyboard alone: Tab into the list marks a row, and Return acts on that
+// row, as on the row a click marks.
+TEST_F(FileDialog, TheRowTheKeyboardMarksIsTheRowReturnActsOn) {
+  auto& dlg = open(1, "");
+  ASSERT_TRUE(shows(kDriveLevel));
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  list()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(list(), Qt::Key_Return);
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"})) << "into the first drive";
+  nameBox()->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(list()->selectedItems().isEmpty()) << "the name box takes over";
+  list()->setFocus(Qt::BacktabFocusReason);
+  QApplication::processEvents();
+  ASSERT_EQ(list()->selectedItems().size(), 1);
+  QTest::keyClick(list(), Qt::Key_End);
+  QTest::keyClick(list(), Qt::Key_Up);
+  QTest::keyClick(list(), Qt::Key_Return);
+  ASSERT_TRUE(ended());
+  EXPECT_EQ(dlg.fileName(), "C:\\readme.txt");
+}
+
+// The handheld plugged in and pulled out is its folder appearing and going:
+// the open dialog follows it with no help from the engine's test hooks.
+TEST_F(FileDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
+  const fs::path device = platform::tessel::deviceRoot();
+  const fs::path away = device.string() + ".away";
+  fs::rename(device, away);
+  auto& dlg = open(1, "C:\\*.*");
+  QTest::qWait(300);
+  EXPECT_EQ(texts(list()), Texts{"Not connected"}) << "no device, no link";
+  EXPECT_EQ(dlg.awaitedAnswer(), 1);
+
+  fs::rename(away, device);
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"})) << "link-up runs the connect sequence";
+  select("Documents");
+  clickOk();
+  ASSERT_TRUE(shows(kDocuments));
+
+  fs::rename(device, away);
+  ASSERT_TRUE(shows({"Not connected"})) << "link-down mid-browse";
+  EXPECT_EQ(lookIn()->count(), 0) << "Look-in names no folder that is gone";
+  EXPECT_EQ(dlg.awaitedAnswer(), 1);
+  clickOk();
+  EXPECT_TRUE(dlg.isVisible()) << "nothing to accept without the device";
+
+  fs::rename(away, device);
+  ASSERT_TRUE(shows(kDriveLevel));
+  select("Internal [C:]");
+  clickOk();
+  ASSERT_TRUE(shows({"Documents", "readme.txt", "System"}));
 }
 
 TEST_F(FileDialog, NeverWaitsForTheDevice) {

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -81,6 +83,26 @@ TEST_F(PsionPage, DrivesArriveThenNextCopiesTheSectionThroughTheEngine) {
   EXPECT_FALSE(Bint_Ref2Pending());
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Size"), "8");
   EXPECT_FALSE(form.findChild<QPushButton*>("cmdBack")->isEnabled());
+}
+
+// The row made current with the keyboard is the chosen drive, as a clicked
+// one is.
+TEST_F(PsionPage, TheKeyboardChoosesTheDriveAsAClickDoes) {
+  frmPsionRef form;
+  auto* drives = form.findChild<QTreeWidget*>("lstDrives");
+  form.pumpEngine();
+  ASSERT_EQ(drives->topLevelItemCount(), 2);
+  EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "");
+  QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(drives, &tabIn);
+  EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "C:\\") << "Tab into the list";
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QApplication::sendEvent(drives, &down);
+  EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "D:\\") << "an arrow";
+  EXPECT_TRUE(drives->topLevelItem(1)->isSelected());
+  form.findChild<QPushButton*>("cmdNext")->click();
+  EXPECT_TRUE(std::find(messages.begin(), messages.end(), "Please select a drive") == messages.end());
+  EXPECT_EQ(readFile(psi::devicePath("D:\\Pelmon\\gzr\\101_3.txt")), "phrases");
 }
 
 // Topics in the profile but no drive stored (a first device copy): the list

@@ -50,6 +50,7 @@
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
 #include "shell/start.h"
+#include "reference_modules.h"
 #include "selection_steps.h"
 #include "tools/install.h"
 
@@ -176,17 +177,6 @@ class ReferenceWalk : public testing::ShellTest {
     resetReferenceModules();
     ShellTest::TearDown();
   }
-  // Each walk is a run of its own, as a fresh process would be.
-  static void resetReferenceModules() {
-    resetReferenceTree();
-    resetHtmlGenerator();
-    resetWinCECopier();
-    resetPsion5Ref();
-    resetPsionTransfer();
-    resetPalmModule();
-    platform::wince::resetConnection();
-  }
-
   // A demo installation sending the reference to refPlat1 (the PC) or to the
   // device refPlat2; a returning user whose profile has no topics yet.
   void installDemo(int refPlat1, std::optional<int> refPlat2) {

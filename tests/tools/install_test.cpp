@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "core/databank.h"
 #include "core/registry.h"
 #include "platform/dao/dao.h"
 #include "platform/settings/settings_tree.h"
+#include "platform/standins/handheld/handheld.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 #include "tools/install.h"
@@ -148,6 +150,50 @@ TEST_F(Install, Series5TargetGetsPsiWinAndAnAgenda) {
   psi::writeAgendaFile(agenda, {kept}, 2);
   install::installProgramFolder(o);
   EXPECT_EQ(psi::readAgendaFile(agenda).size(), 1u);
+}
+
+// Every Psion target gets the handheld that PsiWin and the device dialogs
+// share, with the drives it writes to and an empty agenda for a dates target.
+TEST_F(Install, EveryPsionTargetGetsTheHandheld) {
+  namespace hh = platform::handheld;
+  struct Case {
+    std::optional<int> datesPlat, refPlat2;
+    const char* drives;
+    const char* agenda;  // nullptr: none
+  } cases[] = {
+      // In this order: a device reference target, once set, stays set.
+      {3, std::nullopt, "", nullptr},
+      {1, std::nullopt, "C", install::kSeries3DemoAgenda},
+      {16, std::nullopt, "C", install::kSeries5DemoAgenda},
+      {3, 32, "CM", nullptr},
+      {3, 256, "C", nullptr},
+      {12, 4, "", nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.datesPlat.value_or(0)) + "/" + std::to_string(c.refPlat2.value_or(0));
+    fs::remove_all(home());
+    fs::remove_all(standins());
+    install::Options o;
+    o.datesPlat = c.datesPlat;
+    o.refPlat2 = c.refPlat2;
+    install::installProgramFolder(o);
+    Bsql_CloseDataBank();
+    std::string drives;
+    for (char d : hh::driveLetters()) drives += d;
+    EXPECT_EQ(drives, c.drives) << name;
+    EXPECT_EQ(hh::linked(), *c.drives != '\0') << name;
+    if (!c.agenda) continue;
+    const fs::path agenda = hh::existingDevicePath(c.agenda);
+    ASSERT_FALSE(agenda.empty()) << name;
+    if (c.datesPlat == 1) {
+      // A Series 3 agenda Quoll opens: the header says its records start at 20.
+      const std::string bytes = testing::readFile(agenda);
+      ASSERT_EQ(bytes.size(), 20u) << name;
+      EXPECT_EQ(uint8_t(bytes[18]) | uint8_t(bytes[19]) << 8, 20) << name;
+    } else {
+      EXPECT_TRUE(platform::psiwin::readAgendaFile(agenda).empty()) << name;
+    }
+  }
 }
 
 TEST_F(Install, ReferenceSourcesAndOutputFolders) {

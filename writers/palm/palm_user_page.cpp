@@ -101,9 +101,16 @@ void PalmUserPage::lstPilotUsers_KeyPress(int keyAscii) {
 }
 
 bool PalmUserPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == lstPilotUsers_ && event->type() == QEvent::KeyPress) {
+  const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+  if (watched == lstPilotUsers_ && keyEvent) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      // Enter in the list chooses the user and stays on the page: the list
+      // keeps the key from the page's Enter-presses-Next shortcut.
+      if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+      }
       lstPilotUsers_KeyPress(13);
       return true;
     }

@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
+#include "platform/standins/handheld/handheld.h"
 #include "platform/standins/state_file.h"
 #include "platform/standins/refusal.h"
 
@@ -32,28 +33,9 @@ constexpr long kBadFileFormat = 321;
 using au::InvokeKind;
 using au::ParamType;
 
-fs::path deviceFolder() { return paths::standinsFolder() / "psion"; }
+fs::path deviceFolder() { return handheld::deviceFolder(); }
 
-namespace {
-
-// "C:\a\b" -> drive 'C' and the rest; false when there is no drive letter.
-bool splitDrive(std::string_view path, char& drive, std::string_view& rest) {
-  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) return false;
-  drive = char(std::toupper(static_cast<unsigned char>(path[0])));
-  rest = path.substr(2);
-  return true;
-}
-
-}  // namespace
-
-fs::path devicePath(std::string_view path) {
-  char drive = 0;
-  std::string_view rest;
-  if (!splitDrive(path, drive, rest)) return {};
-  fs::path driveFolder = paths::findCaseInsensitive(deviceFolder(), std::string(1, drive));
-  if (driveFolder.empty()) driveFolder = deviceFolder() / std::string(1, drive);
-  return paths::resolve(driveFolder, rest);
-}
+fs::path devicePath(std::string_view path) { return handheld::devicePath(path); }
 
 bool deviceFileInUse(std::string_view path) {
   const fs::path file = devicePath(path);
@@ -212,12 +194,7 @@ std::string PsiWinEngine::drives() const {
   std::string letters;
   std::error_code ec;
   if (!connected_ || !fs::is_directory(deviceFolder(), ec)) return letters;
-  for (const auto& e : fs::directory_iterator(deviceFolder(), ec)) {
-    const std::string name = e.path().filename().string();
-    if (e.is_directory() && name.size() == 1 && std::isalpha(static_cast<unsigned char>(name[0])))
-      letters += char(std::toupper(static_cast<unsigned char>(name[0])));
-  }
-  std::sort(letters.begin(), letters.end());
+  for (char letter : handheld::driveLetters()) letters += letter;
   return letters;
 }
 
@@ -280,7 +257,7 @@ std::shared_ptr<DriveInfo> PsiWinEngine::driveInfo(int16_t side, const std::stri
     freeSpace = double(space.available);
   }
   raiseEvent(OnDriveInfo, code::Ok);
-  return std::make_shared<DriveInfo>(letter == 'C' ? "Internal" : "Disk " + std::string(1, letter), size, freeSpace);
+  return std::make_shared<DriveInfo>(handheld::volumeName(letter), size, freeSpace);
 }
 
 void PsiWinEngine::deleteFolder(int16_t side, const std::string& folder) {
@@ -381,6 +358,15 @@ namespace {
 
 constexpr const char* kAgendaMagic = "PSIAGENDA5";
 
+// The three UIDs a Series 5 agenda file begins with (little endian), which
+// the device's file dialog matches to list it as an agenda.
+std::string agendaUidBytes() {
+  std::string out;
+  for (uint32_t v : kAgendaUids)
+    for (int i = 0; i < 4; ++i) out += char((v >> (8 * i)) & 0xFF);
+  return out;
+}
+
 // Appends an entry's line to `out`.
 void appendLine(std::string& out, const AgendaEntry& e) {
   char buf[96];
@@ -408,6 +394,8 @@ std::vector<AgendaEntry> readAgenda(const fs::path& file, int32_t& nextId, size_
   if (!in) raise(err::FileNotFound, "Agenda file not found: " + file.string());
   std::string line;
   std::getline(in, line);
+  // Files written before the UIDs led the header are read as well.
+  if (line.starts_with(agendaUidBytes())) line.erase(0, agendaUidBytes().size());
   std::istringstream head(line);
   std::string magic;
   head >> magic >> nextId;
@@ -453,7 +441,7 @@ std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
 }
 
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
-  std::string out = std::string(kAgendaMagic) + ' ' + std::to_string(nextId) + '\n';
+  std::string out = agendaUidBytes() + kAgendaMagic + ' ' + std::to_string(nextId) + '\n';
   for (const auto& e : entries) appendLine(out, e);
   standins::replaceFile(file, out, "agenda file");
 }

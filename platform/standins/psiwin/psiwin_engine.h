@@ -1,7 +1,7 @@
 // Stand-in for the PsiWin link to a Psion handheld: the engine control
 // (connection, file copies between device and PC, drive and file queries) and
-// the Series 5 agenda objects. The device is the folder "psion" under the
-// stand-in root; each drive is a one-letter subfolder ("C", "D", ...).
+// the Series 5 agenda objects. The device is the handheld's one folder
+// (platform/standins/handheld), which the file and folder dialogs list too.
 //
 // The engine answers like the real control: a call starts the work, and its
 // outcome arrives later as an event (number and result code) through the
@@ -79,7 +79,7 @@ enum EngineDispId : DispId {
 };
 
 // The details of one drive: "GetName", "GetSize" and "GetDevFreeSpace" (bytes).
-// A drive is called "Internal" when it is C, else "Disk <letter>".
+// A drive is called by the handheld's volume name.
 enum DriveInfoDispId : DispId { kGetName = 1, kGetSize = 2, kGetDevFreeSpace = 3 };
 const automation::InterfaceInfo& DriveInfoInfo();
 
@@ -99,10 +99,11 @@ class DriveInfo : public automation::TypedDispatch {
   double free_;
 };
 
-// The device folder and its drive letters.
+// The handheld's folder (handheld::deviceFolder).
 fs::path deviceFolder();
 // A device path ("C:\Documents\Agenda.agn") as a file of the device folder,
-// found without regard to letter case; empty when it names no drive.
+// found without regard to letter case; empty when it names no drive or would
+// leave its drive (handheld::devicePath).
 fs::path devicePath(std::string_view path);
 // A file on the device is "in use" (open in an application there) while a
 // file of the same name with ".inuse" added sits beside it.
@@ -174,7 +175,9 @@ class PsiWinEngine : public automation::TypedDispatch {
 
 // --- Series 5 agenda ---------------------------------------------------------
 //
-// The agenda file on the device keeps its entries as text lines:
+// The agenda file on the device begins with the three UIDs of a Series 5
+// agenda (kAgendaUids, 32-bit little endian each, as every Series 5 file
+// begins with its type), then keeps its entries as text lines:
 //   "PSIAGENDA5 <next id>"
 //   "<id>\t<start>\t<end>\t<crossed>\t<alarm>\t<tentative>\t<status>\t<text>"
 //   "deleted\t<id>"
@@ -183,6 +186,8 @@ class PsiWinEngine : public automation::TypedDispatch {
 // Changes are appended to the file at Commit only; Close without Commit drops
 // them. Opening a file that holds more deleted entries than live ones writes
 // it anew without them.
+
+inline constexpr uint32_t kAgendaUids[3] = {0x10000050, 0x1000006D, 0x10000084};
 
 struct AgendaEntry {
   int32_t id = 0;

@@ -6,13 +6,19 @@
 #include <condition_variable>
 #include <deque>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/standins/handheld/handheld.h"
 
 namespace pellary::platform::tessel {
 
@@ -160,67 +166,88 @@ class Drive final : public RefCounted<IConnectDrive> {
 
 // ---- the device folder ----
 
-std::string volumeOf(char letter) {
-  std::ifstream in(deviceRoot() / "volumes.txt");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() >= 2 && line[1] == '=' && std::toupper((unsigned char)line[0]) == std::toupper((unsigned char)letter))
-      return line.substr(2);
-  }
-  return std::string("Disk ") + char(std::toupper((unsigned char)letter));
-}
-
-std::vector<char> driveLetters() {
-  std::vector<char> letters;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(deviceRoot(), ec)) {
-    const std::string n = e.path().filename().string();
-    if (n.size() == 1 && std::isalpha((unsigned char)n[0]) && e.is_directory(ec))
-      letters.push_back(char(std::toupper((unsigned char)n[0])));
-  }
-  std::sort(letters.begin(), letters.end());
-  letters.erase(std::unique(letters.begin(), letters.end()), letters.end());
-  return letters;
-}
-
-std::optional<fs::path> driveFolder(char letter) {
-  if (!std::isalpha((unsigned char)letter)) return std::nullopt;
-  fs::path p = paths::findCaseInsensitive(deviceRoot(), std::string(1, letter));
-  std::error_code ec;
-  if (p.empty() || !fs::is_directory(p, ec)) return std::nullopt;
-  return p;
-}
-
-std::vector<std::string> splitComponents(std::string_view rest) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= rest.size()) {
-    size_t end = rest.find('\\', start);
-    if (end == std::string_view::npos) end = rest.size();
-    if (end > start) parts.emplace_back(rest.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
-}
-
 // The file or folder a device path names; nothing when it does not exist or
 // the path would leave the device.
 std::optional<fs::path> resolveDevicePath(std::string_view path) {
-  if (path.size() < 2 || path[1] != ':') return std::nullopt;
-  auto drive = driveFolder(path[0]);
-  if (!drive) return std::nullopt;
-  fs::path p = *drive;
-  for (const auto& part : splitComponents(path.substr(2))) {
-    if (part == "." || part == ".." || part.find('/') != std::string::npos) return std::nullopt;
-    fs::path next = paths::findCaseInsensitive(p, part);
-    if (next.empty()) return std::nullopt;
-    p = next;
-  }
+  fs::path p = handheld::existingDevicePath(path);
+  if (p.empty()) return std::nullopt;
+  return p;
+}
+
+std::optional<fs::path> driveFolder(char letter) {
+  fs::path p = handheld::driveFolder(letter);
+  if (p.empty()) return std::nullopt;
   return p;
 }
 
 std::string lowered(std::string_view s) { return paths::toLowerAscii(s); }
+
+// Tells when the device folder appears or goes: inotify on the folder that
+// holds it, so a device plugged in or pulled out while a dialog is open is
+// noticed at once; a slow look every second covers what inotify cannot see
+// (the parent itself missing, or removed and made again).
+class DeviceWatch {
+ public:
+  explicit DeviceWatch(std::function<void(bool)> changed)
+      : changed_(std::move(changed)), device_(deviceRoot()), linked_(handheld::linked()) {
+    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    notifyFd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    thread_ = std::thread([this] { run(); });
+  }
+  ~DeviceWatch() {
+    const uint64_t one = 1;
+    if (stopFd_ >= 0) {
+      [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+    }
+    stop_ = true;
+    thread_.join();
+    if (notifyFd_ >= 0) ::close(notifyFd_);
+    if (stopFd_ >= 0) ::close(stopFd_);
+  }
+  DeviceWatch(const DeviceWatch&) = delete;
+  DeviceWatch& operator=(const DeviceWatch&) = delete;
+
+ private:
+  void run() {
+    constexpr uint32_t kEvents =
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    int watch = -1;
+    while (!stop_) {
+      if (notifyFd_ >= 0 && watch < 0) watch = inotify_add_watch(notifyFd_, device_.parent_path().c_str(), kEvents);
+      pollfd fds[2] = {{stopFd_, POLLIN, 0}, {notifyFd_, POLLIN, 0}};
+      const int ready = ::poll(fds, notifyFd_ >= 0 ? 2 : 1, watch >= 0 ? 1000 : 250);
+      if (stop_ || (ready > 0 && (fds[0].revents & POLLIN))) return;
+      if (ready > 0 && (fds[1].revents & POLLIN)) {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(notifyFd_, buffer, sizeof buffer)) > 0)
+          for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            // The parent went: watch it again once it is back.
+            if (e->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+              if (watch >= 0) inotify_rm_watch(notifyFd_, watch);
+              watch = -1;
+            }
+            at += ssize_t(sizeof(inotify_event) + e->len);
+          }
+      }
+      std::error_code ec;
+      const bool now = fs::is_directory(device_, ec);
+      if (now != linked_) {
+        linked_ = now;
+        changed_(now);
+      }
+    }
+  }
+
+  std::function<void(bool)> changed_;
+  fs::path device_;
+  bool linked_;
+  int stopFd_ = -1;
+  int notifyFd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 // ---- the engine ----
 
@@ -233,10 +260,12 @@ class Engine final : public IConnectEngine {
   Engine() {
     ++gLiveEngines;
     worker_ = std::thread([this] { run(); });
+    watch_ = std::make_unique<DeviceWatch>([this](bool up) { linkChanged(up); });
     std::lock_guard lock(gEnginesMutex);
     gEngines.insert(this);
   }
   ~Engine() {
+    watch_.reset();
     {
       std::lock_guard lock(gEnginesMutex);
       gEngines.erase(this);
@@ -305,7 +334,7 @@ class Engine final : public IConnectEngine {
         return;
       }
       size_t at = 0;
-      for (char letter : driveLetters()) {
+      for (char letter : handheld::driveLetters()) {
         if (at + 4 > kTextBytes) break;
         rec.bytes[at++] = letter;
         rec.bytes[at++] = ':';
@@ -327,7 +356,7 @@ class Engine final : public IConnectEngine {
         return;
       }
       const char upper = char(std::toupper((unsigned char)letter));
-      *drive = new Drive(upper, volumeOf(upper));
+      *drive = new Drive(upper, handheld::volumeName(upper));
       s->OnDriveInfoReady(0);
     });
     return kOk;
@@ -487,6 +516,7 @@ class Engine final : public IConnectEngine {
   bool wantsLink_ = false;
   bool linkUp_ = false;
   std::thread worker_;
+  std::unique_ptr<DeviceWatch> watch_;
 };
 
 void notifyEngines(bool up) {
@@ -522,25 +552,9 @@ EngineMaker setEngineMaker(EngineMaker m) {
 
 IConnectEngine* makeStandInEngine() { return new Engine(); }
 
-fs::path deviceRoot() { return paths::standinsFolder() / "tessel" / "device"; }
+fs::path deviceRoot() { return handheld::deviceFolder(); }
 
-fs::path addDrive(char letter, const std::string& volume) {
-  const char upper = char(std::toupper((unsigned char)letter));
-  fs::path p = deviceRoot() / std::string(1, upper);
-  fs::create_directories(p);
-  std::vector<std::string> lines;
-  {
-    std::ifstream in(deviceRoot() / "volumes.txt");
-    std::string line;
-    while (std::getline(in, line))
-      if (!(line.size() >= 2 && line[1] == '=' && std::toupper((unsigned char)line[0]) == upper))
-        lines.push_back(line);
-  }
-  lines.push_back(std::string(1, upper) + "=" + volume);
-  std::ofstream out(deviceRoot() / "volumes.txt", std::ios::trunc);
-  for (const auto& l : lines) out << l << "\n";
-  return p;
-}
+fs::path addDrive(char letter, const std::string& volume) { return handheld::addDrive(letter, volume); }
 
 void setDeviceValue(int32_t value) {
   fs::create_directories(deviceRoot());

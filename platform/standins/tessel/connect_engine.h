@@ -8,12 +8,14 @@
 // member); positions 0 to 2 are QueryInterface, AddRef and Release. Objects the
 // engine hands out are reference counted: the receiver owns one reference.
 //
-// The stand-in keeps the device as a folder, deviceRoot(): every one-letter
-// subfolder is a drive ("C", "D", ...), below them the device's folders and
-// files. Volume names come from "volumes.txt" in the device folder (lines
-// "C=Internal"), the value of RequestValue(2) from "value.txt" (32 when
-// missing). A file's three UIDs are its first twelve bytes (little endian),
-// 0 for shorter files. The device is linked while its folder exists.
+// The stand-in's device is the handheld's one folder, deviceRoot(), which
+// PsiWin copies to and from as well (platform/standins/handheld): every
+// one-letter subfolder is a drive, volume names come from its "volumes.txt",
+// the value of RequestValue(2) from "value.txt" (32 when missing). A file's
+// three UIDs are its first twelve bytes (little endian), 0 for shorter files.
+// The device is linked while its folder exists: an engine watches the folder
+// and answers OnLinkDown when it goes and OnLinkUp when it comes back (after
+// Connect), whenever that happens.
 #pragma once
 
 #include <cstddef>
@@ -193,7 +195,7 @@ IConnectEngine* makeStandInEngine();
 
 // ---- the stand-in's device ----
 
-// <stand-in folder>/tessel/device
+// The handheld's folder, <stand-in folder>/psion.
 std::filesystem::path deviceRoot();
 // Creates a drive folder and records its volume name.
 std::filesystem::path addDrive(char letter, const std::string& volume);

@@ -455,3 +455,27 @@ TEST_F(SummaryPage, NextAndBackGoThroughThePageEngine) {
 
 }  // namespace
 }  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// Every device's caption shows whole, and nothing of it lies under Continue.
+TEST_F(SelectionScreen, TheDeviceTickBoxCaptionIsNeverUnderContinue) {
+  for (const char* device : {"Palm", "Handheld PC", "Palm-size PC", "Series 3", "Series 5"}) {
+    Breg_WriteRegSettings("Support", "RefPlat2ShortName", device);
+    screen.reset();
+    screen = std::make_unique<frmManagerMain>();
+    screen->attachToScreenLink();
+    screenLink().managerMainInitialize();
+    auto* ref2 = screen->findChild<QCheckBox*>("chkRef2");
+    auto* next = screen->findChild<QPushButton*>("cmdNext");
+    ASSERT_EQ(ref2->text(), QString("on ") + device);
+    EXPECT_GE(ref2->width(), ref2->sizeHint().width()) << device;
+    EXPECT_FALSE(ref2->geometry().intersects(next->geometry())) << device;
+    EXPECT_FALSE(ref2->geometry().intersects(screen->findChild<QCheckBox*>("chkRef1")->geometry())) << device;
+    EXPECT_TRUE(screen->rect().contains(ref2->geometry())) << device;
+  }
+}
+
+}  // namespace
+}  // namespace pellary

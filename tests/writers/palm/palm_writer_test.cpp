@@ -6,6 +6,7 @@
 
 #include "writers/palm/palm_fixture.h"
 #include "platform/oledate.h"
+#include "platform/paths.h"
 #include "reference/reference_tree.h"
 
 namespace pellary {
@@ -182,6 +183,25 @@ TEST_F(PalmWriter, SilentDatesClearTheFlagOnlyOnSuccess) {
   EXPECT_FALSE(Bpm_SilentDates());
   EXPECT_TRUE(Bint_DatesPending());
   EXPECT_EQ(commits, 1);
+}
+
+// What an update run leaves of the exchange file: this run's records only
+// (an earlier run's file is replaced, never appended to), kept in the program
+// folder after the conduit has applied them, until the next Palm write.
+TEST_F(PalmWriter, AnUpdateRunLeavesItsOwnExchangeFileBehind) {
+  Bupd_UpdateRun() = true;
+  Breg_WriteRegSettings("User", "PalmUserID", std::to_string(ann.id));
+  testing::writeFile(home() / "DATEFILE.KEST", std::string(9000, 'a'));
+  const RelayEventRecord x = entry("X", oleFromCivil(2001, 1, 1), oleFromCivil(2001, 1, 1));
+  relay({x}, {});
+  Bint_DatesPending() = true;
+  ASSERT_TRUE(Bpm_SilentDates());
+  EXPECT_EQ(readFile(paths::inProgramFolder("\\DateFile.kest")), palmAddRecord(x));
+  size_t exchangeFiles = 0;
+  for (const auto& e : fs::directory_iterator(home()))
+    exchangeFiles += paths::equalsIgnoreCase(e.path().filename().string(), "datefile.kest");
+  EXPECT_EQ(exchangeFiles, 1u) << "one exchange file, whatever its letter case";
+  EXPECT_EQ(readDatebook(datebookFile(ann)).size(), 1u);
 }
 
 TEST_F(PalmWriter, SilentReferenceClearsItsFlag) {

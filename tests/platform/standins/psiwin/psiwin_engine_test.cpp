@@ -145,7 +145,7 @@ TEST_F(PsiWinEngineTest, FolderOperationsAnswerWithTheirCodes) {
       {kDeleteFolder, "C:\\Data", OnFolderDeleted, code::PathNotFound, false},
       {kDeleteFolder, "C:\\Busy", OnFolderDeleted, code::FileInUse, true},
       {kDeleteFolder, "C:\\", OnFolderDeleted, code::AccessDenied, true},
-      {kDeleteFolder, "C:\\..\\D", OnFolderDeleted, code::AccessDenied, true},
+      {kDeleteFolder, "C:\\..\\D", OnFolderDeleted, code::PathNotFound, true},  // names nothing on the device
       {kCreateFolder, "C:\\New\\Deep", OnFolderCreated, code::Ok, true},
       {kCreateFolder, "C:\\new\\deep", OnFolderCreated, code::AlreadyExists, true},
       {kCreateFolder, "NoDrive", OnFolderCreated, code::PathNotFound, false},
@@ -296,6 +296,36 @@ TEST_F(PsiWinAgendaTest, MissingOrClosedAgendaFails) {
   auto agenda = open();
   agenda->call("Close");
   EXPECT_NE(pellary::testing::errorOf([&] { agenda->call("NewEvent"); }), 0);
+}
+
+// An agenda begins with the three UIDs of a Series 5 agenda, also after a
+// rewrite; a file written before they led the header still opens.
+TEST_F(PsiWinAgendaTest, TheFileBeginsWithTheAgendaUids) {
+  const std::string uids("\x50\x00\x00\x10\x6D\x00\x00\x10\x84\x00\x00\x10", 12);
+  const fs::path file = devicePath("C:\\Documents\\Agenda");
+  EXPECT_EQ(readFile(file).substr(0, 12), uids);
+  auto agenda = open();
+  add(*agenda, "One");
+  agenda->call("Commit");
+  agenda->call("Close");
+  EXPECT_EQ(readFile(file).substr(0, 12), uids);
+  writeFile(file, "PSIAGENDA5 4\n3\t46000\t46000\t0\t0\t0\tOPEN\tOld\n");
+  ASSERT_EQ(readAgendaFile(file).size(), 1u);
+  EXPECT_EQ(readAgendaFile(file)[0].text, "Old");
+  EXPECT_EQ(add(*open(), "Two"), 4);
+}
+
+// A device path never leaves its drive.
+TEST_F(PsiWinAgendaTest, DevicePathsStayOnTheDevice) {
+  EXPECT_TRUE(devicePath("C:\\..\\..\\outside").empty());
+  EXPECT_TRUE(devicePath("C:\\Documents\\..\\x").empty());
+  EXPECT_TRUE(devicePath("C:/../x").empty());
+  EXPECT_TRUE(devicePath("Documents\\Agenda").empty());
+  EXPECT_EQ(devicePath("c:\\DOCUMENTS\\agenda"), deviceFolder() / "C" / "Documents" / "Agenda");
+  auto cls = automation::createObject(kAgendaClass);
+  Variant path = "C:\\..\\..\\settings";
+  DispatchArgs args{ByRef(path)};
+  EXPECT_NE(pellary::testing::errorOf([&] { cls->callRef("Open", args); }), 0);
 }
 
 TEST_F(PsiWinAgendaTest, InstallWritesTheClassKeys) {

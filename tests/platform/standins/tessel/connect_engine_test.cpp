@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::tessel {
@@ -286,21 +287,65 @@ TEST(TesselEngineCreation, OnlyByItsClassAndWhileTheSuiteIsThere) {
   EXPECT_EQ(liveEngines(), live);
 }
 
-class TesselEngineDevice : public pellary::testing::IsolatedEnvTest {};
-
-TEST_F(TesselEngineDevice, WithoutItsFolderTheLinkNeverComesUp) {
+class TesselEngineDevice : public pellary::testing::IsolatedEnvTest {
+ protected:
+  void TearDown() override {
+    if (engine) engine->Release();
+    IsolatedEnvTest::TearDown();
+  }
+  // An engine told to connect: it answers OnLinkUp once the device is there.
+  void connectEngine() {
+    ASSERT_EQ(createConnectEngine(kEngineClsid, kEngineIid, &engine), kOk);
+    engine->Advise(&sink);
+    EXPECT_EQ(sink.next().position, 3);
+    engine->Connect(0);
+  }
   RecordingSink sink;
-  IConnectEngine* e = nullptr;
-  ASSERT_EQ(createConnectEngine(kEngineClsid, kEngineIid, &e), kOk);
-  e->Advise(&sink);
-  EXPECT_EQ(sink.next().position, 3);
-  e->Connect(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(sink.pending(), 0u);
+  IConnectEngine* engine = nullptr;
+};
+
+// The handheld is plugged in and pulled out by its folder appearing and
+// going; the engine notices by itself, whenever it happens.
+TEST_F(TesselEngineDevice, TheLinkFollowsTheDeviceFolder) {
+  connectEngine();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(sink.pending(), 0u) << "without its folder the link does not come up";
   addDrive('C', "Internal");
-  restoreLink();
   EXPECT_EQ(sink.next().position, 4);
-  e->Release();
+
+  const std::filesystem::path away = deviceRoot().string() + ".away";
+  std::filesystem::rename(deviceRoot(), away);
+  EXPECT_EQ(sink.next().position, 5);
+  std::filesystem::rename(away, deviceRoot());
+  EXPECT_EQ(sink.next().position, 4);
+  std::filesystem::remove_all(deviceRoot());
+  EXPECT_EQ(sink.next().position, 5);
+  // The stand-ins folder itself gone and made again: still noticed.
+  std::filesystem::remove_all(deviceRoot().parent_path());
+  std::filesystem::create_directories(deviceRoot());
+  EXPECT_EQ(sink.next().position, 4);
+  EXPECT_EQ(sink.pending(), 0u);
+}
+
+// The dialogs and PsiWin reach one handheld: the agenda PsiWin's agenda
+// object makes is the file the engine lists, with a Series 5 agenda's UIDs.
+TEST_F(TesselEngineDevice, ListsTheAgendaPsiWinMakesWithItsUids) {
+  addDrive('C', "Internal");
+  psiwin::createAgendaFile("C:\\Documents\\Agenda");
+  connectEngine();
+  EXPECT_EQ(sink.next().position, 4);
+  IConnectEntry* entry = nullptr;
+  const auto path = PathRecord::of("c:\\documents\\agenda");
+  engine->RequestEntry(&path, &entry);
+  ASSERT_EQ(sink.next().status, 0);
+  ASSERT_NE(entry, nullptr);
+  const EntryRecord* rec = nullptr;
+  entry->Record(&rec);
+  EXPECT_EQ(rec->uid(0), 0x10000050u);
+  EXPECT_EQ(rec->uid(1), 0x1000006Du);
+  EXPECT_EQ(rec->uid(2), 0x10000084u);
+  entry->Release();
+  EXPECT_TRUE(psiwin::readAgendaFile(psiwin::devicePath("C:\\Documents\\Agenda")).empty());
 }
 
 }  // namespace
