@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "core/gui/plain_text.h"
 #include "platform/msgbox.h"
 
 #include "shell/qt_messages.h"
@@ -24,6 +25,7 @@ int runPelmon(int argc, char** argv) {
   if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
+  showTextAsWritten(app);
   installErrorReporter();
   installQtMessagePresenter();
   bool keepRunning = Main(commandLine);

@@ -262,6 +262,7 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   bool listening = false;
   while (!listening && waitListen.elapsed() < 15000) {
     QLocalSocket probe;
+    if (!SingleInstance::defaultName().contains('/')) probe.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     probe.connectToServer(SingleInstance::defaultName());
     listening = probe.waitForConnected(200);
     if (!listening) QThread::msleep(100);

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "core/gui/plain_text.h"
 #include "core/gui/qt_tree_view.h"
 #include "core/update_run.h"
 #include "platform/msgbox.h"
@@ -123,7 +124,7 @@ TEST_F(SelectionScreen, LoadShowsHeadingsCaptionsAndTicks) {
   EXPECT_FALSE(selected->isHidden());
   EXPECT_EQ(selected->geometry(), tabs[0]->geometry());
   EXPECT_EQ(selected->text(), "Events Guide");
-  EXPECT_EQ(tabs[1]->toolTip(), "Other products");
+  EXPECT_EQ(tabs[1]->toolTip(), plainTip(std::string("Other products")));
 }
 
 // The screen's controls are laid out in twips through the screen's own
