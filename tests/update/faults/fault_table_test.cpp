@@ -18,6 +18,7 @@
 #include "platform/msgbox.h"
 #include "shell/reporter.h"
 #include "update/cue/cue_loaders.h"
+#include "update/cue/cue_values.h"
 #include "update/protocol/update_fixture.h"
 
 namespace pellary {
@@ -72,6 +73,18 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
     server->reply("/update/update_init.pl", body + "</SETTINGS>\r\n");
   }
   std::string basic() const { return "Basic c2NyaXB0dXNlcjpzZWNyZXQ="; }  // scriptuser:secret
+  // The update call's reply offering an update, with sizeLine among its statistics.
+  void statistics(const std::string& sizeLine) {
+    server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\nStatistics\r\nUPDATE=1\r\nTIMESTAMP=900\r\n"
+                                       "RE_GENERATE=0\r\n" + sizeLine + "</UPDATE_STATISTICS>\r\n<html></html>\r\n");
+  }
+  // A new installation whose customer check the server answers with these IDs.
+  void enrolsAs(const std::string& customer, const std::string& source) {
+    Breg_WriteRegSettings("CUE", "CustomerID", "");
+    Breg_WriteRegSettings("CUE", "RndGenerationID", "R1");
+    server->reply(std::string(kRegisterScript) + "?mode=CUE_CheckCustomer_Id&Random_Id=R1",
+                  "<CUSTOMER_ID>\r\n" + customer + "\r\n\r\n<SOURCE_ID>\r\n" + source + "\r\n");
+  }
 
  protected:
   void SetUp() override {
@@ -92,6 +105,7 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
   }
   void TearDown() override {
     setFailureCleanup(nullptr);
+    updateCaps() = UpdateCaps{};
     Bcue_Engine() = ClientUpdateEngine{};
     setUnattendedRun(false);
     UpdateRunTest::TearDown();
@@ -172,10 +186,11 @@ TEST_P(FaultTable, EndsFailedOrAppliedNeverInBetween) {
               (std::vector<std::string>{"Bastille Day"}));
   } else {
     EXPECT_EQ(status, 1) << "an error ends the run with status 1";
-    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged.substr(0, 2000);
+    EXPECT_LT(logged.size(), 500u) << "a log line never carries a whole value from outside";
     std::string field = ",\"" + std::string(row.location) + "\",";
     if (row.number) field += std::to_string(row.number) + ",";
-    EXPECT_NE(logged.find(field), std::string::npos) << logged;
+    EXPECT_NE(logged.find(field), std::string::npos) << logged.substr(0, 2000);
     EXPECT_EQ(testing::readFile(databank()), bankBefore) << "the databank is as it was";
     EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "800");
     EXPECT_TRUE(server->requestsTo("/update/finish.pl").empty()) << "nothing acknowledged";
@@ -310,6 +325,63 @@ const FaultRow kRows[] = {
        };
      },
      "Bcue_LoadNewPrimary", 75},
+    {"BadNumberOfFiftyKilobytes",
+     [](FaultTable& t) {
+       t.statistics("UPDATE_SIZE=1000000\r\n");
+       t.packet({{"Updates/C77_S5_1.new", "Primary\r\n1," + std::string(50000, '7') + "x,\"x\",1\r\n/Primary\r\n"}});
+     },
+     "Bcue_LoadNewPrimary", 13},
+
+    // Everything the server sends has a cap: the run ends at it, nothing kept.
+    {"CustomerIdFromTheServerClimbsOutOfUpdates", [](FaultTable& t) { t.enrolsAs("../../outside/evil", "S1"); },
+     "Bupd_MainHandler", 20009},
+    {"SourceIdFromTheServerWithASeparator", [](FaultTable& t) { t.enrolsAs("C77", "S1/../../x"); },
+     "Bupd_MainHandler", 20009},
+    {"StoredCustomerIdWithAPath",
+     [](FaultTable&) { Breg_WriteRegSettings("CUE", "CustomerID", "..\\..\\outside"); }, "Bupd_MainHandler",
+     20009},
+    {"ScriptReplyPastItsCap",
+     [](FaultTable& t) {
+       t.server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\n" + std::string(size_t(9) << 20, 'x'));
+     },
+     "Bift_PostHandler", err::TooLarge},
+    {"ScriptReplyWithoutEnd",
+     [](FaultTable& t) { t.server->reply("/update/update.pl", CannedReply{200, "", {}, {}, Fault::Endless}); },
+     "Bift_PostHandler", err::TooLarge},
+    {"PacketLargerThanTheStatisticsSay",
+     [](FaultTable& t) { t.packetReply({200, t.goodZip() + std::string(4000, '\0')}); }, "Bift_DownloadHandler",
+     err::TooLarge},
+    {"PacketWithoutEnd", [](FaultTable& t) { t.packetReply({200, "", {}, {}, Fault::Endless}); },
+     "Bift_DownloadHandler", err::TooLarge},
+    {"PacketWithoutSizePastTheFixedCap",
+     [](FaultTable& t) {
+       t.statistics("");
+       updateCaps().packetBytes = 256 << 10;
+       t.packetReply({200, "", {}, {}, Fault::Endless});
+     },
+     "Bift_DownloadHandler", err::TooLarge},
+    {"PacketWithoutSizeUnderTheFixedCap", [](FaultTable& t) { t.statistics(""); }, nullptr},
+    {"ZipBomb",
+     [](FaultTable& t) {
+       t.statistics("UPDATE_SIZE=1000000\r\n");
+       updateCaps().memberBytes = 64 << 10;
+       t.packet({{"Updates/C77_S5_1.new", kSections}, {"Updates/C77_S5_1.de", std::string(size_t(4) << 20, '\n')}});
+     },
+     "Bupd_OpenUpdatePacket", err::TooLarge},
+    {"TableLineOverItsCap",
+     [](FaultTable& t) {
+       t.statistics("UPDATE_SIZE=1000000\r\n");
+       t.packet({{"Updates/C77_S5_1.new", kSections},
+                 {"Updates/C77_S5_1.de", "7,\"" + std::string(cue::kMostValueBytes + 10, 'a') + "\"\r\n"}});
+     },
+     "Bcue_MergeInEvents", err::TooLarge},
+    {"SectionsLineOverItsCap",
+     [](FaultTable& t) {
+       t.statistics("UPDATE_SIZE=1000000\r\n");
+       t.packet({{"Updates/C77_S5_1.new", "Primary\r\n" + std::string(cue::kMostValueBytes + 10, '1') + "\r\n/Primary\r\n"}});
+     },
+     "Bcue_SplitNewFile", err::TooLarge},
+
     {"ValueTooBigForItsColumn",
      [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "Primary\r\n70000,10,\"x\",1\r\n/Primary\r\n"}}); },
      "Bcue_LoadNewPrimary", 6},

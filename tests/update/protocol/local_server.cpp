@@ -169,6 +169,13 @@ void LocalServer::serve(int client) {
     sendAll(answer + r.body.substr(0, r.body.size() / 2));
     return;
   }
+  if (r.fault == Fault::Endless) {
+    if (!sendAll("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n")) return;
+    const std::string block = r.body.empty() ? std::string(65536, 'x') : r.body;
+    while (!stop_ && sendAll(block)) {
+    }
+    return;
+  }
   sendAll(answer + r.body);
 }
 

@@ -29,6 +29,7 @@ enum class Fault {
   NeverAnswer,  // reads the request, then holds the connection without a byte
   Trickle,      // sends the headers, then the body a byte at a time, slowly
   CutShort,     // announces the whole body, sends half of it and closes
+  Endless,      // no length announced; the body again and again until the client hangs up
 };
 
 struct CannedReply {
