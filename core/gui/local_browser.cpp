@@ -35,9 +35,12 @@ bool readLocalResource(const QString& path, QByteArray& bytes) {
 QVariant LocalBrowser::loadResource(int type, const QUrl& name) {
   QUrl url = name;
   if (url.isRelative() && source().isValid()) url = source().resolved(name);
-  if (!url.isLocalFile()) return {};
+  // A refusal is an empty resource, not none: on none the document would
+  // read the file itself.
+  const QVariant refused = QVariant(QByteArray());
+  if (!url.isLocalFile()) return refused;
   QByteArray bytes;
-  if (!readLocalResource(url.toLocalFile(), bytes)) return {};
+  if (!readLocalResource(url.toLocalFile(), bytes)) return refused;
   (void)type;  // the browser decodes the bytes as it would its own read's
   return bytes;
 }

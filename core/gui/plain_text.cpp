@@ -22,8 +22,10 @@ class AsWritten : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
+    // The tip window is a label too, but tips are set as plainTip makes them.
     if (event->type() == QEvent::Polish)
-      if (auto* label = qobject_cast<QLabel*>(watched)) label->setTextFormat(Qt::PlainText);
+      if (auto* label = qobject_cast<QLabel*>(watched); label && label->windowType() != Qt::ToolTip)
+        label->setTextFormat(Qt::PlainText);
     return false;
   }
 };
