@@ -10,6 +10,8 @@
 // the databank when applied).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <map>
 
@@ -361,6 +363,16 @@ const FaultRow kRows[] = {
      },
      "Bift_DownloadHandler", err::TooLarge},
     {"PacketWithoutSizeUnderTheFixedCap", [](FaultTable& t) { t.statistics(""); }, nullptr},
+    // The portal shows the page and reads none of what it names.
+    {"PortalPageNamesADeviceAndAFifo",
+     [](FaultTable& t) {
+       ::mkfifo((t.home() / "pipe").c_str(), 0600);
+       t.server->reply("/update/update.pl",
+                       "<UPDATE_STATISTICS>\r\nStatistics\r\nUPDATE=1\r\nTIMESTAMP=900\r\nRE_GENERATE=0\r\n"
+                       "UPDATE_SIZE=1200\r\n</UPDATE_STATISTICS>\r\n<html><body><img src=\"file:///dev/zero\">"
+                       "<img src=\"../pipe\"><img src=\"file:///dev/urandom\"></body></html>\r\n");
+     },
+     nullptr},
     {"ZipBomb",
      [](FaultTable& t) {
        t.statistics("UPDATE_SIZE=1000000\r\n");
