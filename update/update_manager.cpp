@@ -136,6 +136,9 @@ void enrol() {
     std::string tag = reply.readLine();
     if (tag == "<RANDOM_ID>") {
       u.Bupd_RndGenerationID = reply.readLine();
+      // It joins the sign-up address and every later customer check.
+      if (!isProtocolId(u.Bupd_RndGenerationID))
+        fail(20009, "The server sent a random ID this program cannot use: \"" + clipped(u.Bupd_RndGenerationID) + "\"");
       Breg_WriteRegSettings("CUE", "RndGenerationID", u.Bupd_RndGenerationID);
       if (openInBrowser(signUpPage())) Bmm_EndProgram();
       fail(20009, kBrowserFailed);
@@ -147,6 +150,8 @@ void enrol() {
     fail(20009, "Undefined error assigning CustomerID");
   }
 
+  if (!isProtocolId(u.Bupd_RndGenerationID))
+    fail(20009, "The stored random ID is not one this program can use: \"" + clipped(u.Bupd_RndGenerationID) + "\"");
   Bift_DownloadHandler(replyFile, script + "?mode=CUE_CheckCustomer_Id&Random_Id=" + u.Bupd_RndGenerationID,
                        updatePortal(), "", "");
   ReplyLines reply = readReply(replyFile);

@@ -339,6 +339,12 @@ const FaultRow kRows[] = {
      "Bupd_MainHandler", 20009},
     {"SourceIdFromTheServerWithASeparator", [](FaultTable& t) { t.enrolsAs("C77", "S1/../../x"); },
      "Bupd_MainHandler", 20009},
+    {"RandomIdThatAddsToTheQuery",
+     [](FaultTable& t) {
+       Breg_WriteRegSettings("CUE", "CustomerID", "");
+       t.server->reply(kRegisterScript, "<RANDOM_ID>\r\nR1&mode=other\r\n");
+     },
+     "Bupd_MainHandler", 20009},
     {"StoredCustomerIdWithAPath",
      [](FaultTable&) { Breg_WriteRegSettings("CUE", "CustomerID", "..\\..\\outside"); }, "Bupd_MainHandler",
      20009},
