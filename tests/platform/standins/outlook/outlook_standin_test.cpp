@@ -258,6 +258,11 @@ TEST_F(OutlookStandIn, OnlySmallRegularFilesAreReadAsItems) {
   writeFile(calendarDir() / "a@other.ics",
             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a@other\r\nDTSTAMP:20260101T000000Z\r\n"
             "DTSTART;VALUE=DATE:20270601\r\nSUMMARY:Other\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  // A date no calendar of the program can hold: passed over, kept as it is.
+  const std::string ancient =
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:old@other\r\nDTSTAMP:20260101T000000Z\r\n"
+      "DTSTART;VALUE=DATE:00270501\r\nSUMMARY:Ancient\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+  writeFile(calendarDir() / "old@other.ics", ancient);
   auto reading = std::async(std::launch::async, [&] { return obj(cal->call("Items"))->call("Count").toLong(); });
   ASSERT_EQ(reading.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the store hangs";
   EXPECT_EQ(reading.get(), 2);
@@ -266,6 +271,7 @@ TEST_F(OutlookStandIn, OnlySmallRegularFilesAreReadAsItems) {
   for (const std::string& n : notes) passedOver += n.find("passed over") != std::string::npos;
   EXPECT_GE(passedOver, 2) << "the FIFO and the huge file are said";
   EXPECT_TRUE(fs::is_fifo(calendarDir() / "pipe.ics")) << "what is not ours stays";
+  EXPECT_EQ(readFile(calendarDir() / "old@other.ics"), ancient);
 }
 
 TEST_F(OutlookStandIn, TheNextRunSeesWhatOtherProgramsDidMeanwhile) {
