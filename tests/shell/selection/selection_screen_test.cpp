@@ -259,6 +259,8 @@ TEST_F(SelectionScreen, TheOptionsDialogChangesAndAddsTheCategory) {
     seen = true;
     EXPECT_EQ(dialog->windowTitle(), "Pellary Almoner");
     EXPECT_EQ(dialog->findChild<QLabel*>("lblCurrentCategory")->text(), "League, Football, Sport");
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblCurrentCategory")->textFormat(), Qt::PlainText)
+        << "names from the databank are never read as markup";
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboUnit")->count(), 12);
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboUnit")->itemData(6).toInt(), 2049);
     auto* list = dialog->findChild<QTreeWidget*>("lstPreviews");

@@ -200,6 +200,21 @@ TEST_P(FaultTable, EndsFailedOrAppliedNeverInBetween) {
   }
 }
 
+// A zip whose member of that name says, in both its headers, that it
+// unpacks to `declared` bytes.
+std::string withDeclaredSize(std::string zip, const std::string& name, uint32_t declared) {
+  auto patch = [&](const char* signature, size_t nameLengthAt, size_t nameAt, size_t sizeAt) {
+    for (size_t at = zip.find(signature); at != std::string::npos; at = zip.find(signature, at + 4)) {
+      const size_t length = uint8_t(zip[at + nameLengthAt]) | (uint8_t(zip[at + nameLengthAt + 1]) << 8);
+      if (zip.compare(at + nameAt, length, name) != 0) continue;
+      for (int b = 0; b < 4; ++b) zip[at + sizeAt + size_t(b)] = char((declared >> (8 * b)) & 0xFF);
+    }
+  };
+  patch("PK\x03\x04", 26, 30, 22);
+  patch("PK\x01\x02", 28, 46, 24);
+  return zip;
+}
+
 // The good packet with one more member.
 std::function<void(FaultTable&)> withGoodMembers(ZipMember extra) {
   return [extra](FaultTable& t) {
@@ -386,6 +401,14 @@ const FaultRow kRows[] = {
        t.packet({{"Updates/C77_S5_1.new", kSections}, {"Updates/C77_S5_1.de", std::string(size_t(4) << 20, '\n')}});
      },
      "Bupd_OpenUpdatePacket", err::TooLarge},
+    {"MemberUnpacksPastWhatItDeclares",
+     [](FaultTable& t) {
+       t.statistics("UPDATE_SIZE=1000000\r\n");
+       std::string zip = testing::buildZip(t.root(), {{"Updates/C77_S5_1.new", kSections},
+                                                      {"Updates/C77_S5_1.de", std::string(size_t(1) << 20, '\n')}});
+       t.packetReply({200, withDeclaredSize(zip, "Updates/C77_S5_1.de", 1000)});
+     },
+     "Bupd_OpenUpdatePacket", 0},
     {"TableLineOverItsCap",
      [](FaultTable& t) {
        t.statistics("UPDATE_SIZE=1000000\r\n");
