@@ -29,7 +29,7 @@ struct Member {
 }
 
 [[noreturn]] void refuse(const std::string& name) {
-  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + name);
+  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + clipped(name, 80));
 }
 
 bool isLink(zip_t* zip, zip_uint64_t index) {
