@@ -323,13 +323,14 @@ TEST_F(SocketPlace, AnotherUserHoldingTheNameIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
   unsetenv("XDG_RUNTIME_DIR");
   const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
   pid_t squatter = asNobody([&] {
     int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    socklen_t length = 0;
-    sockaddr_un addr = abstractAddress(name, length);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
     ::write(ready[1], "r", 1);
     int c = ::accept(s, nullptr, nullptr);
     char buf[64];
@@ -348,17 +349,61 @@ TEST_F(SocketPlace, AnotherUserHoldingTheNameIsRefused) {
   ::close(ready[1]);
 }
 
+// The same from outside: a scheduler's timed run meets the squatter and
+// ends with an error instead of exiting 0 having done nothing.
+TEST_F(SocketPlace, TimedRunMeetingAnotherUsersSocketEndsWithAnError) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  const char* bin = std::getenv("PELLARY_TEST_BIN");
+  if (!bin) GTEST_SKIP() << "PELLARY_TEST_BIN not set";
+  install();
+  unsetenv("XDG_RUNTIME_DIR");
+  const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t squatter = asNobody([&] {
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
+    ::write(ready[1], "r", 1);
+    for (;;) {
+      int c = ::accept(s, nullptr, nullptr);
+      char buf[64];
+      if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
+      if (c >= 0) ::close(c);
+    }
+  });
+  char r = 0;
+  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.remove("XDG_RUNTIME_DIR");
+  QProcess run;
+  run.setProcessEnvironment(env);
+  run.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 1);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find("Another user holds the socket"), std::string::npos) << log;
+  ::kill(squatter, SIGKILL);
+  exitStatusOf(squatter);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
 TEST_F(SocketPlace, KnockFromAnotherUserIsNotAnswered) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
   unsetenv("XDG_RUNTIME_DIR");
   const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
   HolderThread first(name);
   ASSERT_TRUE(first.claimed());
   pid_t knocker = asNobody([&] {
     int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    socklen_t length = 0;
-    sockaddr_un addr = abstractAddress(name, length);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), length) != 0) return 0;  // refused outright: fine
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0) return 0;  // refused outright: fine
     ::write(s, "activate\n", 9);
     timeval wait{1, 0};
     ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
