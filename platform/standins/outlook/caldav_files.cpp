@@ -441,6 +441,8 @@ class RemoteFiles : public ItemFiles {
     const std::string& path = href;
     if (path.size() <= href_.size() || path.compare(0, href_.size(), href_) != 0) return {};
     std::string name = path.substr(href_.size());
+    // A dot segment would name the collection or its parent once the address is read.
+    if (name == "." || name == "..") return {};
     return name.find('/') == std::string::npos ? name : std::string();
   }
 
