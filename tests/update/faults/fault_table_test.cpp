@@ -368,6 +368,13 @@ const FaultRow kRows[] = {
        t.server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\n" + std::string(size_t(9) << 20, 'x'));
      },
      "Bift_PostHandler", err::TooLarge},
+    {"CustomerCheckWithoutEnd",
+     [](FaultTable& t) {
+       t.enrolsAs("C77", "S5");
+       t.server->reply(std::string(kRegisterScript) + "?mode=CUE_CheckCustomer_Id&Random_Id=R1",
+                       CannedReply{200, "", {}, {}, Fault::Endless});
+     },
+     "Bift_DownloadHandler", err::TooLarge},
     {"ScriptReplyWithoutEnd",
      [](FaultTable& t) { t.server->reply("/update/update.pl", CannedReply{200, "", {}, {}, Fault::Endless}); },
      "Bift_PostHandler", err::TooLarge},
