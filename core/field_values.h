@@ -17,17 +17,13 @@ inline int16_t shortOf(const dao::Field& f) {
   Variant v = f.value();
   return isBlank(v) ? int16_t(0) : v.toInteger();
 }
-inline int32_t longOf(const dao::Field& f) {
-  Variant v = f.value();
-  return isBlank(v) ? 0 : v.toLong();
-}
+inline int32_t longOf(const Variant& v) { return isBlank(v) ? 0 : v.toLong(); }
+inline int32_t longOf(const dao::Field& f) { return longOf(f.value()); }
 inline double dateOf(const dao::Field& f) {
   Variant v = f.value();
   return isBlank(v) ? 0.0 : v.toDate();
 }
-inline std::string textOf(const dao::Field& f) {
-  Variant v = f.value();
-  return v.isNull() || v.isEmpty() ? std::string() : v.toString();
-}
+inline std::string textOf(const Variant& v) { return v.isNull() || v.isEmpty() ? std::string() : v.toString(); }
+inline std::string textOf(const dao::Field& f) { return textOf(f.value()); }
 
 }  // namespace pellary

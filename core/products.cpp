@@ -93,6 +93,12 @@ void Bset_GetProfileSettings(int16_t profileID) {
     s.Bset_ProfileID = profileID;
     Bsda_LoadProfileCatList();
     Bsda_LoadProfileEventList();
+    // An update run decides by this whether the saved calendar folder is
+    // still the user's: it builds no trees, so the profile answers here.
+    s.Bset_NoProfileCats = true;
+    const ProfileLists& lists = Bsda();
+    for (int32_t i = 1; i < lists.Bsda_ProfileCatNext && size_t(i) < lists.Bsda_ProfileCatList.size(); ++i)
+      if (lists.Bsda_ProfileCatList[size_t(i)].Status != 0) s.Bset_NoProfileCats = false;
     // An empty profile or journal is no error: "no current record" moves on.
     ignoring(err::DbNoCurrentRecord, [&] {
       s.Bset_rsProfileRefList =

@@ -40,7 +40,8 @@ struct ProductSetup {
   dao::Recordset Bset_rsProfileRefList;
   bool Bset_NoProfileRefs = true;
   dao::Recordset Bset_rsReferenceChanges;
-  // No chosen category in the profile (set by Bset_CategoryLists).
+  // No chosen category in the profile at start: set when the profile loads
+  // (a silent run builds no trees), and again by Bset_CategoryLists.
   bool Bset_NoProfileCats = true;
 };
 

@@ -137,7 +137,7 @@ std::string tabProduct(int16_t tab) {
 // Adds the children of one template; a child without a template row, one
 // whose number does not fit its three digits, or one already on the path
 // (a cycle in the structure) is passed over with its subtree.
-void addChildren(TreeView& tree, dao::Recordset& templates, int16_t tab, const std::string& parentKey,
+void addChildren(TreeView& tree, const TemplateNames& templates, int16_t tab, const std::string& parentKey,
                  int16_t level, int32_t parentTemplate) {
   std::vector<std::pair<std::string, int32_t>> added;
   const std::string product = tabProduct(tab);
@@ -148,18 +148,26 @@ void addChildren(TreeView& tree, dao::Recordset& templates, int16_t tab, const s
     int32_t child = longOf(links["ChildTemplate_Id"]);
     if (!fitsWidth(child, 3) || child == parentTemplate || onPath(parentKey, child)) continue;
     // A retired template is no topic to offer.
-    if (!templates.findFirst("Template_Id = " + std::to_string(child) + " AND Product_Id = " + product +
-                             " AND Status <> 0"))
-      continue;
+    const auto name = templates.find(child);
+    if (name == templates.end()) continue;
     std::string key = topicKey(parentKey, child);
-    if (!addOnce(tree, parentKey, key, textOf(templates["Name"]))) continue;
+    if (!addOnce(tree, parentKey, key, name->second)) continue;
     added.emplace_back(key, child);
   }
   links.close();
   for (const auto& [key, child] : added) Bset_RefTreeRecursive(tab, key, static_cast<int16_t>(level + 1), child);
 }
 
-dao::Recordset& templateTable() { return treeSetup().templates; }
+// The names of a product's live templates, read in one query: the tree asks
+// for one per topic, and other products' templates never enter the search.
+TemplateNames templateNames(int16_t tab) {
+  TemplateNames names;
+  dao::Recordset rs = Bsql_DataBank().openRecordset(
+      "SELECT Template_Id, Name FROM RETemplate WHERE Status <> 0 AND Product_Id = " + tabProduct(tab));
+  for (; !rs.eof(); rs.moveNext()) names.emplace(longOf(rs["Template_Id"]), textOf(rs["Name"]));
+  rs.close();
+  return names;
+}
 
 }  // namespace
 
@@ -168,11 +176,7 @@ TreeSetupState& treeSetup() {
   return state;
 }
 
-void resetTreeSetup() {
-  TreeSetupState& s = treeSetup();
-  if (s.templates.isOpen()) s.templates.close();
-  s = TreeSetupState{};
-}
+void resetTreeSetup() { treeSetup() = TreeSetupState{}; }
 
 void Bset_CategoryLists() {
   trapped("Bset_CategoryLists", [] {
@@ -191,16 +195,14 @@ void Bset_CategoryLists() {
 void Bset_RefTreeRecursive(int16_t tab, const std::string& parentKey, int16_t level, int32_t parentTemplate) {
   trapped("Bset_RefTreeRecursive", [&] {
     TreeView* tree = screenLink().referenceSelector(tab);
-    dao::Recordset& templates = templateTable();
     if (!tree) return;
-    // Called on its own (not from the setup), it opens the templates for itself.
-    const bool own = !templates.isOpen();
-    if (own) templates = Bsql_DataBank().openRecordset("RETemplate");
-    addChildren(*tree, templates, tab, parentKey, level, parentTemplate);
-    if (own) {
-      templates.close();
-      templates = dao::Recordset();
+    // Called on its own (not from the setup), it reads the templates for itself.
+    const std::optional<TemplateNames>& names = treeSetup().templates;
+    if (names) {
+      addChildren(*tree, *names, tab, parentKey, level, parentTemplate);
+      return;
     }
+    addChildren(*tree, templateNames(tab), tab, parentKey, level, parentTemplate);
   });
 }
 
@@ -210,19 +212,12 @@ namespace {
 void fillReferenceTab(int16_t tab, int32_t rootTemplate, int16_t level) {
   TreeView* tree = screenLink().referenceSelector(tab);
   if (!tree) return;
-  struct CloseTemplates {
-    ~CloseTemplates() {
-      dao::Recordset& t = templateTable();
-      try {
-        if (t.isOpen()) t.close();
-      } catch (...) {
-      }
-      t = dao::Recordset();
-    }
-  } closeTemplates;
-  dao::Recordset& templates = templateTable();
-  templates = Bsql_DataBank().openRecordset("RETemplate");
-  addChildren(*tree, templates, tab, {}, level, rootTemplate);
+  struct ForgetTemplates {
+    ~ForgetTemplates() { treeSetup().templates.reset(); }
+  } forgetTemplates;
+  std::optional<TemplateNames>& templates = treeSetup().templates;
+  templates = templateNames(tab);
+  addChildren(*tree, *templates, tab, {}, level, rootTemplate);
 
   // The profile's chosen topics of this tab's product, read once rather than
   // filtered per leaf.

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
-
-#include "platform/dao/recordset.h"
 
 namespace pellary {
 
@@ -15,11 +15,14 @@ inline constexpr const char* kFileIconImage = "imgFileIcon";
 // Image list entry of chosen categories and topics.
 inline constexpr const char* kChosenImage = "1";
 
-// Module state of the tree setup: the RETemplate cursor that is open while a
-// tab's reference tree fills (closed otherwise; the recursion reads it), and
-// the profile categories that some tree shows.
+// The name of each live template of one product, by template number.
+using TemplateNames = std::unordered_map<int32_t, std::string>;
+
+// Module state of the tree setup: the names of the product's templates while
+// a tab's reference tree fills (empty otherwise; the recursion reads them),
+// and the profile categories that some tree shows.
 struct TreeSetupState {
-  dao::Recordset templates;
+  std::optional<TemplateNames> templates;
   std::unordered_set<int32_t> shownCategories;
 };
 TreeSetupState& treeSetup();

@@ -1,6 +1,7 @@
 #include "core/update_run.h"
 
 #include "core/app.h"
+#include "core/error_log.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 
@@ -17,6 +18,8 @@ UpdateRunSurface& updateRunSurface() {
 }
 
 void Bupd_FailedUpdate(const std::string& message) {
+  // The log line goes first: a message no one answers must not lose it.
+  appendErrorLog(errorLogLine(int32_t(err::UpdateCannotGoOn), "Bupd_FailedUpdate", message));
   MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
   if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
   endProgram(1);

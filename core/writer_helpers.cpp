@@ -32,24 +32,22 @@ int16_t Bplp_ArrayCompare(const std::string& newList, const std::string& oldList
 
 std::string Bplp_PubHolLookup(int32_t eventID) {
   return trapped("Bplp_PubHolLookup", [&]() -> std::string {
-    dao::Recordset rs = Bsql_DataBank().openRecordset(
+    // Asked once per holiday row of a pass: one statement, kept prepared.
+    static const std::string query =
         std::string("SELECT Tertiary.CatID, Tertiary.TertiaryName FROM EventCat, Tertiary ") +
-        "Where Tertiary.CatID = EventCat.CatID and EventCat.EventID = " + std::to_string(eventID) +
-        " ORDER BY Tertiary.TertiaryName COLLATE " + platform::text::kNameCollation + " ASC");
-    if (rs.recordCount() == 0) {
-      rs.close();
-      return {};
-    }
+        "WHERE Tertiary.CatID = EventCat.CatID AND EventCat.EventID = ?1 ORDER BY Tertiary.TertiaryName COLLATE " +
+        platform::text::kNameCollation + " ASC";
+    const std::vector<dao::Database::Row> rows = Bsql_DataBank().select(query, {Variant(eventID)});
+    if (rows.empty()) return {};
     std::string text = "Public holiday in: ", list;
-    for (; !rs.eof(); rs.moveNext()) {
-      int32_t catID = longOf(rs["CatID"]);
+    for (const dao::Database::Row& row : rows) {
+      int32_t catID = longOf(row[0]);
       const int32_t pos = catPosition(catID);
       if (pos == 0) continue;
       if (Bsda().Bsda_ProfileCatList[pos].Status & 0x0008) continue;
-      text += textOf(rs["TertiaryName"]) + ", ";
+      text += textOf(row[1]) + ", ";
       list += std::to_string(catID) + ",";
     }
-    rs.close();
     if (list.empty()) return {};
     text.resize(text.size() - 2);
     list.pop_back();

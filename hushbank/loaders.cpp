@@ -1,6 +1,7 @@
 #include "hushbank/loaders.h"
 
 #include "core/databank.h"
+#include "core/error_log.h"
 #include "platform/errors.h"
 #include "update/cue/cue_loaders.h"
 
@@ -25,12 +26,27 @@ void Bcue_LoadNewProductTable() {
 }
 
 void Bcue_MergeInEvents() {
-  // A malformed events file is reported and left in place, like the table
-  // files; an action code that the Action table lacks only counts for nothing.
+  // Every failure inside the merge is passed over: a bad record, or a file
+  // that cannot be read at all (which then stays for the next run). Nothing
+  // stops the later loaders; one log line says what was passed over.
   cue::MergeOptions options;
   options.barsToLineBreaks = true;
   options.unknownActionCounts0 = true;
-  trapped("Bcue_MergeInEvents", [&] { cue::mergeEventsFile(Bsql_DataBank(), options); });
+  options.passOverBadRecords = true;
+  cue::MergeOutcome outcome;
+  try {
+    outcome = cue::mergeEventsFile(Bsql_DataBank(), options);
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    ErrorInfo e = describeCurrentException();
+    appendErrorLog(errorLogLine(int32_t(e.number), "Bcue_MergeInEvents", e.description));
+    return;
+  }
+  if (outcome.passedOver > 0)
+    appendErrorLog(errorLogLine(int32_t(outcome.firstNumber), "Bcue_MergeInEvents",
+                                std::to_string(outcome.passedOver) + " of " + std::to_string(outcome.records) +
+                                    " records passed over; the first: " + outcome.firstFailure));
 }
 
 void runLoaders() {

@@ -48,7 +48,9 @@ inline constexpr long SettingsDamaged = 30001;
 inline constexpr long SettingsWriteFailed = 30002;
 inline constexpr long InstanceNotAnswering = 30003;  // the running copy does not answer
 inline constexpr long NoOneToAnswer = 30004;         // a question in an unattended run
-inline constexpr long TooLarge = 30010;              // something from outside passed its size cap
+inline constexpr long UpdateCannotGoOn = 30010;      // an update run ended by its own message
+inline constexpr long AnotherCopyRuns = 30011;       // an update run handed over: no update made
+inline constexpr long TooLarge = 30012;              // something from outside passed its size cap
 }  // namespace err
 
 // An error with the number and description the reporter shows and logs.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/errors.h"
@@ -145,15 +146,24 @@ fs::path findCaseInsensitive(const fs::path& folder, std::string_view name) {
   return {};
 }
 
-fs::path resolve(const fs::path& base, std::string_view relative) {
+namespace {
+
+// A folder named with or without its trailing separator is one folder.
+std::string folderKey(const fs::path& folder) {
+  return folder.has_filename() ? folder.string() : folder.parent_path().string();
+}
+
+// The walk of resolve(): find(folder, part) gives the existing entry or an empty path.
+template <class Find>
+fs::path resolveWith(const fs::path& base, std::string_view relative, Find&& find) {
   fs::path cur = base;
   bool existing = true;
   for (const std::string& part : splitComponents(relative)) {
     if (part == ".") continue;
     if (existing) {
-      fs::path found = findCaseInsensitive(cur, part);
+      fs::path found = find(cur, part);
       if (!found.empty()) {
-        cur = found;
+        cur = std::move(found);
         continue;
       }
       existing = false;
@@ -165,6 +175,45 @@ fs::path resolve(const fs::path& base, std::string_view relative) {
   if (!relative.empty() && (relative.back() == '\\' || relative.back() == '/')) cur /= "";
   return cur;
 }
+
+}  // namespace
+
+fs::path resolve(const fs::path& base, std::string_view relative) {
+  return resolveWith(base, relative, [](const fs::path& folder, std::string_view name) {
+    return findCaseInsensitive(folder, name);
+  });
+}
+
+fs::path FolderNames::find(const fs::path& folder, std::string_view name) {
+  std::error_code ec;
+  fs::path exact = folder / std::string(name);
+  if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+  auto [at, fresh] = folders_.try_emplace(folderKey(folder));
+  if (fresh) {
+    // The first entry of a letter-case spelling wins, as a listing finds it.
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::string entry = it->path().filename().string();
+      at->second.try_emplace(toLowerAscii(entry), std::move(entry));
+    }
+  }
+  const auto found = at->second.find(toLowerAscii(name));
+  return found == at->second.end() ? fs::path() : folder / found->second;
+}
+
+fs::path FolderNames::resolve(const fs::path& base, std::string_view relative) {
+  return resolveWith(base, relative, [this](const fs::path& folder, std::string_view name) { return find(folder, name); });
+}
+
+void FolderNames::made(const fs::path& path) {
+  fs::path p = path;
+  if (!p.has_filename()) p = p.parent_path();
+  const auto at = folders_.find(folderKey(p.parent_path()));
+  if (at == folders_.end()) return;
+  std::string name = p.filename().string();
+  at->second.try_emplace(toLowerAscii(name), std::move(name));
+}
+
+void FolderNames::clear() { folders_.clear(); }
 
 fs::path resolve(std::string_view windowsPath) {
   bool absolute = !windowsPath.empty() && (windowsPath[0] == '/' || windowsPath[0] == '\\');

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace pellary::paths {
 
@@ -41,6 +42,24 @@ fs::path joinPlainName(const fs::path& folder, std::string_view name);
 
 // Finds name inside folder without regard to letter case; empty when absent.
 fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);
+
+// resolve() for a run that makes many files in a few folders: a folder is
+// listed once, when a name is first missed in it, and what the run makes
+// joins that listing (made()), so each lookup costs the same however full the
+// folder grows. It does not see what others change in a folder it has read:
+// keep one for the length of a run, and clear() it after removing files.
+class FolderNames {
+ public:
+  fs::path resolve(const fs::path& base, std::string_view relative);
+  // A file or folder the run made at path, as resolve() gave it.
+  void made(const fs::path& path);
+  void clear();
+
+ private:
+  fs::path find(const fs::path& folder, std::string_view name);
+  // Per folder read: each name folded to lower case, with its spelling.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> folders_;
+};
 
 // This platform has no short (8.3) names: the path itself when it names an
 // existing file or folder (a trailing separator kept), else the empty text.

@@ -1,6 +1,10 @@
 #include "reference/file_helpers.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -29,6 +33,34 @@ void writeWholeFile(const fs::path& p, const std::string& bytes) {
   } catch (const platform::files::ReplaceFailed&) {
     raise(err::PathFileAccess);
   }
+}
+
+void writeNewFile(const fs::path& p, const std::string& bytes) {
+  if (!fs::is_directory(p.parent_path())) raise(err::PathNotFound);
+  int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == ELOOP) {
+    std::error_code ec;
+    fs::remove(p, ec);
+    fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  }
+  if (fd < 0) raise(err::PathFileAccess);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  const bool closed = ::close(fd) == 0;
+  if (done != bytes.size() || !closed) raise(err::PathFileAccess);
+}
+
+void flushFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) raise(err::PathFileAccess);
+  const bool flushed = ::syncfs(fd) == 0;
+  ::close(fd);
+  if (!flushed) raise(err::PathFileAccess);
 }
 
 void copyFileOver(const fs::path& from, const fs::path& to) {

@@ -14,6 +14,13 @@ std::string readWholeFile(const std::filesystem::path& p);
 // Replaces or creates the file with the bytes; raises 76 for a missing
 // folder and 75 when it cannot be written.
 void writeWholeFile(const std::filesystem::path& p, const std::string& bytes);
+// Writes a file into a folder the run emptied, without a flush of its own
+// (a page costs its write, not a disk round trip); the run flushes once at
+// its end with flushFolder. A link in its place is replaced, never followed.
+// Raises 76 for a missing folder and 75 when it cannot be written.
+void writeNewFile(const std::filesystem::path& p, const std::string& bytes);
+// Flushes what was written on the folder's file system to disk; raises 75.
+void flushFolder(const std::filesystem::path& folder);
 // Copies a file over any file of that name; raises 53 for a missing source.
 void copyFileOver(const std::filesystem::path& from, const std::filesystem::path& to);
 // The names of the normal files of a folder, in name order; none for a missing folder.

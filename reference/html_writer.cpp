@@ -61,7 +61,32 @@ std::string topicName(const RefProductRecord& r, int32_t t) {
   return pageText(r.topicName(t), Bhtm_Generator().Bhtm_PageCharset);
 }
 
-fs::path inFolder(const std::string& folder, const std::string& name) { return paths::resolve(folder + name); }
+// A generation's two folders, each resolved once, and the names found and
+// made in them: a page's lookup costs the same however many pages came
+// before (the output folder was emptied, so most names are new).
+struct RunFolders {
+  std::string sourceText, outputText;
+  fs::path source, output;
+  paths::FolderNames names;
+};
+RunFolders* gRun = nullptr;
+
+fs::path inFolder(const std::string& folder, const std::string& name) {
+  const bool plain = !name.empty() && name.find_first_of("/\\") == std::string::npos;
+  if (gRun && plain && folder == gRun->sourceText) return gRun->names.resolve(gRun->source, name);
+  if (gRun && plain && folder == gRun->outputText) return gRun->names.resolve(gRun->output, name);
+  return paths::resolve(folder + name);
+}
+
+// A file the generation made in one of its folders.
+void made(const fs::path& file) {
+  if (gRun) gRun->names.made(file);
+}
+
+void copyInto(const fs::path& from, const fs::path& to) {
+  copyFileOver(from, to);
+  made(to);
+}
 
 void stepProgress() {
   HtmlGeneratorState& g = Bhtm_Generator();
@@ -85,7 +110,7 @@ void writePages(int16_t position, int32_t t, std::unordered_set<int32_t>& onPath
   const RefProductRecord& r = refProductAt(position);
   const std::string pageName = referencePageName(r.ProductID, t);
   if (!hasChildren(r, t)) {
-    copyFileOver(inFolder(g.Bhtm_SourceFolder, pageName), inFolder(g.Bhtm_OutputFolder, pageName));
+    copyInto(inFolder(g.Bhtm_SourceFolder, pageName), inFolder(g.Bhtm_OutputFolder, pageName));
     return;
   }
   // A topic that is its own ancestor would recurse for ever; it gets no row below itself.
@@ -117,7 +142,14 @@ void writePages(int16_t position, int32_t t, std::unordered_set<int32_t>& onPath
   page = replaceAll(page, "<!CHILD!>", rows);
   page = replaceAll(page, "<!CHILD>", "");
   page = replaceAll(page, "<CHILD!>", "");
-  writeWholeFile(inFolder(g.Bhtm_OutputFolder, pageName), page + "\r\n");
+  const fs::path file = inFolder(g.Bhtm_OutputFolder, pageName);
+  // Within a generation the folder was emptied first: no page has an older
+  // self to keep, and the run flushes once at its end.
+  if (gRun)
+    writeNewFile(file, page + "\r\n");
+  else
+    writeWholeFile(file, page + "\r\n");
+  made(file);
   stepProgress();
 }
 
@@ -132,7 +164,7 @@ void copyPageList(const HtmlGeneratorState& g) {
     page = page.substr(0, page.find(','));
     // The list comes from the update packet: a page name is a plain name, never a path.
     if (page.empty() || page.find_first_of("/\\:") != std::string::npos || page == "." || page == "..") continue;
-    copyFileOver(inFolder(g.Bhtm_SourceFolder, page + ".htm"), inFolder(g.Bhtm_OutputFolder, page + ".htm"));
+    copyInto(inFolder(g.Bhtm_SourceFolder, page + ".htm"), inFolder(g.Bhtm_OutputFolder, page + ".htm"));
   }
   fs::remove(list);
 }
@@ -221,9 +253,14 @@ void Bhtm_HTMLReferenceWriter() {
     if (g.Bhtm_OutputFolder.empty() || g.Bhtm_SourceFolder.empty()) return;
     const fs::path out = paths::resolve(g.Bhtm_OutputFolder);
     for (const std::string& name : listNormalFiles(out)) fs::remove(out / name);
+    RunFolders run{g.Bhtm_SourceFolder, g.Bhtm_OutputFolder, paths::resolve(g.Bhtm_SourceFolder), out, {}};
+    struct EndRun {
+      ~EndRun() { gRun = nullptr; }
+    } endRun;
+    gRun = &run;
 
     const fs::path perm = paths::resolve(g.Bhtm_SourceFolder + "Perm\\");
-    for (const std::string& name : listNormalFiles(perm)) copyFileOver(perm / name, inFolder(g.Bhtm_OutputFolder, name));
+    for (const std::string& name : listNormalFiles(perm)) copyInto(perm / name, inFolder(g.Bhtm_OutputFolder, name));
 
     int16_t mapProduct = Bhtm_LookupProductPosition(101);
     if (mapProduct >= 0 && refProductAt(mapProduct).selected(22)) {
@@ -231,7 +268,7 @@ void Bhtm_HTMLReferenceWriter() {
       if (g.Bhtm_RefPlatform == 1) images.assign(std::begin(kMapImagesPC), std::end(kMapImagesPC));
       if (g.Bhtm_RefPlatform == 4) images.assign(std::begin(kMapImagesHPC), std::end(kMapImagesHPC));
       if (g.Bhtm_RefPlatform == 8) images.assign(std::begin(kMapImagesPPC), std::end(kMapImagesPPC));
-      for (const char* image : images) copyFileOver(inFolder(g.Bhtm_SourceFolder, image), inFolder(g.Bhtm_OutputFolder, image));
+      for (const char* image : images) copyInto(inFolder(g.Bhtm_SourceFolder, image), inFolder(g.Bhtm_OutputFolder, image));
     }
 
     const ProductSetup& s = Bset();
@@ -270,6 +307,7 @@ void Bhtm_HTMLReferenceWriter() {
       g.Bhtm_ChildTemplate = std::move(split.childRow);
       Bhtm_RecursiveWritePages(position, 1);
     }
+    if (fs::is_directory(out)) flushFolder(out);
   });
 }
 

@@ -15,6 +15,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   chromium fonts-dejavu-core  # the reference walks read the PC section in a real browser
+  systemd  # systemd-analyze verifies the update timer's unit files
 )
 
 missing=()

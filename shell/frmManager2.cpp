@@ -94,14 +94,14 @@ void frmManager2::cmdBack_Click() {
   Bmm_FormReverse();
 }
 
-void frmManager2::columnClick(QTreeWidget* list, SortState& state, int column) {
+void frmManager2::columnClick(QtCheckList& list, SortState& state, int column) {
   if (column != state.column) {
     state.column = column;
     state.descending = false;
   } else {
     state.descending = !state.descending;
   }
-  list->sortItems(column, state.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  list.sort(column, state.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void frmManager2::lstDatePreview_ItemCheck(QTreeWidgetItem* item, bool ticked) {

@@ -27,8 +27,8 @@ class frmManager2 : public QWidget {
   void cmdNext_Click();
   void cmdBack_Click();
   // A click on a column header of either list.
-  void lstDatePreview_ColumnClick(int column) { columnClick(lstDatePreview_, dateSort_, column); }
-  void lstReference_ColumnClick(int column) { columnClick(lstReference_, refSort_, column); }
+  void lstDatePreview_ColumnClick(int column) { columnClick(*dates_, dateSort_, column); }
+  void lstReference_ColumnClick(int column) { columnClick(*reference_, refSort_, column); }
   void lstDatePreview_ItemCheck(QTreeWidgetItem* item, bool ticked);
   void lstReference_ItemCheck(QTreeWidgetItem* item, bool ticked);
 
@@ -37,7 +37,7 @@ class frmManager2 : public QWidget {
     int column = 1;
     bool descending = false;
   };
-  static void columnClick(QTreeWidget* list, SortState& state, int column);
+  static void columnClick(QtCheckList& list, SortState& state, int column);
 
   QTreeWidget* lstDatePreview_;
   QTreeWidget* lstReference_;

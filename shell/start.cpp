@@ -13,6 +13,7 @@
 
 #include "core/app.h"
 #include "core/databank.h"
+#include "core/error_log.h"
 #include "core/gui/placement.h"
 #include "core/preview_lists.h"
 #include "core/products.h"
@@ -235,7 +236,17 @@ bool Main(const std::string& commandLine) {
   return trapped("Main", [&]() -> bool {
     // 1. One running copy: a later start brings the first copy's window forward.
     auto guard = std::make_unique<SingleInstance>(SingleInstance::defaultName());
-    if (!guard->claim()) return false;
+    if (!guard->claim()) {
+      // The running copy was brought forward; a scheduler that started an
+      // update run must not read that as an update made.
+      if (Bmm_RunModeFromCommandLine(commandLine).updateRun) {
+        const std::string text = "Another copy of " + std::string(kAppTitle) + " is running; no update was made";
+        appendErrorLog(errorLogLine(int32_t(err::AnotherCopyRuns), "Main", text));
+        std::fprintf(stderr, "pelmon: %s\n", text.c_str());
+        endProgram(kExitHandedOver);
+      }
+      return false;
+    }
     guard->setActivateHandler(activateMainWindow);
     instanceGuard() = std::move(guard);
 

@@ -53,6 +53,10 @@ void Bmm_FillPageTable();
 // The first page of an interactive run.
 int16_t firstPage(bool firstRun, int16_t runMode);
 
+// The exit status of a timed or on-demand update run that found another copy
+// running and handed over to it: no update was made.
+inline constexpr int kExitHandedOver = 75;
+
 // The start procedure. Returns true when windows stay open and the event loop
 // must run; false when the program is done (a second copy, a finished silent run).
 bool Main(const std::string& commandLine);

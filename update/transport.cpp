@@ -11,6 +11,7 @@
 #include "core/registry.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/variant.h"
 #include "update/update_portal.h"
 
@@ -99,18 +100,40 @@ long commsNumber(const char* name, long fallback) {
 }
 }  // namespace
 
-http::TransferLimits transferLimits(bool scriptReply) {
+http::TransferLimits transferLimits(std::optional<int64_t> offeredBytes) {
   http::TransferLimits l;
   l.connectMs = commsNumber("ConnectTimeout", 15) * 1000;
-  l.wholeMs = scriptReply ? commsNumber("ReplyTimeout", 60) * 1000 : 0;
   l.lowSpeedBytes = commsNumber("LowSpeedLimit", 100);
   l.lowSpeedMs = commsNumber("LowSpeedTime", 30) * 1000;
-  l.mostBytes = scriptReply ? http::kMostReplyBytes : Bift().downloadCap;
+  int64_t whole = int64_t(commsNumber("ReplyTimeout", 60)) * 1000;
+  // A server dripping bytes just above the least speed must not hold a
+  // download for ever: the offered size at the least speed, on top.
+  if (offeredBytes && *offeredBytes > 0)
+    whole += *offeredBytes * 1000 / std::max<int64_t>(1, l.lowSpeedBytes);
+  l.wholeMs = long(std::min<int64_t>(whole, int64_t(86400) * 1000));
+  // A script's reply has its own cap; the packet download the one it was given.
+  l.mostBytes = offeredBytes ? Bift().downloadCap : http::kMostReplyBytes;
   return l;
 }
 
 DownloadCap::DownloadCap(int64_t bytes) : old_(Bift().downloadCap) { Bift().downloadCap = bytes; }
 DownloadCap::~DownloadCap() { Bift().downloadCap = old_; }
+
+std::string hostHeaderValue(const std::string& url) {
+  size_t schemeEnd = url.find("://");
+  const std::string scheme = schemeEnd == std::string::npos ? std::string() : url.substr(0, schemeEnd);
+  size_t start = schemeEnd == std::string::npos ? 0 : schemeEnd + 3;
+  size_t end = url.find_first_of("/?#", start);
+  std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (size_t at = authority.rfind('@'); at != std::string::npos) authority = authority.substr(at + 1);
+  size_t hostEnd = !authority.empty() && authority[0] == '[' ? authority.find(']') : std::string::npos;
+  size_t colon = authority.find(':', hostEnd == std::string::npos ? 0 : hostEnd);
+  if (colon == std::string::npos) return authority;
+  const std::string port = authority.substr(colon + 1);
+  const bool isDefault = port.empty() || (paths::equalsIgnoreCase(scheme, "http") && port == "80") ||
+                         (paths::equalsIgnoreCase(scheme, "https") && port == "443");
+  return isDefault ? authority.substr(0, colon) : authority;
+}
 
 bool isWinsockConnectionFailure(long n) { return n == 25066 || n == 26005 || n == 26002; }
 bool isDartConnectionFailure(long n) {
@@ -283,7 +306,7 @@ int32_t winsockRequest(int16_t action, const std::string& postData, const std::s
                        UpdatePortal& host, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::WinsockHttp& c = host.winsockControl();
-  c.Limits = transferLimits(action == 2);
+  c.Limits = transferLimits(action == 1 ? Bift().offeredBytes : std::nullopt);
   return winsockTransfer(c, host, [&] {
     c.WinsockLoaded = true;
     if (action == 2) c.PostData = postData;
@@ -292,7 +315,7 @@ int32_t winsockRequest(int16_t action, const std::string& postData, const std::s
     c.Password = password;
     if (action == 1) host.setMousePointer(11);
     c.LocalFile = file;
-    c.OtherHeaders = "Host: " + c.URLServer() + "\r\n";
+    c.OtherHeaders = "Host: " + hostHeaderValue(c.URL) + "\r\n";
     c.setAction(action);
     if (action == 1) host.setMousePointer(0);
   });
@@ -303,7 +326,7 @@ int32_t dartRequest(bool post, const std::string& postData, const std::string& u
                     frmDartDownload& dart, const std::string& userName, const std::string& password) {
   Bift().Bift_RetryCount = 1;
   http::DartHttp& c = dart.httpDartDownload;
-  c.Limits = transferLimits(post);
+  c.Limits = transferLimits(post ? std::nullopt : Bift().offeredBytes);
   return dartTransfer(c, [&] {
     if (!post) dart.mousePointer = 11;
     c.URL = url;
@@ -342,7 +365,12 @@ int32_t Bift_DartPostData(const std::string& postData, const std::string& url, c
 // Credentials reach the first control only when both are given; they go to
 // the HTTP library's authentication, never into the address text.
 void Bift_DownloadHandler(const std::string& localFile, const std::string& url, UpdatePortal& host,
-                          const std::string& userName, const std::string& password) {
+                          const std::string& userName, const std::string& password,
+                          std::optional<int64_t> offeredBytes) {
+  struct Offered {
+    explicit Offered(std::optional<int64_t> b) { Bift().offeredBytes = b; }
+    ~Offered() { Bift().offeredBytes.reset(); }
+  } offered(offeredBytes);
   bool both = !userName.empty() && !password.empty();
   select(
       "Bift_DownloadHandler", true, "Bift_WinsockDownload", "Bift_DartDownload",

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "update/http/http_controls.h"
@@ -24,6 +25,9 @@ struct frmDartDownload {
 
 struct InternetFileTransfer {
   int16_t Bift_RetryCount = 0;
+  // The size the server offered for the download under way (the packet);
+  // empty while the transfer is a script's exchange.
+  std::optional<int64_t> offeredBytes;
   std::unique_ptr<frmDartDownload> dartWindow;
   // The cap of a GET's reply: a script's reply unless a packet download set another.
   int64_t downloadCap = http::kMostReplyBytes;
@@ -44,8 +48,11 @@ std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const s
 extern const char* const kProxyPrompt;
 
 // The selectors: report a failure under their own name (the program ends).
+// offeredBytes: the size the server announced for a download (the packet);
+// without it the GET is a script's exchange, bounded as a whole.
 void Bift_DownloadHandler(const std::string& localFile, const std::string& url, UpdatePortal& host,
-                          const std::string& userName, const std::string& password);
+                          const std::string& userName, const std::string& password,
+                          std::optional<int64_t> offeredBytes = std::nullopt);
 void Bift_PostHandler(const std::string& postData, const std::string& url, const std::string& replyFile,
                       UpdatePortal& host, const std::string& userName, const std::string& password);
 
@@ -73,9 +80,15 @@ class DownloadCap {
 };
 
 // The limits of a transfer, from section Comms: ConnectTimeout, ReplyTimeout
-// (seconds; the whole exchange of a script's reply), LowSpeedLimit (bytes a
-// second) and LowSpeedTime (seconds); unset or not a number gives 15, 60, 100, 30.
-http::TransferLimits transferLimits(bool scriptReply);
+// (seconds), LowSpeedLimit (bytes a second) and LowSpeedTime (seconds); unset
+// or not a number gives 15, 60, 100, 30. A script's exchange, GET or POST, is
+// bounded as a whole by ReplyTimeout. A download (offeredBytes given) keeps
+// the least speed, and as a whole may take ReplyTimeout plus the time the
+// offered size takes at the least speed.
+http::TransferLimits transferLimits(std::optional<int64_t> offeredBytes = std::nullopt);
+// The Host header's value for a URL: the host, and the port when it is not
+// the scheme's default.
+std::string hostHeaderValue(const std::string& url);
 
 bool isWinsockConnectionFailure(long number);
 bool isDartConnectionFailure(long number);

@@ -432,7 +432,8 @@ void Bupd_ProcessUpdate(int16_t decision) {
         int64_t cap = updateCaps().packetBytes;
         if (u.Bupd_UpdateSize > 0) cap = std::min<int64_t>(cap, u.Bupd_UpdateSize);
         DownloadCap capped(cap);
-        Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword);
+        Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword,
+                             int64_t(std::max<int32_t>(0, u.Bupd_UpdateSize)));
       }
       Bupd_OpenUpdatePacket();
       Bcue_SplitNewFile(packetBaseName());

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
   double saveStandIn = 0, savePlain = 0, deleteStandIn = 0, deletePlain = 0;
   double firstStandIn = 0, secondStandIn = 0, firstPlain = 0, secondPlain = 0;  // saves, by place
   flush(standins);
+  std::vector<double> roundRatios;  // the saves' ratio round by round: how much one figure can swing
   for (int r = 0; r < kRounds; ++r) {
     const int from = kSaves / kRounds * r, to = kSaves / kRounds * (r + 1);
     const bool standInFirst = r % 2 == 0;
@@ -138,6 +140,7 @@ int main(int argc, char** argv) {
     }
     saveStandIn += standInTime;
     savePlain += plainTime;
+    roundRatios.push_back(plainTime > 0 ? standInTime / plainTime : 0);
     (standInFirst ? firstStandIn : secondStandIn) += standInTime;
     (standInFirst ? secondPlain : firstPlain) += plainTime;
   }
@@ -198,6 +201,10 @@ int main(int argc, char** argv) {
               kRounds);
   std::printf("saves by place, first/second: stand-in %.3f/%.3f s, plain loop %.3f/%.3f s\n", firstStandIn,
               secondStandIn, firstPlain, secondPlain);
+  std::sort(roundRatios.begin(), roundRatios.end());
+  if (!roundRatios.empty())
+    std::printf("saves, stand-in vs plain loop round by round (%zu rounds): lowest %.2f, median %.2f, highest %.2f\n",
+                roundRatios.size(), roundRatios.front(), roundRatios[roundRatios.size() / 2], roundRatios.back());
   report("saves", saveStandIn, savePlain, kSaves);
   report("deletes", deleteStandIn, deletePlain, deleted);
   std::error_code ec;

@@ -1,6 +1,7 @@
 #include "bench/common/bench_databank.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/registry.h"
@@ -90,6 +91,35 @@ void buildDatabank(dao::Database& db) {
     }
   }
   db.commitTrans();
+}
+
+void addTopics(dao::Database& db, int product, int count) {
+  db.beginTrans();
+  {
+    Inserter tmpl(db, "INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status)");
+    Inserter edge(db, "INSERT INTO REStructure (Product_Id, ParentTemplate_Id, ChildTemplate_Id, Status)");
+    for (long t = 1; t <= count; ++t) {
+      tmpl.row(s(product) + ", " + s(t) + ", 'Topic " + s(t) + "', 1");
+      if (t > 1) edge.row(s(product) + ", " + s((t - 2) / 10 + 1) + ", " + s(t) + ", 1");
+    }
+  }
+  db.commitTrans();
+}
+
+void growth(const std::string& what, const std::vector<int>& sizes, const std::vector<double>& secs) {
+  std::string figures;
+  for (size_t i = 0; i < sizes.size() && i < secs.size(); ++i) {
+    char b[96];
+    std::snprintf(b, sizeof b, "%s%d: %.3f s (%.1f us each)", i ? "; " : "", sizes[i], secs[i],
+                  1e6 * secs[i] / std::max(sizes[i], 1));
+    figures += b;
+  }
+  std::printf("  %s growth: %s\n", what.c_str(), figures.c_str());
+  if (sizes.size() < 2 || secs.size() < sizes.size()) return;
+  const double first = secs.front() / std::max(sizes.front(), 1), last = secs.back() / std::max(sizes.back(), 1);
+  const double ratio = first > 0 ? last / first : 0;
+  std::printf("  %-44s %-26s goal <= 1.5: %s\n", (what + " time per item, largest vs smallest").c_str(),
+              (std::to_string(ratio).substr(0, 4) + "x").c_str(), verdict(first > 0 && ratio <= 1.5));
 }
 
 double installBench(const std::filesystem::path& root) {

@@ -1,7 +1,9 @@
 // The central writer's preview pass and write pass over 50,000 entries of the
 // bench databank into each calendar target's stand-in, then a second run that
-// removes 10,000 of them. Beside each write pass, a plain loop writes the same
-// bytes into the same kind of file. Prints figures, ratios and goal lines; the
+// removes 10,000 of them. Each run is timed as the user waits for it: the
+// target opened, the write pass, the target's own commit and flush, and the
+// profile commit. Beside each write pass, a plain loop writes the same bytes
+// into the same kind of file and the same number of rows into the databank. Prints figures, ratios and goal lines; the
 // exit code is 0 whatever they are. Arguments, when given, pick the targets
 // whose names contain them.
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +31,7 @@
 #include "core/final_selection.h"
 #include "core/preview_lists.h"
 #include "core/products.h"
+#include "core/profile_commit.h"
 #include "core/profile_lists.h"
 #include "core/registry.h"
 #include "platform/automation/class_registry.h"
@@ -75,7 +79,8 @@ struct Run {
   double flow = 0;    // the whole write: open, write pass, commit point
   double open = 0;    // before the write pass
   double pass = 0;    // the central writer's write pass, the target's calls included
-  double commit = 0;  // after the write pass
+  double commit = 0;  // after the write pass: the target's own commit and flush
+  double profile = 0;  // the profile commit that follows
   double relay = 0;   // inside the target's add and delete calls
   int32_t calls = 0;  // add and delete calls
   Clock::time_point start, passStart, passEnd;
@@ -89,7 +94,14 @@ Run* gRun = nullptr;
 struct Progress {
   std::atomic<int> calls{0};
   std::atomic<int> run{0};
+  // The run under way: its calls and when it started.
+  std::atomic<int> runCalls{0};
+  std::atomic<int64_t> runStartNs{0};
 };
+
+int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 Progress* gProgress = nullptr;
 
 void timedPass() {
@@ -106,6 +118,7 @@ void timeRelays() {
     gRun->relay += seconds(a, Clock::now());
     ++gRun->calls;
     ++gProgress->calls;
+    ++gProgress->runCalls;
     return id;
   };
   Bplp().deleteOverride = [](RelayEventRecord& r, int16_t& p) {
@@ -114,6 +127,7 @@ void timeRelays() {
     gRun->relay += seconds(a, Clock::now());
     ++gRun->calls;
     ++gProgress->calls;
+    ++gProgress->runCalls;
   };
 }
 
@@ -219,15 +233,37 @@ std::string fmt(const char* f, double v) {
 Run runOnce(Target& t) {
   Run r;
   gRun = &r;
+  gProgress->runCalls = 0;
+  gProgress->runStartNs = nowNs();
   r.start = r.passStart = r.passEnd = Clock::now();
   t.write();
+  const auto written = Clock::now();
+  // The page's next step once the pass succeeded.
+  Bsda_CommittChanges();
   const auto end = Clock::now();
   r.flow = seconds(r.start, end);
   r.open = seconds(r.start, r.passStart);
   r.pass = seconds(r.passStart, r.passEnd);
-  r.commit = seconds(r.passEnd, end);
+  r.commit = seconds(r.passEnd, written);
+  r.profile = seconds(written, end);
   gRun = nullptr;
   return r;
+}
+
+// The plain loop's share of the profile commit: as many rows written into a
+// table of the profile's shape, in one transaction.
+double plainRows(int32_t rows) {
+  dao::Database& db = Bsql_DataBank();
+  db.execute("CREATE TABLE IF NOT EXISTS PlainRows AS SELECT * FROM ProfileEventList WHERE 0");
+  db.execute("DELETE FROM PlainRows");
+  dao::Statement insert = db.prepare(
+      "INSERT INTO PlainRows (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, DateUsed, PlatMisc, "
+      "PubHol) VALUES (1, ?1, 0, 1, 4, 0, 0, 0, ?2, NULL)");
+  const auto a = Clock::now();
+  db.beginTrans();
+  for (int32_t i = 1; i <= rows; ++i) insert.bindInt(1, i).bindText(2, "entry-" + std::to_string(i)).run();
+  db.commitTrans();
+  return seconds(a, Clock::now());
 }
 
 // The bytes and the number of files of a store (a file or a folder).
@@ -393,6 +429,7 @@ Run quicker(const Run& a, const Run& b) {
   r.open = std::min(a.open, b.open);
   r.pass = std::min(a.pass, b.pass);
   r.commit = std::min(a.commit, b.commit);
+  r.profile = std::min(a.profile, b.profile);
   r.relay = std::min(a.relay, b.relay);
   return r;
 }
@@ -421,7 +458,7 @@ void measure(Target& t, bool firstPreview) {
     previewPass();
     const fs::path plainDir = gRoot / ("plain-" + std::to_string(t.code) + "-" + std::to_string(round));
     settle();
-    const double p = plainPass(plainDir, bytes, first.calls, persist);
+    const double p = plainPass(plainDir, bytes, first.calls, persist) + plainRows(Bsda().eventCount() + Bsda().catCount());
     plain = plain == 0 ? p : std::min(plain, p);
     kept.push_back(plainDir);
   };
@@ -474,16 +511,16 @@ void measure(Target& t, bool firstPreview) {
 
   const std::string n = t.name;
   std::printf("  first run (best of %d): %d entries, %.1f MB stored in %d file(s); %.3f s in all (open %.3f, write "
-              "pass %.3f, of it in the target %.3f, commit %.3f); plain loop %.3f s\n",
+              "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f); plain loop %.3f s\n",
               kRounds, first.calls, double(bytes) / 1e6, files, first.flow, first.open, first.pass, first.relay,
-              first.commit, plain);
+              first.commit, first.profile, plain);
   const double rate = first.calls / first.flow;
   goal(n + " write pass rate", fmt("%.0f entries/s", rate), ">= 10,000 entries/s", rate >= 10000);
   goal(n + " write pass vs plain loop", fmt("%.2fx", first.flow / plain), "<= 3x", first.flow <= 3 * plain);
   std::printf("  second run (best of %d): %d entries removed with %d calls from %d; %.3f s in all (open %.3f, write "
-              "pass %.3f, of it in the target %.3f, commit %.3f)\n",
+              "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f)\n",
               kRounds, removing, second.calls, first.calls, second.flow, second.open, second.pass, second.relay,
-              second.commit);
+              second.commit, second.profile);
   if (t.later)
     std::printf("  then %s: %.3f s after the first run, %.3f s after the second\n", t.laterStep, laterFirst,
                 laterSecond);
@@ -509,9 +546,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> only(argv + 1, argv + argc);
 
   // Each target runs in a process of its own, stopped after PELLARY_BENCH_LIMIT
-  // seconds (60 unless set): a target meeting its goals needs a few.
+  // seconds (120 unless set): five rounds of a target meeting its goals need well under a minute.
   const char* limitText = std::getenv("PELLARY_BENCH_LIMIT");
-  const int limit = limitText ? std::atoi(limitText) : 60;
+  const int limit = limitText ? std::atoi(limitText) : 120;
   gProgress = static_cast<Progress*>(
       mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   bool firstPreview = true;
@@ -535,10 +572,13 @@ int main(int argc, char** argv) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
         const std::string n = t.name;
-        std::printf("  stopped after %d s in the %s run, %d calls into the target made\n", limit,
-                    gProgress->run == 1 ? "first" : "second", gProgress->calls.load());
-        const double rate = gProgress->run == 1 ? gProgress->calls / double(limit) : 0;
-        goal(n + " write pass rate", fmt("< %.0f entries/s", std::max(rate, 1.0)), ">= 10,000 entries/s", false);
+        // The rate the run under way had reached when it was stopped.
+        const double runSecs = double(nowNs() - gProgress->runStartNs.load()) / 1e9;
+        const int runCalls = gProgress->runCalls.load();
+        const double rate = gProgress->runStartNs.load() > 0 && runSecs > 0 ? runCalls / runSecs : 0;
+        std::printf("  stopped after %d s in the %s run: %d calls into the target in all, %d in %.1f s of this run\n",
+                    limit, gProgress->run == 1 ? "first" : "second", gProgress->calls.load(), runCalls, runSecs);
+        goal(n + " write pass rate (stopped)", fmt("%.0f entries/s", rate), ">= 10,000 entries/s", false);
         goal(n + " write pass vs plain loop", "-", "<= 3x", false);
         goal(n + " removal: target cost per change vs per entry written", "-", "<= 3x", false);
         break;

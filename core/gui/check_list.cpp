@@ -4,6 +4,10 @@
 #include <QPalette>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "platform/text/collation.h"
 
 namespace pellary {
@@ -13,15 +17,66 @@ namespace {
 constexpr int kSortRole = Qt::UserRole + 2;
 
 // A row sorts by its column's sort key when it has one (dates), else by the
-// text as names sort everywhere in the program.
+// text as names sort everywhere in the program. Each column's keys are
+// worked out once and kept until its text changes: a sort compares each row
+// many times.
 class ListRow : public QTreeWidgetItem {
  public:
   bool operator<(const QTreeWidgetItem& other) const override {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
-    if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
-    return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
+    const auto* row = dynamic_cast<const ListRow*>(&other);
+    if (!row) {
+      const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
+      if (mine.isValid() && theirs.isValid()) return mine.toString() < theirs.toString();
+      return platform::text::compareNames(text(column).toStdString(), other.text(column).toStdString()) < 0;
+    }
+    return before(*this, *row, column);
   }
+
+  // The order of two rows by a column: by day when both hold dates, else as names.
+  static bool before(const ListRow& a, const ListRow& b, int column) {
+    const Keys& mine = a.keys(column);
+    const Keys& theirs = b.keys(column);
+    if (mine.dated && theirs.dated) return mine.date < theirs.date;
+    return a.nameKey(column) < b.nameKey(column);
+  }
+
+  void setData(int column, int role, const QVariant& value) override {
+    if (column >= 0 && size_t(column) < keys_.size() && (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole))
+      keys_[size_t(column)] = Keys{};
+    QTreeWidgetItem::setData(column, role, value);
+  }
+
+ private:
+  struct Keys {
+    bool known = false, dated = false, named = false;
+    QString date;
+    std::string name;
+  };
+  Keys& slot(int column) const {
+    if (column < 0) column = 0;
+    if (size_t(column) >= keys_.size()) keys_.resize(size_t(column) + 1);
+    return keys_[size_t(column)];
+  }
+  const Keys& keys(int column) const {
+    Keys& k = slot(column);
+    if (!k.known) {
+      const QVariant date = data(column, kSortRole);
+      k.known = true;
+      k.dated = date.isValid();
+      if (k.dated) k.date = date.toString();
+    }
+    return k;
+  }
+  const std::string& nameKey(int column) const {
+    Keys& k = slot(column);
+    if (!k.named) {
+      k.name = platform::text::nameSortKey(text(column).toStdString());
+      k.named = true;
+    }
+    return k.name;
+  }
+  mutable std::vector<Keys> keys_;
 };
 
 // "dd/mm/yyyy" sorts as yyyymmdd.
@@ -37,6 +92,8 @@ QVariant dateSortKey(const QString& text) {
 QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks)
     : widget_(widget), firstGrey_(firstGreyColumn), ticks_(ticks) {
   widget_->setRootIsDecorated(false);
+  // Every row is one line: the view need not measure each of thousands.
+  widget_->setUniformRowHeights(true);
   // Sorting happens only when the user clicks a header, which must stay clickable.
   widget_->setSortingEnabled(false);
   widget_->header()->setSectionsClickable(true);
@@ -48,6 +105,37 @@ QtCheckList::QtCheckList(QTreeWidget* widget, int firstGreyColumn, bool ticks)
     item->setData(0, kKeyRole + 1, on);
     if (tick_) tick_(item, on);
   });
+}
+
+void QtCheckList::sort(int column, Qt::SortOrder order) {
+  // The header holds the sort column that rows compare by.
+  widget_->header()->setSortIndicator(column, order);
+  std::vector<ListRow*> rows;
+  rows.reserve(size_t(rowCount()));
+  for (int i = 0; i < rowCount(); ++i) {
+    auto* row = dynamic_cast<ListRow*>(item(i));
+    if (!row) {
+      widget_->sortItems(column, order);
+      return;
+    }
+    rows.push_back(row);
+  }
+  // Sorted beside the list and put back at once: the list need not move a
+  // row, nor the view follow, at every comparison. Equal rows keep their order.
+  if (order == Qt::AscendingOrder)
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const ListRow* a, const ListRow* b) { return ListRow::before(*a, *b, column); });
+  else
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const ListRow* a, const ListRow* b) { return ListRow::before(*b, *a, column); });
+  QTreeWidgetItem* current = widget_->currentItem();
+  const QList<QTreeWidgetItem*> selected = widget_->selectedItems();
+  filling_ = true;
+  widget_->invisibleRootItem()->takeChildren();
+  widget_->addTopLevelItems(QList<QTreeWidgetItem*>(rows.begin(), rows.end()));
+  if (current) widget_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  for (QTreeWidgetItem* i : selected) i->setSelected(true);
+  filling_ = false;
 }
 
 void QtCheckList::clear() {

@@ -28,6 +28,9 @@ class QtCheckList : public PreviewList {
   QTreeWidgetItem* item(int index) const;
   // The item with this key, nullptr when absent.
   QTreeWidgetItem* find(const std::string& key) const;
+  // Sorts the rows by a column as a click on its header does (dates by day,
+  // other texts as names; equal rows keep their order).
+  void sort(int column, Qt::SortOrder order);
   // Colours a row by its tick.
   void colour(QTreeWidgetItem* item) const;
   // Called when the user changes a row's tick (not when the list is filled).

@@ -198,6 +198,35 @@ Statement Database::prepare(std::string_view sqliteText) {
   return Statement(std::move(p));
 }
 
+std::vector<Database::Row> Database::select(std::string_view sqliteText, const std::vector<Variant>& params) {
+  detail::Connection& c = conn();
+  const std::string text(sqliteText);
+  sqlite3_stmt* stmt = c.cached(text, err::DbSqlError);
+  detail::StatementScope scope(stmt);
+  sqlite3_clear_bindings(stmt);
+  for (size_t i = 0; i < params.size(); ++i) detail::bindValue(stmt, int(i) + 1, params[i]);
+  std::vector<Row> rows;
+  const int columns = sqlite3_column_count(stmt);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    Row& row = rows.emplace_back();
+    row.reserve(size_t(columns));
+    for (int i = 0; i < columns; ++i) {
+      switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL: row.push_back(Variant::null()); break;
+        case SQLITE_INTEGER: row.emplace_back(sqlite3_column_int64(stmt, i)); break;
+        case SQLITE_FLOAT: row.emplace_back(sqlite3_column_double(stmt, i)); break;
+        default: {
+          const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+          row.emplace_back(std::string(bytes ? bytes : "", size_t(sqlite3_column_bytes(stmt, i))));
+        }
+      }
+    }
+  }
+  if (rc != SQLITE_DONE) c.fail(rc, err::DbSqlError, text);
+  return rows;
+}
+
 namespace {
 sqlite3_stmt* boundStatement(const std::shared_ptr<Statement::Prepared>& p, int rc) {
   if (rc != SQLITE_OK) p->conn->fail(rc, err::DbSqlError, p->text);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/dao/recordset.h"
 
@@ -64,6 +65,13 @@ class Database {
   Recordset openRecordset(std::string_view source);
   // A statement for bulk work (see Statement); its text is SQLite's own.
   Statement prepare(std::string_view sqliteText);
+  // One row of select(): its columns' values in the order the query names them.
+  using Row = std::vector<Variant>;
+  // Runs a SELECT in SQLite's own dialect, its parameters bound by position
+  // from 1, through a statement the connection keeps prepared: a query run
+  // once per row of another costs its binding and its steps, not a parse.
+  // Integers come back as Long (Double beyond), text as String, Null as Null.
+  std::vector<Row> select(std::string_view sqliteText, const std::vector<Variant>& params = {});
 
   // Transactions nest: an inner rollback undoes only the inner work.
   void beginTrans();

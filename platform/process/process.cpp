@@ -108,12 +108,20 @@ int spawn(const std::string& path, const std::string& program, const std::vector
 }
 
 // True when the process has ended (and is reaped) within timeoutMs; < 0 waits without limit.
-bool waitFor(pid_t pid, int64_t timeoutMs) {
-  int status;
+int exitStatusOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+bool waitFor(pid_t pid, int64_t timeoutMs, int* exitStatus = nullptr) {
+  int status = 0;
+  if (exitStatus) *exitStatus = -1;
   if (timeoutMs < 0) {
     while (::waitpid(pid, &status, 0) < 0) {
       if (errno != EINTR) return true;  // reaped elsewhere
     }
+    if (exitStatus) *exitStatus = exitStatusOf(status);
     return true;
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -122,6 +130,7 @@ bool waitFor(pid_t pid, int64_t timeoutMs) {
     pid_t r = ::waitpid(pid, &status, WNOHANG);
     if (r == pid || (r < 0 && errno != EINTR)) {
       if (fd >= 0) ::close(fd);
+      if (r == pid && exitStatus) *exitStatus = exitStatusOf(status);
       return true;
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -170,8 +179,9 @@ std::string findProgram(const std::string& program) {
 }
 
 uint32_t runAndWait(const std::string& program, const std::vector<std::string>& args, int32_t /*windowStyle*/,
-                    std::optional<int32_t> timeoutMs, pid_t* startedPid) {
+                    std::optional<int32_t> timeoutMs, pid_t* startedPid, int* exitStatus) {
   if (startedPid) *startedPid = 0;
+  if (exitStatus) *exitStatus = -1;
   std::string path;
   pid_t pid = 0;
   int e = locate(program, path);
@@ -179,7 +189,7 @@ uint32_t runAndWait(const std::string& program, const std::vector<std::string>& 
   if (e != 0) return kStartErrorBase + uint32_t(startErrorNumber(e));
   if (startedPid) *startedPid = pid;
   int64_t limit = timeoutMs ? *timeoutMs : -1;
-  if (waitFor(pid, limit)) return kWaitEnded;
+  if (waitFor(pid, limit, exitStatus)) return kWaitEnded;
   reapLater(pid);
   return kWaitTimeout;
 }

@@ -40,9 +40,11 @@ std::string findProgram(const std::string& program);
 // negative one) waits without limit. Returns kWaitEnded, kWaitTimeout (the
 // program is left running and reaped when it ends), or kStartErrorBase + the
 // error number when the program could not be started, at once. startedPid
-// receives the new process's ID (0 when nothing started).
+// receives the new process's ID (0 when nothing started); exitStatus, when the
+// program ended, its exit status (128 + the signal's number when a signal
+// ended it; -1 when it is not known).
 uint32_t runAndWait(const std::string& program, const std::vector<std::string>& args, int32_t windowStyle,
-                    std::optional<int32_t> timeoutMs, pid_t* startedPid = nullptr);
+                    std::optional<int32_t> timeoutMs, pid_t* startedPid = nullptr, int* exitStatus = nullptr);
 
 // Starts program in a session of its own and does not wait; the ended process
 // is reaped in the background. 0 on success, else the errno of the failure.

@@ -56,6 +56,35 @@ int compareNames(std::string_view a, std::string_view b) {
   return r == UCOL_LESS ? -1 : r == UCOL_EQUAL ? 0 : 1;
 }
 
+std::string nameSortKey(std::string_view name) {
+  // Valid texts first (their collation key), then the others by their bytes.
+  UCollator* c = collator();
+  const bool valid = validUtf8(name);
+  std::string key(1, valid ? '\x01' : '\x02');
+  if (!c || !valid) return key.append(name);
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t length = 0;
+  std::u16string text(name.size(), u'\0');
+  u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), int32_t(text.size()), &length, name.data(),
+                int32_t(name.size()), &status);
+  if (U_FAILURE(status)) return key.append(name);
+  text.resize(size_t(length));
+  uint8_t small[256];
+  const UChar* chars = reinterpret_cast<const UChar*>(text.data());
+  int32_t size = ucol_getSortKey(c, chars, length, small, int32_t(sizeof small));
+  std::string bytes;
+  if (size <= int32_t(sizeof small)) {
+    bytes.assign(reinterpret_cast<const char*>(small), size_t(size));
+  } else {
+    bytes.resize(size_t(size));
+    size = ucol_getSortKey(c, chars, length, reinterpret_cast<uint8_t*>(bytes.data()), size);
+    bytes.resize(size_t(size));
+  }
+  // The key ends in a zero byte, its only one: without it, byte order is the key's order.
+  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return key.append(bytes);
+}
+
 bool registerNameCollation(sqlite3* db) {
   return sqlite3_create_collation(db, kNameCollation, SQLITE_UTF8, nullptr, sqliteCompare) == SQLITE_OK;
 }

@@ -1,5 +1,6 @@
 #include "reference/psion/psion_section.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <deque>
@@ -62,11 +63,14 @@ std::vector<MenuNode> buildNodes(const RefProductRecord& r, int32_t root) {
   return nodes;
 }
 
-std::string leafFileName(const std::string& sourceFolder, int16_t code, int16_t product, int32_t t) {
+// The first source file, in name order, whose name starts with the topic's
+// product and template numbers. The prefix holds no letters, so the names
+// that start with it stand together in the sorted listing.
+std::string leafFileName(const std::vector<std::string>& sourceNames, int16_t code, int16_t product, int32_t t) {
   if (series5(code) && product == 101 && t == 22) return "tubemap.mbm";
   const std::string prefix = std::to_string(product) + "_" + std::to_string(t);
-  for (const std::string& name : listNormalFiles(paths::resolve(sourceFolder)))
-    if (name.size() >= prefix.size() && paths::equalsIgnoreCase(name.substr(0, prefix.size()), prefix)) return name;
+  const auto at = std::lower_bound(sourceNames.begin(), sourceNames.end(), prefix);
+  if (at != sourceNames.end() && at->compare(0, prefix.size(), prefix) == 0) return *at;
   return {};
 }
 
@@ -171,6 +175,9 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
       Bps5_Stub("Failed to clean up directory " + data);
       return 0;
     }
+    // Read once for every leaf of every product.
+    const fs::path sourceDir = paths::resolve(source);
+    const std::vector<std::string> sourceNames = listNormalFiles(sourceDir);
     std::vector<DeviceMenuPart> parts;
     for (size_t i = 0; i + 1 < products.size(); ++i) {
       const RefProductRecord& r = products[i];
@@ -184,9 +191,9 @@ int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& m
       for (size_t n = 1; n < nodes.size(); ++n) {
         for (size_t c : nodes[n].Children) {
           if (!nodes[c].Children.empty()) continue;
-          const std::string name = leafFileName(source, code, r.ProductID, nodes[c].TemplateID);
+          const std::string name = leafFileName(sourceNames, code, r.ProductID, nodes[c].TemplateID);
           leafNames[c] = name;
-          const fs::path file = paths::resolve(source + "\\" + name);
+          const fs::path file = name.empty() ? sourceDir : paths::resolve(sourceDir, name);
           if (!copy) {
             if (name.empty() || !fs::is_regular_file(file)) raise(err::FileNotFound);
             int64_t size = int64_t(p.Bps5_SectionSize) + int64_t(fs::file_size(file));

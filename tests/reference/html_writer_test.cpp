@@ -72,6 +72,21 @@ TEST_F(PageWriter, PcSectionIsLinkedFromTheTemplates) {
   EXPECT_EQ(pcBar.value(), 2);
 }
 
+// Sources are found in any letter case, and a page meets a permanent file of
+// its name in another case rather than standing beside it.
+TEST_F(PageWriter, NamesAreFoundWithoutRegardToLetterCase) {
+  const fs::path src = home() / "Reference" / "PC" / "Source";
+  fs::rename(src / "101_4.htm", src / "101_4.HTM");
+  writeFile(src / "Perm" / "101_2.HTM", "a permanent file");
+  for (long t : {1, 2, 4}) choose(101, t);
+  Bhtm_LoadReferenceStructure();
+  Bhtm_StartHTMLReferenceWriter(1);
+  ASSERT_EQ(reported, 0) << where;
+  EXPECT_EQ(files(pc()), (std::set<std::string>{"index.htm", "101_1.htm", "101_2.HTM", "101_4.htm", "7_1.htm"}));
+  EXPECT_EQ(page("101_4.htm"), "content 101_4");
+  EXPECT_NE(page("101_2.HTM").find("London"), std::string::npos);
+}
+
 TEST_F(PageWriter, HandheldLinksCarryNoTargetAndGetTheirMapImages) {
   for (long t : {1, 22}) choose(101, t);
   struct Case {

@@ -183,6 +183,20 @@ TEST_F(PsionSection, SeriesThreeSearchesEveryLeafAndUsesItsOwnFolders) {
   EXPECT_EQ(device().calls.back(), "copy M:\\app\\Mappa\\menu.txt");
 }
 
+// A leaf's file is the first source file, in name order, that starts with its
+// numbers, whatever the letter case of the rest; a longer number is another topic's.
+TEST_F(PsionSection, ALeafTakesTheFirstFileStartingWithItsNumbers) {
+  const fs::path src = home() / "Reference" / "Psion5";
+  fs::remove(src / "101_3.txt");
+  writeFile(src / "101_3.pic", "second");
+  writeFile(src / "101_3.TXT", "first");
+  writeFile(src / "101_30.txt", "another topic");
+  EXPECT_EQ(Bps5_TotalSpaceRequired(), 1 + 5 + 8 + 3);
+  EXPECT_EQ(Bps5_OutputReferenceSection(1, "menu.txt", "Psion5", true), 1 + 5 + 8 + 3);
+  EXPECT_NE(readFile(home() / "101_menu.txt").find("101_3.TXT Phrases\r\n"), std::string::npos);
+  EXPECT_EQ(std::count(device().calls.begin(), device().calls.end(), "copy D:\\Pelmon\\gzr\\101_3.TXT"), 1);
+}
+
 TEST_F(PsionSection, DeviceFailuresEndTheCopyWithZero) {
   Bps5_TotalSpaceRequired();
   device().failOn = "tubemap";

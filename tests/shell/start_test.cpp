@@ -440,7 +440,24 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   second.setProcessEnvironment(env);
   second.start(QString(bin) + "/pelmon", {"cue_timed"});
   EXPECT_TRUE(second.waitForFinished(10000));
-  EXPECT_EQ(second.exitCode(), 0);
+  // The timed run handed over: no update was made, and a scheduler sees it.
+  EXPECT_EQ(second.exitCode(), kExitHandedOver);
+  EXPECT_NE(QString(second.readAllStandardError()).indexOf("no update was made"), -1);
+  {
+    const std::string log = testing::readFile(home() / "LY98ERR.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find(",\"Main\",30011,\"Another copy of Pellary Almoner is running; no update was made\""),
+              std::string::npos)
+        << log;
+    fs::remove(home() / "LY98ERR.log");
+  }
+  // An interactive second start only brings the first forward.
+  QProcess interactive;
+  interactive.setProcessEnvironment(env);
+  interactive.start(QString(bin) + "/pelmon", {"cue_setting"});
+  EXPECT_TRUE(interactive.waitForFinished(10000));
+  EXPECT_EQ(interactive.exitCode(), 0);
+  EXPECT_FALSE(fs::exists(home() / "LY98ERR.log"));
   EXPECT_EQ(first.state(), QProcess::Running);
 
   // A first copy that has stopped answering: the later start says so in the

@@ -45,12 +45,20 @@ void IsolatedEnvTest::SetUp() {
   setenv("PELLARY_HOME", home().c_str(), 1);
   setenv("PELLARY_SETTINGS", settings().c_str(), 1);
   setenv("PELLARY_STANDINS", standins().c_str(), 1);
+  // Saving an update interval writes the user's timer units: here, and no
+  // service manager of the machine is asked.
+  save("PELLARY_SYSTEMD_USER_DIR", oldUnits_, hadUnits_);
+  save("PELLARY_SYSTEMCTL", oldSystemctl_, hadSystemctl_);
+  setenv("PELLARY_SYSTEMD_USER_DIR", (root() / "systemd-user").c_str(), 1);
+  setenv("PELLARY_SYSTEMCTL", "false", 1);
 }
 
 void IsolatedEnvTest::TearDown() {
   restore("PELLARY_HOME", oldHome_, hadHome_);
   restore("PELLARY_SETTINGS", oldSettings_, hadSettings_);
   restore("PELLARY_STANDINS", oldStandins_, hadStandins_);
+  restore("PELLARY_SYSTEMD_USER_DIR", oldUnits_, hadUnits_);
+  restore("PELLARY_SYSTEMCTL", oldSystemctl_, hadSystemctl_);
   root_.reset();
 }
 

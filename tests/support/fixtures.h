@@ -36,8 +36,8 @@ class IsolatedEnvTest : public ::testing::Test {
 
  private:
   std::unique_ptr<TempDir> root_;
-  std::string oldHome_, oldSettings_, oldStandins_;
-  bool hadHome_ = false, hadSettings_ = false, hadStandins_ = false;
+  std::string oldHome_, oldSettings_, oldStandins_, oldUnits_, oldSystemctl_;
+  bool hadHome_ = false, hadSettings_ = false, hadStandins_ = false, hadUnits_ = false, hadSystemctl_ = false;
 };
 
 std::string readFile(const fs::path& p);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "core/databank.h"
 #include "core/registry.h"
@@ -30,6 +31,48 @@ class DemoInstall : public testing::IsolatedEnvTest {
   long count(const std::string& sql) { return Bsql_DataBank().openRecordset(sql).recordCount(); }
   install::Options options;
 };
+
+// One bad event row in the middle of the shipped events: every other event
+// and every file after the events file still load.
+TEST_F(DemoInstall, OneBadEventRowInTheMiddleLoadsEverythingElse) {
+  const fs::path data = root() / "data";
+  fs::copy(install::defaultDataFolder(), data, fs::copy_options::recursive);
+  const fs::path events = data / "CUE" / "events.kest";
+  std::vector<std::string> lines;
+  {
+    std::istringstream in(testing::readFile(events));
+    for (std::string line; std::getline(in, line);)
+      if (!line.empty()) lines.push_back(line + "\n");
+  }
+  ASSERT_GT(lines.size(), 100u);
+  const size_t middle = lines.size() / 2;
+  const std::string badID = lines[middle].substr(0, lines[middle].find(','));
+  // The start date is no number.
+  std::string& bad = lines[middle];
+  size_t field = 0, at = 0;
+  for (bool quoted = false; at < bad.size() && field < 4; ++at) {
+    if (bad[at] == '"') quoted = !quoted;
+    if (bad[at] == ',' && !quoted) ++field;
+  }
+  bad.insert(at, "x");
+  std::string text;
+  for (const std::string& l : lines) text += l;
+  testing::writeFile(events, text);
+
+  options.dataFolder = data;
+  install::Result r = install::installProgramFolder(options);
+  EXPECT_TRUE(r.demoLoaded) << ::testing::PrintToString(r.notes);
+  EXPECT_TRUE(fs::is_empty(home() / "CUE")) << "every demo file processed";
+  Bsql_OpenDataBanks();
+  EXPECT_EQ(count("SELECT * FROM Event"), long(lines.size()) - 1);
+  EXPECT_EQ(count("SELECT * FROM Event WHERE EventID = " + badID), 0);
+  EXPECT_EQ(count("SELECT * FROM Products"), 3);
+  EXPECT_GT(count("SELECT * FROM RETemplate"), 0);
+  EXPECT_GT(count("SELECT * FROM REStructure"), 0);
+  const std::string log = testing::readFile(home() / "LY98ERR.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("\"Bcue_MergeInEvents\",13,"), std::string::npos) << log;
+}
 
 TEST_F(DemoInstall, FillsTheDatabankAndEntersTheProducts) {
   install::Result r = install::installProgramFolder(options);

@@ -259,7 +259,8 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
   const FileStamp stamp = stampForLoading(path);
   {
     // Read and written in one pass inside the transaction: the first bad
-    // record (a value, an action code) rolls the whole file back.
+    // record (a value, an action code) rolls the whole file back, unless bad
+    // records are passed over.
     std::ifstream file = openForLoading(path);
     ValueReader values(file);
     EventRecordReader reader(values);
@@ -273,8 +274,7 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
       // Events added by this merge: a later record of the same event retires
       // the earlier one even when the event had no active version before.
       DigitTrieIndex addedHere;
-      EventRecord r;
-      while (reader.next(r)) {
+      auto mergeOne = [&](const EventRecord& r) {
         int16_t action = 0;
         try {
           action = actionOf(r.actions, options.unknownActionCounts0);
@@ -284,7 +284,7 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
         const std::optional<int16_t> active = activeVersion(r.eventId);
         if (active && r.version <= *active) {
           ++out.skipped;
-          continue;
+          return;
         }
         if (active || addedHere.get(r.eventId)) out.retired += retire.bindInt(1, r.eventId).run();
         insert.bindInt(1, r.eventId).bindText(2, r.title);
@@ -298,6 +298,28 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
         insert.run();
         addedHere.add(r.eventId, 1);
         ++out.added;
+      };
+      EventRecord r;
+      auto passOver = [&](const AppError& e) {
+        if (!options.passOverBadRecords) throw;
+        if (out.passedOver++ == 0) {
+          out.firstFailure = e.description();
+          out.firstNumber = e.number();
+        }
+      };
+      for (;;) {
+        try {
+          if (!reader.next(r)) break;
+        } catch (const AppError& e) {
+          passOver(e);
+          reader.skipBadRecord();
+          continue;
+        }
+        try {
+          mergeOne(r);
+        } catch (const AppError& e) {
+          passOver(e);
+        }
       }
       beforeKeeping(path, stamp);
     });

@@ -43,10 +43,17 @@ LoadOutcome loadProductFile(dao::Database& db);
 struct MergeOptions {
   bool barsToLineBreaks = false;   // "|" in Memo and MemoLong becomes CR LF
   bool unknownActionCounts0 = false;  // else an action code outside the table is an error
+  // A record that fails (a bad value, a write the databank refuses) is passed
+  // over and the merge goes on with the next; else the first failure rolls
+  // the whole file back.
+  bool passOverBadRecords = false;
 };
 struct MergeOutcome {
   bool found = false;
   long records = 0, added = 0, retired = 0, skipped = 0;
+  long passedOver = 0;       // bad records passed over
+  std::string firstFailure;  // the first of them, as its error said
+  long firstNumber = 0;
 };
 // Applies "events.kest": a record newer than the event's active version (as
 // Bcue_LoadActiveEventIDs found it) retires the active rows and adds the new

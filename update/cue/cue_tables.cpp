@@ -184,6 +184,11 @@ bool EventRecordReader::next(EventRecord& r) {
   return true;
 }
 
+void EventRecordReader::skipBadRecord() {
+  in_.skipPastLine(in_.lastValueLine());
+  ++count_;
+}
+
 std::vector<EventRecord> parseEvents(std::string bytes) {
   std::vector<EventRecord> out;
   ValueReader in(std::move(bytes));

@@ -106,6 +106,9 @@ class EventRecordReader {
   explicit EventRecordReader(ValueReader& in) : in_(in) {}
   bool next(EventRecord& record);
   size_t records() const { return count_; }
+  // After next() raised: passes over the rest of the bad record's line, so
+  // that the next call reads the record after it.
+  void skipBadRecord();
 
  private:
   ValueReader& in_;

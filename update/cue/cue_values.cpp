@@ -75,8 +75,22 @@ void ValueReader::tooLong() const {
                            std::to_string(line_) + ")");
 }
 
+void ValueReader::skipPastLine(long line) {
+  while (line_ <= line && have(1)) {
+    const char c = at(0);
+    ++pos_;
+    if (c == '\n') {
+      ++line_;
+    } else if (c == '\r') {
+      if (have(1) && at(0) == '\n') ++pos_;
+      ++line_;
+    }
+  }
+}
+
 std::string_view ValueReader::rawValue(bool& quoted) {
   while (have(1) && isBlank(at(0))) ++pos_;
+  valueLine_ = line_;
   if (!have(1)) raise(kInputPastEnd, "Input past end of file");
   quoted = at(0) == '"';
   size_t start = 0, end = 0, next = 0;  // offsets from pos_

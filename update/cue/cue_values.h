@@ -43,6 +43,10 @@ class ValueReader {
 
   // The line (1-based) of the next value to be read.
   long line() const { return line_; }
+  // The line the last value read (or failed to read) started on.
+  long lastValueLine() const { return valueLine_; }
+  // Moves past the end of the given line, when the reader is still on it.
+  void skipPastLine(long line);
 
  private:
   // The value's bytes (valid until the next read) and whether it was quoted.
@@ -60,6 +64,7 @@ class ValueReader {
   std::istream* in_ = nullptr;
   std::string value_;  // the last value, when it had to be kept apart
   long line_ = 1;
+  long valueLine_ = 1;
 };
 
 // A time code of the events file: seconds added to 1 Jan 1970 00:00:00, with

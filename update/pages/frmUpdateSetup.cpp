@@ -17,6 +17,7 @@
 #include "core/wizard/update_interval.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "update/update_timer.h"
 
 namespace pellary {
 
@@ -101,16 +102,22 @@ void frmUpdateSetup::optAuto_Click(int index) {
 
 void frmUpdateSetup::cmdNext_Click() {
   trapped("UpdateSetup_cmdNext", [&] {
+    // The saved interval takes effect: the user's session scheduler starts
+    // the timed runs, and manual updates take its timer away.
     if (optAuto1_->isChecked()) {
       std::string code = kManualUpdateCode;
       Bint_SaveUpdateFreq(code);
+      timer::Bint_ApplyUpdateTimer(0);
       if (Breg_GetRegSetting("CUE", "CustomerID").empty()) {
         Bmm_FormAdvance();
         return;
       }
-    } else if (cboUpdateTime_->currentIndex() >= 0) {
-      std::string code = std::to_string(cboUpdateTime_->currentData().toInt());
-      Bint_SaveUpdateFreq(code);
+    } else {
+      if (cboUpdateTime_->currentIndex() >= 0) {
+        std::string code = std::to_string(cboUpdateTime_->currentData().toInt());
+        Bint_SaveUpdateFreq(code);
+      }
+      timer::Bint_ApplyUpdateTimer(Bint_StoredUpdateCode().value_or(0));
     }
     if (Bset().Bset_DatesPlat == 12 || Bset().Bset_RefPlat2 == 2) MsgBox(kHotSyncNow, mb::Information, appTitle());
     Bmm_EndProgram();

@@ -88,7 +88,14 @@ void Bout_InitialiseOutlook() {
     o.application = au::createObject("Outlook.Application");
     o.nameSpace = object(o.application->call("GetNamespace", {Variant("MAPI")}));
     if (!saved.empty() && !Bset().Bset_NoProfileCats) {
-      o.targetFolder = object(need(o.nameSpace)->call("GetFolderFromID", {Variant(saved)}));
+      try {
+        o.targetFolder = object(need(o.nameSpace)->call("GetFolderFromID", {Variant(saved)}));
+      } catch (const AppError&) {
+        // The saved calendar is gone: an update run cannot ask for another.
+        if (Bupd_UpdateRun()) Bupd_FailedUpdate(kOutlookLinkLost);
+        throw;
+      }
+      if (!o.targetFolder && Bupd_UpdateRun()) Bupd_FailedUpdate(kOutlookLinkLost);
       if (OutlookWindows* w = windows()) w->showGuide(false);
       Bout_BeginWriting();
       return;

@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
+#include "reference/reference_tree.h"
 #include "writers/central_writer.h"
 #include "writers/note_text.h"
 
@@ -223,6 +224,9 @@ bool Bpm_SilentDates() {
 
 bool Bpm_SilentReference() {
   Bpm_GetUserIDFromRegistry();
+  // A silent run builds no trees at start, and the update has just changed
+  // the topics: the table is written from the databank as it is now.
+  Bhtm_LoadReferenceStructure();
   Bpm_PalmReferenceHandler();
   Bint_Ref2Pending() = false;
   return true;

@@ -12,6 +12,9 @@ namespace {
 
 struct Link {
   bool connected = false;
+  // The device's folders as read during this connection, and what it made
+  // there: a copy costs the same however many files came before.
+  paths::FolderNames names;
 };
 Link& link() {
   static Link state;
@@ -70,19 +73,30 @@ std::vector<std::string> storageCards() {
 
 fs::path onDevice(const std::string& devicePath) {
   if (!safeRelative(devicePath)) return {};
+  if (link().connected) return link().names.resolve(deviceRoot(), devicePath);
   return paths::resolve(deviceRoot(), devicePath);
 }
+
+namespace {
+// The file and the folders above it, up to the device's root, were made now.
+void madeOnDevice(const fs::path& file) {
+  const fs::path root = deviceRoot();
+  for (fs::path p = file; !p.empty() && p != root && p != p.parent_path(); p = p.parent_path()) link().names.made(p);
+}
+}  // namespace
 
 bool connected() { return link().connected; }
 void resetConnection() { link() = Link{}; }
 
 int32_t EstablishConnection() {
+  link().names.clear();
   link().connected = fs::is_directory(deviceRoot());
   return link().connected ? 0 : 1;
 }
 
 int32_t CloseConnection() {
   link().connected = false;
+  link().names.clear();
   return 0;
 }
 
@@ -101,6 +115,7 @@ int32_t DeleteDirectory(const std::string& deviceFolder) {
   std::error_code ec;
   if (p.empty() || fs::equivalent(p, deviceRoot(), ec)) return 1;
   fs::remove_all(p, ec);
+  link().names.clear();
   return ec ? 1 : 0;
 }
 
@@ -111,6 +126,7 @@ int32_t CopyDirectoryFromDesktopToCE(const std::string& desktopFolder, const std
   std::error_code ec;
   fs::create_directories(to, ec);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  link().names.clear();
   return ec ? 1 : 0;
 }
 
@@ -121,6 +137,7 @@ int16_t CopyFileFromDesktopToCE(const std::string& desktopFile, const std::strin
   std::error_code ec;
   fs::create_directories(to.parent_path(), ec);
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  madeOnDevice(to);
   return ec ? 1 : 0;
 }
 
@@ -132,6 +149,7 @@ int16_t CreateShortcut(const std::string& title, const std::string& target) {
   std::ofstream out(desk / (title + ".lnk"), std::ios::binary | std::ios::trunc);
   out << target;
   out.close();
+  madeOnDevice(desk / (title + ".lnk"));
   return out ? 1 : 0;
 }
 

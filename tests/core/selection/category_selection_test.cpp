@@ -130,6 +130,21 @@ TEST_F(CategorySelection, HolidaysCountWhenTheirCountriesChanged) {
   EXPECT_EQ(Bplp_PubHolLookup(1), "Public holiday in: France|12");
 }
 
+// The countries stand as names sort everywhere: accents beside their
+// letters, case ignored; a country not in the profile is left out.
+TEST_F(CategorySelection, HolidayCountriesStandInNameOrder) {
+  addTertiary(3, 7, 12, 6, 41, "\xC3\x96sterreich", 1);
+  addTertiary(3, 7, 12, 7, 42, "oman", 1);
+  addTertiary(3, 7, 12, 8, 43, "Zypern", 1);
+  addTertiary(3, 7, 12, 9, 44, "Not chosen", 1);
+  addEvent(1, "holiday", day(2027, 5, 1), day(2027, 5, 1));
+  for (long c : {43, 41, 44, 42, 12}) link(1, c);
+  for (long c : {12, 41, 42, 43}) profileCat(c, 4, 0x0A01, 1);
+  loadProfile();
+  EXPECT_EQ(Bplp_PubHolLookup(1), "Public holiday in: France, oman, \xC3\x96sterreich, Zypern|12,42,41,43");
+  EXPECT_EQ(Bplp_PubHolLookup(2), "");
+}
+
 TEST_F(CategorySelection, RecountRewritesOnlyCountedNodes) {
   MemoryTreeView chosen;
   screenLink().tvSelectedItems = &chosen;

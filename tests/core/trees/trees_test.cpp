@@ -293,6 +293,23 @@ TEST_F(ReferenceTrees, EachTabShowsItsOwnProductsTopics) {
   EXPECT_EQ(refSelectors[3]->count(), 0);
 }
 
+// Called on its own, the recursion reads the product's templates itself:
+// another product's rows with the same numbers, stored first, lend no names.
+TEST_F(ReferenceTrees, TheRecursionOnItsOwnFindsItsProductsNames) {
+  tmpl(7, 4, "Other trains");
+  tmpl(7, 5, "Other buses");
+  structure();
+  tmpl(3, 7, "Retired", 0);
+  edge(3, 2, 7);
+  refSelectors[0]->add({}, TreeRelation::Last, "R002", "Travel");
+  Bset_RefTreeRecursive(0, "R002", 3, 2);
+  MemoryTreeView& t = *refSelectors[0];
+  EXPECT_EQ(t.keys(), (std::vector<std::string>{"R002", "R002004", "R002005"}));
+  EXPECT_EQ(t.text("R002004"), "Trains");
+  EXPECT_EQ(t.text("R002005"), "Buses");
+  EXPECT_FALSE(treeSetup().templates.has_value());
+}
+
 TEST_F(ReferenceTrees, ATabWithoutATreeIsPassedOver) {
   structure();
   Bset_GetProfileSettings(1);

@@ -107,6 +107,27 @@ TEST_F(DatabaseTest, NamesOrderWithTheNameCollation) {
   EXPECT_EQ(ids, (std::vector<long>{4, 3, 2, 1}));
 }
 
+// A repeated query: parameters bound afresh each time, values typed as
+// stored, and a recordset open meanwhile sees no stale values.
+TEST_F(DatabaseTest, SelectBindsItsParametersAndReturnsTypedRows) {
+  db.execute("INSERT INTO T VALUES (1, 'one'); INSERT INTO T VALUES (2, NULL); INSERT INTO T VALUES (3000000000, 'big')");
+  Recordset open = db.openRecordset("T");
+  const std::string query = "SELECT ID, Name FROM T WHERE ID >= ?1 ORDER BY ID";
+  const std::vector<Database::Row> all = db.select(query, {Variant(int32_t(1))});
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0][0].type(), Variant::Type::Long);
+  EXPECT_EQ(all[0][1].toString(), "one");
+  EXPECT_TRUE(all[1][1].isNull());
+  EXPECT_EQ(all[2][0].type(), Variant::Type::Double);  // beyond a Long
+  EXPECT_EQ(db.select(query, {Variant(int32_t(2))}).size(), 2u);
+  EXPECT_EQ(db.select(query, {Variant(int32_t(4000000))}).size(), 1u);
+  // The column's own collation holds: text columns ignore letter case.
+  EXPECT_EQ(db.select("SELECT count(*) FROM T WHERE Name = ?1", {Variant("ONE")})[0][0].toLong(), 1);
+  EXPECT_EQ(errorOf([&] { db.select("SELEKT 1"); }), err::DbSqlError);
+  db.execute("UPDATE T SET Name = 'uno' WHERE ID = 1");
+  EXPECT_EQ(open["Name"].value().toString(), "uno");
+}
+
 TEST_F(DatabaseTest, TransactionsNest) {
   db.beginTrans();
   db.execute("INSERT INTO T VALUES (1, 'outer')");

@@ -38,5 +38,16 @@ TEST(NameCollation, MalformedTextOrdersAfterValidText) {
   EXPECT_EQ(compareNames(bad, bad), 0);
 }
 
+// Sort keys order every pair as compareNames does, ties included.
+TEST(NameCollation, SortKeysOrderAsTheComparison) {
+  const std::string names[] = {"Oman", "\xc3\x96sterreich", "Zypern", "\xc3\xa9t\xc3\xa9", "Etage", "spain", "Spain",
+                               "\xc3\xa4pfel", "\xc3\x84PFEL", "Resume", "R\xc3\xa9sum\xc3\xa9", "", "a", "abc",
+                               "abcd", "12/05/2027", "2", "10", "\xff\xfe", "\xff", "a\xff", std::string(300, 'x'),
+                               std::string(300, 'x') + "\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac"};
+  for (const std::string& a : names)
+    for (const std::string& b : names)
+      EXPECT_EQ(sign(nameSortKey(a).compare(nameSortKey(b))), sign(compareNames(a, b))) << a << " / " << b;
+}
+
 }  // namespace
 }  // namespace pellary::platform::text

@@ -12,13 +12,19 @@
 
 #include <sys/stat.h>
 
+#include <QEventLoop>
+#include <QThread>
+#include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "core/databank.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
 #include "shell/reporter.h"
+#include "shell/single_instance.h"
+#include "shell/start.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_values.h"
 #include "update/protocol/update_fixture.h"
@@ -43,6 +49,35 @@ struct FaultRow {
   std::function<void(FaultTable&)> arrange;
   const char* location;  // nullptr: the update is applied
   long number = 0;       // 0: any
+  int status = 1;        // the exit status of a failed run
+};
+void PrintTo(const FaultRow& r, std::ostream* os) { *os << r.name; }
+
+// A running copy of the program: it holds the single-instance socket and
+// answers later starts from an event loop of its own.
+class RunningCopy {
+ public:
+  RunningCopy() {
+    thread_.reset(QThread::create([this] {
+      SingleInstance holder(SingleInstance::defaultName());
+      claimed_ = holder.claim();
+      holder.setActivateHandler([] {});
+      QEventLoop loop;
+      ready_ = true;
+      while (!stop_) loop.processEvents(QEventLoop::AllEvents, 20);
+    }));
+    thread_->start();
+    while (!ready_) QThread::msleep(5);
+  }
+  ~RunningCopy() {
+    stop_ = true;
+    thread_->wait();
+  }
+  bool claimed() const { return claimed_; }
+
+ private:
+  std::unique_ptr<QThread> thread_;
+  std::atomic<bool> ready_{false}, stop_{false}, claimed_{false};
 };
 
 class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInterface<FaultRow> {
@@ -87,6 +122,10 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
     server->reply(std::string(kRegisterScript) + "?mode=CUE_CheckCustomer_Id&Random_Id=R1",
                   "<CUSTOMER_ID>\r\n" + customer + "\r\n\r\n<SOURCE_ID>\r\n" + source + "\r\n");
   }
+  // Started as the program starts (the command line through the start
+  // procedure), not at the update client.
+  bool viaStart = false;
+  std::unique_ptr<RunningCopy> runningCopy;
 
  protected:
   void SetUp() override {
@@ -106,6 +145,7 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
     db().execute("INSERT INTO Event (EventID, Title, Version, Status) VALUES (3, 'Old', 0, 1)");
   }
   void TearDown() override {
+    runningCopy.reset();
     setFailureCleanup(nullptr);
     updateCaps() = UpdateCaps{};
     Bcue_Engine() = ClientUpdateEngine{};
@@ -132,6 +172,11 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
   // A user who says Yes and, once the run is done, closes the portal.
   int runUpdate() {
     try {
+      if (viaStart) {
+        Main("cue_demand");
+        ADD_FAILURE() << "the start returned";
+        return -1;
+      }
       Bupd_MainHandler(2);
       Bupd_ProcessUpdate(1);
       portalPage().cmdClose_Click();
@@ -181,13 +226,15 @@ TEST_P(FaultTable, EndsFailedOrAppliedNeverInBetween) {
     EXPECT_EQ(logged, "");
     EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
     EXPECT_EQ(server->requestsTo("/update/finish.pl").size(), 1u);
+    for (const testing::ServedRequest& r : server->requests())
+      if (!r.viaProxy) EXPECT_EQ(r.host, "127.0.0.1:" + std::to_string(server->port())) << r.path;
     Bsql_OpenDataBanks();
     EXPECT_EQ(rows("SELECT PID, PrimaryName FROM [Primary]"), (std::vector<std::string>{"10|Holidays"}));
     EXPECT_EQ(rows("SELECT CatID, EventID FROM EventCat"), (std::vector<std::string>{"501|7"}));
     EXPECT_EQ(rows("SELECT Title FROM Event WHERE EventID = 7 AND Status = 1"),
               (std::vector<std::string>{"Bastille Day"}));
   } else {
-    EXPECT_EQ(status, 1) << "an error ends the run with status 1";
+    EXPECT_EQ(status, row.status) << "an error ends the run with a status that says so";
     EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged.substr(0, 2000);
     EXPECT_LT(logged.size(), 500u) << "a log line never carries a whole value from outside";
     std::string field = ",\"" + std::string(row.location) + "\",";
@@ -278,6 +325,31 @@ const FaultRow kRows[] = {
      "Bift_DownloadHandler", 29001},
     {"PacketTrickles", [](FaultTable& t) { t.packetReply({200, t.goodZip(), {}, {}, Fault::Trickle}); },
      "Bift_DownloadHandler", 29001},
+    // Bytes well above the least speed, for ever: the offered size bounds it.
+    {"PacketDrips",
+     [](FaultTable& t) {
+       Breg_WriteRegSettings("Comms", "LowSpeedLimit", "1000");
+       t.packetReply({200, t.goodZip(), {}, {}, Fault::Drip});
+     },
+     // The packet's cap (its offered size) comes before its time: a drip faster
+     // than the least speed passes the offered bytes sooner than their time.
+     "Bift_DownloadHandler", err::TooLarge},
+    // The register script's GET is a script exchange, bounded as a whole.
+    {"RegisterScriptDrips",
+     [](FaultTable& t) {
+       Breg_WriteRegSettings("CUE", "CustomerID", "");
+       Breg_WriteRegSettings("CUE", "RndGenerationID", "R1");
+       t.server->reply("/update/register.pl", CannedReply{200, "<CUSTOMER_ID>\r\n", {}, {}, Fault::Drip});
+     },
+     "Bift_DownloadHandler", 29001},
+    // Another copy runs: the update run hands over and says it made no update.
+    {"HandedOverToARunningCopy",
+     [](FaultTable& t) {
+       t.runningCopy = std::make_unique<RunningCopy>();
+       ASSERT_TRUE(t.runningCopy->claimed());
+       t.viaStart = true;
+     },
+     "Main", err::AnotherCopyRuns, kExitHandedOver},
     {"UpdateScriptFails", [](FaultTable& t) { t.server->reply("/update/update.pl", CannedReply{500, "boom"}); },
      "Bift_PostHandler", 29001},
     {"RedirectToALocalFile",
@@ -471,6 +543,25 @@ TEST_F(FaultTable, OfferNoOneCanAnswerEndsTheRun) {
   EXPECT_NE(log().find(",\"Bupd_CallUpdate\",30004,"), std::string::npos) << log();
   EXPECT_TRUE(server->requestsTo(packetPath()).empty());
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "800");
+}
+
+// A run that cannot go on (the writer lost the user's calendar) says so, logs
+// it and ends with an error.
+TEST_F(FaultTable, FailedUpdateWritesItsLogLineAndExitsOne) {
+  int status = -1;
+  try {
+    Bupd_FailedUpdate("Pellary Almoner can no longer link to your Outlook calendar.");
+  } catch (const ProgramEnded& e) {
+    status = e.code;
+  }
+  EXPECT_EQ(status, 1);
+  const std::string logged = log();
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+  EXPECT_NE(logged.find(",\"Bupd_FailedUpdate\",30010,\"Pellary Almoner can no longer link to your Outlook calendar.\""),
+            std::string::npos)
+      << logged;
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].style, mb::OKOnly | mb::Critical);
 }
 
 // Files of an earlier packet that a crash left in "CUE" never join this one.

@@ -114,6 +114,7 @@ void LocalServer::serve(int client) {
       value.erase(0, value.find_first_not_of(' '));
       if (name == "content-length") contentLength = std::stoul(value);
       if (name == "authorization") req.authorization = value;
+      if (name == "host") req.host = value;
     }
     pos = end + 2;
   }
@@ -162,6 +163,20 @@ void LocalServer::serve(int client) {
     for (char c : r.body) {
       if (stop_ || !sendAll(std::string(1, c))) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    return;
+  }
+  if (r.fault == Fault::Drip) {
+    std::string head = answer;
+    // Under the cap of a script's reply, so that only time can end it.
+    const std::string announced = "Content-Length: " + std::to_string(size_t(4) << 20);
+    head.replace(head.find("Content-Length: "), head.find("\r\n", head.find("Content-Length: ")) - head.find("Content-Length: "),
+                 announced);
+    if (!sendAll(head)) return;
+    const std::string piece(64, 'x');
+    while (!stop_) {
+      if (!sendAll(piece)) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return;
   }

@@ -20,6 +20,7 @@ struct ServedRequest {
   std::string path;    // path and query
   std::string body;
   std::string authorization;
+  std::string host;  // the Host header
   bool viaProxy = false;
 };
 
@@ -30,6 +31,7 @@ enum class Fault {
   Trickle,      // sends the headers, then the body a byte at a time, slowly
   CutShort,     // announces the whole body, sends half of it and closes
   Endless,      // no length announced; the body again and again until the client hangs up
+  Drip,         // announces a large body (4 MiB) and sends it steadily, well above any least speed, for ever
 };
 
 struct CannedReply {

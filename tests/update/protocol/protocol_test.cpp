@@ -503,16 +503,33 @@ TEST_F(Transport, UnattendedRunAsksNoOneForAProxy) {
 }
 
 TEST_F(Transport, LimitsComeFromTheSettingsWithSoundDefaults) {
-  http::TransferLimits defaults = transferLimits(true);
+  http::TransferLimits defaults = transferLimits();
   EXPECT_EQ(defaults.connectMs, 15000);
   EXPECT_EQ(defaults.wholeMs, 60000);
   EXPECT_GT(defaults.lowSpeedBytes, 0);
   EXPECT_GT(defaults.lowSpeedMs, 0);
-  EXPECT_EQ(transferLimits(false).wholeMs, 0) << "a download is held to a least speed instead";
+  // A download keeps the least speed, and as a whole grows with the offered size.
+  EXPECT_EQ(transferLimits(int64_t(0)).wholeMs, 60000);
+  EXPECT_EQ(transferLimits(int64_t(100000)).wholeMs, 60000 + 1000000) << "100,000 bytes at 100 a second";
+  EXPECT_EQ(transferLimits(int64_t(1) << 40).wholeMs, 86400000) << "a day at most";
   Breg_WriteRegSettings("Comms", "ConnectTimeout", "3");
   Breg_WriteRegSettings("Comms", "ReplyTimeout", "soon");
-  EXPECT_EQ(transferLimits(true).connectMs, 3000);
-  EXPECT_EQ(transferLimits(true).wholeMs, 60000) << "not a number: the default";
+  EXPECT_EQ(transferLimits().connectMs, 3000);
+  EXPECT_EQ(transferLimits().wholeMs, 60000) << "not a number: the default";
+}
+
+TEST(HostHeader, CarriesThePortUnlessItIsTheSchemesDefault) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://updates.example.org/update/register.pl", "updates.example.org"},
+      {"http://updates.example.org:8080/update/register.pl", "updates.example.org:8080"},
+      {"http://updates.example.org:80/x", "updates.example.org"},
+      {"https://updates.example.org:443/x", "updates.example.org"},
+      {"https://updates.example.org:80/x", "updates.example.org:80"},
+      {"http://user:pw@127.0.0.1:4711?mode=x", "127.0.0.1:4711"},
+      {"http://[::1]:8080/x", "[::1]:8080"},
+      {"http://[::1]/x", "[::1]"},
+  };
+  for (const auto& [url, host] : cases) EXPECT_EQ(hostHeaderValue(url), host) << url;
 }
 
 TEST_F(Transport, ThreeAttemptsAtMostThenTheErrorNumber) {

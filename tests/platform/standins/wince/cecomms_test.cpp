@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/standins/wince/cecomms.h"
 #include "support/fixtures.h"
 
@@ -53,6 +55,26 @@ TEST_F(CEComms, FilesFoldersAndShortcutsLandInTheDeviceFolder) {
   EXPECT_EQ(ce::CreateShortcut("..\\x", "t"), 0);
   ce::CloseConnection();
   EXPECT_FALSE(ce::connected());
+}
+
+// Within one connection the device's folders are read once; what the copies
+// make there is still found in any letter case, and a removal is seen.
+TEST_F(CEComms, ACopyFindsWhatTheConnectionMadeInAnyLetterCase) {
+  ce::EstablishConnection();
+  EXPECT_EQ(ce::CopyFileFromDesktopToCE(desktop("page.htm"), "\\Program Files\\Reference\\A.htm"), 0);
+  writeFile(home() / "other.htm", "other");
+  EXPECT_EQ(ce::CopyFileFromDesktopToCE(desktop("other.htm"), "\\PROGRAM FILES\\reference\\a.HTM"), 0);
+  EXPECT_EQ(ce::CopyFileFromDesktopToCE(desktop("page.htm"), "\\program files\\REFERENCE\\b.htm"), 0);
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(ce::deviceRoot()))
+    names.insert(fs::relative(e.path(), ce::deviceRoot()).string());
+  EXPECT_EQ(names, (std::set<std::string>{"Program Files", "Program Files/Reference", "Program Files/Reference/A.htm",
+                                          "Program Files/Reference/b.htm"}));
+  EXPECT_EQ(readFile(ce::deviceRoot() / "Program Files" / "Reference" / "A.htm"), "other");
+  EXPECT_EQ(ce::DeleteDirectory("\\Program Files\\Reference"), 0);
+  EXPECT_EQ(ce::CopyFileFromDesktopToCE(desktop("page.htm"), "\\Program Files\\reference\\c.htm"), 0);
+  EXPECT_TRUE(fs::exists(ce::deviceRoot() / "Program Files" / "reference" / "c.htm"));
+  ce::CloseConnection();
 }
 
 TEST_F(CEComms, DirectoryInfoListsTheCardsInAFixedBuffer) {

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+
+#include "platform/paths.h"
+#include "support/fixtures.h"
+
+namespace pellary::paths {
+namespace {
+
+struct LookupCase {
+  const char* name;
+  const char* relative;
+};
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
+
+// A folder with names in several spellings, and the lookups of a run.
+class FolderLookups : public ::testing::TestWithParam<LookupCase> {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir.path() / "Reference" / "Output");
+    for (const char* f : {"Reference/Output/1_5.HTM", "Reference/Output/Index.htm", "Reference/menu.TXT"})
+      std::ofstream(dir.path() / f) << "x";
+  }
+  testing::TempDir dir;
+};
+
+// The run's cache finds what a fresh lookup finds, spelling for spelling.
+TEST_P(FolderLookups, FindAsAFreshLookupDoes) {
+  FolderNames names;
+  // A first lookup reads the folders; the second answers from the listing.
+  for (int round = 0; round < 2; ++round)
+    EXPECT_EQ(names.resolve(dir.path(), GetParam().relative), resolve(dir.path(), GetParam().relative))
+        << "round " << round;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FolderLookups,
+    ::testing::Values(LookupCase{"ExactName", "Reference\\Output\\Index.htm"},
+                      LookupCase{"OtherCaseFile", "reference\\OUTPUT\\1_5.htm"},
+                      LookupCase{"NewFileInExistingFolder", "Reference\\Output\\2_7.htm"},
+                      LookupCase{"NewFolderAndFile", "Reference\\New\\Sub\\a.htm"},
+                      LookupCase{"TrailingSeparator", "REFERENCE\\output\\"},
+                      LookupCase{"SlashesAndDot", "Reference/./MENU.txt"}),
+    [](const ::testing::TestParamInfo<LookupCase>& i) { return std::string(i.param.name); });
+
+// What the run makes joins the listing read before: a later lookup in
+// another spelling finds it, although the folder is not read again.
+TEST(FolderNamesRun, AMadeFileIsFoundInAnySpelling) {
+  testing::TempDir dir;
+  FolderNames names;
+  const fs::path made = names.resolve(dir.path(), "Page_1.htm");
+  EXPECT_EQ(made, dir.path() / "Page_1.htm");
+  std::ofstream(made) << "x";
+  names.made(made);
+  EXPECT_EQ(names.resolve(dir.path(), "PAGE_1.HTM"), made);
+  // Made by someone else after the folder was read: unseen until clear().
+  std::ofstream(dir.path() / "Other.htm") << "x";
+  EXPECT_EQ(names.resolve(dir.path(), "other.htm"), dir.path() / "other.htm");
+  names.clear();
+  EXPECT_EQ(names.resolve(dir.path(), "other.htm"), dir.path() / "Other.htm");
+}
+
+}  // namespace
+}  // namespace pellary::paths
