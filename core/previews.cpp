@@ -218,7 +218,8 @@ void Bsql_SetUpPreferences() {
     panel.setDateRange = r.Duration & duration::DateRange;
     panel.pickersEnabled = panel.setDateRange;
     panel.startDate = r.StartDate != 0 ? r.StartDate : platform::today();
-    if (r.EndDate != 0) panel.endDate = r.EndDate;
+    // No end of its own: 0, which the view shows as a year after the start.
+    panel.endDate = r.EndDate;
     view->setDatePanel(panel);
     view->showDatePanel();
   });

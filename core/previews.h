@@ -59,7 +59,7 @@ struct DatePanel {
   bool setDateRange = false;
   bool pickersEnabled = false;
   double startDate = 0;
-  double endDate = 0;  // 0: the picker is left as it was
+  double endDate = 0;  // 0: none of its own; the picker shows a year after the start
 };
 
 // What the procedures need of the event options dialog.

@@ -107,7 +107,7 @@ int32_t Bsql_CountActiveRecords() {
         bool admitted = shortOf(rs["Priority"]) <= code || (eventStatus & 0x4000);
         if (admitted && inWindow && !(eventStatus & (1 | 4 | 8))) ++count;
       } else {
-        std::string current = Bplp_PubHolLookup(eventID);
+        std::string current = Bplp_PubHolLookup(eventID, q.Bsql_CurrentCatID);
         if (!current.empty()) current = current.substr(current.find('|') + 1);
         int16_t change = Bplp_ArrayCompare(storedList, current, 0, 0);
         if (change != 0 && !(eventStatus & (1 | 8)) && inWindow) ++count;

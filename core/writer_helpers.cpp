@@ -30,7 +30,16 @@ int16_t Bplp_ArrayCompare(const std::string& newList, const std::string& oldList
   });
 }
 
-std::string Bplp_PubHolLookup(int32_t eventID) {
+namespace {
+// A country counts when it is chosen: in the profile or added this run. A
+// record the options dialog made for a country never added is not chosen.
+bool countryChosen(int16_t status, int32_t catID, int32_t beingAdded) {
+  const int16_t state = status & catstate::StateMask;
+  return state == catstate::Added || state == catstate::InProfile || (beingAdded != 0 && catID == beingAdded);
+}
+}  // namespace
+
+std::string Bplp_PubHolLookup(int32_t eventID, int32_t beingAdded) {
   return trapped("Bplp_PubHolLookup", [&]() -> std::string {
     // Asked once per holiday row of a pass: one statement, kept prepared.
     static const std::string query =
@@ -43,8 +52,7 @@ std::string Bplp_PubHolLookup(int32_t eventID) {
     for (const dao::Database::Row& row : rows) {
       int32_t catID = longOf(row[0]);
       const int32_t pos = catPosition(catID);
-      if (pos == 0) continue;
-      if (Bsda().Bsda_ProfileCatList[pos].Status & 0x0008) continue;
+      if (pos == 0 || !countryChosen(Bsda().Bsda_ProfileCatList[pos].Status, catID, beingAdded)) continue;
       text += textOf(row[1]) + ", ";
       list += std::to_string(catID) + ",";
     }

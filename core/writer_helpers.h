@@ -16,6 +16,8 @@ int16_t Bplp_ArrayCompare(const std::string& newList, const std::string& oldList
 
 // "Public holiday in: " + the chosen countries' names + "|" + their CatIDs
 // ("Public holiday in: France, Spain|12,40"); empty when no chosen country has it.
-std::string Bplp_PubHolLookup(int32_t eventID);
+// A country is chosen when it is in the profile or added this run; beingAdded
+// names one more that counts as chosen (the category being counted as it is added).
+std::string Bplp_PubHolLookup(int32_t eventID, int32_t beingAdded = 0);
 
 }  // namespace pellary

@@ -14,7 +14,9 @@
 
 #include "core/gui/plain_text.h"
 #include "core/app.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/wizard/page_parts.h"
 #include "core/selection.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
@@ -42,7 +44,9 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   setObjectName("frmEventPreview");
   setWindowTitle(kAppTitle);
   setModal(true);
-  resize(560, 470);
+  // Its controls are laid out for this size.
+  setFixedSize(560, 470);
+  setHelpTopic(*this, helptopic::EventOptions);
 
   auto* settings = new QGroupBox(this);
   settings->setObjectName("fraSettingsPanel");
@@ -67,7 +71,7 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   optOnlyKeyEvents_ = make<QRadioButton>(include, "optOnlyKeyEvents", "Only key events", {270, 8, 160, 20});
   for (QRadioButton* b : {optAllEvents_, optMostEvents_, optOnlyKeyEvents_}) priorities->addButton(b);
 
-  make<QLabel>(this, "lblList", "List of events", {8, 150, 200, 20});
+  auto* lblList = make<QLabel>(this, "lblList", "List of events", {8, 150, 200, 20});
   lblCurrentCategory_ = make<QLabel>(this, "lblCurrentCategory", "", {8, 172, 544, 20});
   plainLabel(lblCurrentCategory_);  // a category name from the databank
   lstPreviews_ = new QTreeWidget(this);
@@ -75,6 +79,7 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   lstPreviews_->setGeometry(8, 196, 544, 220);
   lstPreviews_->setColumnCount(2);
   lstPreviews_->setHeaderLabels({"Date", "Event"});
+  lblList->setBuddy(lstPreviews_);
   list_ = std::make_unique<QtCheckList>(lstPreviews_, 0);
   list_->onTickChanged([this](QTreeWidgetItem* item, bool on) { lstPreviews_ItemCheck(item, on); });
 
@@ -84,39 +89,49 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   auto* options = new QLineEdit(this);
   options->setObjectName("txtOptions");
   options->setGeometry(0, 0, 0, 0);
+  options->setFocusPolicy(Qt::NoFocus);
+  options->setAccessibleName("Options");
 
-  fraSetDates_ = new QGroupBox(this);
+  // Drawn over the dialog as a framed panel; what lies behind it is out of
+  // use while it is open.
+  fraSetDates_ = new QGroupBox("Preferences", this);
   fraSetDates_->setObjectName("fraSetDates");
-  fraSetDates_->setGeometry(40, 60, 480, 330);
+  fraSetDates_->setGeometry(40, 40, 480, 350);
   fraSetDates_->setAutoFillBackground(true);
+  fraSetDates_->setStyleSheet("QGroupBox#fraSetDates { border: 2px solid palette(dark); border-radius: 4px;"
+                              " margin-top: 12px; padding-top: 8px; background: palette(window); }"
+                              " QGroupBox#fraSetDates::title { subcontrol-origin: margin; left: 8px; }");
   auto* display = new QGroupBox("Longer/recurring event settings", fraSetDates_);
   display->setObjectName("fraDisplay");
-  display->setGeometry(8, 8, 464, 120);
-  make<QLabel>(display, "lblEventDuration", "For events longer than:", {8, 24, 170, 20});
+  display->setGeometry(8, 24, 464, 120);
+  auto* lblEventDuration = make<QLabel>(display, "lblEventDuration", "For events longer than:", {8, 24, 170, 20});
   cboUnit_ = new QComboBox(display);
   cboUnit_->setObjectName("cboUnit");
   cboUnit_->setGeometry(190, 22, 120, 24);
+  lblEventDuration->setBuddy(cboUnit_);
   make<QLabel>(display, "Label1", "show entry once and display * symbol in calendar (to denote recurrence)",
                {8, 50, 450, 20});
   chkDisplayExclamation_ = make<QCheckBox>(display, "chkDisplayExclamation",
                                            "display * symbol in calendar (to denote recurrence)", {8, 76, 450, 20});
   chkSetDateRange_ = make<QCheckBox>(fraSetDates_, "chkSetDateRange", "Set date range for this category",
-                                     {8, 136, 300, 20});
+                                     {8, 152, 300, 20});
   fraDateRange_ = new QGroupBox(fraSetDates_);
   fraDateRange_->setObjectName("fraDateRange");
-  fraDateRange_->setGeometry(8, 160, 464, 110);
+  fraDateRange_->setGeometry(8, 176, 464, 100);
   lblStartDate_ = make<QLabel>(fraDateRange_, "lblStartDate", "Start date", {8, 12, 100, 20});
   calStartDate_ = new QDateEdit(fraDateRange_);
   calStartDate_->setObjectName("calStartDate");
   calStartDate_->setGeometry(120, 10, 140, 24);
   calStartDate_->setCalendarPopup(true);
+  lblStartDate_->setBuddy(calStartDate_);
   lblEndDate_ = make<QLabel>(fraDateRange_, "lblEndDate", "End date", {8, 50, 100, 20});
   calEndDate_ = new QDateEdit(fraDateRange_);
   calEndDate_->setObjectName("calEndDate");
   calEndDate_->setGeometry(120, 48, 140, 24);
   calEndDate_->setCalendarPopup(true);
-  auto* okDates = make<QPushButton>(fraSetDates_, "cmdOkDates", "&OK", {250, 286, 100, 30});
-  auto* cancelDates = make<QPushButton>(fraSetDates_, "cmdCancelDates", "&Cancel", {360, 286, 100, 30});
+  lblEndDate_->setBuddy(calEndDate_);
+  auto* okDates = make<QPushButton>(fraSetDates_, "cmdOkDates", "&OK", {250, 300, 100, 30});
+  auto* cancelDates = make<QPushButton>(fraSetDates_, "cmdCancelDates", "&Cancel", {360, 300, 100, 30});
   fraSetDates_->hide();
 
   // Load: the length box.
@@ -133,6 +148,8 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   connect(cancelDates, &QPushButton::clicked, this, [this] { cmdCancelDates_Click(); });
   connect(cmdOk_, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
   connect(cancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  lstPreviews_->setAccessibleName("List of events");
+  nameControlsFromLabels(*this);
 }
 
 frmEventPreview::~frmEventPreview() = default;
@@ -192,18 +209,29 @@ void frmEventPreview::setDatePanel(const DatePanel& p) {
   calStartDate_->setEnabled(p.pickersEnabled);
   calEndDate_->setEnabled(p.pickersEnabled);
   if (p.startDate != 0) calStartDate_->setDate(qdateOf(p.startDate));
-  if (p.endDate != 0) calEndDate_->setDate(qdateOf(p.endDate));
+  // No end stored: a year after the start, so that OK without touching the
+  // dates stores a range that is accepted.
+  calEndDate_->setDate(p.endDate != 0 ? qdateOf(p.endDate) : calStartDate_->date().addYears(1));
+}
+
+void frmEventPreview::setBehindPanelEnabled(bool enabled) {
+  for (QObject* o : children())
+    if (auto* w = qobject_cast<QWidget*>(o); w && w != fraSetDates_) w->setEnabled(enabled);
 }
 
 void frmEventPreview::showDatePanel() {
+  setBehindPanelEnabled(false);
   fraSetDates_->setEnabled(true);
   fraSetDates_->show();
   fraSetDates_->raise();
+  cboUnit_->setFocus(Qt::OtherFocusReason);
 }
 
 void frmEventPreview::hideDatePanel() {
   fraSetDates_->hide();
   fraSetDates_->setEnabled(false);
+  setBehindPanelEnabled(true);
+  cmdSetDates_->setFocus(Qt::OtherFocusReason);
 }
 
 void frmEventPreview::centreOnMainWindow() {

@@ -67,6 +67,7 @@ class frmEventPreview : public QDialog, public EventOptionsView {
 
  private:
   void hideDatePanel();
+  void setBehindPanelEnabled(bool enabled);
 
   bool settingUp_ = false;
   std::function<void()> add_;

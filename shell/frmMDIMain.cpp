@@ -1,9 +1,13 @@
 #include "shell/frmMDIMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QResizeEvent>
+#include <QAbstractButton>
 #include <QMenuBar>
 
 #include "core/app.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
 #include "core/shellwrap.h"
@@ -35,6 +39,7 @@ frmMDIMain::frmMDIMain(QWidget* parent) : QMainWindow(parent) {
   mnuFile_->menuAction()->setEnabled(false);
   mnuHelp_ = menuBar()->addMenu("&Help");
   mnuHelp_->setObjectName("mnuHelp");
+  QAction* thisPage = menuItem(mnuHelp_, "mnuHThisPage", "Help on this &page\tF1");
   QAction* contents = menuItem(mnuHelp_, "mnuHContents", "&Contents");
   mnuHelp_->addSeparator();
   QAction* support = menuItem(mnuHelp_, "mnuHTechnicalSupport", "&Technical Support");
@@ -42,6 +47,7 @@ frmMDIMain::frmMDIMain(QWidget* parent) : QMainWindow(parent) {
   QAction* about = menuItem(mnuHelp_, "mnuHAbout", "&About " + QString::fromStdString(appTitle()));
   connect(exitItem, &QAction::triggered, this, [this] { mnuFExit_Click(); });
   connect(contents, &QAction::triggered, this, [this] { mnuHContents_Click(); });
+  connect(thisPage, &QAction::triggered, this, [this] { mnuHThisPage_Click(); });
   connect(support, &QAction::triggered, this, [this] { mnuHTechnicalSupport_Click(); });
   connect(about, &QAction::triggered, this, [this] { mnuHAbout_Click(); });
 
@@ -64,6 +70,35 @@ void frmMDIMain::setPageMenus(const QList<QMenu*>& menus) {
   for (QMenu* m : shown) bar->addAction(m->menuAction());
 }
 
+void frmMDIMain::fitAccessKeys(QWidget* page) {
+  auto accessKey = [](const QString& text) -> QChar {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+      if (text[i] != '&') continue;
+      if (text[i + 1] == '&') {
+        ++i;
+        continue;
+      }
+      return text[i + 1].toLower();
+    }
+    return {};
+  };
+  for (QAction* a : menuBar()->actions()) {
+    // The caption as designed is kept; only the access key gives way.
+    QVariant designed = a->property("designedText");
+    if (!designed.isValid()) a->setProperty("designedText", designed = a->text());
+    const QString text = designed.toString();
+    const QChar key = accessKey(text);
+    bool clash = false;
+    if (page && !key.isNull())
+      for (QAbstractButton* b : page->findChildren<QAbstractButton*>())
+        if (b->isVisibleTo(page) && accessKey(b->text()) == key) clash = true;
+    a->setText(clash ? QString(text).remove(text.indexOf('&'), 1) : text);
+  }
+  // The bar takes its access keys anew when it lays its items out.
+  QResizeEvent relayout(menuBar()->size(), menuBar()->size());
+  QApplication::sendEvent(menuBar(), &relayout);
+}
+
 bool frmMDIMain::QueryUnload() {
   Bmm_CancelProgram();
   return false;
@@ -76,6 +111,8 @@ void frmMDIMain::closeEvent(QCloseEvent* event) {
 void frmMDIMain::mnuFExit_Click() { QueryUnload(); }
 
 void frmMDIMain::mnuHContents_Click() { Bhp_HelpIndex(); }
+
+void frmMDIMain::mnuHThisPage_Click() { showHelpForFocus(); }
 
 void frmMDIMain::mnuHTechnicalSupport_Click() {
   // A failed browser start is not reported.

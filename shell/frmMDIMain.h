@@ -23,11 +23,15 @@ class frmMDIMain : public QMainWindow {
   // is on screen, as a child window's menus replace its frame's; no menus
   // bring the frame's back.
   void setPageMenus(const QList<QMenu*>& menus);
+  // A page's button and a menu title with the same access key: the page's
+  // button gets it while the page is on screen.
+  void fitAccessKeys(QWidget* page);
 
   // Asks the exit question: Yes ends the program, No returns false.
   bool QueryUnload();
   void mnuFExit_Click();
   void mnuHContents_Click();
+  void mnuHThisPage_Click();
   void mnuHTechnicalSupport_Click();
   void mnuHAbout_Click();
 

@@ -53,7 +53,10 @@ frmManager2::frmManager2(QWidget* parent) : QWidget(parent) {
   // The doubled ampersand of the caption shows as one.
   refLabel->setText(refLabel->text().replace("&&", "&"));
   refLabel->setGeometry(190, 230, 420, 20);
-  lstReference_ = newList(this, "lstReference", {190, 252, 420, 110}, {"Tick to confirm", "Reference"});
+  lstReference_ = newList(this, "lstReference", {190, 252, 420, 100}, {"Tick to confirm", "Reference"});
+  // The caption above each list is its name to a screen reader.
+  lstDatePreview_->setAccessibleName(datesLabel->text());
+  lstReference_->setAccessibleName(refLabel->text());
   dates_ = std::make_unique<QtCheckList>(lstDatePreview_, 1);
   reference_ = std::make_unique<QtCheckList>(lstReference_, 1);
   dates_->onTickChanged([this](QTreeWidgetItem* i, bool on) { lstDatePreview_ItemCheck(i, on); });
@@ -62,12 +65,9 @@ frmManager2::frmManager2(QWidget* parent) : QWidget(parent) {
           [this](int c) { lstDatePreview_ColumnClick(c); });
   connect(lstReference_->header(), &QHeaderView::sectionClicked, this, [this](int c) { lstReference_ColumnClick(c); });
 
-  auto* back = new QPushButton("< &Back", this);
-  back->setObjectName("cmdBack");
-  back->setGeometry(400, 370, 100, 30);
-  auto* next = new QPushButton("&Next >", this);
-  next->setObjectName("cmdNext");
-  next->setGeometry(510, 370, 100, 30);
+  const PageFooter footer = addPageFooter(*this, QPoint());
+  QPushButton* back = footer.back;
+  QPushButton* next = footer.next;
   connect(back, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(next, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
 

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFrame>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -23,7 +25,9 @@
 #include "core/databank.h"
 #include "core/database_access.h"
 #include "core/gui/qt_tree_view.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/plain_tip.h"
 #include "core/gui/wizard/program_end.h"
 #include "core/previews.h"
 #include "core/products.h"
@@ -169,10 +173,12 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   fraCover_->hide();
   cmdLeft_ = new QPushButton("<", this);
   cmdLeft_->setObjectName("cmdLeft");
+  cmdLeft_->setAccessibleName("Scroll the product tabs left");
   cmdLeft_->setGeometry(twips(4850, 100, 300, 300));
   cmdLeft_->setProperty(kTipTopic, 91);
   cmdRight_ = new QPushButton(">", this);
   cmdRight_->setObjectName("cmdRight");
+  cmdRight_->setAccessibleName("Scroll the product tabs right");
   cmdRight_->setGeometry(twips(5160, 100, 300, 300));
   cmdRight_->setProperty(kTipTopic, 91);
   connect(cmdLeft_, &QPushButton::clicked, this, [this] { cmdLeft_Click(); });
@@ -207,6 +213,9 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   }
   tvSelectedItems_ = newTree(this, "tvSelectedItems", -1, twips(5520, 960, 3735, 2775));
   tvReferenceSelected_ = newTree(this, "tvReferenceSelected", -1, twips(5520, 4080, 3735, 1455));
+  tvSelectedItems_->setAccessibleName("Your selected events");
+  tvReferenceSelected_->setAccessibleName("Your selected reference topics");
+  for (QTreeWidget* t : {tvSelectedItems_, tvReferenceSelected_}) t->setHeaderHidden(true);
   tvSelectedItems_->viewport()->setProperty(kTipTopic, 94);
   tvReferenceSelected_->viewport()->setProperty(kTipTopic, 95);
   selectedView_ = std::make_unique<QtTreeView>(tvSelectedItems_);
@@ -230,6 +239,10 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   imgEventRem_ = arrow("imgEventRem", 2520);
   imgRefAdd_ = arrow("imgRefAdd", 3960);
   imgRefRem_ = arrow("imgRefRem", 4920);
+  imgEventAdd_->setAccessibleName("Add to my selection");
+  imgEventRem_->setAccessibleName("Remove from my selection");
+  imgRefAdd_->setAccessibleName("Add reference topic to my selection");
+  imgRefRem_->setAccessibleName("Remove reference topic from my selection");
   connect(imgEventAdd_, &ClickImage::clicked, this, [this] { imgEventAdd_Click(); });
   connect(imgEventRem_, &ClickImage::clicked, this, [this] { imgEventRem_Click(); });
   connect(imgRefAdd_, &ClickImage::clicked, this, [this] { imgRefAdd_Click(); });
@@ -237,10 +250,10 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
 
   chkRef1_ = new QCheckBox("on PC", this);
   chkRef1_->setObjectName("chkRef1");
-  chkRef1_->setGeometry(twips(5520, 5600, 1500, 300));
+  chkRef1_->setGeometry(twips(5520, 5600, 950, 300));
   chkRef2_ = new QCheckBox(this);
   chkRef2_->setObjectName("chkRef2");
-  chkRef2_->setGeometry(twips(7100, 5600, 2000, 300));
+  chkRef2_->setGeometry(twips(6500, 5600, 1280, 300));
   cmdNext_ = new QPushButton("&Continue >", this);
   cmdNext_->setObjectName("cmdNext");
   cmdNext_->setGeometry(twips(7800, 5580, 1500, 420));
@@ -251,6 +264,7 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   // The left column only: the chosen items and Continue stay in reach.
   wbpOtherProducts_->setGeometry(twips(80, 600, 4435, 4935));
   wbpOtherProducts_->setOpenLinks(false);
+  wbpOtherProducts_->setAccessibleName("Other products");
   wbpOtherProducts_->viewport()->setProperty(kTipTopic, 101);
   wbpOtherProducts_->hide();
   connect(wbpOtherProducts_, &QTextBrowser::anchorClicked, this,
@@ -278,6 +292,7 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   action(mnuFile_, "mnuFExit", "E&xit", &frmManagerMain::mnuFExit_Click);
   mnuHelp_ = new QMenu("&Help", this);
   mnuHelp_->setObjectName("mnuHelp");
+  action(mnuHelp_, "mnuHThisPage", "Help on this &page\tF1", &frmManagerMain::mnuHThisPage_Click);
   action(mnuHelp_, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
   mnuHDontShowMeTips_ = action(mnuHelp_, "mnuHDontShowMeTips", "&Don't show me tips",
                                &frmManagerMain::mnuHDontShowMeTips_Click);
@@ -503,7 +518,11 @@ void frmManagerMain::redraw() {
   int current = Bint_CurrentProductTab();
   int32_t currentProg = current >= 0 && current < kMaxProducts ? p.Bset_ProgProductID[size_t(current)] : 0;
   imgTabBackground_->setProperty("picture", currentProg);
-  imgTabBackground_->setPixmap(makeLogo(tabName(current), colour(currentProg)));
+  // A plain tint of the product's colour: a picture behind the trees would
+  // peek out between them.
+  QPixmap background(imgTabBackground_->size());
+  background.fill(colour(currentProg).lighter(190));
+  imgTabBackground_->setPixmap(background);
   for (int k = 0; k < 4; ++k) {
     ClickImage* img = imgTabsBack_[size_t(k)];
     bool inUse = k < l.places;
@@ -512,6 +531,7 @@ void frmManagerMain::redraw() {
     img->setProperty("product", entry);
     img->setProperty("picture", prog);
     img->setToolTip(plainTip(tabName(entry)));
+    img->setAccessibleName(tabName(entry));
     img->setPixmap(tabPicture(tabName(entry), colour(prog).darker(115), img->size()));
     img->setVisible(inUse && (k == 3 || k != l.selectedPlace));
   }
@@ -529,8 +549,17 @@ void frmManagerMain::redraw() {
   for (int i = 0; i < kTreeTabs; ++i) {
     tvCategorySelector_[size_t(i)]->setVisible(l.categoryTreeShown(i));
     tvReferenceSelector_[size_t(i)]->setVisible(l.referenceTreeShown(i));
+    tvCategorySelector_[size_t(i)]->setAccessibleName("Events of " + tabName(i) + " to choose from");
+    tvReferenceSelector_[size_t(i)]->setAccessibleName("Reference topics of " + tabName(i) + " to choose from");
   }
   wbpOtherProducts_->setVisible(l.otherProductsShown());
+  // Tab walks the screen as the eye does: each tree, then its arrow.
+  if (current >= 0 && current < kTreeTabs) {
+    QWidget* order[] = {tvCategorySelector_[size_t(current)], imgEventAdd_, tvSelectedItems_, imgEventRem_,
+                        tvReferenceSelector_[size_t(current)], imgRefAdd_, tvReferenceSelected_, imgRefRem_,
+                        chkRef1_, chkRef2_, cmdNext_};
+    for (size_t k = 0; k + 1 < std::size(order); ++k) QWidget::setTabOrder(order[k], order[k + 1]);
+  }
 }
 
 int frmManagerMain::arrowImage(const ClickImage* arrow) { return arrow->property("image").toInt(); }
@@ -747,6 +776,7 @@ void frmManagerMain::mnuFExit_Click() {
 }
 
 void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
+void frmManagerMain::mnuHThisPage_Click() { Bhp_HelpME(helptopic::Selection); }
 
 // Modal over the frame, as the frame's own About.
 void frmManagerMain::mnuHAbout_Click() {
@@ -804,6 +834,38 @@ void frmManagerMain::tmrToolTips_Timer() {
 }
 
 bool frmManagerMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    // Names come from the databank: shown as plain text, never as markup.
+    auto* help = static_cast<QHelpEvent*>(event);
+    QString tip;
+    if (auto* tree = qobject_cast<QTreeWidget*>(watched->parent()); tree && watched == tree->viewport()) {
+      if (QTreeWidgetItem* item = tree->itemAt(help->pos())) tip = item->toolTip(0);
+    } else if (auto* w = qobject_cast<QWidget*>(watched)) {
+      tip = w->toolTip();
+    }
+    if (tip.isEmpty())
+      hidePlainTip();
+    else
+      showPlainTip(help->globalPos(), tip);
+    return true;
+  }
+  if (event->type() == QEvent::KeyPress) {
+    // Enter on a tree does what a double click does.
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* tree = qobject_cast<QTreeWidget*>(watched);
+    if (tree && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      const int index = tree->property("index").isValid() ? tree->property("index").toInt() : -1;
+      if (tree == tvSelectedItems_)
+        tvSelectedItems_DblClick();
+      else if (tree == tvReferenceSelected_)
+        tvReferenceSelected_DblClick();
+      else if (tree->objectName() == "tvCategorySelector")
+        tvCategorySelector_DblClick(index);
+      else if (tree->objectName() == "tvReferenceSelector")
+        tvReferenceSelector_DblClick(index);
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
     QVariant t = watched->property(kTipTopic);
     auto* input = static_cast<QInputEvent*>(event);
@@ -826,8 +888,9 @@ bool frmManagerMain::eventFilter(QObject* watched, QEvent* event) {
       if (tree->objectName() == "tvReferenceSelector") arrow = imgRefAdd_;
       if (tree->objectName() == "tvSelectedItems") arrow = imgEventRem_, image = 4;
       if (tree->objectName() == "tvReferenceSelected") arrow = imgRefRem_, image = 4;
+      // The focus may go to the arrow by the pointer or by Tab.
       QWidget* under = QApplication::widgetAt(QCursor::pos());
-      if (arrow && under != arrow) setArrow(arrow, false, image);
+      if (arrow && under != arrow && QApplication::focusWidget() != arrow) setArrow(arrow, false, image);
     }
   }
   return QWidget::eventFilter(watched, event);

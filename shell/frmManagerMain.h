@@ -76,6 +76,7 @@ class frmManagerMain : public QWidget {
   bool wbpOtherProducts_BeforeNavigate(const QUrl& url);
   void mnuFExit_Click();
   void mnuHContents_Click();
+  void mnuHThisPage_Click();
   void mnuHAbout_Click();
   void mnuHTechnicalSupport_Click();
   void mnuHDontShowMeTips_Click();

@@ -19,6 +19,9 @@ void installErrorReporter();
 
 // The pieces the reporter writes, for the log's readers and the tests.
 std::string errorMessageText(int32_t number, std::string_view location, std::string_view extraText);
+// The message shown: that text with the error's own description under it.
+std::string errorMessageWithReason(int32_t number, std::string_view location, std::string_view extraText,
+                                   std::string_view description);
 
 inline constexpr const char* kSupportContact = "Brackwater Software support at support@brackwater.example";
 

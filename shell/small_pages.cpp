@@ -1,13 +1,18 @@
 #include "shell/small_pages.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QTextEdit>
 
 #include "core/app.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/gui/wizard/program_end.h"
@@ -170,6 +175,68 @@ void frmIntro::cmdNext_Click() {
 
 // --- banner ---------------------------------------------------------------------
 
+namespace {
+// The screen reader's view of a picture button.
+class ClickImageAccessible : public QAccessibleWidget {
+ public:
+  explicit ClickImageAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Button) {
+    addControllingSignal(QStringLiteral("clicked()"));
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction() && widget()->isEnabled()) emit static_cast<ClickImage*>(widget())->clicked();
+  }
+  QAccessible::State state() const override {
+    QAccessible::State st = QAccessibleWidget::state();
+    st.focusable = true;
+    return st;
+  }
+};
+
+QAccessibleInterface* clickImageFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("pellary::ClickImage") && object && object->isWidgetType())
+    return new ClickImageAccessible(static_cast<QWidget*>(object));
+  return nullptr;
+}
+
+void installClickImageAccessible() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  QAccessible::installFactory(clickImageFactory);
+}
+}  // namespace
+
+ClickImage::ClickImage(QWidget* parent) : ClickImage(QString(), parent) {}
+
+ClickImage::ClickImage(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  installClickImageAccessible();
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void ClickImage::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (!event->isAutoRepeat()) emit clicked();
+      event->accept();
+      return;
+    default:
+      QLabel::keyPressEvent(event);
+  }
+}
+
+void ClickImage::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter p(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.rect = rect().adjusted(1, 1, -1, -1);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+}
+
 void ClickImage::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) emit clicked();
   QLabel::mousePressEvent(event);
@@ -188,6 +255,7 @@ frmManagerTop::frmManagerTop(QWidget* parent) : QWidget(parent) {
   change_->setGeometry(190, 60, 140, 48);
   change_->setPixmap(makeLogo("Selection", QColor(20, 110, 90)));
   change_->setCursor(Qt::PointingHandCursor);
+  change_->setAccessibleName("Change your selection");
   label(this, "lblChangeSelection", "Change your selection of dates, events and reference information",
         QRect(340, 60, 270, 48));
   auto* updates = new QLabel(this);
@@ -254,7 +322,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   components->setGeometry(10, 70, 400, 120);
   components->setReadOnly(true);
   const ProductSetup& s = Bset();
-  QString list = QString::fromStdString(appTitle()) + "\n";
+  QString list = QString::fromStdString(appTitle()) + " version " + kAppVersion + "\n";
   if (!s.Bset_DatesPlatShortName.empty())
     list += "Calendar: " + QString::fromStdString(s.Bset_DatesPlatShortName) + "\n";
   if (!s.Bset_RefPlat1ShortName.empty())
@@ -268,6 +336,10 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   link->setGeometry(160, 200, 250, 20);
   link->setCursor(Qt::PointingHandCursor);
   auto* ok = button(this, "cmdOk", "OK", QRect(320, 260, 90, 28));
+  ok->setDefault(true);
+  components->setAccessibleName("Installed components");
+  link->setAccessibleName("Our web site");
+  setHelpTopic(*this, helptopic::About);
   connect(link, &ClickImage::clicked, this, [this] { lblWebLink_Click(); });
   connect(ok, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
 }

@@ -37,11 +37,14 @@ class frmIntro : public QWidget {
   QLabel* marks_[3];
 };
 
-// A picture that answers clicks, as the forms' image controls do.
+// A picture that answers clicks, as the forms' image controls do. It is a
+// button to the keyboard and to a screen reader: it takes the focus, Space
+// and Enter press it, and it reports itself as a button with its name.
 class ClickImage : public QLabel {
   Q_OBJECT
  public:
-  using QLabel::QLabel;
+  explicit ClickImage(QWidget* parent = nullptr);
+  explicit ClickImage(const QString& text, QWidget* parent = nullptr);
  signals:
   void clicked();
   void doubleClicked();
@@ -49,6 +52,8 @@ class ClickImage : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 class frmManagerTop : public QWidget {

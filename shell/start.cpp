@@ -9,12 +9,13 @@
 #include <QMenu>
 #include <QPointer>
 #include <QCursor>
-#include <QToolTip>
 
 #include "core/app.h"
 #include "core/databank.h"
 #include "core/error_log.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/plain_tip.h"
 #include "core/preview_lists.h"
 #include "core/products.h"
 #include "core/registry.h"
@@ -122,9 +123,9 @@ void connectComponents() {
   platform::notes::registerNotesClass();
   platform::daytimer::registerDayTimerClass();
   screenLink().firstRun = [] { return Bmm().Bmm_FirstRun; };
-  // A tip shows beside the pointer, inside the program.
+  // A tip shows near the pointer, inside the program, as plain text.
   platform::help::setPopupPresenter([](const platform::help::Request&, const std::string& text) {
-    if (!text.empty()) QToolTip::showText(QCursor::pos(), QString::fromStdString(text));
+    if (!text.empty()) showPlainTip(QCursor::pos(), QString::fromStdString(text));
   });
   Bhtm_ConnectToScreenLink();
   Bhtm_ConnectToPageEngine();
@@ -182,6 +183,10 @@ void Bmm_FillPageTable() {
   WizardPages& t = PageTable();
   t.setClientArea([] { return mainFrame().clientArea(); });
   t.setFileMenuHandler([] { mainFrame().mnuFile()->menuAction()->setEnabled(true); });
+  t.setPageShownHandler([](QWidget* page) {
+    if (mainFrameExists()) mainFrame().fitAccessKeys(page);
+  });
+  installHelpKey();
   Wizard().host = &t;
   // The forms are in their slots now; a writer page is loaded when it is
   // first shown, so a page that talks to a device does so only when the user

@@ -1,5 +1,7 @@
 #include "update/frmManager2Update.h"
 
+#include "core/gui/help_keys.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -50,6 +52,7 @@ std::function<void(frmManager2Update&)>& frmManager2Update::modalHook() {
 
 frmManager2Update::frmManager2Update(QWidget* parent) : QDialog(parent) {
   setObjectName("frmManager2Update");
+  setHelpTopic(*this, helptopic::UpdatePreview);
   setWindowTitle(QString::fromStdString(appTitle()));
   if (QWidget* main = QApplication::activeWindow()) setWindowIcon(main->windowIcon());
 

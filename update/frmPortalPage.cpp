@@ -1,5 +1,7 @@
 #include "update/frmPortalPage.h"
 
+#include "core/gui/help_keys.h"
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -68,6 +70,7 @@ void connectUpdatePortal() {
 
 frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {
   setObjectName("frmPortalPage");
+  setHelpTopic(*this, helptopic::Portal);
   resize(640, 520);
 
   browser_ = new LocalBrowser(this);

@@ -180,7 +180,11 @@ int16_t Bmm_GetNextForm() {
   return trapped("Bmm_GetNextForm", []() -> int16_t {
     int16_t next = nextDuePage();
     int16_t current = Wizard().Bmm_CurrentPage;
-    if (current != page::Summary) Bmm_ChangeForms(next, current);
+    if (current != page::Summary) {
+      // Only a writer page whose output is done asks from elsewhere.
+      Wizard().outputStored = true;
+      Bmm_ChangeForms(next, current);
+    }
     return next;
   });
 }
@@ -200,17 +204,19 @@ void Bmm_ChangeForms(int16_t newPage, int16_t current) {
       if (leaving && current != page::Selection && newPage > page::Summary) host->copyPicture(current, newPage);
       host->showPage(newPage);
     }
-    if (newPage == page::Selection) {
-      if (host) host->enableFileMenu();
-      announceOnce(edition(w.orryEdition), "OrryMsg", kOrryTitle, kOrryText);
-      announceOnce(edition(w.fieldfareEdition), "FieldfareMsg", kFieldfareTitle, kFieldfareText);
-    }
+    if (newPage == page::Selection && host) host->enableFileMenu();
     if (host && leaving) {
       host->hidePage(current);
       // The introduction and the banner are shown once per run.
       if (current == page::Intro || current == page::Banner) host->unloadPage(current);
     }
     w.Bmm_CurrentPage = newPage;
+    // The announcements come over the finished switch, not over two pages
+    // half drawn.
+    if (newPage == page::Selection) {
+      announceOnce(edition(w.orryEdition), "OrryMsg", kOrryTitle, kOrryText);
+      announceOnce(edition(w.fieldfareEdition), "FieldfareMsg", kFieldfareTitle, kFieldfareText);
+    }
   });
 }
 

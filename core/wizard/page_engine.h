@@ -54,6 +54,8 @@ struct WizardState {
   bool Bint_Ref1Pending = false;
   bool Bint_Ref2Pending = false;
   bool Bint_DatesPending = false;
+  // A writer page finished its output in this run: the selection is stored.
+  bool outputStored = false;
   // Seconds since midnight when the selection screen was last entered.
   int32_t toolTipStamp = 0;
   // The pages; without a host the engine only keeps its numbers.

@@ -60,8 +60,10 @@ std::string plainText(const std::string& html) {
       if (end == std::string::npos) break;
       std::string tag = html.substr(i + 1, end - i - 1);
       for (char& c : tag) c = char(std::tolower(static_cast<unsigned char>(c)));
-      if (tag.rfind("script", 0) == 0 || tag.rfind("style", 0) == 0) {
-        size_t close = html.find("</", end);
+      if (tag.rfind("script", 0) == 0 || tag.rfind("style", 0) == 0 || tag == "nav" || tag.rfind("nav ", 0) == 0) {
+        // Their text is no part of the topic's: the page's links, code.
+        const std::string name = tag.substr(0, tag.find(' '));
+        size_t close = html.find("</" + name, end);
         end = close == std::string::npos ? html.size() - 1 : html.find('>', close);
         if (end == std::string::npos) break;
       } else if (tag.rfind("/h", 0) == 0 || tag == "/p" || tag == "/li" || tag == "/title" || tag == "br" ||

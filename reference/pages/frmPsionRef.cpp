@@ -94,6 +94,7 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   frame->setGeometry(170, 105, 440, 130);
   lstDrives_ = new QTreeWidget(frame);
   lstDrives_->setObjectName("lstDrives");
+  lstDrives_->setAccessibleName("Drives of the device");
   lstDrives_->setGeometry(8, 20, 424, 102);
   lstDrives_->setRootIsDecorated(false);
   lstDrives_->setHeaderLabels({"Drive", "Free space", "Freespace"});

@@ -40,14 +40,32 @@ TEST_F(Reporter, MessageHasEveryPieceInOrder) {
   std::string expected = std::string("An error has occurred in the application.\r\r") +
                          "Clicking on OK will shut down the application.\r\r" +
                          "If this problem persists, note the details below and contact " + kSupportContact +
-                         "\r\rDetails:\tBsql_OpenDataBanks\t3024\r\n";
+                         "\r\rDetails:\tBsql_OpenDataBanks\t3024\r\nCould not find file.";
   EXPECT_EQ(m.text, expected);
 }
 
-TEST_F(Reporter, ExtraTextFollowsTheDetailsLine) {
-  fail(13, "Type mismatch", "cmdQuickSetup_Click", "more detail");
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].text.ends_with("Details:\tcmdQuickSetup_Click\t13\r\nmore detail"));
+// The user reads why it failed, not only where: the error's description
+// follows the details line and any extra text, once.
+TEST_F(Reporter, TheReasonFollowsTheDetails) {
+  struct Case {
+    const char* description;
+    const char* extra;
+    const char* ending;
+  } cases[] = {
+      {"Type mismatch", "more detail", "Details:\tcmdQuickSetup_Click\t13\r\nmore detail\r\nType mismatch"},
+      {"The server refused the login (401): check caldav.conf or ~/.netrc", "",
+       "Details:\tcmdQuickSetup_Click\t13\r\nThe server refused the login (401): check caldav.conf or ~/.netrc"},
+      {"No space left on device", "No space left on device",
+       "Details:\tcmdQuickSetup_Click\t13\r\nNo space left on device"},
+      {"", "", "Details:\tcmdQuickSetup_Click\t13\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    messages.clear();
+    fail(13, c.description, "cmdQuickSetup_Click", c.extra);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.ends_with(c.ending)) << messages[0].text;
+  }
 }
 
 TEST_F(Reporter, LogLineFormat) {
@@ -86,7 +104,7 @@ TEST_F(Reporter, AHugeDescriptionOrExtraTextIsCutWithAMark) {
   EXPECT_NE(log.find("...\"\r\n"), std::string::npos) << log;
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_LT(messages[0].text.size(), 2000u);
+  EXPECT_LT(messages[0].text.size(), 3000u) << "the extra text and the reason, each cut";
   EXPECT_NE(messages[0].text.find("..."), std::string::npos);
 }
 

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QMenuBar>
+#include <QHelpEvent>
+#include <QTreeWidget>
+#include <QtTest/QTest>
 
 #include <QAction>
 #include <QApplication>
 #include <QTextEdit>
 #include <QTimer>
+#include <QCursor>
 #include <QToolTip>
 #include <QCoreApplication>
 #include <QLabel>
@@ -14,7 +18,11 @@
 
 #include "core/databank.h"
 #include "platform/dao/dao.h"
+#include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/qt_tree_view.h"
+#include "core/tree_keys.h"
+#include "core/gui/plain_tip.h"
 #include "core/products.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
@@ -191,7 +199,9 @@ TEST_F(Wizard, AStartOnTheSelectionScreenRunsTheTipTimer) {
   EXPECT_NEAR(Bint_ToolTipStamp(), toolTipStampNow(), 2);
 }
 
-// A tip is the topic's text beside the pointer; no browser starts.
+// A tip is the topic's text near the pointer; no browser starts. It is
+// wrapped to a readable width, holds the topic's text without the page's
+// links, sits clear of the pointer and lets the next click through.
 TEST_F(Wizard, ATipShowsInsideTheProgram) {
   start("False", "cue_setting");
   std::vector<std::string> opened;
@@ -202,15 +212,26 @@ TEST_F(Wizard, ATipShowsInsideTheProgram) {
   mainFrame().activateWindow();
   QApplication::setActiveWindow(&mainFrame());
   ASSERT_EQ(QApplication::activeWindow(), &mainFrame());
-  int32_t topic = 93;
+  const QPoint pointer(300, 300);
+  QCursor::setPos(pointer);
+  int32_t topic = 94;
   Bint_ManMainToolTips(topic);
   platform::process::setDesktopLauncher(nullptr);
   EXPECT_TRUE(opened.empty());
-  EXPECT_TRUE(QToolTip::isVisible());
-  EXPECT_TRUE(QToolTip::text().contains("green arrow")) << QToolTip::text().toStdString();
-  QToolTip::hideText();
+  QLabel* tip = plainTipWindow();
+  ASSERT_NE(tip, nullptr);
+  const QString text = tip->text();
+  EXPECT_TRUE(text.contains("remove arrow")) << text.toStdString();
+  EXPECT_FALSE(text.contains("Contents")) << text.toStdString();
+  EXPECT_FALSE(text.contains("Search")) << text.toStdString();
+  EXPECT_EQ(tip->textFormat(), Qt::PlainText);
+  EXPECT_LE(tip->width(), kTipMaxWidth);
+  EXPECT_TRUE(tip->wordWrap());
+  EXPECT_FALSE(tip->geometry().adjusted(-8, -8, 8, 8).contains(QCursor::pos()))
+      << "the tip lies where the pointer is";
+  EXPECT_TRUE(tip->windowFlags() & Qt::WindowTransparentForInput);
+  hidePlainTip();
 }
-
 TEST_F(Wizard, ExitQuestionNoLeavesEverythingYesEnds) {
   start("False");
   Bint_DatesPending() = true;
@@ -336,7 +357,7 @@ TEST_F(Wizard, HelpMenuOpensContentsAndSupportPage) {
   };
   EXPECT_EQ(names(mainFrame().mnuFile()), std::vector<std::string>{"mnuFExit"});
   EXPECT_EQ(names(mainFrame().mnuHelp()),
-            (std::vector<std::string>{"mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+            (std::vector<std::string>{"mnuHThisPage", "mnuHContents", "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
 }
 
 // While the selection screen is on screen its own File and Help menus stand in
@@ -359,8 +380,8 @@ TEST_F(Wizard, TheSelectionScreensMenusReplaceTheFramesWhileItShows) {
     return v;
   };
   EXPECT_EQ(names(screen.mnuFile()), std::vector<std::string>{"mnuFExit"});
-  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHContents", "mnuHDontShowMeTips", "-",
-                                                               "mnuHTechnicalSupport", "-", "mnuHAbout"}));
+  EXPECT_EQ(names(screen.mnuHelp()), (std::vector<std::string>{"mnuHThisPage", "mnuHContents", "mnuHDontShowMeTips",
+                                                               "-", "mnuHTechnicalSupport", "-", "mnuHAbout"}));
   EXPECT_TRUE(screen.mnuFile()->menuAction()->isEnabled());
 
   bool modal = false;
@@ -406,6 +427,70 @@ TEST_F(Wizard, AboutBoxIsModalOverTheFrameAndOpensTheHomePage) {
   platform::process::setDesktopLauncher(nullptr);
   EXPECT_EQ(opened, std::vector<std::string>{kMakerHome});
   EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// Every page and dialog has a topic of its own in the installed help, and F1
+// opens the topic of the window in front.
+TEST_F(Wizard, F1OpensTheTopicOfThePageOrDialogInFront) {
+  start("False");
+  for (int16_t slot : kPageFillOrder) {
+    const int32_t topic = pageHelpTopic(slot);
+    ASSERT_GT(topic, 0) << slot;
+    EXPECT_FALSE(platform::help::topicText(topic).empty()) << "slot " << slot << " topic " << topic;
+  }
+  for (int32_t topic : {helptopic::EventOptions, helptopic::About, helptopic::OutlookGuide, helptopic::Portal,
+                        helptopic::UpdatePreview, helptopic::ErrorMessage})
+    EXPECT_FALSE(platform::help::topicText(topic).empty()) << topic;
+
+  std::vector<platform::help::Request> asked;
+  platform::help::setHelpHook([&](const platform::help::Request& r) { asked.push_back(r); });
+  mainFrame().activateWindow();
+  QApplication::setActiveWindow(&mainFrame());
+  ASSERT_EQ(Bmm_CurrentPage(), page::Banner);
+  QTest::keyClick(PageTable().loadedPage(page::Banner), Qt::Key_F1);
+  // The Help menu asks for the same topic.
+  mainFrame().mnuHThisPage_Click();
+  frmAbout about(&mainFrame());
+  QTimer::singleShot(0, [&] {
+    QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_F1);
+    about.close();
+  });
+  about.exec();
+  platform::help::setHelpHook(nullptr);
+  ASSERT_EQ(asked.size(), 3u);
+  for (const auto& r : asked) EXPECT_EQ(r.command, platform::help::Command::Topic);
+  EXPECT_EQ(asked[0].topic, pageHelpTopic(page::Banner));
+  EXPECT_EQ(asked[1].topic, pageHelpTopic(page::Banner));
+  EXPECT_EQ(asked[2].topic, helptopic::About);
+}
+
+// A name from the databank in a tree's tip is text: markup shows as its
+// characters and loads nothing.
+TEST_F(Wizard, ATreeTipShowsADatabankNameAsPlainText) {
+  start("False", "cue_setting");
+  frmManagerMain& screen = selectionScreen();
+  QtTreeView& chosen = screen.selectedItems();
+  const std::string name = "<img src=\"file:///dev/zero\"> <b>bold</b>";
+  chosen.add(kNewItemsKey, TreeRelation::Next, "K00P0010010010471100004", name);
+  QTreeWidget* tree = chosen.widget();
+  tree->show();
+  QTreeWidgetItem* item = chosen.item("K00P0010010010471100004");
+  ASSERT_NE(item, nullptr);
+  const QPoint at = tree->visualItemRect(item).center();
+  QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(tree->viewport(), &help);
+  QLabel* tip = plainTipWindow();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->text().toStdString(), name);
+  EXPECT_EQ(tip->textFormat(), Qt::PlainText);
+  EXPECT_FALSE(QToolTip::isVisible());
+  hidePlainTip();
 }
 
 }  // namespace

@@ -22,8 +22,11 @@ namespace fs = std::filesystem;
 namespace help = platform::help;
 
 // Every topic number the program asks for: the selection screen's popup Help
-// (7), the Day-Timer page (69, 70) and the selection screen's tips.
-const std::set<int32_t> kOpenedTopics = {7, 69, 70, 90, 91, 92, 93, 94, 95, 96, 101};
+// (7), the Day-Timer page (69, 70), the selection screen's tips, and one per
+// wizard page (200 + its slot) and dialog.
+const std::set<int32_t> kOpenedTopics = {7,   69,  70,  90,  91,  92,  93,  94,  95,  96,  101, 200, 202, 203, 204,
+                                         206, 207, 213, 215, 216, 217, 218, 219, 220, 221, 222, 223, 224, 230, 231,
+                                         232, 233};
 
 std::set<std::string> links(const std::string& html) {
   std::set<std::string> out;
@@ -60,6 +63,17 @@ TEST_F(HelpPages, EveryOpenedTopicHasItsPageAndTheContentsListIt) {
     EXPECT_TRUE(contents.count(page)) << page;
   }
   EXPECT_EQ(help::pageFor(help::Command::Search), home() / "Help" / "search.htm");
+  // The contents follow the run: welcome, selection, summary, the writers, the last page, then the windows.
+  const std::string index = testing::readFile(home() / "Help" / "index.htm");
+  size_t before = 0;
+  for (int32_t topic : {200, 219, 90, 7, 202, 218, 204, 216, 217, 230}) {
+    const size_t at = index.find("topic" + std::to_string(topic) + ".htm");
+    ASSERT_NE(at, std::string::npos) << topic;
+    EXPECT_GT(at, before) << topic << " is out of the run's order";
+    before = at;
+  }
+  // A topic's text is the topic alone, without the page's links.
+  EXPECT_EQ(help::topicText(204).find("Contents"), std::string::npos) << help::topicText(204);
 }
 
 TEST_F(HelpPages, SearchFindsTopicsByTheWordsOfTheirText) {
@@ -72,6 +86,7 @@ TEST_F(HelpPages, SearchFindsTopicsByTheWordsOfTheirText) {
   } cases[] = {
       {"green%20arrow", {"topic93.htm", "topic96.htm"}},
       {"PASSWORD", {"topic70.htm"}},
+      {"hotsync%20user", {"topic215.htm"}},
       {"tabs%20scroll", {"topic91.htm"}},
       {"nowhere-at-all", {}},
   };

@@ -34,6 +34,8 @@ frmRegistration::frmRegistration(QWidget* parent) : QWidget(parent) {
   later->setObjectName("cmdRemindLater");
   later->setGeometry(170, 250, 160, 30);
 
+  // Enter takes the choice that changes nothing now.
+  makeDefaultButton(*this, later);
   connect(quick, &QPushButton::clicked, this, [this] { cmdQuickSetup_Click(); });
   connect(later, &QPushButton::clicked, this, [this] { cmdRemindLater_Click(); });
 }

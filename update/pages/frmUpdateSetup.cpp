@@ -1,5 +1,6 @@
 #include "update/pages/frmUpdateSetup.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -69,20 +70,24 @@ frmUpdateSetup::frmUpdateSetup(QWidget* parent) : QWidget(parent) {
   warning->setGeometry(30, 32, 32, 32);
   warning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
 
-  auto* back = new QPushButton("< &Back", this);
-  back->setObjectName("cmdBack");
-  back->setGeometry(420, 360, 90, 28);
-  auto* next = new QPushButton("&Finish", this);
-  next->setObjectName("cmdNext");
-  next->setGeometry(520, 360, 90, 28);
+  const PageFooter footer = addPageFooter(*this, QPoint(), "&Finish");
+  QPushButton* back = footer.back;
+  QPushButton* next = footer.next;
+  settings->setBuddy(cboUpdateTime_);
 
   // Load.
   info->setText(text(kUpdateSetupInfo));
   settings->setText("How often would you like your calendar and reference section updated?");
-  // The options sit in different frames and clear each other by hand.
-  optAuto0_->setAutoExclusive(false);
-  optAuto1_->setAutoExclusive(false);
+  // The options sit in different frames; one group keeps them exclusive, so
+  // that they are one choice to the keyboard and to a screen reader.
+  auto* choice = new QButtonGroup(this);
+  choice->setExclusive(true);
+  choice->addButton(optAuto0_, 0);
+  choice->addButton(optAuto1_, 1);
   optAuto0_->setChecked(true);
+  QWidget::setTabOrder(optAuto0_, cboUpdateTime_);
+  QWidget::setTabOrder(cboUpdateTime_, optAuto1_);
+  QWidget::setTabOrder(optAuto1_, next);
   for (const UpdateInterval& i : kUpdateIntervals) cboUpdateTime_->addItem(i.text, i.code);
   // The box selects its first item by itself; a stored code that matches no
   // item must leave nothing selected, so that Finish keeps the stored values.

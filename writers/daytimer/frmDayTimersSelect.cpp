@@ -78,6 +78,8 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   filDatabase->setObjectName("filDatabase");
   filDatabase->setGeometry(10, 116, 250, 130);
   txtFileName = field("txtFileName", fraSelectDatabaseFile, 254);
+  filDatabase->setAccessibleName("Files in the folder");
+  txtFileName->setAccessibleName("Database file name");
 
   fraMultiUserLogin = panel("fraMultiUserLogin", this);
   lblUsername = label("User name:", "lblUsername", fraMultiUserLogin, 10);

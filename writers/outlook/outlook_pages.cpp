@@ -1,5 +1,7 @@
 #include "writers/outlook/outlook_pages.h"
 
+#include "core/gui/help_keys.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -34,21 +36,11 @@ frmOutlook::frmOutlook(QWidget* parent) : QWidget(parent) {
   lblFormInfo = new QLabel(display(kInfo), this);
   lblFormInfo->setObjectName("lblFormInfo");
   lblFormInfo->setWordWrap(true);
+  lblFormInfo->setGeometry(170, 45, 440, 300);
+  lblFormInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   const PageFooter footer = addPageFooter(*this, QPoint(400, 360), "&Continue >");
   cmdBack = footer.back;
   cmdNext = footer.next;
-  auto* text = new QVBoxLayout;
-  text->addWidget(lblFormTitle);
-  text->addWidget(lblFormInfo);
-  text->addStretch();
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(cmdBack);
-  buttons->addWidget(cmdNext);
-  text->addLayout(buttons);
-  auto* row = new QHBoxLayout(this);
-  row->addWidget(imgPicture);
-  row->addLayout(text, 1);
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
   guide_ = new frmOutlookGuide(this);
@@ -66,6 +58,7 @@ void frmOutlook::cmdBack_Click() { Bmm_FormReverse(); }
 
 frmOutlookGuide::frmOutlookGuide(frmOutlook* page) : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), page_(page) {
   setObjectName("frmOutlookGuide");
+  setHelpTopic(*this, helptopic::OutlookGuide);
   setWindowTitle(QString::fromStdString(appTitle()));
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");

@@ -198,6 +198,8 @@ void Bout_SelectionDone() {
     OutlookWindows* w = windows();
     if (w) {
       w->hideGuide();
+      // The page may be come back to from the last page: its buttons work again.
+      w->setButtonsEnabled(true);
       w->processEvents();
     }
     Bsda_CommittChanges();

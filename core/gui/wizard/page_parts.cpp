@@ -1,7 +1,18 @@
 #include "core/gui/wizard/page_parts.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QShortcut>
 
 namespace pellary {
 
@@ -25,7 +36,7 @@ QPixmap makeSidePicture(int variant) {
 QLabel* addSidePicture(QWidget& page, int variant) {
   auto* img = new QLabel(&page);
   img->setObjectName("imgPicture");
-  img->setGeometry(0, 0, 150, 410);
+  img->setGeometry(kSidePictureRect);
   img->setPixmap(makeSidePicture(variant));
   return img;
 }
@@ -33,7 +44,7 @@ QLabel* addSidePicture(QWidget& page, int variant) {
 QLabel* addPageTitle(QWidget& page, const QString& text) {
   auto* title = new QLabel(text, &page);
   title->setObjectName("lblFormTitle");
-  title->setGeometry(170, 10, 440, 28);
+  title->setGeometry(kTitleRect);
   QFont f = title->font();
   f.setBold(true);
   f.setPointSize(f.pointSize() + 4);
@@ -41,20 +52,111 @@ QLabel* addPageTitle(QWidget& page, const QString& text) {
   return title;
 }
 
-QPushButton* addNextButton(QWidget& page, QPoint at, const QString& text, int width) {
+namespace {
+constexpr const char* kDefaultButton = "defaultButton";
+
+QPushButton* nextAtFooter(QWidget& page, const QString& text, int width) {
   auto* next = new QPushButton(text, &page);
   next->setObjectName("cmdNext");
-  next->setGeometry(at.x(), at.y(), width, 28);
+  next->setGeometry(kFooterRight - width, kFooterTop, width, kButtonHeight);
+  makeDefaultButton(page, next);
   return next;
 }
+}  // namespace
 
-PageFooter addPageFooter(QWidget& page, QPoint backAt, const QString& nextText, int nextWidth) {
+QPushButton* addNextButton(QWidget& page, QPoint, const QString& text, int width) {
+  return nextAtFooter(page, text, width);
+}
+
+PageFooter addPageFooter(QWidget& page, QPoint, const QString& nextText, int nextWidth) {
   PageFooter footer;
   footer.back = new QPushButton("< &Back", &page);
   footer.back->setObjectName("cmdBack");
-  footer.back->setGeometry(backAt.x(), backAt.y(), 90, 28);
-  footer.next = addNextButton(page, backAt + QPoint(100, 0), nextText, nextWidth);
+  footer.back->setAutoDefault(false);
+  footer.back->setGeometry(kFooterRight - nextWidth - 10 - 90, kFooterTop, 90, kButtonHeight);
+  footer.next = nextAtFooter(page, nextText, nextWidth);
+  // Tab reaches Next first, as the focus starts there.
+  QWidget::setTabOrder(footer.next, footer.back);
   return footer;
+}
+
+void makeDefaultButton(QWidget& page, QPushButton* button) {
+  button->setDefault(true);
+  page.setProperty(kDefaultButton, QVariant::fromValue(static_cast<QObject*>(button)));
+  for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+    auto* enter = new QShortcut(QKeySequence(key), &page);
+    enter->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(enter, &QShortcut::activated, &page, [pagePtr = QPointer<QWidget>(&page)] {
+      if (!pagePtr) return;
+      // Enter presses the focused button, as on any dialog; else the default.
+      QPushButton* target = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      if (!target || !pagePtr->isAncestorOf(target)) target = defaultButton(*pagePtr);
+      if (target && target->isVisible() && target->isEnabled()) target->click();
+    });
+  }
+}
+
+namespace {
+bool namedByCaption(const QWidget* w) {
+  return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+         qobject_cast<const QAbstractItemView*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+         qobject_cast<const QTextEdit*>(w);
+}
+
+QString captionOf(const QLabel* label) {
+  QString text = label->text();
+  if (label->textFormat() != Qt::PlainText && Qt::mightBeRichText(text))
+    text = QTextDocumentFragment::fromHtml(text).toPlainText();
+  text.remove(QRegularExpression("&(?!&)"));
+  text = text.simplified();
+  if (text.endsWith(':')) text.chop(1);
+  return text;
+}
+
+// The label over w (its bottom at most 30 pixels above w's top, overlapping
+// it sideways) or on its left on the same line, nearest first.
+QLabel* captionLabel(QWidget* w) {
+  QWidget* parent = w->parentWidget();
+  if (!parent) return nullptr;
+  const QRect r = w->geometry();
+  QLabel* best = nullptr;
+  int bestDistance = 1 << 30;
+  for (QLabel* l : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    if (l->text().trimmed().isEmpty() || l->isHidden()) continue;
+    const QRect g = l->geometry();
+    int distance = -1;
+    if (g.bottom() <= r.top() && r.top() - g.bottom() <= 30 && g.right() >= r.left() && g.left() <= r.right())
+      distance = r.top() - g.bottom();
+    else if (g.right() <= r.left() && r.left() - g.right() <= 40 && g.top() <= r.center().y() &&
+             g.bottom() >= r.center().y())
+      distance = r.left() - g.right();
+    if (distance >= 0 && distance < bestDistance) {
+      best = l;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+}  // namespace
+
+void nameControlsFromLabels(QWidget& root) {
+  for (QWidget* w : root.findChildren<QWidget*>()) {
+    if (!namedByCaption(w) || !w->accessibleName().isEmpty()) continue;
+    // The line edit inside a combo box or a spin box is named with its owner.
+    if (qobject_cast<QLineEdit*>(w) && (qobject_cast<QComboBox*>(w->parentWidget()) ||
+                                        qobject_cast<QAbstractSpinBox*>(w->parentWidget())))
+      continue;
+    QLabel* label = captionLabel(w);
+    if (!label) continue;
+    const QString caption = captionOf(label);
+    if (caption.isEmpty()) continue;
+    w->setAccessibleName(caption);
+    if (!label->buddy()) label->setBuddy(w);
+  }
+}
+
+QPushButton* defaultButton(QWidget& page) {
+  return qobject_cast<QPushButton*>(page.property(kDefaultButton).value<QObject*>());
 }
 
 QProgressBar* addPageProgress(QWidget& page, const char* name, const QRect& geometry) {

@@ -25,6 +25,8 @@ class WizardPages : public PageHost {
   void setClientArea(std::function<QWidget*()> provider) { clientArea_ = std::move(provider); }
   // Enables the frame's File menu.
   void setFileMenuHandler(std::function<void()> handler) { fileMenu_ = std::move(handler); }
+  // Told of each page as it comes on screen (the frame fits its menus to it).
+  void setPageShownHandler(std::function<void(QWidget*)> handler) { pageShown_ = std::move(handler); }
 
   // Puts a form into a slot; an earlier form of the slot is destroyed.
   void setSlot(int16_t slot, Factory factory);
@@ -54,6 +56,7 @@ class WizardPages : public PageHost {
   std::array<Slot, kPageCount> slots_;
   std::function<QWidget*()> clientArea_;
   std::function<void()> fileMenu_;
+  std::function<void(QWidget*)> pageShown_;
 };
 
 // The one page table of the run; it is also the page engine's host.

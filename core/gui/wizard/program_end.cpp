@@ -3,6 +3,7 @@
 #include "core/app.h"
 #include "core/databank.h"
 #include "core/gui/placement.h"
+#include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 
@@ -44,8 +45,10 @@ void Bmm_EndProgram(int exitStatus) {
   endProgram(exitStatus);
 }
 
+const char* exitQuestionText() { return Wizard().outputStored ? kExitQuestionAfterWriting : kExitQuestion; }
+
 void Bmm_CancelProgram() {
-  int answer = MsgBox(kExitQuestion, mb::YesNo | mb::Exclamation | mb::DefaultButton2, appTitle());
+  int answer = MsgBox(exitQuestionText(), mb::YesNo | mb::Exclamation | mb::DefaultButton2, appTitle());
   if (answer == mb::Yes) Bmm_EndProgram();
 }
 

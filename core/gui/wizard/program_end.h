@@ -20,5 +20,11 @@ void Bmm_CancelProgram();
 inline constexpr const char* kExitQuestion =
     "If you exit the program now, no records will be stored and you will lose your changes.\r\r"
     "Are you sure you wish to exit now?";
+// Once a writer has stored the run's selection, the first text is no longer true.
+inline constexpr const char* kExitQuestionAfterWriting =
+    "Your selection has been stored. If you exit the program now, your update settings will not be stored.\r\r"
+    "Are you sure you wish to exit now?";
+// The exit question that is true at this point of the run.
+const char* exitQuestionText();
 
 }  // namespace pellary

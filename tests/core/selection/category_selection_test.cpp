@@ -130,6 +130,36 @@ TEST_F(CategorySelection, HolidaysCountWhenTheirCountriesChanged) {
   EXPECT_EQ(Bplp_PubHolLookup(1), "Public holiday in: France|12");
 }
 
+// Only countries the user chose name a holiday: a record the options dialog
+// made (Preview, then Cancel) or one added and taken out again does not.
+TEST_F(CategorySelection, HolidayCountriesAreOnlyTheChosenOnes) {
+  addEvent(1, "holiday", day(2027, 5, 1), day(2027, 5, 1));
+  link(1, 12);
+  link(1, 40);
+  struct Case {
+    const char* name;
+    int16_t spainStatus;  // -1: no record
+    const char* expected;
+  } cases[] = {
+      {"no record", -1, "Public holiday in: France|12"},
+      {"previewed, not added", 0, "Public holiday in: France|12"},
+      {"previewed with options", 0x0150, "Public holiday in: France|12"},
+      {"added this run", 2, "Public holiday in: France, Spain|12,40"},
+      {"in the profile", 0x0014, "Public holiday in: France, Spain|12,40"},
+      {"taken out this run", 8, "Public holiday in: France|12"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetProfileLists();
+    loadProfile();
+    Bsda_AddToProfileCatList(12, 4, 0x0A01, 0, 0, 1);
+    if (c.spainStatus >= 0) Bsda_AddToProfileCatList(40, c.spainStatus, 0x0A01, 0, 0, 1);
+    EXPECT_EQ(Bplp_PubHolLookup(1), c.expected);
+    // The country being added counts while its count is taken.
+    if (c.spainStatus >= 0) EXPECT_EQ(Bplp_PubHolLookup(1, 40), "Public holiday in: France, Spain|12,40");
+  }
+}
+
 // The countries stand as names sort everywhere: accents beside their
 // letters, case ignored; a country not in the profile is left out.
 TEST_F(CategorySelection, HolidayCountriesStandInNameOrder) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -328,6 +329,41 @@ TEST_F(SelectionScreen, OkFromAChosenNodeRecountsItAndAddsNothing) {
   EXPECT_EQ(screen->selectedItems().text(chosenKey), "(2 of 2) League, Football, Sport");
   EXPECT_EQ(screen->selectedItems().count(), nodes);
   EXPECT_EQ(record(4711).Status, 0x0100 | catstate::Added);
+}
+
+// The options dialog keeps its size; its date panel is framed and takes the
+// dialog while open; "Set date range" then OK without touching the dates
+// stores a year from today instead of being refused.
+TEST_F(SelectionScreen, TheDatePanelTakesTheDialogAndItsDefaultRangeIsAccepted) {
+  const std::string league = tertiaryKey(7, 12, 3, 4711, 4);
+  select(categoriesTree(), league);
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<frmEventPreview*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    seen = true;
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    auto* panel = dialog->findChild<QGroupBox*>("fraSetDates");
+    dialog->findChild<QPushButton*>("cmdSetDates")->click();
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_FALSE(panel->title().isEmpty());
+    for (const char* behind : {"cmdOk", "cmdCancel", "cmdSetDates"})
+      EXPECT_FALSE(dialog->findChild<QPushButton*>(behind)->isEnabled()) << behind;
+    EXPECT_FALSE(dialog->findChild<QTreeWidget*>("lstPreviews")->isEnabled());
+    auto* start = dialog->findChild<QDateEdit*>("calStartDate");
+    auto* end = dialog->findChild<QDateEdit*>("calEndDate");
+    dialog->findChild<QCheckBox*>("chkSetDateRange")->click();
+    EXPECT_EQ(end->date(), start->date().addYears(1));
+    dialog->findChild<QPushButton*>("cmdOkDates")->click();
+    EXPECT_FALSE(panel->isVisible()) << "the range was refused";
+    EXPECT_TRUE(dialog->findChild<QPushButton*>("cmdOk")->isEnabled());
+    dialog->findChild<QPushButton*>("cmdCancel")->click();
+  });
+  screen->mnuPPreview_Click();
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(record(4711).Duration & 0x4000);
+  EXPECT_GT(record(4711).EndDate, record(4711).StartDate);
 }
 
 class SummaryPage : public testing::SelectionDb {

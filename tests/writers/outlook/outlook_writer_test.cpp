@@ -126,7 +126,7 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
 
   EXPECT_FALSE(Bint_DatesPending());
   EXPECT_EQ(windows.progress, (std::vector<int16_t>{0, 50, 100}));
-  EXPECT_EQ(windows.log, (Strings{"guide centred", "guide centred", "disabled", "frame away", "hide", "frame back"}));
+  EXPECT_EQ(windows.log, (Strings{"guide centred", "guide centred", "disabled", "frame away", "hide", "enabled", "frame back"}));
   EXPECT_EQ(windows.text, kOutlookWaitText);
   // The profile was committed.
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 2);
