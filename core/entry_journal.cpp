@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/dao/dao.h"
@@ -45,28 +46,44 @@ T numberOf(const std::string& s) {
 bool splitLine(std::string_view line, std::vector<std::string>& fields) {
   fields = platform::standins::split(std::string(line));
   for (std::string& f : fields) f = platform::standins::unescape(f);
-  return fields.size() == 10 && fields[0] == "E";
+  if (fields.size() == 3 && fields[0] == "M") return true;
+  return fields.size() == 10 && (fields[0] == "E" || fields[0] == "P");
 }
 
+EntryJournal::Row rowOf(std::vector<std::string>& f) {
+  EntryJournal::Row r;
+  r.profileID = numberOf<int16_t>(f[1]);
+  r.eventID = numberOf<int32_t>(f[2]);
+  r.status = numberOf<int16_t>(f[3]);
+  r.version = numberOf<int16_t>(f[4]);
+  r.catID = numberOf<int32_t>(f[5]);
+  r.auxDate = numberOf<double>(f[6]);
+  r.dateUsed = numberOf<double>(f[7]);
+  r.platMisc = std::move(f[8]);
+  r.pubHol = std::move(f[9]);
+  return r;
+}
+
+// The rows that stand: every plain row, and the marked rows whose target's
+// file changed after their mark (the change they were written for landed).
 std::vector<EntryJournal::Row> readRows(const std::string& text) {
   std::vector<EntryJournal::Row> rows;
   std::vector<std::string> f;
+  std::map<std::string, std::string> now;  // each target file's state, looked at once
+  bool landed = false;
   for (size_t from = 0; from < text.size();) {
     const size_t nl = text.find('\n', from);
     // A line cut short by the end of the run is its last; nothing after it counts.
     if (nl == std::string::npos || !splitLine(std::string_view(text).substr(from, nl - from), f)) break;
-    EntryJournal::Row r;
-    r.profileID = numberOf<int16_t>(f[1]);
-    r.eventID = numberOf<int32_t>(f[2]);
-    r.status = numberOf<int16_t>(f[3]);
-    r.version = numberOf<int16_t>(f[4]);
-    r.catID = numberOf<int32_t>(f[5]);
-    r.auxDate = numberOf<double>(f[6]);
-    r.dateUsed = numberOf<double>(f[7]);
-    r.platMisc = std::move(f[8]);
-    r.pubHol = std::move(f[9]);
-    rows.push_back(std::move(r));
     from = nl + 1;
+    if (f[0] == "M") {
+      auto it = now.find(f[1]);
+      if (it == now.end()) it = now.emplace(f[1], fileMark(f[1])).first;
+      landed = it->second != f[2];
+      continue;
+    }
+    if (f[0] == "P" && !landed) continue;
+    rows.push_back(rowOf(f));
   }
   return rows;
 }
@@ -125,8 +142,9 @@ EntryJournal::~EntryJournal() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void EntryJournal::append(const Row& r) {
-  std::string line = "E";
+namespace {
+std::string lineOf(const char* kind, const EntryJournal::Row& r) {
+  std::string line = kind;
   line.reserve(160);
   putNumber(line, r.profileID);
   putNumber(line, r.eventID);
@@ -137,7 +155,34 @@ void EntryJournal::append(const Row& r) {
   putNumber(line, r.dateUsed);
   for (const std::string* text : {&r.platMisc, &r.pubHol}) line += '\t' + platform::standins::escape(*text);
   line += '\n';
-  if (!platform::files::writeAll(fd_, line)) raise(kCannotWrite, "Cannot write " + path_.string() + ": " + std::strerror(errno));
+  return line;
+}
+}  // namespace
+
+void EntryJournal::write(const std::string& text) {
+  if (fd_ < 0) raise(kCannotWrite, "Cannot write " + path_.string());
+  if (!platform::files::writeAll(fd_, text)) {
+    const int e = errno;
+    // A row cut short would hide every row after it: back to the last whole one.
+    while (::ftruncate(fd_, off_t(size_)) != 0 && errno == EINTR) {
+    }
+    raise(kCannotWrite, "Cannot write " + path_.string() + ": " + std::strerror(e));
+  }
+  size_ += static_cast<long long>(text.size());
+}
+
+void EntryJournal::append(const Row& r) { write(lineOf("E", r)); }
+
+void EntryJournal::appendMarked(const fs::path& target, const std::vector<Row>& rows) {
+  std::string text = "M\t" + platform::standins::escape(target.string()) + "\t" + fileMark(target) + "\n";
+  for (const Row& r : rows) text += lineOf("P", r);
+  write(text);
+}
+
+std::string fileMark(const fs::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return "absent";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size);
 }
 
 void EntryJournal::close() {

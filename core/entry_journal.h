@@ -36,8 +36,14 @@ class EntryJournal {
     double auxDate = 0, dateUsed = 0;
     std::string platMisc, pubHol;
   };
-  // One row, in one write. Raises when it cannot be written.
+  // One row, in one write. Raises when it cannot be written (the file is
+  // then as it was).
   void append(const Row& row);
+  // The rows that stand once the target's file changes, written (in one
+  // write) just before it does, with the file's state at that moment. The
+  // next load folds them only when the file is no longer in that state: a
+  // run ended before the change landed leaves the profile as the target is.
+  void appendMarked(const std::filesystem::path& target, const std::vector<Row>& rows);
   // The pass is over: from now on the next load of the profile may fold it.
   void close();
   bool isOpen() const { return fd_ >= 0; }
@@ -46,9 +52,14 @@ class EntryJournal {
 
  private:
   EntryJournal(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+  void write(const std::string& text);
   std::filesystem::path path_;
   int fd_;
+  long long size_ = 0;
 };
+
+// A file's state as a marked row notes it: its inode and size, or that it is absent.
+std::string fileMark(const std::filesystem::path& file);
 
 // Replaces the rows' events' rows in ProfileEventList, in one transaction.
 void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& rows);

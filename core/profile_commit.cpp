@@ -1,5 +1,7 @@
 #include "core/profile_commit.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -117,6 +119,27 @@ EntryJournal::Row rowOf(const ProfileEventRecord& r) {
           s.platMisc(r.PlatMisc), s.holidayList(r.PubHol)};
 }
 
+// The record of the entry being written, until its target's file changes.
+struct Intent {
+  bool noted = false;
+  EntryJournal::Row row;
+};
+Intent& intent() {
+  static Intent i;
+  return i;
+}
+
+bool sameRow(const EntryJournal::Row& a, const EntryJournal::Row& b) {
+  return a.profileID == b.profileID && a.eventID == b.eventID && a.status == b.status && a.version == b.version &&
+         a.catID == b.catID && a.auxDate == b.auxDate && a.dateUsed == b.dateUsed && a.platMisc == b.platMisc &&
+         a.pubHol == b.pubHol;
+}
+
+void stopIntents() {
+  platform::standins::stopWatching();
+  intent() = {};
+}
+
 // Runs step; a failure is reported under where (which ends the run).
 template <class F>
 void trappedStep(const char* where, F&& step) {
@@ -177,6 +200,7 @@ void inTransaction(const char* where, Body&& body, Undo&& undo) {
 // Runs the halves in one transaction. A failure rolls the databank and the
 // category marks back and is reported under the name of the half that failed.
 void commit(const char* outerName, bool events, bool categories) {
+  stopIntents();
   Bsda_EndWritePass();
   CategoryMarks before;
   before.take();
@@ -233,11 +257,37 @@ void Bsda_BeginWritePass() {
 }
 
 void Bsda_EndWritePass() {
+  stopIntents();
   if (journal()) journal()->close();
 }
 
+void Bsda_IntendEntry(const ProfileEventRecord& r) {
+  if (!journal() || !journal()->isOpen()) return;
+  intent() = {false, rowOf(r)};
+  platform::standins::watchNextChange([](const std::filesystem::path& file) {
+    // A failure here fails the target's call before its file changes.
+    journal()->appendMarked(file, {intent().row});
+    intent().noted = true;
+  });
+}
+
+void Bsda_TargetCommitNext() {
+  if (!journal() || !journal()->isOpen()) return;
+  platform::standins::watchNextChange([](const std::filesystem::path& file) {
+    const ProfileLists& s = Bsda();
+    std::vector<EntryJournal::Row> rows;
+    rows.reserve(size_t(std::max(s.Bsda_ProfileEventNext, 1)));
+    for (int32_t i = 1; i < s.Bsda_ProfileEventNext; ++i) rows.push_back(rowOf(s.Bsda_ProfileEventList[i]));
+    journal()->appendMarked(file, rows);
+  });
+}
+
 void Bsda_RecordEntry(const ProfileEventRecord& r) {
+  platform::standins::stopWatching();
   trappedStep("Bsda_RecordEntry", [&] {
+    const bool noted = intent().noted && sameRow(intent().row, rowOf(r));
+    intent() = {};
+    if (noted) return;  // the row noted before the change stands as it is
     if (journal() && journal()->isOpen())
       journal()->append(rowOf(r));
     else

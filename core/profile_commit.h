@@ -23,5 +23,15 @@ void Bsda_EndWritePass();
 // record as it now stands (no row when its Status is 0).
 struct ProfileEventRecord;
 void Bsda_RecordEntry(const ProfileEventRecord& record);
+// Before an entry is added or removed: the record as it will stand. It is
+// noted, with the state of the file the target changes, just before the
+// change; the next load takes it when the change landed, whatever ended the
+// run in between.
+void Bsda_IntendEntry(const ProfileEventRecord& record);
+// Before a target that takes the whole pass at once puts it in place: the
+// pass's records are noted just before its file changes, so that the next
+// load stores them when the file took the pass and the profile commit did
+// not follow.
+void Bsda_TargetCommitNext();
 
 }  // namespace pellary

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/gui/plain_text.h"
+#include "platform/errors.h"
 #include "platform/msgbox.h"
 
 #include "shell/qt_messages.h"
@@ -12,6 +13,28 @@
 #include "shell/start.h"
 
 namespace pellary {
+
+bool deliverGuarded(const std::function<bool()>& deliver) {
+  try {
+    return deliver();
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    currentError() = describeCurrentException();
+    reportError(currentError().number, "Pelmon", {});
+  }
+}
+
+namespace {
+// The one guard over every slot: Qt must never see an exception.
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    return deliverGuarded([&] { return QApplication::notify(receiver, event); });
+  }
+};
+}  // namespace
 
 int runPelmon(int argc, char** argv) {
   std::string commandLine = commandLineText(argc, argv);
@@ -24,7 +47,7 @@ int runPelmon(int argc, char** argv) {
   };
   if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int qtArgc = 1;
-  QApplication app(qtArgc, argv);
+  GuardedApplication app(qtArgc, argv);
   showTextAsWritten(app);
   installErrorReporter();
   installQtMessagePresenter();

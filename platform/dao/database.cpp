@@ -141,7 +141,10 @@ Recordset Database::openRecordset(std::string_view source) {
 
 void Database::beginTrans() {
   detail::Connection& c = conn();
-  c.run(c.transactionDepth == 0 ? "BEGIN" : "SAVEPOINT dao_" + std::to_string(c.transactionDepth));
+  // The write lock is taken up front, where the busy timeout applies: a
+  // deferred transaction that reads and then writes is refused at once when
+  // another connection holds the lock.
+  c.run(c.transactionDepth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT dao_" + std::to_string(c.transactionDepth));
   ++c.transactionDepth;
 }
 

@@ -24,69 +24,78 @@ class Remover {
  public:
   Remover() {
     // No worker may hold the lock across a fork, or a child could never take it.
-    ::pthread_atfork([] { remover().m_.lock(); }, [] { remover().m_.unlock(); }, [] { remover().m_.unlock(); });
+    // The child then starts from fresh state: the parent's condition variables
+    // may count waiters that do not exist in the child, so a notify there could
+    // go to nobody and the child would wait for ever.
+    ::pthread_atfork([] { remover().s_->m.lock(); }, [] { remover().s_->m.unlock(); },
+                     [] { remover().forked(); });
   }
   ~Remover() {
-    if (owner_ != ::getpid()) return;  // a forked child has none of the parent's threads
+    if (workers_ == nullptr) return;
     {
-      std::lock_guard<std::mutex> lock(m_);
-      stopping_ = true;
+      std::lock_guard<std::mutex> lock(s_->m);
+      s_->stopping = true;
     }
-    more_.notify_all();
+    s_->more.notify_all();
     for (std::thread& t : *workers_) t.join();
     delete workers_;
   }
 
   void add(SharedDirFd dir, std::string name) {
     {
-      std::lock_guard<std::mutex> lock(m_);
+      std::lock_guard<std::mutex> lock(s_->m);
       start();
-      queue_.emplace_back(std::move(dir), std::move(name));
-      ++pending_;
+      s_->queue.emplace_back(std::move(dir), std::move(name));
+      ++s_->pending;
     }
-    more_.notify_one();
+    s_->more.notify_one();
   }
 
   void finish() {
-    std::unique_lock<std::mutex> lock(m_);
-    if (owner_ != ::getpid()) return;
-    done_.wait(lock, [&] { return pending_ == 0; });
+    std::unique_lock<std::mutex> lock(s_->m);
+    s_->done.wait(lock, [&] { return s_->pending == 0; });
   }
 
  private:
-  // Called with m_ held.
-  void start() {
-    if (owner_ == ::getpid()) return;
-    // First use, or first in a forked child: the parent's threads and queue
-    // are not here. Their objects are left alone, never joined.
-    owner_ = ::getpid();
-    workers_ = new std::vector<std::thread>;
-    queue_.clear();
-    pending_ = 0;
-    for (int i = 0; i < kWorkers; ++i) workers_->emplace_back([this] { work(); });
+  struct State {
+    std::mutex m;
+    std::condition_variable more, done;
+    std::deque<std::pair<SharedDirFd, std::string>> queue;
+    size_t pending = 0;
+    bool stopping = false;
+  };
+
+  // In the child, with the parent's state locked by the forking thread. The
+  // parent's state, threads and queue are left alone, never joined or freed.
+  void forked() {
+    s_->m.unlock();
+    s_ = new State;
+    workers_ = nullptr;
   }
 
-  void work() {
-    std::unique_lock<std::mutex> lock(m_);
+  // Called with the lock held.
+  void start() {
+    if (workers_ != nullptr) return;
+    workers_ = new std::vector<std::thread>;
+    for (int i = 0; i < kWorkers; ++i) workers_->emplace_back([this, s = s_] { work(*s); });
+  }
+
+  static void work(State& s) {
+    std::unique_lock<std::mutex> lock(s.m);
     for (;;) {
-      more_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-      if (queue_.empty()) return;
-      auto [dir, name] = std::move(queue_.front());
-      queue_.pop_front();
+      s.more.wait(lock, [&] { return s.stopping || !s.queue.empty(); });
+      if (s.queue.empty()) return;
+      auto [dir, name] = std::move(s.queue.front());
+      s.queue.pop_front();
       lock.unlock();
       ::unlinkat(*dir, name.c_str(), 0);  // gone already is as good
       dir.reset();
       lock.lock();
-      if (--pending_ == 0) done_.notify_all();
+      if (--s.pending == 0) s.done.notify_all();
     }
   }
 
-  std::mutex m_;
-  std::condition_variable more_, done_;
-  std::deque<std::pair<SharedDirFd, std::string>> queue_;
-  size_t pending_ = 0;
-  bool stopping_ = false;
-  pid_t owner_ = 0;
+  State* s_ = new State;
   std::vector<std::thread>* workers_ = nullptr;
 };
 

@@ -21,7 +21,17 @@ void refuseEntry(int n) {
     ::unsetenv(kVariable);
 }
 
+namespace {
+std::function<void()>& seenHook() {
+  static std::function<void()> f;
+  return f;
+}
+}  // namespace
+
+void onEntryTaken(std::function<void()> seen) { seenHook() = std::move(seen); }
+
 void takeEntry() {
+  if (seenHook()) seenHook()();
   const char* value = std::getenv(kVariable);
   const std::string now = value ? value : "";
   if (now != gSeen) {

@@ -5,6 +5,8 @@
 // own copy of this code (the Series 3 agenda writer) sees it too.
 #pragma once
 
+#include <functional>
+
 namespace pellary::platform::standins {
 
 // From now on, the n-th entry that the calendar stand-ins are asked to add is
@@ -13,5 +15,7 @@ void refuseEntry(int n);
 // Called by each stand-in before it takes an entry: raises 61 ("Disk full")
 // on the refused one.
 void takeEntry();
+// Runs seen each time a stand-in of this process takes an entry (tests); nullptr ends it.
+void onEntryTaken(std::function<void()> seen);
 
 }  // namespace pellary::platform::standins

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "platform/errors.h"
@@ -51,7 +52,25 @@ std::vector<std::string> split(const std::string& line) {
   return parts;
 }
 
+namespace {
+std::function<void(const std::filesystem::path&)>& watcher() {
+  static std::function<void(const std::filesystem::path&)> w;
+  return w;
+}
+}  // namespace
+
+void watchNextChange(std::function<void(const std::filesystem::path& file)> watch) { watcher() = std::move(watch); }
+void stopWatching() { watcher() = nullptr; }
+
+void aboutToChange(const std::filesystem::path& file) {
+  if (!watcher()) return;
+  auto w = std::move(watcher());
+  watcher() = nullptr;
+  w(file);
+}
+
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what) {
+  aboutToChange(file);
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
   try {
@@ -87,7 +106,17 @@ bool AppendFile::open(const std::filesystem::path& file, const std::string& what
 
 void AppendFile::append(const std::string& text) {
   if (fd_ < 0) raise(57, "Cannot write " + what_ + " " + file_.string());
-  if (!files::writeAll(fd_, text)) raise(57, "Cannot write " + what_ + " " + file_.string());
+  aboutToChange(file_);
+  const off_t before = ::lseek(fd_, 0, SEEK_END);
+  if (!files::writeAll(fd_, text)) {
+    const int e = errno;
+    // Half a record would leave the file unreadable: back to where it ended.
+    if (before >= 0) {
+      while (::ftruncate(fd_, before) != 0 && errno == EINTR) {
+      }
+    }
+    raise(57, "Cannot write " + what_ + " " + file_.string() + ": " + std::strerror(e));
+  }
 }
 
 void AppendFile::close() {

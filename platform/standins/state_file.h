@@ -64,6 +64,14 @@ void appendToFile(const std::filesystem::path& file, const std::string& text, co
 void onSyncSaved(std::function<void()> flush);
 void syncSaved();
 
+// The file a stand-in is about to change, told before the change to whoever
+// asked with watchNextChange (once: the watch is then gone). The record of a
+// write pass notes the file's state there, so that after a run ended at any
+// point the next start can tell whether the change landed.
+void watchNextChange(std::function<void(const std::filesystem::path& file)> watch);
+void stopWatching();
+void aboutToChange(const std::filesystem::path& file);
+
 // A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
 // below the stand-in's own folder; any other path is a path of this machine.
 std::filesystem::path drivePath(const std::string& standin, std::string_view path);

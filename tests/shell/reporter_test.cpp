@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/msgbox.h"
+#include "shell/program.h"
 #include "shell/reporter.h"
 #include "shell/shell_fixture.h"
 
@@ -194,3 +195,23 @@ TEST(Unattended, EnvironmentDecides) {
 
 }  // namespace
 }  // namespace pellary
+
+namespace pellary::testing {
+namespace {
+
+// An error that leaves a slot is reported like any other and ends the run
+// with status 1, instead of aborting the process.
+TEST_F(ShellTest, AnErrorLeavingASlotTakesTheErrorRoad) {
+  try {
+    deliverGuarded([]() -> bool { raise(57, "Cannot write the Organizer file"); });
+    ADD_FAILURE() << "the run went on";
+  } catch (const ProgramEnded& e) {
+    EXPECT_EQ(e.code, 1);
+  }
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front().text.rfind("An error has occurred", 0), 0u) << messages.front().text;
+  EXPECT_NE(messages.front().text.find("Pelmon"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellary::testing

@@ -235,8 +235,12 @@ void Borg_RunWrite() {
   s.Borg_ChosenSection = Breg_GetRegSetting("Settings", "OrgSection");
   Borg_Control().call(14);
   s.writePass();
-  Borg_Control().call(15);
-  Borg_Control().call(10);
+  // A failed save of the Organizer file takes the error road like any other.
+  trapped("Borg_RunWrite", [] {
+    Bsda_TargetCommitNext();
+    Borg_Control().call(15);
+    Borg_Control().call(10);
+  });
   s.commit();
   Bint_DatesPending() = false;
   s.nextPage();

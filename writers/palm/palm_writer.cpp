@@ -194,6 +194,7 @@ bool Bpm_PalmHandler(int32_t userID) {
       // exist yet keeps its path, so the conduit can create it.
       std::string shortDatebook = Breg_ReturnShortPathName(datebook);
       std::string shortExchange = Breg_ReturnShortPathName(exchange);
+      Bsda_TargetCommitNext();
       Bpm_CallConduit(shortDatebook.empty() ? datebook : shortDatebook,
                       shortExchange.empty() ? exchange : shortExchange);
       if (s.commitProfile)

@@ -110,11 +110,13 @@ void buildDeleteRecord(const ProfileEventRecord& p, dao::Recordset& r, int32_t e
   rec.StartDate = p.DateUsed;
 }
 
-void relayDeletes(const ProfileEventRecord& p) {
+void relayDeletes(const ProfileEventRecord& p, const ProfileEventRecord& after) {
   ProcessorState& s = Bplp();
   RelayEventRecord& rec = s.record;
+  intendEntry(after);
   Bplp_DeleteRelay(rec, s.percent);
   if (p.Status & 0x0040) {
+    intendEntry(after);
     rec.EntryID = ticketsEntryID(Bsda().platMisc(p.PlatMisc));
     rec.Title = "Tickets: " + rec.Title;
     rec.StartDate = p.AuxDate;
@@ -130,6 +132,10 @@ bool entriesLandOneByOne() {
 
 void recordEntry(const ProfileEventRecord& p) {
   if (entriesLandOneByOne()) Bsda_RecordEntry(p);
+}
+
+void intendEntry(const ProfileEventRecord& p) {
+  if (entriesLandOneByOne()) Bsda_IntendEntry(p);
 }
 
 }  // namespace rows
@@ -190,13 +196,16 @@ struct Written {
 };
 
 // Relays the main entry and, when the category asks for it, the tickets
-// entry; stored(w) runs after each of them with what stands so far.
+// entry; stored(w, false) runs before each of them with what will stand once
+// it lands, stored(w, true) after it with what stands.
 template <class Stored>
 Written relayAdd(int32_t c, Stored&& stored) {
   ProcessorState& s = Bplp();
   RelayEventRecord& rec = s.record;
   Written w;
   const double onSale = rec.OnSale;
+  w.dateUsed = rec.StartDate;
+  stored(w, false);
   w.ids = Bplp_WriteRelay(rec, s.percent);
   w.dateUsed = rec.StartDate;
   const ProfileCatRecord cat = Bsda().cat(c);
@@ -209,12 +218,17 @@ Written relayAdd(int32_t c, Stored&& stored) {
     // The tickets entry is a one-day entry on its own date (the main entry's
     // end, which a writer may have moved, would stretch it to the event).
     rec.EndDate = rec.StartDate;
-    stored(w);
+    stored(w, true);
+    Written next = w;
+    next.ids += "^";
+    next.ticketsBit = 0x0040;
+    next.auxDate = rec.StartDate;
+    stored(next, false);
     w.ids += "^" + Bplp_WriteRelay(rec, s.percent);
     w.ticketsBit = 0x0040;
     w.auxDate = rec.StartDate;
   }
-  stored(w);
+  stored(w, true);
   return w;
 }
 
@@ -246,7 +260,9 @@ void deleteStage(bool preview) {
       Bint_WriteToFinalPreview(s.record, kind, eventID);
       ++s.Bplp_TotalCount;
     } else {
-      relayDeletes(p);
+      ProfileEventRecord gone = p;
+      gone.Status = 0;
+      relayDeletes(p, gone);
       countOne();
       Bsda().event(pos).Status = 0;
       recordEntry(Bsda().event(pos));
@@ -305,13 +321,12 @@ void updateStage(bool preview) {
           ++s.Bplp_TotalCount;
         }
       } else {
-        relayDeletes(before);
-        if (a == 4) {
-          // Removed, not yet written again.
-          ProfileEventRecord gone = before;
-          gone.Status = static_cast<int16_t>(before.Status & 0x7FF0 & ~kWrittenBits);
-          recordEntry(gone);
-        }
+        // Removed, not yet written again; or removed for good.
+        ProfileEventRecord gone = before;
+        gone.Status = a == 4 ? static_cast<int16_t>(before.Status & 0x7FF0 & ~kWrittenBits)
+                             : static_cast<int16_t>(backToOne ? 1 : 0);
+        relayDeletes(before, gone);
+        if (a == 4) recordEntry(gone);
       }
     }
 
@@ -332,12 +347,14 @@ void updateStage(bool preview) {
           // with a change), or the entry could not be found by its title to
           // be removed. An entry that did not stand takes the row's
           // category, so it never stands for a category no longer chosen.
-          relayAdd(c, [&](const Written& w) {
-            ProfileEventRecord& p = Bsda().event(pos);
+          relayAdd(c, [&](const Written& w, bool landed) {
+            ProfileEventRecord p = Bsda().event(pos);
             p.Status = static_cast<int16_t>((before.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | star |
                                             add.actionBit);
             storeWritten(p, rowVersion, w);
             p.CatID = catID;
+            if (!landed) return intendEntry(p);
+            Bsda().event(pos) = p;
             recordEntry(p);
           });
         }
@@ -381,11 +398,13 @@ void writingStage(bool preview) {
     }
     countOne();
     const int16_t was = st;
-    relayAdd(c, [&](const Written& w) {
-      ProfileEventRecord& p = Bsda().event(pos);
+    relayAdd(c, [&](const Written& w, bool landed) {
+      ProfileEventRecord p = Bsda().event(pos);
       p.Status = static_cast<int16_t>((was & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | (add.starred ? 0x0204 : 0x0004));
       storeWritten(p, static_cast<int16_t>(number(rs, "Version")), w);
       p.CatID = catID;
+      if (!landed) return intendEntry(p);
+      Bsda().event(pos) = p;
       recordEntry(p);
     });
   }
@@ -406,9 +425,10 @@ void Bplp_CentralWriter(bool preview) {
         if (open) Bsda_EndWritePass();
       }
     } endPass;
-    if (!preview && anyRows && entriesLandOneByOne()) {
+    if (!preview && anyRows) {
       Bsda_BeginWritePass();
-      endPass.open = true;
+      // A batched target's record stays open for its commit point.
+      endPass.open = entriesLandOneByOne();
     }
     if (q.Bsql_HaveDeletions) deleteStage(preview);
     if (q.Bsql_HaveUpdates) updateStage(preview);

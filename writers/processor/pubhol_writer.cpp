@@ -47,12 +47,12 @@ void Bplp_PubHolCentralWriter(bool preview) {
             ++s.Bplp_TotalCount;
           }
         } else {
+          ProfileEventRecord gone = before;
+          gone.Status = 0;
+          if (c == 2) gone.PubHol = Bsda_AddHolidayList(newList);
+          intendEntry(gone);
           Bplp_DeleteRelay(s.record, s.percent);
-          if (c == 4) {
-            ProfileEventRecord gone = before;
-            gone.Status = 0;
-            recordEntry(gone);
-          }
+          if (c == 4) recordEntry(gone);
         }
       }
 
@@ -79,6 +79,14 @@ void Bplp_PubHolCentralWriter(bool preview) {
           ++s.Bplp_TotalCount;
         } else {
           countOne();
+          ProfileEventRecord will = Bsda().event(pos);
+          will.Status = static_cast<int16_t>(4 | x);
+          will.Version = rowVersion;
+          will.DateUsed = rec.StartDate;
+          will.AuxDate = 0;
+          will.PlatMisc = Bsda_AddPlatMisc("");
+          will.PubHol = Bsda_AddHolidayList(newList);
+          intendEntry(will);
           ids = Bplp_WriteRelay(rec, s.percent);
           dateUsed = rec.StartDate;
         }

@@ -23,9 +23,12 @@ void countOne();
 ProfileEventRecord& findOrAppend(int32_t eventID, int32_t catID);
 // Title, entry ID and start date of the entry as it was written.
 void buildDeleteRecord(const ProfileEventRecord& p, dao::Recordset& r, int32_t eventID);
-// Removes the main entry and, when one was written, the tickets entry.
-void relayDeletes(const ProfileEventRecord& p);
+// Removes the main entry and, when one was written, the tickets entry;
+// after is the record as it stands once they are gone.
+void relayDeletes(const ProfileEventRecord& p, const ProfileEventRecord& after);
 // Stores the event's record as the target now holds it, for targets whose
 // entries land one by one (a batched target's file changes only at its end).
 void recordEntry(const ProfileEventRecord& p);
+// The record as it will stand once the next relay lands (same targets).
+void intendEntry(const ProfileEventRecord& p);
 }  // namespace pellary::rows

@@ -268,6 +268,7 @@ bool Bps3_psion3Handler() {
     setStatus("Copying Agenda file back to Psion 3");
     Variant from = s.pcPath, to = s.agendaFile;
     DispatchArgs args{int16_t(psi::PcSide), ByRef(from), int16_t(psi::DeviceSide), ByRef(to), int32_t(1)};
+    Bsda_TargetCommitNext();
     s.engine->callRef(5, args);
     if (!waitForCopy(s.toDeviceLimit)) return false;
     s.commit();

@@ -188,6 +188,7 @@ bool Bpsi_psion5Handler() {
     if (!Bupd_UpdateRun() && s.view) s.view->setProgressVisible(true);
     s.writePass();
     if (!Bupd_UpdateRun() && s.view) s.view->setProgressVisible(false);
+    Bsda_TargetCommitNext();
     s.agenda->call("Commit");
     s.agenda->call("Close");
     s.commit();

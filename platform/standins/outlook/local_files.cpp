@@ -17,6 +17,7 @@
 #include "platform/files/removals.h"
 #include "platform/files/whole_file.h"
 #include "platform/standins/outlook/item_files.h"
+#include "platform/standins/state_file.h"
 
 namespace pellary::platform::outlook {
 
@@ -281,12 +282,14 @@ class LocalFiles : public ItemFiles {
   }
 
   std::string create(const std::string& name, const std::string& text) override {
+    standins::aboutToChange(path_ / name);
     std::string v = putFile(dir_.get(), name, text, Put::Create, {}, false, path_, name);
     if (!v.empty() && inotify_ >= 0) ownCreates_.insert(name);
     return v;
   }
 
   std::string replace(const std::string& name, const std::string& text, const std::string& expected) override {
+    standins::aboutToChange(path_ / name);
     return putFile(dir_.get(), name, text, Put::Replace, expected, false, path_, name);
   }
 
@@ -294,6 +297,7 @@ class LocalFiles : public ItemFiles {
     const std::string now = statVersion(dir_.get(), name);
     if (now.empty()) return true;
     if (!expected.empty() && now != expected) return false;
+    standins::aboutToChange(path_ / name);
     // Out of the folder at once; the unlink itself, which waits on the disk, comes later.
     const std::string gone = goneName(name);
     if (::renameat(dir_.get(), name.c_str(), dir_.get(), gone.c_str()) == 0) {

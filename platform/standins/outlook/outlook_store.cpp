@@ -465,6 +465,13 @@ Store::Store(fs::path root) : root_(std::move(root)), impl_(std::make_unique<Imp
   if (fs::exists(root_ / kConverting, ec)) finishConversion();
   impl_->loadFolders(root_, "");
   if (impl_->folders.empty()) {
+    // Made aside and put in place by one rename: a run ended part way leaves
+    // no store without its calendar, only a hidden folder made anew next time.
+    const fs::path home = root_, stage = root_ / ".new-store";
+    fs::remove_all(stage, ec);
+    fs::create_directories(stage, ec);
+    if (ec) writeFailed(stage, ec.value());
+    root_ = stage;
     impl_->creating = true;
     Folder& top = addFolder("", "Personal Folders", itemtype::Mail);
     addFolder(top.entryID, "Calendar", itemtype::Appointment);
@@ -472,6 +479,21 @@ Store::Store(fs::path root) : root_(std::move(root)), impl_(std::make_unique<Imp
     addFolder(top.entryID, "Inbox", itemtype::Mail);
     addFolder(top.entryID, "Notes", itemtype::Note);
     addFolder(top.entryID, "Tasks", itemtype::Task);
+    root_ = home;
+    fs::path placed = home / top.dir.filename();
+    if (fs::exists(placed, ec)) placed = home / (top.dir.filename().string() + "-" + top.entryID.substr(8, 8));
+    {
+      DirFd staged(stage);
+      ::fsync(staged.get());
+    }
+    const fs::path made = top.dir;
+    fs::rename(made, placed, ec);
+    if (ec) writeFailed(placed, ec.value());
+    for (auto& f : impl_->folders) {
+      const fs::path below = f->dir.lexically_relative(made);
+      f->dir = below == "." ? placed : placed / below;
+    }
+    fs::remove(stage, ec);
     impl_->creating = false;
     impl_->unsynced = true;
     sync();

@@ -53,6 +53,7 @@ std::vector<std::string> readLines(const fs::path& file) {
 
 // Replaced whole, so a reader never sees half a file.
 void writeAtomically(const fs::path& file, const std::string& content) {
+  standins::aboutToChange(file);
   fs::create_directories(file.parent_path());
   try {
     files::replaceWholeFile(file, content);

@@ -195,6 +195,7 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     return;
   }
   // Written beside the target and renamed, so a failed copy leaves the old file.
+  standins::aboutToChange(to);
   fs::create_directories(to.parent_path(), ec);
   const fs::path temp = to.string() + ".part";
   fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);

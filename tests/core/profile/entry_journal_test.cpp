@@ -1,9 +1,11 @@
 #include "core/entry_journal.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <tuple>
 
@@ -93,6 +95,69 @@ TEST_F(EntryJournalTest, APassStillRunningKeepsItsJournalUntilItEndsAndACommitDi
   foldEntryJournals(Bsql_DataBank());
   EXPECT_EQ(rows().size(), 1u);
   EXPECT_TRUE(journals().empty());
+}
+
+}  // namespace
+}  // namespace pellary
+
+namespace pellary {
+namespace {
+
+// Rows noted before a target's file changes count only once the file did
+// change: replaced (another inode), grown, made; a file still as noted
+// (the change never landed, or a failed append was cut back) drops them.
+TEST_F(EntryJournalTest, MarkedRowsStandOnlyWhenTheirFileChanged) {
+  const fs::path dir = bank().parent_path();
+  const fs::path grown = dir / "grown", same = dir / "same", made = dir / "made", replaced = dir / "replaced";
+  for (const fs::path& p : {grown, same, replaced}) std::ofstream(p) << "entries\n";
+  {
+    auto j = EntryJournal::create(bank());
+    j->appendMarked(grown, {row(1, 1, 4)});
+    j->appendMarked(same, {row(1, 2, 4), row(1, 3, 4)});
+    j->appendMarked(made, {row(1, 4, 4)});
+    j->appendMarked(replaced, {row(1, 5, 4)});
+    j->append(row(1, 6, 4));  // a plain row stands whatever the files do
+    j->close();
+  }
+  std::ofstream(grown, std::ios::app) << "one more\n";
+  std::ofstream(made) << "new\n";
+  {
+    const fs::path other = dir / "replacement";
+    std::ofstream(other) << "entries\n";  // the same size, another inode
+    fs::rename(other, replaced);
+  }
+  std::vector<long> events;
+  for (const auto& r : pendingEntryRows(bank())) events.push_back(r.eventID);
+  EXPECT_EQ(events, (std::vector<long>{1, 4, 5, 6}));
+}
+
+// A row that cannot be written whole leaves the journal as it was, so the
+// rows before it still count and nothing after a torn line is lost.
+TEST_F(EntryJournalTest, AFailedAppendLeavesNoTornLine) {
+  auto j = EntryJournal::create(bank());
+  j->append(row(1, 1, 4));
+  const fs::path file = journals().at(0);
+  const auto size = fs::file_size(file);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit r{rlim_t(size + 10), rlim_t(size + 10)};
+    setrlimit(RLIMIT_FSIZE, &r);
+    try {
+      j->append(row(1, 2, 4, std::string(200, 'x')));
+      _exit(2);
+    } catch (...) {
+      _exit(fs::file_size(file) == size ? 0 : 3);
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  j->append(row(1, 3, 4));
+  std::vector<long> events;
+  j->close();
+  for (const auto& r : pendingEntryRows(bank())) events.push_back(r.eventID);
+  EXPECT_EQ(events, (std::vector<long>{1, 3}));
 }
 
 }  // namespace
