@@ -3,18 +3,19 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/errors.h"
 #include "platform/paths.h"
 
 namespace pellary {
 
 namespace {
-std::string logField(std::string_view text) {
+// One quoted field of at most `most` bytes of text: a line never grows with
+// what a server or a file put into an error.
+std::string logField(std::string_view text, size_t most) {
   std::string out;
-  for (char c : text) {
+  for (char c : clipped(text, most)) {
     if (c == '"')
       out += "\"\"";
-    else if (c == '\r' || c == '\n')
-      out += ' ';
     else
       out += c;
   }
@@ -30,9 +31,9 @@ std::string errorLogLine(int32_t number, std::string_view location, std::string_
   std::snprintf(stamp, sizeof stamp, "#%04d-%02d-%02d#,#%02d:%02d:%02d#", tm.tm_year + 1900, tm.tm_mon + 1,
                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   std::string line = stamp;
-  line += ",\"" + logField(location) + "\",";
+  line += ",\"" + logField(location, kMostLocation) + "\",";
   line += std::to_string(number);
-  line += ",\"" + logField(description) + "\"\r\n";
+  line += ",\"" + logField(description, kMostDescription) + "\"\r\n";
   return line;
 }
 
@@ -61,7 +62,8 @@ std::string errorReportText(std::string_view advice, std::string_view contact, i
   m += "\t";
   m += std::to_string(number);
   m += "\r\n";
-  m += extra;
+  // The extra text is the program's own, but may carry a value from outside.
+  m += extra.size() > kMostExtra ? clipped(extra, kMostExtra) : std::string(extra);
   return m;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/app.h"
 #include "core/error_log.h"
+#include "core/gui/plain_text.h"
 #include "core/databank.h"
 #include "hushbank/frmMain.h"
 #include "hushbank/loaders.h"
@@ -30,6 +31,7 @@ int showQtMessage(const MessageRequest& req) {
   QString text = QString::fromStdString(req.text);
   text.replace("\r\n", "\n").replace('\r', '\n');
   QMessageBox box(QMessageBox::Critical, QString::fromStdString(req.title), text, QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);  // the text names files and values from them
   box.exec();
   return mb::OK;
 }
@@ -111,6 +113,7 @@ int runHushbank(int argc, char** argv) {
   if (display) {
     static int qtArgc = 1;
     app = std::make_unique<QApplication>(qtArgc, argv);
+    showTextAsWritten(*app);
     setMessagePresenter(showQtMessage);
   }
   setEndHandler([&app](int code) {

@@ -107,4 +107,42 @@ void endProgram(int code) {
   std::_Exit(code);
 }
 
+namespace {
+NoteHandler& noteHandler() {
+  static NoteHandler handler;
+  return handler;
+}
+}  // namespace
+
+NoteHandler setNoteHandler(NoteHandler handler) {
+  NoteHandler old = std::move(noteHandler());
+  noteHandler() = std::move(handler);
+  return old;
+}
+
+void logNote(std::string_view location, std::string_view text) {
+  if (noteHandler()) {
+    noteHandler()(location, text);
+    return;
+  }
+  std::string line = "pellary: " + clipped(location, 64) + ": " + clipped(text, 320) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+std::string clipped(std::string_view value, size_t most) {
+  size_t keep = value.size();
+  if (keep > most) {
+    keep = most;
+    while (keep > 0 && (static_cast<unsigned char>(value[keep]) & 0xC0) == 0x80) --keep;
+  }
+  std::string out;
+  out.reserve(keep + 3);
+  for (size_t i = 0; i < keep; ++i) {
+    unsigned char c = static_cast<unsigned char>(value[i]);
+    out += (c < 0x20 || c == 0x7F) ? ' ' : char(c);
+  }
+  if (keep < value.size()) out += "...";
+  return out;
+}
+
 }  // namespace pellary

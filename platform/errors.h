@@ -50,6 +50,7 @@ inline constexpr long InstanceNotAnswering = 30003;  // the running copy does no
 inline constexpr long NoOneToAnswer = 30004;         // a question in an unattended run
 inline constexpr long UpdateCannotGoOn = 30010;      // an update run ended by its own message
 inline constexpr long AnotherCopyRuns = 30011;       // an update run handed over: no update made
+inline constexpr long TooLarge = 30012;              // something from outside passed its size cap
 }  // namespace err
 
 // An error with the number and description the reporter shows and logs.
@@ -64,6 +65,19 @@ class AppError : public std::runtime_error {
   long number_;
   std::string description_;
 };
+
+// A value from outside as it may appear in an error text: at most `most`
+// bytes (never cutting a UTF-8 character), "..." marking a cut, and line
+// breaks and other control characters shown as spaces.
+inline constexpr size_t kClippedValue = 40;
+std::string clipped(std::string_view value, size_t most = kClippedValue);
+
+// Something passed over that the user may want to know about (a file of the
+// wrong kind, an address refused): one line, clipped, on standard error
+// unless a handler is set (tests record them).
+using NoteHandler = std::function<void(std::string_view location, std::string_view text)>;
+NoteHandler setNoteHandler(NoteHandler handler);
+void logNote(std::string_view location, std::string_view text);
 
 // The standard description of a runtime error number ("Overflow" for 6).
 std::string standardDescription(long number);

@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -7,6 +8,8 @@
 #include <system_error>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/errors.h"
 
 namespace pellary::paths {
 
@@ -17,10 +20,7 @@ fs::path envPath(const char* name) {
   return (v && *v) ? fs::path(v) : fs::path();
 }
 
-fs::path home() {
-  fs::path h = envPath("HOME");
-  return h.empty() ? fs::path("/tmp") : h;
-}
+fs::path home() { return homeFolder(); }
 
 fs::path xdgData() {
   fs::path p = envPath("XDG_DATA_HOME");
@@ -48,6 +48,32 @@ std::vector<std::string> splitComponents(std::string_view path) {
 }
 
 }  // namespace
+
+fs::path homeFolder() {
+  fs::path h = envPath("HOME");
+  if (!h.empty()) return h;
+  // Without HOME: the account's own folder, never a shared one another user
+  // could have prepared.
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+      found->pw_dir[0] == '/')
+    return fs::path(found->pw_dir);
+  raise(err::PathFileAccess,
+        "No home folder: HOME is not set and this user has no entry in the password database. Set HOME, or "
+        "PELLARY_HOME and PELLARY_SETTINGS.");
+}
+
+bool isPlainFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+fs::path joinPlainName(const fs::path& folder, std::string_view name) {
+  if (!isPlainFileName(name)) raise(err::PathFileAccess, "Not a plain file name: " + clipped(name));
+  return folder / std::string(name);
+}
 
 fs::path programFolder() {
   fs::path p = envPath("PELLARY_HOME");

@@ -11,6 +11,10 @@ namespace pellary::paths {
 
 namespace fs = std::filesystem;
 
+// The user's home folder: HOME, else the password database's entry for this
+// user; raises PathFileAccess when there is neither (never a shared folder).
+fs::path homeFolder();
+
 // PELLARY_HOME, else $XDG_DATA_HOME/pellary-almoner/program.
 fs::path programFolder();
 // PELLARY_SETTINGS, else $XDG_CONFIG_HOME/pellary-almoner.
@@ -29,6 +33,12 @@ fs::path resolve(std::string_view windowsPath);
 fs::path resolve(const fs::path& base, std::string_view relative);
 // A path below the program folder.
 fs::path inProgramFolder(std::string_view relative);
+
+// A name that stays a single entry of the folder it is joined to: not empty,
+// not "." or "..", no "/", "\\" or NUL.
+bool isPlainFileName(std::string_view name);
+// folder / name when name is plain (see above); otherwise raises PathFileAccess.
+fs::path joinPlainName(const fs::path& folder, std::string_view name);
 
 // Finds name inside folder without regard to letter case; empty when absent.
 fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets of the file readers, the update packet's sections
-# splitter and the update server's reply parsers with clang (libFuzzer and AddressSanitizer)
-# into build/fuzz and runs each for the same short, bounded time; a crash
-# fails the script. Skips, successfully, when clang or its fuzzer runtime is missing.
-#   FUZZ_SECONDS    time per target (default 20)
+# splitter, the update server's reply parsers, the settings file, the INI
+# reader, the stand-ins' state lines, foreign calendar items and the CalDAV
+# multistatus reader with clang (libFuzzer and AddressSanitizer) into
+# build/fuzz and runs each for the same short, bounded time; a crash fails
+# the script. Skips, successfully, when clang or its fuzzer runtime is missing.
+#   FUZZ_SECONDS    time per target (default 12)
 #   FUZZ_BUILD_DIR  where to build and keep the corpus (default build/fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${FUZZ_SECONDS:-20}"
+seconds="${FUZZ_SECONDS:-12}"
 out="${FUZZ_BUILD_DIR:-build/fuzz}"
 
 if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; then
@@ -54,3 +56,8 @@ run agenda_reader_fuzz fuzz/corpus/agenda
 run table_values_fuzz fuzz/corpus/table_values
 run sections_fuzz fuzz/corpus/sections
 run reply_parser_fuzz fuzz/corpus/replies
+run settings_file_fuzz fuzz/corpus/settings
+run ini_reader_fuzz fuzz/corpus/ini
+run state_lines_fuzz fuzz/corpus/state_lines
+run foreign_ics_fuzz fuzz/corpus/ics
+run multistatus_fuzz fuzz/corpus/multistatus

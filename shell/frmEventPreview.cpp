@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include "core/gui/plain_text.h"
 #include "core/app.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
@@ -72,6 +73,7 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
 
   auto* lblList = make<QLabel>(this, "lblList", "List of events", {8, 150, 200, 20});
   lblCurrentCategory_ = make<QLabel>(this, "lblCurrentCategory", "", {8, 172, 544, 20});
+  plainLabel(lblCurrentCategory_);  // a category name from the databank
   lstPreviews_ = new QTreeWidget(this);
   lstPreviews_->setObjectName("lstPreviews");
   lstPreviews_->setGeometry(8, 196, 544, 220);

@@ -20,6 +20,8 @@
 #include <QUrl>
 
 #include "core/app.h"
+#include "core/gui/local_browser.h"
+#include "core/gui/plain_text.h"
 #include "core/databank.h"
 #include "core/database_access.h"
 #include "core/gui/qt_tree_view.h"
@@ -159,6 +161,7 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
     imgTabsBack_[size_t(i)] = img;
   }
   imgTabSelected_ = new QLabel(tabs);
+  plainLabel(imgTabSelected_);  // a product name from the databank
   imgTabSelected_->setObjectName("imgTabSelected");
   imgTabSelected_->setAlignment(Qt::AlignCenter);
   imgTabSelected_->setWordWrap(true);
@@ -185,12 +188,14 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   events->setObjectName("lblEvents");
   events->setGeometry(twips(5520, 700, 1200, 250));
   lblDatesPlatform_ = new QLabel(this);
+  plainLabel(lblDatesPlatform_);
   lblDatesPlatform_->setObjectName("lblDatesPlatform");
   lblDatesPlatform_->setGeometry(twips(6720, 700, 2500, 250));
   auto* reference = new QLabel("Reference for:", this);
   reference->setObjectName("lblReference");
   reference->setGeometry(twips(5520, 3800, 1300, 250));
   lblRefPlatforms_ = new QLabel(this);
+  plainLabel(lblRefPlatforms_);
   lblRefPlatforms_->setObjectName("lblRefPlatforms");
   lblRefPlatforms_->setGeometry(twips(6820, 3800, 2500, 250));
 
@@ -256,7 +261,7 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   cmdNext_->setGeometry(twips(7800, 5580, 1500, 420));
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
 
-  wbpOtherProducts_ = new QTextBrowser(this);
+  wbpOtherProducts_ = new LocalBrowser(this);
   wbpOtherProducts_->setObjectName("wbpOtherProducts");
   // The left column only: the chosen items and Continue stay in reach.
   wbpOtherProducts_->setGeometry(twips(80, 600, 4435, 4935));
@@ -527,7 +532,7 @@ void frmManagerMain::redraw() {
     int32_t prog = entry >= 0 && entry < kMaxProducts ? p.Bset_ProgProductID[size_t(entry)] : 0;
     img->setProperty("product", entry);
     img->setProperty("picture", prog);
-    img->setToolTip(tabName(entry));
+    img->setToolTip(plainTip(tabName(entry)));
     img->setAccessibleName(tabName(entry));
     img->setPixmap(tabPicture(tabName(entry), colour(prog).darker(115), img->size()));
     img->setVisible(inUse && (k == 3 || k != l.selectedPlace));

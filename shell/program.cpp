@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "core/gui/plain_text.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 
@@ -47,6 +48,7 @@ int runPelmon(int argc, char** argv) {
   if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int qtArgc = 1;
   GuardedApplication app(qtArgc, argv);
+  showTextAsWritten(app);
   installErrorReporter();
   installQtMessagePresenter();
   bool keepRunning = Main(commandLine);

@@ -16,6 +16,8 @@ int showQtMessage(const MessageRequest& req) {
   text.replace("\r\n", "\n").replace('\r', '\n');
   QMessageBox box;
   box.setWindowTitle(QString::fromStdString(req.title));
+  // A message may carry a name or a value from outside: shown as written.
+  box.setTextFormat(Qt::PlainText);
   box.setText(text);
   switch (req.style & mb::IconMask) {
     case mb::Critical: box.setIcon(QMessageBox::Critical); break;

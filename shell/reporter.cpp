@@ -21,7 +21,8 @@ std::string errorMessageWithReason(int32_t number, std::string_view location, st
   // unless the caller passed it as the extra text already.
   if (!description.empty() && extraText.find(description) == std::string_view::npos) {
     if (!extraText.empty()) text += "\r\n";
-    text += description;
+    // The reason may carry a value from outside: cut as the extra text is.
+    text += description.size() > kMostExtra ? clipped(description, kMostExtra) : std::string(description);
   }
   return text;
 }

@@ -1,6 +1,10 @@
 #include "shell/single_instance.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -26,17 +30,50 @@ SingleInstance::SingleInstance(QString name, std::chrono::milliseconds answerWai
 
 SingleInstance::~SingleInstance() = default;
 
+namespace {
+// The user's runtime folder when it is really the user's own: a folder, owned
+// by this uid, that no one else may write to.
+QString privateRuntimeFolder() {
+  const char* dir = std::getenv("XDG_RUNTIME_DIR");
+  if (!dir || dir[0] != '/') return {};
+  struct stat st {};
+  if (::stat(dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 022) != 0) return {};
+  return QString::fromLocal8Bit(dir);
+}
+
+bool isAbstract(const QString& name) { return !name.contains('/'); }
+
+// The uid at the other end of a connected local socket; -1 when unknown.
+long peerUid(qintptr fd) {
+  ucred cred{};
+  socklen_t size = sizeof cred;
+  if (fd < 0 || ::getsockopt(int(fd), SOL_SOCKET, SO_PEERCRED, &cred, &size) != 0) return -1;
+  return long(cred.uid);
+}
+}  // namespace
+
 QString SingleInstance::defaultName() {
   std::string folder = paths::settingsFolder().lexically_normal().string();
   QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(folder), QCryptographicHash::Sha1).toHex();
+  // In the user's own runtime folder no one else can take the name first;
+  // without one, an abstract name (no file anywhere) with the uid in it, and
+  // the peer's uid checked on every connection.
+  QString runtime = privateRuntimeFolder();
+  if (!runtime.isEmpty()) return runtime + QStringLiteral("/pellary-almoner-%1.sock").arg(QString::fromLatin1(hash.left(16)));
   return QStringLiteral("pellary-almoner-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash.left(16)));
 }
 
 bool SingleInstance::claim() {
+  const auto options = isAbstract(name_) ? QLocalSocket::AbstractNamespaceOption : QLocalSocket::NoOptions;
   {
     QLocalSocket probe;
+    probe.setSocketOptions(options);
     probe.connectToServer(name_);
     if (probe.waitForConnected(1000)) {
+      // Someone else holding the name is no copy of ours to hand over to.
+      if (peerUid(probe.socketDescriptor()) != long(getuid()))
+        raise(err::InstanceNotAnswering, "Another user holds the socket " + clipped(name_.toStdString(), 120) +
+                                             " this program uses to find its running copy; it does not start.");
       probe.write(kKnock);
       probe.waitForBytesWritten(1000);
       QElapsedTimer waited;
@@ -54,7 +91,8 @@ bool SingleInstance::claim() {
     }
   }
   server_ = std::make_unique<QLocalServer>();
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  server_->setSocketOptions(isAbstract(name_) ? QLocalServer::AbstractNamespaceOption
+                                              : QLocalServer::UserAccessOption);
   if (!server_->listen(name_)) {
     // Nobody answered, so the socket is left over from a copy that crashed.
     QLocalServer::removeServer(name_);
@@ -66,6 +104,12 @@ bool SingleInstance::claim() {
 
 void SingleInstance::acceptConnections() {
   while (QLocalSocket* s = server_->nextPendingConnection()) {
+    // Only this user's own later starts may knock.
+    if (peerUid(s->socketDescriptor()) != long(getuid())) {
+      s->abort();
+      s->deleteLater();
+      continue;
+    }
     connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
     connect(s, &QLocalSocket::readyRead, this, [this, s] { answer(s); });
     answer(s);

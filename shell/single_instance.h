@@ -3,7 +3,10 @@
 // forward and waits a few seconds for its answer. A copy that does not answer
 // (hung, or busy in a long step) never locks the user out silently: the later
 // start says so and ends with an error. A socket left by a copy that ended
-// without cleaning up is taken over.
+// without cleaning up is taken over. The socket lives in the user's own
+// $XDG_RUNTIME_DIR, else it has an abstract name with the uid in it (no file
+// anywhere); a peer of another uid is refused on both sides: its answer ends
+// the later start with an error, its knock is not answered.
 #pragma once
 
 #include <QObject>
@@ -35,7 +38,8 @@ class SingleInstance : public QObject {
   // Runs in the first copy whenever a later start knocks.
   void setActivateHandler(std::function<void()> handler) { onActivate_ = std::move(handler); }
 
-  // The socket name for the current settings folder and user.
+  // The socket for the current settings folder and user: a path in the
+  // private runtime folder, or an abstract name (no "/").
   static QString defaultName();
 
  private:

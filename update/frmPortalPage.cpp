@@ -13,6 +13,8 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/gui/local_browser.h"
+#include "core/gui/plain_text.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/program_end.h"
 #include "core/registry.h"
@@ -71,7 +73,7 @@ frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {
   setHelpTopic(*this, helptopic::Portal);
   resize(640, 520);
 
-  browser_ = new QTextBrowser(this);
+  browser_ = new LocalBrowser(this);
   browser_->setObjectName("wbpPortalPage");
   browser_->setGeometry(8, 8, 624, 420);
   browser_->setOpenLinks(false);
@@ -102,6 +104,7 @@ frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {
   pbPortalStatus_->setRange(0, 100);
   pbPortalStatus_->setValue(0);
   lblCurrentStatus_ = new QLabel("Status", fraStatusBars_);
+  plainLabel(lblCurrentStatus_);
   lblCurrentStatus_->setObjectName("lblCurrentStatus");
   lblCurrentStatus_->setGeometry(8, 40, 404, 24);
   fraStatusBars_->setVisible(false);

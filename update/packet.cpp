@@ -20,10 +20,16 @@ namespace {
 struct Member {
   zip_uint64_t index;
   std::string file;  // the name it gets in the folder
+  zip_uint64_t declared = 0;
 };
 
+[[noreturn]] void tooLarge(const std::string& file, int64_t most) {
+  raise(err::TooLarge, "The update packet member " + file + " is larger than " + std::to_string(most) +
+                           " bytes; the packet is refused");
+}
+
 [[noreturn]] void refuse(const std::string& name) {
-  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + name);
+  raise(err::PathFileAccess, "The update packet holds a member that may not be unpacked: " + clipped(name, 80));
 }
 
 bool isLink(zip_t* zip, zip_uint64_t index) {
@@ -56,6 +62,10 @@ void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::s
                                                      zip_discard);
   if (!zip) raise(err::PathFileAccess, "The update packet is not a readable zip file");
   const std::string sections = baseName + ".new", events = baseName + ".de";
+  // The second line behind the ID check: a member's file stays in the folder.
+  if (!paths::isPlainFileName(sections) || !paths::isPlainFileName(events))
+    raise(err::PathFileAccess, "The update packet's name does not stay inside Updates: " + clipped(baseName));
+  const int64_t most = updateCaps().memberBytes;
 
   // Every name first: one member that may not be unpacked refuses them all.
   zip_int64_t count = zip_get_num_entries(zip.get(), 0);
@@ -72,7 +82,12 @@ void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::s
     else refuse(name);
     for (const Member& m : members)
       if (m.file == file) refuse(name);
-    members.push_back({zip_uint64_t(i), file});
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip.get(), zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+      raise(err::PathFileAccess, "The update packet member cannot be read: " + file);
+    if (st.size > zip_uint64_t(most)) tooLarge(file, most);
+    members.push_back({zip_uint64_t(i), file, st.size});
   }
   if (members.empty())
     raise(20011, "The update packet holds neither " + sections + " nor " + events);
@@ -90,14 +105,20 @@ void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::s
       if (!out) raise(err::PathFileAccess, "Path/File access error: " + part.string());
       char buffer[16384];
       zip_int64_t n;
-      while ((n = zip_fread(in.get(), buffer, sizeof buffer)) > 0) out.write(buffer, std::streamsize(n));
+      zip_uint64_t unpacked = 0;
+      // A member that unpacks past what it declared, or past the cap, is a bomb.
+      while ((n = zip_fread(in.get(), buffer, sizeof buffer)) > 0) {
+        unpacked += zip_uint64_t(n);
+        if (unpacked > m.declared || unpacked > zip_uint64_t(most)) tooLarge(m.file, most);
+        out.write(buffer, std::streamsize(n));
+      }
       if (n < 0) raise(err::PathFileAccess, "The update packet member cannot be read: " + m.file);
       out.close();
       if (!out) raise(err::PathFileAccess, "Path/File access error: " + part.string());
     }
     for (const Member& m : members) {
       fs::path existing = paths::findCaseInsensitive(folder, m.file);
-      fs::path target = existing.empty() ? folder / m.file : existing;
+      fs::path target = existing.empty() ? paths::joinPlainName(folder, m.file) : existing;
       if (fs::is_symlink(target) || fs::is_directory(target)) refuse(m.file);
       fs::rename(folder / (m.file + ".part"), target);
     }

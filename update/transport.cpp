@@ -111,8 +111,13 @@ http::TransferLimits transferLimits(std::optional<int64_t> offeredBytes) {
   if (offeredBytes && *offeredBytes > 0)
     whole += *offeredBytes * 1000 / std::max<int64_t>(1, l.lowSpeedBytes);
   l.wholeMs = long(std::min<int64_t>(whole, int64_t(86400) * 1000));
+  // A script's reply has its own cap; the packet download the one it was given.
+  l.mostBytes = offeredBytes ? Bift().downloadCap : http::kMostReplyBytes;
   return l;
 }
+
+DownloadCap::DownloadCap(int64_t bytes) : old_(Bift().downloadCap) { Bift().downloadCap = bytes; }
+DownloadCap::~DownloadCap() { Bift().downloadCap = old_; }
 
 std::string hostHeaderValue(const std::string& url) {
   size_t schemeEnd = url.find("://");
@@ -180,6 +185,7 @@ int32_t transferWithProxyRetry(const ProxyUse& use, const std::function<void()>&
       throw;
     } catch (...) {
       int32_t number = errorNumber();
+      Bift().lastFailure = describeCurrentException().description;
       if (!use.isConnectionFailure(number) || Bift().Bift_RetryCount >= 3) return number;
       std::string server = Breg_GetRegSetting("Comms", "ProxyServer");
       std::string port = Breg_GetRegSetting("Comms", "ProxyPort");
@@ -250,14 +256,18 @@ void select(const char* location, bool withDescription, const char* firstName, c
   int32_t firstResult = 0, secondResult = 0;
   try {
     int16_t tool = commTool();
+    // A reply past its cap is the server's doing: the other control would
+    // fetch the same, so it ends the exchange with its own error.
     auto runFirst = [&] {
       usedFirst = true;
       firstResult = first();
+      if (firstResult == err::TooLarge) raise(err::TooLarge, Bift().lastFailure);
       return firstResult;
     };
     auto runSecond = [&] {
       usedSecond = true;
       secondResult = second();
+      if (secondResult == err::TooLarge) raise(err::TooLarge, Bift().lastFailure);
       return secondResult;
     };
     if (tool == 1) {
@@ -281,7 +291,7 @@ void select(const char* location, bool withDescription, const char* firstName, c
     currentError() = describeCurrentException();
     std::string text = statusText(firstName, usedFirst, firstResult) + "\r" +
                        statusText(secondName, usedSecond, secondResult);
-    if (withDescription) text += currentError().description;
+    if (withDescription || currentError().number == err::TooLarge) text += currentError().description;
     reportError(currentError().number, location, text);
   }
 }
@@ -320,14 +330,12 @@ int32_t dartRequest(bool post, const std::string& postData, const std::string& u
   return dartTransfer(c, [&] {
     if (!post) dart.mousePointer = 11;
     c.URL = url;
-    std::string reply;
     if (post) {
-      c.Post(postData, reply, userName, password);
+      c.PostToFile(postData, file, userName, password);
     } else {
       c.TimeOut = 15000;
-      c.Get(reply, userName, password);
+      c.GetToFile(file, userName, password);
     }
-    http::writeReply(file, reply);
     if (!post) dart.mousePointer = 0;
   });
 }

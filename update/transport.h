@@ -29,6 +29,10 @@ struct InternetFileTransfer {
   // empty while the transfer is a script's exchange.
   std::optional<int64_t> offeredBytes;
   std::unique_ptr<frmDartDownload> dartWindow;
+  // The cap of a GET's reply: a script's reply unless a packet download set another.
+  int64_t downloadCap = http::kMostReplyBytes;
+  // What the last failed transfer said (a cap's error is reported as it is).
+  std::string lastFailure;
 };
 InternetFileTransfer& Bift();
 void resetInternetFileTransfer();
@@ -62,6 +66,18 @@ int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url
                              const std::string& password = {});
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password);
+
+// Sets the cap of the GETs while it lives (the packet download's).
+class DownloadCap {
+ public:
+  explicit DownloadCap(int64_t bytes);
+  ~DownloadCap();
+  DownloadCap(const DownloadCap&) = delete;
+  DownloadCap& operator=(const DownloadCap&) = delete;
+
+ private:
+  int64_t old_;
+};
 
 // The limits of a transfer, from section Comms: ConnectTimeout, ReplyTimeout
 // (seconds), LowSpeedLimit (bytes a second) and LowSpeedTime (seconds); unset

@@ -1,5 +1,6 @@
 #include "update/update_manager.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -51,6 +52,18 @@ CUEUpdateManager& Bupd() {
 }
 
 void resetUpdateManager() { Bupd() = CUEUpdateManager{}; }
+
+UpdateCaps& updateCaps() {
+  static UpdateCaps caps;
+  return caps;
+}
+
+bool isProtocolId(std::string_view id) {
+  if (id.empty() || id.size() > 40) return false;
+  for (char c : id)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-')) return false;
+  return true;
+}
 
 std::string updateServerAddress() {
   std::string address = Breg_GetRegSetting("Comms", "UpdateServer");
@@ -123,6 +136,9 @@ void enrol() {
     std::string tag = reply.readLine();
     if (tag == "<RANDOM_ID>") {
       u.Bupd_RndGenerationID = reply.readLine();
+      // It joins the sign-up address and every later customer check.
+      if (!isProtocolId(u.Bupd_RndGenerationID))
+        fail(20009, "The server sent a random ID this program cannot use: \"" + clipped(u.Bupd_RndGenerationID) + "\"");
       Breg_WriteRegSettings("CUE", "RndGenerationID", u.Bupd_RndGenerationID);
       if (openInBrowser(signUpPage())) Bmm_EndProgram();
       fail(20009, kBrowserFailed);
@@ -134,6 +150,8 @@ void enrol() {
     fail(20009, "Undefined error assigning CustomerID");
   }
 
+  if (!isProtocolId(u.Bupd_RndGenerationID))
+    fail(20009, "The stored random ID is not one this program can use: \"" + clipped(u.Bupd_RndGenerationID) + "\"");
   Bift_DownloadHandler(replyFile, script + "?mode=CUE_CheckCustomer_Id&Random_Id=" + u.Bupd_RndGenerationID,
                        updatePortal(), "", "");
   ReplyLines reply = readReply(replyFile);
@@ -157,6 +175,10 @@ void enrol() {
     }
   }
   if (!(customerRead && sourceRead)) fail(20009, "Error converting to CustomerID");
+  // The IDs name the packet's files and join every request.
+  if (!isProtocolId(customerID) || !isProtocolId(sourceID))
+    fail(20009, "The server sent a customer or source ID this program cannot use: \"" + clipped(customerID) +
+                    "\", \"" + clipped(sourceID) + "\"");
   u.Bupd_CustomerID = customerID;
   u.Bupd_SourceID = sourceID;
   showPortal();
@@ -294,6 +316,9 @@ void Bupd_MainHandler(int16_t runMode) {
       enrol();
       return;
     }
+    if (!isProtocolId(u.Bupd_CustomerID) || !isProtocolId(u.Bupd_SourceID))
+      fail(20009, "The stored customer or source ID is not one this program can use: \"" +
+                      clipped(u.Bupd_CustomerID) + "\", \"" + clipped(u.Bupd_SourceID) + "\"");
     if (runMode != 0) showPortal();
     yieldToMessageLoop();
     if (Bupd_UpdateInitialise() == 1) Bupd_CallUpdate();
@@ -402,8 +427,14 @@ void Bupd_ProcessUpdate(int16_t decision) {
       std::string packetFile = (updates / "Packet.upd").string();
       // The address is joined with "/": a backslash would go out literally.
       std::string packetUrl = u.Bupd_ProfileDownloadLocation + "/" + packetBaseName() + ".upd";
-      Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword,
-                           int64_t(std::max<int32_t>(0, u.Bupd_UpdateSize)));
+      {
+        // The size the server announced, else a fixed cap far above any real packet.
+        int64_t cap = updateCaps().packetBytes;
+        if (u.Bupd_UpdateSize > 0) cap = std::min<int64_t>(cap, u.Bupd_UpdateSize);
+        DownloadCap capped(cap);
+        Bift_DownloadHandler(packetFile, packetUrl, portal, u.Bupd_ScriptUserName, u.Bupd_ScriptPassword,
+                             int64_t(std::max<int32_t>(0, u.Bupd_UpdateSize)));
+      }
       Bupd_OpenUpdatePacket();
       Bcue_SplitNewFile(packetBaseName());
       int loaded = loadUpdate();

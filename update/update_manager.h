@@ -63,4 +63,17 @@ std::string Bcue_WriteProfileSettings();
 void extractPacket(const std::filesystem::path& zipFile, const std::filesystem::path& folder,
                    const std::string& baseName);
 
+// The caps on what an update brings: the packet download (when the server's
+// statistics give no UPDATE_SIZE) and each member unpacked from it.
+struct UpdateCaps {
+  int64_t packetBytes = int64_t(256) << 20;
+  int64_t memberBytes = int64_t(1) << 30;
+};
+UpdateCaps& updateCaps();
+
+// An ID the server hands out (customer, source): what the protocol uses,
+// letters, digits and "-", 1 to 40 of them. Anything else never names a file
+// or joins a request.
+bool isProtocolId(std::string_view id);
+
 }  // namespace pellary

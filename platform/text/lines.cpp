@@ -19,4 +19,13 @@ std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
+std::string oneLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 }  // namespace pellary::platform::text

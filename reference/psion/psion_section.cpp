@@ -13,6 +13,7 @@
 #include "core/update_run.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text/lines.h"
 #include "platform/text/codepages.h"
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
@@ -75,8 +76,10 @@ std::string leafFileName(const std::vector<std::string>& sourceNames, int16_t co
 
 // Names go to the device in its code page: code page 850 on a Series 3,
 // Windows-1252 on a Series 5.
+// A name is one menu line: a line break in it would forge another line.
 std::string deviceText(const std::string& utf8, int16_t code) {
-  return code == 32 ? platform::text::utf8ToCp850(utf8) : platform::text::utf8ToCp1252(utf8);
+  const std::string line = platform::text::oneLine(utf8);
+  return code == 32 ? platform::text::utf8ToCp850(line) : platform::text::utf8ToCp1252(line);
 }
 
 // The menu of a section with nothing chosen under its root.

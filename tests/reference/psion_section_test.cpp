@@ -148,6 +148,28 @@ TEST_F(PsionSection, NamesAreWrittenInTheDevicesCodePage) {
   }
 }
 
+// A name from an update packet with line breaks in it stays one menu line:
+// no block, leaf or #end of its own.
+TEST_F(PsionSection, ALineBreakInANameForgesNoMenuLine) {
+  exec("UPDATE RETemplate SET Name = 'Phrases' || char(13) || char(10) || '#end' || char(10) || '#begin' || "
+       "char(13) || 'evil.txt Fake' WHERE Product_Id = 101 AND Template_Id = 3");
+  Bhtm_LoadReferenceStructure();
+  for (int16_t code : {int16_t(16), int16_t(32)}) {
+    Bset().Bset_RefPlat2 = code;
+    Bps5_PsionSetup();
+    const fs::path src = home() / "Reference" / (code == 16 ? "Psion5" : "Psion3");
+    fs::create_directories(src);
+    for (const char* f : {"101_3.txt", "101_4.txt", "101_22.txt"}) writeFile(src / f, "x");
+    Bps5_TotalSpaceRequired();
+    ASSERT_NE(Bps5_OutputReferenceSection(1, "menu.txt", code == 16 ? "Psion5" : "Psion3", true), 0);
+    const std::string menu = readFile(home() / "101_menu.txt");
+    EXPECT_NE(menu.find("101_3.txt Phrases  #end #begin evil.txt Fake\r\n"), std::string::npos) << code << ": " << menu;
+    EXPECT_EQ(menu.find("\n#end\n"), std::string::npos);
+    EXPECT_EQ(std::count(menu.begin(), menu.end(), '\r'), std::count(menu.begin(), menu.end(), '\n'))
+        << "every line ends in CR LF and nothing else breaks a line";
+  }
+}
+
 TEST_F(PsionSection, SeriesThreeSearchesEveryLeafAndUsesItsOwnFolders) {
   Bset().Bset_RefPlat2 = 32;
   Bps5_PsionSetup();

@@ -95,6 +95,20 @@ TEST_F(Reporter, QuotesAndLineBreaksStayInsideOneField) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
 }
 
+// A value from outside as long as a whole bad line of a table file: the log
+// line and the message stay a few hundred bytes, the cut marked.
+TEST_F(Reporter, AHugeDescriptionOrExtraTextIsCutWithAMark) {
+  const std::string huge(20 * 1000 * 1000, 'x');
+  fail(13, "Not a number: \"" + huge + "\"", "Bcue_LoadNewPrimary", huge.c_str());
+  std::string log = testing::readFile(home() / "LY98ERR.log");
+  EXPECT_LT(log.size(), 500u);
+  EXPECT_NE(log.find("...\"\r\n"), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_LT(messages[0].text.size(), 3000u) << "the extra text and the reason, each cut";
+  EXPECT_NE(messages[0].text.find("..."), std::string::npos);
+}
+
 TEST_F(Reporter, UnwritableLogStillEnds) {
   fs::permissions(home(), fs::perms::owner_read | fs::perms::owner_exec);
   fail(5, "Invalid procedure call or argument", "Loc");

@@ -10,10 +10,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
+#include <cstddef>
+#include <functional>
 #include <cstdlib>
 #include <atomic>
 #include <QEventLoop>
@@ -230,9 +233,52 @@ TEST_F(MainStart, FirstCopyThatDoesNotAnswerIsReportedNotWaitedFor) {
   EXPECT_LT(t.elapsed(), 3000);
 }
 
+// The socket's place: the user's own runtime folder, else an abstract name
+// with the uid in it; never a file in a shared folder.
+class SocketPlace : public MainStart {
+ protected:
+  void SetUp() override {
+    MainStart::SetUp();
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    hadRuntime_ = old != nullptr;
+    if (old) oldRuntime_ = old;
+    runtime_ = root() / "runtime";
+    fs::create_directories(runtime_);
+    fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
+  }
+  void TearDown() override {
+    if (hadRuntime_) setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
+    else unsetenv("XDG_RUNTIME_DIR");
+    MainStart::TearDown();
+  }
+  fs::path runtime_;
+
+ private:
+  std::string oldRuntime_;
+  bool hadRuntime_ = false;
+};
+
+TEST_F(SocketPlace, InTheUsersOwnRuntimeFolderElseAnAbstractName) {
+  setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+  const std::string name = SingleInstance::defaultName().toStdString();
+  EXPECT_EQ(fs::path(name).parent_path(), runtime_);
+  SingleInstance first(SingleInstance::defaultName());
+  ASSERT_TRUE(first.claim());
+  EXPECT_TRUE(fs::is_socket(name));
+
+  // A runtime folder others may write to is no private one.
+  fs::permissions(runtime_, fs::perms::all, fs::perm_options::replace);
+  EXPECT_FALSE(SingleInstance::defaultName().contains('/'));
+  unsetenv("XDG_RUNTIME_DIR");
+  const QString abstract = SingleInstance::defaultName();
+  EXPECT_FALSE(abstract.contains('/'));
+  EXPECT_TRUE(abstract.contains(QString::number(getuid())));
+}
+
 // A copy that crashed leaves its socket file behind, with no one listening.
-TEST_F(MainStart, SocketLeftByACopyThatCrashedIsTakenOver) {
-  const std::string path = (QDir::tempPath() + "/" + SingleInstance::defaultName()).toStdString();
+TEST_F(SocketPlace, SocketLeftByACopyThatCrashedIsTakenOver) {
+  setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+  const std::string path = SingleInstance::defaultName().toStdString();
   int left = ::socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -244,6 +290,128 @@ TEST_F(MainStart, SocketLeftByACopyThatCrashedIsTakenOver) {
   ASSERT_TRUE(fs::exists(path));
   SingleInstance next(SingleInstance::defaultName());
   EXPECT_TRUE(next.claim());
+}
+
+// Another local user (nobody) takes the abstract name first and answers like
+// a running copy: this start is no copy's second start and must not end as
+// if it were one.
+pid_t asNobody(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+    ::_exit(body());
+  }
+  return pid;
+}
+
+sockaddr_un abstractAddress(const QString& name, socklen_t& length) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  QByteArray bytes = name.toLocal8Bit();
+  std::memcpy(addr.sun_path + 1, bytes.constData(), size_t(bytes.size()));
+  length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(bytes.size()));
+  return addr;
+}
+
+int exitStatusOf(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SocketPlace, AnotherUserHoldingTheNameIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  unsetenv("XDG_RUNTIME_DIR");
+  const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t squatter = asNobody([&] {
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
+    ::write(ready[1], "r", 1);
+    int c = ::accept(s, nullptr, nullptr);
+    char buf[64];
+    if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
+    ::sleep(1);
+    return 0;
+  });
+  char r = 0;
+  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  SingleInstance start(name, std::chrono::milliseconds(500));
+  long number = testing::errorOf([&] { start.claim(); });
+  EXPECT_EQ(number, err::InstanceNotAnswering) << "another user's answer must not end this start";
+  ::kill(squatter, SIGKILL);
+  exitStatusOf(squatter);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+// The same from outside: a scheduler's timed run meets the squatter and
+// ends with an error instead of exiting 0 having done nothing.
+TEST_F(SocketPlace, TimedRunMeetingAnotherUsersSocketEndsWithAnError) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  const char* bin = std::getenv("PELLARY_TEST_BIN");
+  if (!bin) GTEST_SKIP() << "PELLARY_TEST_BIN not set";
+  install();
+  unsetenv("XDG_RUNTIME_DIR");
+  const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t squatter = asNobody([&] {
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
+    ::write(ready[1], "r", 1);
+    for (;;) {
+      int c = ::accept(s, nullptr, nullptr);
+      char buf[64];
+      if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
+      if (c >= 0) ::close(c);
+    }
+  });
+  char r = 0;
+  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.remove("XDG_RUNTIME_DIR");
+  QProcess run;
+  run.setProcessEnvironment(env);
+  run.start(QString(bin) + "/pelmon", {"cue_timed"});
+  EXPECT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 1);
+  std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
+  EXPECT_NE(log.find("Another user holds the socket"), std::string::npos) << log;
+  ::kill(squatter, SIGKILL);
+  exitStatusOf(squatter);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST_F(SocketPlace, KnockFromAnotherUserIsNotAnswered) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  unsetenv("XDG_RUNTIME_DIR");
+  const QString name = SingleInstance::defaultName();
+  // Worked out before the fork: the child only makes system calls.
+  socklen_t length = 0;
+  const sockaddr_un addr = abstractAddress(name, length);
+  HolderThread first(name);
+  ASSERT_TRUE(first.claimed());
+  pid_t knocker = asNobody([&] {
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0) return 0;  // refused outright: fine
+    ::write(s, "activate\n", 9);
+    timeval wait{1, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buf[8];
+    return ::read(s, buf, sizeof buf) > 0 ? 1 : 0;
+  });
+  EXPECT_EQ(exitStatusOf(knocker), 0) << "the first copy answered another user";
+  EXPECT_EQ(first.knocks(), 0);
 }
 
 TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
@@ -262,6 +430,7 @@ TEST_F(MainStart, SecondStartOfTheProgramEndsAtOnce) {
   bool listening = false;
   while (!listening && waitListen.elapsed() < 15000) {
     QLocalSocket probe;
+    if (!SingleInstance::defaultName().contains('/')) probe.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     probe.connectToServer(SingleInstance::defaultName());
     listening = probe.waitForConnected(200);
     if (!listening) QThread::msleep(100);

@@ -15,6 +15,7 @@ fs::path folderOf(std::string_view name) { return paths::resolve(paths::programF
 
 fs::path findIn(const fs::path& folder, std::string_view name) {
   std::error_code ec;
+  if (!paths::isPlainFileName(name)) return {};
   if (!fs::is_directory(folder, ec)) return {};
   fs::path found = paths::findCaseInsensitive(folder, name);
   if (found.empty() || !fs::is_regular_file(found, ec)) return {};
@@ -34,7 +35,7 @@ fs::path cueFileForWriting(std::string_view name) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (fs::path existing = findIn(folder, name); !existing.empty()) return existing;
-  return folder / std::string(name);
+  return paths::joinPlainName(folder, name);
 }
 
 FileStamp stampOf(const fs::path& path) {

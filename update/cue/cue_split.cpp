@@ -45,11 +45,13 @@ class LineReader {
       }
       const size_t end = buf_.find_first_of("\r\n", pos_);
       if (end == std::string::npos) {
+        if (line.size() + (buf_.size() - pos_) > kMostValueBytes) tooLong();
         line.append(buf_, pos_, std::string::npos);
         pos_ = buf_.size();
         partial = true;
         continue;
       }
+      if (line.size() + (end - pos_) > kMostValueBytes) tooLong();
       line.append(buf_, pos_, end - pos_);
       skipLf_ = buf_[end] == '\r';
       pos_ = end + 1;
@@ -58,6 +60,10 @@ class LineReader {
   }
 
  private:
+  // A line is held whole, so it has the table files' cap.
+  [[noreturn]] static void tooLong() {
+    raise(err::TooLarge, "The sections file holds a line longer than " + std::to_string(kMostValueBytes) + " bytes");
+  }
   bool fill() {
     buf_.resize(1 << 16);
     in_.read(buf_.data(), std::streamsize(buf_.size()));
@@ -93,11 +99,11 @@ void walkSections(std::istream& in, const std::function<void(const std::string&)
     }
     const std::string name = line;
     if (!isPlainSectionName(name))
-      raise(err::InvalidCall, "Sections file line " + std::to_string(number) + ": \"" + name +
+      raise(err::InvalidCall, "Sections file line " + std::to_string(number) + ": \"" + clipped(name) +
                                   "\" is not a plain section name");
     const std::string closing = "/" + name;
     if (!lines.read(line))
-      raise(kInputPastEnd, "Sections file ends after the name line of section \"" + name + "\"");
+      raise(kInputPastEnd, "Sections file ends after the name line of section \"" + clipped(name) + "\"");
     ++number;
     section(name);
     for (;;) {

@@ -70,6 +70,11 @@ void ValueReader::endOfValue() {
   }
 }
 
+void ValueReader::tooLong() const {
+  raise(err::TooLarge, "A value longer than " + std::to_string(kMostValueBytes) + " bytes (line " +
+                           std::to_string(line_) + ")");
+}
+
 void ValueReader::skipPastLine(long line) {
   while (line_ <= line && have(1)) {
     const char c = at(0);
@@ -93,6 +98,7 @@ std::string_view ValueReader::rawValue(bool& quoted) {
     start = 1;
     size_t k = 1;
     for (;; ++k) {
+      if (k > kMostValueBytes) tooLong();
       // A quoted value stays on its line: an open quote would swallow records.
       if (!have(k + 1)) raise(err::TypeMismatch, "Quoted value not closed on its line");
       const char c = at(k);
@@ -106,7 +112,8 @@ std::string_view ValueReader::rawValue(bool& quoted) {
       raise(err::TypeMismatch, "Text after the closing quote of a value");
   } else {
     size_t k = 0;
-    while (have(k + 1) && at(k) != ',' && !isLineEnd(at(k))) ++k;
+    while (have(k + 1) && at(k) != ',' && !isLineEnd(at(k)))
+      if (++k > kMostValueBytes) tooLong();
     end = k;
     while (end > start && isBlank(at(end - 1))) --end;
     next = k;
@@ -148,13 +155,13 @@ int64_t ValueReader::readNumber(int64_t low, int64_t high) {
     negative = raw[0] == '-';
     ++i;
   }
-  if (i == raw.size()) raise(err::TypeMismatch, "Not a number: \"" + std::string(raw) + "\" (line " + std::to_string(at) + ")");
+  if (i == raw.size()) raise(err::TypeMismatch, "Not a number: \"" + clipped(raw) + "\" (line " + std::to_string(at) + ")");
   int64_t value = 0;
   bool tooBig = false;
   for (; i < raw.size(); ++i) {
     char c = raw[i];
     if (c < '0' || c > '9')
-      raise(err::TypeMismatch, "Not a number: \"" + std::string(raw) + "\" (line " + std::to_string(at) + ")");
+      raise(err::TypeMismatch, "Not a number: \"" + clipped(raw) + "\" (line " + std::to_string(at) + ")");
     if (!tooBig) {
       value = value * 10 + (c - '0');
       if (value > (int64_t(1) << 40)) tooBig = true;
@@ -162,7 +169,7 @@ int64_t ValueReader::readNumber(int64_t low, int64_t high) {
   }
   if (negative) value = -value;
   if (tooBig || value < low || value > high)
-    raise(err::Overflow, "Overflow: " + std::string(raw) + " (line " + std::to_string(at) + ")");
+    raise(err::Overflow, "Overflow: " + clipped(raw) + " (line " + std::to_string(at) + ")");
   return value;
 }
 

@@ -14,6 +14,10 @@ namespace pellary::cue {
 // The runtime's "Input past end of file": a record cut short.
 inline constexpr long kInputPastEnd = 62;
 
+// The longest value (and so the longest line) a table file may hold; a longer
+// one raises err::TooLarge before it is held whole.
+inline constexpr size_t kMostValueBytes = size_t(1) << 20;
+
 class ValueReader {
  public:
   // Reads the bytes given whole.
@@ -48,6 +52,7 @@ class ValueReader {
   // The value's bytes (valid until the next read) and whether it was quoted.
   std::string_view rawValue(bool& quoted);
   int64_t readNumber(int64_t low, int64_t high);
+  [[noreturn]] void tooLong() const;
   void endOfValue();
   // At least n bytes from the read position, when the input holds them.
   bool have(size_t n) { return bytes_.size() - pos_ >= n || fill(n); }

@@ -2,7 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <vector>
@@ -31,19 +37,103 @@ struct Exchange {
   std::function<void(int64_t, int64_t)> onProgress;
 };
 
+// Where a reply goes: a temporary file beside the reply file (renamed over
+// it once whole), or a text for the callers that want one; never more than
+// the cap either way.
+class ReplySink {
+ public:
+  ReplySink(std::string file, int64_t most) : file_(std::move(file)), most_(most > 0 ? most : kMostReplyBytes) {}
+  ~ReplySink() { discard(); }
+  ReplySink(const ReplySink&) = delete;
+  ReplySink& operator=(const ReplySink&) = delete;
+
+  // False once the cap is passed or the file cannot be written.
+  bool take(const char* data, size_t n) {
+    if (int64_t(n) > most_ - count_) {
+      tooLarge = true;
+      return false;
+    }
+    count_ += int64_t(n);
+    if (file_.empty()) {
+      text.append(data, n);
+      return true;
+    }
+    if (fd_ < 0 && !open()) return false;
+    if (!platform::files::writeAll(fd_, std::string_view(data, n))) {
+      writeFailed = true;
+      return false;
+    }
+    return true;
+  }
+  bool announced(int64_t length) {
+    if (length > most_) tooLarge = true;
+    return !tooLarge;
+  }
+  // The whole reply takes the reply file's place.
+  void commit() {
+    if (file_.empty()) return;
+    if (fd_ < 0 && !open()) raise(err::PathFileAccess);
+    bool ok = ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (!ok || ::rename(temp_.c_str(), file_.c_str()) != 0) {
+      discard();
+      raise(err::PathFileAccess);
+    }
+    temp_.clear();
+  }
+  void discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  int64_t most() const { return most_; }
+
+  std::string text;
+  bool tooLarge = false;
+  bool writeFailed = false;
+
+ private:
+  bool open() {
+    std::filesystem::path target(file_);
+    std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+      writeFailed = true;
+      return false;
+    }
+    temp_ = name.data();
+    return true;
+  }
+
+  std::string file_;
+  int64_t most_;
+  int64_t count_ = 0;
+  int fd_ = -1;
+  std::string temp_;
+};
+
 struct Outcome {
   CURLcode code = CURLE_OK;
   long status = 0;
-  std::string reply;
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
+  return static_cast<ReplySink*>(user)->take(data, size * count) ? size * count : 0;
 }
 
+struct HeaderContext {
+  Exchange* ex;
+  ReplySink* sink;
+};
+
 size_t readHeader(char* data, size_t size, size_t count, void* user) {
-  auto* ex = static_cast<Exchange*>(user);
+  auto* context = static_cast<HeaderContext*>(user);
+  Exchange* ex = context->ex;
   std::string line(data, size * count);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   auto colon = line.find(':');
@@ -51,6 +141,12 @@ size_t readHeader(char* data, size_t size, size_t count, void* user) {
     std::string value = line.substr(colon + 1);
     size_t start = value.find_first_not_of(" \t");
     ex->onHeader(line.substr(0, colon), start == std::string::npos ? "" : value.substr(start));
+  }
+  // A reply announced larger than the cap is not begun.
+  if (colon != std::string::npos && line.size() > 15 && strncasecmp(line.c_str(), "content-length:", 15) == 0) {
+    char* end = nullptr;
+    long long length = std::strtoll(line.c_str() + 15, &end, 10);
+    if (!context->sink->announced(int64_t(length))) return 0;
   }
   return size * count;
 }
@@ -61,7 +157,7 @@ int progress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t, curl_
   return 0;
 }
 
-Outcome perform(Exchange& ex) {
+Outcome perform(Exchange& ex, ReplySink& sink) {
   globalInit();
   Outcome out;
   CURL* curl = curl_easy_init();
@@ -99,9 +195,11 @@ Outcome perform(Exchange& ex) {
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &out.reply);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(sink.most()));
+  HeaderContext context{&ex, &sink};
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, readHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &ex);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &context);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &ex);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -146,6 +244,14 @@ std::string describe(const Outcome& o) {
   return "The server answered with status " + std::to_string(o.status);
 }
 
+// The cap ends a transfer with its own error: no retry, no other control.
+void raiseIfTooLarge(const Outcome& o, const ReplySink& sink) {
+  if (sink.tooLarge || o.code == CURLE_FILESIZE_EXCEEDED)
+    raise(err::TooLarge, "The server's reply is larger than " + std::to_string(sink.most()) +
+                             " bytes; nothing of it was kept");
+  if (sink.writeFailed) raise(err::PathFileAccess);
+}
+
 // Header lines of an OtherHeaders text.
 std::vector<std::string> headerLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -187,14 +293,16 @@ void WinsockHttp::setAction(int16_t action) {
   ex.limits = Limits;
   ex.onHeader = onHeader;
   if (onProgress) ex.onProgress = [this](int64_t now, int64_t) { onProgress(1, int32_t(now)); };
-  Outcome o = perform(ex);
+  ReplySink sink(LocalFile, Limits.mostBytes);
+  Outcome o = perform(ex, sink);
+  raiseIfTooLarge(o, sink);
   if (long n = winsockError(o)) raise(n, describe(o));
-  writeReply(LocalFile, o.reply);
+  sink.commit();
 }
 
 // Both calls set up the one exchange; TimeOut, when given, bounds the silence.
 std::string DartHttp::exchange(bool post, const std::string& body, const std::string& userName,
-                               const std::string& password) {
+                               const std::string& password, const std::string& file) {
   Exchange ex;
   ex.url = URL;
   ex.post = post;
@@ -205,18 +313,30 @@ std::string DartHttp::exchange(bool post, const std::string& body, const std::st
   ex.limits = Limits;
   if (TimeOut > 0) ex.limits.lowSpeedMs = TimeOut;
   ex.onProgress = onProgress;
-  Outcome o = perform(ex);
+  ReplySink sink(file, Limits.mostBytes);
+  Outcome o = perform(ex, sink);
+  raiseIfTooLarge(o, sink);
   if (long n = dartError(o)) raise(n, describe(o));
-  return std::move(o.reply);
+  sink.commit();
+  return std::move(sink.text);
 }
 
 void DartHttp::Get(std::string& reply, const std::string& userName, const std::string& password) {
-  reply = exchange(false, {}, userName, password);
+  reply = exchange(false, {}, userName, password, {});
 }
 
 void DartHttp::Post(const std::string& body, std::string& reply, const std::string& userName,
                     const std::string& password) {
-  reply = exchange(true, body, userName, password);
+  reply = exchange(true, body, userName, password, {});
+}
+
+void DartHttp::GetToFile(const std::string& file, const std::string& userName, const std::string& password) {
+  exchange(false, {}, userName, password, file);
+}
+
+void DartHttp::PostToFile(const std::string& body, const std::string& file, const std::string& userName,
+                          const std::string& password) {
+  exchange(true, body, userName, password, file);
 }
 
 void writeReply(const std::string& path, const std::string& reply) {

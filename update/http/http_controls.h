@@ -28,15 +28,24 @@ inline constexpr long DartOther = 12900;
 inline constexpr long DartHttpStatus = 13000;
 }  // namespace code
 
+// The largest reply a script may send, and the largest packet when the server
+// does not announce its size.
+inline constexpr int64_t kMostReplyBytes = int64_t(8) << 20;
+inline constexpr int64_t kMostPacketBytes = int64_t(256) << 20;
+
 // Every exchange is bounded: a connect limit, then either a limit on the whole
 // exchange (a script's reply) or a least speed that a download must keep.
 // Only http and https are spoken, redirects included (at most kMaxRedirects);
 // an answer whose final status is not 2xx is an error.
+// A reply is streamed into its file and never held whole; one that passes
+// mostBytes (announced or sent) ends the transfer with err::TooLarge and
+// leaves no part of it behind.
 struct TransferLimits {
   long connectMs = 15000;
   long wholeMs = 0;          // 0: no limit on the whole exchange
   long lowSpeedBytes = 100;  // a transfer slower than this many bytes a second
   long lowSpeedMs = 30000;   // for this long fails
+  int64_t mostBytes = kMostReplyBytes;
 };
 inline constexpr long kMaxRedirects = 5;
 
@@ -81,12 +90,16 @@ class DartHttp {
   void Get(std::string& reply, const std::string& userName, const std::string& password);
   void Post(const std::string& body, std::string& reply, const std::string& userName,
             const std::string& password);
+  // The same with the reply streamed into a file (replaced once it is whole).
+  void GetToFile(const std::string& file, const std::string& userName, const std::string& password);
+  void PostToFile(const std::string& body, const std::string& file, const std::string& userName,
+                  const std::string& password);
 
   std::function<void(int64_t bytes, int64_t total)> onProgress;
 
  private:
   std::string exchange(bool post, const std::string& body, const std::string& userName,
-                       const std::string& password);
+                       const std::string& password, const std::string& file);
 };
 
 // Writes a reply whole into the file the caller named; raises 75 when it cannot.

@@ -6,7 +6,10 @@
 #include "core/registry.h"
 #include "core/shellwrap.h"
 #include "platform/automation/class_registry.h"
+#include "core/app.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
+#include "platform/text/lines.h"
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
@@ -71,8 +74,9 @@ void appendRows(std::vector<TableRow>& rows, const ProductTable& table, int32_t 
     const TableRecord& rec = table.records[r];
     const int32_t t = rec.templateID;
     TableRow row;
-    row.name = platform::text::utf8ToCp1252(
-        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : "");
+    // A line break in a name would forge a record of its own.
+    row.name = platform::text::utf8ToCp1252(platform::text::oneLine(
+        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : ""));
     // Topic texts are already Windows-1252 bytes; names are converted.
     if (rec.childCount == 0) row.text = topicText(sourceFolder, product.ProductID, t);
     for (int32_t c : rec.children) row.children.push_back(c + offset);
@@ -97,6 +101,19 @@ std::vector<TableRow> tableRows(const std::vector<ProductTable>& tables, const s
     offset += static_cast<int32_t>(table.records.size()) - 1;
   }
   return rows;
+}
+
+// Record numbers are written as three digits run together, so a table holds
+// at most kMostTableRecords. The walk numbers a record after its parent, so
+// the records past the last number are whole subtrees: they go, and so do
+// their numbers in the lists of the records kept. How many went is returned.
+size_t keepToTableSize(std::vector<TableRow>& rows) {
+  if (rows.size() <= size_t(kMostTableRecords)) return 0;
+  const size_t dropped = rows.size() - size_t(kMostTableRecords);
+  rows.resize(size_t(kMostTableRecords));
+  for (TableRow& row : rows)
+    std::erase_if(row.children, [](int32_t c) { return c > kMostTableRecords; });
+  return dropped;
 }
 
 std::string tableText(const std::vector<TableRow>& rows) {
@@ -221,7 +238,13 @@ void Bpm_OutputPalmReference(const std::string& sourceFolder, int32_t rootTempla
     if (fs::path old = paths::findCaseInsensitive(palmFolder, "KestOrry.cdi"); !old.empty()) fs::remove(old);
     {
       std::ofstream out(table, std::ios::binary | std::ios::trunc);
-      out << tableText(tableRows(tables, sourceFolder));
+      std::vector<TableRow> rows = tableRows(tables, sourceFolder);
+      if (size_t dropped = keepToTableSize(rows))
+        MsgBox("The Palm reference table holds at most " + std::to_string(kMostTableRecords) + " topics: " +
+                   std::to_string(dropped) + " of the topics chosen were left out of it. Choose fewer reference "
+                   "topics to have all of them on the handheld.",
+               mb::Exclamation, appTitle());
+      out << tableText(rows);
       out.flush();
       if (!out) raise(err::PathFileAccess);
     }

@@ -16,6 +16,10 @@
 
 namespace pellary {
 
+// The most records the reference table can number (three digits each); a
+// larger choice is cut to it, with a message saying how many topics went.
+inline constexpr int32_t kMostTableRecords = 999;
+
 struct PalmModuleState {
   int32_t Bpm_PalmUserID = 0;
   // The reference walk's queue of (template ID, record number) pairs.

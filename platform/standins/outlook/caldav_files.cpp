@@ -1,7 +1,9 @@
 // The Outlook stand-in's folders on a CalDAV server: calendars are the
 // collections of the user's calendar home, items their resources, every
 // write conditional on the ETag the stand-in last saw.
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -11,8 +13,10 @@
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/standins/outlook/item_files.h"
 #include "platform/text/markup.h"
 
@@ -34,42 +38,51 @@ std::string trim(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
-struct UrlParts {
-  std::string scheme, host, port;
-};
+}  // namespace
 
-UrlParts partsOf(const std::string& url) {
+UrlParts urlParts(const std::string& url) {
   UrlParts p;
   CURLU* u = curl_url();
-  if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
-    for (auto [part, out] : {std::pair{CURLUPART_SCHEME, &p.scheme}, {CURLUPART_HOST, &p.host},
-                             {CURLUPART_PORT, &p.port}}) {
+  // The spelling does not matter: host and port as the library reads them,
+  // the scheme's own port when none is written.
+  if (curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
+    p.valid = true;
+    for (auto [part, out, flags] : {std::tuple{CURLUPART_SCHEME, &p.scheme, 0u},
+                                    {CURLUPART_HOST, &p.host, 0u},
+                                    {CURLUPART_PORT, &p.port, unsigned(CURLU_DEFAULT_PORT)},
+                                    {CURLUPART_PATH, &p.path, 0u}}) {
       char* v = nullptr;
-      if (curl_url_get(u, part, &v, 0) == CURLUE_OK && v) *out = v;
+      if (curl_url_get(u, part, &v, flags) == CURLUE_OK && v) *out = v;
       curl_free(v);
     }
+    for (char& c : p.scheme) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : p.host) c = char(std::tolower(static_cast<unsigned char>(c)));
   }
   curl_url_cleanup(u);
+  if (p.path.empty()) p.path = "/";
   return p;
 }
 
-bool loopback(const std::string& host) {
-  return host == "localhost" || host == "::1" || host == "[::1]" || host.rfind("127.", 0) == 0;
+std::string UrlParts::origin() const { return scheme + "://" + host + ":" + port; }
+
+bool UrlParts::sameOrigin(const UrlParts& other) const {
+  return valid && other.valid && scheme == other.scheme && host == other.host && port == other.port;
 }
 
+bool isLoopbackHost(const std::string& hostText) {
+  std::string host = hostText;
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (paths::equalsIgnoreCase(host, "localhost")) return true;
+  in_addr v4{};
+  if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, host.c_str(), &v6) == 1) return IN6_IS_ADDR_LOOPBACK(&v6);
+  return false;
+}
+
+namespace {
+
 // --- the multistatus answer -------------------------------------------------------
-
-struct DavResponse {
-  std::string href;
-  int status = 200;  // of the resource; 404 when it is gone
-  std::string etag, displayName, calendarData;
-  bool calendar = false;
-};
-
-struct Multistatus {
-  std::vector<DavResponse> responses;
-  std::string syncToken;
-};
 
 bool is(const xmlNode* n, const char* ns, const char* name) {
   return n && n->type == XML_ELEMENT_NODE && n->ns && std::strcmp(reinterpret_cast<const char*>(n->ns->href), ns) == 0 &&
@@ -87,6 +100,8 @@ int statusOf(const std::string& line) {  // "HTTP/1.1 404 Not Found"
   size_t sp = line.find(' ');
   return sp == std::string::npos ? 0 : std::atoi(line.c_str() + sp + 1);
 }
+
+}  // namespace
 
 Multistatus parseMultistatus(const std::string& body, const std::string& url) {
   auto bad = [&] { raise(kNetworkError, "The calendar server's answer from " + url + " is no WebDAV multistatus"); };
@@ -124,13 +139,38 @@ Multistatus parseMultistatus(const std::string& body, const std::string& url) {
     }
     if (d.href.empty()) bad();
     (void)okProps;
+    // Only the account's own origin: an href elsewhere is never fetched,
+    // so credentials go nowhere else.
+    if (d.href.find("://") != std::string::npos) {
+      UrlParts at = urlParts(d.href), from = urlParts(url);
+      if (!at.sameOrigin(from)) {
+        logNote("CalDAV", "passed over an address on another server: " + clipped(d.href, 120));
+        continue;
+      }
+      d.href = at.path;
+    } else if (d.href[0] != '/') {
+      logNote("CalDAV", "passed over an address that is no path: " + clipped(d.href, 120));
+      continue;
+    }
     out.responses.push_back(std::move(d));
   }
   return out;
 }
 
+namespace {
+
+// A body collected under the cap; false stops the transfer.
+struct Collected {
+  std::string* body;
+  bool tooLarge = false;
+};
 size_t collect(char* data, size_t size, size_t n, void* to) {
-  static_cast<std::string*>(to)->append(data, size * n);
+  auto* c = static_cast<Collected*>(to);
+  if (c->body->size() + size * n > size_t(kMostDavAnswerBytes)) {
+    c->tooLarge = true;
+    return 0;
+  }
+  c->body->append(data, size * n);
   return size * n;
 }
 
@@ -170,8 +210,9 @@ std::optional<DavConfig> readDavConfig(const fs::path& folder) {
   }
   if (c.url.empty()) raise(err::InvalidCall, file.string() + " names no calendar server (url = ...)");
   if (c.url.back() != '/') c.url += '/';
-  UrlParts p = partsOf(c.url);
-  if (p.scheme != "https" && !(p.scheme == "http" && loopback(p.host)))
+  UrlParts p = urlParts(c.url);
+  if (!p.valid) raise(err::InvalidCall, "The calendar server " + clipped(c.url, 120) + " is no address");
+  if (p.scheme != "https" && !(p.scheme == "http" && isLoopbackHost(p.host)))
     raise(err::InvalidCall, "The calendar server " + c.url + " must be reached by https (plain http only on this machine)");
   return c;
 }
@@ -192,18 +233,18 @@ struct DavAccount::Impl {
   explicit Impl(DavConfig c) : config(std::move(c)) {
     static std::once_flag init;
     std::call_once(init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    UrlParts p = partsOf(config.url);
-    origin = p.scheme + "://" + (p.host.find(':') != std::string::npos && p.host[0] != '[' ? "[" + p.host + "]" : p.host) +
-             (p.port.empty() ? "" : ":" + p.port);
-    home = config.url.substr(origin.size());
-    if (home.empty() || home[0] != '/') home = "/" + home;
+    UrlParts p = urlParts(config.url);
+    origin = p.origin();
+    home = p.path;
+    if (home.back() != '/') home += '/';
     curl = curl_easy_init();
   }
   ~Impl() {
     if (curl) curl_easy_cleanup(curl);
   }
 
-  std::string urlOf(const std::string& href) const { return href.rfind("http", 0) == 0 ? href : origin + href; }
+  // Every href reaching here is a path on the account's origin.
+  std::string urlOf(const std::string& href) const { return origin + href; }
 
   // One request on the kept connection. Refusals and failures of the server
   // are raised here with what the user can do; other answers go back.
@@ -251,12 +292,16 @@ struct DavAccount::Impl {
       }
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+    Collected collected{&r.body};
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &r.body);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collected);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, header);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r.etag);
     CURLcode rc = curl_easy_perform(curl);
     curl_slist_free_all(list);
+    if (collected.tooLarge)
+      raise(kNetworkError, "The calendar server " + origin + " sent an answer larger than " +
+                               std::to_string(kMostDavAnswerBytes) + " bytes");
     if (rc == CURLE_OPERATION_TIMEDOUT)
       raise(kNetworkError, "The calendar server " + origin + " did not answer within " +
                                std::to_string(config.timeoutSeconds) + " seconds");
@@ -393,9 +438,11 @@ class RemoteFiles : public ItemFiles {
  private:
   // The resource's name in this collection; empty for the collection itself or another's.
   std::string nameOf(const std::string& href) const {
-    std::string path = href.rfind("http", 0) == 0 ? href.substr(account_->origin.size()) : href;
+    const std::string& path = href;
     if (path.size() <= href_.size() || path.compare(0, href_.size(), href_) != 0) return {};
     std::string name = path.substr(href_.size());
+    // A dot segment would name the collection or its parent once the address is read.
+    if (name == "." || name == "..") return {};
     return name.find('/') == std::string::npos ? name : std::string();
   }
 

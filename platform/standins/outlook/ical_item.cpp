@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 
+#include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/standins/outlook/outlook_store.h"
 
@@ -215,8 +216,14 @@ bool readItem(const std::string& text, Appointment& out) {
   icaltimetype start = icalcomponent_get_dtstart(ev);
   icaltimetype end = icalcomponent_get_dtend(ev);
   a.allDay = start.is_date != 0;
-  a.start = oleTime(start);
-  a.end = icaltime_is_null_time(end) ? a.start + (a.allDay ? 1 : 0) : oleTime(end);
+  // A date the program cannot hold (a year before 100, say) makes the item
+  // one it passes over, as it does any other it cannot read.
+  try {
+    a.start = oleTime(start);
+    a.end = icaltime_is_null_time(end) ? a.start + (a.allDay ? 1 : 0) : oleTime(end);
+  } catch (const AppError&) {
+    return false;
+  }
   a.reminderSet = hasAlarm(ev);
   out = std::move(a);
   return true;

@@ -78,6 +78,9 @@ class DirFd {
 [[noreturn]] void writeFailed(const std::filesystem::path& what, int e);
 // The version of a file in dir; empty when there is none.
 std::string statVersion(int dirfd, const std::string& name);
+// The largest item file read; a larger one, or one that is no regular file
+// (a FIFO, a device, a folder), is passed over with a note.
+inline constexpr long long kMostItemBytes = 4ll << 20;
 // The whole of a file in dir with its version; false when it cannot be read.
 bool readAt(int dirfd, const std::string& name, std::string& text, std::string& version);
 enum class Put { Create, Replace };
@@ -106,6 +109,37 @@ struct DavConfig {
 // The configuration in folder; empty when there is none. A file that names
 // no URL, or plain http to anything but this machine, raises.
 std::optional<DavConfig> readDavConfig(const std::filesystem::path& folder);
+
+// An address as the library reads it, however it is spelt: scheme and host
+// in lower case, the port always given (the scheme's own when none is
+// written), the path ("/" when none).
+struct UrlParts {
+  bool valid = false;
+  std::string scheme, host, port, path;
+  std::string origin() const;  // scheme://host:port
+  bool sameOrigin(const UrlParts& other) const;
+};
+UrlParts urlParts(const std::string& url);
+// "This machine": localhost, 127.0.0.0/8 or ::1, decided on the parsed host.
+bool isLoopbackHost(const std::string& host);
+
+// The largest answer a CalDAV request takes in.
+inline constexpr long long kMostDavAnswerBytes = 64ll << 20;
+
+// One WebDAV multistatus answer: its responses, each href a path on the
+// origin of url (an href on another origin, or no path, is passed over with a
+// note), and the sync token. Raises when the body is no multistatus.
+struct DavResponse {
+  std::string href;
+  int status = 200;  // of the resource; 404 when it is gone
+  std::string etag, displayName, calendarData;
+  bool calendar = false;
+};
+struct Multistatus {
+  std::vector<DavResponse> responses;
+  std::string syncToken;
+};
+Multistatus parseMultistatus(const std::string& body, const std::string& url);
 
 struct DavCalendar {
   std::string href;  // the collection's path on the server, with its closing slash

@@ -69,10 +69,14 @@ std::string statVersion(int dirfd, const std::string& name) {
 
 // The whole of a file in dir with its version; false when it cannot be read.
 bool readAt(int dirfd, const std::string& name, std::string& text, std::string& version) {
-  int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Never waits on what it opened (a FIFO's writer, a device), and reads only
+  // a regular file of bounded size: anything else is passed over, said once.
+  int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMostItemBytes;
+  if (!ok) logNote("Outlook store", "passed over " + clipped(name, 80) + ": not a regular file of at most " +
+                                        std::to_string(kMostItemBytes) + " bytes");
   text.clear();
   char buf[16384];
   while (ok) {
@@ -83,6 +87,7 @@ bool readAt(int dirfd, const std::string& name, std::string& text, std::string& 
       break;
     }
     text.append(buf, size_t(n));
+    if (text.size() > size_t(kMostItemBytes)) ok = false;  // grew while read
   }
   ::close(fd);
   if (ok) version = versionOf(st);

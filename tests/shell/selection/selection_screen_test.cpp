@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "core/gui/plain_text.h"
 #include "core/gui/qt_tree_view.h"
 #include "core/update_run.h"
 #include "platform/msgbox.h"
@@ -124,7 +125,7 @@ TEST_F(SelectionScreen, LoadShowsHeadingsCaptionsAndTicks) {
   EXPECT_FALSE(selected->isHidden());
   EXPECT_EQ(selected->geometry(), tabs[0]->geometry());
   EXPECT_EQ(selected->text(), "Events Guide");
-  EXPECT_EQ(tabs[1]->toolTip(), "Other products");
+  EXPECT_EQ(tabs[1]->toolTip(), plainTip(std::string("Other products")));
 }
 
 // The screen's controls are laid out in twips through the screen's own
@@ -259,6 +260,8 @@ TEST_F(SelectionScreen, TheOptionsDialogChangesAndAddsTheCategory) {
     seen = true;
     EXPECT_EQ(dialog->windowTitle(), "Pellary Almoner");
     EXPECT_EQ(dialog->findChild<QLabel*>("lblCurrentCategory")->text(), "League, Football, Sport");
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblCurrentCategory")->textFormat(), Qt::PlainText)
+        << "names from the databank are never read as markup";
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboUnit")->count(), 12);
     EXPECT_EQ(dialog->findChild<QComboBox*>("cboUnit")->itemData(6).toInt(), 2049);
     auto* list = dialog->findChild<QTreeWidget*>("lstPreviews");

@@ -168,7 +168,8 @@ void LocalServer::serve(int client) {
   }
   if (r.fault == Fault::Drip) {
     std::string head = answer;
-    const std::string announced = "Content-Length: " + std::to_string(size_t(1) << 30);
+    // Under the cap of a script's reply, so that only time can end it.
+    const std::string announced = "Content-Length: " + std::to_string(size_t(4) << 20);
     head.replace(head.find("Content-Length: "), head.find("\r\n", head.find("Content-Length: ")) - head.find("Content-Length: "),
                  announced);
     if (!sendAll(head)) return;
@@ -181,6 +182,13 @@ void LocalServer::serve(int client) {
   }
   if (r.fault == Fault::CutShort) {
     sendAll(answer + r.body.substr(0, r.body.size() / 2));
+    return;
+  }
+  if (r.fault == Fault::Endless) {
+    if (!sendAll("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n")) return;
+    const std::string block = r.body.empty() ? std::string(65536, 'x') : r.body;
+    while (!stop_ && sendAll(block)) {
+    }
     return;
   }
   sendAll(answer + r.body);

@@ -30,7 +30,8 @@ enum class Fault {
   NeverAnswer,  // reads the request, then holds the connection without a byte
   Trickle,      // sends the headers, then the body a byte at a time, slowly
   CutShort,     // announces the whole body, sends half of it and closes
-  Drip,         // announces a huge body and sends it steadily, well above any least speed, for ever
+  Endless,      // no length announced; the body again and again until the client hangs up
+  Drip,         // announces a large body (4 MiB) and sends it steadily, well above any least speed, for ever
 };
 
 struct CannedReply {

@@ -14,6 +14,7 @@
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "writers/palm/frmPalmRef.h"
@@ -107,6 +108,83 @@ TEST_F(PalmRef, TableIsWrittenBreadthFirstAndPlacedForTheUser) {
   EXPECT_FALSE(fs::exists(home() / "Palm" / "kestorry.CDI"));  // the older table is gone
   EXPECT_EQ(readFile(palm::userFolder(ann) / "Brackwater" / "Mappa" / "KestOrry.cdi"), expected);
   EXPECT_TRUE(reports.empty());
+}
+
+// Record numbers are three digits each: past 999 records the table keeps the
+// first 999 (whole subtrees go), every number in it names a record in it, and
+// a message says how many topics were left out.
+TEST_F(PalmRef, ATableOfMoreThan999TopicsKeepsToWhatItCanNumber) {
+  RefProductRecord p;
+  p.ProductID = 7;
+  const int32_t branches = 40, leaves = 30;  // 1 + 40 + 1200 records
+  p.ParentNodes.resize(size_t(branches + 2));
+  p.TopicNames = {"", "Root"};
+  p.Selected = {false, true};
+  auto kids = [&](int parent, std::vector<int32_t> c) {
+    RefParentNode& n = p.ParentNodes[static_cast<size_t>(parent)];
+    n.HasChildren = true;
+    n.ChildIDs = {0};
+    n.ChildIDs.insert(n.ChildIDs.end(), c.begin(), c.end());
+    n.ChildIDs.push_back(0);
+  };
+  std::vector<int32_t> branchIds;
+  for (int32_t b = 0; b < branches; ++b) branchIds.push_back(2 + b);
+  kids(1, branchIds);
+  for (int32_t b = 0; b < branches; ++b) {
+    p.TopicNames.push_back("Branch " + std::to_string(b));
+    p.Selected.push_back(true);
+  }
+  int32_t next = 2 + branches;
+  for (int32_t b = 0; b < branches; ++b) {
+    std::vector<int32_t> c;
+    for (int32_t l = 0; l < leaves; ++l, ++next) {
+      c.push_back(next);
+      p.TopicNames.push_back("Leaf " + std::to_string(next));
+      p.Selected.push_back(true);
+    }
+    kids(2 + b, c);
+  }
+  Bhtm().Bhtm_RefProducts = {p, RefProductRecord{}};
+  std::vector<std::string> messages;
+  MessagePresenter old = setMessagePresenter([&](const MessageRequest& r) {
+    messages.push_back(r.text);
+    return mb::OK;
+  });
+  Bpm_PalmUserID() = ann.id;
+  Bpm_PalmReferenceHandler();
+  setMessagePresenter(old);
+  EXPECT_TRUE(reports.empty());
+
+  const std::string table = readFile(home() / "Palm" / "KestOrry.cdi");
+  EXPECT_NE(table.find("#RECCNT: 999\r\n"), std::string::npos);
+  size_t records = 0;
+  for (size_t at = table.find("0x00000000,0x0000,\""); at != std::string::npos;
+       at = table.find("0x00000000,0x0000,\"", at + 1)) {
+    ++records;
+    const size_t open = table.find(",\"", table.find("\",", at + 19) + 2);
+    const std::string kids = table.substr(open + 2, table.find('"', open + 2) - open - 2);
+    ASSERT_EQ(kids.size() % 3, 0u);
+    for (size_t k = 0; k < kids.size(); k += 3) {
+      const int n = std::stoi(kids.substr(k, 3));
+      EXPECT_GE(n, 2);
+      EXPECT_LE(n, 999) << "a child number past the table";
+    }
+  }
+  EXPECT_EQ(records, 999u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("242 of the topics chosen were left out"), std::string::npos) << messages[0];
+}
+
+// A line break in a topic's name never starts a record of its own.
+TEST_F(PalmRef, ControlCharactersInNamesStayInsideTheirRecord) {
+  loadTree();
+  Bhtm().Bhtm_RefProducts[0].TopicNames[2] = "Arts\r\n0x00000000,0x0000,\"009\",0,\"\",\"Forged\",\"\"";
+  Bpm_PalmUserID() = ann.id;
+  Bpm_PalmReferenceHandler();
+  const std::string table = readFile(home() / "Palm" / "KestOrry.cdi");
+  EXPECT_NE(table.find("#RECCNT: 4\r\n"), std::string::npos);
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 11 + 3) << "one line per record";
+  EXPECT_NE(table.find("\"Arts  0x00000000"), std::string::npos) << table;
 }
 
 // Several products keep their topics in the one table the device takes:

@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/oledate.h"
+#include "platform/standins/outlook/item_files.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 #include "outlook_fixture.h"
@@ -264,6 +265,73 @@ TEST_F(CalDav, FaultsOfTheServerTakeTheErrorRoadWithAClearMessage) {
   closeStore();
   configure("http://dav.example.org/alice/", "secret");
   EXPECT_NE(messageOf([&] { calendar(); }).find("must be reached by https"), std::string::npos);
+}
+
+// The account's own address, however it is spelt, decides "this machine";
+// no spelling escapes as anything but the program's own error.
+struct AddressCase {
+  const char* name;
+  std::string url;
+  bool accepted;
+  std::string host, port, path;
+};
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
+
+class CalDavAddresses : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(CalDavAddresses, ThisMachineIsDecidedOnTheParsedAddress) {
+  const AddressCase& c = GetParam();
+  pellary::testing::TempDir dir;
+  writeFile(dir.path() / "caldav.conf", "url = " + c.url + "\nuser = me\npassword = pw\n");
+  bool accepted = false;
+  try {
+    std::optional<DavConfig> config = readDavConfig(dir.path());
+    accepted = config.has_value();
+    if (config) DavAccount account(*config);  // no spelling escapes as anything else
+  } catch (const AppError&) {
+    accepted = false;
+  }
+  EXPECT_EQ(accepted, c.accepted);
+  if (c.host.empty()) return;
+  UrlParts p = urlParts(c.url);
+  EXPECT_EQ(p.host, c.host);
+  EXPECT_EQ(p.port, c.port);
+  EXPECT_EQ(p.path, c.path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, CalDavAddresses,
+    ::testing::Values(AddressCase{"Loopback", "http://127.0.0.1:5232/alice/", true, "127.0.0.1", "5232", "/alice/"},
+                      AddressCase{"ShortLoopback", "http://127.1:5232/alice/", true, "127.0.0.1", "5232", "/alice/"},
+                      AddressCase{"OtherLoopback", "http://127.8.9.10:80/a/", true, "127.8.9.10", "80", "/a/"},
+                      AddressCase{"Localhost", "http://LocalHost/dav/", true, "localhost", "80", "/dav/"},
+                      AddressCase{"Ipv6Loopback", "http://[::1]:8/x/", true, "[::1]", "8", "/x/"},
+                      AddressCase{"NameStartingWith127", "http://127.evil.invalid/alice/", false, "", "", ""},
+                      AddressCase{"OtherMachine", "http://dav.example.org/alice/", false, "", "", ""},
+                      AddressCase{"HttpsWithoutPort", "https://dav.example.org/alice/", true, "dav.example.org",
+                                  "443", "/alice/"},
+                      AddressCase{"NoPath", "https://dav.example.org", true, "dav.example.org", "443", "/"},
+                      AddressCase{"NotAnAddress", "::::", false, "", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CalDavAnswers, HrefsOnAnotherOriginArePassedOverWithANote) {
+  std::vector<std::string> notes;
+  NoteHandler old = setNoteHandler([&](std::string_view, std::string_view text) { notes.emplace_back(text); });
+  auto response = [](const std::string& href) {
+    return "<response><href>" + href + "</href><propstat><prop><resourcetype><collection/>"
+           "<C:calendar/></resourcetype></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+  };
+  const std::string body =
+      "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">" +
+      response("/alice/cal/") + response("http://127.1:5232/alice/spelt/") +
+      response("http://evil.example/steal/") + response("https://127.0.0.1:5232/alice/scheme/") +
+      response("http://127.0.0.1:5233/alice/port/") + response("relative/") + "</multistatus>";
+  Multistatus m = parseMultistatus(body, "http://127.0.0.1:5232/alice/");
+  setNoteHandler(old);
+  std::vector<std::string> hrefs;
+  for (const DavResponse& r : m.responses) hrefs.push_back(r.href);
+  EXPECT_EQ(hrefs, (std::vector<std::string>{"/alice/cal/", "/alice/spelt/"}));
+  EXPECT_EQ(notes.size(), 4u);
 }
 
 }  // namespace

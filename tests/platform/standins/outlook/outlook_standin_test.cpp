@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <future>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -237,6 +241,37 @@ TEST_F(OutlookStandIn, FindSeesWhatOtherProgramsDoInTheFolder) {
   EXPECT_EQ(found.size(), 1u);
   EXPECT_TRUE(fs::exists(calendarDir() / "broken.ics"));
   EXPECT_EQ(errorOf([&] { items->call("Find", {Variant("[Subject] = \"unclosed")}); }), err::InvalidCall);
+}
+
+// What else may lie in the folder under an item's name: a FIFO (whose open
+// would wait for a writer for ever), a folder, a file past the item cap. Each
+// is passed over with a note; the items beside it are read.
+TEST_F(OutlookStandIn, OnlySmallRegularFilesAreReadAsItems) {
+  Object cal = calendar();
+  addAllDay(cal, "Fair", day(2027, 5, 1), day(2027, 5, 2));
+  std::vector<std::string> notes;
+  NoteHandler old = setNoteHandler([&](std::string_view, std::string_view text) { notes.emplace_back(text); });
+  ASSERT_EQ(::mkfifo((calendarDir() / "pipe.ics").c_str(), 0600), 0);
+  fs::create_directory(calendarDir() / "folder.ics");
+  writeFile(calendarDir() / "huge.ics", "BEGIN:VCALENDAR\r\n");
+  fs::resize_file(calendarDir() / "huge.ics", uintmax_t(files::kMostItemBytes) + 1);
+  writeFile(calendarDir() / "a@other.ics",
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a@other\r\nDTSTAMP:20260101T000000Z\r\n"
+            "DTSTART;VALUE=DATE:20270601\r\nSUMMARY:Other\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  // A date no calendar of the program can hold: passed over, kept as it is.
+  const std::string ancient =
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:old@other\r\nDTSTAMP:20260101T000000Z\r\n"
+      "DTSTART;VALUE=DATE:00270501\r\nSUMMARY:Ancient\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+  writeFile(calendarDir() / "old@other.ics", ancient);
+  auto reading = std::async(std::launch::async, [&] { return obj(cal->call("Items"))->call("Count").toLong(); });
+  ASSERT_EQ(reading.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the store hangs";
+  EXPECT_EQ(reading.get(), 2);
+  setNoteHandler(old);
+  int passedOver = 0;
+  for (const std::string& n : notes) passedOver += n.find("passed over") != std::string::npos;
+  EXPECT_GE(passedOver, 2) << "the FIFO and the huge file are said";
+  EXPECT_TRUE(fs::is_fifo(calendarDir() / "pipe.ics")) << "what is not ours stays";
+  EXPECT_EQ(readFile(calendarDir() / "old@other.ics"), ancient);
 }
 
 TEST_F(OutlookStandIn, TheNextRunSeesWhatOtherProgramsDidMeanwhile) {
