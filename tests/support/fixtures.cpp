@@ -145,6 +145,24 @@ int freePort() {
   return port;
 }
 
+// Keeps a stopped server's port from other processes (a port-0 bind never
+// picks a bound port) without listening, so a client is refused at once. A
+// test that stops its server then reaches nobody else's.
+int holdPort(int port) {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int on = 1;
+  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(port));
+  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(s);
+    return -1;
+  }
+  return s;
+}
+
 bool accepts(int port) {
   int s = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
@@ -164,7 +182,10 @@ RadicaleServer::RadicaleServer(std::string user, std::string password)
   fs::create_directories(dir_.path() / "storage");
 }
 
-RadicaleServer::~RadicaleServer() { stop(); }
+RadicaleServer::~RadicaleServer() {
+  stop();
+  if (hold_ >= 0) ::close(hold_);
+}
 
 bool RadicaleServer::running() const { return pid_ > 0; }
 
@@ -173,6 +194,8 @@ std::string RadicaleServer::home() const { return "http://127.0.0.1:" + std::to_
 bool RadicaleServer::start() {
   stop();
   for (int attempt = 0; attempt < 5; ++attempt) {
+    if (hold_ >= 0) ::close(hold_);
+    hold_ = -1;
     if (port_ == 0 || attempt > 0) port_ = freePort();
     const std::string hosts = "127.0.0.1:" + std::to_string(port_);
     const std::string storage = (dir_.path() / "storage").string(), users = (dir_.path() / "users").string();
@@ -212,6 +235,7 @@ void RadicaleServer::stop() {
     ::waitpid(pid_t(pid_), &status, 0);
   }
   pid_ = 0;
+  if (hold_ < 0) hold_ = holdPort(port_);
 }
 
 std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,

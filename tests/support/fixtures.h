@@ -92,6 +92,7 @@ class RadicaleServer {
   std::string user_, password_;
   int port_ = 0;
   long pid_ = 0;
+  int hold_ = -1;  // the port, held while stopped
 };
 
 // The resources of a calendar collection as a client of the test's own (curl)
