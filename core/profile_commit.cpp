@@ -15,7 +15,7 @@
 #include "core/screen_link.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 namespace pellary {
 

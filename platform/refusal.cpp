@@ -1,4 +1,4 @@
-#include "platform/standins/refusal.h"
+#include "platform/refusal.h"
 
 #include <cstdlib>
 #include <string>

@@ -2,7 +2,8 @@
 // full disk or a locked store would, so that tests can see what a run that
 // fails part way leaves behind. The count is set through the environment
 // variable PELLARY_REFUSE_ENTRY, so that a component module loaded with its
-// own copy of this code (the Series 3 agenda writer) sees it too.
+// own copy of this code (the Series 3 agenda writer) sees it too. It sits
+// below the stand-ins because that module links platform alone.
 #pragma once
 
 #include <functional>

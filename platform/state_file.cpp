@@ -1,4 +1,4 @@
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,5 +1,6 @@
 // The line format of the stand-ins' state files: tab-separated fields whose
-// escapes keep any text on one line.
+// escapes keep any text on one line. It sits below the stand-ins because core
+// writes its own journals in the same lines and waits on the stand-ins' saves.
 #pragma once
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "platform/standins/daytimer/daytimer_db.h"
+#include "standins/daytimer/daytimer_db.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +9,8 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/standins/state_file.h"
-#include "platform/standins/refusal.h"
+#include "platform/refusal.h"
+#include "platform/state_file.h"
 
 namespace pellary::platform::daytimer {
 

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "platform/automation/dispatch.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 namespace pellary::platform::daytimer {
 

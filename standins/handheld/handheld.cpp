@@ -1,4 +1,4 @@
-#include "platform/standins/handheld/handheld.h"
+#include "standins/handheld/handheld.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "platform/paths.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 namespace pellary::platform::handheld {
 

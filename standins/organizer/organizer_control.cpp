@@ -1,4 +1,4 @@
-#include "platform/standins/organizer/organizer_control.h"
+#include "standins/organizer/organizer_control.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/standins/state_file.h"
-#include "platform/standins/refusal.h"
+#include "platform/refusal.h"
+#include "platform/state_file.h"
 
 namespace pellary::platform::organizer {
 

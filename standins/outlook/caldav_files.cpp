@@ -17,8 +17,8 @@
 
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/standins/outlook/item_files.h"
 #include "platform/text/markup.h"
+#include "standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
 

@@ -1,4 +1,4 @@
-#include "platform/standins/outlook/ical_item.h"
+#include "standins/outlook/ical_item.h"
 
 #include <libical/ical.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {
 

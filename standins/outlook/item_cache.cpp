@@ -4,9 +4,9 @@
 #include <charconv>
 
 #include "platform/files/whole_file.h"
-#include "platform/standins/outlook/item_files.h"
-#include "platform/standins/outlook/outlook_store.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
+#include "standins/outlook/item_files.h"
+#include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {
 

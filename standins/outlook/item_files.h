@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {
 

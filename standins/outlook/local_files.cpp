@@ -16,8 +16,8 @@
 #include "platform/errors.h"
 #include "platform/files/removals.h"
 #include "platform/files/whole_file.h"
-#include "platform/standins/outlook/item_files.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
+#include "standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
 

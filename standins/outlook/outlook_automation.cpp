@@ -8,8 +8,8 @@
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "platform/standins/outlook/outlook_store.h"
-#include "platform/standins/refusal.h"
+#include "platform/refusal.h"
+#include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {
 

@@ -1,4 +1,4 @@
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/outlook_store.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,9 +20,9 @@
 #include "platform/files/removals.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "platform/standins/outlook/ical_item.h"
-#include "platform/standins/outlook/item_files.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
+#include "standins/outlook/ical_item.h"
+#include "standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
 

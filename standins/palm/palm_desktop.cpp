@@ -1,4 +1,4 @@
-#include "platform/standins/palm/palm_desktop.h"
+#include "standins/palm/palm_desktop.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,10 +15,10 @@
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
 #include "platform/paths.h"
+#include "platform/refusal.h"
 #include "platform/settings/settings_tree.h"
+#include "platform/state_file.h"
 #include "platform/text/codepages.h"
-#include "platform/standins/state_file.h"
-#include "platform/standins/refusal.h"
 
 namespace pellary::platform::palm {
 

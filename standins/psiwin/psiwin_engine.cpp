@@ -1,4 +1,4 @@
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,10 +11,10 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/refusal.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/handheld/handheld.h"
-#include "platform/standins/state_file.h"
-#include "platform/standins/refusal.h"
+#include "platform/state_file.h"
+#include "standins/handheld/handheld.h"
 
 namespace pellary::platform::psiwin {
 

@@ -1,7 +1,7 @@
 // Stand-in for the PsiWin link to a Psion handheld: the engine control
 // (connection, file copies between device and PC, drive and file queries) and
 // the Series 5 agenda objects. The device is the handheld's one folder
-// (platform/standins/handheld), which the file and folder dialogs list too.
+// (standins/handheld), which the file and folder dialogs list too.
 //
 // The engine answers like the real control: a call starts the work, and its
 // outcome arrives later as an event (number and result code) through the

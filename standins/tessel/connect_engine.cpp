@@ -1,4 +1,4 @@
-#include "platform/standins/tessel/connect_engine.h"
+#include "standins/tessel/connect_engine.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "platform/standins/handheld/handheld.h"
+#include "standins/handheld/handheld.h"
 
 namespace pellary::platform::tessel {
 

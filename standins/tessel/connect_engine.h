@@ -9,7 +9,7 @@
 // engine hands out are reference counted: the receiver owns one reference.
 //
 // The stand-in's device is the handheld's one folder, deviceRoot(), which
-// PsiWin copies to and from as well (platform/standins/handheld): every
+// PsiWin copies to and from as well (standins/handheld): every
 // one-letter subfolder is a drive, volume names come from its "volumes.txt",
 // the value of RequestValue(2) from "value.txt" (32 when missing). A file's
 // three UIDs are its first twelve bytes (little endian), 0 for shorter files.

@@ -1,4 +1,4 @@
-#include "platform/standins/wince/cecomms.h"
+#include "standins/wince/cecomms.h"
 
 #include <fstream>
 

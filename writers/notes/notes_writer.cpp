@@ -6,7 +6,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "platform/standins/notes/notes_control.h"
+#include "standins/notes/notes_control.h"
 #include "writers/central_writer.h"
 #include "writers/note_text.h"
 

@@ -13,8 +13,8 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/organizer/organizer_control.h"
 #include "platform/text/codepages.h"
+#include "standins/organizer/organizer_control.h"
 #include "writers/central_writer.h"
 #include "writers/note_text.h"
 

@@ -11,9 +11,9 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
 #include "reference/reference_tree.h"
+#include "standins/palm/palm_desktop.h"
 #include "writers/central_writer.h"
 #include "writers/note_text.h"
 

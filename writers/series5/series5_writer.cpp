@@ -10,7 +10,7 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "writers/central_writer.h"
 #include "writers/note_text.h"
 

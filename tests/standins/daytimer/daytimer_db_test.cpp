@@ -5,7 +5,7 @@
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
-#include "platform/standins/daytimer/daytimer_db.h"
+#include "standins/daytimer/daytimer_db.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::daytimer {

@@ -5,7 +5,7 @@
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
-#include "platform/standins/notes/notes_control.h"
+#include "standins/notes/notes_control.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::notes {

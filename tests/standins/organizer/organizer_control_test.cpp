@@ -6,7 +6,7 @@
 
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
-#include "platform/standins/organizer/organizer_control.h"
+#include "standins/organizer/organizer_control.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::organizer {

@@ -5,7 +5,7 @@
 
 #include "platform/automation/class_registry.h"
 #include "platform/oledate.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::outlook {

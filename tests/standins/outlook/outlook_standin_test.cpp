@@ -11,13 +11,13 @@
 #include <set>
 #include <sstream>
 
+#include "outlook_fixture.h"
 #include "platform/errors.h"
 #include "platform/files/removals.h"
 #include "platform/oledate.h"
-#include "platform/standins/outlook/item_files.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/item_files.h"
+#include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
-#include "outlook_fixture.h"
 
 namespace pellary::platform::outlook {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/standins/palm/palm_desktop.h"
+#include "standins/palm/palm_desktop.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::psiwin {

@@ -1,4 +1,4 @@
-#include "platform/standins/tessel/connect_engine.h"
+#include "standins/tessel/connect_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
 namespace pellary::platform::tessel {

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/standins/wince/cecomms.h"
+#include "standins/wince/cecomms.h"
 #include "support/fixtures.h"
 
 namespace pellary::testing {

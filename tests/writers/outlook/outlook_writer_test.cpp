@@ -6,15 +6,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/stored_profile.h"
+#include "../processor/processor_fixture.h"
 #include "core/registry.h"
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
-#include "platform/standins/outlook/outlook_store.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
+#include "standins/outlook/outlook_store.h"
+#include "support/stored_profile.h"
 #include "writers/outlook/outlook_pages.h"
 #include "writers/outlook/outlook_writer.h"
-#include "../processor/processor_fixture.h"
 
 namespace pellary {
 namespace {
