@@ -13,6 +13,7 @@
 
 #include "../outlook_writer_calls.h"
 #include "standins/outlook/ical_item.h"
+#include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 

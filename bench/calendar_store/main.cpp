@@ -24,6 +24,7 @@
 #include "../outlook_writer_calls.h"
 #include "platform/oledate.h"
 #include "platform/state_file.h"
+#include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 
 using namespace pellary;

@@ -43,6 +43,7 @@
 #include "standins/daytimer/daytimer_db.h"
 #include "standins/notes/notes_control.h"
 #include "standins/organizer/organizer_control.h"
+#include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 #include "standins/palm/palm_desktop.h"
 #include "standins/psiwin/psiwin_engine.h"

@@ -1,6 +1,8 @@
 // The Outlook stand-in's folders on a CalDAV server: calendars are the
 // collections of the user's calendar home, items their resources, every
 // write conditional on the ETag the stand-in last saw.
+#include "standins/outlook/caldav_files.h"
+
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <netinet/in.h>
@@ -18,7 +20,6 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/markup.h"
-#include "standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
 

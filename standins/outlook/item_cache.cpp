@@ -1,11 +1,13 @@
 // What a folder's items held when the program last flushed it, kept beside
 // them, so that the next run reads only the files that changed since: an
 // entry counts only while its file still has the version it was cached at.
+#include "standins/outlook/item_cache.h"
+
 #include <charconv>
 
 #include "platform/files/whole_file.h"
 #include "platform/state_file.h"
-#include "standins/outlook/item_files.h"
+#include "standins/outlook/local_files.h"
 #include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {

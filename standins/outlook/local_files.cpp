@@ -1,3 +1,5 @@
+#include "standins/outlook/local_files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
@@ -17,7 +19,6 @@
 #include "platform/files/removals.h"
 #include "platform/files/whole_file.h"
 #include "platform/state_file.h"
-#include "standins/outlook/item_files.h"
 
 namespace pellary::platform::outlook {
 

@@ -1,5 +1,5 @@
-// The stand-in's automation surface: Application, the MAPI namespace,
-// folders, items, appointment items and explorers, as late-bound objects.
+#include "standins/outlook/outlook_automation.h"
+
 #include <map>
 #include <optional>
 

@@ -22,7 +22,9 @@
 #include "platform/paths.h"
 #include "platform/state_file.h"
 #include "standins/outlook/ical_item.h"
-#include "standins/outlook/item_files.h"
+#include "standins/outlook/caldav_files.h"
+#include "standins/outlook/item_cache.h"
+#include "standins/outlook/local_files.h"
 
 namespace pellary::platform::outlook {
 

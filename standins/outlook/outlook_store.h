@@ -137,7 +137,4 @@ Session& session();
 // (case ignored); a value's double quote is doubled. Raises 5 on a bad filter.
 bool matchesFilter(const Appointment& a, const std::string& filter);
 
-void registerOutlookClasses();
-inline constexpr const char* kApplicationClass = "Outlook.Application";
-
 }  // namespace pellary::platform::outlook

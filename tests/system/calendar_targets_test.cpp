@@ -27,6 +27,7 @@
 #include "standins/daytimer/daytimer_db.h"
 #include "standins/notes/notes_control.h"
 #include "standins/organizer/organizer_control.h"
+#include "standins/outlook/outlook_automation.h"
 #include "support/stored_profile.h"
 #include "system_walk.h"
 #include "writers/daytimer/frmDayTimersSelect.h"

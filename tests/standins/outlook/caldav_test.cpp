@@ -14,7 +14,7 @@
 #include "outlook_fixture.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "standins/outlook/item_files.h"
+#include "standins/outlook/caldav_files.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 

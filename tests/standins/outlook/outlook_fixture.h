@@ -5,6 +5,7 @@
 
 #include "platform/automation/class_registry.h"
 #include "platform/oledate.h"
+#include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 

@@ -15,7 +15,8 @@
 #include "platform/errors.h"
 #include "platform/files/removals.h"
 #include "platform/oledate.h"
-#include "standins/outlook/item_files.h"
+#include "standins/outlook/item_cache.h"
+#include "standins/outlook/local_files.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 

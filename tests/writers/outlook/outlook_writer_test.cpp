@@ -11,6 +11,7 @@
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
 #include "platform/state_file.h"
+#include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/stored_profile.h"
 #include "writers/outlook/outlook_pages.h"
