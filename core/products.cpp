@@ -83,7 +83,7 @@ void Bset_SetProducts() {
     ++entry;
     s.Bset_ProductCount = static_cast<int16_t>(entry);
     products.close();
-    if (screenLink().managerMainInitialize) screenLink().managerMainInitialize();
+    screenLink().managerMainInitialize();
   });
 }
 

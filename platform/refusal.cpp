@@ -22,16 +22,16 @@ void refuseEntry(int n) {
 }
 
 namespace {
-std::function<void()>& seenHook() {
-  static std::function<void()> f;
+Hook<void()>& seenHook() {
+  static Hook<void()> f;
   return f;
 }
 }  // namespace
 
-void onEntryTaken(std::function<void()> seen) { seenHook() = std::move(seen); }
+void onEntryTaken(Hook<void()> seen) { seenHook() = std::move(seen); }
 
 void takeEntry() {
-  if (seenHook()) seenHook()();
+  seenHook()();
   const char* value = std::getenv(kVariable);
   const std::string now = value ? value : "";
   if (now != gSeen) {

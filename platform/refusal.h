@@ -6,7 +6,7 @@
 // below the stand-ins because that module links platform alone.
 #pragma once
 
-#include <functional>
+#include "platform/hook.h"
 
 namespace pellary::platform::standins {
 
@@ -17,6 +17,6 @@ void refuseEntry(int n);
 // on the refused one.
 void takeEntry();
 // Runs seen each time a stand-in of this process takes an entry (tests); nullptr ends it.
-void onEntryTaken(std::function<void()> seen);
+void onEntryTaken(Hook<void()> seen);
 
 }  // namespace pellary::platform::standins

@@ -107,7 +107,7 @@ void Bint_ManagerMainInitialize() {
     Bint().Bint_FirstTab = 0;
     Bint().Bint_SelectedTabPlace = 0;
     Bint_CurrentProductTab() = 0;
-    if (selectionScreenHooks().layoutStrip) selectionScreenHooks().layoutStrip();
+    selectionScreenHooks().layoutStrip();
     Bint_MMTabUpdate();
   });
 }
@@ -117,7 +117,7 @@ void Bint_MMTabUpdate() {
     int place = Bint().Bint_SelectedTabPlace;
     if (place < 0 || place > 2) place = 0;
     Bint_CurrentProductTab() = advanced(Bint().Bint_FirstTab, place);
-    if (selectionScreenHooks().redraw) selectionScreenHooks().redraw();
+    selectionScreenHooks().redraw();
   });
 }
 

@@ -363,7 +363,7 @@ Variant ExplorerObject::invokeMember(const au::MemberInfo& m, au::CheckedArgs& a
     case kDisplay:
       state_->visible = true;
       session().activeExplorer = state_;
-      if (session().onDisplay) session().onDisplay(*state_);
+      session().onDisplay(*state_);
       return {};
     case kClose:
       state_->visible = false;
@@ -414,7 +414,7 @@ class NamespaceObject : public au::TypedDispatch {
       case kPickFolder: {
         // The picker works on an explorer of its own; an unchanged one is a cancel.
         auto s = std::make_shared<ExplorerState>();
-        if (session().onDisplay) session().onDisplay(*s);
+        session().onDisplay(*s);
         if (s->currentFolderID.empty() || !store().find(s->currentFolderID)) return nothing();
         return Variant(folderObject(s->currentFolderID));
       }

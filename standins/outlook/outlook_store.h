@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/hook.h"
 
 namespace pellary::platform::outlook {
 
@@ -129,7 +130,7 @@ struct Session {
   std::shared_ptr<ExplorerState> activeExplorer;  // none until one is displayed
   // Called when an explorer is displayed: the place where the user moves to
   // another folder (the writer's pages install a folder picker here).
-  std::function<void(ExplorerState&)> onDisplay;
+  Hook<void(ExplorerState&)> onDisplay;
 };
 Session& session();
 
