@@ -19,7 +19,7 @@
 #include "platform/oledate.h"
 #include "reference/reference_output.h"
 #include "reference/reference_tree.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/processor/processor.h"
 
 namespace pellary {

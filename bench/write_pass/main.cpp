@@ -46,7 +46,7 @@
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "quoll/kest_quoll.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/daytimer/daytimer_writer.h"
 #include "writers/notes/notes_writer.h"
 #include "writers/organizer/organizer_writer.h"

@@ -1,4 +1,4 @@
-#include "shell/qt_messages.h"
+#include "core/gui/qt_messages.h"
 
 #include <QApplication>
 #include <QMessageBox>

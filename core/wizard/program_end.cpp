@@ -1,8 +1,7 @@
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 
 #include "core/app.h"
 #include "core/databank.h"
-#include "core/gui/placement.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
@@ -26,6 +25,11 @@ int addProgramEndHook(std::function<void()> hook) {
 
 void removeProgramEndHook(int id) { endHooks().erase(id); }
 
+std::function<void()>& programEndRelease() {
+  static std::function<void()> release;
+  return release;
+}
+
 void Bmm_EndProgram(int exitStatus) {
   // A copy: a hook may remove itself.
   for (const auto& [id, hook] : std::map(endHooks())) {
@@ -39,7 +43,7 @@ void Bmm_EndProgram(int exitStatus) {
   } catch (...) {
   }
   try {
-    Bpo_FreeMainFormWidth();
+    if (programEndRelease()) programEndRelease()();
   } catch (...) {
   }
   endProgram(exitStatus);

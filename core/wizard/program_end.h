@@ -9,8 +9,11 @@ namespace pellary {
 // before the databank closes. Returns an id for removeProgramEndHook.
 int addProgramEndHook(std::function<void()> hook);
 void removeProgramEndHook(int id);
+// What the window layer lets go of once the databank is closed (the frame's
+// size hook); set when the frame's size is fixed, empty without a frame.
+std::function<void()>& programEndRelease();
 
-// Closes the databank, releases the frame's size hook and ends at once with
+// Closes the databank, runs the release above and ends at once with
 // the exit status (0 when the run completed or the user ended it, 1 when an
 // error ended it).
 [[noreturn]] void Bmm_EndProgram(int exitStatus = 0);

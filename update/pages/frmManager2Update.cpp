@@ -1,4 +1,4 @@
-#include "update/frmManager2Update.h"
+#include "update/pages/frmManager2Update.h"
 
 #include "core/gui/help_keys.h"
 
@@ -15,7 +15,8 @@
 #include "core/gui/check_list.h"
 #include "core/gui/placement.h"
 #include "core/previews.h"
-#include "update/frmPortalPage.h"
+#include "update/follow_on.h"
+#include "update/pages/frmPortalPage.h"
 #include "update/update_manager.h"
 
 namespace pellary {

@@ -1,4 +1,4 @@
-#include "update/frmPortalPage.h"
+#include "update/pages/frmPortalPage.h"
 
 #include "core/gui/help_keys.h"
 
@@ -16,7 +16,7 @@
 #include "core/gui/local_browser.h"
 #include "core/gui/plain_text.h"
 #include "core/gui/placement.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/registry.h"
 #include "core/shellwrap.h"
 #include "core/update_run.h"
@@ -24,6 +24,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
+#include "update/pages/proxy_question.h"
 #include "update/update_manager.h"
 
 namespace pellary {
@@ -66,6 +67,7 @@ void unloadPortalPage() {
 void connectUpdatePortal() {
   updatePortalHooks().open = []() -> UpdatePortal& { return portalPage(); };
   updatePortalHooks().existing = []() -> UpdatePortal* { return portalSlot().get(); };
+  connectProxyQuestion();
 }
 
 frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {

@@ -94,7 +94,8 @@ frmPortalPage& portalPage();
 bool portalExists();
 // Closes and forgets the window (tests, and the program's end).
 void unloadPortalPage();
-// Makes this window the run's portal (updatePortalHooks).
+// Makes this window the run's portal (updatePortalHooks) and its dialog the
+// transport's proxy question.
 void connectUpdatePortal();
 
 void Bupd_GetPortalPagePos();

@@ -1,4 +1,4 @@
-#include "writers/daytimer/frmDayTimersSelect.h"
+#include "writers/pages/frmDayTimersSelect.h"
 
 #include <QApplication>
 #include <QSignalBlocker>

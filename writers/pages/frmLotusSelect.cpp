@@ -1,4 +1,4 @@
-#include "writers/notes/frmLotusSelect.h"
+#include "writers/pages/frmLotusSelect.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "writers/organizer/frmOrgDetails.h"
+#include "writers/pages/frmOrgDetails.h"
 
 #include <QApplication>
 #include <QShowEvent>

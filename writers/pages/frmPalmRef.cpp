@@ -1,4 +1,4 @@
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -38,13 +38,16 @@ frmPalmRef* tablePage() {
   return dynamic_cast<frmPalmRef*>(table.page(page::PalmRef));
 }
 
-struct OwnControls {
-  std::shared_ptr<platform::Dispatch> userData, hotSyncApi;
-};
-OwnControls& ownControls() {
-  static OwnControls c;
-  return c;
-}
+// The writer reaches the page in the table through this, never the page
+// itself; connected wherever this page is linked in.
+[[maybe_unused]] const bool connected = [] {
+  loadedPalmRefPage() = []() -> std::optional<PalmRefPage> {
+    frmPalmRef* f = tablePage();
+    if (!f) return std::nullopt;
+    return PalmRefPage{f->UserData1, f->HotSyncApi, reinterpret_cast<intptr_t>(f)};  // the page stands for its window
+  };
+  return true;
+}();
 }  // namespace
 
 frmPalmRef::frmPalmRef(QWidget* parent)
@@ -97,25 +100,6 @@ void frmPalmRef::cmdNext_Click() {
 
 void frmPalmRef::cmdBack_Click() {
   trapped("frmPalmRef.cmdBack_Click", [] { Bmm_FormReverse(); });
-}
-
-std::shared_ptr<platform::Dispatch> palmRefUserData() {
-  if (frmPalmRef* f = tablePage(); f && f->UserData1) return f->UserData1;
-  auto& c = ownControls();
-  if (!c.userData) c.userData = createPalmControl(platform::palm::kUserDataClass);
-  return c.userData;
-}
-
-std::shared_ptr<platform::Dispatch> palmRefHotSyncApi() {
-  if (frmPalmRef* f = tablePage(); f && f->HotSyncApi) return f->HotSyncApi;
-  auto& c = ownControls();
-  if (!c.hotSyncApi) c.hotSyncApi = createPalmControl(platform::palm::kHotSyncApiClass);
-  return c.hotSyncApi;
-}
-
-intptr_t palmRefWindow() {
-  frmPalmRef* f = tablePage();
-  return reinterpret_cast<intptr_t>(f);  // the page stands for its window
 }
 
 }  // namespace pellary

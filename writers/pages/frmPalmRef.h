@@ -3,7 +3,7 @@
 // the Palm reference section.
 #pragma once
 
-#include "writers/palm/palm_user_page.h"
+#include "writers/pages/palm_user_page.h"
 
 namespace pellary {
 

@@ -2,7 +2,7 @@
 // gets the dates, whether it is backed up first, and runs the write.
 #pragma once
 
-#include "writers/palm/palm_user_page.h"
+#include "writers/pages/palm_user_page.h"
 
 class QProgressBar;
 

@@ -1,4 +1,4 @@
-#include "writers/series3/frmPsion3Agenda.h"
+#include "writers/pages/frmPsion3Agenda.h"
 
 #include <QApplication>
 

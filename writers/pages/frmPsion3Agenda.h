@@ -1,7 +1,7 @@
 // The Series 3 Agenda page: picks the agenda file and runs the write.
 #pragma once
 
-#include "writers/psion_agenda_page.h"
+#include "writers/pages/psion_agenda_page.h"
 #include "writers/series3/series3_writer.h"
 
 namespace pellary {

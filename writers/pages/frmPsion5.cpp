@@ -1,4 +1,4 @@
-#include "writers/series5/frmPsion5.h"
+#include "writers/pages/frmPsion5.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "writers/outlook/outlook_pages.h"
+#include "writers/pages/outlook_pages.h"
 
 #include "core/gui/help_keys.h"
 
@@ -13,7 +13,7 @@
 #include "core/app.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/wizard/page_engine.h"
 #include "platform/standins/outlook/outlook_store.h"
 

@@ -1,4 +1,4 @@
-#include "writers/palm/palm_user_page.h"
+#include "writers/pages/palm_user_page.h"
 
 #include <QApplication>
 #include <QGroupBox>

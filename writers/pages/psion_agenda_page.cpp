@@ -1,4 +1,4 @@
-#include "writers/psion_agenda_page.h"
+#include "writers/pages/psion_agenda_page.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 
 #include <cmath>
 
@@ -11,7 +11,7 @@
 #include "platform/oledate.h"
 #include "writers/processor/processor.h"
 #include "writers/processor/rows.h"
-#include "writers/relay.h"
+#include "writers/processor/relay.h"
 
 namespace pellary {
 

@@ -12,7 +12,7 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "reference/reference_output.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/processor/processor.h"
 
 namespace pellary {

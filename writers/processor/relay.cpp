@@ -1,4 +1,4 @@
-#include "writers/relay.h"
+#include "writers/processor/relay.h"
 
 #include "core/products.h"
 #include "platform/errors.h"

@@ -15,6 +15,7 @@
 #include "core/gui/placement.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
+#include "update/pages/proxy_question.h"
 #include "update/protocol/update_fixture.h"
 
 namespace pellary {

@@ -11,7 +11,7 @@
 #include "core/profile/profile_fixture.h"
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/processor/processor.h"
 
 namespace pellary::testing {

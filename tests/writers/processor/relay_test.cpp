@@ -2,7 +2,7 @@
 
 #include "core/products.h"
 #include "writers/processor/processor.h"
-#include "writers/relay.h"
+#include "writers/processor/relay.h"
 
 namespace pellary {
 namespace {
