@@ -15,7 +15,6 @@
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/page_text.h"
-#include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 
 namespace pellary {

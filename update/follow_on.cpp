@@ -17,12 +17,11 @@
 #include "platform/paths.h"
 #include "platform/variant.h"
 #include "reference/html_generator.h"
-#include "reference/reference_output.h"
 #include "update/replies.h"
 #include "update/update_manager.h"
 #include "writers/outlook/outlook_writer.h"
 #include "writers/palm/palm_writer.h"
-#include "writers/processor/central_writer.h"
+#include "writers/processor/final_preview.h"
 
 namespace pellary {
 

@@ -36,7 +36,6 @@
 #include "update/transport.h"
 #include "update/replies.h"
 #include "update/update_portal.h"
-#include "update/update_service.h"
 
 namespace pellary {
 

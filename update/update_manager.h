@@ -44,6 +44,8 @@ inline constexpr const char* kBrowserFailed = "Unable to launch default web (*.h
 // Bupd().message holds for it (set just before the raise).
 void trappedWithText(std::string_view location, const std::function<void()>& body);
 
+// Runs a silent update run in the given run mode (0 timed, 2 on demand).
+void Bupd_MainHandler(int16_t runMode);
 int16_t Bupd_UpdateInitialise();
 void Bupd_CallUpdate();
 void Bupd_ProcessUpdate(int16_t decision);

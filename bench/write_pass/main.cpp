@@ -47,12 +47,12 @@
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "quoll/kest_quoll.h"
 #include "writers/processor/central_writer.h"
+#include "writers/processor/relay.h"
 #include "writers/daytimer/daytimer_writer.h"
 #include "writers/notes/notes_writer.h"
 #include "writers/organizer/organizer_writer.h"
 #include "writers/outlook/outlook_writer.h"
 #include "writers/palm/palm_writer.h"
-#include "writers/processor/processor.h"
 #include "writers/series3/series3_writer.h"
 #include "writers/series5/series5_writer.h"
 

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "reference/reference_output.h"
+#include "reference/html_generator.h"
 #include "reference_fixture.h"
 
 namespace pellary::testing {

@@ -8,7 +8,7 @@
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
-#include "update/update_service.h"
+#include "update/update_manager.h"
 
 namespace pellary {
 

@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/standins/palm/palm_desktop.h"
 #include "reference/html_generator.h"
+#include "reference/reference_journal.h"
 #include "writers/palm/palm_module.h"
 
 namespace pellary {

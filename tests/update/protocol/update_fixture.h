@@ -23,7 +23,6 @@
 #include "update/follow_on.h"
 #include "update/transport.h"
 #include "update/update_manager.h"
-#include "update/update_service.h"
 
 namespace pellary::testing {
 

@@ -12,7 +12,9 @@
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
 #include "writers/processor/central_writer.h"
-#include "writers/processor/processor.h"
+#include "writers/processor/final_preview.h"
+#include "writers/processor/pubhol_writer.h"
+#include "writers/processor/relay.h"
 
 namespace pellary::testing {
 
