@@ -27,7 +27,6 @@
 #include "platform/errors.h"
 #include "reference/html_generator.h"
 #include "reference/psion/psion_section.h"
-#include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
 #include "standins/wince/cecomms.h"

@@ -9,7 +9,7 @@
 #include "core/registry.h"
 #include "reference/pages/frmReference.h"
 #include "reference/pages/frmWinCEReference.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
 #include "standins/wince/cecomms.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/registry.h"
-#include "reference/reference_output.h"
+#include "reference/html_generator.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
 #include "standins/wince/cecomms.h"

@@ -30,10 +30,10 @@
 #include "standins/outlook/outlook_automation.h"
 #include "support/stored_profile.h"
 #include "system_walk.h"
-#include "writers/daytimer/frmDayTimersSelect.h"
-#include "writers/notes/frmLotusSelect.h"
-#include "writers/organizer/frmOrgDetails.h"
-#include "writers/series5/frmPsion5.h"
+#include "writers/pages/frmDayTimersSelect.h"
+#include "writers/pages/frmLotusSelect.h"
+#include "writers/pages/frmOrgDetails.h"
+#include "writers/pages/frmPsion5.h"
 
 namespace pellary {
 namespace {

@@ -51,7 +51,7 @@
 #include "standins/psiwin/psiwin_engine.h"
 #include "standins/wince/cecomms.h"
 #include "tools/install.h"
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 #include "writers/palm/palm_module.h"
 
 namespace pellary {

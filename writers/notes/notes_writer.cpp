@@ -7,8 +7,8 @@
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "standins/notes/notes_control.h"
-#include "writers/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

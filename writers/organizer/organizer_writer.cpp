@@ -15,8 +15,8 @@
 #include "platform/settings/settings_tree.h"
 #include "platform/text/codepages.h"
 #include "standins/organizer/organizer_control.h"
-#include "writers/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

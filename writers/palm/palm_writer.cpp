@@ -14,8 +14,8 @@
 #include "platform/text/codepages.h"
 #include "reference/reference_tree.h"
 #include "standins/palm/palm_desktop.h"
-#include "writers/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -16,8 +16,8 @@
 #include "platform/paths.h"
 #include "platform/text/codepages.h"
 #include "standins/psiwin/psiwin_engine.h"
-#include "writers/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -14,8 +14,8 @@
 #include "standins/outlook/outlook_automation.h"
 #include "standins/outlook/outlook_store.h"
 #include "support/stored_profile.h"
-#include "writers/outlook/outlook_pages.h"
 #include "writers/outlook/outlook_writer.h"
+#include "writers/pages/outlook_pages.h"
 
 namespace pellary {
 namespace {

@@ -20,7 +20,7 @@
 #include "reference/reference_tree.h"
 #include "standins/palm/palm_desktop.h"
 #include "support/fixtures.h"
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 
 namespace pellary {
 namespace {
