@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "brindle/resources.h"
-#include "platform/standins/tessel/connect_engine.h"
+#include "standins/tessel/connect_engine.h"
 
 namespace pellary::brindle {
 

@@ -16,7 +16,7 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 namespace pellary {
 

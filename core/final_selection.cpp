@@ -47,10 +47,10 @@ bool openCursor(dao::Recordset& rs, const std::string& sql, bool completeCount) 
 
 struct Hourglass {
   Hourglass() {
-    if (screenLink().hourglass) screenLink().hourglass(true);
+    screenLink().hourglass(true);
   }
   ~Hourglass() {
-    if (screenLink().hourglass) screenLink().hourglass(false);
+    screenLink().hourglass(false);
   }
 };
 

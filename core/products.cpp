@@ -82,8 +82,12 @@ void Bset_SetProducts() {
     s.Bset_ProductStartDate[entry] = platform::today();
     ++entry;
     s.Bset_ProductCount = static_cast<int16_t>(entry);
+    s.Bset_ProductName.fill(Variant());
+    for (int i = 0; i + 1 < entry; ++i)
+      if (products.findFirst("ProgProductID = " + std::to_string(s.Bset_ProgProductID[size_t(i)])))
+        s.Bset_ProductName[size_t(i)] = products["ProductName"].value();
     products.close();
-    if (screenLink().managerMainInitialize) screenLink().managerMainInitialize();
+    screenLink().managerMainInitialize();
   });
 }
 

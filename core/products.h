@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/dao/recordset.h"
+#include "platform/variant.h"
 
 namespace pellary {
 
@@ -28,6 +29,10 @@ struct ProductSetup {
   int16_t Bset_GenDatesEntry = 0;
   bool Bset_OrryEdition = false;
   bool Bset_FieldfareEdition = false;
+  // Each entry's ProductName in the table Products (the first row of its
+  // ProgProductID; Empty when none, Null as stored), for the selection
+  // screen's tabs and headings: the screen reads no table itself.
+  std::array<Variant, kMaxProducts> Bset_ProductName{};
 
   int16_t Bset_DatesPlat = 0;
   std::string Bset_DatesPlatShortName;
@@ -52,7 +57,7 @@ void resetProductSetup();
 int16_t productIDOfNodeEntry(const std::string& entry);
 
 // Builds the product table from the installed products and the table
-// Products, then lays out the selection screen's tabs.
+// Products with the entries' names, then lays out the selection screen's tabs.
 void Bset_SetProducts();
 // Loads the profile: its categories, written events and reference topics; empties the reference journal.
 void Bset_GetProfileSettings(int16_t profileID);

@@ -15,7 +15,7 @@
 #include "core/screen_link.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 namespace pellary {
 
@@ -231,7 +231,7 @@ void commit(const char* outerName, bool events, bool categories) {
     journal().reset();
   }
   // The first run is over only once its profile is stored.
-  if (events && screenLink().firstRun && screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
+  if (events && screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
 }
 
 // One step of the write pass's record in its own transaction, so that each

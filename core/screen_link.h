@@ -5,9 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -25,15 +26,15 @@ struct ScreenLink {
   int16_t currentProductTab = 0;
 
   // Bint_ManagerMainInitialize: lays out the product tabs (called by Bset_SetProducts).
-  std::function<void()> managerMainInitialize;
+  Hook<void()> managerMainInitialize;
   // Bmm_FirstRun: the first run of the program.
-  std::function<bool()> firstRun;
+  Hook<bool()> firstRun;
   // Bhtm_LoadReferenceStructure of the reference generator.
-  std::function<void()> loadReferenceStructure;
+  Hook<void()> loadReferenceStructure;
   // Caption of the event options dialog's current-category label.
-  std::function<std::string()> currentCategoryCaption;
+  Hook<std::string()> currentCategoryCaption;
   // Hourglass (true) or default (false) pointer on the main window.
-  std::function<void(bool)> hourglass;
+  Hook<void(bool)> hourglass;
 
   TreeView* categorySelector(int tab) const;
   TreeView* referenceSelector(int tab) const;

@@ -125,7 +125,7 @@ void Bsql_ReCountEvents() {
     if (!tree || !tree->exists(key)) return;
     if (tree->text(key).rfind("(", 0) != 0) return;
     int32_t count = Bsql_CountActiveRecords();
-    std::string caption = screenLink().currentCategoryCaption ? screenLink().currentCategoryCaption() : std::string();
+    std::string caption = screenLink().currentCategoryCaption();
     tree->setText(key, countPrefix(count, Bsql().Bsql_EventCount) + caption);
   });
 }

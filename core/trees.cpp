@@ -254,14 +254,14 @@ void fillReferenceTab(int16_t tab, int32_t rootTemplate, int16_t level) {
 
 void Bset_SetupReferenceTree(int16_t tab, int32_t rootTemplate, int16_t level) {
   trapped("Bset_SetupReferenceTree", [&] {
-    if (screenLink().loadReferenceStructure) screenLink().loadReferenceStructure();
+    screenLink().loadReferenceStructure();
     fillReferenceTab(tab, rootTemplate, level);
   });
 }
 
 void Bset_SetupReferenceTrees() {
   trapped("Bset_SetupReferenceTree", [&] {
-    if (screenLink().loadReferenceStructure) screenLink().loadReferenceStructure();
+    screenLink().loadReferenceStructure();
     const ProductSetup& s = Bset();
     // Installed products come first in the product table; a tab's index is
     // the product's installed position, which the topic keys carry.

@@ -21,16 +21,16 @@ void Bupd_FailedUpdate(const std::string& message) {
   // The log line goes first: a message no one answers must not lose it.
   appendErrorLog(errorLogLine(int32_t(err::UpdateCannotGoOn), "Bupd_FailedUpdate", message));
   MsgBox(message, mb::OKOnly | mb::Critical, appTitle());
-  if (updateRunSurface().failedUpdate) updateRunSurface().failedUpdate(message);
+  updateRunSurface().failedUpdate(message);
   endProgram(1);
 }
 
 void portalProgress(int16_t percent) {
-  if (updateRunSurface().setProgress) updateRunSurface().setProgress(percent);
+  updateRunSurface().setProgress(percent);
 }
 
 void portalStatus(const std::string& text) {
-  if (updateRunSurface().setStatus) updateRunSurface().setStatus(text);
+  updateRunSurface().setStatus(text);
 }
 
 }  // namespace pellary

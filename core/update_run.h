@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -13,10 +14,10 @@ namespace pellary {
 bool& Bupd_UpdateRun();
 
 struct UpdateRunSurface {
-  std::function<void(int16_t percent)> setProgress;       // frmPortalPage.pbPortalStatus
-  std::function<void(const std::string&)> setStatus;      // frmPortalPage.lblCurrentStatus
+  Hook<void(int16_t percent)> setProgress;       // frmPortalPage.pbPortalStatus
+  Hook<void(const std::string&)> setStatus;      // frmPortalPage.lblCurrentStatus
   // Ends a failed run the window's way, after Bupd_FailedUpdate showed the message.
-  std::function<void(const std::string&)> failedUpdate;
+  Hook<void(const std::string&)> failedUpdate;
 };
 UpdateRunSurface& updateRunSurface();
 

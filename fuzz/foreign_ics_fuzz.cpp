@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/standins/outlook/ical_item.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/ical_item.h"
+#include "standins/outlook/outlook_store.h"
 
 using namespace pellary::platform::outlook;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/errors.h"
-#include "platform/standins/outlook/item_files.h"
+#include "standins/outlook/caldav_files.h"
 
 using namespace pellary;
 using namespace pellary::platform::outlook;

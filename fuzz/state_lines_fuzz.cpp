@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
 
 using namespace pellary::platform::standins;
 

@@ -102,7 +102,7 @@ void endProgram(int code) {
       }
     }
   }
-  if (endHandler()) endHandler()(code);
+  endHandler()(code);
   std::fflush(nullptr);
   std::_Exit(code);
 }

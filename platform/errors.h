@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/hook.h"
+
 namespace pellary {
 
 // Error numbers of the runtime and the databank engine that callers test for.
@@ -106,7 +108,7 @@ void setReportHandler(ReportHandler handler);
 
 // The one way the program ends. The default flushes output and ends the process
 // at once; tests install a hook that throws ProgramEnded.
-using EndHandler = std::function<void(int code)>;
+using EndHandler = Hook<void(int code)>;
 void setEndHandler(EndHandler handler);
 [[noreturn]] void endProgram(int code = 0);
 

@@ -5,8 +5,8 @@
 
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/refusal.h"
 #include "platform/text/codepages.h"
-#include "platform/standins/refusal.h"
 
 namespace pellary::quoll {
 

@@ -209,8 +209,7 @@ void Bhtm_ProcessProfileChanges() {
       });
       rs.requery();
     }
-    const auto& firstRun = screenLink().firstRun;
-    if (firstRun && firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
+    if (screenLink().firstRun()) Breg_WriteRegSettings("User", "FirstRun", "False");
   });
 }
 

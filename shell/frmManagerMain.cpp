@@ -22,7 +22,6 @@
 #include "core/app.h"
 #include "core/gui/local_browser.h"
 #include "core/gui/plain_text.h"
-#include "core/databank.h"
 #include "core/database_access.h"
 #include "core/gui/qt_tree_view.h"
 #include "core/gui/help_keys.h"
@@ -37,7 +36,6 @@
 #include "core/shellwrap.h"
 #include "core/tree_keys.h"
 #include "core/trees.h"
-#include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
@@ -432,11 +430,9 @@ void frmManagerMain::formLoad() {
   // 5. A heading per product entry (the last, the other-products page, has none).
   const ProductSetup& p = Bset();
   if (p.Bset_ProductCount > 1) {
-    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT * FROM Products");
     for (int i = 0; i <= p.Bset_ProductCount - 2 && i < kMaxProducts; ++i) {
       int32_t prog = p.Bset_ProgProductID[size_t(i)];
-      rs.findFirst("ProgProductID = " + std::to_string(prog));
-      std::string name = rs.noMatch() ? std::string() : rs["ProductName"].value().toString();
+      std::string name = p.Bset_ProductName[size_t(i)].toString();
       tabNames_[size_t(i)] = q(name);
       std::string heading = "Your existing " + name + " selection";
       if (p.Bset_Viewers[size_t(i)] != 2 && !selectedView_->exists(headingKey(prog))) {

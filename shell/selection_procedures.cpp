@@ -106,7 +106,7 @@ void Bint_ManagerMainInitialize() {
     Bint().Bint_FirstTab = 0;
     Bint().Bint_SelectedTabPlace = 0;
     Bint_CurrentProductTab() = 0;
-    if (selectionScreenHooks().layoutStrip) selectionScreenHooks().layoutStrip();
+    selectionScreenHooks().layoutStrip();
     Bint_MMTabUpdate();
   });
 }
@@ -116,7 +116,7 @@ void Bint_MMTabUpdate() {
     int place = Bint().Bint_SelectedTabPlace;
     if (place < 0 || place > 2) place = 0;
     Bint_CurrentProductTab() = advanced(Bint().Bint_FirstTab, place);
-    if (selectionScreenHooks().redraw) selectionScreenHooks().redraw();
+    selectionScreenHooks().redraw();
   });
 }
 

@@ -5,9 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -72,8 +73,8 @@ void selectionContinue(bool ref1, bool ref2);
 
 // What the selection screen's window does when the procedures ask.
 struct SelectionScreenHooks {
-  std::function<void()> layoutStrip;  // after Bint_ManagerMainInitialize
-  std::function<void()> redraw;       // after Bint_MMTabUpdate
+  Hook<void()> layoutStrip;  // after Bint_ManagerMainInitialize
+  Hook<void()> redraw;       // after Bint_MMTabUpdate
 };
 SelectionScreenHooks& selectionScreenHooks();
 

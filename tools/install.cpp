@@ -13,10 +13,10 @@
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/standins/handheld/handheld.h"
-#include "platform/standins/palm/palm_desktop.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/process/process.h"
+#include "standins/handheld/handheld.h"
+#include "standins/palm/palm_desktop.h"
+#include "standins/psiwin/psiwin_engine.h"
 
 #ifndef PELLARY_SOURCE_DIR
 #define PELLARY_SOURCE_DIR "."

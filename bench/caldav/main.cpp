@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "../outlook_writer_calls.h"
-#include "platform/standins/outlook/ical_item.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/ical_item.h"
+#include "standins/outlook/outlook_automation.h"
+#include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 
 using namespace pellary;

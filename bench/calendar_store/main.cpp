@@ -23,8 +23,9 @@
 
 #include "../outlook_writer_calls.h"
 #include "platform/oledate.h"
-#include "platform/standins/outlook/outlook_store.h"
-#include "platform/standins/state_file.h"
+#include "platform/state_file.h"
+#include "standins/outlook/outlook_automation.h"
+#include "standins/outlook/outlook_store.h"
 
 using namespace pellary;
 using namespace pellary::platform;

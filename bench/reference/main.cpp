@@ -25,11 +25,11 @@
 #include "core/schema.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
-#include "platform/standins/wince/cecomms.h"
 #include "reference/html_generator.h"
 #include "reference/psion/psion_section.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
+#include "standins/wince/cecomms.h"
 
 using namespace pellary;
 using namespace pellary::bench;

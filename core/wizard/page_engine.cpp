@@ -95,11 +95,7 @@ void enterSelectionScreen() {
   w.toolTipStamp = int32_t(std::lround(platform::secondsSinceMidnight()));
 }
 
-void setPilotPath() {
-  if (Wizard().setPilotPath) Wizard().setPilotPath();
-}
-
-bool edition(const std::function<bool()>& installed) { return installed && installed(); }
+void setPilotPath() { Wizard().setPilotPath(); }
 
 // Each partner announcement is shown once in the life of the installation.
 void announceOnce(bool installed, const char* setting, const char* title, const char* text) {
@@ -214,8 +210,8 @@ void Bmm_ChangeForms(int16_t newPage, int16_t current) {
     // The announcements come over the finished switch, not over two pages
     // half drawn.
     if (newPage == page::Selection) {
-      announceOnce(edition(w.orryEdition), "OrryMsg", kOrryTitle, kOrryText);
-      announceOnce(edition(w.fieldfareEdition), "FieldfareMsg", kFieldfareTitle, kFieldfareText);
+      announceOnce(w.orryEdition(), "OrryMsg", kOrryTitle, kOrryText);
+      announceOnce(w.fieldfareEdition(), "FieldfareMsg", kFieldfareTitle, kFieldfareText);
     }
   });
 }

@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -61,10 +62,10 @@ struct WizardState {
   // The pages; without a host the engine only keeps its numbers.
   PageHost* host = nullptr;
   // Puts the Palm Desktop folder on the search path before a Palm page shows.
-  std::function<void()> setPilotPath;
+  Hook<void()> setPilotPath;
   // The partner editions installed (read by the product loader).
-  std::function<bool()> orryEdition;
-  std::function<bool()> fieldfareEdition;
+  Hook<bool()> orryEdition;
+  Hook<bool()> fieldfareEdition;
 };
 
 WizardState& Wizard();

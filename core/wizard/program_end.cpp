@@ -25,8 +25,8 @@ int addProgramEndHook(std::function<void()> hook) {
 
 void removeProgramEndHook(int id) { endHooks().erase(id); }
 
-std::function<void()>& programEndRelease() {
-  static std::function<void()> release;
+Hook<void()>& programEndRelease() {
+  static Hook<void()> release;
   return release;
 }
 
@@ -43,7 +43,7 @@ void Bmm_EndProgram(int exitStatus) {
   } catch (...) {
   }
   try {
-    if (programEndRelease()) programEndRelease()();
+    programEndRelease()();
   } catch (...) {
   }
   endProgram(exitStatus);

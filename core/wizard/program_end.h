@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include "platform/hook.h"
+
 namespace pellary {
 
 // What a page does when the program ends with it loaded (its unload), run
@@ -11,7 +13,7 @@ int addProgramEndHook(std::function<void()> hook);
 void removeProgramEndHook(int id);
 // What the window layer lets go of once the databank is closed (the frame's
 // size hook); set when the frame's size is fixed, empty without a frame.
-std::function<void()>& programEndRelease();
+Hook<void()>& programEndRelease();
 
 // Closes the databank, runs the release above and ends at once with
 // the exit status (0 when the run completed or the user ended it, 1 when an

@@ -164,8 +164,7 @@ void frmPsionRef::Form_Load() {
   Bhtm_InitialiseHandler();
   Bps5_PsionSetup();
   Bps5Link().engine->start();
-  const auto& firstRun = screenLink().firstRun;
-  if (firstRun && firstRun()) {
+  if (screenLink().firstRun()) {
     chkInstallViewer_->setChecked(true);
     chkInstallViewer_->setEnabled(false);
   }

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/standins/psiwin/psiwin_engine.h"
 #include "reference/psion/psion_transfer.h"
+#include "standins/psiwin/psiwin_engine.h"
 
 namespace pellary {
 

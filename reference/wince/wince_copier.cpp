@@ -9,14 +9,14 @@
 #include "core/field_values.h"
 #include "core/products.h"
 #include "core/registry.h"
+#include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/standins/wince/cecomms.h"
 #include "platform/text/lines.h"
-#include "platform/dao/dao.h"
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/page_text.h"
+#include "standins/wince/cecomms.h"
 
 namespace pellary {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "brindle/resources.h"
-#include "platform/standins/tessel/connect_engine.h"
+#include "standins/tessel/connect_engine.h"
 #include "support/fixtures.h"
 
 namespace pellary::brindle::testing {

@@ -10,15 +10,15 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "../writers/series3/brindle_driver.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
-#include "platform/standins/tessel/connect_engine.h"
 #include "reference/pages/frmPsionRef.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference_fixture.h"
-#include "../writers/series3/brindle_driver.h"
+#include "standins/psiwin/psiwin_engine.h"
+#include "standins/tessel/connect_engine.h"
 
 namespace pellary::testing {
 namespace {

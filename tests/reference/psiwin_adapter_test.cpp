@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/automation/class_registry.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference/psion/psiwin_adapter.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
 namespace pellary::testing {

@@ -7,12 +7,12 @@
 #include <QPushButton>
 
 #include "core/registry.h"
-#include "platform/standins/wince/cecomms.h"
 #include "reference/pages/frmReference.h"
 #include "reference/pages/frmWinCEReference.h"
 #include "reference/reference_journal.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
+#include "standins/wince/cecomms.h"
 
 namespace pellary::testing {
 namespace {

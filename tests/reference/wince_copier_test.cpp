@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "core/registry.h"
-#include "platform/standins/wince/cecomms.h"
 #include "reference/html_generator.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
+#include "standins/wince/cecomms.h"
 
 namespace pellary::testing {
 namespace {

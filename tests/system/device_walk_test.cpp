@@ -14,11 +14,11 @@
 
 #include <optional>
 
-#include "platform/standins/handheld/handheld.h"
-#include "platform/standins/wince/cecomms.h"
 #include "reference/pages/frmPsionRef.h"
 #include "reference/pages/frmWinCEReference.h"
 #include "reference_modules.h"
+#include "standins/handheld/handheld.h"
+#include "standins/wince/cecomms.h"
 #include "system_walk.h"
 #include "tests/writers/series3/brindle_driver.h"
 #include "writers/pages/frmPalmRef.h"

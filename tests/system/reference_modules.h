@@ -2,12 +2,12 @@
 // its own.
 #pragma once
 
-#include "platform/standins/wince/cecomms.h"
 #include "reference/html_generator.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
+#include "standins/wince/cecomms.h"
 #include "writers/palm/palm_module.h"
 
 namespace pellary {

@@ -5,6 +5,7 @@
 
 #include "shell/frmManagerMain.h"
 #include "shell/selection_procedures.h"
+#include "shell/small_pages.h"
 
 namespace pellary::testing {
 

@@ -7,8 +7,8 @@
 #include "core/registry.h"
 #include "platform/dao/dao.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/handheld/handheld.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/handheld/handheld.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 #include "tools/install.h"
 
@@ -110,7 +110,7 @@ TEST_F(Install, RegistersTheAgendaComponent) {
 }  // namespace
 }  // namespace pellary
 
-#include "platform/standins/palm/palm_desktop.h"
+#include "standins/palm/palm_desktop.h"
 
 namespace pellary {
 namespace {

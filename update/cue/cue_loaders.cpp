@@ -77,7 +77,7 @@ bool isDuplicate(const AppError& e) { return e.number() == err::DbDuplicateKey; 
 // The file as it was read must still be the file: a writer that went on
 // meanwhile leaves it for the next run, and the transaction rolls back.
 void beforeKeeping(const fs::path& path, const FileStamp& stamp) {
-  if (Bcue_Engine().beforeKeeping) Bcue_Engine().beforeKeeping(path);
+  Bcue_Engine().beforeKeeping(path);
   checkUnchanged(path, stamp);
 }
 

@@ -10,12 +10,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/hook.h"
 #include "update/cue/cue_tables.h"
 
 namespace pellary {
@@ -92,7 +92,7 @@ struct ClientUpdateEngine {
   // own files are renamed in whole and need no wait.
   std::chrono::milliseconds settle{0};
   // Runs after a file's rows are written and before they are kept (tests).
-  std::function<void(const std::filesystem::path&)> beforeKeeping;
+  Hook<void(const std::filesystem::path&)> beforeKeeping;
 };
 ClientUpdateEngine& Bcue_Engine();
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/standins/daytimer/daytimer_db.h"
+#include "standins/daytimer/daytimer_db.h"
 #include "writers/event_record.h"
 
 namespace pellary {

@@ -6,9 +6,9 @@
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "platform/standins/notes/notes_control.h"
-#include "writers/processor/central_writer.h"
+#include "standins/notes/notes_control.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -13,10 +13,10 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/organizer/organizer_control.h"
 #include "platform/text/codepages.h"
-#include "writers/processor/central_writer.h"
+#include "standins/organizer/organizer_control.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -11,9 +11,9 @@
 #include "core/products.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
-#include "platform/standins/palm/palm_desktop.h"
 #include "reference/html_generator.h"
 #include "reference/reference_journal.h"
+#include "standins/palm/palm_desktop.h"
 #include "writers/palm/palm_module.h"
 
 namespace pellary {

@@ -5,7 +5,7 @@
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 
 namespace pellary {
 

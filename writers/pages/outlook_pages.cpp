@@ -15,7 +15,7 @@
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/wizard/program_end.h"
 #include "core/wizard/page_engine.h"
-#include "platform/standins/outlook/outlook_store.h"
+#include "standins/outlook/outlook_store.h"
 
 namespace pellary {
 

@@ -10,7 +10,7 @@
 
 #include "core/gui/wizard/placeholder_page.h"
 #include "platform/errors.h"
-#include "platform/standins/palm/palm_desktop.h"
+#include "standins/palm/palm_desktop.h"
 #include "writers/palm/palm_module.h"
 
 namespace pellary {

@@ -3,18 +3,18 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/app.h"
 #include "core/registry.h"
 #include "core/shellwrap.h"
 #include "platform/automation/class_registry.h"
-#include "core/app.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
-#include "platform/text/lines.h"
 #include "platform/paths.h"
-#include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
+#include "platform/text/lines.h"
 #include "platform/variant.h"
 #include "reference/reference_tree.h"
+#include "standins/palm/palm_desktop.h"
 
 namespace pellary {
 

@@ -11,11 +11,11 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
 #include "reference/reference_tree.h"
-#include "writers/processor/central_writer.h"
+#include "standins/palm/palm_desktop.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -58,12 +58,12 @@ KeyCache& keyCache() {
 
 void Bint_ShowFinalPreview() {
   trapped("Bint_ShowFinalPreview", [] {
-    if (screenLink().hourglass) screenLink().hourglass(true);
+    screenLink().hourglass(true);
     // In an update run the list is the update preview's, which is not emptied here.
     if (!Bupd_UpdateRun()) previewTargets().datesList().clear();
     Bplp_CentralWriter(true);
     Bhtm_ShowReferencePreview();
-    if (screenLink().hourglass) screenLink().hourglass(false);
+    screenLink().hourglass(false);
   });
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "core/app.h"
 #include "core/profile_commit.h"
 #include "core/registry.h"
 #include "core/update_run.h"
@@ -13,11 +14,10 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/text/codepages.h"
-#include "writers/processor/central_writer.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "writers/note_text.h"
-#include "core/app.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -1,18 +1,18 @@
 #include "writers/series5/series5_writer.h"
 
 #include "core/app.h"
-#include "core/wizard/program_end.h"
 #include "core/profile_commit.h"
 #include "core/registry.h"
 #include "core/update_run.h"
+#include "core/wizard/program_end.h"
 #include "platform/automation/class_registry.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
-#include "writers/processor/central_writer.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/products.h"
 #include "core/registry.h"
 #include "../profile/profile_fixture.h"
@@ -61,6 +64,24 @@ TEST_F(Products, AMissingStartDateIsStoredOnceAndKept) {
   resetProductSetup();
   Bset_SetProducts();
   EXPECT_EQ(Bset().Bset_ProductStartDate[0], day(2020, 2, 2));
+}
+
+// The selection screen takes its tab names from here when it lays out the
+// tabs: they are loaded before it is asked to.
+TEST_F(Products, TheEntriesNamesAreLoadedBeforeTheScreenLaysOutItsTabs) {
+  addProduct(3, 30, 1, day(2026, 1, 1), 1, "Almanac");
+  addProduct(4, 40, 2, day(2026, 2, 1), 1, "Fixtures");
+  addProduct(5, 30, 1, day(2026, 3, 1), 0, "Later row of 30");
+  Breg_WriteRegSettings("Support", "HighNodeCount", "1");
+  node(0, "3");
+  node(1, "4");
+  std::vector<std::string> seen;
+  screenLink().managerMainInitialize = [&] {
+    for (int i = 0; i < Bset().Bset_ProductCount; ++i) seen.push_back(Bset().Bset_ProductName[size_t(i)].toString());
+  };
+  Bset_SetProducts();
+  ASSERT_EQ(Bset().Bset_ProductCount, 4);  // two products, the combined entry, other products
+  EXPECT_EQ(seen, (std::vector<std::string>{"Almanac", "Fixtures", "", ""}));
 }
 
 TEST_F(Products, UnknownProductsAndATenthEntryEndTheProgram) {

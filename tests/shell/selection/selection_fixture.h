@@ -25,6 +25,7 @@ class SelectionDb : public ProfileDb {
     oneProduct(day(2027, 3, 1));
     Bset().Bset_Viewers[0] = 3;
     addProduct(3, 30, 3, day(2027, 3, 1), 0, "Events Guide");
+    Bset().Bset_ProductName[0] = Variant("Events Guide");  // as the product loader hands it on
     addProduct(1, 1, 4, 0, 0, "Other products");
     addPrimary(3, 7, "Sport");
     addSecondary(3, 7, 12, "Football");

@@ -9,7 +9,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
-#include "platform/standins/daytimer/daytimer_db.h"
+#include "standins/daytimer/daytimer_db.h"
 #include "support/fixtures.h"
 #include "writers/daytimer/daytimer_writer.h"
 #include "writers/pages/frmDayTimersSelect.h"

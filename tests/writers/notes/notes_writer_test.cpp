@@ -6,7 +6,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
-#include "platform/standins/notes/notes_control.h"
+#include "standins/notes/notes_control.h"
 #include "support/fixtures.h"
 #include "writers/pages/frmLotusSelect.h"
 #include "writers/notes/notes_writer.h"

@@ -15,7 +15,7 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/organizer/organizer_control.h"
+#include "standins/organizer/organizer_control.h"
 #include "support/fixtures.h"
 #include "writers/pages/frmOrgDetails.h"
 #include "writers/organizer/organizer_writer.h"

@@ -6,15 +6,16 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/stored_profile.h"
+#include "../processor/processor_fixture.h"
 #include "core/registry.h"
 #include "platform/automation/class_registry.h"
 #include "platform/msgbox.h"
-#include "platform/standins/outlook/outlook_store.h"
-#include "platform/standins/state_file.h"
-#include "writers/pages/outlook_pages.h"
+#include "platform/state_file.h"
+#include "standins/outlook/outlook_automation.h"
+#include "standins/outlook/outlook_store.h"
+#include "support/stored_profile.h"
 #include "writers/outlook/outlook_writer.h"
-#include "../processor/processor_fixture.h"
+#include "writers/pages/outlook_pages.h"
 
 namespace pellary {
 namespace {

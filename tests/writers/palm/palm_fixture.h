@@ -12,7 +12,7 @@
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
-#include "platform/standins/palm/palm_desktop.h"
+#include "standins/palm/palm_desktop.h"
 #include "support/fixtures.h"
 #include "writers/palm/palm_writer.h"
 

@@ -16,11 +16,11 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
-#include "platform/standins/palm/palm_desktop.h"
-#include "writers/pages/frmPalmRef.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
+#include "standins/palm/palm_desktop.h"
 #include "support/fixtures.h"
+#include "writers/pages/frmPalmRef.h"
 
 namespace pellary {
 namespace {

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "brindle_driver.h"
 #include "core/products.h"
 #include "platform/msgbox.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
-#include "platform/standins/tessel/connect_engine.h"
-#include "brindle_driver.h"
+#include "standins/psiwin/psiwin_engine.h"
+#include "standins/tessel/connect_engine.h"
 #include "support/fixtures.h"
 #include "writers/pages/frmPsion3Agenda.h"
 

@@ -11,7 +11,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 #include "writers/series3/series3_writer.h"
 

@@ -5,13 +5,13 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "../series3/brindle_driver.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/msgbox.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
-#include "platform/standins/tessel/connect_engine.h"
-#include "../series3/brindle_driver.h"
+#include "standins/psiwin/psiwin_engine.h"
+#include "standins/tessel/connect_engine.h"
 #include "support/fixtures.h"
 #include "writers/pages/frmPsion3Agenda.h"
 #include "writers/pages/frmPsion5.h"

@@ -7,7 +7,7 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
-#include "platform/standins/psiwin/psiwin_engine.h"
+#include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 #include "writers/series5/series5_writer.h"
 

@@ -1,0 +1,306 @@
+#include "standins/outlook/ical_item.h"
+
+#include <libical/ical.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+
+#include "platform/errors.h"
+#include "platform/oledate.h"
+#include "standins/outlook/outlook_store.h"
+
+namespace pellary::platform::outlook {
+
+namespace {
+
+struct FreeComponent {
+  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, FreeComponent>;
+
+constexpr const char* kProdID = "-//Pellary Almoner//Outlook stand-in//EN";
+
+Component parse(const std::string& text) {
+  Component c(icalcomponent_new_from_string(text.c_str()));
+  if (c && icalcomponent_isa(c.get()) != ICAL_VCALENDAR_COMPONENT) c.reset();
+  return c;
+}
+
+std::string textOf(icalcomponent* c) {
+  char* s = icalcomponent_as_ical_string_r(c);
+  std::string out = s ? s : "";
+  std::free(s);
+  return out;
+}
+
+icalcomponent* firstEvent(icalcomponent* cal) { return icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); }
+
+icaltimetype icalTime(double ole, bool date) {
+  CivilDateTime c = civilFromOle(ole);
+  icaltimetype t = icaltime_null_time();
+  t.year = c.year;
+  t.month = c.month;
+  t.day = c.day;
+  t.is_date = date ? 1 : 0;
+  if (!date) {
+    t.hour = c.hour;
+    t.minute = c.minute;
+    t.second = c.second;
+  }
+  return t;
+}
+
+// Outlook's times are the wall clock of this machine; a UTC time is turned into it.
+double oleTime(icaltimetype t) {
+  if (icaltime_is_null_time(t)) return 0;
+  if (t.is_date) return oleFromCivil(t.year, t.month, t.day);
+  if (icaltime_is_utc(t)) {
+    std::time_t secs = icaltime_as_timet(t);
+    std::tm local{};
+    localtime_r(&secs, &local);
+    return oleFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                        local.tm_sec);
+  }
+  return oleFromCivil(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+icaltimetype nowUTC() { return icaltime_current_time_with_zone(icaltimezone_get_utc_timezone()); }
+
+// Body text comes back with CR LF line breaks, as Outlook gives it.
+std::string withCRLF(const char* s) {
+  std::string out;
+  for (const char* p = s; p && *p; ++p) {
+    if (*p == '\n') out += '\r';
+    if (*p != '\r') out += *p;
+  }
+  return out;
+}
+
+void removeAll(icalcomponent* c, icalproperty_kind kind) {
+  while (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+    icalcomponent_remove_property(c, p);
+    icalproperty_free(p);
+  }
+}
+
+void setText(icalcomponent* ev, icalproperty_kind kind, const std::string& value, bool keepWhenEmpty) {
+  removeAll(ev, kind);
+  if (value.empty() && !keepWhenEmpty) return;
+  icalproperty* p = icalproperty_new(kind);
+  icalproperty_set_value(p, icalvalue_new_text(value.c_str()));
+  icalcomponent_add_property(ev, p);
+}
+
+void setCategories(icalcomponent* ev, const std::string& categories) {
+  removeAll(ev, ICAL_CATEGORIES_PROPERTY);
+  // Outlook lists categories with ", "; iCalendar keeps one value each.
+  std::string clean = cleanText(categories, false);
+  size_t from = 0;
+  while (from <= clean.size()) {
+    size_t comma = clean.find(',', from);
+    std::string one = clean.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    size_t a = one.find_first_not_of(' '), b = one.find_last_not_of(' ');
+    if (a != std::string::npos) icalcomponent_add_property(ev, icalproperty_new_categories(one.substr(a, b - a + 1).c_str()));
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+}
+
+void setTimes(icalcomponent* ev, const Appointment& a) {
+  bool date = a.allDay;
+  double end = a.end;
+  if (date && end <= a.start) end = a.start + 1;
+  removeAll(ev, ICAL_DURATION_PROPERTY);
+  icalcomponent_set_dtstart(ev, icalTime(a.start, date));
+  removeAll(ev, ICAL_DTEND_PROPERTY);
+  icalcomponent_add_property(ev, icalproperty_new_dtend(icalTime(end, date)));
+  removeAll(ev, ICAL_TRANSP_PROPERTY);
+  icalcomponent_add_property(ev, icalproperty_new_transp(date ? ICAL_TRANSP_TRANSPARENT : ICAL_TRANSP_OPAQUE));
+}
+
+bool hasAlarm(icalcomponent* ev) { return icalcomponent_get_first_component(ev, ICAL_VALARM_COMPONENT) != nullptr; }
+
+void setReminder(icalcomponent* ev, const Appointment& a) {
+  if (a.reminderSet) {
+    if (hasAlarm(ev)) return;
+    icalcomponent* alarm = icalcomponent_new_valarm();
+    icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+    icalproperty* d = icalproperty_new(ICAL_DESCRIPTION_PROPERTY);
+    icalproperty_set_value(d, icalvalue_new_text(cleanText(a.subject, false).c_str()));
+    icalcomponent_add_property(alarm, d);
+    icalcomponent_add_property(alarm, icalproperty_new_trigger(icaltriggertype_from_string("-PT15M")));
+    icalcomponent_add_component(ev, alarm);
+    return;
+  }
+  while (icalcomponent* alarm = icalcomponent_get_first_component(ev, ICAL_VALARM_COMPONENT)) {
+    icalcomponent_remove_component(ev, alarm);
+    icalcomponent_free(alarm);
+  }
+}
+
+void stamp(icalcomponent* ev, bool created) {
+  icaltimetype now = nowUTC();
+  icalcomponent_set_dtstamp(ev, now);
+  removeAll(ev, ICAL_LASTMODIFIED_PROPERTY);
+  icalcomponent_add_property(ev, icalproperty_new_lastmodified(now));
+  if (created) {
+    removeAll(ev, ICAL_CREATED_PROPERTY);
+    icalcomponent_add_property(ev, icalproperty_new_created(now));
+  }
+}
+
+bool differsInTime(double a, double b) { return std::fabs(a - b) >= 0.5 / 86400.0; }
+
+}  // namespace
+
+std::string cleanText(const std::string& s, bool multiLine) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != 0x7F) {
+      out += char(c);
+    } else if (c == '\t') {
+      out += '\t';
+    } else if (multiLine && (c == '\n' || c == '\r')) {
+      if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+std::string newUID() {
+  // Seeded afresh in a forked process, so that parent and child never share IDs.
+  static std::mt19937_64 gen;
+  static pid_t seededFor = 0;
+  if (seededFor != ::getpid()) {
+    std::random_device rd;
+    gen.seed((uint64_t(rd()) << 32) ^ rd() ^ uint64_t(::getpid()));
+    seededFor = ::getpid();
+  }
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (int half = 0; half < 2; ++half) {
+    uint64_t v = gen();
+    for (int i = 0; i < 16; ++i, v >>= 4) out += hex[v & 15];
+  }
+  return out;
+}
+
+bool readItem(const std::string& text, Appointment& out) {
+  Component cal = parse(text);
+  if (!cal) return false;
+  icalcomponent* ev = firstEvent(cal.get());
+  if (!ev) return false;
+  Appointment a;
+  const char* uid = icalcomponent_get_uid(ev);
+  a.entryID = uid ? uid : "";
+  const char* summary = icalcomponent_get_summary(ev);
+  a.subject = withCRLF(summary);
+  const char* description = icalcomponent_get_description(ev);
+  a.body = withCRLF(description);
+  for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_CATEGORIES_PROPERTY); p;
+       p = icalcomponent_get_next_property(ev, ICAL_CATEGORIES_PROPERTY)) {
+    const char* c = icalproperty_get_categories(p);
+    if (!c || !*c) continue;
+    if (!a.categories.empty()) a.categories += ", ";
+    a.categories += c;
+  }
+  icaltimetype start = icalcomponent_get_dtstart(ev);
+  icaltimetype end = icalcomponent_get_dtend(ev);
+  a.allDay = start.is_date != 0;
+  // A date the program cannot hold (a year before 100, say) makes the item
+  // one it passes over, as it does any other it cannot read.
+  try {
+    a.start = oleTime(start);
+    a.end = icaltime_is_null_time(end) ? a.start + (a.allDay ? 1 : 0) : oleTime(end);
+  } catch (const AppError&) {
+    return false;
+  }
+  a.reminderSet = hasAlarm(ev);
+  out = std::move(a);
+  return true;
+}
+
+std::string newItemText(const Appointment& a) {
+  Component cal(icalcomponent_new_vcalendar());
+  icalcomponent_add_property(cal.get(), icalproperty_new_version("2.0"));
+  icalcomponent_add_property(cal.get(), icalproperty_new_prodid(kProdID));
+  icalcomponent* ev = icalcomponent_new_vevent();
+  icalcomponent_add_component(cal.get(), ev);
+  icalcomponent_set_uid(ev, a.entryID.c_str());
+  stamp(ev, true);
+  icalcomponent_set_sequence(ev, 0);
+  setTimes(ev, a);
+  setText(ev, ICAL_SUMMARY_PROPERTY, cleanText(a.subject, false), true);
+  setText(ev, ICAL_DESCRIPTION_PROPERTY, cleanText(a.body, true), false);
+  setCategories(ev, a.categories);
+  setReminder(ev, a);
+  return textOf(cal.get());
+}
+
+std::vector<std::string> differences(const Appointment& a, const Appointment& b) {
+  std::vector<std::string> out;
+  if (cleanText(a.subject, false) != cleanText(b.subject, false)) out.push_back("Subject");
+  if (cleanText(a.body, true) != cleanText(b.body, true)) out.push_back("Body");
+  if (a.categories != b.categories) out.push_back("Categories");
+  if (a.allDay != b.allDay || differsInTime(a.start, b.start) || differsInTime(a.end, b.end)) out.push_back("Time");
+  if (a.reminderSet != b.reminderSet) out.push_back("ReminderSet");
+  return out;
+}
+
+std::string changedItemText(const std::string& text, const Appointment& mine, const Appointment& base) {
+  Component cal = parse(text);
+  icalcomponent* ev = cal ? firstEvent(cal.get()) : nullptr;
+  if (!ev) return newItemText(mine);
+  for (const std::string& what : differences(mine, base)) {
+    if (what == "Subject") setText(ev, ICAL_SUMMARY_PROPERTY, cleanText(mine.subject, false), true);
+    if (what == "Body") setText(ev, ICAL_DESCRIPTION_PROPERTY, cleanText(mine.body, true), false);
+    if (what == "Categories") setCategories(ev, mine.categories);
+    if (what == "Time") setTimes(ev, mine);
+    if (what == "ReminderSet") setReminder(ev, mine);
+  }
+  icalcomponent_set_sequence(ev, icalcomponent_get_sequence(ev) + 1);
+  stamp(ev, false);
+  return textOf(cal.get());
+}
+
+std::vector<std::pair<std::string, std::string>> splitCalendar(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> out;
+  Component cal = parse(text);
+  if (!cal) return out;
+  std::vector<icalcomponent*> zones;
+  std::vector<std::string> uids;
+  std::map<std::string, std::vector<icalcomponent*>> byUID;
+  for (icalcomponent* c = icalcomponent_get_first_component(cal.get(), ICAL_ANY_COMPONENT); c;
+       c = icalcomponent_get_next_component(cal.get(), ICAL_ANY_COMPONENT)) {
+    if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
+      zones.push_back(c);
+      continue;
+    }
+    const char* uid = icalcomponent_get_uid(c);
+    std::string key = uid && *uid ? uid : newUID();
+    if (!byUID.count(key)) uids.push_back(key);
+    byUID[key].push_back(c);
+  }
+  for (const std::string& uid : uids) {
+    Component one(icalcomponent_new_vcalendar());
+    // The calendar's own properties (VERSION, PRODID, ...) stay with each item.
+    for (icalproperty* p = icalcomponent_get_first_property(cal.get(), ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(cal.get(), ICAL_ANY_PROPERTY))
+      icalcomponent_add_property(one.get(), icalproperty_new_clone(p));
+    for (icalcomponent* z : zones) icalcomponent_add_component(one.get(), icalcomponent_new_clone(z));
+    for (icalcomponent* c : byUID[uid]) icalcomponent_add_component(one.get(), icalcomponent_new_clone(c));
+    out.emplace_back(uid, textOf(one.get()));
+  }
+  return out;
+}
+
+}  // namespace pellary::platform::outlook
