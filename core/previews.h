@@ -23,10 +23,14 @@ inline constexpr int16_t All = 0x0100;
 
 // Flags of a category's Duration word; the rest is the length threshold.
 namespace duration {
+inline constexpr int16_t CountMask = 0x000F;  // how many of the unit
+inline constexpr int16_t Days = 0x0400;
+inline constexpr int16_t Weeks = 0x0800;
+inline constexpr int16_t Months = 0x1000;
 inline constexpr int16_t Star = 0x0200;
 inline constexpr int16_t DateRange = 0x4000;
-inline constexpr int16_t CodeMask = 0x1C0F;
-inline constexpr int16_t OneWeek = 0x0801;
+inline constexpr int16_t CodeMask = Days | Weeks | Months | CountMask;
+inline constexpr int16_t OneWeek = Weeks | 1;
 inline constexpr int kUnitCount = 12;
 inline constexpr int kDefaultPosition = 6;  // one week
 // The code of a length-box position (0 to 11); any other position gives one week.

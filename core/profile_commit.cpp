@@ -85,7 +85,7 @@ void unloadEvents() {
     if (r.Status == 0) continue;
     addEventRow(rs, r, 1);
     const int32_t cat = catPosition(r.CatID);
-    if (cat != 0 && (r.Status & 0x0004 || r.Status & 0x4000))
+    if (cat != 0 && (r.Status & evstate::InProfile || r.Status & evstate::ChosenByHand))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
   }
   rs.close();
@@ -97,10 +97,10 @@ void unloadCategories() {
   dao::Recordset rs = Bsql_DataBank().openRecordset(profileRows("ProfileCatList"));
   for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
     ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
-    if (r.Status & 0x0008)
-      r.Status = 0;
-    else if (r.Status & 0x0002)
-      r.Status = static_cast<int16_t>((r.Status & 0x7FF0) | 4);
+    if (r.Status & catstate::Removed)
+      r.Status = catstate::NotSelected;
+    else if (r.Status & catstate::Added)
+      r.Status = static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile);
     if (r.HasTargetEntries == 1 || r.Status != 0) addCategoryRow(rs, r, r.Status, 1);
   }
   rs.close();
