@@ -85,6 +85,7 @@ struct ProfileLists {
   const std::string& holidayList(int32_t index) const;
 };
 
+// The in-memory profile: the chosen categories, the written events and their string pools.
 ProfileLists& Bsda();
 // Empties the lists, the pools and the two profile indexes (tests, benchmarks).
 void resetProfileLists();

@@ -67,6 +67,7 @@ struct WizardState {
   std::function<bool()> fieldfareEdition;
 };
 
+// The page engine's state: the current page, the outputs still pending and the page host.
 WizardState& Wizard();
 // Fresh state; the host and hooks are dropped too.
 void resetWizardState();

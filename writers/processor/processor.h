@@ -22,6 +22,7 @@ struct ProcessorState {
   std::function<std::string(RelayEventRecord&, int16_t&)> writeOverride;
   std::function<void(RelayEventRecord&, int16_t&)> deleteOverride;
 };
+// The event processor's state: the preview and done counts, the stage for error reports, the entry being relayed.
 ProcessorState& Bplp();
 void resetProcessorState();
 
