@@ -5,7 +5,8 @@ namespace pellary::platform::text {
 namespace {
 std::string_view trimmed(std::string_view text, std::string_view pad) {
   const size_t first = text.find_first_not_of(pad);
-  if (first == std::string_view::npos) return {};
+  // Empty, yet pointing into the text: bound to a statement it is '', not Null.
+  if (first == std::string_view::npos) return text.substr(text.size());
   return text.substr(first, text.find_last_not_of(pad) - first + 1);
 }
 }  // namespace

@@ -1,5 +1,6 @@
 // A text without what pads it at either end. The views point into the text
-// given, so they live as long as it does.
+// given, so they live as long as it does; an empty one too (it is never a
+// null view, which a databank binding would store as Null).
 #pragma once
 
 #include <string_view>

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace pellary::platform::text {
 namespace {
 
@@ -21,6 +23,14 @@ TEST(Trim, WhitespaceGoesAtBothEndsSpacesAloneFromTheBlankTrim) {
     EXPECT_EQ(trimWhitespace(c.in), c.whitespace) << '"' << c.in << '"';
     EXPECT_EQ(trimSpaces(c.in), c.spaces) << '"' << c.in << '"';
   }
+}
+
+TEST(Trim, NothingLeftStillPointsIntoTheText) {
+  // A null view bound to a statement stores Null where the text was blank.
+  const std::string blank = "   ";
+  EXPECT_NE(trimSpaces(blank).data(), nullptr);
+  EXPECT_NE(trimWhitespace(blank).data(), nullptr);
+  EXPECT_NE(trimSpaces(std::string()).data(), nullptr);
 }
 
 }  // namespace
