@@ -74,6 +74,7 @@ EventOptionsLink& eventOptionsLink() {
 }
 
 std::string eventRowKey(int32_t eventID) { return "P" + padded(eventID, 7); }
+int32_t eventIDOfRowKey(std::string_view key) { return valOf(mid(key, 2, 7)); }
 
 int16_t optionBitsOf(const OptionControls& c) {
   int bits = 0;
@@ -254,7 +255,7 @@ bool Bsql_SetDateRangePreferences() {
 void Bsql_EditPreviewList(std::string& key, bool& ticked) {
   trapped("Bsql_EditPreviewList", [&] {
     using namespace evstate;
-    int32_t eventID = valOf(mid(key, 2, 7));
+    int32_t eventID = eventIDOfRowKey(key);
     int32_t pos = eventPosition(eventID);
     if (pos == 0) {
       Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(Added | ChosenByHand) : LeftOut, 0,

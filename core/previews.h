@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace pellary {
 
@@ -106,8 +107,9 @@ inline constexpr const char* kBadRangeText =
     "The start date must be before the end date!\r\r"
     "Please correct your date range settings.";
 
-// "P" + the EventID as seven digits.
+// "P" + the EventID as seven digits, and the EventID read back from such a key.
 std::string eventRowKey(int32_t eventID);
+int32_t eventIDOfRowKey(std::string_view key);
 
 void Bsql_SetupPreviewScreen(int16_t& isChosenNode);
 void Bsql_RunSingleNodePreview();
