@@ -16,7 +16,7 @@
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/text/codepages.h"
 #include "platform/text/trim.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

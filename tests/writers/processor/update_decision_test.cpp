@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/profile_lists.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 namespace {
