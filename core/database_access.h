@@ -30,6 +30,7 @@ struct DatabaseAccess {
   std::string writeList, deleteList, updateList, pubHolList;
 };
 
+// The databank queries' state: the category in hand, the preview and final selection cursors.
 DatabaseAccess& Bsql();
 void resetDatabaseAccess();
 

@@ -4,6 +4,7 @@
 
 #include "core/databank.h"
 #include "core/products.h"
+#include "core/previews.h"
 #include "core/profile_lists.h"
 #include "core/screen_link.h"
 #include "core/tree_keys.h"
@@ -14,10 +15,10 @@
 namespace pellary {
 
 CategoryClass categoryClassOf(int16_t status, int16_t catSetting) {
-  if ((catSetting & 1) && status != 0) return CategoryClass::PublicHoliday;
-  if (status & 0x0002) return CategoryClass::Write;
-  if (status & 0x0008) return CategoryClass::Delete;
-  if (status & 0x0004) return CategoryClass::Update;
+  if ((catSetting & catsetting::PublicHoliday) && status != 0) return CategoryClass::PublicHoliday;
+  if (status & catstate::Added) return CategoryClass::Write;
+  if (status & catstate::Removed) return CategoryClass::Delete;
+  if (status & catstate::InProfile) return CategoryClass::Update;
   return CategoryClass::None;
 }
 
@@ -126,7 +127,7 @@ int16_t Bsql_ValidateDate(double s, double e, int32_t p) {
     if (p != 0) {
       const ProfileCatRecord& r = Bsda().cat(p);
       d = r.Duration;
-      if (d & 0x4000) {
+      if (d & duration::DateRange) {
         ws = r.StartDate;
         we = r.EndDate;
         noEnd = false;
@@ -143,13 +144,13 @@ int16_t Bsql_ValidateDate(double s, double e, int32_t p) {
     if (s != e) {
       bool touches = (s < ws && !noEnd && e > we) || (ws <= e && upTo(e)) || (ws <= s && upTo(s));
       if (!touches) return 0;
-      int32_t n = d & 0x000F;
+      int32_t n = d & duration::CountMask;
       double limit;
-      if (d & 0x0400)
+      if (d & duration::Days)
         limit = addDays(s, n);
-      else if (d & 0x0800)
+      else if (d & duration::Weeks)
         limit = addDays(s, 7 * n);
-      else if (d & 0x1000)
+      else if (d & duration::Months)
         limit = addMonths(s, n);
       else
         limit = addDays(s, n);

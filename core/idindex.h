@@ -63,6 +63,7 @@ struct IdIndexes {
   DigitTrieIndex Bcue_CUEEventIDIndex;   // EventID of an active Event row -> its Version
   DigitTrieIndex Bcue_CatTimeStampIndex; // RefID of a profile reference -> its Product_Id
 };
+// The four ID indexes of the profile and the update engine.
 IdIndexes& Bsda_Indexes();
 // Empties all four (tests; the program never empties the profile indexes).
 void resetIdIndexes();

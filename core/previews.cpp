@@ -34,10 +34,11 @@ struct UnitRow {
   const char* text;
   int16_t code;
 };
+using duration::Days, duration::Weeks, duration::Months;
 constexpr UnitRow kUnits[duration::kUnitCount] = {
-    {"1 day", 0x0401},   {"2 days", 0x0402},  {"3 days", 0x0403},   {"4 days", 0x0404},
-    {"5 days", 0x0405},  {"6 days", 0x0406},  {"1 week", 0x0801},   {"2 weeks", 0x0802},
-    {"3 weeks", 0x0803}, {"1 month", 0x1001}, {"2 months", 0x1002}, {"3 months", 0x1003},
+    {"1 day", Days | 1},    {"2 days", Days | 2},    {"3 days", Days | 3},     {"4 days", Days | 4},
+    {"5 days", Days | 5},   {"6 days", Days | 6},    {"1 week", Weeks | 1},    {"2 weeks", Weeks | 2},
+    {"3 weeks", Weeks | 3}, {"1 month", Months | 1}, {"2 months", Months | 2}, {"3 months", Months | 3},
 };
 
 // A chosen node's text after its count prefix; a text without one is whole.
@@ -73,6 +74,7 @@ EventOptionsLink& eventOptionsLink() {
 }
 
 std::string eventRowKey(int32_t eventID) { return "P" + padded(eventID, 7); }
+int32_t eventIDOfRowKey(std::string_view key) { return valOf(mid(key, 2, 7)); }
 
 int16_t optionBitsOf(const OptionControls& c) {
   int bits = 0;
@@ -181,12 +183,13 @@ void Bsql_RunSingleNodePreview() {
       int16_t r = shortOf(rs["Priority"]);
       if (w == 0) continue;
       bool ticked;
-      if (c & 8) {
-        if (!(e & 4)) continue;
+      if (c & catstate::Removed) {
+        if (!(e & evstate::InProfile)) continue;
         ticked = true;
       } else {
-        ticked = (r <= p && (e & 2)) || (r <= p && e == 0) || (r <= p && (e & 4)) || (r >= p && (e & 0x4000)) ||
-                 (r >= p && (e & 4) && (c & 4));
+        ticked = (r <= p && (e & evstate::Added)) || (r <= p && e == 0) || (r <= p && (e & evstate::InProfile)) ||
+                 (r >= p && (e & evstate::ChosenByHand)) ||
+                 (r >= p && (e & evstate::InProfile) && (c & catstate::InProfile));
       }
       list.addRow(PreviewRow{eventRowKey(eventID), platform::shortDate(shown), {textOf(rs["Title"])}, ticked});
     }
@@ -251,44 +254,45 @@ bool Bsql_SetDateRangePreferences() {
 
 void Bsql_EditPreviewList(std::string& key, bool& ticked) {
   trapped("Bsql_EditPreviewList", [&] {
-    int32_t eventID = valOf(mid(key, 2, 7));
+    using namespace evstate;
+    int32_t eventID = eventIDOfRowKey(key);
     int32_t pos = eventPosition(eventID);
     if (pos == 0) {
-      Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(2 | 0x4000) : int16_t(1), 0, 0, 0,
-                                 "");
+      Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(Added | ChosenByHand) : LeftOut, 0,
+                                 0, 0, "");
       return;
     }
     ProfileEventRecord& r = Bsda().Bsda_ProfileEventList[pos];
     int16_t& st = r.Status;
     const int S = st;
-    const int keep = S & 0x7FF0;
+    const int keep = S & MarkMask;
     int next;
     if (ticked) {
       if (S == 0)
-        next = 2 | 0x4000;
-      else if ((S & 1) && (S & 8) && r.Version != 0)
-        next = keep | 4 | 0x4000;
-      else if ((S & 1) && (S & 8))
-        next = keep | 2 | 0x4000;  // unticked before it was ever written: it is to be added
-      else if (S & 8)
-        next = keep | 2 | 0x4000;
-      else if (S & 2)
-        next = S | 0x4000;
-      else if (S & 4)
-        next = S | 0x4000;
+        next = Added | ChosenByHand;
+      else if ((S & LeftOut) && (S & Removed) && r.Version != 0)
+        next = keep | InProfile | ChosenByHand;
+      else if ((S & LeftOut) && (S & Removed))
+        next = keep | Added | ChosenByHand;  // unticked before it was ever written: it is to be added
+      else if (S & Removed)
+        next = keep | Added | ChosenByHand;
+      else if (S & Added)
+        next = S | ChosenByHand;
+      else if (S & InProfile)
+        next = S | ChosenByHand;
       else
-        next = keep | 2 | 0x4000;
+        next = keep | Added | ChosenByHand;
     } else {
-      if (S == 2 || S == 0)
-        next = 9;
-      else if (S & 2)
-        next = (keep | 1) & 0x3FFF;
-      else if ((S & 4) && Bmm_CurrentPage() == page::Summary)
-        next = keep | 4;  // it stays on the target
-      else if (S & 4)
-        next = (keep | 9) & 0x3FFF;
+      if (S == Added || S == 0)
+        next = LeftOut | Removed;
+      else if (S & Added)
+        next = (keep | LeftOut) & ~ChosenByHand;
+      else if ((S & InProfile) && Bmm_CurrentPage() == page::Summary)
+        next = keep | InProfile;  // it stays on the target
+      else if (S & InProfile)
+        next = (keep | LeftOut | Removed) & ~ChosenByHand;
       else
-        next = S | 0x4000;
+        next = S | ChosenByHand;
     }
     st = s16(next);
   });

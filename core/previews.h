@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace pellary {
 
@@ -23,10 +24,14 @@ inline constexpr int16_t All = 0x0100;
 
 // Flags of a category's Duration word; the rest is the length threshold.
 namespace duration {
+inline constexpr int16_t CountMask = 0x000F;  // how many of the unit
+inline constexpr int16_t Days = 0x0400;
+inline constexpr int16_t Weeks = 0x0800;
+inline constexpr int16_t Months = 0x1000;
 inline constexpr int16_t Star = 0x0200;
 inline constexpr int16_t DateRange = 0x4000;
-inline constexpr int16_t CodeMask = 0x1C0F;
-inline constexpr int16_t OneWeek = 0x0801;
+inline constexpr int16_t CodeMask = Days | Weeks | Months | CountMask;
+inline constexpr int16_t OneWeek = Weeks | 1;
 inline constexpr int kUnitCount = 12;
 inline constexpr int kDefaultPosition = 6;  // one week
 // The code of a length-box position (0 to 11); any other position gives one week.
@@ -102,8 +107,9 @@ inline constexpr const char* kBadRangeText =
     "The start date must be before the end date!\r\r"
     "Please correct your date range settings.";
 
-// "P" + the EventID as seven digits.
+// "P" + the EventID as seven digits, and the EventID read back from such a key.
 std::string eventRowKey(int32_t eventID);
+int32_t eventIDOfRowKey(std::string_view key);
 
 void Bsql_SetupPreviewScreen(int16_t& isChosenNode);
 void Bsql_RunSingleNodePreview();

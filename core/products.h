@@ -50,6 +50,7 @@ struct ProductSetup {
   bool Bset_NoProfileCats = true;
 };
 
+// The installed products and the run's targets: IDs, start dates, the dates and reference platforms.
 ProductSetup& Bset();
 void resetProductSetup();
 

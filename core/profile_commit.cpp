@@ -91,7 +91,7 @@ void unloadEvents() {
     if (r.Status == 0) continue;
     rows.add(r);
     const int32_t cat = catPosition(r.CatID);
-    if (cat != 0 && (r.Status & 0x0004 || r.Status & 0x4000))
+    if (cat != 0 && (r.Status & evstate::InProfile || r.Status & evstate::ChosenByHand))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
   }
 }
@@ -103,10 +103,10 @@ void unloadCategories() {
   CategoryRows rows(db);
   for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
     ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
-    if (r.Status & 0x0008)
-      r.Status = 0;
-    else if (r.Status & 0x0002)
-      r.Status = static_cast<int16_t>((r.Status & 0x7FF0) | 4);
+    if (r.Status & catstate::Removed)
+      r.Status = catstate::NotSelected;
+    else if (r.Status & catstate::Added)
+      r.Status = static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile);
     if (r.HasTargetEntries == 1 || r.Status != 0) rows.add(r, r.Status);
   }
 }

@@ -4,6 +4,7 @@
 #include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
+#include "core/previews.h"
 #include "core/profile_lists.h"
 #include "core/screen_link.h"
 #include "core/tree_keys.h"
@@ -15,7 +16,8 @@
 namespace pellary {
 
 namespace {
-constexpr int16_t kNewCategoryDuration = 0x0A01;
+// One week, longer events marked with "*".
+constexpr int16_t kNewCategoryDuration = duration::Star | duration::OneWeek;
 }  // namespace
 
 std::string countPrefix(int32_t count, int32_t total) {
@@ -56,12 +58,13 @@ void Bsql_AddToCategorySelection(const std::string& key) {
     int32_t pos = catPosition(catID);
     if (pos == 0) return;
     int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
-    if (status == 0)
-      status = 2;
-    else if (!(status & 0x0008))
-      status = static_cast<int16_t>((status & 0x7FF0) | 2);
+    using namespace catstate;
+    if (status == NotSelected)
+      status = Added;
+    else if (!(status & Removed))
+      status = static_cast<int16_t>((status & OptionMask) | Added);
     else
-      status = static_cast<int16_t>((status & 0x7FF0) | 4);
+      status = static_cast<int16_t>((status & OptionMask) | InProfile);
   });
 }
 
@@ -70,10 +73,11 @@ void Bsql_RemoveFromCategorySelection(const std::string& key) {
     int32_t pos = catPosition(catIDOfChosenKey(key));
     if (pos == 0) return;
     int16_t& status = Bsda().Bsda_ProfileCatList[pos].Status;
-    if (status & 0x0004)
-      status = static_cast<int16_t>((status & 0x7FF0) | 8);
+    using namespace catstate;
+    if (status & InProfile)
+      status = static_cast<int16_t>((status & OptionMask) | Removed);
     else
-      status = static_cast<int16_t>(status & 0x7FF0);
+      status = static_cast<int16_t>(status & OptionMask);
   });
 }
 
@@ -104,13 +108,13 @@ int32_t Bsql_CountActiveRecords() {
       bool inWindow = Bsql_ValidateDate(dateOf(rs["StartDate"]), dateOf(rs["EndDate"]), cat) != 0;
       if (!holidays) {
         int16_t code = cat != 0 ? Bplp_CheckPriority(s.Bsda_ProfileCatList[cat].Status) : Bplp_CheckPriority(0);
-        bool admitted = shortOf(rs["Priority"]) <= code || (eventStatus & 0x4000);
-        if (admitted && inWindow && !(eventStatus & (1 | 4 | 8))) ++count;
+        bool admitted = shortOf(rs["Priority"]) <= code || (eventStatus & evstate::ChosenByHand);
+        if (admitted && inWindow && !(eventStatus & (evstate::LeftOut | evstate::InProfile | evstate::Removed))) ++count;
       } else {
         std::string current = Bplp_PubHolLookup(eventID, q.Bsql_CurrentCatID);
         if (!current.empty()) current = current.substr(current.find('|') + 1);
         int16_t change = Bplp_ArrayCompare(storedList, current, 0, 0);
-        if (change != 0 && !(eventStatus & (1 | 8)) && inWindow) ++count;
+        if (change != 0 && !(eventStatus & (evstate::LeftOut | evstate::Removed)) && inWindow) ++count;
       }
       if (inWindow) ++q.Bsql_EventCount;
     }

@@ -39,6 +39,7 @@ struct IniFileToolState {
   // The INI file that Bin_GetFromINI reads; empty until a caller sets it.
   std::string Bin_INIFileName;
 };
+// The INI tool's state: the file Bin_GetFromINI reads.
 IniFileToolState& Bin();
 void resetIniFileToolState();
 

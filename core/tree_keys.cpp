@@ -29,6 +29,11 @@ std::string topicKey(const std::string& parentKey, int32_t templateID) {
   return (parentKey.empty() ? std::string("R") : parentKey) + padded(templateID, 3);
 }
 std::string chosenTopicKey(int tab, const std::string& topic) { return "R" + padded(tab, 2) + topic; }
+bool isHeadingKey(std::string_view key) { return key.starts_with("XXX"); }
+int tabOfChosenKey(std::string_view chosenKey) { return valOf(mid(chosenKey, 2, 2)); }
+std::string ownKeyOfChosen(std::string_view chosenKey) {
+  return chosenKey.size() > 3 ? std::string(chosenKey.substr(3)) : std::string();
+}
 
 std::string_view mid(std::string_view text, size_t start, size_t length) {
   if (start < 1 || start > text.size()) return {};

@@ -32,6 +32,12 @@ inline constexpr const char* kNewItemsKey = "XXXKeyNew";
 inline constexpr const char* kKeptItemsKey = "XXXKeyKept";
 std::string topicKey(const std::string& parentKey, int32_t templateID);
 std::string chosenTopicKey(int tab, const std::string& topic);
+// A heading of the chosen trees ("XXX..."): no removal or preview takes it.
+bool isHeadingKey(std::string_view key);
+// Of a chosen category or chosen topic key: the tab (characters 2-3), and the
+// key the node has in its tab's tree ("" for a key of three characters or less).
+int tabOfChosenKey(std::string_view chosenKey);
+std::string ownKeyOfChosen(std::string_view chosenKey);
 
 // Mid$(text, start, length) with a 1-based start; empty past the end.
 std::string_view mid(std::string_view text, size_t start, size_t length);

@@ -25,6 +25,7 @@ struct TreeSetupState {
   std::optional<TemplateNames> templates;
   std::unordered_set<int32_t> shownCategories;
 };
+// The tree filling's state: the template names of the tab being filled, the categories some tree shows.
 TreeSetupState& treeSetup();
 void resetTreeSetup();
 

@@ -4,6 +4,7 @@
 
 #include "core/databank.h"
 #include "core/field_values.h"
+#include "core/previews.h"
 #include "core/profile_lists.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
@@ -12,7 +13,7 @@
 namespace pellary {
 
 int16_t Bplp_CheckPriority(int16_t status) {
-  bool key = status & 0x0080, all = status & 0x0100;
+  bool key = status & catopt::OnlyKey, all = status & catopt::All;
   if (key && all) return 0;
   if (key) return 1;
   if (all) return 3;

@@ -8,6 +8,8 @@
 
 #include "platform/errors.h"
 #include "platform/oledate.h"
+#include "platform/paths.h"
+#include "platform/text/trim.h"
 
 namespace pellary {
 
@@ -20,28 +22,13 @@ using platform::daysFromCivil;
 
 const int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
 
-std::string_view trim(std::string_view s) {
-  auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using platform::text::trimWhitespace;
+using paths::equalsIgnoreCase;
 
 // A number as the runtime reads it from text: optional sign, digits with an
 // optional point and exponent, or &H / &O literals. Locale-free.
 std::optional<double> parseNumber(std::string_view text) {
-  std::string_view s = trim(text);
+  std::string_view s = trimWhitespace(text);
   if (s.empty()) return std::nullopt;
   if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
     const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
@@ -56,7 +43,7 @@ std::optional<double> parseNumber(std::string_view text) {
   if (s[0] == '+' || s[0] == '-') {
     negative = s[0] == '-';
     s.remove_prefix(1);
-    s = trim(s);
+    s = trimWhitespace(s);
   }
   // from_chars accepts no sign, "inf" or "nan"; make sure only digits, point and exponent remain.
   bool digits = false;
@@ -79,13 +66,13 @@ std::optional<double> parseNumber(std::string_view text) {
 
 // Reads "h:mm[:ss] [AM|PM]" into seconds of the day.
 std::optional<int> parseTime(std::string_view s) {
-  s = trim(s);
+  s = trimWhitespace(s);
   int pm = -1;
   if (s.size() > 2) {
     std::string_view tail = s.substr(s.size() - 2);
-    if (equalsNoCase(tail, "AM") || equalsNoCase(tail, "PM")) {
-      pm = equalsNoCase(tail, "PM") ? 1 : 0;
-      s = trim(s.substr(0, s.size() - 2));
+    if (equalsIgnoreCase(tail, "AM") || equalsIgnoreCase(tail, "PM")) {
+      pm = equalsIgnoreCase(tail, "PM") ? 1 : 0;
+      s = trimWhitespace(s.substr(0, s.size() - 2));
     }
   }
   int parts[3] = {0, 0, 0};
@@ -114,13 +101,13 @@ std::optional<int> parseTime(std::string_view s) {
 // and month pair the other way round), "yyyy-mm-dd" or "yyyy/mm/dd", each
 // with an optional time, or a time alone.
 std::optional<double> parseDateText(std::string_view text) {
-  std::string_view s = trim(text);
+  std::string_view s = trimWhitespace(text);
   if (s.empty()) return std::nullopt;
   std::string_view datePart = s, timePart;
   const size_t space = s.find(' ');
   if (space != std::string_view::npos) {
     datePart = s.substr(0, space);
-    timePart = trim(s.substr(space + 1));
+    timePart = trimWhitespace(s.substr(space + 1));
   }
   if (datePart.find(':') != std::string_view::npos) {
     auto t = parseTime(s);
@@ -324,9 +311,9 @@ bool Variant::toBool() const {
   switch (type()) {
     case Type::Boolean: return std::get<BoolValue>(v_).value;
     case Type::String: {
-      std::string_view s = trim(std::get<std::string>(v_));
-      if (equalsNoCase(s, "True")) return true;
-      if (equalsNoCase(s, "False")) return false;
+      std::string_view s = trimWhitespace(std::get<std::string>(v_));
+      if (equalsIgnoreCase(s, "True")) return true;
+      if (equalsIgnoreCase(s, "False")) return false;
       auto v = parseNumber(s);
       if (!v) raise(err::TypeMismatch);
       return *v != 0;

@@ -56,6 +56,7 @@ struct HtmlGeneratorState {
   ProgressBarView* winCEProgress = nullptr;
 };
 
+// The reference generator's state: the platform, folders and templates of the pass and its progress.
 HtmlGeneratorState& Bhtm_Generator();
 void resetHtmlGenerator();
 

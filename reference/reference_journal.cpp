@@ -130,9 +130,9 @@ void Bhtm_ChangePreviewSelection(const std::string& rowKey, bool ticked, const s
     if (key.size() < 4 || !allDigits(std::string_view(key).substr(1, 2)) ||
         !allDigits(std::string_view(key).substr(key.size() - 3)))
       raise(err::TypeMismatch);
-    const int position = std::stoi(key.substr(1, 2));
+    const int position = tabOfChosenKey(key);
     const int32_t templateID = std::stoi(key.substr(key.size() - 3));
-    const std::string nodeKey = key.substr(3);
+    const std::string nodeKey = ownKeyOfChosen(key);
     if (position >= kMaxProducts) raise(err::SubscriptOutOfRange);
     const ProductSetup& s = Bset();
     const int16_t product = s.Bset_ProductID[size_t(position)];
@@ -142,7 +142,7 @@ void Bhtm_ChangePreviewSelection(const std::string& rowKey, bool ticked, const s
 
     auto putBack = [&](const std::string& relative) {
       setColour(selector, nodeKey, kColorGrayText);
-      const std::string newKey = "R" + padded(position, 2) + nodeKey;
+      const std::string newKey = chosenTopicKey(position, nodeKey);
       if (chosen) {
         std::string text = selector && selector->exists(nodeKey) ? pathText(*selector, nodeKey) : std::string();
         addSelectedNode(*chosen, relative, newKey, text);

@@ -43,6 +43,7 @@ struct ReferenceTreeState {
   std::function<bool()> referenceOutputPending;
 };
 
+// The reference trees' state: each product's chosen topics and whether the trees are loaded.
 ReferenceTreeState& Bhtm();
 void resetReferenceTree();
 // The product record at a position of Bhtm_RefProducts; outside raises 9.

@@ -816,9 +816,10 @@ void frmManagerMain::mnuPPreview_Click() {
 
 void frmManagerMain::mnuRPreview_Click() {
   std::string key = currentKey(tvSelectedItems_);
-  if (key.size() <= 3 || key.rfind("XXX", 0) == 0) return;
+  const std::string own = ownKeyOfChosen(key);
+  if (own.empty() || isHeadingKey(key)) return;
   Bsql().Bsql_PreviewNodeKey = key;
-  Bsql_SetSingleNodePreview(key.substr(3));
+  Bsql_SetSingleNodePreview(own);
   int16_t chosen = 1;
   Bsql_SetupPreviewScreen(chosen);
 }

@@ -42,8 +42,6 @@ int32_t lastThreeDigits(const std::string& key) {
   return key.size() >= 3 ? valOf(std::string_view(key).substr(key.size() - 3)) : valOf(key);
 }
 
-bool isHeading(const std::string& key) { return key.rfind("XXX", 0) == 0; }
-
 }  // namespace
 
 SelectionScreenState& Bint() {
@@ -186,12 +184,12 @@ void Bint_CategoryRemover(const std::vector<std::string>& nodeKeys) {
     if (!chosen) return;
     std::vector<std::string> flagged;
     for (const std::string& key : nodeKeys) {
-      if (!chosen->exists(key) || chosen->bold(key) || isHeading(key)) continue;
+      if (!chosen->exists(key) || chosen->bold(key) || isHeadingKey(key)) continue;
       Bsql_RemoveFromCategorySelection(key);
       flagged.push_back(key);
       // The category's own node in its tab's tree is choosable again.
-      if (TreeView* tree = screenLink().categorySelector(valOf(mid(key, 2, 2)))) {
-        std::string own = key.size() > 3 ? key.substr(3) : std::string();
+      if (TreeView* tree = screenLink().categorySelector(tabOfChosenKey(key))) {
+        std::string own = ownKeyOfChosen(key);
         if (tree->exists(own)) tree->setForeColor(own, 0);
       }
     }
@@ -232,13 +230,13 @@ void Bint_ReferenceRemover(const std::vector<std::string>& nodeKeys) {
     if (!chosen) return;
     std::vector<std::string> flagged;
     for (const std::string& key : nodeKeys) {
-      if (!chosen->exists(key) || chosen->bold(key) || isHeading(key)) continue;
+      if (!chosen->exists(key) || chosen->bold(key) || isHeadingKey(key)) continue;
       int32_t templateID = lastThreeDigits(key);
-      int tab = valOf(mid(key, 2, 2));
+      int tab = tabOfChosenKey(key);
       if (validEntry(tab)) Bhtm_TrackProfileChanges(Bset().Bset_ProductID[size_t(tab)], templateID, false, key);
       flagged.push_back(key);
       if (TreeView* tree = screenLink().referenceSelector(tab)) {
-        std::string own = key.size() > 3 ? key.substr(3) : std::string();
+        std::string own = ownKeyOfChosen(key);
         if (tree->exists(own)) tree->setForeColor(own, 0);
       }
     }

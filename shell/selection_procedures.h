@@ -20,6 +20,7 @@ struct SelectionScreenState {
   int16_t Bint_FirstTab = 0;
   int32_t Bint_SelectedTabPlace = 0;  // 0 to 2
 };
+// The selection screen's state: the first tab shown and the selected tab's place.
 SelectionScreenState& Bint();
 void resetSelectionScreenState();
 

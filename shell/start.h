@@ -29,6 +29,7 @@ struct ShellState {
   // The program's help file, set with the splash.
   std::string helpFile;
 };
+// The shell's state: whether this is the first run, the run mode and the help file.
 ShellState& Bmm();
 // Fresh shell state: the splash, the page table and the page engine go too.
 void resetShellState();

@@ -32,6 +32,7 @@ struct InternetFileTransfer {
   // What the last failed transfer said (a cap's error is reported as it is).
   std::string lastFailure;
 };
+// The update transfers' state: the retry count, the offered size and cap of the download, the last failure.
 InternetFileTransfer& Bift();
 void resetInternetFileTransfer();
 frmDartDownload& dartDownloadWindow();

@@ -30,6 +30,7 @@ struct CUEUpdateManager {
   // The text the next report carries (set just before a raise).
   std::string message;
 };
+// The update run's state: the customer's IDs, the server's script locations, the counts the run reports.
 CUEUpdateManager& Bupd();
 void resetUpdateManager();
 

@@ -38,6 +38,7 @@ struct PlacementState {
   double overrideY = 0;
 };
 
+// The window placement's state: the frame's fixed size and position and the screen's scale.
 PlacementState& Bpo();
 // Frees a fixed frame and clears the state (the twips override stays).
 void resetPlacementState();

@@ -68,6 +68,7 @@ struct WizardState {
   Hook<bool()> fieldfareEdition;
 };
 
+// The page engine's state: the current page, the outputs still pending and the page host.
 WizardState& Wizard();
 // Fresh state; the host and hooks are dropped too.
 void resetWizardState();

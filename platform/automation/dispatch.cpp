@@ -114,4 +114,15 @@ Variant Dispatch::callRef(std::string_view name, DispatchArgs& args) {
   return invoke(*id, args, InvokeKind::Method);
 }
 
+void Dispatch::put(DispId id, Variant value) {
+  DispatchArgs args{std::move(value)};
+  invoke(id, args, InvokeKind::PropertyPut);
+}
+
+void Dispatch::put(std::string_view name, Variant value) {
+  auto id = idOfName(name);
+  if (!id) raise(errors::NoSuchMember, "Object doesn't support this property or method");
+  put(*id, std::move(value));
+}
+
 }  // namespace pellary::platform

@@ -117,6 +117,9 @@ class Dispatch {
   Variant call(std::string_view name, DispatchArgs args = {});
   Variant callRef(DispId id, DispatchArgs& args);
   Variant callRef(std::string_view name, DispatchArgs& args);
+  // Sets a property, by number or by name (438 for an unknown name).
+  void put(DispId id, Variant value);
+  void put(std::string_view name, Variant value);
 };
 
 namespace automation {

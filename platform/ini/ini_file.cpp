@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "platform/text/codepages.h"
+#include "platform/text/trim.h"
 
 namespace pellary::platform::ini {
 
@@ -11,11 +12,7 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
+using text::trimWhitespace;
 
 // Letter case folded over Windows-1252: ASCII, the Latin-1 letters and the
 // five letter pairs of bytes 0x80 to 0x9F.
@@ -53,14 +50,16 @@ bool findValue(std::string_view text, std::string_view section, std::string_view
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
-    std::string_view line = trim(text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+    std::string_view line =
+        trimWhitespace(text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
     pos = end == std::string_view::npos ? text.size() : end + 1;
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       // Only the first section of the name is searched.
       if (inSection) return false;
       size_t close = line.find(']');
-      std::string_view name = trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      std::string_view name =
+          trimWhitespace(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       inSection = !sectionSeen && sameName(name, section);
       sectionSeen = sectionSeen || inSection;
       continue;
@@ -68,8 +67,8 @@ bool findValue(std::string_view text, std::string_view section, std::string_view
     if (!inSection) continue;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (sameName(trim(line.substr(0, eq)), key)) {
-      value = unquote(trim(line.substr(eq + 1)));
+    if (sameName(trimWhitespace(line.substr(0, eq)), key)) {
+      value = unquote(trimWhitespace(line.substr(eq + 1)));
       return true;
     }
   }

@@ -42,6 +42,7 @@ struct Psion5RefState {
   bool badSizeReported = false;
 };
 
+// The Psion reference section's state: its size, the files copied of the total and the menu file.
 Psion5RefState& Bps5();
 void resetPsion5Ref();
 

@@ -69,6 +69,7 @@ struct PsionTransferState {
   double timeLimit = 300;
 };
 
+// The Psion link's state: the engine's state and the device's drives as the engine reported them.
 PsionTransferState& Bps5Link();
 void resetPsionTransfer();
 

@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/lines.h"
+#include "platform/text/trim.h"
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/page_text.h"
@@ -36,11 +37,6 @@ std::string outputFolder(bool handheld) {
   return referenceOutputFolder(handheld ? 4 : 8);
 }
 
-std::string trimSpaces(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
 
 }  // namespace
 
@@ -266,7 +262,7 @@ void Bwce_SetupWinCEScreen() {
     std::string buffer(512, ' ');
     ce::GetDirectoryInfo(buffer, 3, "\\");
     buffer.pop_back();
-    buffer = trimSpaces(buffer);
+    buffer = std::string(platform::text::trimSpaces(buffer));
     if (!page) return;
     page->addLocation(kInternalMemory);
     for (const std::string& card : splitStorageCards(buffer)) page->addLocation(card);

@@ -33,6 +33,7 @@ struct WinCECopierState {
   WinCEPageView* page = nullptr;
 };
 
+// The Windows CE copier's state: the connection, the location chosen on the device and the size to copy.
 WinCECopierState& Bwce();
 void resetWinCECopier();
 

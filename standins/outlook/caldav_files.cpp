@@ -20,6 +20,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text/markup.h"
+#include "platform/text/trim.h"
 
 namespace pellary::platform::outlook {
 
@@ -34,10 +35,7 @@ constexpr long kNoAccess = -2147024891;
 constexpr const char* kDav = "DAV:";
 constexpr const char* kCalDav = "urn:ietf:params:xml:ns:caldav";
 
-std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n"), b = s.find_last_not_of(" \t\r\n");
-  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
-}
+std::string trim(std::string_view s) { return std::string(text::trimWhitespace(s)); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/oledate.h"
+#include "platform/text/trim.h"
 #include "standins/outlook/outlook_store.h"
 
 namespace pellary::platform::outlook {
@@ -105,8 +106,8 @@ void setCategories(icalcomponent* ev, const std::string& categories) {
   while (from <= clean.size()) {
     size_t comma = clean.find(',', from);
     std::string one = clean.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-    size_t a = one.find_first_not_of(' '), b = one.find_last_not_of(' ');
-    if (a != std::string::npos) icalcomponent_add_property(ev, icalproperty_new_categories(one.substr(a, b - a + 1).c_str()));
+    const std::string_view name = text::trimSpaces(one);
+    if (!name.empty()) icalcomponent_add_property(ev, icalproperty_new_categories(std::string(name).c_str()));
     if (comma == std::string::npos) break;
     from = comma + 1;
   }

@@ -8,6 +8,7 @@
 #include "core/idindex.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
+#include "platform/text/trim.h"
 #include "update/cue/cue_folder.h"
 #include "update/cue/cue_values.h"
 
@@ -235,6 +236,8 @@ void loadActiveEventIDs(dao::Database& db) {
   }
   actions.close();
 }
+
+using platform::text::trimSpaces;
 
 namespace {
 std::string barsToCrLf(const std::string& s) {

@@ -94,6 +94,7 @@ struct ClientUpdateEngine {
   // Runs after a file's rows are written and before they are kept (tests).
   Hook<void(const std::filesystem::path&)> beforeKeeping;
 };
+// The update engine's state: the action table and the files loaded in this run.
 ClientUpdateEngine& Bcue_Engine();
 
 namespace cue {

@@ -181,10 +181,4 @@ double oleFromTimeCode(int32_t seconds) {
   return platform::oleFromUnixSeconds(seconds);
 }
 
-std::string trimSpaces(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return std::string(text);
-}
-
 }  // namespace pellary::cue

@@ -71,7 +71,4 @@ class ValueReader {
 // no time-zone conversion; the result as an OLE day number.
 double oleFromTimeCode(int32_t seconds);
 
-// The text with leading and trailing spaces removed.
-std::string trimSpaces(std::string_view text);
-
 }  // namespace pellary::cue

@@ -23,6 +23,7 @@ struct DayTimerState {
   std::function<void()> nextPage;
 };
 
+// The Day-Timer writer's state: the open Day-Timer database and the page's progress and next-step hooks.
 DayTimerState& Bdt();
 void resetBdt();
 

@@ -22,6 +22,7 @@ struct NotesState {
   std::function<void()> nextPage;
 };
 
+// The Lotus Notes writer's state: the Notes control and the page's progress and next-step hooks.
 NotesState& BLot();
 void resetBLot();
 platform::Dispatch& BLot_Control();

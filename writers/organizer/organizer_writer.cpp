@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/text/codepages.h"
+#include "platform/text/trim.h"
 #include "standins/organizer/organizer_control.h"
 #include "writers/note_text.h"
 #include "writers/processor/central_writer.h"
@@ -35,10 +36,7 @@ OrganizerState freshState() {
   return s;
 }
 
-void put(DispId id, Variant value) {
-  DispatchArgs args{std::move(value)};
-  Borg_Control().invoke(id, args, au::InvokeKind::PropertyPut);
-}
+void put(DispId id, Variant value) { Borg_Control().put(id, std::move(value)); }
 
 Variant get(DispId id) {
   DispatchArgs args;
@@ -52,11 +50,6 @@ void progress(int16_t percent) {
     Borg().view->setProgress(percent);
 }
 
-std::string trimSpaces(std::string s) {
-  const auto b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
 
 }  // namespace
 
@@ -157,7 +150,7 @@ void Borg_PutFilesInArray() {
       if (!value) break;
       std::string name = *value;
       if (auto nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
-      name = trimSpaces(name);
+      name = std::string(platform::text::trimSpaces(name));
       if (count == 0)
         files[count++] = name;
       else if (!paths::equalsIgnoreCase(name, last))
@@ -170,9 +163,7 @@ std::vector<std::string> Borg_ParseSections(const std::string& list) {
   namespace tx = platform::text;
   auto& sections = Borg().Borg_Sections;
   for (int i = 0; i < 10; ++i) sections[size_t(i)] = {};
-  std::string text = list;
-  const auto b = text.find_first_not_of(' ');
-  text = b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(' ') - b + 1);
+  std::string text(tx::trimSpaces(list));
   size_t index = 0;
   std::string buffer;
   bool inUserName = false;

@@ -44,6 +44,7 @@ struct OrganizerState {
   std::function<void()> nextPage;
 };
 
+// The Organizer writer's state: the recent files, the sections of the chosen file, the Organizer control.
 OrganizerState& Borg();
 void resetBorg();
 // The control, created when missing.

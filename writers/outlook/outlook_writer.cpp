@@ -39,14 +39,7 @@ Object need(const Object& o) {
 
 Variant get(const Object& o, const char* name) { return need(o)->call(name); }
 
-void put(const Object& o, const char* name, Variant value) {
-  Object target = need(o);
-  auto id = target->idOfName(name);
-  if (!id) raise(au::errors::NoSuchMember, "Object doesn't support this property or method");
-  DispatchArgs args;
-  args.emplace_back(std::move(value));
-  target->invoke(*id, args, au::InvokeKind::PropertyPut);
-}
+void put(const Object& o, const char* name, Variant value) { need(o)->put(name, std::move(value)); }
 
 // VB's TypeName of an object variable.
 std::string typeName(const Object& o) {

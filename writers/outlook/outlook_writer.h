@@ -50,6 +50,7 @@ struct OutlookState {
   Object application, nameSpace, defaultFolder, explorer, targetFolder, item, found;
   OutlookWindows* windows = nullptr;
 };
+// The Outlook writer's state: the Outlook objects in use (application down to the entry in hand) and its windows.
 OutlookState& Bout();
 void resetOutlookState();
 

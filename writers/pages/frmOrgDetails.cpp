@@ -157,8 +157,7 @@ void frmOrgDetails::enableNextForSections() {
 void frmOrgDetails::cboSectionType_Click() {
   auto& control = Borg_Control();
   const int index = cboSectionType->currentIndex();
-  platform::DispatchArgs type{int32_t(index)};
-  control.invoke(4, type, platform::automation::InvokeKind::PropertyPut);
+  control.put(4, int32_t(index));
   cboDispTime->setEnabled(index == 0);
   control.call(12);
   platform::DispatchArgs none;

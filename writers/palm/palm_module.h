@@ -34,6 +34,7 @@ struct PalmModuleState {
                         const std::string& parameters, int32_t show)>
       shellExecute;
 };
+// The Palm module's state: the HotSync user, the reference walk's queue and the desktop tool starter.
 PalmModuleState& Bpm();
 void resetPalmModule();
 

@@ -37,6 +37,7 @@ struct PalmWriterState {
   std::function<void()> writePass;
   std::function<void()> commitProfile;
 };
+// The Palm Date Book writer's state: the exchange file being written and the Palm page's hooks.
 PalmWriterState& BpmWriter();
 void resetPalmWriter();
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/final_selection.h"
+#include "core/previews.h"
 #include "core/profile_commit.h"
 #include "core/products.h"
 #include "core/profile_lists.h"
@@ -61,9 +62,9 @@ bool retired(const dao::Recordset& rs) {
 
 std::string actionPrefix(int32_t action, int16_t& bit) {
   switch (action) {
-    case 1: bit = 0x0800; return "Cancelled: ";
-    case 2: bit = 0x1000; return "Postponed: ";
-    case 3: bit = 0x2000; return "Updated: ";
+    case 1: bit = evstate::Cancelled; return "Cancelled: ";
+    case 2: bit = evstate::Postponed; return "Postponed: ";
+    case 3: bit = evstate::Updated; return "Updated: ";
     default: bit = 0; return "";
   }
 }
@@ -77,7 +78,7 @@ void countOne() {
 ProfileEventRecord& findOrAppend(int32_t eventID, int32_t catID) {
   int32_t pos = eventPosition(eventID);
   if (pos == 0) {
-    Bsda_AddToProfileEventList(eventID, catID, 2, 0, 0, 0, "");
+    Bsda_AddToProfileEventList(eventID, catID, evstate::Added, 0, 0, 0, "");
     pos = eventPosition(eventID);
   }
   return Bsda().event(pos);
@@ -98,13 +99,13 @@ void buildDeleteRecord(const ProfileEventRecord& p, dao::Recordset& r, int32_t e
     written.close();
   }
   std::string prefix;
-  if (p.Status & 0x0800)
+  if (p.Status & evstate::Cancelled)
     prefix = "Cancelled: ";
-  else if (p.Status & 0x2000)
+  else if (p.Status & evstate::Updated)
     prefix = "Updated: ";
-  else if (p.Status & 0x1000)
+  else if (p.Status & evstate::Postponed)
     prefix = "Postponed: ";
-  if (p.Status & 0x0200) prefix = "*" + prefix;
+  if (p.Status & evstate::Star) prefix = "*" + prefix;
   rec.Title = prefix + title;
   rec.EntryID = mainEntryID(Bsda().platMisc(p.PlatMisc));
   rec.StartDate = p.DateUsed;
@@ -115,7 +116,7 @@ void relayDeletes(const ProfileEventRecord& p, const ProfileEventRecord& after) 
   RelayEventRecord& rec = s.record;
   intendEntry(after);
   Bplp_DeleteRelay(rec, s.percent);
-  if (p.Status & 0x0040) {
+  if (p.Status & evstate::Tickets) {
     intendEntry(after);
     rec.EntryID = ticketsEntryID(Bsda().platMisc(p.PlatMisc));
     rec.Title = "Tickets: " + rec.Title;
@@ -160,17 +161,17 @@ AddResult buildAddRecord(const dao::Recordset& rs, int32_t c, int16_t s, bool wi
   double start = date(rs, "StartDate"), end = date(rs, "EndDate");
   out.dateCode = Bsql_ValidateDate(start, end, c);
   int16_t level = Bplp_CheckPriority(cat.Status);
-  bool priorityOK = (s & 0x4000) || number(rs, "Priority") <= level;
-  out.admitted = !(s & 0x0001) && !(s & 0x0008) && priorityOK && out.dateCode != 0;
+  bool priorityOK = (s & evstate::ChosenByHand) || number(rs, "Priority") <= level;
+  out.admitted = !(s & evstate::LeftOut) && !(s & evstate::Removed) && priorityOK && out.dateCode != 0;
   if (!out.admitted) return out;
   const int16_t d = out.dateCode;
 
   rec.Memo = text(rs, "Memo");
   if (d == 2 || d == 3) rec.Memo += "\r\nUntil " + platform::shortDate(end);
-  if (cat.Status & 0x0010) rec.MemoLong = text(rs, "MemoLong");
+  if (cat.Status & catopt::Detailed) rec.MemoLong = text(rs, "MemoLong");
   rec.Title = text(rs, "Title");
   if (withAction) rec.Title = actionPrefix(number(rs, "Action"), out.actionBit) + rec.Title;
-  if (d == 2 && (cat.Duration & 0x0200)) {
+  if (d == 2 && (cat.Duration & duration::Star)) {
     rec.Title = "*" + rec.Title;
     out.starred = true;
   }
@@ -209,7 +210,7 @@ Written relayAdd(int32_t c, Stored&& stored) {
   w.ids = Bplp_WriteRelay(rec, s.percent);
   w.dateUsed = rec.StartDate;
   const ProfileCatRecord cat = Bsda().cat(c);
-  if (onSale != 0 && (cat.Status & 0x0040)) {
+  if (onSale != 0 && (cat.Status & catopt::OnSale)) {
     rec.Title = "Tickets: " + rec.Title;
     double productStart = 0;
     if (cat.ProductIndex >= 0 && cat.ProductIndex < kMaxProducts)
@@ -221,11 +222,11 @@ Written relayAdd(int32_t c, Stored&& stored) {
     stored(w, true);
     Written next = w;
     next.ids += "^";
-    next.ticketsBit = 0x0040;
+    next.ticketsBit = evstate::Tickets;
     next.auxDate = rec.StartDate;
     stored(next, false);
     w.ids += "^" + Bplp_WriteRelay(rec, s.percent);
-    w.ticketsBit = 0x0040;
+    w.ticketsBit = evstate::Tickets;
     w.auxDate = rec.StartDate;
   }
   stored(w, true);
@@ -233,13 +234,43 @@ Written relayAdd(int32_t c, Stored&& stored) {
 }
 
 // The bits that describe how an entry was written; a rewrite sets them anew.
-constexpr int16_t kWrittenBits = 0x0040 | 0x0200 | 0x0800 | 0x1000 | 0x2000;
+constexpr int16_t kWrittenBits =
+    evstate::Tickets | evstate::Star | evstate::Cancelled | evstate::Postponed | evstate::Updated;
+// The marks a rewrite keeps.
+constexpr int16_t kKeptMarks = evstate::MarkMask & ~kWrittenBits;
+// The state an added entry stands in, with its "*" mark when it has one.
+int16_t standing(bool starred) { return starred ? evstate::Star | evstate::InProfile : evstate::InProfile; }
 
 void storeWritten(ProfileEventRecord& p, int16_t version, const Written& w) {
   p.Version = version;
   p.DateUsed = w.dateUsed;
   p.AuxDate = w.auxDate;
   p.PlatMisc = Bsda_AddPlatMisc(w.ids);
+}
+
+// One row of the summary's dates preview; kind 1 add, 2 remove, 4 change.
+void listInPreview(int16_t kind, int32_t eventID) {
+  ProcessorState& s = Bplp();
+  Bint_WriteToFinalPreview(s.record, kind, eventID);
+  ++s.Bplp_TotalCount;
+}
+
+// Relays the add record of the event at pos, keeping its profile record in
+// step with what lands. The prefix bit goes with every add that wrote a
+// prefix (not only with a change), or the entry could not be found by its
+// title to be removed. An entry that did not stand takes the row's category,
+// so it never stands for a category no longer chosen.
+void writeAdded(int32_t c, int32_t pos, int32_t catID, int16_t was, int16_t version, const AddResult& add) {
+  const int16_t marks = static_cast<int16_t>((was & kKeptMarks) | standing(add.starred) | add.actionBit);
+  relayAdd(c, [&](const Written& w, bool landed) {
+    ProfileEventRecord p = Bsda().event(pos);
+    p.Status = static_cast<int16_t>(marks | w.ticketsBit);
+    storeWritten(p, version, w);
+    p.CatID = catID;
+    if (!landed) return intendEntry(p);
+    Bsda().event(pos) = p;
+    recordEntry(p);
+  });
 }
 
 void deleteStage(bool preview) {
@@ -253,12 +284,11 @@ void deleteStage(bool preview) {
     int32_t pos = eventPosition(eventID);
     if (pos == 0) continue;
     ProfileEventRecord& p = Bsda().event(pos);
-    if (p.CatID != number(rs, "CatID") || !(p.Status & 0x000C) || p.Version == 0) continue;
+    if (p.CatID != number(rs, "CatID") || !(p.Status & (evstate::InProfile | evstate::Removed)) || p.Version == 0)
+      continue;
     buildDeleteRecord(p, rs, eventID);
     if (preview) {
-      int16_t kind = 2;
-      Bint_WriteToFinalPreview(s.record, kind, eventID);
-      ++s.Bplp_TotalCount;
+      listInPreview(2, eventID);
     } else {
       ProfileEventRecord gone = p;
       gone.Status = 0;
@@ -270,6 +300,59 @@ void deleteStage(bool preview) {
   }
 }
 
+// The changed row of an event in the update pass, beside the event's record
+// as it stood before the pass touched it.
+struct UpdateRow {
+  int32_t eventID = 0, catID = 0;
+  int32_t pos = 0;  // the event's position in the profile
+  int32_t c = 0;    // its category's position
+  ProfileEventRecord before;
+  int16_t rowVersion = 0;
+};
+
+// Takes the entry off the target for a removal or a rewrite.
+void removeForUpdate(dao::Recordset& rs, const UpdateRow& row, const UpdateDecision& d, bool preview) {
+  Bplp().stage = "Update-deleting";
+  buildDeleteRecord(row.before, rs, row.eventID);
+  const bool rewrite = d.action == UpdateAction::Rewrite;
+  if (preview) {
+    // A rewrite is listed once, as a change, by its add.
+    if (!rewrite) listInPreview(static_cast<int16_t>(UpdateAction::Remove), row.eventID);
+    return;
+  }
+  // Removed, not yet written again; or removed for good.
+  ProfileEventRecord gone = row.before;
+  gone.Status = rewrite ? static_cast<int16_t>(row.before.Status & kKeptMarks) : d.leftOut ? evstate::LeftOut : int16_t(0);
+  relayDeletes(row.before, gone);
+  if (rewrite) recordEntry(gone);
+}
+
+// Writes the row for an add or a rewrite; false when the row is not admitted.
+bool addForUpdate(const dao::Recordset& rs, const UpdateRow& row, UpdateAction action, bool preview) {
+  Bplp().stage = "Update-adding";
+  const AddResult add = buildAddRecord(rs, row.c, row.before.Status, true);
+  if (!add.admitted) return false;
+  if (preview) {
+    listInPreview(static_cast<int16_t>(action), row.eventID);
+    return true;
+  }
+  countOne();
+  writeAdded(row.c, row.pos, row.catID, row.before.Status, row.rowVersion, add);
+  return true;
+}
+
+// The record of an event that was removed and not written again.
+void settleUnwritten(int32_t pos, const UpdateDecision& d) {
+  ProfileEventRecord& p = Bsda().event(pos);
+  if (d.action == UpdateAction::Rewrite)
+    p.Status = 0;
+  else if (d.action == UpdateAction::Remove)
+    p.Status = d.leftOut ? evstate::LeftOut : int16_t(0);
+  else
+    return;
+  recordEntry(p);
+}
+
 void updateStage(bool preview) {
   ProcessorState& s = Bplp();
   dao::Recordset& rs = Bsql().Bsql_rsUpdate;
@@ -277,100 +360,36 @@ void updateStage(bool preview) {
     s.stage = "Update-initialise";
     s.record.clear();
     if (retired(rs)) continue;
-    const int32_t eventID = number(rs, "EventID"), catID = number(rs, "CatID");
-    int32_t pos = eventPosition(eventID);
-    if (pos != 0) {
+    UpdateRow row;
+    row.eventID = number(rs, "EventID");
+    row.catID = number(rs, "CatID");
+    if (int32_t pos = eventPosition(row.eventID)) {
       const ProfileEventRecord& p = Bsda().event(pos);
-      if ((p.Status & 0x0004) && p.CatID != catID) continue;
+      if ((p.Status & evstate::InProfile) && p.CatID != row.catID) continue;
     }
-    findOrAppend(eventID, catID);
-    pos = eventPosition(eventID);
-    const int32_t c = catPosition(catID);
-    const ProfileCatRecord cat = Bsda().cat(c);
-    const ProfileEventRecord before = Bsda().event(pos);
-    const int16_t st = before.Status;
-    const int16_t rowVersion = static_cast<int16_t>(number(rs, "Version"));
+    findOrAppend(row.eventID, row.catID);
+    row.pos = eventPosition(row.eventID);
+    row.c = catPosition(row.catID);
+    row.before = Bsda().event(row.pos);
+    row.rowVersion = static_cast<int16_t>(number(rs, "Version"));
+    const ProfileCatRecord cat = Bsda().cat(row.c);
 
-    int16_t a = 0;
-    bool backToOne = false;
-    if (!(st & 0x000D)) {
-      a = 1;
-    } else if (!(st & 0x0004)) {
-      if ((st & 0x0008) && !(st & 0x4000)) {
-        a = 2;
-        backToOne = st & 0x0001;
-      }
-    } else if (!(st & 0x4000) && number(rs, "Priority") > Bplp_CheckPriority(cat.Status)) {
-      a = 2;
-    } else if (!(st & 0x4000) && Bsql_ValidateDate(date(rs, "StartDate"), date(rs, "EndDate"), c) == 0) {
-      a = 2;
-    } else if (rowVersion > before.Version) {
-      a = 4;
-    } else if ((st & 0x0200) && !(cat.Duration & 0x0200)) {
-      a = 4;
-    }
+    UpdateFacts facts;
+    facts.status = row.before.Status;
+    facts.writtenVersion = row.before.Version;
+    facts.rowVersion = row.rowVersion;
+    facts.aboveLevel = number(rs, "Priority") > Bplp_CheckPriority(cat.Status);
+    facts.categoryStars = cat.Duration & duration::Star;
+    const UpdateDecision d = decideUpdate(facts, [&] {
+      return Bsql_ValidateDate(date(rs, "StartDate"), date(rs, "EndDate"), row.c) == 0;
+    });
+    if (d.action == UpdateAction::Keep) continue;
 
-    if ((a == 2 || a == 4) && before.Version != 0) {
-      s.stage = "Update-deleting";
-      buildDeleteRecord(before, rs, eventID);
-      if (preview) {
-        if (a == 2) {
-          int16_t kind = 2;
-          int32_t id = eventID;
-          Bint_WriteToFinalPreview(s.record, kind, id);
-          ++s.Bplp_TotalCount;
-        }
-      } else {
-        // Removed, not yet written again; or removed for good.
-        ProfileEventRecord gone = before;
-        gone.Status = a == 4 ? static_cast<int16_t>(before.Status & 0x7FF0 & ~kWrittenBits)
-                             : static_cast<int16_t>(backToOne ? 1 : 0);
-        relayDeletes(before, gone);
-        if (a == 4) recordEntry(gone);
-      }
-    }
-
-    AddResult add;
-    if (a == 1 || a == 4) {
-      s.stage = "Update-adding";
-      add = buildAddRecord(rs, c, st, true);
-      if (add.admitted) {
-        if (preview) {
-          int16_t kind = a;
-          int32_t id = eventID;
-          Bint_WriteToFinalPreview(s.record, kind, id);
-          ++s.Bplp_TotalCount;
-        } else {
-          countOne();
-          const int16_t star = add.starred ? 0x0204 : 0x0004;
-          // The prefix bit goes with every add that wrote a prefix (not only
-          // with a change), or the entry could not be found by its title to
-          // be removed. An entry that did not stand takes the row's
-          // category, so it never stands for a category no longer chosen.
-          relayAdd(c, [&](const Written& w, bool landed) {
-            ProfileEventRecord p = Bsda().event(pos);
-            p.Status = static_cast<int16_t>((before.Status & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | star |
-                                            add.actionBit);
-            storeWritten(p, rowVersion, w);
-            p.CatID = catID;
-            if (!landed) return intendEntry(p);
-            Bsda().event(pos) = p;
-            recordEntry(p);
-          });
-        }
-      }
-    }
-
-    if (preview || a == 0 || add.admitted) continue;
-    ProfileEventRecord& p = Bsda().event(pos);
-    if (a == 4) {
-      p.Status = 0;
-    } else if (a == 2) {
-      p.Status = backToOne ? 1 : 0;
-    } else {
-      continue;
-    }
-    recordEntry(p);
+    const bool removes = d.action == UpdateAction::Remove || d.action == UpdateAction::Rewrite;
+    if (removes && row.before.Version != 0) removeForUpdate(rs, row, d, preview);
+    bool added = false;
+    if (d.action == UpdateAction::Add || d.action == UpdateAction::Rewrite) added = addForUpdate(rs, row, d.action, preview);
+    if (!preview && !added) settleUnwritten(row.pos, d);
   }
 }
 
@@ -382,7 +401,7 @@ void writingStage(bool preview) {
     s.record.clear();
     const int32_t eventID = number(rs, "EventID"), catID = number(rs, "CatID");
     int32_t pos = eventPosition(eventID);
-    if (pos != 0 && (Bsda().event(pos).Status & 0x0004)) continue;
+    if (pos != 0 && (Bsda().event(pos).Status & evstate::InProfile)) continue;
     findOrAppend(eventID, catID);
     pos = eventPosition(eventID);
     const int32_t c = catPosition(catID);
@@ -390,27 +409,34 @@ void writingStage(bool preview) {
     AddResult add = buildAddRecord(rs, c, st, false);
     if (!add.admitted) continue;
     if (preview) {
-      int16_t kind = 1;
-      int32_t id = eventID;
-      Bint_WriteToFinalPreview(s.record, kind, id);
-      ++s.Bplp_TotalCount;
+      listInPreview(static_cast<int16_t>(UpdateAction::Add), eventID);
       continue;
     }
     countOne();
-    const int16_t was = st;
-    relayAdd(c, [&](const Written& w, bool landed) {
-      ProfileEventRecord p = Bsda().event(pos);
-      p.Status = static_cast<int16_t>((was & 0x7FF0 & ~kWrittenBits) | w.ticketsBit | (add.starred ? 0x0204 : 0x0004));
-      storeWritten(p, static_cast<int16_t>(number(rs, "Version")), w);
-      p.CatID = catID;
-      if (!landed) return intendEntry(p);
-      Bsda().event(pos) = p;
-      recordEntry(p);
-    });
+    writeAdded(c, pos, catID, st, static_cast<int16_t>(number(rs, "Version")), add);
   }
 }
 
 }  // namespace
+
+UpdateDecision decideUpdate(const UpdateFacts& f, const std::function<bool()>& outsideWindow) {
+  using namespace evstate;
+  const int16_t st = f.status;
+  const bool byHand = st & ChosenByHand;
+  if (!(st & (LeftOut | InProfile | Removed))) return {UpdateAction::Add};
+  if (!(st & InProfile)) {
+    // Left out or to be removed, and not standing: only a removal the user
+    // did not take back goes on.
+    if ((st & Removed) && !byHand) return {UpdateAction::Remove, bool(st & LeftOut)};
+    return {};
+  }
+  // A standing entry the category no longer admits goes, unless chosen by hand.
+  if (!byHand && (f.aboveLevel || outsideWindow())) return {UpdateAction::Remove};
+  if (f.rowVersion > f.writtenVersion) return {UpdateAction::Rewrite};
+  // Written with "*" for a category that no longer marks longer events.
+  if ((st & Star) && !f.categoryStars) return {UpdateAction::Rewrite};
+  return {};
+}
 
 void Bplp_CentralWriter(bool preview) {
   ProcessorState& s = Bplp();

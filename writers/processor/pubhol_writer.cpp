@@ -35,7 +35,7 @@ void Bplp_PubHolCentralWriter(bool preview) {
         newList = bar == std::string::npos ? std::string() : found.substr(bar + 1);
       }
       int16_t c = Bplp_ArrayCompare(newList, Bsda().holidayList(before.PubHol), before.Version, rowVersion);
-      if ((st & 0x0009) && !(st & 0x4000)) c = 0;
+      if ((st & (evstate::LeftOut | evstate::Removed)) && !(st & evstate::ChosenByHand)) c = 0;
       if (Bsql_ValidateDate(date(rs, "StartDate"), date(rs, "EndDate"), 0) == 0) c = 0;
 
       if (c == 2 || c == 4) {

@@ -49,6 +49,7 @@ struct Psion3State {
   std::function<void()> commit;
 };
 
+// The Series 3 writer's state: the agenda's device and PC paths, the PsiWin engine and Quoll, the wait limits.
 Psion3State& Bps3();
 // Fresh module state with the default hooks.
 void resetBps3();

@@ -33,13 +33,6 @@ Psion5State freshState() {
   return s;
 }
 
-void put(Dispatch& object, std::string_view name, Variant value) {
-  const auto id = object.idOfName(name);
-  if (!id) raise(au::errors::NoSuchMember, "Object doesn't support this property or method");
-  DispatchArgs args{std::move(value)};
-  object.invoke(*id, args, au::InvokeKind::PropertyPut);
-}
-
 Dispatch& agenda() {
   if (!Bpsi().agenda) raise(au::errors::ObjectNotSet);
   return *Bpsi().agenda;
@@ -65,12 +58,12 @@ std::string Bpsi_NoteText(const RelayEventRecord& r) {
 std::string Bpsi_AddEvent(RelayEventRecord& record, int16_t& percent) {
   return trapped("Bpsi_AddEvent", [&] {
     auto event = agenda().call("NewEvent").toObject();
-    put(*event, "StartDate", Variant::date(record.StartDate));
-    put(*event, "EndDate", Variant::date(record.EndDate));
-    put(*event, "CrossedOut", false);
-    put(*event, "HasAlarm", false);
-    put(*event, "Tentative", false);
-    put(*event, "Status", "OPEN");
+    event->put("StartDate", Variant::date(record.StartDate));
+    event->put("EndDate", Variant::date(record.EndDate));
+    event->put("CrossedOut", false);
+    event->put("HasAlarm", false);
+    event->put("Tentative", false);
+    event->put("Status", "OPEN");
     auto text = event->call("GetRichText").toObject();
     text->call("AddChars", {record.Title});
     const std::string note = Bpsi_NoteText(record);

@@ -34,6 +34,7 @@ struct Psion5State {
   std::function<void()> commit;
 };
 
+// The Series 5 writer's state: the agenda file and its objects, the PsiWin engine and the page.
 Psion5State& Bpsi();
 void resetBpsi();
 

@@ -376,6 +376,12 @@ TEST_F(Previews, TickingAnEventOutsideTheProfileAddsIt) {
   EXPECT_EQ(eventRowKey(42), "P0000042");
 }
 
+TEST(EventRowKey, ReadsBackTheEventID) {
+  EXPECT_EQ(eventIDOfRowKey(eventRowKey(4711)), 4711);
+  EXPECT_EQ(eventIDOfRowKey(eventRowKey(9999999)), 9999999);
+  EXPECT_EQ(eventIDOfRowKey(kPlaceholderRowKey), 0);
+}
+
 TEST_F(Previews, ChangingTheIncludeChoiceRebuildsTheListAndTheCountFollows) {
   addEvent(1, "key", day(2027, 3, 2), day(2027, 3, 2), 1);
   addEvent(2, "minor", day(2027, 3, 3), day(2027, 3, 3), 3);

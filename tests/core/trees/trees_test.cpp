@@ -74,6 +74,20 @@ TEST(TreeKeys, FixedWidthsAndReadingBack) {
   EXPECT_EQ(catIDOfCategoryKey("P00"), 0);  // short keys read as 0, never fail
 }
 
+TEST(TreeKeys, ChosenKeysGiveBackTheirTabAndTheirOwnKey) {
+  const std::string k = chosenCategoryKey(12, tertiaryKey(7, 12, 3, 4711, 0));
+  EXPECT_EQ(tabOfChosenKey(k), 12);
+  EXPECT_EQ(ownKeyOfChosen(k), "P0070120030471100000");
+  EXPECT_EQ(tabOfChosenKey(chosenTopicKey(3, "R002")), 3);
+  EXPECT_EQ(ownKeyOfChosen(chosenTopicKey(3, "R002")), "R002");
+  EXPECT_EQ(ownKeyOfChosen("K01"), "");  // nothing after the tab
+  EXPECT_EQ(ownKeyOfChosen(""), "");
+  EXPECT_TRUE(isHeadingKey(headingKey(4)));
+  EXPECT_TRUE(isHeadingKey(kNewItemsKey));
+  EXPECT_FALSE(isHeadingKey(k));
+  EXPECT_FALSE(isHeadingKey("XX"));
+}
+
 TEST_F(Trees, CategoryNodesKeysTextsAndChosenEntries) {
   catalogue();
   profileCat(4711, 4);

@@ -120,5 +120,17 @@ TEST(Dispatch, PropertiesAnswerGetAndPutApart) {
   EXPECT_EQ(errorOf([&] { c.invoke(1, bad, InvokeKind::PropertyPut); }), errors::NoSuchMember);
 }
 
+TEST(Dispatch, PutSetsAPropertyByNumberOrByName) {
+  Calculator c;
+  c.put(4, 2.5);
+  EXPECT_EQ(c.scale, 2.5);
+  c.put("sCALE", "0.5");  // converted to the property's type
+  EXPECT_EQ(c.scale, 0.5);
+  EXPECT_EQ(errorOf([&] { c.put("Width", 1); }), errors::NoSuchMember);
+  EXPECT_EQ(errorOf([&] { c.put("Add", 1); }), errors::NoSuchMember);  // a method takes no put
+  EXPECT_EQ(errorOf([&] { c.put(4, "wide"); }), err::TypeMismatch);
+  EXPECT_EQ(c.scale, 0.5);
+}
+
 }  // namespace
 }  // namespace pellary::platform::automation

@@ -19,11 +19,7 @@ using pellary::testing::writeFile;
 
 inline std::shared_ptr<Dispatch> obj(const Variant& v) { return v.toObject(); }
 
-inline void put(const std::shared_ptr<Dispatch>& o, const char* name, Variant v) {
-  DispatchArgs args;
-  args.emplace_back(std::move(v));
-  o->invoke(*o->idOfName(name), args, automation::InvokeKind::PropertyPut);
-}
+inline void put(const std::shared_ptr<Dispatch>& o, const char* name, Variant v) { o->put(name, std::move(v)); }
 
 class OutlookTest : public pellary::testing::IsolatedEnvTest {
  protected:

@@ -225,5 +225,13 @@ TEST_F(EventsMerge, DatesOnSaleTelephoneAndMemos) {
   EXPECT_DOUBLE_EQ(two["OnSale"].value().toDate(), 25571.0);
 }
 
+TEST_F(EventsMerge, BlankTelephoneIsStoredEmptyNotNull) {
+  std::string line = record(1, 1);
+  for (const char* part : {"\" 44 \"", "\" 20 \""}) line.replace(line.find(part), std::string(part).size(), "\"   \"");
+  cueFile("events.kest", line);
+  merge();
+  EXPECT_EQ(rows("SELECT TelCountry, TelPrefix, Tel FROM Event"), (std::vector<std::string>{"||7946 0000"}));
+}
+
 }  // namespace
 }  // namespace pellary
