@@ -342,7 +342,9 @@ TEST_F(UpdateWalk, UpdateRegeneratesThePcReferencePages) {
     const std::string text = readFile(e.path());
     for (std::sregex_iterator it(text.begin(), text.end(), href), end; it != end; ++it) {
       const std::string to = (*it)[1];
-      if (to.find(':') == std::string::npos) EXPECT_TRUE(fs::exists(pc / to)) << e.path().filename() << " -> " << to;
+      if (to.find(':') == std::string::npos) {
+        EXPECT_TRUE(fs::exists(pc / to)) << e.path().filename() << " -> " << to;
+      }
     }
   }
   Bsql_OpenDataBanks();
@@ -401,7 +403,7 @@ TEST_F(UpdateWalk, UpdateRewritesThePalmReferenceTable) {
 // --- the targets ---------------------------------------------------------------
 
 std::string isoOf(int year, int month, int day) {
-  char b[16];
+  char b[32];  // room for any int, so the output is never cut
   std::snprintf(b, sizeof b, "%04d-%02d-%02d", year, month, day);
   return b;
 }
