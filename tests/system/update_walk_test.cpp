@@ -42,7 +42,7 @@ std::string zipOf(const fs::path& scratch, const std::vector<std::pair<std::stri
 
 // One record of the events file: a one-day event of the given day (seconds
 // since 1970), version and action codes.
-std::string eventRecord(int id, const std::string& title, int64_t day, int version, std::vector<int> actions) {
+std::string eventRecord(int id, const std::string& title, int64_t day, int version, const std::vector<int>& actions) {
   std::string r = std::to_string(id) + ",\"" + title + "\",\"International observance\",\"\"," + std::to_string(day) +
                   "," + std::to_string(day) + ",0,\"\",\"\",\"\",\"\",2," + std::to_string(version) + "," +
                   std::to_string(actions.size());

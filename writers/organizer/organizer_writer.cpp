@@ -52,7 +52,7 @@ void progress(int16_t percent) {
     Borg().view->setProgress(percent);
 }
 
-std::string trimSpaces(std::string s) {
+std::string trimSpaces(const std::string& s) {
   const auto b = s.find_first_not_of(' ');
   if (b == std::string::npos) return {};
   return s.substr(b, s.find_last_not_of(' ') - b + 1);

@@ -266,7 +266,7 @@ std::string withDeclaredSize(std::string zip, const std::string& name, uint32_t 
 }
 
 // The good packet with one more member.
-std::function<void(FaultTable&)> withGoodMembers(ZipMember extra) {
+std::function<void(FaultTable&)> withGoodMembers(const ZipMember& extra) {
   return [extra](FaultTable& t) {
     auto members = t.goodMembers();
     members.push_back(extra);
