@@ -28,7 +28,6 @@
 #include "platform/standins/wince/cecomms.h"
 #include "reference/html_generator.h"
 #include "reference/psion/psion_section.h"
-#include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
 
