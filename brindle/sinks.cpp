@@ -60,7 +60,7 @@ tessel::HResult EngineSink::OnDrivesReady(int32_t status, const tessel::DriveLis
   if (MessageTarget* owner = owner_.load()) {
     PostedMessage m{kMsgDrives, 0, status, tessel::DriveListRecord{}};
     if (drives) *m.drives = *drives;
-    owner->postMessage(std::move(m));
+    owner->postMessage(m);
   }
   return tessel::kOk;
 }

@@ -27,7 +27,8 @@ fi
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S fuzz -B "$out" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S fuzz -B "$out" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DPELLARY_WERROR=ON >/dev/null
 cmake --build "$out" -j "$(nproc)"
 
 run() {

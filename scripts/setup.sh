@@ -14,6 +14,7 @@ packages=(
   khal radicale apache2-utils curl
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  clang-format clang-tidy  # scripts/format.sh and scripts/tidy.sh
   chromium fonts-dejavu-core  # the reference walks read the PC section in a real browser
   systemd  # systemd-analyze verifies the update timer's unit files
 )

@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         }
         deleteStandIn += seconds(t0, Clock::now());
       } else {
-        for (int k = from; k < to; ++k) ::unlinkat(dir, names[size_t(k * step)].c_str(), 0);
+        for (int k = from; k < to; ++k) ::unlinkat(dir, names[size_t(k) * size_t(step)].c_str(), 0);
         deletePlain += seconds(t0, Clock::now());
       }
     }

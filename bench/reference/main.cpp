@@ -209,7 +209,7 @@ Figures runSize(const fs::path& root, int topics) {
       plainBytes += int64_t(fs::file_size(e.path()));
       ++n;
     }
-    std::ofstream(home / "plain_menu.txt", std::ios::binary | std::ios::trunc);
+    std::ofstream(home / "plain_menu.txt", std::ios::binary | std::ios::trunc).close();
     return seconds(a, Clock::now());
   });
   f.psionFiles = n;

@@ -135,6 +135,17 @@ void timeRelays() {
 }
 
 struct Target {
+  // Most targets take no later step.
+  Target(const char* name, int16_t code, Persist persist, std::function<void()> prepare, std::function<void()> write,
+         std::function<fs::path()> store, const char* laterStep = nullptr, std::function<void()> later = {})
+      : name(name),
+        code(code),
+        persist(persist),
+        prepare(std::move(prepare)),
+        write(std::move(write)),
+        store(std::move(store)),
+        laterStep(laterStep),
+        later(std::move(later)) {}
   const char* name;
   int16_t code;
   Persist persist;

@@ -210,7 +210,7 @@ std::optional<std::string> inprocServerPath(std::string_view clsid) {
   return path;
 }
 
-void registerBuiltinClass(std::string name, ObjectMaker maker) {
+void registerBuiltinClass(const std::string& name, ObjectMaker maker) {
   auto& m = modules();
   std::lock_guard lock(m.mutex);
   m.builtins[paths::toLowerAscii(name)] = std::move(maker);

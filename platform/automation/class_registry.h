@@ -64,7 +64,7 @@ std::optional<std::string> inprocServerPath(std::string_view clsid);
 // Classes built into the program (stand-ins for outside components), created
 // by ProgID or class identifier without touching the registry.
 using ObjectMaker = std::function<std::shared_ptr<Dispatch>()>;
-void registerBuiltinClass(std::string name, ObjectMaker maker);
+void registerBuiltinClass(const std::string& name, ObjectMaker maker);
 void unregisterBuiltinClass(std::string_view name);
 
 // CreateObject: a built-in class by name, else the registered class of the

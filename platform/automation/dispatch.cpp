@@ -9,7 +9,6 @@
 namespace pellary::platform {
 
 using automation::InvokeKind;
-using automation::ParamType;
 namespace errors = automation::errors;
 
 namespace automation {

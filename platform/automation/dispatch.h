@@ -85,7 +85,7 @@ class DispatchArg {
   template <class T>
     requires(std::is_constructible_v<Variant, T> && !std::is_same_v<std::remove_cvref_t<T>, ByRef> &&
              !std::is_same_v<std::remove_cvref_t<T>, DispatchArg>)
-  DispatchArg(T&& v) : value_(std::forward<T>(v)) {}
+  DispatchArg(T&& v) : value_(std::forward<T>(v)) {}  // NOLINT(bugprone-forwarding-reference-overload): excluded above
 
   bool byRef() const { return ref_ != nullptr; }
   const Variant& value() const { return ref_ ? *ref_ : value_; }

@@ -34,8 +34,9 @@ class Field {
     setValue(v);
     return *this;
   }
-  // Assigns the other field's value, as the Basic statement rs1!A = rs2!B does.
-  Field& operator=(const Field& other) {
+  // Assigns the other field's value, as the Basic statement rs1!A = rs2!B does
+  // (a field given its own value keeps it).
+  Field& operator=(const Field& other) {  // NOLINT(bugprone-unhandled-self-assignment)
     setValue(other.value());
     return *this;
   }

@@ -77,7 +77,7 @@ class Remover {
   void start() {
     if (workers_ != nullptr) return;
     workers_ = new std::vector<std::thread>;
-    for (int i = 0; i < kWorkers; ++i) workers_->emplace_back([this, s = s_] { work(*s); });
+    for (int i = 0; i < kWorkers; ++i) workers_->emplace_back([s = s_] { work(*s); });
   }
 
   static void work(State& s) {

@@ -20,7 +20,6 @@ namespace {
 
 using standins::escape;
 using standins::unescape;
-using standins::split;
 
 
 bool likePattern(const std::string& text, const std::string& pattern) {

@@ -21,7 +21,6 @@ namespace {
 
 using standins::escape;
 using standins::unescape;
-using standins::split;
 
 constexpr long kBadFileFormat = 321;
 constexpr DispId kLogOn = 3;

@@ -20,7 +20,6 @@ namespace {
 
 using standins::escape;
 using standins::unescape;
-using standins::split;
 
 constexpr long kBadFileFormat = 321;
 

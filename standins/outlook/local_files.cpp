@@ -46,20 +46,22 @@ DirFd::~DirFd() {
 // another inode (a replaced file) or another size or time.
 std::string versionOf(const struct stat& st) {
   // "<inode>:<size>:<seconds>.<nanoseconds>", inode and size in hex.
-  char b[96];
-  char* p = b;
-  char* const end = b + sizeof b;
-  p = std::to_chars(p, end, static_cast<unsigned long long>(st.st_ino), 16).ptr;
-  *p++ = ':';
-  p = std::to_chars(p, end, static_cast<unsigned long long>(st.st_size), 16).ptr;
-  *p++ = ':';
-  p = std::to_chars(p, end, static_cast<long long>(st.st_mtim.tv_sec)).ptr;
-  *p++ = '.';
-  char ns[16];
-  char* nsEnd = std::to_chars(ns, ns + sizeof ns, static_cast<long>(st.st_mtim.tv_nsec)).ptr;
-  for (std::ptrdiff_t pad = 9 - (nsEnd - ns); pad > 0; --pad) *p++ = '0';
-  p = std::copy(ns, nsEnd, p);
-  return std::string(b, p);
+  std::string out;
+  out.reserve(64);
+  char digits[24];  // the longest 64-bit number, in decimal, with its sign
+  const auto put = [&](auto value, int base) {
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value, base).ptr);
+  };
+  put(static_cast<unsigned long long>(st.st_ino), 16);
+  out += ':';
+  put(static_cast<unsigned long long>(st.st_size), 16);
+  out += ':';
+  put(static_cast<long long>(st.st_mtim.tv_sec), 10);
+  out += '.';
+  const size_t nsStart = out.size();
+  put(static_cast<long>(st.st_mtim.tv_nsec), 10);
+  if (out.size() - nsStart < 9) out.insert(nsStart, 9 - (out.size() - nsStart), '0');
+  return out;
 }
 
 std::string statVersion(int dirfd, const std::string& name) {

@@ -40,7 +40,7 @@ constexpr const char* kConverting = ".converting";
 // MAPI_E_OBJECT_CHANGED, as Outlook raises when an item changed under it.
 constexpr long kObjectChanged = -2147221239;
 
-std::string upper(std::string s) { return paths::toUpperAscii(s); }
+std::string upper(const std::string& s) { return paths::toUpperAscii(s); }
 
 std::string newFolderID() {
   static std::mt19937_64 gen{std::random_device{}()};

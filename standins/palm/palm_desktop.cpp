@@ -100,8 +100,8 @@ class UserManager : public automation::TypedDispatch {
                                  "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1001}",
                                  "HotSync users",
                                  {
-                                     {1, "UserCount", {}, ParamType::Long, InvokeKind::PropertyGet},
-                                     {5, "GetUserIdFromIndex", {{"index", ParamType::Long}}, ParamType::Long},
+                                     {1, "UserCount", {}, ParamType::Long, InvokeKind::PropertyGet, ""},
+                                     {5, "GetUserIdFromIndex", {{"index", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
                                  }};
     return i;
   }
@@ -124,11 +124,11 @@ class UserData : public automation::TypedDispatch {
                                  "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1002}",
                                  "One HotSync user",
                                  {
-                                     {1, "Name", {}, ParamType::String, InvokeKind::PropertyGet},
-                                     {2, "UserDirectory", {}, ParamType::String, InvokeKind::PropertyGet},
-                                     {4, "IsProfile", {}, ParamType::Boolean, InvokeKind::PropertyGet},
-                                     {6, "AddFileToInstall", {{"file", ParamType::String}}, ParamType::Long},
-                                     {14, "SelectUser", {{"userId", ParamType::Long}}, ParamType::Long},
+                                     {1, "Name", {}, ParamType::String, InvokeKind::PropertyGet, ""},
+                                     {2, "UserDirectory", {}, ParamType::String, InvokeKind::PropertyGet, ""},
+                                     {4, "IsProfile", {}, ParamType::Boolean, InvokeKind::PropertyGet, ""},
+                                     {6, "AddFileToInstall", {{"file", ParamType::String}}, ParamType::Long, InvokeKind::Method, ""},
+                                     {14, "SelectUser", {{"userId", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
                                  }};
     return i;
   }
@@ -163,8 +163,8 @@ class HotSyncApi : public automation::TypedDispatch {
                                  "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1003}",
                                  "HotSync manager",
                                  {
-                                     {15, "StartHotSync", {{"started", ParamType::Boolean}}, ParamType::Long},
-                                     {16, "ShutdownHotSync", {}, ParamType::Long},
+                                     {15, "StartHotSync", {{"started", ParamType::Boolean}}, ParamType::Long, InvokeKind::Method, ""},
+                                     {16, "ShutdownHotSync", {}, ParamType::Long, InvokeKind::Method, ""},
                                  }};
     return i;
   }

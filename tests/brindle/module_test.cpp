@@ -38,7 +38,7 @@ std::string cls(const char* clsid) { return std::string("CLSID\\") + clsid; }
 
 // Acts on the modal dialog once it is ready, from inside its own loop; a dialog
 // that never gets ready is closed, so the test fails instead of hanging.
-void whenModal(std::function<bool(QWidget*)> ready, std::function<void(QWidget*)> act) {
+void whenModal(const std::function<bool(QWidget*)>& ready, const std::function<void(QWidget*)>& act) {
   auto* timer = new QTimer;
   auto* clock = new QElapsedTimer;
   clock->start();

@@ -79,8 +79,9 @@ TEST_F(DemoSources, EveryPlatformGeneratesALinkedSection) {
       const std::string text = readFile(out / name);
       EXPECT_EQ(text.find("<!"), std::string::npos) << name;
       for (std::sregex_iterator it(text.begin(), text.end(), href), end; it != end; ++it)
-        if (std::string((*it)[1]).find('\\') == std::string::npos)
+        if (std::string((*it)[1]).find('\\') == std::string::npos) {
           EXPECT_TRUE(fs::exists(out / std::string((*it)[1]))) << folder << " " << name << " -> " << (*it)[1];
+        }
     }
   }
   EXPECT_NE(readFile(home() / "PCMappa/4_2.htm").find("<a href=4_5.htm target=main>Bank holidays explained</a>"),

@@ -179,7 +179,7 @@ TEST_F(MainStart, NotesBatchOnlyOnFirstRunForNotes) {
 // program does.
 class HolderThread {
  public:
-  explicit HolderThread(QString name) {
+  explicit HolderThread(const QString& name) {
     thread_.reset(QThread::create([this, name] {
       SingleInstance holder(name);
       claimed_ = holder.claim();

@@ -240,11 +240,12 @@ void RadicaleServer::stop() {
 
 std::map<std::string, std::string> calendarResources(const std::string& collectionURL, const std::string& user,
                                                      const std::string& password) {
+  const std::string query =
+      "<?xml version=\"1.0\"?><C:calendar-query xmlns:D=\"DAV:\" "
+      "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:prop><C:calendar-data/></D:prop>"
+      "<C:filter><C:comp-filter name=\"VCALENDAR\"/></C:filter></C:calendar-query>";
   ToolRun r = runTool("curl", {"-s", "-f", "-u", user + ":" + password, "-X", "REPORT", "-H", "Depth: 1", "-H",
-                               "Content-Type: application/xml", collectionURL, "--data",
-                               "<?xml version=\"1.0\"?><C:calendar-query xmlns:D=\"DAV:\" "
-                               "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:prop><C:calendar-data/></D:prop>"
-                               "<C:filter><C:comp-filter name=\"VCALENDAR\"/></C:filter></C:calendar-query>"});
+                               "Content-Type: application/xml", collectionURL, "--data", query});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   std::map<std::string, std::string> out;
   std::regex response(R"(<href>([^<]*)</href>.*?<C:calendar-data>([^<]*)</C:calendar-data>)");

@@ -476,7 +476,9 @@ long CalendarTargets::prepareTrials(const Trials& trials, std::vector<std::strin
   expectInStep("a complete run");
   ol::closeStore();
   Bsql_CloseDataBank();
-  if (!std::getenv("PELLARY_CRASH_CATEGORIES")) EXPECT_EQ(entries, bothCategories);
+  if (!std::getenv("PELLARY_CRASH_CATEGORIES")) {
+    EXPECT_EQ(entries, bothCategories);
+  }
   return entries;
 }
 
@@ -616,7 +618,9 @@ TEST_P(CalendarTargets, ALockHeldBrieflyByAnotherProgramIsWaitedOut) {
     platform::standins::onEntryTaken(nullptr);
     finishedRun("lock at the first entry");
     expectInStep("lock at the first entry");
-    if (GetParam().datesPlat != 1) EXPECT_TRUE(taken);  // Quoll counts its entries in its own module
+    if (GetParam().datesPlat != 1) {  // Quoll counts its entries in its own module
+      EXPECT_TRUE(taken);
+    }
   }
   EXPECT_EQ(held(), bothCategories);
 }
@@ -759,7 +763,9 @@ void organizerWrite(CalendarTargets& t) {
 std::vector<std::string> organizerEntries(CalendarTargets&) {
   std::vector<std::string> out;
   for (const auto& e : org::readFile(org::filePath(kOrganizerFile)).entries) {
-    if (e.text.rfind(kOwnEntry, 0) != 0) EXPECT_EQ(e.hour, 10) << e.text;  // the hour picked in the first run
+    if (e.text.rfind(kOwnEntry, 0) != 0) {
+      EXPECT_EQ(e.hour, 10) << e.text;  // the hour picked in the first run
+    }
     out.push_back(firstLine(e.text) + "|" + std::to_string(e.startYear) + "-" + std::to_string(e.startMonth) + "-" +
                   std::to_string(e.startDay));
   }

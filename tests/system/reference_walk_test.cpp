@@ -402,7 +402,10 @@ TEST_P(WinCEWalk, DeviceHoldsEveryProductsChosenTopicsLinkedWhereTheyLie) {
   EXPECT_GT(pages, 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(HandheldAndPalmSized, WinCEWalk, ::testing::Values(4, 8));
+INSTANTIATE_TEST_SUITE_P(HandheldAndPalmSized, WinCEWalk, ::testing::Values(4, 8),
+                         [](const ::testing::TestParamInfo<int>& i) {
+                           return std::string(i.param == 4 ? "Handheld" : "PalmSized");
+                         });
 
 // The Psion viewer's section: content files and one menu for every product.
 class PsionWalk : public ReferenceWalk, public ::testing::WithParamInterface<int> {};
@@ -452,11 +455,16 @@ TEST_P(PsionWalk, DeviceHoldsEveryProductsChosenTopicsInItsCodePage) {
   // Each leaf line names a file that is on the device.
   for (const std::string& line : tx::splitLines(menu)) {
     const std::string first = line.substr(0, line.find(' '));
-    if (first.find(".txt") != std::string::npos) EXPECT_TRUE(fs::exists(data / first)) << first;
+    if (first.find(".txt") != std::string::npos) {
+      EXPECT_TRUE(fs::exists(data / first)) << first;
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Series3AndSeries5, PsionWalk, ::testing::Values(32, 16));
+INSTANTIATE_TEST_SUITE_P(Series3AndSeries5, PsionWalk, ::testing::Values(32, 16),
+                         [](const ::testing::TestParamInfo<int>& i) {
+                           return std::string(i.param == 32 ? "Series3" : "Series5");
+                         });
 
 TEST_F(ReferenceWalk, PalmTableHoldsEveryProductsChosenTopics) {
   installDemo(1, 2);

@@ -42,7 +42,7 @@ std::string zipOf(const fs::path& scratch, const std::vector<std::pair<std::stri
 
 // One record of the events file: a one-day event of the given day (seconds
 // since 1970), version and action codes.
-std::string eventRecord(int id, const std::string& title, int64_t day, int version, std::vector<int> actions) {
+std::string eventRecord(int id, const std::string& title, int64_t day, int version, const std::vector<int>& actions) {
   std::string r = std::to_string(id) + ",\"" + title + "\",\"International observance\",\"\"," + std::to_string(day) +
                   "," + std::to_string(day) + ",0,\"\",\"\",\"\",\"\",2," + std::to_string(version) + "," +
                   std::to_string(actions.size());
@@ -342,7 +342,9 @@ TEST_F(UpdateWalk, UpdateRegeneratesThePcReferencePages) {
     const std::string text = readFile(e.path());
     for (std::sregex_iterator it(text.begin(), text.end(), href), end; it != end; ++it) {
       const std::string to = (*it)[1];
-      if (to.find(':') == std::string::npos) EXPECT_TRUE(fs::exists(pc / to)) << e.path().filename() << " -> " << to;
+      if (to.find(':') == std::string::npos) {
+        EXPECT_TRUE(fs::exists(pc / to)) << e.path().filename() << " -> " << to;
+      }
     }
   }
   Bsql_OpenDataBanks();
@@ -401,7 +403,7 @@ TEST_F(UpdateWalk, UpdateRewritesThePalmReferenceTable) {
 // --- the targets ---------------------------------------------------------------
 
 std::string isoOf(int year, int month, int day) {
-  char b[16];
+  char b[32];  // room for any int, so the output is never cut
   std::snprintf(b, sizeof b, "%04d-%02d-%02d", year, month, day);
   return b;
 }

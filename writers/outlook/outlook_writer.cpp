@@ -16,7 +16,6 @@
 namespace pellary {
 
 namespace au = platform::automation;
-using platform::Dispatch;
 using platform::DispatchArgs;
 
 OutlookState& Bout() {

@@ -156,7 +156,9 @@ TEST_F(CategorySelection, HolidayCountriesAreOnlyTheChosenOnes) {
     if (c.spainStatus >= 0) Bsda_AddToProfileCatList(40, c.spainStatus, 0x0A01, 0, 0, 1);
     EXPECT_EQ(Bplp_PubHolLookup(1), c.expected);
     // The country being added counts while its count is taken.
-    if (c.spainStatus >= 0) EXPECT_EQ(Bplp_PubHolLookup(1, 40), "Public holiday in: France, Spain|12,40");
+    if (c.spainStatus >= 0) {
+      EXPECT_EQ(Bplp_PubHolLookup(1, 40), "Public holiday in: France, Spain|12,40");
+    }
   }
 }
 

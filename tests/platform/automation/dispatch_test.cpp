@@ -23,12 +23,12 @@ class Calculator : public TypedDispatch {
         "{11111111-2222-3333-4444-555555555555}",
         "",
         {
-            {1, "Add", {{"a", ParamType::Long}, {"b", ParamType::Long}}, ParamType::Long},
-            {2, "Bump", {{"counter", ParamType::Integer}, {"by", ParamType::Integer, true}}, ParamType::Void},
-            {3, "Greet", {{"name", ParamType::String}}, ParamType::String},
-            {4, "Scale", {}, ParamType::Double, InvokeKind::PropertyGet},
-            {4, "Scale", {{"value", ParamType::Double}}, ParamType::Void, InvokeKind::PropertyPut},
-            {5, "Half", {{"x", ParamType::Single}}, ParamType::Variant},
+            {1, "Add", {{"a", ParamType::Long}, {"b", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
+            {2, "Bump", {{"counter", ParamType::Integer}, {"by", ParamType::Integer, true}}, ParamType::Void, InvokeKind::Method, ""},
+            {3, "Greet", {{"name", ParamType::String}}, ParamType::String, InvokeKind::Method, ""},
+            {4, "Scale", {}, ParamType::Double, InvokeKind::PropertyGet, ""},
+            {4, "Scale", {{"value", ParamType::Double}}, ParamType::Void, InvokeKind::PropertyPut, ""},
+            {5, "Half", {{"x", ParamType::Single}}, ParamType::Variant, InvokeKind::Method, ""},
         }};
     return i;
   }

@@ -45,8 +45,10 @@ class FakeServer {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    // Unbound, the port reads 0 and every call of the test fails to connect.
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      a.sin_port = 0;
     port_ = ntohs(a.sin_port);
     ::listen(fd_, 8);
     if (!answer_.empty()) thread_ = std::thread([this] { serve(); });

@@ -17,6 +17,7 @@ namespace {
 using pellary::testing::writeFile;
 
 struct Call {
+  Call(int position, int32_t status, int32_t value = 0) : position(position), status(status), value(value) {}
   int position;
   int32_t status;
   int32_t value = 0;

@@ -226,8 +226,11 @@ TEST_P(FaultTable, EndsFailedOrAppliedNeverInBetween) {
     EXPECT_EQ(logged, "");
     EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
     EXPECT_EQ(server->requestsTo("/update/finish.pl").size(), 1u);
-    for (const testing::ServedRequest& r : server->requests())
-      if (!r.viaProxy) EXPECT_EQ(r.host, "127.0.0.1:" + std::to_string(server->port())) << r.path;
+    for (const testing::ServedRequest& r : server->requests()) {
+      if (!r.viaProxy) {
+        EXPECT_EQ(r.host, "127.0.0.1:" + std::to_string(server->port())) << r.path;
+      }
+    }
     Bsql_OpenDataBanks();
     EXPECT_EQ(rows("SELECT PID, PrimaryName FROM [Primary]"), (std::vector<std::string>{"10|Holidays"}));
     EXPECT_EQ(rows("SELECT CatID, EventID FROM EventCat"), (std::vector<std::string>{"501|7"}));
@@ -263,7 +266,7 @@ std::string withDeclaredSize(std::string zip, const std::string& name, uint32_t 
 }
 
 // The good packet with one more member.
-std::function<void(FaultTable&)> withGoodMembers(ZipMember extra) {
+std::function<void(FaultTable&)> withGoodMembers(const ZipMember& extra) {
   return [extra](FaultTable& t) {
     auto members = t.goodMembers();
     members.push_back(extra);

@@ -35,6 +35,14 @@ enum class Fault {
 };
 
 struct CannedReply {
+  // Tables name only the fields they need; the rest stay empty.
+  CannedReply(int status = 200, std::string body = {}, std::string location = {}, std::string authorization = {},
+              Fault fault = Fault::None)
+      : status(status),
+        body(std::move(body)),
+        location(std::move(location)),
+        authorization(std::move(authorization)),
+        fault(fault) {}
   int status = 200;
   std::string body;
   std::string location;       // a Location header (redirects)

@@ -117,7 +117,7 @@ TEST_F(PalmRef, ATableOfMoreThan999TopicsKeepsToWhatItCanNumber) {
   RefProductRecord p;
   p.ProductID = 7;
   const int32_t branches = 40, leaves = 30;  // 1 + 40 + 1200 records
-  p.ParentNodes.resize(size_t(branches + 2));
+  p.ParentNodes.resize(size_t(branches) + 2);
   p.TopicNames = {"", "Root"};
   p.Selected = {false, true};
   auto kids = [&](int parent, std::vector<int32_t> c) {

@@ -36,7 +36,8 @@ inline bool registerBrindle() {
 // Acts on the modal dialog once it is ready; one that never gets ready is
 // closed, so the test fails instead of hanging. Returns a flag that tells
 // whether the action ran.
-inline std::shared_ptr<bool> whenModal(std::function<bool(QDialog*)> ready, std::function<void(QDialog*)> act) {
+inline std::shared_ptr<bool> whenModal(const std::function<bool(QDialog*)>& ready,
+                                       const std::function<void(QDialog*)>& act) {
   auto acted = std::make_shared<bool>(false);
   auto* timer = new QTimer;
   auto clock = std::make_shared<QElapsedTimer>();
