@@ -55,7 +55,8 @@ fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);
 // unseen.
 class FolderNames {
  public:
-  explicit FolderNames(bool seeOthersChanges = false) : seeOthersChanges_(seeOthersChanges) {}
+  FolderNames() = default;
+  explicit FolderNames(bool seeOthersChanges) : seeOthersChanges_(seeOthersChanges) {}
   fs::path resolve(const fs::path& base, std::string_view relative);
   // A file or folder the run made at path, as resolve() gave it.
   void made(const fs::path& path);
@@ -78,7 +79,7 @@ class FolderNames {
   static Stamp stampOf(const fs::path& folder);
   fs::path find(const fs::path& folder, std::string_view name);
   void read(const fs::path& folder, Listing& listing);
-  bool seeOthersChanges_;
+  bool seeOthersChanges_ = false;
   std::unordered_map<std::string, Listing> folders_;
 };
 

@@ -70,7 +70,8 @@ mem=$(awk '/^MemTotal:/ { printf "%.1f GB", $2 / 1048576 }' /proc/meminfo)
 fs_type=$(findmnt -no FSTYPE --target "$tmp" 2>/dev/null | head -1 || true)
 fs_opts=$(findmnt -no OPTIONS --target "$tmp" 2>/dev/null | head -1 || true)
 rotational=$(cat "/sys/class/block/$dev_name/queue/rotational" 2>/dev/null || true)
-case "$rotational" in 0) kind="solid state or virtual" ;; 1) kind="rotating" ;; *) kind="kind unknown" ;; esac
+# Virtual disks often call themselves rotational whatever lies below.
+case "$rotational" in 0) kind="not rotational" ;; 1) kind="rotational, as the kernel reports it" ;; *) kind="kind unknown" ;; esac
 echo "Goals ($started, $(((SECONDS - run_start) / 60)) min $(((SECONDS - run_start) % 60)) s in all):"
 echo "  machine: ${cpu:-unknown CPU}, $(nproc) CPUs, $mem memory; $(uname -sr)"
 echo "  \$TMPDIR $tmp: ${fs_type:-unknown} on ${source_dev:-unknown} ($kind) ${fs_opts:+($fs_opts)}"
