@@ -21,90 +21,94 @@ namespace pellary {
 
 namespace {
 
-std::string profileRows(const char* table) {
-  return std::string("SELECT * FROM ") + table + " WHERE ProfileID = " + std::to_string(Bset().Bset_ProfileID);
+// Makes room for the lists' rows: the committed rows go, and rows an earlier
+// commit left marked under way count as committed, as the two-phase replace
+// (add marked, delete the old, unmark) leaves them. Inside the commit's
+// transaction the lists' rows are then added as committed directly: the same
+// rows, in the same order, without writing each twice.
+void clearCommittedRows(dao::Database& db, const char* table) {
+  const std::string t = std::string("\"") + table + "\"";
+  const int16_t id = Bset().Bset_ProfileID;
+  db.prepare("DELETE FROM " + t + " WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 0").bindInt(1, id).run();
+  db.prepare("UPDATE " + t + " SET \"AddStatus\" = 0 WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 1").bindInt(1, id).run();
 }
 
-// Deletes the committed rows, then marks the new ones committed.
-void replaceRows(const char* table) {
-  dao::Database& db = Bsql_DataBank();
-  dao::Recordset old = db.openRecordset(profileRows(table) + " AND AddStatus = 0");
-  if (old.recordCount() != 0) {
-    while (!old.eof()) {
-      old.deleteRow();
-      old.moveNext();
-    }
+// One prepared insert per table, bound again for each row, of committed
+// (AddStatus 0) rows. The values are stored as a dynaset stores them:
+// integers, dates as day numbers, text as text.
+class EventRows {
+ public:
+  explicit EventRows(dao::Database& db)
+      : insert_(db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", "
+                           "\"Status\", \"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") "
+                           "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")) {}
+  void add(const ProfileEventRecord& r) {
+    const ProfileLists& s = Bsda();
+    insert_.bindInt(1, Bset().Bset_ProfileID)
+        .bindDouble(2, r.AuxDate)
+        .bindDouble(3, r.DateUsed)
+        .bindInt(4, r.Status)
+        .bindInt(5, r.Version)
+        .bindInt(6, r.CatID)
+        .bindText(7, s.platMisc(r.PlatMisc))
+        .bindInt(8, r.EventID)
+        .bindText(9, s.holidayList(r.PubHol))
+        .run();
   }
-  old.close();
-  dao::Recordset fresh = db.openRecordset(profileRows(table) + " AND AddStatus = " + "1");
-  if (fresh.recordCount() != 0) {
-    while (!fresh.eof()) {
-      fresh.edit();
-      fresh["AddStatus"] = Variant(int16_t(0));
-      fresh.update();
-      fresh.moveNext();
-    }
+
+ private:
+  dao::Statement insert_;
+};
+
+class CategoryRows {
+ public:
+  explicit CategoryRows(dao::Database& db)
+      : insert_(db.prepare("INSERT INTO \"ProfileCatList\" (\"AddStatus\", \"ProfileID\", \"CatID\", \"StartDate\", "
+                           "\"EndDate\", \"Duration\", \"CatSetting\", \"Status\") "
+                           "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7)")) {}
+  void add(const ProfileCatRecord& r, int16_t status) {
+    insert_.bindInt(1, Bset().Bset_ProfileID)
+        .bindInt(2, r.CatID)
+        .bindDouble(3, r.StartDate)
+        .bindDouble(4, r.EndDate)
+        .bindInt(5, r.Duration)
+        .bindInt(6, r.CatSetting)
+        .bindInt(7, status)
+        .run();
   }
-  fresh.close();
-}
 
-void addEventRow(dao::Recordset& rs, const ProfileEventRecord& r, int16_t addStatus) {
-  const ProfileLists& s = Bsda();
-  rs.addNew();
-  rs["AddStatus"] = Variant(addStatus);
-  rs["ProfileID"] = Variant(Bset().Bset_ProfileID);
-  rs["AuxDate"] = Variant::date(r.AuxDate);
-  rs["DateUsed"] = Variant::date(r.DateUsed);
-  rs["Status"] = Variant(r.Status);
-  rs["Version"] = Variant(r.Version);
-  rs["CatID"] = Variant(r.CatID);
-  rs["PlatMisc"] = Variant(s.platMisc(r.PlatMisc));
-  rs["EventID"] = Variant(r.EventID);
-  rs["PubHol"] = Variant(s.holidayList(r.PubHol));
-  rs.update();
-}
-
-void addCategoryRow(dao::Recordset& rs, const ProfileCatRecord& r, int16_t status, int16_t addStatus) {
-  rs.addNew();
-  rs["AddStatus"] = Variant(addStatus);
-  rs["ProfileID"] = Variant(Bset().Bset_ProfileID);
-  rs["CatID"] = Variant(r.CatID);
-  rs["StartDate"] = Variant::date(r.StartDate);
-  rs["EndDate"] = Variant::date(r.EndDate);
-  rs["Duration"] = Variant(r.Duration);
-  rs["CatSetting"] = Variant(r.CatSetting);
-  rs["Status"] = Variant(status);
-  rs.update();
-}
+ private:
+  dao::Statement insert_;
+};
 
 void unloadEvents() {
   ProfileLists& s = Bsda();
-  dao::Recordset rs = Bsql_DataBank().openRecordset(profileRows("ProfileEventList"));
+  dao::Database& db = Bsql_DataBank();
+  clearCommittedRows(db, "ProfileEventList");
+  EventRows rows(db);
   for (int32_t i = 1; i < s.Bsda_ProfileEventNext; ++i) {
     const ProfileEventRecord& r = s.Bsda_ProfileEventList[i];
     if (r.Status == 0) continue;
-    addEventRow(rs, r, 1);
+    rows.add(r);
     const int32_t cat = catPosition(r.CatID);
     if (cat != 0 && (r.Status & 0x0004 || r.Status & 0x4000))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
   }
-  rs.close();
-  replaceRows("ProfileEventList");
 }
 
 void unloadCategories() {
   ProfileLists& s = Bsda();
-  dao::Recordset rs = Bsql_DataBank().openRecordset(profileRows("ProfileCatList"));
+  dao::Database& db = Bsql_DataBank();
+  clearCommittedRows(db, "ProfileCatList");
+  CategoryRows rows(db);
   for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
     ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
     if (r.Status & 0x0008)
       r.Status = 0;
     else if (r.Status & 0x0002)
       r.Status = static_cast<int16_t>((r.Status & 0x7FF0) | 4);
-    if (r.HasTargetEntries == 1 || r.Status != 0) addCategoryRow(rs, r, r.Status, 1);
+    if (r.HasTargetEntries == 1 || r.Status != 0) rows.add(r, r.Status);
   }
-  rs.close();
-  replaceRows("ProfileCatList");
 }
 
 // The journal of the current or last write pass: open while the pass runs.
@@ -243,13 +247,16 @@ void Bsda_BeginWritePass() {
   recordStep("Bsda_BeginWritePass", [](dao::Database& db) {
     db.execute("CREATE INDEX IF NOT EXISTS \"ProfileEventList_Event\" ON \"ProfileEventList\" (\"ProfileID\", \"EventID\")");
     std::set<int32_t> stored;
-    dao::Recordset rs = db.openRecordset(profileRows("ProfileCatList") + " AND AddStatus = 0");
-    for (; !rs.eof(); rs.moveNext()) stored.insert(rs["CatID"].value().toLong());
+    for (const dao::Database::Row& row :
+         db.select("SELECT \"CatID\" FROM \"ProfileCatList\" WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 0",
+                   {Variant(Bset().Bset_ProfileID)}))
+      stored.insert(row[0].toLong());
     const ProfileLists& s = Bsda();
+    CategoryRows rows(db);
     for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
       const ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
       if ((r.Status & catstate::StateMask) != catstate::Added || stored.count(r.CatID)) continue;
-      addCategoryRow(rs, r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile), 0);
+      rows.add(r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile));
     }
   });
   Bsda_EndWritePass();

@@ -1,7 +1,7 @@
 // Writing the in-memory profile lists back to ProfileEventList and
-// ProfileCatList: new rows beside the old ones with AddStatus 1, the old rows
-// (AddStatus 0) deleted, the new rows marked 0; all inside one databank
-// transaction, so a failure leaves the previous profile as it was.
+// ProfileCatList: the profile's committed rows (AddStatus 0) replaced by the
+// lists' rows, rows marked 1 (under way) kept as committed; all inside one
+// databank transaction, so a failure leaves the previous profile as it was.
 #pragma once
 
 namespace pellary {

@@ -1,7 +1,6 @@
 #include "hushbank/hushbank.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +9,7 @@
 #include "core/app.h"
 #include "core/error_log.h"
 #include "core/gui/plain_text.h"
+#include "core/gui/qt_messages.h"
 #include "core/databank.h"
 #include "hushbank/frmMain.h"
 #include "hushbank/loaders.h"
@@ -25,15 +25,6 @@ namespace {
 std::unique_ptr<frmMain>& notice() {
   static std::unique_ptr<frmMain> w;
   return w;
-}
-
-int showQtMessage(const MessageRequest& req) {
-  QString text = QString::fromStdString(req.text);
-  text.replace("\r\n", "\n").replace('\r', '\n');
-  QMessageBox box(QMessageBox::Critical, QString::fromStdString(req.title), text, QMessageBox::Ok);
-  box.setTextFormat(Qt::PlainText);  // the text names files and values from them
-  box.exec();
-  return mb::OK;
 }
 
 }  // namespace
@@ -114,7 +105,7 @@ int runHushbank(int argc, char** argv) {
     static int qtArgc = 1;
     app = std::make_unique<QApplication>(qtArgc, argv);
     showTextAsWritten(*app);
-    setMessagePresenter(showQtMessage);
+    installQtMessagePresenter();
   }
   setEndHandler([&app](int code) {
     std::fflush(nullptr);

@@ -1,7 +1,7 @@
 // The reference section generator: the state one generation shares between
 // the writer start, the section writer, the page writer and the Windows CE
-// copier, the run's journal flag, and the procedures beyond the four entries
-// of reference_output.h.
+// copier, the run's journal flag, and the generator's procedures. The
+// journal of the run's reference changes is reference_journal.h.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +64,8 @@ void resetHtmlGenerator();
 std::string referenceSourceFolder(int16_t platform);
 std::string referenceOutputFolder(int16_t platform);
 
+// Writes the reference section for a platform (1 PC, 4 handheld PC, 8 palm-sized PC).
+void Bhtm_StartHTMLReferenceWriter(int16_t platform);
 // Resets (reset true) or steps the progress bar of the page that generates.
 void Bhtm_UpdateStatus(bool reset, int16_t platform);
 // Writes one platform's whole section from the loaded tree.
@@ -81,10 +83,6 @@ SplitTemplate splitProductTemplate(const std::string& text);
 
 // Lets the tree's unload see the page engine's reference pending flags.
 void Bhtm_ConnectToPageEngine();
-
-// The journal: applying it to the tree and the profile, once per run.
-void Bhtm_ProcessProfileChanges();
-void Bhtm_InitialiseHandler();
 
 // The page file name of a topic: "101_22.htm".
 std::string referencePageName(int16_t product, int32_t templateID);

@@ -1,3 +1,5 @@
+#include "reference/reference_journal.h"
+
 #include <cctype>
 
 #include "core/databank.h"
@@ -16,7 +18,6 @@
 #include "platform/text/lines.h"
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
-#include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 
 namespace pellary {

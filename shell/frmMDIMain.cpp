@@ -9,7 +9,7 @@
 #include "core/app.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/shellwrap.h"
 #include "shell/small_pages.h"
 

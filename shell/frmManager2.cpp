@@ -10,7 +10,7 @@
 #include "core/products.h"
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 

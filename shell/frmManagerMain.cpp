@@ -28,7 +28,7 @@
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
 #include "core/gui/plain_tip.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/previews.h"
 #include "core/products.h"
 #include "core/registry.h"

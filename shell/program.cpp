@@ -8,7 +8,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 
-#include "shell/qt_messages.h"
+#include "core/gui/qt_messages.h"
 #include "shell/reporter.h"
 #include "shell/start.h"
 

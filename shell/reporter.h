@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 
 namespace pellary {
 

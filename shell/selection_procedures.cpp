@@ -17,10 +17,9 @@
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "reference/reference_tree.h"
-#include "writers/central_writer.h"
-#include "writers/processor/processor.h"
+#include "writers/processor/final_preview.h"
 
 namespace pellary {
 

@@ -15,7 +15,7 @@
 #include "core/gui/help_keys.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/products.h"
 #include "core/shellwrap.h"
 #include "core/wizard/page_engine.h"

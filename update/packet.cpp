@@ -1,5 +1,5 @@
-// Unpacking the update packet into "Updates": only the members the packet
-// format defines, every name checked before a byte is written.
+#include "update/packet.h"
+
 #include <sys/stat.h>
 #include <zip.h>
 

@@ -1,9 +1,5 @@
 #include "update/transport.h"
 
-#include <QApplication>
-#include <QInputDialog>
-#include <QLabel>
-#include <QScreen>
 #include <algorithm>
 #include <fstream>
 
@@ -52,6 +48,10 @@ InputPresenter& inputPresenter() {
   static InputPresenter presenter;
   return presenter;
 }
+InputPresenter& inputWindow() {
+  static InputPresenter window;
+  return window;
+}
 }  // namespace
 
 InputPresenter setInputPresenter(InputPresenter presenter) {
@@ -60,33 +60,14 @@ InputPresenter setInputPresenter(InputPresenter presenter) {
   return old;
 }
 
-std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const std::string& title) {
-  auto dialog = std::make_unique<QInputDialog>();
-  dialog->setWindowTitle(QString::fromStdString(title));
-  dialog->setInputMode(QInputDialog::TextInput);
-  QString text = QString::fromStdString(prompt);
-  // A lone CR breaks the line in the program's texts.
-  text.replace("\r\n", "\n").replace('\r', '\n');
-  dialog->setLabelText(text);
-  // The prompt is long: wrapped to a width that fits the screen.
-  if (auto* label = dialog->findChild<QLabel*>()) label->setWordWrap(true);
-  int width = 520;
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    width = std::min(width, screen->availableGeometry().width() - 40);
-  dialog->setMinimumWidth(std::max(200, width));
-  dialog->setMaximumWidth(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry().width()
-                                                          : QWIDGETSIZE_MAX);
-  dialog->adjustSize();
-  return dialog;
-}
+void setInputWindow(InputPresenter window) { inputWindow() = std::move(window); }
 
 std::string InputBox(const std::string& prompt, const std::string& title) {
   // An unattended run has no one to type an answer: the empty one is Cancel's.
   if (unattendedRun()) return {};
   if (inputPresenter()) return inputPresenter()(prompt, title);
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
-  std::unique_ptr<QInputDialog> dialog = makeInputDialog(prompt, title);
-  return dialog->exec() == QDialog::Accepted ? dialog->textValue().toStdString() : std::string();
+  if (inputWindow()) return inputWindow()(prompt, title);
+  return {};
 }
 
 namespace {

@@ -11,8 +11,6 @@
 
 #include "update/http/http_controls.h"
 
-class QInputDialog;
-
 namespace pellary {
 
 class UpdatePortal;
@@ -41,10 +39,10 @@ frmDartDownload& dartDownloadWindow();
 // The proxy question: the prompt in, the typed answer out (empty for Cancel).
 using InputPresenter = std::function<std::string(const std::string& prompt, const std::string& title)>;
 InputPresenter setInputPresenter(InputPresenter presenter);
-// Empty at once in an unattended run.
+// Who asks when no presenter is set: the portal's dialog (connectUpdatePortal).
+void setInputWindow(InputPresenter window);
+// Empty at once in an unattended run, and when no one is there to ask.
 std::string InputBox(const std::string& prompt, const std::string& title);
-// The dialog InputBox shows: the prompt's line breaks kept, wrapped to the screen.
-std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const std::string& title);
 extern const char* const kProxyPrompt;
 
 // The selectors: report a failure under their own name (the program ends).

@@ -21,26 +21,21 @@
 #include "core/profile_commit.h"
 #include "core/preview_lists.h"
 #include "core/profile_lists.h"
-#include "core/gui/placement.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/files/whole_file.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/variant.h"
-#include "reference/html_generator.h"
-#include "reference/reference_output.h"
 #include "update/cue/cue_folder.h"
 #include "update/cue/cue_loaders.h"
 #include "update/cue/cue_split.h"
+#include "update/follow_on.h"
+#include "update/packet.h"
 #include "update/transport.h"
 #include "update/replies.h"
 #include "update/update_portal.h"
-#include "update/update_service.h"
-#include "writers/central_writer.h"
-#include "writers/outlook/outlook_writer.h"
-#include "writers/palm/palm_writer.h"
 
 namespace pellary {
 
@@ -85,10 +80,9 @@ ReplyLines readReply(const fs::path& path) { return ReplyLines(readReplyBytes(pa
 
 std::string inProgram(std::string_view relative) { return paths::inProgramFolder(relative).string(); }
 
-// Runs body; a failure is reported under location with the message text set
-// for it.
-template <class F>
-void trappedWithText(std::string_view location, F&& body) {
+}  // namespace
+
+void trappedWithText(std::string_view location, const std::function<void()>& body) {
   try {
     Bupd().message.clear();
     body();
@@ -99,6 +93,8 @@ void trappedWithText(std::string_view location, F&& body) {
     reportError(currentError().number, location, Bupd().message);
   }
 }
+
+namespace {
 
 [[noreturn]] void fail(long number, const std::string& message) {
   Bupd().message = message;
@@ -228,8 +224,7 @@ void storeStatistics(const replies::UpdateCallReply& r) {
   take(r.deNewEventCatCount, u.Bupd_DENewEventCatCount);
   if (r.reGenerate) {
     u.Bupd_ReGenerate = *r.reGenerate;
-    // The reference writer decides between a whole new section and a page copy.
-    Bhtm_Generator().Bupd_ReGenerate = u.Bupd_ReGenerate;
+    passReGenerate(u.Bupd_ReGenerate);
   }
 }
 
@@ -293,16 +288,7 @@ int loadUpdate() {
   return found;
 }
 
-bool previewHasRows() {
-  return previewTargets().datesList().rowCount() > 0 || previewTargets().referenceList().rowCount() > 0;
-}
-
 }  // namespace
-
-std::function<void()>& updatePreviewShow() {
-  static std::function<void()> show;
-  return show;
-}
 
 void Bupd_MainHandler(int16_t runMode) {
   trappedWithText("Bupd_MainHandler", [&] {
@@ -441,9 +427,7 @@ void Bupd_ProcessUpdate(int16_t decision) {
       if (!cue::findCueFile(std::string(cue::kPageListSection) + ".cue").empty()) ++loaded;
       // Nothing applied is nothing to acknowledge.
       if (loaded == 0) fail(20011, "The update packet held nothing to load");
-      Bsql_SetFinalRecordSelection();
-      Bint_ShowFinalPreview();
-      if (previewHasRows() && updatePreviewShow()) updatePreviewShow()();
+      Bupd_ShowUpdatePreview();
       if (u.Bupd_UpdateCancelled) {
         cue::discardPacketFiles();
         setFailureCleanup(nullptr);
@@ -473,98 +457,6 @@ void Bupd_OpenUpdatePacket() {
     if (packet.empty()) fail(20011, "");
     extractPacket(packet, cue::updatesFolder(), packetBaseName());
     fs::remove(packet);
-  });
-}
-
-void Bupd_QueueProcesses() {
-  trappedWithText("Bupd_QueueProcesses", [] {
-    CUEUpdateManager& u = Bupd();
-    std::string refPlat1 = Breg_GetRegSetting("Support", "RefPlat1");
-    std::string refPlat2 = Breg_GetRegSetting("Support", "RefPlat2");
-    std::string ref1 = Breg_GetRegSetting("Settings", "Ref1");
-    std::string ref2 = Breg_GetRegSetting("Settings", "Ref2");
-    if (!refPlat1.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref1, "on"))
-      Bint_Ref1Pending() = true;
-    if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on"))
-      Bint_Ref2Pending() = true;
-    Bint_DatesPending() = previewTargets().datesList().rowCount() > 0;
-
-    if (Bint_Ref1Pending()) {
-      Bhtm_StartHTMLReferenceWriter(1);
-      Bint_Ref1Pending() = false;
-    }
-    if (Bint_Ref2Pending()) {
-      switch (Bset().Bset_RefPlat2) {
-        case 1:
-          Bhtm_StartHTMLReferenceWriter(1);
-          Bint_Ref2Pending() = false;
-          break;
-        case 2:
-          Bpm_SetPilotPath();
-          Bpm_SilentReference();
-          Bint_Ref2Pending() = false;
-          break;
-        default:
-          break;
-      }
-    }
-    if (Bint_DatesPending()) {
-      switch (Bset().Bset_DatesPlat) {
-        case 3:
-          Bout_InitialiseOutlook();
-          break;
-        case 12:
-          Bpm_SetPilotPath();
-          Bpm_SilentDates();
-          break;
-        default:
-          break;
-      }
-    }
-    Bsda_UnloadProfileEventList();
-    Bupd_UpdateTimeStamps();
-  });
-}
-
-void Bupd_UpdateTimeStamps() {
-  trappedWithText("Bupd_UpdateTimeStamps", [] {
-    CUEUpdateManager& u = Bupd();
-    dao::Database& db = Bsql_DataBank();
-    int32_t stamp = replies::longOf(u.Bupd_TimeStamp);
-    dao::inTransaction(db, [&] {
-      dao::Recordset rs = db.openRecordset("SELECT CatID, TimeStamp FROM Tertiary");
-      if (rs.recordCount()) {
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          if (catPosition(rs["CatID"].value().toLong()) == 0) continue;
-          rs.edit();
-          rs["TimeStamp"] = Variant(stamp);
-          rs.update();
-        }
-      }
-      rs.close();
-      // Template numbers are per product, so a chosen topic is its product and number.
-      std::set<std::pair<int32_t, int32_t>> chosen;
-      rs = db.openRecordset("SELECT RefID, Product_Id FROM ProfileRefList WHERE ProfileID = " + profileNumber());
-      if (rs.recordCount()) {
-        Bsda_ClearCatTimeStampIndex();
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          Bsda_AddCatTimeStampIndex(rs["Product_Id"].value().toLong(), rs["RefID"].value().toLong());
-          chosen.emplace(rs["Product_Id"].value().toLong(), rs["RefID"].value().toLong());
-        }
-      }
-      rs.close();
-      rs = db.openRecordset("SELECT TimeStamp, Template_Id, Product_Id FROM RETemplate");
-      if (rs.recordCount()) {
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-          if (!chosen.count({rs["Product_Id"].value().toLong(), rs["Template_Id"].value().toLong()})) continue;
-          rs.edit();
-          rs["TimeStamp"] = Variant(stamp);
-          rs.update();
-        }
-      }
-      rs.close();
-    });
-    Breg_WriteRegSettings("CUE", "LastUpdate", u.Bupd_TimeStamp);
   });
 }
 

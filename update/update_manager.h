@@ -1,11 +1,13 @@
 // The client of the update protocol: enrolment, initialisation, the update
-// call, the packet and its loads, the follow-on work and the finish report.
+// call, the packet and its loads and the finish report. What an applied
+// update sets going is the follow-on's (follow_on.h).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace pellary {
 
@@ -38,30 +40,19 @@ inline constexpr const char* kRegisterScript = "/update/register.pl";
 inline constexpr const char* kInitialiseScript = "/update/update_init.pl";
 inline constexpr const char* kBrowserFailed = "Unable to launch default web (*.htm, html) browser";
 
-// Shows the update's change preview (previewTargets) and returns once the user
-// answered; Cancel sets Bupd_UpdateCancelled. The preview window fills it
-// (connectUpdatePreview); while it is empty the run goes on as after OK.
-std::function<void()>& updatePreviewShow();
+// Runs body; a failure is reported under location with the text
+// Bupd().message holds for it (set just before the raise).
+void trappedWithText(std::string_view location, const std::function<void()>& body);
 
+// Runs a silent update run in the given run mode (0 timed, 2 on demand).
+void Bupd_MainHandler(int16_t runMode);
 int16_t Bupd_UpdateInitialise();
 void Bupd_CallUpdate();
 void Bupd_ProcessUpdate(int16_t decision);
 void Bupd_OpenUpdatePacket();
-void Bupd_QueueProcesses();
-void Bupd_UpdateTimeStamps();
 
 // The profile part of the update call's body.
 std::string Bcue_WriteProfileSettings();
-
-// Unpacks the packet's members into folder ("Updates"): the sections file
-// (base name + ".new") and the events member (base name + ".de"), each named
-// with or without a leading "Updates/" ("\" counts as "/", letter case
-// aside). Every name is checked first: any other member (a path of its own,
-// a link, a second copy) refuses the whole packet (75) before a byte is
-// written, and a packet with neither member raises 20011. A member that
-// cannot be read whole leaves nothing behind.
-void extractPacket(const std::filesystem::path& zipFile, const std::filesystem::path& folder,
-                   const std::string& baseName);
 
 // The caps on what an update brings: the packet download (when the server's
 // statistics give no UPDATE_SIZE) and each member unpacked from it.

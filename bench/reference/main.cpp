@@ -32,7 +32,6 @@
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference/psion/psiwin_adapter.h"
-#include "reference/reference_output.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
 

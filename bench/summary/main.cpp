@@ -29,7 +29,7 @@
 #include "platform/dao/dao.h"
 #include "platform/text/collation.h"
 #include "shell/frmManager2.h"
-#include "writers/central_writer.h"
+#include "writers/processor/final_preview.h"
 
 using namespace pellary;
 using namespace pellary::bench;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 
 namespace pellary {
@@ -171,6 +172,7 @@ void Bpo_FixMainFormWidth(QWidget& frame) {
     s.fixedHeight = roundToLong(formHeight(frame) / s.twipsPerPixelY);
     if (!s.mainFrame) s.mainFrame = &frame;
     SubClass(frame);
+    programEndRelease() = Bpo_FreeMainFormWidth;
   });
 }
 

@@ -19,6 +19,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "reference/html_generator.h"
+#include "reference/reference_journal.h"
 #include "reference/pages/qt_progress.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"

@@ -10,7 +10,7 @@
 #include "core/wizard/page_engine.h"
 #include "reference/html_generator.h"
 #include "reference/pages/qt_progress.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "reference/reference_tree.h"
 
 namespace pellary {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/gui/placement.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 
 namespace pellary {
@@ -90,6 +91,18 @@ TEST_F(PlacementTest, FixTwiceFreeOnceRestoresOwnLimits) {
   Bpo_FreeMainFormWidth();
   EXPECT_EQ(frame.minimumSize(), QSize(50, 40));
   EXPECT_EQ(frame.maximumSize(), QSize(2000, 1500));
+}
+
+// The program's end, which lives below the windows, still lets the frame go.
+TEST_F(PlacementTest, EndingTheProgramFreesTheFixedFrame) {
+  QWidget frame;
+  frame.setMinimumSize(50, 40);
+  frame.resize(600, 450);
+  Bpo_FixMainFormWidth(frame);
+  ASSERT_NE(frame.minimumSize(), QSize(50, 40));
+  EXPECT_THROW(Bmm_EndProgram(), ProgramEnded);
+  EXPECT_EQ(frame.minimumSize(), QSize(50, 40));
+  EXPECT_TRUE(reportedLocation.empty());
 }
 
 // At 12.5 twips per pixel a whole-number twips-per-pixel would fix the frame

@@ -4,7 +4,7 @@
 #include <regex>
 #include <set>
 
-#include "reference/reference_output.h"
+#include "reference/html_generator.h"
 #include "tools/install.h"
 #include "reference_fixture.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "reference/page_text.h"
-#include "reference/reference_output.h"
+#include "reference/html_generator.h"
 #include "reference_fixture.h"
 
 namespace pellary::testing {

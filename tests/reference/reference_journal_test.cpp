@@ -3,7 +3,7 @@
 #include "core/registry.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "reference_fixture.h"
 
 namespace pellary::testing {

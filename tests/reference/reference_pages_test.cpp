@@ -10,7 +10,7 @@
 #include "platform/standins/wince/cecomms.h"
 #include "reference/pages/frmReference.h"
 #include "reference/pages/frmWinCEReference.h"
-#include "reference/reference_output.h"
+#include "reference/reference_journal.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
 

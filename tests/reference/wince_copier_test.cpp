@@ -2,7 +2,7 @@
 
 #include "core/registry.h"
 #include "platform/standins/wince/cecomms.h"
-#include "reference/reference_output.h"
+#include "reference/html_generator.h"
 #include "reference/wince/wince_copier.h"
 #include "reference_fixture.h"
 

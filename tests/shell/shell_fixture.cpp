@@ -2,12 +2,13 @@
 
 #include "core/databank.h"
 #include "core/products.h"
+#include "core/update_run.h"
 #include "platform/errors.h"
 #include "shell/frmMDIMain.h"
 #include "shell/reporter.h"
 #include "shell/start.h"
 #include "tools/install.h"
-#include "update/update_service.h"
+#include "update/update_manager.h"
 
 namespace pellary::testing {
 

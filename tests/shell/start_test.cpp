@@ -24,13 +24,14 @@
 
 #include "core/databank.h"
 #include "core/registry.h"
+#include "core/update_run.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "shell/frmMDIMain.h"
 #include "shell/shell_fixture.h"
 #include "shell/single_instance.h"
 #include "shell/start.h"
-#include "update/update_service.h"
+#include "update/update_manager.h"
 
 namespace pellary {
 namespace {

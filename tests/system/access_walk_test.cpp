@@ -12,7 +12,7 @@
 #include <QtTest/QTest>
 
 #include "core/gui/wizard/page_parts.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "shell/frmEventPreview.h"
 #include "shell/small_pages.h"
 #include "system_walk.h"

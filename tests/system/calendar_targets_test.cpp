@@ -29,10 +29,10 @@
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/standins/refusal.h"
 #include "system_walk.h"
-#include "writers/daytimer/frmDayTimersSelect.h"
-#include "writers/notes/frmLotusSelect.h"
-#include "writers/organizer/frmOrgDetails.h"
-#include "writers/series5/frmPsion5.h"
+#include "writers/pages/frmDayTimersSelect.h"
+#include "writers/pages/frmLotusSelect.h"
+#include "writers/pages/frmOrgDetails.h"
+#include "writers/pages/frmPsion5.h"
 
 namespace pellary {
 namespace {

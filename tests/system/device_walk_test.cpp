@@ -21,8 +21,8 @@
 #include "reference_modules.h"
 #include "system_walk.h"
 #include "tests/writers/series3/brindle_driver.h"
-#include "writers/palm/frmPalmRef.h"
-#include "writers/series5/frmPsion5.h"
+#include "writers/pages/frmPalmRef.h"
+#include "writers/pages/frmPsion5.h"
 #include "writers/series5/series5_writer.h"
 
 namespace pellary {

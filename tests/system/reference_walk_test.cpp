@@ -36,7 +36,7 @@
 #include "reference/pages/frmWinCEReference.h"
 #include "reference/page_text.h"
 #include "reference/html_generator.h"
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 #include "writers/palm/palm_module.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"

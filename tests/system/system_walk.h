@@ -48,9 +48,9 @@
 #include "selection_steps.h"
 #include "tools/install.h"
 #include "update/pages/frmUpdateSetup.h"
-#include "writers/outlook/outlook_pages.h"
-#include "writers/palm/frmPilot.h"
-#include "writers/series3/frmPsion3Agenda.h"
+#include "writers/pages/outlook_pages.h"
+#include "writers/pages/frmPilot.h"
+#include "writers/pages/frmPsion3Agenda.h"
 #include "writers/series3/series3_writer.h"
 
 namespace pellary {

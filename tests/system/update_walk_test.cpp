@@ -7,14 +7,14 @@
 #include <zip.h>
 
 #include "system_walk.h"
-#include "update/frmManager2Update.h"
-#include "update/frmPortalPage.h"
+#include "update/pages/frmManager2Update.h"
+#include "update/pages/frmPortalPage.h"
 #include "update/protocol/local_server.h"
 #include "update/transport.h"
 #include "core/update_run.h"
 #include "update/update_manager.h"
 #include "writers/outlook/outlook_writer.h"
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 
 #include <QPushButton>
 

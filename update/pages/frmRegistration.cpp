@@ -4,11 +4,11 @@
 #include <QPushButton>
 
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
 #include "platform/errors.h"
-#include "update/update_service.h"
+#include "update/update_manager.h"
 
 namespace pellary {
 

@@ -11,7 +11,7 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

@@ -7,7 +7,7 @@
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/standins/notes/notes_control.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

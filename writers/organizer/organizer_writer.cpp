@@ -15,7 +15,7 @@
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/organizer/organizer_control.h"
 #include "platform/text/codepages.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

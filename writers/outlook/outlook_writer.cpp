@@ -10,7 +10,7 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

@@ -133,7 +133,43 @@ std::string tableText(const std::vector<TableRow>& rows) {
   return out;
 }
 
+struct OwnControls {
+  std::shared_ptr<platform::Dispatch> userData, hotSyncApi;
+};
+OwnControls& ownControls() {
+  static OwnControls c;
+  return c;
+}
+
+std::optional<PalmRefPage> palmRefPage() {
+  return loadedPalmRefPage() ? loadedPalmRefPage()() : std::nullopt;
+}
+
 }  // namespace
+
+std::function<std::optional<PalmRefPage>()>& loadedPalmRefPage() {
+  static std::function<std::optional<PalmRefPage>()> page;
+  return page;
+}
+
+std::shared_ptr<platform::Dispatch> palmRefUserData() {
+  if (auto p = palmRefPage(); p && p->userData) return p->userData;
+  auto& c = ownControls();
+  if (!c.userData) c.userData = createPalmControl(platform::palm::kUserDataClass);
+  return c.userData;
+}
+
+std::shared_ptr<platform::Dispatch> palmRefHotSyncApi() {
+  if (auto p = palmRefPage(); p && p->hotSyncApi) return p->hotSyncApi;
+  auto& c = ownControls();
+  if (!c.hotSyncApi) c.hotSyncApi = createPalmControl(platform::palm::kHotSyncApiClass);
+  return c.hotSyncApi;
+}
+
+intptr_t palmRefWindow() {
+  auto p = palmRefPage();
+  return p ? p->window : 0;
+}
 
 PalmModuleState& Bpm() {
   static PalmModuleState state;

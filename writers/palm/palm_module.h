@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +61,15 @@ void Bpm_RegisterRefConduit();
 void Bpm_RestartHotsync();
 // Traps nothing: a failing status is raised to the caller.
 void Bpm_InstallRefViewer(int32_t userID);
+
+// What the writer uses of the Palm reference page while the page table holds
+// it; the pages library connects loadedPalmRefPage, and the function
+// gives nothing while the table holds no such page.
+struct PalmRefPage {
+  std::shared_ptr<platform::Dispatch> userData, hotSyncApi;
+  intptr_t window = 0;
+};
+std::function<std::optional<PalmRefPage>()>& loadedPalmRefPage();
 
 // The Palm reference page's controls: those of the loaded page, else controls
 // of the module's own (the page need not be shown for the writer to use them).

@@ -14,7 +14,7 @@
 #include "platform/standins/palm/palm_desktop.h"
 #include "platform/text/codepages.h"
 #include "reference/reference_tree.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

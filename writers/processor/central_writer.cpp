@@ -1,4 +1,4 @@
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 
 #include <cmath>
 
@@ -9,9 +9,9 @@
 #include "core/writer_helpers.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "writers/processor/processor.h"
-#include "writers/processor/rows.h"
-#include "writers/relay.h"
+#include "writers/processor/final_preview.h"
+#include "writers/processor/pubhol_writer.h"
+#include "writers/processor/relay.h"
 
 namespace pellary {
 

@@ -1,3 +1,5 @@
+#include "writers/processor/final_preview.h"
+
 #include <cstdio>
 #include <string>
 #include <unordered_set>
@@ -11,9 +13,8 @@
 #include "platform/errors.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "reference/reference_output.h"
-#include "writers/central_writer.h"
-#include "writers/processor/processor.h"
+#include "reference/reference_journal.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 

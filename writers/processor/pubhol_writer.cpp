@@ -1,11 +1,12 @@
+#include "writers/processor/pubhol_writer.h"
+
 #include "core/final_selection.h"
 #include "core/profile_lists.h"
 #include "core/writer_helpers.h"
 #include "platform/errors.h"
-#include "writers/central_writer.h"
-#include "writers/processor/processor.h"
-#include "writers/processor/rows.h"
-#include "writers/relay.h"
+#include "writers/processor/central_writer.h"
+#include "writers/processor/final_preview.h"
+#include "writers/processor/relay.h"
 
 namespace pellary {
 

@@ -1,4 +1,4 @@
-#include "writers/relay.h"
+#include "writers/processor/relay.h"
 
 #include "core/products.h"
 #include "platform/errors.h"
@@ -7,7 +7,7 @@
 #include "writers/organizer/organizer_writer.h"
 #include "writers/outlook/outlook_writer.h"
 #include "writers/palm/palm_writer.h"
-#include "writers/processor/processor.h"
+#include "writers/processor/central_writer.h"
 #include "writers/series3/series3_writer.h"
 #include "writers/series5/series5_writer.h"
 

@@ -15,7 +15,7 @@
 #include "platform/paths.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
 #include "platform/text/codepages.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 #include "core/app.h"
 

@@ -1,7 +1,7 @@
 #include "writers/series5/series5_writer.h"
 
 #include "core/app.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/profile_commit.h"
 #include "core/registry.h"
 #include "core/update_run.h"
@@ -11,7 +11,7 @@
 #include "platform/oledate.h"
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/psiwin/psiwin_engine.h"
-#include "writers/central_writer.h"
+#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
 
 namespace pellary {

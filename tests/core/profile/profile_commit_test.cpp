@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "core/idindex.h"
 #include "core/profile_commit.h"
@@ -36,6 +39,27 @@ class Commit : public testing::ProfileDb {
   void reload() {
     resetProfileLists();
     loadProfile();
+  }
+  // Every column of every row as SQLite holds it (quote() tells an integer
+  // from a real and text from Null), in table order.
+  static std::vector<std::string> rowsOf(const std::string& table, const std::string& columns) {
+    std::vector<std::string> out;
+    std::string expr;
+    size_t from = 0;
+    while (from <= columns.size()) {
+      const size_t comma = std::min(columns.find(',', from), columns.size());
+      expr += (expr.empty() ? "" : " || '|' || ") + std::string("quote(") + columns.substr(from, comma - from) + ")";
+      from = comma + 1;
+    }
+    for (const auto& row : db().select("SELECT " + expr + " FROM " + table + " ORDER BY rowid"))
+      out.push_back(row[0].toString());
+    return out;
+  }
+  static std::vector<std::string> eventRows() {
+    return rowsOf("ProfileEventList", "ProfileID,EventID,CatID,Version,Status,AddStatus,AuxDate,DateUsed,PlatMisc,PubHol");
+  }
+  static std::vector<std::string> catRows() {
+    return rowsOf("ProfileCatList", "ProfileID,CatID,StartDate,EndDate,Duration,CatSetting,Status,AddStatus");
   }
 };
 
@@ -138,8 +162,9 @@ TEST_F(Commit, AFailureMidCommitLeavesTheOldRows) {
        "Bsda_UnloadProfileCatList"},
       {"CREATE TRIGGER boom BEFORE DELETE ON ProfileEventList BEGIN SELECT RAISE(ABORT, 'boom'); END",
        "Bsda_UnloadProfileEventList"},
-      {"CREATE TRIGGER boom BEFORE UPDATE ON ProfileCatList BEGIN SELECT RAISE(ABORT, 'boom'); END",
-       "Bsda_UnloadProfileCatList"},
+      {"CREATE TRIGGER boom BEFORE INSERT ON ProfileEventList WHEN NEW.EventID = 2 BEGIN SELECT RAISE(ABORT, 'boom'); "
+       "END",
+       "Bsda_UnloadProfileEventList"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.trigger);
@@ -171,6 +196,80 @@ TEST_F(Commit, AFailureMidCommitLeavesTheOldRows) {
   Bsda_CommittChanges();
   EXPECT_EQ(storedCats(), (std::multimap<long, int>{{10, 4}, {12, 4}}));
   EXPECT_EQ(Breg_GetRegSetting("User", "FirstRun"), "False");
+}
+
+// A first run and an update run store exactly these rows: column values and
+// their storage types, removed events and categories gone, changed versions
+// and holiday lists, another profile's rows untouched, and rows an earlier
+// commit left marked under way kept as committed.
+TEST_F(Commit, AFirstRunAndAnUpdateRunStoreExactlyTheseRows) {
+  profileCat(900, 4, 0x0A01, 0, 0);
+  exec("UPDATE ProfileCatList SET ProfileID = 2");
+  profileEvent(90, 900, 4, 3, "other", "1,2");
+  exec("UPDATE ProfileEventList SET ProfileID = 2");
+  loadProfile();
+  // Rows left marked by a commit that did not end, which this load did not take.
+  profileCat(800, 4, 0x0A01, 0, 1);
+  profileEvent(80, 800, 4, 1, "", "", 1);
+  const double d = day(2027, 3, 1);
+  Bsda_AddToProfileCatList(10, 0x0152, 0x0A01, d, d + 30.25, 3);
+  Bsda_AddToProfileCatList(11, 0x0002, 0x0001, 0, 0, 0);
+  Bsda_AddToProfileEventList(1, 10, 0x0004, 2, d, d + 0.5, "main^tickets");
+  Bsda_AddToProfileEventList(2, 11, 0x0204, 1, d + 1, 0, "");
+  Bsda().event(Bsda_GetEventIDIndex(2)).PubHol = Bsda_AddHolidayList("12,40");
+  Bsda_AddToProfileEventList(3, 10, 0x0002, 1, 0, 0, "");  // chosen, not yet written
+  Bsda_CommittChanges();
+  EXPECT_EQ(eventRows(), (std::vector<std::string>{
+                             "2|90|900|3|4|0|0|0|'other'|'1,2'",
+                             "1|80|800|1|4|0|0|0|NULL|NULL",
+                             "1|1|10|2|4|0|46447.5|46447|'main^tickets'|''",
+                             "1|2|11|1|516|0|0|46448|''|'12,40'",
+                             "1|3|10|1|2|0|0|0|''|''",
+                         }));
+  EXPECT_EQ(catRows(), (std::vector<std::string>{
+                           "2|900|0|0|2561|0|4|0",
+                           "1|800|0|0|2561|0|4|0",
+                           "1|10|46447|46477.25|2561|3|340|0",
+                           "1|11|0|0|1|0|4|0",
+                       }));
+
+  // The update run: category 11 removed with its entry, event 1 rewritten
+  // with a new version and a holiday list, a new event; the rows come in the
+  // order the load read them (by event).
+  reload();
+  cat(11).Status = 0x0008;
+  event(2).Status = 0;
+  event(1).Version = 3;
+  event(1).PubHol = Bsda_AddHolidayList("7");
+  Bsda_AddToProfileEventList(4, 10, 0x0004, 1, d + 2, 0, "x");
+  Bsda_CommittChanges();
+  EXPECT_EQ(eventRows(), (std::vector<std::string>{
+                             "2|90|900|3|4|0|0|0|'other'|'1,2'",
+                             "1|1|10|3|4|0|46447.5|46447|'main^tickets'|'7'",
+                             "1|3|10|1|2|0|0|0|''|''",
+                             "1|80|800|1|4|0|0|0|''|''",
+                             "1|4|10|1|4|0|0|46449|'x'|''",
+                         }));
+  EXPECT_EQ(catRows(), (std::vector<std::string>{
+                           "2|900|0|0|2561|0|4|0",
+                           "1|800|0|0|2561|0|4|0",
+                           "1|10|46447|46477.25|2561|3|340|0",
+                       }));
+}
+
+// Rows an interrupted commit left marked are committed with the new rows; a
+// failure while marking them leaves the profile as it was.
+TEST_F(Commit, RowsLeftMarkedAreCommittedAndAFailureThereRollsBack) {
+  profileCat(10, 4);
+  loadProfile();
+  profileCat(13, 4, 0x0A01, 0, 1);
+  exec("CREATE TRIGGER boom BEFORE UPDATE ON ProfileCatList BEGIN SELECT RAISE(ABORT, 'boom'); END");
+  const std::vector<std::string> before = catRows();
+  EXPECT_EQ(endsWith([] { Bsda_CommittChanges(); }), "Bsda_UnloadProfileCatList");
+  EXPECT_EQ(catRows(), before);
+  exec("DROP TRIGGER boom");
+  Bsda_CommittChanges();
+  EXPECT_EQ(storedCats(), (std::multimap<long, int>{{10, 4}, {13, 4}}));
 }
 
 TEST_F(Commit, FirstRunIsWrittenByTheEventHalfOnlyOnAFirstRun) {

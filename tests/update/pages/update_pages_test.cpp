@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "core/gui/wizard/page_table.h"
-#include "core/gui/wizard/program_end.h"
+#include "core/wizard/program_end.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
@@ -15,7 +15,7 @@
 #include "platform/msgbox.h"
 #include "support/fixtures.h"
 #include "update/pages/frmRegistration.h"
-#include "update/frmPortalPage.h"
+#include "update/pages/frmPortalPage.h"
 #include "update/pages/frmUpdateSetup.h"
 #include "platform/process/process.h"
 #include "update/protocol/local_server.h"

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QScreen>
+#include <QTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "core/gui/placement.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
+#include "update/pages/proxy_question.h"
 #include "update/protocol/update_fixture.h"
 
 namespace pellary {
@@ -493,6 +495,27 @@ TEST_F(Transport, ProxyPromptKeepsItsLineBreaksAndFitsTheScreen) {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_LE(dialog->sizeHint().width(), screen.width());
   EXPECT_LE(dialog->sizeHint().height(), screen.height());
+}
+
+// The transport includes no window: the portal connects its dialog, which
+// asks when no presenter of the caller's own is set.
+TEST_F(Transport, ThePortalsDialogAsksWhenNoPresenterIsSet) {
+  InputPresenter own = setInputPresenter(nullptr);
+  QTimer answer;
+  answer.setInterval(10);
+  QObject::connect(&answer, &QTimer::timeout, [&answer] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QInputDialog*>(w);
+      if (!dialog || !dialog->isVisible()) continue;
+      dialog->setTextValue("proxy.example:8080");
+      dialog->accept();
+      answer.stop();
+    }
+  });
+  answer.start();
+  EXPECT_EQ(InputBox(kProxyPrompt, "Pellary Almoner"), "proxy.example:8080");
+  setInputPresenter(own);
+  EXPECT_TRUE(prompts.empty());
 }
 
 TEST_F(Transport, UnattendedRunAsksNoOneForAProxy) {

@@ -12,7 +12,7 @@
 #include "platform/standins/daytimer/daytimer_db.h"
 #include "support/fixtures.h"
 #include "writers/daytimer/daytimer_writer.h"
-#include "writers/daytimer/frmDayTimersSelect.h"
+#include "writers/pages/frmDayTimersSelect.h"
 
 namespace pellary {
 namespace {

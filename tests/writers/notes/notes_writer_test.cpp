@@ -8,7 +8,7 @@
 #include "platform/oledate.h"
 #include "platform/standins/notes/notes_control.h"
 #include "support/fixtures.h"
-#include "writers/notes/frmLotusSelect.h"
+#include "writers/pages/frmLotusSelect.h"
 #include "writers/notes/notes_writer.h"
 
 namespace pellary {

@@ -17,7 +17,7 @@
 #include "platform/settings/settings_tree.h"
 #include "platform/standins/organizer/organizer_control.h"
 #include "support/fixtures.h"
-#include "writers/organizer/frmOrgDetails.h"
+#include "writers/pages/frmOrgDetails.h"
 #include "writers/organizer/organizer_writer.h"
 
 namespace pellary {

@@ -12,7 +12,7 @@
 #include "platform/msgbox.h"
 #include "platform/standins/outlook/outlook_store.h"
 #include "platform/standins/state_file.h"
-#include "writers/outlook/outlook_pages.h"
+#include "writers/pages/outlook_pages.h"
 #include "writers/outlook/outlook_writer.h"
 #include "../processor/processor_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "writers/palm/frmPilot.h"
+#include "writers/pages/frmPilot.h"
 
 #include <QCheckBox>
 #include <QLabel>

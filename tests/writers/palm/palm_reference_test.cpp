@@ -17,7 +17,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/standins/palm/palm_desktop.h"
-#include "writers/palm/frmPalmRef.h"
+#include "writers/pages/frmPalmRef.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
 #include "support/fixtures.h"

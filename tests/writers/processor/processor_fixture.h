@@ -11,8 +11,10 @@
 #include "core/profile/profile_fixture.h"
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
-#include "writers/central_writer.h"
-#include "writers/processor/processor.h"
+#include "writers/processor/central_writer.h"
+#include "writers/processor/final_preview.h"
+#include "writers/processor/pubhol_writer.h"
+#include "writers/processor/relay.h"
 
 namespace pellary::testing {
 

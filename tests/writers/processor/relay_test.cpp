@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/products.h"
-#include "writers/processor/processor.h"
-#include "writers/relay.h"
+#include "writers/processor/central_writer.h"
+#include "writers/processor/relay.h"
 
 namespace pellary {
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/standins/tessel/connect_engine.h"
 #include "brindle_driver.h"
 #include "support/fixtures.h"
-#include "writers/series3/frmPsion3Agenda.h"
+#include "writers/pages/frmPsion3Agenda.h"
 
 namespace pellary {
 namespace {

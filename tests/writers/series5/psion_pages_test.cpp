@@ -13,8 +13,8 @@
 #include "platform/standins/tessel/connect_engine.h"
 #include "../series3/brindle_driver.h"
 #include "support/fixtures.h"
-#include "writers/series3/frmPsion3Agenda.h"
-#include "writers/series5/frmPsion5.h"
+#include "writers/pages/frmPsion3Agenda.h"
+#include "writers/pages/frmPsion5.h"
 
 namespace pellary {
 namespace {
