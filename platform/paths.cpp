@@ -1,8 +1,11 @@
 #include "platform/paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -184,20 +187,48 @@ fs::path resolve(const fs::path& base, std::string_view relative) {
   });
 }
 
+namespace {
+
+long long nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
+
+// Folder times are kept in coarse steps (a clock tick, whole seconds on some
+// file systems): a change this soon after the last may leave them as they are.
+constexpr long long kTimeStep = 2000000000LL;
+
+}  // namespace
+
+FolderNames::Stamp FolderNames::stampOf(const fs::path& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return {};  // gone: differs from any folder read
+  return {static_cast<unsigned long long>(st.st_ino), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
+void FolderNames::read(const fs::path& folder, Listing& listing) {
+  listing.names.clear();
+  if (seeOthersChanges_) {
+    // Taken before the listing, so that a change while it is read shows next time.
+    listing.stamp = stampOf(folder);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    listing.unsure = nanoseconds(now) - std::max(listing.stamp.modified, listing.stamp.changed) < kTimeStep;
+  }
+  std::error_code ec;
+  // The first entry of a letter-case spelling wins, as a listing finds it.
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    listing.names.try_emplace(toLowerAscii(entry), std::move(entry));
+  }
+}
+
 fs::path FolderNames::find(const fs::path& folder, std::string_view name) {
   std::error_code ec;
   fs::path exact = folder / std::string(name);
   if (fs::exists(fs::symlink_status(exact, ec))) return exact;
   auto [at, fresh] = folders_.try_emplace(folderKey(folder));
-  if (fresh) {
-    // The first entry of a letter-case spelling wins, as a listing finds it.
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      std::string entry = it->path().filename().string();
-      at->second.try_emplace(toLowerAscii(entry), std::move(entry));
-    }
-  }
-  const auto found = at->second.find(toLowerAscii(name));
-  return found == at->second.end() ? fs::path() : folder / found->second;
+  Listing& listing = at->second;
+  if (fresh || (seeOthersChanges_ && (listing.unsure || !(stampOf(folder) == listing.stamp)))) read(folder, listing);
+  const auto found = listing.names.find(toLowerAscii(name));
+  return found == listing.names.end() ? fs::path() : folder / found->second;
 }
 
 fs::path FolderNames::resolve(const fs::path& base, std::string_view relative) {
@@ -210,7 +241,13 @@ void FolderNames::made(const fs::path& path) {
   const auto at = folders_.find(folderKey(p.parent_path()));
   if (at == folders_.end()) return;
   std::string name = p.filename().string();
-  at->second.try_emplace(toLowerAscii(name), std::move(name));
+  Listing& listing = at->second;
+  listing.names.try_emplace(toLowerAscii(name), std::move(name));
+  if (seeOthersChanges_) {
+    // The folder's new times are the run's own change.
+    listing.stamp = stampOf(p.parent_path());
+    listing.unsure = false;
+  }
 }
 
 void FolderNames::clear() { folders_.clear(); }

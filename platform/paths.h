@@ -46,19 +46,41 @@ fs::path findCaseInsensitive(const fs::path& folder, std::string_view name);
 // resolve() for a run that makes many files in a few folders: a folder is
 // listed once, when a name is first missed in it, and what the run makes
 // joins that listing (made()), so each lookup costs the same however full the
-// folder grows. It does not see what others change in a folder it has read:
-// keep one for the length of a run, and clear() it after removing files.
+// folder grows. By default it does not see what others change in a folder it
+// has read: keep one for the length of a run, and clear() it after removing
+// files. With seeOthersChanges, a name missed in a folder that changed since
+// it was read (its times or its inode differ, or it was read in the
+// instant of a change) reads the folder again; made() counts the folder's
+// change as the run's own, so a change by others in that same instant goes
+// unseen.
 class FolderNames {
  public:
+  FolderNames() = default;
+  explicit FolderNames(bool seeOthersChanges) : seeOthersChanges_(seeOthersChanges) {}
   fs::path resolve(const fs::path& base, std::string_view relative);
   // A file or folder the run made at path, as resolve() gave it.
   void made(const fs::path& path);
   void clear();
 
  private:
+  // What a folder's status said when it was read.
+  struct Stamp {
+    unsigned long long inode = 0;
+    long long modified = 0, changed = 0;  // nanoseconds
+    bool operator==(const Stamp&) const = default;
+  };
+  struct Listing {
+    // Each name folded to lower case, with its spelling.
+    std::unordered_map<std::string, std::string> names;
+    Stamp stamp;
+    // Read so soon after a change that a later change may keep the same times.
+    bool unsure = false;
+  };
+  static Stamp stampOf(const fs::path& folder);
   fs::path find(const fs::path& folder, std::string_view name);
-  // Per folder read: each name folded to lower case, with its spelling.
-  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> folders_;
+  void read(const fs::path& folder, Listing& listing);
+  bool seeOthersChanges_ = false;
+  std::unordered_map<std::string, Listing> folders_;
 };
 
 // This platform has no short (8.3) names: the path itself when it names an

@@ -86,13 +86,28 @@ fs::path addDrive(char letter, const std::string& volume) {
   return p;
 }
 
-fs::path devicePath(std::string_view path) {
-  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) return {};
-  const std::string_view rest = path.substr(2);
-  if (!staysInside(rest)) return {};
-  fs::path drive = driveFolder(path[0]);
+namespace {
+// The drive's folder and the rest of the path; false when the path names nothing on the device.
+bool splitDevicePath(std::string_view path, fs::path& drive, std::string_view& rest) {
+  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) return false;
+  rest = path.substr(2);
+  if (!staysInside(rest)) return false;
+  drive = driveFolder(path[0]);
   if (drive.empty()) drive = deviceFolder() / std::string(1, upper(path[0]));
-  return paths::resolve(drive, rest);
+  return true;
+}
+}  // namespace
+
+fs::path devicePath(std::string_view path) {
+  fs::path drive;
+  std::string_view rest;
+  return splitDevicePath(path, drive, rest) ? paths::resolve(drive, rest) : fs::path();
+}
+
+fs::path devicePath(std::string_view path, paths::FolderNames& names) {
+  fs::path drive;
+  std::string_view rest;
+  return splitDevicePath(path, drive, rest) ? names.resolve(drive, rest) : fs::path();
 }
 
 fs::path existingDevicePath(std::string_view path) {

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace pellary::platform::handheld {
 
 namespace fs = std::filesystem;
@@ -41,6 +43,9 @@ fs::path addDrive(char letter, const std::string& volume);
 // when the path has no drive letter or would leave the drive; a missing drive
 // maps to the folder it would have.
 fs::path devicePath(std::string_view path);
+// The same through the device's folders as `names` read them (one listing a
+// folder for a run of many files; made() there for what the run creates).
+fs::path devicePath(std::string_view path, paths::FolderNames& names);
 // The existing file or folder a device path names; empty when there is none.
 fs::path existingDevicePath(std::string_view path);
 

@@ -129,6 +129,7 @@ void PsiWinEngine::start() {
 
 void PsiWinEngine::connect(int32_t) {
   std::error_code ec;
+  deviceNames_.clear();
   if (!fs::is_directory(deviceFolder(), ec)) {
     connected_ = false;
     raiseEvent(OnConnectDone, code::TimedOut);
@@ -138,16 +139,20 @@ void PsiWinEngine::connect(int32_t) {
   connected_ = true;
 }
 
-void PsiWinEngine::disconnect() { connected_ = false; }
+void PsiWinEngine::disconnect() {
+  connected_ = false;
+  deviceNames_.clear();
+}
 
 void PsiWinEngine::stop() {
   connected_ = false;
   started_ = false;
   queue_.clear();
+  deviceNames_.clear();
 }
 
-fs::path PsiWinEngine::sidePath(int16_t side, const std::string& path) const {
-  if (side == DeviceSide) return devicePath(path);
+fs::path PsiWinEngine::sidePath(int16_t side, const std::string& path) {
+  if (side == DeviceSide) return handheld::devicePath(path, deviceNames_);
   if (side == PcSide) return paths::resolve(path);
   return {};
 }
@@ -168,7 +173,9 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     raiseEvent(OnCopyDone, code::FileNotFound);
     return;
   }
-  if ((fromSide == DeviceSide && deviceFileInUse(fromPath)) || (toSide == DeviceSide && deviceFileInUse(toPath))) {
+  // A device file is in use while its ".inuse" companion is there (deviceFileInUse).
+  const auto inUse = [&](const fs::path& file) { return fs::exists(fs::path(file.string() + ".inuse"), ec); };
+  if ((fromSide == DeviceSide && inUse(from)) || (toSide == DeviceSide && inUse(to))) {
     raiseEvent(OnCopyDone, code::FileInUse);
     return;
   }
@@ -178,6 +185,7 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
   }
   // Written beside the target and renamed, so a failed copy leaves the old file.
   standins::aboutToChange(to);
+  const bool newFolder = !fs::is_directory(to.parent_path(), ec);
   fs::create_directories(to.parent_path(), ec);
   const fs::path temp = to.string() + ".part";
   fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
@@ -186,6 +194,13 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     fs::remove(temp, ec);
     raiseEvent(OnCopyDone, 29);  // write fault
     return;
+  }
+  if (toSide == DeviceSide) {
+    // Folders made on the way are read afresh; a file joins its folder's listing.
+    if (newFolder)
+      deviceNames_.clear();
+    else
+      deviceNames_.made(to);
   }
   raiseEvent(OnCopyDone, code::Ok);
 }
@@ -236,7 +251,7 @@ fs::path PsiWinEngine::deviceFolderFor(int16_t side, const std::string& path, in
     raiseEvent(event, code::NotConnected);
     return {};
   }
-  const fs::path p = devicePath(path);
+  const fs::path p = handheld::devicePath(path, deviceNames_);
   if (p.empty()) raiseEvent(event, code::PathNotFound);
   return p;
 }
@@ -283,6 +298,7 @@ void PsiWinEngine::deleteFolder(int16_t side, const std::string& folder) {
       return;
     }
   fs::remove_all(p, ec);
+  deviceNames_.clear();
   raiseEvent(OnFolderDeleted, ec ? code::AccessDenied : code::Ok);
 }
 
@@ -295,6 +311,7 @@ void PsiWinEngine::createFolder(int16_t side, const std::string& folder) {
     return;
   }
   fs::create_directories(p, ec);
+  deviceNames_.clear();
   raiseEvent(OnFolderCreated, ec ? code::AccessDenied : code::Ok);
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "platform/paths.h"
 
 namespace pellary::platform::psiwin {
 
@@ -159,7 +160,7 @@ class PsiWinEngine : public automation::TypedDispatch {
   void raiseEvent(int16_t event, int32_t result, std::string text = {}) {
     queue_.push_back({event, result, std::move(text)});
   }
-  fs::path sidePath(int16_t side, const std::string& path) const;
+  fs::path sidePath(int16_t side, const std::string& path);
   // The device folder of a side and path, or an answer of the event with the
   // failure code when the side is not the device, the link is down or the
   // path names no drive; empty then.
@@ -171,6 +172,10 @@ class PsiWinEngine : public automation::TypedDispatch {
   bool connected_ = false;
   bool started_ = false;
   bool holdCopies_ = false;
+  // The device's folders as this connection read them, so that a run of
+  // copies into one folder reads it once; a folder changed by others since
+  // is read again.
+  paths::FolderNames deviceNames_{true};
 };
 
 // --- Series 5 agenda ---------------------------------------------------------

@@ -62,5 +62,29 @@ TEST(FolderNamesRun, AMadeFileIsFoundInAnySpelling) {
   EXPECT_EQ(names.resolve(dir.path(), "other.htm"), dir.path() / "Other.htm");
 }
 
+// Seeing others' changes, a name missed in a folder read before is looked for
+// again once the folder changed: what others made or removed, just after the
+// folder was read or after the run's own change, is found as a fresh lookup
+// finds it, and what the run made is found without reading the folder.
+TEST(FolderNamesRun, SeeingOthersChangesFindsAsAFreshLookupDoes) {
+  testing::TempDir dir;
+  const fs::path d = dir.path();
+  auto write = [](const fs::path& p) { std::ofstream(p) << "x"; };
+  FolderNames names(true);
+  write(d / "Old.htm");
+  EXPECT_EQ(names.resolve(d, "OLD.htm"), d / "Old.htm");
+  write(d / "Other.htm");
+  EXPECT_EQ(names.resolve(d, "other.htm"), d / "Other.htm");
+  const fs::path mine = names.resolve(d, "Page.htm");
+  write(mine);
+  names.made(mine);
+  EXPECT_EQ(names.resolve(d, "PAGE.HTM"), mine);
+  testing::awaitNextFolderTime(d);
+  write(d / "Late.htm");
+  fs::remove(d / "Old.htm");
+  for (const char* name : {"late.HTM", "old.htm", "page.htm", "Missing.htm"})
+    EXPECT_EQ(names.resolve(d, name), resolve(d, name)) << name;
+}
+
 }  // namespace
 }  // namespace pellary::paths

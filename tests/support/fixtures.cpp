@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace pellary::testing {
@@ -73,6 +75,21 @@ void writeFile(const fs::path& p, const std::string& content) {
   fs::create_directories(p.parent_path());
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << content;
+}
+
+void awaitNextFolderTime(const fs::path& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return;
+  const auto later = [](const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+  };
+  // A tick is a few milliseconds; the bound only guards against a clock that stands still.
+  for (int i = 0; i < 100000; ++i) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (later(now, st.st_ctim) && later(now, st.st_mtim)) return;
+    ::usleep(100);
+  }
 }
 
 }  // namespace pellary::testing

@@ -43,6 +43,11 @@ class IsolatedEnvTest : public ::testing::Test {
 std::string readFile(const fs::path& p);
 void writeFile(const fs::path& p, const std::string& content);
 
+// Returns once a change to the folder would get other times than its last
+// one: a file system that keeps coarse times gives a change in the same
+// clock tick the same times.
+void awaitNextFolderTime(const fs::path& folder);
+
 }  // namespace pellary::testing
 
 #include <functional>

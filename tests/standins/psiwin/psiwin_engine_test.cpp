@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -16,6 +17,7 @@
 namespace pellary::platform::psiwin {
 namespace {
 
+using pellary::testing::awaitNextFolderTime;
 using pellary::testing::readFile;
 using pellary::testing::writeFile;
 using Ev = std::pair<int16_t, int32_t>;
@@ -72,6 +74,48 @@ TEST_F(PsiWinEngineTest, CopiesBothWaysThroughDispatch) {
   engine_.pumpEvents();
   EXPECT_EQ(readFile(deviceFolder() / "C" / "Documents" / "Agenda.agn"), "changed");
   EXPECT_EQ(engine_.call(kGetDrives).toString(), "CD");
+}
+
+// Copies into one device folder find its files in any spelling, whether this
+// connection copied them or others put them there (or took them away) between
+// copies: a copy replaces the file of that name, and a new one keeps the
+// spelling it was given.
+TEST_F(PsiWinEngineTest, CopiesFindTheDeviceFilesInAnySpelling) {
+  connect();
+  writeFile(home() / "src.txt", "new");
+  const fs::path gzr = deviceFolder() / "C" / "Pelmon" / "gzr";
+  auto copy = [&](const std::string& to) {
+    events_.clear();
+    engine_.copyFile(PcSide, paths::appPath() + "\\src.txt", DeviceSide, to, 1);
+    engine_.pumpEvents();
+    EXPECT_EQ(events_, (std::vector<Ev>{{OnCopyDone, code::Ok}})) << to;
+  };
+  auto names = [&] {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(gzr)) out.insert(e.path().filename().string());
+    return out;
+  };
+  copy("C:\\Pelmon\\gzr\\a.txt");
+  copy("C:\\PELMON\\GZR\\b.txt");
+  copy("c:\\pelmon\\gzr\\A.TXT");
+  writeFile(gzr / "Early.TXT", "theirs");
+  copy("C:\\Pelmon\\gzr\\early.txt");
+  EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "b.txt", "Early.TXT"}));
+  // Others change the folder after this connection's own last copy.
+  awaitNextFolderTime(gzr);
+  writeFile(gzr / "Late.TXT", "theirs");
+  fs::remove(gzr / "b.txt");
+  copy("C:\\Pelmon\\gzr\\late.txt");
+  copy("C:\\Pelmon\\gzr\\B.TXT");
+  EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "B.TXT", "Early.TXT", "Late.TXT"}));
+  for (const char* f : {"a.txt", "Early.TXT", "Late.TXT"}) EXPECT_EQ(readFile(gzr / f), "new") << f;
+
+  // A folder emptied and made again on the device is read afresh.
+  engine_.deleteFolder(DeviceSide, "C:\\Pelmon\\gzr");
+  engine_.createFolder(DeviceSide, "C:\\Pelmon\\gzr");
+  engine_.pumpEvents();
+  copy("C:\\Pelmon\\gzr\\A.TXT");
+  EXPECT_EQ(names(), (std::set<std::string>{"A.TXT"}));
 }
 
 TEST_F(PsiWinEngineTest, CopyFailuresCarryTheirCodes) {
