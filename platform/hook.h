@@ -20,6 +20,7 @@ class Hook<R(Args...)> {
   Hook(std::nullptr_t) {}
   template <class F>
     requires(!std::is_same_v<std::decay_t<F>, Hook> && std::is_invocable_r_v<R, F&, Args...>)
+  // NOLINTNEXTLINE(bugprone-forwarding-reference-overload): the requires-clause keeps Hook itself out
   Hook(F&& f) : f_(std::forward<F>(f)) {}
 
   Hook& operator=(std::nullptr_t) {

@@ -68,7 +68,7 @@ TEST(FolderNamesRun, AMadeFileIsFoundInAnySpelling) {
 // finds it, and what the run made is found without reading the folder.
 TEST(FolderNamesRun, SeeingOthersChangesFindsAsAFreshLookupDoes) {
   testing::TempDir dir;
-  const fs::path d = dir.path();
+  const fs::path& d = dir.path();
   auto write = [](const fs::path& p) { std::ofstream(p) << "x"; };
   FolderNames names(true);
   write(d / "Old.htm");

@@ -22,6 +22,12 @@ SharedDirFd openDir(const fs::path& dir) {
 }
 
 TEST(Removals, QueuedFilesAreGoneOnceFinishedInTheProcessAndInAForkedChild) {
+#if defined(__SANITIZE_ADDRESS__)
+  // A child forked while other threads allocate can inherit the sanitizer's
+  // allocator locked (GCC 12's runtime has no fork handler for it); the plain
+  // build runs this test.
+  GTEST_SKIP() << "fork of a threaded process can hang under AddressSanitizer";
+#endif
   testing::TempDir dir;
   for (int i = 0; i < 50; ++i) std::ofstream(dir.path() / (".f" + std::to_string(i) + ".gone")) << "x";
   SharedDirFd shared = openDir(dir.path());
