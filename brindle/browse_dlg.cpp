@@ -102,7 +102,8 @@ void CBrowseDlg::initialise() {
 }
 
 void CBrowseDlg::postMessage(PostedMessage m) {
-  QMetaObject::invokeMethod(this, [this, m] { onMessage(m); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, m] { onMessage(m); }, Qt::QueuedConnection);
 }
 
 void CBrowseDlg::insertRoot(const std::string& text, int image) {

@@ -57,27 +57,28 @@ const au::InterfaceInfo& DBrindleInfo() {
 }
 
 const au::InterfaceInfo& DBrindleEventsInfo() {
-  static const au::InterfaceInfo info = events("_DBrindleEvents", kBrindleEventsIid, "Event interface for Brindle Control");
+  static const au::InterfaceInfo info =
+      events("_DBrindleEvents", kBrindleEventsIid, "Event interface for Brindle Control");
   return info;
 }
 
 const au::InterfaceInfo& DGantryInfo() {
-  static const au::InterfaceInfo info{
-      "_DGantry",
-      kGantryIid,
-      "Dispatch interface for Gantry Control",
-      {
-          method(kGantryInit, "Init",
-                 {p("Title", ParamType::String), p("ButtonTitle", ParamType::String), p("Text", ParamType::String),
-                  p("FolderName", ParamType::String)}),
-          method(kGantryDoModal, "DoModal", {}, ParamType::Boolean),
-          method(kGetFolderName, "GetFolderName", {}, ParamType::String),
-      }};
+  static const au::InterfaceInfo info{"_DGantry",
+                                      kGantryIid,
+                                      "Dispatch interface for Gantry Control",
+                                      {
+                                          method(kGantryInit, "Init",
+                                                 {p("Title", ParamType::String), p("ButtonTitle", ParamType::String),
+                                                  p("Text", ParamType::String), p("FolderName", ParamType::String)}),
+                                          method(kGantryDoModal, "DoModal", {}, ParamType::Boolean),
+                                          method(kGetFolderName, "GetFolderName", {}, ParamType::String),
+                                      }};
   return info;
 }
 
 const au::InterfaceInfo& DGantryEventsInfo() {
-  static const au::InterfaceInfo info = events("_DGantryEvents", kGantryEventsIid, "Event interface for Gantry Control");
+  static const au::InterfaceInfo info =
+      events("_DGantryEvents", kGantryEventsIid, "Event interface for Gantry Control");
   return info;
 }
 
@@ -157,8 +158,9 @@ Variant CBrindleCtrl::invokeMember(const au::MemberInfo& member, au::CheckedArgs
       if (dialog_) dialog_->AddFilterWildcard(a.string(0), a.string(1));
       break;
     case kAddFilterUID:
-      if (dialog_) dialog_->AddFilterUID(a.string(0), uint32_t(a.longValue(1)), uint32_t(a.longValue(2)),
-                                         uint32_t(a.longValue(3)));
+      if (dialog_)
+        dialog_->AddFilterUID(a.string(0), uint32_t(a.longValue(1)), uint32_t(a.longValue(2)),
+                              uint32_t(a.longValue(3)));
       break;
     case kGetPathName: return text(dialog_ ? dialog_->pathName() : std::nullopt);
     case kGetFileName: return text(dialog_ ? dialog_->fileName() : std::nullopt);

@@ -65,10 +65,13 @@ class FocusSelectsCurrent final : public QObject {
   FocusSelectsCurrent(QObject* parent, QListWidget* list) : QObject(parent), list_(list) {}
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::FocusIn)
-      QMetaObject::invokeMethod(this, [this] {
-        QListWidgetItem* current = list_->currentItem();
-        if (list_->hasFocus() && current && list_->selectedItems().isEmpty()) current->setSelected(true);
-      }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            QListWidgetItem* current = list_->currentItem();
+            if (list_->hasFocus() && current && list_->selectedItems().isEmpty()) current->setSelected(true);
+          },
+          Qt::QueuedConnection);
     return QObject::eventFilter(o, e);
   }
 
@@ -85,9 +88,7 @@ void hold(T*& held, T* answer) {
 
 }  // namespace
 
-CLookInComboBox::CLookInComboBox(CFileDlg* dialog) : QComboBox(dialog) {
-  setItemDelegate(new LookInDelegate(this));
-}
+CLookInComboBox::CLookInComboBox(CFileDlg* dialog) : QComboBox(dialog) { setItemDelegate(new LookInDelegate(this)); }
 
 std::string CLookInComboBox::rawText(int index) const { return itemData(index, kRawRole).toString().toStdString(); }
 
@@ -167,8 +168,8 @@ CFileDlg::~CFileDlg() {
   if (sink_) sink_->Release();
 }
 
-void CFileDlg::Init(int32_t open, const std::string& title, const std::string& buttonTitle,
-                    const std::string& fileName, int32_t flags) {
+void CFileDlg::Init(int32_t open, const std::string& title, const std::string& buttonTitle, const std::string& fileName,
+                    int32_t flags) {
   open_ = open;
   title_ = cut(title, 255);
   buttonTitle_ = cut(buttonTitle, 255);
@@ -215,7 +216,8 @@ void CFileDlg::initialise() {
 }
 
 void CFileDlg::postMessage(PostedMessage m) {
-  QMetaObject::invokeMethod(this, [this, m] { onMessage(m); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, m] { onMessage(m); }, Qt::QueuedConnection);
 }
 
 void CFileDlg::request(uint16_t state) { sink_->setAwaited(state); }

@@ -77,9 +77,7 @@ BRINDLE_EXPORT int32_t DllGetClassObject(const char* clsid, au::ClassFactory** f
   return au::kOk;
 }
 
-BRINDLE_EXPORT int32_t DllCanUnloadNow() {
-  return br::liveObjects() == 0 && !br::dialogsMade() ? au::kOk : au::kFalse;
-}
+BRINDLE_EXPORT int32_t DllCanUnloadNow() { return br::liveObjects() == 0 && !br::dialogsMade() ? au::kOk : au::kFalse; }
 
 namespace {
 std::string ownPath() { return au::modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)); }

@@ -2,7 +2,9 @@
 #pragma once
 
 namespace pellary {
-namespace dao { class Database; }
+namespace dao {
+class Database;
+}
 
 // Opens the databank named by the setting Name of section Support in the
 // program folder; a failure is reported under "Bsql_OpenDataBanks".

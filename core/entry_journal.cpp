@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -106,10 +106,11 @@ void removeJournal(const fs::path& path) {
 void storeEntryRows(dao::Database& db, const std::vector<EntryJournal::Row>& rows) {
   if (rows.empty()) return;
   dao::inTransaction(db, [&] {
-    dao::Statement remove = db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2");
-    dao::Statement insert =
-        db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
-                   "\"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    dao::Statement remove =
+        db.prepare("DELETE FROM \"ProfileEventList\" WHERE \"ProfileID\" = ?1 AND \"EventID\" = ?2");
+    dao::Statement insert = db.prepare(
+        "INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", \"Status\", "
+        "\"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     for (const EntryJournal::Row& r : rows) {
       remove.bindInt(1, r.profileID).bindInt(2, r.eventID).run();
       if (r.status == 0) continue;

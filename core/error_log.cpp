@@ -28,8 +28,8 @@ std::string errorLogLine(int32_t number, std::string_view location, std::string_
   std::tm tm{};
   localtime_r(&now, &tm);
   char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "#%04d-%02d-%02d#,#%02d:%02d:%02d#", tm.tm_year + 1900, tm.tm_mon + 1,
-                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  std::snprintf(stamp, sizeof stamp, "#%04d-%02d-%02d#,#%02d:%02d:%02d#", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                tm.tm_hour, tm.tm_min, tm.tm_sec);
   std::string line = stamp;
   line += ",\"" + logField(location, kMostLocation) + "\",";
   line += std::to_string(number);

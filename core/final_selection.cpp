@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "core/databank.h"
-#include "core/products.h"
 #include "core/previews.h"
+#include "core/products.h"
 #include "core/profile_lists.h"
 #include "core/screen_link.h"
 #include "core/tree_keys.h"
@@ -47,12 +47,8 @@ bool openCursor(dao::Recordset& rs, const std::string& sql, bool completeCount) 
 }
 
 struct Hourglass {
-  Hourglass() {
-    screenLink().hourglass(true);
-  }
-  ~Hourglass() {
-    screenLink().hourglass(false);
-  }
+  Hourglass() { screenLink().hourglass(true); }
+  ~Hourglass() { screenLink().hourglass(false); }
 };
 
 }  // namespace
@@ -86,22 +82,21 @@ void Bsql_SetFinalRecordSelection() {
     closeCursor(q.Bsql_rsUpdate);
     closeCursor(q.Bsql_rsPubHol);
 
-    const std::string head =
-        std::string("SELECT Event.*, EventCat.CatID ") +
-        "FROM Event INNER JOIN EventCat ON Event.EventID = EventCat.EventID WHERE ";
+    const std::string head = std::string("SELECT Event.*, EventCat.CatID ") +
+                             "FROM Event INNER JOIN EventCat ON Event.EventID = EventCat.EventID WHERE ";
     if (!write.empty())
-      q.Bsql_HaveNewEvents =
-          openCursor(q.Bsql_rsWrite, head + "(Event.Status = 1) AND " + "(" + write + ")  ORDER BY Event.StartDate ASC", true);
+      q.Bsql_HaveNewEvents = openCursor(
+          q.Bsql_rsWrite, head + "(Event.Status = 1) AND " + "(" + write + ")  ORDER BY Event.StartDate ASC", true);
     if (!del.empty())
       q.Bsql_HaveDeletions = openCursor(q.Bsql_rsDelete, head + "(" + del + ")  ORDER BY Event.StartDate ASC", true);
     if (!update.empty())
       q.Bsql_HaveUpdates = openCursor(q.Bsql_rsUpdate, head + "(" + update + ")  ORDER BY Event.StartDate ASC", true);
     if (!pubHol.empty())
-      q.Bsql_HavePubHols = openCursor(
-          q.Bsql_rsPubHol,
-          "SELECT Event.* FROM Event INNER JOIN EventCat ON Event.EventID = EventCat.EventID WHERE (" + pubHol +
-              ") ORDER BY StartDate ASC",
-          false);
+      q.Bsql_HavePubHols =
+          openCursor(q.Bsql_rsPubHol,
+                     "SELECT Event.* FROM Event INNER JOIN EventCat ON Event.EventID = EventCat.EventID WHERE (" +
+                         pubHol + ") ORDER BY StartDate ASC",
+                     false);
   });
 }
 

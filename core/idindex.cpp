@@ -29,8 +29,7 @@ void passingOver(Step&& step) {
 }  // namespace
 
 DigitTrieIndex::Digits DigitTrieIndex::digitsOf(int32_t key) {
-  return Digits{int16_t(key / 100000), int16_t(key % 100000 / 10000), int16_t(key % 10000 / 100),
-                int16_t(key % 100)};
+  return Digits{int16_t(key / 100000), int16_t(key % 100000 / 10000), int16_t(key % 10000 / 100), int16_t(key % 100)};
 }
 
 int32_t* DigitTrieIndex::slot(const Digits& d) {

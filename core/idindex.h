@@ -58,10 +58,10 @@ class DigitTrieIndex {
 
 // Module state: the four indexes.
 struct IdIndexes {
-  DigitTrieIndex Bsda_CatIndex;          // CatID -> position in the profile category list
-  DigitTrieIndex Bsda_EventIndex;        // EventID -> position in the profile event list
-  DigitTrieIndex Bcue_CUEEventIDIndex;   // EventID of an active Event row -> its Version
-  DigitTrieIndex Bcue_CatTimeStampIndex; // RefID of a profile reference -> its Product_Id
+  DigitTrieIndex Bsda_CatIndex;           // CatID -> position in the profile category list
+  DigitTrieIndex Bsda_EventIndex;         // EventID -> position in the profile event list
+  DigitTrieIndex Bcue_CUEEventIDIndex;    // EventID of an active Event row -> its Version
+  DigitTrieIndex Bcue_CatTimeStampIndex;  // RefID of a profile reference -> its Product_Id
 };
 // The four ID indexes of the profile and the update engine.
 IdIndexes& Bsda_Indexes();

@@ -258,8 +258,8 @@ void Bsql_EditPreviewList(std::string& key, bool& ticked) {
     int32_t eventID = eventIDOfRowKey(key);
     int32_t pos = eventPosition(eventID);
     if (pos == 0) {
-      Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(Added | ChosenByHand) : LeftOut, 0,
-                                 0, 0, "");
+      Bsda_AddToProfileEventList(eventID, Bsql().Bsql_CurrentCatID, ticked ? s16(Added | ChosenByHand) : LeftOut, 0, 0,
+                                 0, "");
       return;
     }
     ProfileEventRecord& r = Bsda().Bsda_ProfileEventList[pos];

@@ -30,7 +30,9 @@ void clearCommittedRows(dao::Database& db, const char* table) {
   const std::string t = std::string("\"") + table + "\"";
   const int16_t id = Bset().Bset_ProfileID;
   db.prepare("DELETE FROM " + t + " WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 0").bindInt(1, id).run();
-  db.prepare("UPDATE " + t + " SET \"AddStatus\" = 0 WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 1").bindInt(1, id).run();
+  db.prepare("UPDATE " + t + " SET \"AddStatus\" = 0 WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 1")
+      .bindInt(1, id)
+      .run();
 }
 
 // One prepared insert per table, bound again for each row, of committed
@@ -119,8 +121,9 @@ std::unique_ptr<EntryJournal>& journal() {
 
 EntryJournal::Row rowOf(const ProfileEventRecord& r) {
   const ProfileLists& s = Bsda();
-  return {Bset().Bset_ProfileID, r.EventID, r.Status, r.Version, r.CatID, r.AuxDate, r.DateUsed,
-          s.platMisc(r.PlatMisc), s.holidayList(r.PubHol)};
+  return {
+      Bset().Bset_ProfileID,  r.EventID, r.Status, r.Version, r.CatID, r.AuxDate, r.DateUsed, s.platMisc(r.PlatMisc),
+      s.holidayList(r.PubHol)};
 }
 
 // The record of the entry being written, until its target's file changes.
@@ -238,14 +241,16 @@ void commit(const char* outerName, bool events, bool categories) {
 // stored step survives whatever ends the run after it.
 template <class F>
 void recordStep(const char* where, F&& step) {
-  inTransaction(where, [&](dao::Database& db, const char*&) { step(db); }, [] {});
+  inTransaction(
+      where, [&](dao::Database& db, const char*&) { step(db); }, [] {});
 }
 
 }  // namespace
 
 void Bsda_BeginWritePass() {
   recordStep("Bsda_BeginWritePass", [](dao::Database& db) {
-    db.execute("CREATE INDEX IF NOT EXISTS \"ProfileEventList_Event\" ON \"ProfileEventList\" (\"ProfileID\", \"EventID\")");
+    db.execute(
+        "CREATE INDEX IF NOT EXISTS \"ProfileEventList_Event\" ON \"ProfileEventList\" (\"ProfileID\", \"EventID\")");
     std::set<int32_t> stored;
     for (const dao::Database::Row& row :
          db.select("SELECT \"CatID\" FROM \"ProfileCatList\" WHERE \"ProfileID\" = ?1 AND \"AddStatus\" = 0",

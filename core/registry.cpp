@@ -93,9 +93,7 @@ bool Breg_DoesKeyExist(int32_t root, const std::string& keyPath) {
 }
 
 int32_t Breg_AddToPath(const std::string& folder) {
-  return trapped("Breg_AddToPath", [&]() -> int32_t {
-    return paths::appendToSearchPath(folder) ? 1 : 0;
-  });
+  return trapped("Breg_AddToPath", [&]() -> int32_t { return paths::appendToSearchPath(folder) ? 1 : 0; });
 }
 
 std::string Breg_ReturnShortPathName(const std::string& path) {

@@ -83,8 +83,7 @@ void createDatabankSchema(dao::Database& db) {
   db.execute(
       "INSERT INTO \"Action\" (ActionID, ActionName, PeckingNumber) VALUES "
       "(1, 'Cancelled', 1), (2, 'Date changed', 2), (3, 'Details changed', 3), (4, 'New', 4)");
-  db.execute(
-      "INSERT INTO Profiles (ProfileID, CalendarPlat, ReferencePlat) VALUES (1, 0, 0)");
+  db.execute("INSERT INTO Profiles (ProfileID, CalendarPlat, ReferencePlat) VALUES (1, 0, 0)");
   db.execute("PRAGMA user_version = " + std::to_string(kSchemaVersion));
   db.commitTrans();
 }

@@ -4,7 +4,9 @@
 #include <string>
 
 namespace pellary {
-namespace dao { class Database; }
+namespace dao {
+class Database;
+}
 
 // Every CREATE statement of the schema, in order.
 const std::string& databankSchemaSql();

@@ -109,7 +109,8 @@ int32_t Bsql_CountActiveRecords() {
       if (!holidays) {
         int16_t code = cat != 0 ? Bplp_CheckPriority(s.Bsda_ProfileCatList[cat].Status) : Bplp_CheckPriority(0);
         bool admitted = shortOf(rs["Priority"]) <= code || (eventStatus & evstate::ChosenByHand);
-        if (admitted && inWindow && !(eventStatus & (evstate::LeftOut | evstate::InProfile | evstate::Removed))) ++count;
+        if (admitted && inWindow && !(eventStatus & (evstate::LeftOut | evstate::InProfile | evstate::Removed)))
+          ++count;
       } else {
         std::string current = Bplp_PubHolLookup(eventID, q.Bsql_CurrentCatID);
         if (!current.empty()) current = current.substr(current.find('|') + 1);

@@ -77,9 +77,8 @@ IniFileToolState& Bin() {
 void resetIniFileToolState() { Bin() = IniFileToolState{}; }
 
 std::string Bin_GetFromINI(const std::string& section, const std::string& key) {
-  return trapped("Bin_GetFromINI", [&] {
-    return platform::ini::getPrivateProfileString(section, key, "", 255, Bin().Bin_INIFileName);
-  });
+  return trapped("Bin_GetFromINI",
+                 [&] { return platform::ini::getPrivateProfileString(section, key, "", 255, Bin().Bin_INIFileName); });
 }
 
 std::string Bin_ReturnShortPathName(const std::string& path) {

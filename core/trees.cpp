@@ -85,9 +85,10 @@ void fillCategories(int entry) {
     addOnce(*tree, {}, primaryKey(longOf(primary["PID"])), textOf(primary["PrimaryName"]));
   primary.close();
 
-  dao::Recordset secondary = db.openRecordset(
-      std::string("SELECT * FROM Secondary INNER JOIN Primary ON Secondary.PID = Primary.PID ") +
-      "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product + ") ORDER BY SecondaryName" + kByName + " ASC");
+  dao::Recordset secondary =
+      db.openRecordset(std::string("SELECT * FROM Secondary INNER JOIN Primary ON Secondary.PID = Primary.PID ") +
+                       "WHERE (Secondary.Status = 1) AND (Secondary.ProductID = " + product +
+                       ") ORDER BY SecondaryName" + kByName + " ASC");
   for (; !secondary.eof(); secondary.moveNext()) {
     int32_t pid = longOf(secondary["Primary.PID"]);
     addOnce(*tree, primaryKey(pid), secondaryKey(pid, longOf(secondary["SID"])), textOf(secondary["SecondaryName"]));
@@ -141,9 +142,9 @@ void addChildren(TreeView& tree, const TemplateNames& templates, int16_t tab, co
                  int16_t level, int32_t parentTemplate) {
   std::vector<std::pair<std::string, int32_t>> added;
   const std::string product = tabProduct(tab);
-  dao::Recordset links = Bsql_DataBank().openRecordset(
-      "SELECT * FROM REStructure WHERE Status <> 0 AND Product_Id = " + product +
-      " AND ParentTemplate_Id = " + std::to_string(parentTemplate));
+  dao::Recordset links =
+      Bsql_DataBank().openRecordset("SELECT * FROM REStructure WHERE Status <> 0 AND Product_Id = " + product +
+                                    " AND ParentTemplate_Id = " + std::to_string(parentTemplate));
   for (; !links.eof(); links.moveNext()) {
     int32_t child = longOf(links["ChildTemplate_Id"]);
     if (!fitsWidth(child, 3) || child == parentTemplate || onPath(parentKey, child)) continue;
@@ -231,8 +232,7 @@ void fillReferenceTab(int16_t tab, int32_t rootTemplate, int16_t level) {
     refs.moveFirst();
   }
   TreeView* chosen = screenLink().tvReferenceSelected;
-  const std::string heading =
-      headingKey(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProgProductID[size_t(tab)] : 0);
+  const std::string heading = headingKey(tab >= 0 && tab < kMaxProducts ? Bset().Bset_ProgProductID[size_t(tab)] : 0);
   for (const std::string& key : tree->keys()) {
     if (tree->childCount(key) != 0) continue;
     tree->setImage(key, kFileIconImage);

@@ -25,12 +25,8 @@ void Bupd_FailedUpdate(const std::string& message) {
   endProgram(1);
 }
 
-void portalProgress(int16_t percent) {
-  updateRunSurface().setProgress(percent);
-}
+void portalProgress(int16_t percent) { updateRunSurface().setProgress(percent); }
 
-void portalStatus(const std::string& text) {
-  updateRunSurface().setStatus(text);
-}
+void portalStatus(const std::string& text) { updateRunSurface().setStatus(text); }
 
 }  // namespace pellary

@@ -14,8 +14,8 @@ namespace pellary {
 bool& Bupd_UpdateRun();
 
 struct UpdateRunSurface {
-  Hook<void(int16_t percent)> setProgress;       // frmPortalPage.pbPortalStatus
-  Hook<void(const std::string&)> setStatus;      // frmPortalPage.lblCurrentStatus
+  Hook<void(int16_t percent)> setProgress;   // frmPortalPage.pbPortalStatus
+  Hook<void(const std::string&)> setStatus;  // frmPortalPage.lblCurrentStatus
   // Ends a failed run the window's way, after Bupd_FailedUpdate showed the message.
   Hook<void(const std::string&)> failedUpdate;
 };

@@ -76,8 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const std::string expected = original + le16(0x200A) + le16(1) + le16(0xFFFF) + "\x1A\x20" + std::string(1, '\0') +
-                               "\x02" "Fz" + le16(0x5009) + std::string(2, '\0') + le16(2) + "\x02" +
-                               le16(uint32_t(size) & 0xFFFF) + le16(uint32_t(size) >> 16);
+                               "\x02"
+                               "Fz" +
+                               le16(0x5009) + std::string(2, '\0') + le16(2) + "\x02" + le16(uint32_t(size) & 0xFFFF) +
+                               le16(uint32_t(size) >> 16);
   const std::string after = readAll(scratchPath());
   if (after.size() != expected.size()) std::abort();
   for (size_t i = 0; i < after.size(); ++i)

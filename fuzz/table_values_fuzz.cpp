@@ -28,8 +28,10 @@ void table(const TableLayout& layout, const std::string& bytes) {
     for (size_t r = 0; r < rows.count; ++r)
       for (size_t c = 0; c < layout.columns.size(); ++c) {
         Variant v = rows.value(r, c);
-        if (layout.columns[c].type == ValueType::String) checkText(v.toString());
-        else if (isIdColumn(layout.columns[c].column) && v.toLong() < 0) std::abort();
+        if (layout.columns[c].type == ValueType::String)
+          checkText(v.toString());
+        else if (isIdColumn(layout.columns[c].column) && v.toLong() < 0)
+          std::abort();
       }
   } catch (const AppError& e) {
     if (e.number() == 0 || e.description().find(std::string(layout.file)) == std::string::npos) std::abort();

@@ -7,16 +7,16 @@
 #include <memory>
 
 #include "core/app.h"
+#include "core/databank.h"
 #include "core/error_log.h"
 #include "core/gui/plain_text.h"
 #include "core/gui/qt_messages.h"
-#include "core/databank.h"
 #include "hushbank/frmMain.h"
 #include "hushbank/loaders.h"
-#include "update/cue/cue_loaders.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "update/cue/cue_loaders.h"
 
 namespace pellary::hushbank {
 

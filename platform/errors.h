@@ -16,7 +16,7 @@ namespace pellary {
 
 // Error numbers of the runtime and the databank engine that callers test for.
 namespace err {
-inline constexpr long InvalidCall = 5;        // Invalid procedure call or argument
+inline constexpr long InvalidCall = 5;  // Invalid procedure call or argument
 inline constexpr long Overflow = 6;
 inline constexpr long OutOfMemory = 7;
 inline constexpr long SubscriptOutOfRange = 9;
@@ -29,21 +29,21 @@ inline constexpr long PathNotFound = 76;
 inline constexpr long InvalidUseOfNull = 94;
 inline constexpr long Internal = 51;
 
-inline constexpr long DbCannotOpen = 3044;     // not a valid path
-inline constexpr long DbFileNotFound = 3024;   // could not find file
-inline constexpr long DbNotDatabase = 3343;    // unrecognised database format
+inline constexpr long DbCannotOpen = 3044;    // not a valid path
+inline constexpr long DbFileNotFound = 3024;  // could not find file
+inline constexpr long DbNotDatabase = 3343;   // unrecognised database format
 inline constexpr long DbNoCurrentRecord = 3021;
 inline constexpr long DbDuplicateKey = 3022;
 inline constexpr long DbItemNotFound = 3265;
 inline constexpr long DbRecordDeleted = 3167;
 inline constexpr long DbUpdateWithoutEdit = 3020;
-inline constexpr long DbSyntax = 3075;         // syntax error in query expression
-inline constexpr long DbSqlError = 3131;       // syntax error in the statement
+inline constexpr long DbSyntax = 3075;    // syntax error in query expression
+inline constexpr long DbSqlError = 3131;  // syntax error in the statement
 inline constexpr long DbTypeConversion = 3421;
 inline constexpr long DbNumericOverflow = 3349;
 inline constexpr long DbNotUpdatable = 3027;
 inline constexpr long DbObjectClosed = 3420;
-inline constexpr long DbFailed = 3146;         // engine call failed
+inline constexpr long DbFailed = 3146;  // engine call failed
 
 // Our own stand-in errors.
 inline constexpr long SettingsDamaged = 30001;

@@ -19,9 +19,10 @@ class Hook<R(Args...)> {
   Hook() = default;
   Hook(std::nullptr_t) {}
   template <class F>
-    requires(!std::is_same_v<std::decay_t<F>, Hook> && std::is_invocable_r_v<R, F&, Args...>)
-  // NOLINTNEXTLINE(bugprone-forwarding-reference-overload): the requires-clause keeps Hook itself out
-  Hook(F&& f) : f_(std::forward<F>(f)) {}
+  requires(!std::is_same_v<std::decay_t<F>, Hook> && std::is_invocable_r_v<R, F&, Args...>)
+      // NOLINTNEXTLINE(bugprone-forwarding-reference-overload): the requires-clause keeps Hook itself out
+      Hook(F&& f)
+      : f_(std::forward<F>(f)) {}
 
   Hook& operator=(std::nullptr_t) {
     f_ = nullptr;

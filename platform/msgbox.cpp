@@ -16,12 +16,9 @@ MessagePresenter& presenter() {
 int defaultAnswer(int style) {
   int buttons = style & mb::ButtonsMask;
   int which = (style & mb::DefaultMask) / 256;
-  static const int answers[6][3] = {{mb::OK, mb::OK, mb::OK},
-                                    {mb::OK, mb::Cancel, mb::Cancel},
-                                    {mb::Abort, mb::Retry, mb::Ignore},
-                                    {mb::Yes, mb::No, mb::Cancel},
-                                    {mb::Yes, mb::No, mb::No},
-                                    {mb::Retry, mb::Cancel, mb::Cancel}};
+  static const int answers[6][3] = {{mb::OK, mb::OK, mb::OK},           {mb::OK, mb::Cancel, mb::Cancel},
+                                    {mb::Abort, mb::Retry, mb::Ignore}, {mb::Yes, mb::No, mb::Cancel},
+                                    {mb::Yes, mb::No, mb::No},          {mb::Retry, mb::Cancel, mb::Cancel}};
   if (buttons > 5) buttons = 0;
   if (which > 2) which = 0;
   return answers[buttons][which];

@@ -182,9 +182,8 @@ fs::path resolveWith(const fs::path& base, std::string_view relative, Find&& fin
 }  // namespace
 
 fs::path resolve(const fs::path& base, std::string_view relative) {
-  return resolveWith(base, relative, [](const fs::path& folder, std::string_view name) {
-    return findCaseInsensitive(folder, name);
-  });
+  return resolveWith(base, relative,
+                     [](const fs::path& folder, std::string_view name) { return findCaseInsensitive(folder, name); });
 }
 
 namespace {
@@ -232,7 +231,8 @@ fs::path FolderNames::find(const fs::path& folder, std::string_view name) {
 }
 
 fs::path FolderNames::resolve(const fs::path& base, std::string_view relative) {
-  return resolveWith(base, relative, [this](const fs::path& folder, std::string_view name) { return find(folder, name); });
+  return resolveWith(base, relative,
+                     [this](const fs::path& folder, std::string_view name) { return find(folder, name); });
 }
 
 void FolderNames::made(const fs::path& path) {

@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kVariable = "PELLARY_REFUSE_ENTRY";
 std::string gSeen;  // the setting the countdown was started from
 int gCountdown = 0;
-int gSetting = 0;   // makes every setting a new text, even for the same count
+int gSetting = 0;  // makes every setting a new text, even for the same count
 }  // namespace
 
 void refuseEntry(int n) {

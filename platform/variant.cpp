@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <ostream>
 #include <optional>
+#include <ostream>
 
 #include "platform/errors.h"
 #include "platform/oledate.h"
@@ -51,7 +51,8 @@ std::optional<double> parseNumber(std::string_view text) {
     const char c = s[i];
     if (c >= '0' && c <= '9') {
       digits = true;
-    } else if (c == '.' || ((c == 'e' || c == 'E') && digits) || ((c == '+' || c == '-') && i > 0 && (s[i - 1] == 'e' || s[i - 1] == 'E'))) {
+    } else if (c == '.' || ((c == 'e' || c == 'E') && digits) ||
+               ((c == '+' || c == '-') && i > 0 && (s[i - 1] == 'e' || s[i - 1] == 'E'))) {
     } else {
       return std::nullopt;
     }
@@ -231,16 +232,12 @@ bool Variant::isNumeric() const {
     case Type::Long:
     case Type::Single:
     case Type::Double:
-    case Type::Boolean:
-      return true;
-    case Type::String:
-      try {
-        return parseNumber(std::get<std::string>(v_)).has_value();
+    case Type::Boolean: return true;
+    case Type::String: try { return parseNumber(std::get<std::string>(v_)).has_value();
       } catch (const AppError&) {
         return true;  // too large for a Double, but a number
       }
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -35,9 +35,8 @@ class Variant {
   Variant(std::shared_ptr<platform::Dispatch> object) : v_(std::move(object)) {}
   // Any other integer: Long when it fits, else Double (as the runtime widens).
   template <class T>
-    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, int16_t> &&
-             !std::is_same_v<T, int32_t>)
-  Variant(T v) {
+  requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, int16_t> &&
+           !std::is_same_v<T, int32_t>) Variant(T v) {
     if (std::in_range<int32_t>(v))
       v_ = static_cast<int32_t>(v);
     else
@@ -60,11 +59,11 @@ class Variant {
 
   // The conversions raise AppError: InvalidUseOfNull for Null, TypeMismatch for a
   // value that does not read as the target, Overflow for one out of its range.
-  int16_t toInteger() const;  // CInt: rounds half to even
-  int32_t toLong() const;     // CLng: rounds half to even
-  double toDouble() const;    // CDbl (a Date gives its day number)
-  bool toBool() const;        // CBool ("True"/"False" or a number for strings)
-  double toDate() const;      // CDate as an OLE day number; strings "dd/mm/yyyy [hh:mm[:ss]]" or ISO
+  int16_t toInteger() const;     // CInt: rounds half to even
+  int32_t toLong() const;        // CLng: rounds half to even
+  double toDouble() const;       // CDbl (a Date gives its day number)
+  bool toBool() const;           // CBool ("True"/"False" or a number for strings)
+  double toDate() const;         // CDate as an OLE day number; strings "dd/mm/yyyy [hh:mm[:ss]]" or ISO
   std::string toString() const;  // CStr; a Date gives "dd/mm/yyyy" plus " hh:mm:ss" when it has a time
   std::shared_ptr<platform::Dispatch> toObject() const;  // TypeMismatch unless an Object
 
@@ -77,7 +76,7 @@ class Variant {
     int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
   };
   static double oleDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-  static DateParts splitOleDate(double oleDay);  // rounded to the second
+  static DateParts splitOleDate(double oleDay);     // rounded to the second
   static std::string formatOleDate(double oleDay);  // the Date's CStr text
 
  private:

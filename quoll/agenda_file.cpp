@@ -22,7 +22,9 @@ constexpr uint16_t kUntimedStart = 0xFFFF;
 constexpr uint16_t kDailyRepeatLength = 9;
 
 uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 void put16(std::string& out, uint32_t v) {
   out += char(v & 0xFF);

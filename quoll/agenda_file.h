@@ -82,9 +82,9 @@ class AgendaFile {
   // 52 when not open, 5 for a date that is not a real day from 1 Jan 1970 to
   // the format's last day or a time the record cannot hold, 57 when the write
   // fails (the file is cut back to its former length).
-  void AppendEntry(int32_t day, int32_t month, int32_t year, int32_t startHour, int32_t startMinute,
-                   int32_t endHour, int32_t endMinute, std::string_view text, std::string_view memo,
-                   int32_t hasRepeat, int32_t repeatDays);
+  void AppendEntry(int32_t day, int32_t month, int32_t year, int32_t startHour, int32_t startMinute, int32_t endHour,
+                   int32_t endMinute, std::string_view text, std::string_view memo, int32_t hasRepeat,
+                   int32_t repeatDays);
   void AppendEntry(int32_t day, int32_t month, int32_t year, std::string_view text, std::string_view memo,
                    int32_t hasRepeat, int32_t repeatDays);
 

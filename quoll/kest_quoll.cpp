@@ -72,12 +72,9 @@ au::ClassRegistration classRegistration(const std::string& modulePath) {
   r.typeLib = kLibId;
   r.version = kLibVersion;
   r.classSubkeys = {
-      {"Programmable", std::nullopt},
-      {"Control", std::nullopt},
-      {"Insertable", std::nullopt},
-      {"ToolboxBitmap32", modulePath + ", 1"},
-      {"MiscStatus", std::string("0")},
-      {"MiscStatus\\1", std::string(kMiscStatus)},
+      {"Programmable", std::nullopt},   {"Control", std::nullopt},
+      {"Insertable", std::nullopt},     {"ToolboxBitmap32", modulePath + ", 1"},
+      {"MiscStatus", std::string("0")}, {"MiscStatus\\1", std::string(kMiscStatus)},
   };
   return r;
 }

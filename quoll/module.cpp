@@ -65,9 +65,7 @@ QUOLL_EXPORT int32_t DllGetClassObject(const char* clsid, au::ClassFactory** fac
   return au::kOk;
 }
 
-QUOLL_EXPORT int32_t DllCanUnloadNow() {
-  return pellary::quoll::KestQuoll::liveObjects() == 0 ? au::kOk : au::kFalse;
-}
+QUOLL_EXPORT int32_t DllCanUnloadNow() { return pellary::quoll::KestQuoll::liveObjects() == 0 ? au::kOk : au::kFalse; }
 
 namespace {
 std::string ownPath() { return au::modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)); }

@@ -29,7 +29,6 @@ const char* const kMapImagesPC[] = {"tubemap.gif"};
 const char* const kMapImagesHPC[] = {"tuber.gif", "tubem.gif", "tubel.gif"};
 const char* const kMapImagesPPC[] = {"tubemap.2bp"};
 
-
 // Replaces every occurrence, left to right; inserted text is not searched again.
 std::string replaceAll(const std::string& text, const std::string& what, const std::string& with) {
   if (what.empty()) return text;
@@ -267,7 +266,8 @@ void Bhtm_HTMLReferenceWriter() {
       if (g.Bhtm_RefPlatform == 1) images.assign(std::begin(kMapImagesPC), std::end(kMapImagesPC));
       if (g.Bhtm_RefPlatform == 4) images.assign(std::begin(kMapImagesHPC), std::end(kMapImagesHPC));
       if (g.Bhtm_RefPlatform == 8) images.assign(std::begin(kMapImagesPPC), std::end(kMapImagesPPC));
-      for (const char* image : images) copyInto(inFolder(g.Bhtm_SourceFolder, image), inFolder(g.Bhtm_OutputFolder, image));
+      for (const char* image : images)
+        copyInto(inFolder(g.Bhtm_SourceFolder, image), inFolder(g.Bhtm_OutputFolder, image));
     }
 
     const ProductSetup& s = Bset();

@@ -24,8 +24,8 @@ size_t tagEnd(std::string_view html, size_t open) {
 
 PageCharset charsetOf(const std::string& name) {
   if (name == "utf-8" || name == "utf8") return PageCharset::Utf8;
-  if (name == "windows-1252" || name == "cp1252" || name == "iso-8859-1" || name == "latin1" ||
-      name == "iso8859-1" || name == "us-ascii" || name == "ascii" || name == "x-cp1252")
+  if (name == "windows-1252" || name == "cp1252" || name == "iso-8859-1" || name == "latin1" || name == "iso8859-1" ||
+      name == "us-ascii" || name == "ascii" || name == "x-cp1252")
     return PageCharset::Windows1252;
   return PageCharset::Ascii;
 }
@@ -47,8 +47,7 @@ DeclaredCharset declaredCharset(std::string_view html) {
     while (c < tag.size() && std::isspace(static_cast<unsigned char>(tag[c]))) ++c;
     if (c >= tag.size() || tag[c] != '=') continue;
     ++c;
-    while (c < tag.size() && (std::isspace(static_cast<unsigned char>(tag[c])) || tag[c] == '"' || tag[c] == '\''))
-      ++c;
+    while (c < tag.size() && (std::isspace(static_cast<unsigned char>(tag[c])) || tag[c] == '"' || tag[c] == '\'')) ++c;
     std::string name;
     while (c < tag.size() && nameChar(tag[c])) name += tag[c++];
     if (name.empty()) continue;

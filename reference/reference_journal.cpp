@@ -95,11 +95,11 @@ void Bhtm_ShowReferencePreview() {
     PreviewList* list = &previewTargets().referenceList();
     if (!Bupd_UpdateRun()) {
       if (list) list->clear();
-      dao::Recordset rs = Bsql_DataBank().openRecordset(
-          std::string("select * from RETemplate, ReferenceChanges ") +
-          " where RETemplate.Product_Id = ReferenceChanges.ProductID" +
-          " and RETemplate.Template_Id = ReferenceChanges.RefID" +
-          " and ReferenceChanges.ProfileID = " + std::to_string(Bset().Bset_ProfileID));
+      dao::Recordset rs =
+          Bsql_DataBank().openRecordset(std::string("select * from RETemplate, ReferenceChanges ") +
+                                        " where RETemplate.Product_Id = ReferenceChanges.ProductID" +
+                                        " and RETemplate.Template_Id = ReferenceChanges.RefID" +
+                                        " and ReferenceChanges.ProfileID = " + std::to_string(Bset().Bset_ProfileID));
       for (; !rs.eof(); rs.moveNext()) {
         PreviewRow row;
         row.key = textOf(rs["TreeKey"]);

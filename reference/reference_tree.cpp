@@ -83,8 +83,8 @@ void Bhtm_LoadReferenceStructure() {
       int32_t highParent = longOf(links["ParentTemplate_Id"]);
       r.ParentNodes.assign(static_cast<size_t>(std::max(highParent, 0)) + 1, RefParentNode{});
 
-      dao::Recordset templates =
-          db.openRecordset("SELECT * FROM RETemplate WHERE Status <> 0 and Product_Id = " + p + " order by Template_Id DESC");
+      dao::Recordset templates = db.openRecordset("SELECT * FROM RETemplate WHERE Status <> 0 and Product_Id = " + p +
+                                                  " order by Template_Id DESC");
       int32_t high = templates.eof() ? 0 : std::max(longOf(templates["Template_Id"]), 0);
       r.Selected.assign(static_cast<size_t>(high) + 1, false);
       r.TopicNames.assign(static_cast<size_t>(high) + 1, std::string());
@@ -187,6 +187,8 @@ void Bhtm_UnloadProfile() {
   });
 }
 
-void Bhtm_ConnectToScreenLink() { screenLink().loadReferenceStructure = [] { Bhtm_LoadReferenceStructure(); }; }
+void Bhtm_ConnectToScreenLink() {
+  screenLink().loadReferenceStructure = [] { Bhtm_LoadReferenceStructure(); };
+}
 
 }  // namespace pellary

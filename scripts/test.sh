@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
+# Every tracked source is formatted with .clang-format.
+bash scripts/format.sh --check
 # Static analysis of every project source with .clang-tidy.
 bash scripts/tidy.sh build
 export QT_QPA_PLATFORM=offscreen

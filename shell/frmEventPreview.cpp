@@ -12,15 +12,15 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-#include "core/gui/plain_text.h"
 #include "core/app.h"
+#include "core/gui/check_list.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
+#include "core/gui/plain_text.h"
 #include "core/gui/wizard/page_parts.h"
 #include "core/selection.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"
-#include "core/gui/check_list.h"
 
 namespace pellary {
 
@@ -98,9 +98,10 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
   fraSetDates_->setObjectName("fraSetDates");
   fraSetDates_->setGeometry(40, 40, 480, 350);
   fraSetDates_->setAutoFillBackground(true);
-  fraSetDates_->setStyleSheet("QGroupBox#fraSetDates { border: 2px solid palette(dark); border-radius: 4px;"
-                              " margin-top: 12px; padding-top: 8px; background: palette(window); }"
-                              " QGroupBox#fraSetDates::title { subcontrol-origin: margin; left: 8px; }");
+  fraSetDates_->setStyleSheet(
+      "QGroupBox#fraSetDates { border: 2px solid palette(dark); border-radius: 4px;"
+      " margin-top: 12px; padding-top: 8px; background: palette(window); }"
+      " QGroupBox#fraSetDates::title { subcontrol-origin: margin; left: 8px; }");
   auto* display = new QGroupBox("Longer/recurring event settings", fraSetDates_);
   display->setObjectName("fraDisplay");
   display->setGeometry(8, 24, 464, 120);
@@ -113,8 +114,8 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
                {8, 50, 450, 20});
   chkDisplayExclamation_ = make<QCheckBox>(display, "chkDisplayExclamation",
                                            "display * symbol in calendar (to denote recurrence)", {8, 76, 450, 20});
-  chkSetDateRange_ = make<QCheckBox>(fraSetDates_, "chkSetDateRange", "Set date range for this category",
-                                     {8, 152, 300, 20});
+  chkSetDateRange_ =
+      make<QCheckBox>(fraSetDates_, "chkSetDateRange", "Set date range for this category", {8, 152, 300, 20});
   fraDateRange_ = new QGroupBox(fraSetDates_);
   fraDateRange_->setObjectName("fraDateRange");
   fraDateRange_->setGeometry(8, 176, 464, 100);
@@ -140,7 +141,7 @@ frmEventPreview::frmEventPreview(std::function<void()> addToSelection, QWidget* 
     cboUnit_->addItem(QString::fromStdString(duration::unitText(i)), int(duration::codeOfPosition(i)));
 
   for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{chkHappen_, chkOnSale_, optStandard_, optDetailed_,
-                                                                   optAllEvents_, optMostEvents_, optOnlyKeyEvents_})
+                                                                    optAllEvents_, optMostEvents_, optOnlyKeyEvents_})
     connect(b, &QAbstractButton::clicked, this, [this] { optionClicked(); });
   connect(chkSetDateRange_, &QAbstractButton::clicked, this, [this] { chkSetDateRange_Click(); });
   connect(cmdSetDates_, &QPushButton::clicked, this, [this] { cmdSetDates_Click(); });
@@ -176,8 +177,8 @@ void frmEventPreview::setOptions(const OptionControls& c) {
 }
 
 void frmEventPreview::setEnabledParts(bool include, bool onSale, bool dateRange) {
-  for (QWidget* w : std::initializer_list<QWidget*>{optAllEvents_, optMostEvents_, optOnlyKeyEvents_,
-                                                    lblPriorityCaption_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{optAllEvents_, optMostEvents_, optOnlyKeyEvents_, lblPriorityCaption_})
     w->setEnabled(include);
   chkOnSale_->setEnabled(onSale);
   for (QWidget* w : std::initializer_list<QWidget*>{chkSetDateRange_, fraDateRange_, lblStartDate_, lblEndDate_})

@@ -1,16 +1,16 @@
 #include "shell/frmMDIMain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QResizeEvent>
-#include <QAbstractButton>
 #include <QMenuBar>
+#include <QResizeEvent>
 
 #include "core/app.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
-#include "core/wizard/program_end.h"
 #include "core/shellwrap.h"
+#include "core/wizard/program_end.h"
 #include "shell/small_pages.h"
 
 namespace pellary {

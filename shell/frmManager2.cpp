@@ -5,13 +5,13 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "core/gui/check_list.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/previews.h"
 #include "core/products.h"
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
 #include "reference/reference_journal.h"
-#include "core/gui/check_list.h"
 #include "shell/frmMDIMain.h"
 
 namespace pellary {
@@ -74,9 +74,7 @@ frmManager2::frmManager2(QWidget* parent) : QWidget(parent) {
   previewTargets().install(dates_.get(), reference_.get());
 }
 
-frmManager2::~frmManager2() {
-  previewTargets().uninstall(dates_.get(), reference_.get());
-}
+frmManager2::~frmManager2() { previewTargets().uninstall(dates_.get(), reference_.get()); }
 
 void frmManager2::cmdNext_Click() {
   if (Bupd_UpdateRun()) {

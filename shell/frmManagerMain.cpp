@@ -20,14 +20,14 @@
 #include <QUrl>
 
 #include "core/app.h"
-#include "core/gui/local_browser.h"
-#include "core/gui/plain_text.h"
 #include "core/database_access.h"
-#include "core/gui/qt_tree_view.h"
 #include "core/gui/help_keys.h"
+#include "core/gui/local_browser.h"
 #include "core/gui/placement.h"
+#include "core/gui/plain_text.h"
 #include "core/gui/plain_tip.h"
-#include "core/wizard/program_end.h"
+#include "core/gui/qt_tree_view.h"
+#include "core/gui/wizard/page_table.h"
 #include "core/previews.h"
 #include "core/products.h"
 #include "core/registry.h"
@@ -36,15 +36,15 @@
 #include "core/shellwrap.h"
 #include "core/tree_keys.h"
 #include "core/trees.h"
+#include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "shell/frmEventPreview.h"
-#include "shell/frmManager2.h"
-#include "core/gui/wizard/page_table.h"
-#include "core/wizard/page_engine.h"
 #include "shell/frmMDIMain.h"
+#include "shell/frmManager2.h"
 #include "shell/selection_procedures.h"
 #include "shell/small_pages.h"
 #include "shell/start.h"
@@ -294,12 +294,11 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
   mnuHelp_->setObjectName("mnuHelp");
   action(mnuHelp_, "mnuHThisPage", "Help on this &page\tF1", &frmManagerMain::mnuHThisPage_Click);
   action(mnuHelp_, "mnuHContents", "&Help Topics", &frmManagerMain::mnuHContents_Click);
-  mnuHDontShowMeTips_ = action(mnuHelp_, "mnuHDontShowMeTips", "&Don't show me tips",
-                               &frmManagerMain::mnuHDontShowMeTips_Click);
+  mnuHDontShowMeTips_ =
+      action(mnuHelp_, "mnuHDontShowMeTips", "&Don't show me tips", &frmManagerMain::mnuHDontShowMeTips_Click);
   mnuHDontShowMeTips_->setCheckable(true);
   mnuHelp_->addSeparator();
-  action(mnuHelp_, "mnuHTechnicalSupport", "&Technical support (website)",
-         &frmManagerMain::mnuHTechnicalSupport_Click);
+  action(mnuHelp_, "mnuHTechnicalSupport", "&Technical support (website)", &frmManagerMain::mnuHTechnicalSupport_Click);
   mnuHelp_->addSeparator();
   action(mnuHelp_, "mnuHAbout", "&About", &frmManagerMain::mnuHAbout_Click);
   for (QMenu* m : {mnuFile_, mnuHelp_}) connect(m, &QMenu::aboutToShow, this, [this] { topic(0); });
@@ -341,8 +340,8 @@ frmManagerMain::frmManagerMain(QWidget* parent) : QWidget(parent) {
     t->viewport()->installEventFilter(this);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{this, imgTabBackground_, yourSelBack, tabs, cmdLeft_, cmdRight_,
-                                                    wbpOtherProducts_->viewport(), cmdNext_, imgEventAdd_,
-                                                    imgEventRem_, imgRefAdd_, imgRefRem_})
+                                                    wbpOtherProducts_->viewport(), cmdNext_, imgEventAdd_, imgEventRem_,
+                                                    imgRefAdd_, imgRefRem_})
     w->installEventFilter(this);
   for (ClickImage* img : imgTabsBack_) img->installEventFilter(this);
 
@@ -446,7 +445,8 @@ void frmManagerMain::formLoad() {
     }
   }
   // 6. The other-products page.
-  wbpOtherProducts_->setSource(QUrl::fromLocalFile(q(paths::resolve(paths::appPath() + "\\Products\\index.htm").string())));
+  wbpOtherProducts_->setSource(
+      QUrl::fromLocalFile(q(paths::resolve(paths::appPath() + "\\Products\\index.htm").string())));
   // 7. Reference captions.
   std::string plat2 = Breg_GetRegSetting("Support", "RefPlat2ShortName");
   std::string text = "for " + Breg_GetRegSetting("Support", "RefPlat1ShortName");
@@ -553,9 +553,17 @@ void frmManagerMain::redraw() {
   wbpOtherProducts_->setVisible(l.otherProductsShown());
   // Tab walks the screen as the eye does: each tree, then its arrow.
   if (current >= 0 && current < kTreeTabs) {
-    QWidget* order[] = {tvCategorySelector_[size_t(current)], imgEventAdd_, tvSelectedItems_, imgEventRem_,
-                        tvReferenceSelector_[size_t(current)], imgRefAdd_, tvReferenceSelected_, imgRefRem_,
-                        chkRef1_, chkRef2_, cmdNext_};
+    QWidget* order[] = {tvCategorySelector_[size_t(current)],
+                        imgEventAdd_,
+                        tvSelectedItems_,
+                        imgEventRem_,
+                        tvReferenceSelector_[size_t(current)],
+                        imgRefAdd_,
+                        tvReferenceSelected_,
+                        imgRefRem_,
+                        chkRef1_,
+                        chkRef2_,
+                        cmdNext_};
     for (size_t k = 0; k + 1 < std::size(order); ++k) QWidget::setTabOrder(order[k], order[k + 1]);
   }
 }
@@ -709,8 +717,7 @@ void frmManagerMain::tvSelectedItems_DblClick() {
 
 void frmManagerMain::tvReferenceSelected_DblClick() {
   std::string key = currentKey(tvReferenceSelected_);
-  if (tvReferenceSelected_->selectedItems().isEmpty() || !refSelectedView_->exists(key) ||
-      refSelectedView_->bold(key))
+  if (tvReferenceSelected_->selectedItems().isEmpty() || !refSelectedView_->exists(key) || refSelectedView_->bold(key))
     return;
   Hourglass h;
   Bint_ReferenceRemover(selectedKeys(tvReferenceSelected_));
@@ -769,9 +776,7 @@ bool frmManagerMain::wbpOtherProducts_BeforeNavigate(const QUrl& url) {
   return true;
 }
 
-void frmManagerMain::mnuFExit_Click() {
-  Bmm_CancelProgram();
-}
+void frmManagerMain::mnuFExit_Click() { Bmm_CancelProgram(); }
 
 void frmManagerMain::mnuHContents_Click() { Bhp_DisplayContents(); }
 void frmManagerMain::mnuHThisPage_Click() { Bhp_HelpME(helptopic::Selection); }
@@ -829,7 +834,8 @@ void frmManagerMain::mnuRRemoveFromMySelection_Click() { tvSelectedItems_DblClic
 void frmManagerMain::mnuPHelp_Click() { Bhp_HelpME(7); }
 
 void frmManagerMain::tmrToolTips_Timer() {
-  if (toolTipDue(platform::secondsSinceMidnight(), Bint_ToolTipStamp(), TipsOn, ToolTipTopic)) Bint_ManMainToolTips(ToolTipTopic);
+  if (toolTipDue(platform::secondsSinceMidnight(), Bint_ToolTipStamp(), TipsOn, ToolTipTopic))
+    Bint_ManMainToolTips(ToolTipTopic);
 }
 
 bool frmManagerMain::eventFilter(QObject* watched, QEvent* event) {

@@ -86,8 +86,7 @@ TabStripLayout tabStripLayout() {
       l.scrollButtons = false;
       l.coverLeft = 3600;
       break;
-    default:
-      break;
+    default: break;
   }
   for (int k = 0; k < 4; ++k) l.productAt[k] = advanced(Bint().Bint_FirstTab, k);
   l.selectedPlace = Bint().Bint_SelectedTabPlace;
@@ -95,9 +94,7 @@ TabStripLayout tabStripLayout() {
 }
 
 int16_t Bint_MMNextTab(int16_t& i) { return i >= productCount() - 1 ? int16_t(0) : int16_t(i + 1); }
-int16_t Bint_MMPreviousTab(int16_t& i) {
-  return i < 1 ? int16_t(productCount() - 1) : int16_t(i - 1);
-}
+int16_t Bint_MMPreviousTab(int16_t& i) { return i < 1 ? int16_t(productCount() - 1) : int16_t(i - 1); }
 
 void Bint_ManagerMainInitialize() {
   trapped("Bint_ManagerMainInitialize", [&] {
@@ -157,16 +154,14 @@ void Bint_CategorySelector(TreeView& tree, const std::string& nodeKey) {
     Bsql().Bsql_CurrentCatID = catIDOfCategoryKey(nodeKey);
     Bsql_AddToProfileCatList(settingOfCategoryKey(nodeKey));
     int16_t status = 0;
-    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID))
-      status = Bsda().Bsda_ProfileCatList[size_t(pos)].Status;
+    if (int32_t pos = catPosition(Bsql().Bsql_CurrentCatID)) status = Bsda().Bsda_ProfileCatList[size_t(pos)].Status;
     std::string text = textWithAncestors(tree, nodeKey);
     const int tab = Bint_CurrentProductTab();
     TreeView* chosen = screenLink().tvSelectedItems;
     if (chosen) {
       std::string key = chosenCategoryKey(tab, nodeKey);
       if (status & (catstate::InProfile | catstate::Removed)) {
-        chosen->add(headingKey(Bset().Bset_ProgProductID.at(size_t(tab))), TreeRelation::Next, key, text,
-                    kChosenImage);
+        chosen->add(headingKey(Bset().Bset_ProgProductID.at(size_t(tab))), TreeRelation::Next, key, text, kChosenImage);
       } else {
         int32_t count = Bsql_CountActiveRecords();
         chosen->add(kNewItemsKey, TreeRelation::Next, key, countPrefix(count, Bsql().Bsql_EventCount) + text,
@@ -249,9 +244,7 @@ bool toolTipDue(double secondsNow, int32_t stamp, bool tipsOn, int32_t topic) {
   return secondsNow > stamp + 2 && secondsNow < stamp + 3 && tipsOn && topic > 0;
 }
 
-int32_t toolTipStampNow() {
-  return static_cast<int32_t>(std::lround(platform::secondsSinceMidnight()));
-}
+int32_t toolTipStampNow() { return static_cast<int32_t>(std::lround(platform::secondsSinceMidnight())); }
 
 void selectionContinue(bool ref1, bool ref2) {
   Breg_WriteRegSettings("Settings", "Ref1", ref1 ? "on" : "off");

@@ -30,9 +30,9 @@ int32_t& Bint_ToolTipStamp();
 
 // What the tab strip and the left column show; the window draws it.
 struct TabStripLayout {
-  int places = 4;              // tab places in use (2, 3 or 4)
-  bool scrollButtons = true;   // cmdLeft and cmdRight
-  int coverLeft = -1;          // fraCover's left in twips, -1 when hidden
+  int places = 4;             // tab places in use (2, 3 or 4)
+  bool scrollButtons = true;  // cmdLeft and cmdRight
+  int coverLeft = -1;         // fraCover's left in twips, -1 when hidden
   int productAt[4] = {0, 0, 0, 0};
   int selectedPlace = 0;
   // Per product-table entry: what shows when it is the current tab.

@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
-#include <QElapsedTimer>
 #include <algorithm>
 
 #include "core/app.h"
@@ -59,7 +59,8 @@ QString SingleInstance::defaultName() {
   // without one, an abstract name (no file anywhere) with the uid in it, and
   // the peer's uid checked on every connection.
   QString runtime = privateRuntimeFolder();
-  if (!runtime.isEmpty()) return runtime + QStringLiteral("/pellary-almoner-%1.sock").arg(QString::fromLatin1(hash.left(16)));
+  if (!runtime.isEmpty())
+    return runtime + QStringLiteral("/pellary-almoner-%1.sock").arg(QString::fromLatin1(hash.left(16)));
   return QStringLiteral("pellary-almoner-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash.left(16)));
 }
 
@@ -86,13 +87,13 @@ bool SingleInstance::claim() {
         return false;
       }
       raise(err::InstanceNotAnswering,
-            appTitle() + " is already running but does not answer. If it has stopped responding, end it "
-                         "and start the program again.");
+            appTitle() +
+                " is already running but does not answer. If it has stopped responding, end it "
+                "and start the program again.");
     }
   }
   server_ = std::make_unique<QLocalServer>();
-  server_->setSocketOptions(isAbstract(name_) ? QLocalServer::AbstractNamespaceOption
-                                              : QLocalServer::UserAccessOption);
+  server_->setSocketOptions(isAbstract(name_) ? QLocalServer::AbstractNamespaceOption : QLocalServer::UserAccessOption);
   if (!server_->listen(name_)) {
     // Nobody answered, so the socket is left over from a copy that crashed.
     QLocalServer::removeServer(name_);

@@ -5,20 +5,20 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStyleOptionFocusRect>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTextEdit>
 
 #include "core/app.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/wizard/program_end.h"
 #include "core/products.h"
 #include "core/shellwrap.h"
 #include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 
 namespace pellary {
@@ -222,8 +222,7 @@ void ClickImage::keyPressEvent(QKeyEvent* event) {
       if (!event->isAutoRepeat()) emit clicked();
       event->accept();
       return;
-    default:
-      QLabel::keyPressEvent(event);
+    default: QLabel::keyPressEvent(event);
   }
 }
 

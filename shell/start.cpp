@@ -5,10 +5,10 @@
 #include <memory>
 
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
-#include <QCursor>
 
 #include "core/app.h"
 #include "core/databank.h"
@@ -230,8 +230,8 @@ void Bmm_RegisterNotesControl() {
   std::string file = paths::resolve(batch).string();
   FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) raise(err::PathFileAccess);
-  std::string text = "set path=" + notesPath + ";" + Bshl_GetSystemDirectory() + ";%path%\r\n" +
-                     "regsvr32 /s " + notesPath + "\\kestnotes.dll\r\n";
+  std::string text = "set path=" + notesPath + ";" + Bshl_GetSystemDirectory() + ";%path%\r\n" + "regsvr32 /s " +
+                     notesPath + "\\kestnotes.dll\r\n";
   bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   if (std::fclose(f) != 0 || !written) raise(err::PathFileAccess);
   std::string shortBatch = Breg_ReturnShortPathName(file);

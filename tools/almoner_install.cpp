@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
   }
   // Errors end the tool with a message rather than through the program's reporter.
   pellary::setReportHandler([](long number, std::string_view location, std::string_view) {
-    std::fprintf(stderr, "almoner-install: error %ld in %.*s: %s\n", number, int(location.size()),
-                 location.data(), pellary::currentError().description.c_str());
+    std::fprintf(stderr, "almoner-install: error %ld in %.*s: %s\n", number, int(location.size()), location.data(),
+                 pellary::currentError().description.c_str());
   });
   try {
     pellary::install::Result r = pellary::install::installProgramFolder(options);

@@ -137,8 +137,8 @@ std::string jsString(const std::string& text) {
 std::string pageName(int32_t topic) { return "topic" + std::to_string(topic) + ".htm"; }
 
 std::string page(const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + platform::text::markupEscaped(title) +
-         "</title></head>\n<body>\n" + body + "</body></html>\n";
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
+         platform::text::markupEscaped(title) + "</title></head>\n<body>\n" + body + "</body></html>\n";
 }
 
 void write(const fs::path& file, const std::string& text) {
@@ -165,44 +165,46 @@ void writeHelpPages(const fs::path& folder) {
              "<h1>Pellary Almoner Help</h1>\n"
              "<p>Pellary Almoner writes the dates of the events you choose into your calendar and the reference "
              "pages you choose onto your PC or handheld.</p>\n"
-             "<h2>Topics</h2>\n<ul id=\"topics\">\n" + list + "</ul>\n<p><a href=\"search.htm\">Search</a></p>\n"));
+             "<h2>Topics</h2>\n<ul id=\"topics\">\n" +
+                 list + "</ul>\n<p><a href=\"search.htm\">Search</a></p>\n"));
 
   // Every word of the query must occur in a topic's title or text.
   std::string data;
   for (const HelpTopic& t : helpTopics())
     data += "  {page: " + jsString(pageName(t.number)) + ", title: " + jsString(t.title) +
             ", text: " + jsString(t.text) + "},\n";
-  write(folder / "search.htm",
-        page("Search the Help",
-             "<h1>Search the Help</h1>\n"
-             "<form id=\"search\"><input id=\"words\" name=\"q\" type=\"search\">"
-             " <button type=\"submit\">Search</button></form>\n"
-             "<ul id=\"results\"></ul>\n<p><a href=\"index.htm\">Contents</a></p>\n"
-             "<script>\nconst topics = [\n" + data + "];\n"
-             "function find(query) {\n"
-             "  const words = query.toLowerCase().split(/\\s+/).filter(w => w.length > 0);\n"
-             "  if (words.length === 0) return [];\n"
-             "  return topics.filter(t => {\n"
-             "    const text = (t.title + ' ' + t.text).toLowerCase();\n"
-             "    return words.every(w => text.includes(w));\n"
-             "  });\n"
-             "}\n"
-             "function show(query) {\n"
-             "  const results = document.getElementById('results');\n"
-             "  results.textContent = '';\n"
-             "  for (const t of find(query)) {\n"
-             "    const a = document.createElement('a');\n"
-             "    a.href = t.page;\n"
-             "    a.textContent = t.title;\n"
-             "    const li = document.createElement('li');\n"
-             "    li.appendChild(a);\n"
-             "    results.appendChild(li);\n"
-             "  }\n"
-             "}\n"
-             "const query = new URLSearchParams(location.search).get('q') || '';\n"
-             "document.getElementById('words').value = query;\n"
-             "show(query);\n"
-             "</script>\n"));
+  write(folder / "search.htm", page("Search the Help",
+                                    "<h1>Search the Help</h1>\n"
+                                    "<form id=\"search\"><input id=\"words\" name=\"q\" type=\"search\">"
+                                    " <button type=\"submit\">Search</button></form>\n"
+                                    "<ul id=\"results\"></ul>\n<p><a href=\"index.htm\">Contents</a></p>\n"
+                                    "<script>\nconst topics = [\n" +
+                                        data +
+                                        "];\n"
+                                        "function find(query) {\n"
+                                        "  const words = query.toLowerCase().split(/\\s+/).filter(w => w.length > 0);\n"
+                                        "  if (words.length === 0) return [];\n"
+                                        "  return topics.filter(t => {\n"
+                                        "    const text = (t.title + ' ' + t.text).toLowerCase();\n"
+                                        "    return words.every(w => text.includes(w));\n"
+                                        "  });\n"
+                                        "}\n"
+                                        "function show(query) {\n"
+                                        "  const results = document.getElementById('results');\n"
+                                        "  results.textContent = '';\n"
+                                        "  for (const t of find(query)) {\n"
+                                        "    const a = document.createElement('a');\n"
+                                        "    a.href = t.page;\n"
+                                        "    a.textContent = t.title;\n"
+                                        "    const li = document.createElement('li');\n"
+                                        "    li.appendChild(a);\n"
+                                        "    results.appendChild(li);\n"
+                                        "  }\n"
+                                        "}\n"
+                                        "const query = new URLSearchParams(location.search).get('q') || '';\n"
+                                        "document.getElementById('words').value = query;\n"
+                                        "show(query);\n"
+                                        "</script>\n"));
 }
 
 }  // namespace pellary::install

@@ -106,8 +106,8 @@ Result installProgramFolder(const Options& options) {
   Result result;
   fs::path home = paths::programFolder();
   fs::create_directories(home);
-  for (const char* sub : {"CUE", "Updates", "Reference", "Products", "PCMappa", "Reference/HPC/Output",
-                          "Reference/PPC/Output", "Palm"}) {
+  for (const char* sub :
+       {"CUE", "Updates", "Reference", "Products", "PCMappa", "Reference/HPC/Output", "Reference/PPC/Output", "Palm"}) {
     fs::path p = paths::resolve(home, sub);
     if (!fs::exists(p)) fs::create_directories(p);
   }
@@ -188,8 +188,7 @@ Result installProgramFolder(const Options& options) {
   // The reference sources the page generator reads; files already there are kept.
   fs::path sources = (options.dataFolder.empty() ? defaultDataFolder() : options.dataFolder) / "Reference";
   if (fs::is_directory(sources)) {
-    fs::copy(sources, paths::resolve(home, "Reference"),
-             fs::copy_options::recursive | fs::copy_options::skip_existing);
+    fs::copy(sources, paths::resolve(home, "Reference"), fs::copy_options::recursive | fs::copy_options::skip_existing);
     result.notes.push_back("reference sources in " + paths::resolve(home, "Reference").string());
   }
   // The viewer's files that the Psion reference page puts on a device

@@ -10,10 +10,10 @@
 namespace pellary::install {
 
 struct Options {
-  std::optional<int> datesPlat;  // calendar target; 3 (Outlook) unless told
-  std::optional<int> refPlat1;   // PC reference target; 1 unless told
-  std::optional<int> refPlat2;   // device reference target; none unless told
-  bool demo = false;             // also load the demo data set
+  std::optional<int> datesPlat;      // calendar target; 3 (Outlook) unless told
+  std::optional<int> refPlat1;       // PC reference target; 1 unless told
+  std::optional<int> refPlat2;       // device reference target; none unless told
+  bool demo = false;                 // also load the demo data set
   std::filesystem::path dataFolder;  // the shipped data; empty: the built-in default
   std::filesystem::path hushbank;    // the loader program; empty: beside this program
   // Component modules to register; empty: the project's own, from the library

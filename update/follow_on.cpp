@@ -46,10 +46,8 @@ void Bupd_QueueProcesses() {
     std::string refPlat2 = Breg_GetRegSetting("Support", "RefPlat2");
     std::string ref1 = Breg_GetRegSetting("Settings", "Ref1");
     std::string ref2 = Breg_GetRegSetting("Settings", "Ref2");
-    if (!refPlat1.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref1, "on"))
-      Bint_Ref1Pending() = true;
-    if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on"))
-      Bint_Ref2Pending() = true;
+    if (!refPlat1.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref1, "on")) Bint_Ref1Pending() = true;
+    if (!refPlat2.empty() && u.Bupd_ReGenerate != 0 && paths::equalsIgnoreCase(ref2, "on")) Bint_Ref2Pending() = true;
     Bint_DatesPending() = previewTargets().datesList().rowCount() > 0;
 
     if (Bint_Ref1Pending()) {
@@ -67,21 +65,17 @@ void Bupd_QueueProcesses() {
           Bpm_SilentReference();
           Bint_Ref2Pending() = false;
           break;
-        default:
-          break;
+        default: break;
       }
     }
     if (Bint_DatesPending()) {
       switch (Bset().Bset_DatesPlat) {
-        case 3:
-          Bout_InitialiseOutlook();
-          break;
+        case 3: Bout_InitialiseOutlook(); break;
         case 12:
           Bpm_SetPilotPath();
           Bpm_SilentDates();
           break;
-        default:
-          break;
+        default: break;
       }
     }
     Bsda_UnloadProfileEventList();
@@ -107,7 +101,8 @@ void Bupd_UpdateTimeStamps() {
       rs.close();
       // Template numbers are per product, so a chosen topic is its product and number.
       std::set<std::pair<int32_t, int32_t>> chosen;
-      rs = db.openRecordset("SELECT RefID, Product_Id FROM ProfileRefList WHERE ProfileID = " + std::to_string(Bset().Bset_ProfileID));
+      rs = db.openRecordset("SELECT RefID, Product_Id FROM ProfileRefList WHERE ProfileID = " +
+                            std::to_string(Bset().Bset_ProfileID));
       if (rs.recordCount()) {
         Bsda_ClearCatTimeStampIndex();
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {

@@ -77,9 +77,12 @@ void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::s
     if (!withoutUpdatesFolder(name, rest) || isLink(zip.get(), zip_uint64_t(i))) refuse(name);
     if (rest.empty()) continue;  // the folder's own entry
     std::string file;
-    if (paths::equalsIgnoreCase(rest, sections)) file = sections;
-    else if (paths::equalsIgnoreCase(rest, events)) file = events;
-    else refuse(name);
+    if (paths::equalsIgnoreCase(rest, sections))
+      file = sections;
+    else if (paths::equalsIgnoreCase(rest, events))
+      file = events;
+    else
+      refuse(name);
     for (const Member& m : members)
       if (m.file == file) refuse(name);
     zip_stat_t st;
@@ -89,8 +92,7 @@ void extractPacket(const fs::path& zipFile, const fs::path& folder, const std::s
     if (st.size > zip_uint64_t(most)) tooLarge(file, most);
     members.push_back({zip_uint64_t(i), file, st.size});
   }
-  if (members.empty())
-    raise(20011, "The update packet holds neither " + sections + " nor " + events);
+  if (members.empty()) raise(20011, "The update packet holds neither " + sections + " nor " + events);
 
   // Each member lands beside its place and takes it only once all are whole.
   fs::create_directories(folder);

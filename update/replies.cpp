@@ -23,7 +23,8 @@ std::string valueOf(std::string_view line) {
   size_t first = line.find('=');
   if (first == std::string_view::npos) raise(err::SubscriptOutOfRange);
   size_t second = line.find('=', first + 1);
-  return std::string(line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
+  return std::string(
+      line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
 }
 
 int16_t integerOf(const std::string& text) {
@@ -63,14 +64,22 @@ InitialisationReply parseInitialisationReply(std::string bytes) {
   r.tag = tagOf(in.readLine(), "<SETTINGS>");
   if (r.tag != Tag::Expected) return r;
   keyLines(in, "</SETTINGS>", [&](const std::string& key, const std::string& line) {
-    if (key == "CUE_VERSION") r.cueVersion = valueOf(line);
-    else if (key == "ALMO_VERSION") r.almoVersion = valueOf(line);
-    else if (key == "PROFILE_UPLOAD_LOCATION") r.profileUploadLocation = valueOf(line);
-    else if (key == "SCRIPT_USERNAME") r.scriptUserName = valueOf(line);
-    else if (key == "SCRIPT_PASSWORD") r.scriptPassword = valueOf(line);
-    else if (key == "PROFILE_DOWNLOAD_LOCATION") r.profileDownloadLocation = valueOf(line);
-    else if (key == "FINISH_SCRIPT_LOCATION") r.finishScriptLocation = valueOf(line);
-    else if (key == "UPDATE_SCRIPT_LOCATION") r.updateScriptLocation = valueOf(line);
+    if (key == "CUE_VERSION")
+      r.cueVersion = valueOf(line);
+    else if (key == "ALMO_VERSION")
+      r.almoVersion = valueOf(line);
+    else if (key == "PROFILE_UPLOAD_LOCATION")
+      r.profileUploadLocation = valueOf(line);
+    else if (key == "SCRIPT_USERNAME")
+      r.scriptUserName = valueOf(line);
+    else if (key == "SCRIPT_PASSWORD")
+      r.scriptPassword = valueOf(line);
+    else if (key == "PROFILE_DOWNLOAD_LOCATION")
+      r.profileDownloadLocation = valueOf(line);
+    else if (key == "FINISH_SCRIPT_LOCATION")
+      r.finishScriptLocation = valueOf(line);
+    else if (key == "UPDATE_SCRIPT_LOCATION")
+      r.updateScriptLocation = valueOf(line);
     else if (key == "UPLOAD_PROFILE_SETTINGS") {
       std::string v = valueOf(line);
       if (!v.empty()) r.uploadProfileSettings = integerOf(v);
@@ -88,17 +97,28 @@ UpdateCallReply parseUpdateCallReply(std::string bytes) {
   r.offered = integerOf(valueOf(in.readLine()));
   if (r.offered == 0) return r;
   keyLines(in, "</UPDATE_STATISTICS>", [&](const std::string& key, const std::string& line) {
-    if (key == "TIMESTAMP") r.timeStamp = valueOf(line);
-    else if (key == "UPDATE_SIZE") r.updateSize = longOf(valueOf(line));
-    else if (key == "DE_RECORDCOUNT") r.deRecordCount = integerOf(valueOf(line));
-    else if (key == "RE_PAGECOUNT") r.rePageCount = integerOf(valueOf(line));
-    else if (key == "RE_NEWLINKCOUNT") r.reNewLinkCount = integerOf(valueOf(line));
-    else if (key == "RE_NEWPAGECOUNT") r.reNewPageCount = integerOf(valueOf(line));
-    else if (key == "RE_GENERATE") r.reGenerate = integerOf(valueOf(line));
-    else if (key == "DE_NEWPCOUNT") r.deNewPCount = integerOf(valueOf(line));
-    else if (key == "DE_NEWSCOUNT") r.deNewSCount = integerOf(valueOf(line));
-    else if (key == "DE_NEWTCOUNT") r.deNewTCount = integerOf(valueOf(line));
-    else if (key == "DE_NEWEVENTCATCOUNT") r.deNewEventCatCount = integerOf(valueOf(line));
+    if (key == "TIMESTAMP")
+      r.timeStamp = valueOf(line);
+    else if (key == "UPDATE_SIZE")
+      r.updateSize = longOf(valueOf(line));
+    else if (key == "DE_RECORDCOUNT")
+      r.deRecordCount = integerOf(valueOf(line));
+    else if (key == "RE_PAGECOUNT")
+      r.rePageCount = integerOf(valueOf(line));
+    else if (key == "RE_NEWLINKCOUNT")
+      r.reNewLinkCount = integerOf(valueOf(line));
+    else if (key == "RE_NEWPAGECOUNT")
+      r.reNewPageCount = integerOf(valueOf(line));
+    else if (key == "RE_GENERATE")
+      r.reGenerate = integerOf(valueOf(line));
+    else if (key == "DE_NEWPCOUNT")
+      r.deNewPCount = integerOf(valueOf(line));
+    else if (key == "DE_NEWSCOUNT")
+      r.deNewSCount = integerOf(valueOf(line));
+    else if (key == "DE_NEWTCOUNT")
+      r.deNewTCount = integerOf(valueOf(line));
+    else if (key == "DE_NEWEVENTCATCOUNT")
+      r.deNewEventCatCount = integerOf(valueOf(line));
   });
   return r;
 }

@@ -89,8 +89,7 @@ http::TransferLimits transferLimits(std::optional<int64_t> offeredBytes) {
   int64_t whole = int64_t(commsNumber("ReplyTimeout", 60)) * 1000;
   // A server dripping bytes just above the least speed must not hold a
   // download for ever: the offered size at the least speed, on top.
-  if (offeredBytes && *offeredBytes > 0)
-    whole += *offeredBytes * 1000 / std::max<int64_t>(1, l.lowSpeedBytes);
+  if (offeredBytes && *offeredBytes > 0) whole += *offeredBytes * 1000 / std::max<int64_t>(1, l.lowSpeedBytes);
   l.wholeMs = long(std::min<int64_t>(whole, int64_t(86400) * 1000));
   // A script's reply has its own cap; the packet download the one it was given.
   l.mostBytes = offeredBytes ? Bift().downloadCap : http::kMostReplyBytes;
@@ -117,9 +116,7 @@ std::string hostHeaderValue(const std::string& url) {
 }
 
 bool isWinsockConnectionFailure(long n) { return n == 25066 || n == 26005 || n == 26002; }
-bool isDartConnectionFailure(long n) {
-  return n == 12007 || n == 12164 || n == 12165 || n == 12163 || n == 12029;
-}
+bool isDartConnectionFailure(long n) { return n == 12007 || n == 12164 || n == 12165 || n == 12163 || n == 12029; }
 
 namespace {
 
@@ -270,8 +267,8 @@ void select(const char* location, bool withDescription, const char* firstName, c
     throw;
   } catch (...) {
     currentError() = describeCurrentException();
-    std::string text = statusText(firstName, usedFirst, firstResult) + "\r" +
-                       statusText(secondName, usedSecond, secondResult);
+    std::string text =
+        statusText(firstName, usedFirst, firstResult) + "\r" + statusText(secondName, usedSecond, secondResult);
     if (withDescription || currentError().number == err::TooLarge) text += currentError().description;
     reportError(currentError().number, location, text);
   }
@@ -364,9 +361,7 @@ void Bift_PostHandler(const std::string& postData, const std::string& url, const
   bool both = !userName.empty() && !password.empty();
   select(
       "Bift_PostHandler", false, "Bift_WinsockPostData", "Bift_DartPostData",
-      [&] {
-        return Bift_WinsockPostData(postData, url, replyFile, host, both ? userName : "", both ? password : "");
-      },
+      [&] { return Bift_WinsockPostData(postData, url, replyFile, host, both ? userName : "", both ? password : ""); },
       [&] { return Bift_DartPostData(postData, url, replyFile, dartDownloadWindow(), userName, password); });
 }
 

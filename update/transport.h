@@ -61,8 +61,7 @@ int32_t Bift_WinsockDownload(const std::string& localFile, const std::string& ur
 int32_t Bift_DartDownload(const std::string& localFile, const std::string& url, frmDartDownload& dart,
                           const std::string& userName, const std::string& password);
 int32_t Bift_WinsockPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
-                             UpdatePortal& host, const std::string& userName = {},
-                             const std::string& password = {});
+                             UpdatePortal& host, const std::string& userName = {}, const std::string& password = {});
 int32_t Bift_DartPostData(const std::string& postData, const std::string& url, const std::string& replyFile,
                           frmDartDownload& dart, const std::string& userName, const std::string& password);
 

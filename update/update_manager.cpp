@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "core/databank.h"
+#include "core/final_selection.h"
 #include "core/idindex.h"
+#include "core/preview_lists.h"
 #include "core/products.h"
+#include "core/profile_commit.h"
+#include "core/profile_lists.h"
 #include "core/registry.h"
 #include "core/shellwrap.h"
 #include "core/update_run.h"
 #include "core/wizard/page_engine.h"
-#include "core/final_selection.h"
-#include "core/profile_commit.h"
-#include "core/preview_lists.h"
-#include "core/profile_lists.h"
 #include "core/wizard/program_end.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
@@ -33,8 +33,8 @@
 #include "update/cue/cue_split.h"
 #include "update/follow_on.h"
 #include "update/packet.h"
-#include "update/transport.h"
 #include "update/replies.h"
+#include "update/transport.h"
 #include "update/update_portal.h"
 
 namespace pellary {
@@ -173,15 +173,17 @@ void enrol() {
   if (!(customerRead && sourceRead)) fail(20009, "Error converting to CustomerID");
   // The IDs name the packet's files and join every request.
   if (!isProtocolId(customerID) || !isProtocolId(sourceID))
-    fail(20009, "The server sent a customer or source ID this program cannot use: \"" + clipped(customerID) +
-                    "\", \"" + clipped(sourceID) + "\"");
+    fail(20009, "The server sent a customer or source ID this program cannot use: \"" + clipped(customerID) + "\", \"" +
+                    clipped(sourceID) + "\"");
   u.Bupd_CustomerID = customerID;
   u.Bupd_SourceID = sourceID;
   showPortal();
   Breg_WriteRegSettings("CUE", "CustomerID", u.Bupd_CustomerID);
   Breg_WriteRegSettings("CUE", "SourceID", u.Bupd_SourceID);
-  if (Bupd_UpdateInitialise() == 1) Bupd_CallUpdate();
-  else Bmm_EndProgram();
+  if (Bupd_UpdateInitialise() == 1)
+    Bupd_CallUpdate();
+  else
+    Bmm_EndProgram();
 }
 
 // Seconds from 1970-01-01 00:00 local time to now, as local clock time.
@@ -251,7 +253,11 @@ int loadUpdate() {
       {"Bcue_LoadNewPrimary", table(cue::primaryLayout())},
       {"Bcue_LoadNewSecondary", table(cue::secondaryLayout())},
       {"Bcue_LoadNewTertiary", table(cue::tertiaryLayout())},
-      {"Bcue_LoadActiveEventIDs", [&db] { cue::loadActiveEventIDs(db); return false; }},
+      {"Bcue_LoadActiveEventIDs",
+       [&db] {
+         cue::loadActiveEventIDs(db);
+         return false;
+       }},
       {"Bcue_LoadNewLinkItems", table(cue::eventCatLayout())},
       {"Bcue_MergeInEvents", [&db] { return cue::mergeEventsFile(db, {}).found; }},
       {"Bcue_LoadNewRETemplate", table(cue::reTemplateLayout())},
@@ -303,12 +309,14 @@ void Bupd_MainHandler(int16_t runMode) {
       return;
     }
     if (!isProtocolId(u.Bupd_CustomerID) || !isProtocolId(u.Bupd_SourceID))
-      fail(20009, "The stored customer or source ID is not one this program can use: \"" +
-                      clipped(u.Bupd_CustomerID) + "\", \"" + clipped(u.Bupd_SourceID) + "\"");
+      fail(20009, "The stored customer or source ID is not one this program can use: \"" + clipped(u.Bupd_CustomerID) +
+                      "\", \"" + clipped(u.Bupd_SourceID) + "\"");
     if (runMode != 0) showPortal();
     yieldToMessageLoop();
-    if (Bupd_UpdateInitialise() == 1) Bupd_CallUpdate();
-    else Bmm_EndProgram();
+    if (Bupd_UpdateInitialise() == 1)
+      Bupd_CallUpdate();
+    else
+      Bmm_EndProgram();
   });
 }
 
@@ -475,8 +483,7 @@ std::string Bcue_WriteProfileSettings() {
       for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
         if (!first) result += ",";
         first = false;
-        result += std::to_string(rs["CatID"].value().toLong()) + "~" +
-                  std::to_string(rs["TimeStamp"].value().toLong());
+        result += std::to_string(rs["CatID"].value().toLong()) + "~" + std::to_string(rs["TimeStamp"].value().toLong());
       }
     }
     rs.close();

@@ -16,9 +16,7 @@ UpdatePortal& updatePortal() {
   return updatePortalHooks().open();
 }
 
-UpdatePortal* existingUpdatePortal() {
-  return updatePortalHooks().existing ? updatePortalHooks().existing() : nullptr;
-}
+UpdatePortal* existingUpdatePortal() { return updatePortalHooks().existing ? updatePortalHooks().existing() : nullptr; }
 
 void Bcue_ShowUpdateCompleted() {
   UpdatePortal& portal = updatePortal();

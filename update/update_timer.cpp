@@ -54,8 +54,8 @@ constexpr const char* kCarriedVariables[] = {"PELLARY_HOME", "PELLARY_SETTINGS",
 
 int runSystemctl(const std::vector<std::string>& args) {
   int status = -1;
-  const uint32_t r = platform::process::runAndWait(systemctlProgram(), args, platform::process::kHide, 30000,
-                                                   nullptr, &status);
+  const uint32_t r =
+      platform::process::runAndWait(systemctlProgram(), args, platform::process::kHide, 30000, nullptr, &status);
   return r == platform::process::kWaitEnded ? status : -1;
 }
 
@@ -94,8 +94,7 @@ std::optional<std::string> onCalendarFor(int32_t code) {
       if (quantity == 1) return "weekly";
       if (quantity == 4) return "monthly";  // "Every month"
       return std::nullopt;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 
@@ -111,7 +110,8 @@ std::string serviceUnitText(const fs::path& pelmon) {
       "\n"
       "[Service]\n"
       "Type=exec\n"
-      "ExecStart=" + quotedForUnit(pelmon.string()) + " cue_timed\n";
+      "ExecStart=" +
+      quotedForUnit(pelmon.string()) + " cue_timed\n";
   for (const char* name : kCarriedVariables)
     if (std::string v = env(name); !v.empty() && fitsAUnitFile(v))
       t += "Environment=" + quotedForUnit(std::string(name) + "=" + v) + "\n";
@@ -121,15 +121,21 @@ std::string serviceUnitText(const fs::path& pelmon) {
 std::string timerUnitText(int32_t code, const std::string& onCalendar) {
   return "# Written by Pellary Almoner when the update interval is saved.\n"
          "[Unit]\n"
-         "Description=Pellary Almoner updates: " + intervalText(code) + "\n"
+         "Description=Pellary Almoner updates: " +
+         intervalText(code) +
+         "\n"
          "After=graphical-session.target\n"
          "PartOf=graphical-session.target\n"
          "\n"
          "[Timer]\n"
-         "OnCalendar=" + onCalendar + "\n"
+         "OnCalendar=" +
+         onCalendar +
+         "\n"
          "# A run missed while the machine was off is made up at the next start.\n"
          "Persistent=true\n"
-         "Unit=" + std::string(kServiceUnit) + "\n"
+         "Unit=" +
+         std::string(kServiceUnit) +
+         "\n"
          "\n"
          "[Install]\n"
          "WantedBy=graphical-session.target\n";
@@ -148,8 +154,10 @@ Outcome applyUpdateTimer(int32_t code, const fs::path& pelmon) {
     fs::remove(timerFile, ec);
     fs::remove(serviceFile, ec);
     out.removed = !fs::exists(timerFile, ec) && !fs::exists(serviceFile, ec);
-    if (had) out.managerTook = runSystemctl({"--user", "daemon-reload"}) == 0;
-    else out.managerTook = true;
+    if (had)
+      out.managerTook = runSystemctl({"--user", "daemon-reload"}) == 0;
+    else
+      out.managerTook = true;
     if (!out.removed) out.notice = "The update timer in " + folder.string() + " could not be removed.";
     return out;
   }

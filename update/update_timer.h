@@ -44,10 +44,10 @@ std::string serviceUnitText(const std::filesystem::path& pelmon);
 std::string timerUnitText(int32_t code, const std::string& onCalendar);
 
 struct Outcome {
-  bool installed = false;  // the two files are written
-  bool removed = false;    // the files are gone (manual updates)
+  bool installed = false;    // the two files are written
+  bool removed = false;      // the files are gone (manual updates)
   bool managerTook = false;  // systemctl took the change
-  std::string notice;      // for the user, when something could not be done
+  std::string notice;        // for the user, when something could not be done
 };
 
 // Installs or updates the units for code, or removes them when the code has

@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
   }
   pellary::testing::TempDir standins;
   ::setenv("PELLARY_STANDINS", standins.path().c_str(), 1);
-  pellary::testing::writeFile(standins.path() / "Outlook" / "caldav.conf",
-                     "url = " + server.home() + "\nuser = " + server.user() + "\npassword = " + server.password() + "\n");
+  pellary::testing::writeFile(
+      standins.path() / "Outlook" / "caldav.conf",
+      "url = " + server.home() + "\nuser = " + server.user() + "\npassword = " + server.password() + "\n");
   outlook::registerOutlookClasses();
   Object app = automation::createObject(outlook::kApplicationClass);
   Object ns = app->call("GetNamespace", {Variant("MAPI")}).toObject();
@@ -115,15 +116,17 @@ int main(int argc, char** argv) {
   curl_easy_cleanup(curl);
 
   const size_t written = outlook::store().count(folder->call("EntryID").toString());
-  std::printf("caldav: %d entries PUT on Radicale at 127.0.0.1:%d by each side (stand-in holds %zu; %d plain PUTs failed)\n",
-              kEntries, server.port(), written, failed);
+  std::printf(
+      "caldav: %d entries PUT on Radicale at 127.0.0.1:%d by each side (stand-in holds %zu; %d plain PUTs failed)\n",
+      kEntries, server.port(), written, failed);
   const double ratio = loop > 0 ? standIn / loop : 0;
   std::printf("stand-in %.3f s (%.0f entries/s), plain libcurl loop %.3f s (%.0f entries/s), ratio %.2f\n", standIn,
               kEntries / standIn, loop, kEntries / loop, ratio);
   std::sort(roundRatios.begin(), roundRatios.end());
-  std::printf("stand-in vs plain loop round by round (%d rounds, the sides taking turns going first): lowest %.2f, "
-              "median %.2f, highest %.2f\n",
-              kRounds, roundRatios.front(), roundRatios[roundRatios.size() / 2], roundRatios.back());
+  std::printf(
+      "stand-in vs plain loop round by round (%d rounds, the sides taking turns going first): lowest %.2f, "
+      "median %.2f, highest %.2f\n",
+      kRounds, roundRatios.front(), roundRatios[roundRatios.size() / 2], roundRatios.back());
   const bool complete = failed == 0 && written == size_t(kEntries);
   std::printf("goal within %.1fx of the plain loop (%d PUTs a side): %s\n", kGoalRatio, kEntries,
               complete && loop > 0 && ratio <= kGoalRatio ? "met" : "not met");

@@ -95,12 +95,14 @@ void report(const char* what, const Phase& p, int n) {
   std::printf("%s, sums of the rounds: stand-in %.3f s, plain loop %.3f s, ratio %.2f\n", what, sumStandIn, sumPlain,
               sumPlain > 0 ? sumStandIn / sumPlain : 0);
   if (!ratios.empty())
-    std::printf("%s, stand-in vs plain loop round by round (%zu rounds, closing work aside): lowest %.2f, median %.2f, "
-                "highest %.2f\n",
-                what, ratios.size(), ratios.front(), median(ratios), ratios.back());
-  std::printf("%s, from the median rounds: stand-in %.3f s (%.0f entries/s), plain loop %.3f s (%.0f entries/s), "
-              "ratio %.2f\n",
-              what, standIn, rate, plain, n / plain, ratio);
+    std::printf(
+        "%s, stand-in vs plain loop round by round (%zu rounds, closing work aside): lowest %.2f, median %.2f, "
+        "highest %.2f\n",
+        what, ratios.size(), ratios.front(), median(ratios), ratios.back());
+  std::printf(
+      "%s, from the median rounds: stand-in %.3f s (%.0f entries/s), plain loop %.3f s (%.0f entries/s), "
+      "ratio %.2f\n",
+      what, standIn, rate, plain, n / plain, ratio);
   std::printf("goal %s >= %.0f entries/s: %s\n", what, kGoalRate, rate >= kGoalRate ? "met" : "not met");
   std::printf("goal %s within %.1fx of the plain loop: %s (%.2fx; rounds %.2f to %.2f)\n", what, kGoalRatio,
               ratio <= kGoalRatio ? "met" : "not met", ratio, ratios.empty() ? 0 : ratios.front(),
@@ -234,8 +236,9 @@ int main(int argc, char** argv) {
               deletes.flush);
   std::printf("the stand-in's own closing work (removals, its record, its flush): saves %.3f s, deletes %.3f s\n",
               saves.extra, deletes.extra);
-  std::printf("order: the sides take turns in %d rounds, the stand-in first in odd rounds and the plain loop in even ones\n",
-              kRounds);
+  std::printf(
+      "order: the sides take turns in %d rounds, the stand-in first in odd rounds and the plain loop in even ones\n",
+      kRounds);
   std::printf("saves by place, first/second: stand-in %.3f/%.3f s, plain loop %.3f/%.3f s\n", firstStandIn,
               secondStandIn, firstPlain, secondPlain);
   report("saves", saves, kSaves);

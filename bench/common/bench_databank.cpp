@@ -1,7 +1,7 @@
 #include "bench/common/bench_databank.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/registry.h"
@@ -31,9 +31,10 @@ void buildDatabank(dao::Database& db) {
   createDatabankSchema(db);
   const double start = platform::oleFromCivil(2026, 1, 1);
   db.beginTrans();
-  db.execute("INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, StartDate, GenDates) VALUES "
-             "(3, 30, 'Events', 1, 3, " + std::to_string(start) + ", 1), (4, 40, 'Holidays', 1, 1, " +
-             std::to_string(start) + ", 1)");
+  db.execute(
+      "INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, StartDate, GenDates) VALUES "
+      "(3, 30, 'Events', 1, 3, " +
+      std::to_string(start) + ", 1), (4, 40, 'Holidays', 1, 1, " + std::to_string(start) + ", 1)");
   {
     Inserter primary(db, "INSERT INTO Primary (ProductID, PID, PrimaryName, Status)");
     Inserter secondary(db, "INSERT INTO Secondary (ProductID, PID, SID, SecondaryName, Status)");
@@ -65,12 +66,14 @@ void buildDatabank(dao::Database& db) {
   }
   {
     // The chosen categories: every fifth one; their first 50,000 events written.
-    Inserter cats(db, "INSERT INTO ProfileCatList (ProfileID, CatID, StartDate, EndDate, Duration, CatSetting, Status, "
-                      "AddStatus)");
+    Inserter cats(db,
+                  "INSERT INTO ProfileCatList (ProfileID, CatID, StartDate, EndDate, Duration, CatSetting, Status, "
+                  "AddStatus)");
     for (long c = 1; c <= kChosen; ++c)
       cats.row("1, " + s(c * 5) + ", 0, 0, 2561, " + (c * 5 > 2500 ? "1" : "6") + ", 4, 0");
-    Inserter events(db, "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, "
-                        "DateUsed, PlatMisc, PubHol)");
+    Inserter events(db,
+                    "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, "
+                    "DateUsed, PlatMisc, PubHol)");
     long written = 0;
     for (long e = 1; e <= kEvents && written < kWritten; ++e) {
       long cat = 1 + e % kCategories;

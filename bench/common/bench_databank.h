@@ -48,9 +48,7 @@ class Inserter {
 };
 
 using Clock = std::chrono::steady_clock;
-inline double seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
+inline double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // "met" or "not met".
 inline const char* verdict(bool met) { return met ? "met" : "not met"; }

@@ -87,7 +87,8 @@ void generate(const Sizes& s, const fs::path& cue, const fs::path& csv) {
         sc << "1," + num(pid) + "," + num(sid) + ",Secondary " + num(sid) + ",1\n";
       }
       long cat = 10000 + k;
-      tt << "1," + num(pid) + "," + num(sid) + "," + num(tid) + "," + num(cat) + ",\"Category " + num(cat) + "\",4,1\r\n";
+      tt << "1," + num(pid) + "," + num(sid) + "," + num(tid) + "," + num(cat) + ",\"Category " + num(cat) +
+                "\",4,1\r\n";
       // ProductID, PID, SID, TID, CatID, TertiaryName, Priorities_Valid, CatSettings, Status, TimeStamp
       tc << "1," + num(pid) + "," + num(sid) + "," + num(tid) + "," + num(cat) + ",Category " + num(cat) + ",4,4,1,0\n";
     }
@@ -98,9 +99,9 @@ void generate(const Sizes& s, const fs::path& cue, const fs::path& csv) {
     for (long e = 1; e <= s.events; ++e) {
       long day = start + (e % 365) * 86400;
       std::string id = num(e);
-      ev << id + ",\"Event " + id + ", the title\",\"Line one|Line two\",\"A longer memo for event " + id +
-                "\"," + num(day) + "," + num(day) + "," + (e % 3 ? "0" : num(day - 30 * 86400)) +
-                ",\"https://example.org/e/" + id + "\",\" 44 \",\"20\",\"7946 0000\"," + num(1 + e % 3) + ",1,2,1,3\r\n";
+      ev << id + ",\"Event " + id + ", the title\",\"Line one|Line two\",\"A longer memo for event " + id + "\"," +
+                num(day) + "," + num(day) + "," + (e % 3 ? "0" : num(day - 30 * 86400)) + ",\"https://example.org/e/" +
+                id + "\",\" 44 \",\"20\",\"7946 0000\"," + num(1 + e % 3) + ",1,2,1,3\r\n";
       // EventID, Title, Memo, MemoLong, StartDate, EndDate, OnSale, URL, TelCountry, TelPrefix, Tel,
       // Priority, Version, Action, Status
       ec << id + ",\"Event " + id + ", the title\",\"Line one\r\nLine two\",A longer memo for event " + id + "," +
@@ -132,8 +133,8 @@ void freshDatabank(const fs::path& file) {
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 struct Finished {
-  int status = -1;        // exit code, -1 when it did not exit normally
-  long peakKb = 0;        // peak resident memory
+  int status = -1;  // exit code, -1 when it did not exit normally
+  long peakKb = 0;  // peak resident memory
   double seconds = 0;
 };
 
@@ -168,7 +169,8 @@ std::vector<std::string> storedRows(const fs::path& file, const std::string& tab
   while (sqlite3_step(st) == SQLITE_ROW) columns.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
   sqlite3_finalize(st);
   std::string select = "SELECT ";
-  for (size_t i = 0; i < columns.size(); ++i) select += (i ? "||'|'||" : "") + std::string("quote(\"") + columns[i] + "\")";
+  for (size_t i = 0; i < columns.size(); ++i)
+    select += (i ? "||'|'||" : "") + std::string("quote(\"") + columns[i] + "\")";
   select += " FROM \"" + table + "\" ORDER BY rowid";
   sqlite3_prepare_v2(db, select.c_str(), -1, &st, nullptr);
   while (sqlite3_step(st) == SQLITE_ROW) out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
@@ -213,13 +215,15 @@ int main(int argc, char** argv) {
   setenv("PELLARY_UNATTENDED", "1", 1);
   pellary::Breg_WriteRegSettings("Support", "Name", "bench.db");
 
-  std::printf("generating %ld events, %ld links, %ld categories in %s\n", s.events, s.links, s.categories, root.c_str());
+  std::printf("generating %ld events, %ld links, %ld categories in %s\n", s.events, s.links, s.categories,
+              root.c_str());
   generate(s, home / "CUE", csv);
   freshDatabank(home / "bench.db");
 
   // Where Hushbank's memory starts: a run with nothing to load.
   fs::create_directories(home / "CUE-full");
-  for (const auto& e : fs::directory_iterator(home / "CUE")) fs::rename(e.path(), home / "CUE-full" / e.path().filename());
+  for (const auto& e : fs::directory_iterator(home / "CUE"))
+    fs::rename(e.path(), home / "CUE-full" / e.path().filename());
   Finished idle = runProgram(hushbank.string(), {"silent"});
   fs::remove(home / "CUE");
   fs::rename(home / "CUE-full", home / "CUE");
@@ -252,7 +256,8 @@ int main(int argc, char** argv) {
     if (a.size() != b.size()) {
       ++differing;
       if (firstDifference.empty())
-        firstDifference = std::string(t) + ": " + std::to_string(a.size()) + " rows against " + std::to_string(b.size());
+        firstDifference =
+            std::string(t) + ": " + std::to_string(a.size()) + " rows against " + std::to_string(b.size());
     }
     for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
       if (a[i] != b[i] && ++differing && firstDifference.empty())

@@ -135,8 +135,9 @@ void install(const fs::path& root, int topics) {
   dao::Database& db = Bsql_DataBank();
   createDatabankSchema(db);
   db.beginTrans();
-  db.execute("INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, GenDates) VALUES (3, 30, "
-             "'Guide', 1, 1, 0)");
+  db.execute(
+      "INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, GenDates) VALUES (3, 30, "
+      "'Guide', 1, 1, 0)");
   {
     Inserter tmpl(db, "INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status)");
     Inserter edge(db, "INSERT INTO REStructure (Product_Id, ParentTemplate_Id, ChildTemplate_Id, Status)");
@@ -251,8 +252,9 @@ Figures runSize(const fs::path& root, int topics) {
         return seconds(a, Clock::now());
       });
   f.psionFiles = psionNames.size();
-  if (plainBytes != bytes) std::printf("  (the measuring pass counted %d bytes, the plain loop %lld)\n", bytes,
-                                       static_cast<long long>(plainBytes));
+  if (plainBytes != bytes)
+    std::printf("  (the measuring pass counted %d bytes, the plain loop %lld)\n", bytes,
+                static_cast<long long>(plainBytes));
 
   // The whole copy of the section to the Psion as Next starts it: the data
   // folder emptied, every leaf file and the menu copied through the PsiWin
@@ -315,11 +317,11 @@ int main() {
   Figures last;
   for (int topics : sizes) {
     last = runSize(base / std::to_string(topics), topics);
-    std::printf("%d topics: PC %zu files %.3f s (plain %.3f s); handheld PC copy %zu files %.3f s (plain %.3f s); "
-                "Series 5 measuring %zu files %.3f s (plain %.3f s); copy to the Psion %zu files %.3f s (plain %.3f s)\n",
-                topics, last.pcFiles, last.pc.mine, last.pc.plain, last.ceFiles, last.ce.mine, last.ce.plain,
-                last.psionFiles, last.psion.mine, last.psion.plain, last.psionCopied, last.psionCopy.mine,
-                last.psionCopy.plain);
+    std::printf(
+        "%d topics: PC %zu files %.3f s (plain %.3f s); handheld PC copy %zu files %.3f s (plain %.3f s); "
+        "Series 5 measuring %zu files %.3f s (plain %.3f s); copy to the Psion %zu files %.3f s (plain %.3f s)\n",
+        topics, last.pcFiles, last.pc.mine, last.pc.plain, last.ceFiles, last.ce.mine, last.ce.plain, last.psionFiles,
+        last.psion.mine, last.psion.plain, last.psionCopied, last.psionCopy.mine, last.psionCopy.plain);
     pc.push_back(last.pc.mine);
     ce.push_back(last.ce.mine);
     psion.push_back(last.psion.mine);

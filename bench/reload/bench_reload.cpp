@@ -57,8 +57,10 @@ int main(int argc, char** argv) {
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--keep") keep = true;
-    else if (a == "--links" && i + 1 < argc) links = std::atol(argv[++i]);
+    if (a == "--keep")
+      keep = true;
+    else if (a == "--links" && i + 1 < argc)
+      links = std::atol(argv[++i]);
     else {
       std::fprintf(stderr, "usage: bench_reload [--links N] [--keep]\n");
       return 2;

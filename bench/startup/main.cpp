@@ -13,11 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -109,19 +109,18 @@ double spawn(const std::vector<std::string>& args, const std::vector<std::string
 // databank is the bench databank: seconds until the selection screen is drawn.
 void startToScreen(const fs::path& root) {
   const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-  const std::vector<std::string> env = {"PELLARY_HOME=" + (root / "program").string(),
-                                        "PELLARY_SETTINGS=" + (root / "settings").string(),
-                                        "PELLARY_STANDINS=" + (root / "standins").string(),
-                                        "QT_QPA_PLATFORM=offscreen"};
+  const std::vector<std::string> env = {
+      "PELLARY_HOME=" + (root / "program").string(), "PELLARY_SETTINGS=" + (root / "settings").string(),
+      "PELLARY_STANDINS=" + (root / "standins").string(), "QT_QPA_PLATFORM=offscreen"};
   if (spawn({(bin / "almoner-install").string()}, env) != 0) {
     std::printf("  almoner-install failed\n");
     return;
   }
   const std::string user = "HKEY_CURRENT_USER\\Software\\Brackwater\\Pellary Almoner\\";
   const std::vector<std::array<std::string, 3>> settings = {{"User", "FirstRun", "False"},
-                                                           {"Support", "HighNodeCount", "1"},
-                                                           {"Support", "Node0", "3"},
-                                                           {"Support", "Node1", "4"}};
+                                                            {"Support", "HighNodeCount", "1"},
+                                                            {"Support", "Node0", "3"},
+                                                            {"Support", "Node1", "4"}};
   for (const auto& [section, name, value] : settings)
     spawn({(bin / "almoner-reg").string(), "set", user + section, name, value}, env);
   const fs::path databank = root / "program" / "almoner.db";
@@ -138,10 +137,11 @@ void startToScreen(const fs::path& root) {
   std::vector<std::string> withReport = env;
   withReport.push_back("PELLARY_REPORT_DRAWN=1");
   std::vector<double> runs;
-  for (int i = 0; i < 3; ++i) runs.push_back(spawn({(bin / "pelmon").string(), "cue_setting"}, withReport,
-                                                   "pelmon: screen drawn"));
-  std::printf("Start to screen (pelmon cue_setting, offscreen, the bench databank, 30,000 templates of another "
-              "product stored before 999 of the shown one):\n");
+  for (int i = 0; i < 3; ++i)
+    runs.push_back(spawn({(bin / "pelmon").string(), "cue_setting"}, withReport, "pelmon: screen drawn"));
+  std::printf(
+      "Start to screen (pelmon cue_setting, offscreen, the bench databank, 30,000 templates of another "
+      "product stored before 999 of the shown one):\n");
   std::printf("  runs %.3f s, %.3f s, %.3f s\n", runs[0], runs[1], runs[2]);
   std::sort(runs.begin(), runs.end());
   const double median = runs[1];
@@ -164,7 +164,8 @@ double plainTree(int product) {
       " ORDER BY ChildTemplate_Id");
   std::map<int32_t, std::string> keyOf;
   for (; !links.eof(); links.moveNext()) {
-    const int32_t parent = links["ParentTemplate_Id"].value().toLong(), child = links["ChildTemplate_Id"].value().toLong();
+    const int32_t parent = links["ParentTemplate_Id"].value().toLong(),
+                  child = links["ChildTemplate_Id"].value().toLong();
     const std::string parentKey = parent == 1 ? std::string() : keyOf[parent];
     if (parent != 1 && parentKey.empty()) continue;
     const std::string key = topicKey(parentKey, child);
@@ -253,7 +254,8 @@ int main() {
   line("category trees (Bset_CategoryLists)", seconds(d, e));
   line("reference tree (Bset_SetupReferenceTree)", seconds(e, f));
   double startup = seconds(a, f);
-  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup, startup < 0.5 ? "met" : "not met");
+  std::printf("  %-34s %8.3f s   goal < 0.5 s: %s\n", "whole start-up load", startup,
+              startup < 0.5 ? "met" : "not met");
   int nodes = 0;
   for (auto& t : trees) nodes += t->count();
   std::printf("  (%d selector nodes, %d chosen categories, %d chosen topics shown)\n", nodes, chosen.count(),
@@ -274,9 +276,9 @@ int main() {
   const DatabaseAccess& q = Bsql();
   auto rows = [](const dao::Recordset& rs, bool have) { return have ? rs.recordCount() : 0L; };
   std::printf("Final selection (Bsql_SetFinalRecordSelection):\n");
-  std::printf("  write %ld, delete %ld, update %ld, public holidays %ld rows\n", rows(q.Bsql_rsWrite, q.Bsql_HaveNewEvents),
-              rows(q.Bsql_rsDelete, q.Bsql_HaveDeletions), rows(q.Bsql_rsUpdate, q.Bsql_HaveUpdates),
-              rows(q.Bsql_rsPubHol, q.Bsql_HavePubHols));
+  std::printf("  write %ld, delete %ld, update %ld, public holidays %ld rows\n",
+              rows(q.Bsql_rsWrite, q.Bsql_HaveNewEvents), rows(q.Bsql_rsDelete, q.Bsql_HaveDeletions),
+              rows(q.Bsql_rsUpdate, q.Bsql_HaveUpdates), rows(q.Bsql_rsPubHol, q.Bsql_HavePubHols));
   double selection = seconds(g, h);
   std::printf("  %-34s %8.3f s   goal < 1 s: %s\n", "final selection (first)", selection,
               selection < 1.0 ? "met" : "not met");

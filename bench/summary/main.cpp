@@ -114,9 +114,8 @@ Figures runSize(QApplication& app, int holidays) {
   std::vector<std::string> titles;
   for (int i = 0; i < f.rows; ++i) titles.push_back(page.datesList().row(i).subItems.at(1));
   a = Clock::now();
-  std::stable_sort(titles.begin(), titles.end(), [](const std::string& x, const std::string& y) {
-    return platform::text::compareNames(x, y) < 0;
-  });
+  std::stable_sort(titles.begin(), titles.end(),
+                   [](const std::string& x, const std::string& y) { return platform::text::compareNames(x, y) < 0; });
   f.plainSort = seconds(a, Clock::now());
   page.hide();
   return f;
@@ -154,11 +153,12 @@ int main(int argc, char** argv) {
   Figures last;
   for (int holidays : sizes) {
     last = runSize(app, holidays);
-    std::printf("%d holiday categories: %d rows in the list (%d holiday rows); Continue %.3f s (final selection "
-                "%.3f s); holiday lookups %.3f s (former way %.3f s); sort by title %.3f s, by date %.3f s (plain "
-                "sort %.3f s)\n",
-                holidays, last.rows, last.holidayRows, last.cont, last.selection, last.lookups, last.former,
-                last.sortNames, last.sortDates, last.plainSort);
+    std::printf(
+        "%d holiday categories: %d rows in the list (%d holiday rows); Continue %.3f s (final selection "
+        "%.3f s); holiday lookups %.3f s (former way %.3f s); sort by title %.3f s, by date %.3f s (plain "
+        "sort %.3f s)\n",
+        holidays, last.rows, last.holidayRows, last.cont, last.selection, last.lookups, last.former, last.sortNames,
+        last.sortDates, last.plainSort);
     rows.push_back(last.rows);
     conts.push_back(last.cont);
     sorts.push_back(std::max(last.sortNames, last.sortDates));

@@ -77,13 +77,13 @@ enum class Persist {
 
 // What one run of a target measured.
 struct Run {
-  double flow = 0;    // the whole write: open, write pass, commit point
-  double open = 0;    // before the write pass
-  double pass = 0;    // the central writer's write pass, the target's calls included
-  double commit = 0;  // after the write pass: the target's own commit and flush
+  double flow = 0;     // the whole write: open, write pass, commit point
+  double open = 0;     // before the write pass
+  double pass = 0;     // the central writer's write pass, the target's calls included
+  double commit = 0;   // after the write pass: the target's own commit and flush
   double profile = 0;  // the profile commit that follows
-  double relay = 0;   // inside the target's add and delete calls
-  int32_t calls = 0;  // add and delete calls
+  double relay = 0;    // inside the target's add and delete calls
+  int32_t calls = 0;   // add and delete calls
   Clock::time_point start, passStart, passEnd;
   // What the target itself spends on the entries: its calls and its commit point.
   double writing() const { return relay + commit; }
@@ -382,21 +382,22 @@ std::vector<Target> targets() {
                   },
                   [] { return paths::standinsFolder() / "organizer"; }});
 
-  list.push_back({"Notes", 9, Persist::AppendPerEntry,
-                  [] {
-                    resetBLot();
-                    platform::notes::registerNotesClass();
-                    platform::notes::writeDatabase(platform::notes::databasePath("", "mail\\bench.nsf"), {});
-                  },
-                  [] {
-                    platform::Dispatch& c = BLot_Control();
-                    c.call(3, {Variant(std::string()), Variant(std::string("mail\\bench.nsf")), Variant(std::string())});
-                    if (c.call(5).toString() != platform::notes::kLoggedOn)
-                      std::fprintf(stderr, "Notes did not log on: %s\n", c.call(5).toString().c_str());
-                    timedPass();
-                    c.call(4);
-                  },
-                  [] { return paths::standinsFolder() / "notes"; }});
+  list.push_back(
+      {"Notes", 9, Persist::AppendPerEntry,
+       [] {
+         resetBLot();
+         platform::notes::registerNotesClass();
+         platform::notes::writeDatabase(platform::notes::databasePath("", "mail\\bench.nsf"), {});
+       },
+       [] {
+         platform::Dispatch& c = BLot_Control();
+         c.call(3, {Variant(std::string()), Variant(std::string("mail\\bench.nsf")), Variant(std::string())});
+         if (c.call(5).toString() != platform::notes::kLoggedOn)
+           std::fprintf(stderr, "Notes did not log on: %s\n", c.call(5).toString().c_str());
+         timedPass();
+         c.call(4);
+       },
+       [] { return paths::standinsFolder() / "notes"; }});
 
   list.push_back({"Day-Timer", 4, Persist::AppendPerEntry,
                   [] {
@@ -472,7 +473,8 @@ void measure(Target& t, bool firstPreview) {
     previewPass();
     const fs::path plainDir = gRoot / ("plain-" + std::to_string(t.code) + "-" + std::to_string(round));
     settle();
-    const double p = plainPass(plainDir, bytes, first.calls, persist) + plainRows(Bsda().eventCount() + Bsda().catCount());
+    const double p =
+        plainPass(plainDir, bytes, first.calls, persist) + plainRows(Bsda().eventCount() + Bsda().catCount());
     plain = plain == 0 ? p : std::min(plain, p);
     kept.push_back(plainDir);
   };
@@ -519,17 +521,19 @@ void measure(Target& t, bool firstPreview) {
     kept.push_back(standins);
   }
   const std::string n = t.name;
-  std::printf("  first run (best of %d): %d entries, %.1f MB stored in %d file(s); %.3f s in all (open %.3f, write "
-              "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f); plain loop %.3f s\n",
-              kRounds, first.calls, double(bytes) / 1e6, files, first.flow, first.open, first.pass, first.relay,
-              first.commit, first.profile, plain);
+  std::printf(
+      "  first run (best of %d): %d entries, %.1f MB stored in %d file(s); %.3f s in all (open %.3f, write "
+      "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f); plain loop %.3f s\n",
+      kRounds, first.calls, double(bytes) / 1e6, files, first.flow, first.open, first.pass, first.relay, first.commit,
+      first.profile, plain);
   const double rate = first.calls / first.flow;
   goal(n + " write pass rate", fmt("%.0f entries/s", rate), ">= 10,000 entries/s", rate >= 10000);
   goal(n + " write pass vs plain loop", fmt("%.2fx", first.flow / plain), "<= 3x", first.flow <= 3 * plain);
-  std::printf("  second run (best of %d): %d entries removed with %d calls from %d; %.3f s in all (open %.3f, write "
-              "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f)\n",
-              kRounds, removing, second.calls, first.calls, second.flow, second.open, second.pass, second.relay,
-              second.commit, second.profile);
+  std::printf(
+      "  second run (best of %d): %d entries removed with %d calls from %d; %.3f s in all (open %.3f, write "
+      "pass %.3f, of it in the target %.3f, target's commit %.3f, profile commit %.3f)\n",
+      kRounds, removing, second.calls, first.calls, second.flow, second.open, second.pass, second.relay, second.commit,
+      second.profile);
   if (t.later)
     std::printf("  then %s: %.3f s after the first run, %.3f s after the second\n", t.laterStep, laterFirst,
                 laterSecond);

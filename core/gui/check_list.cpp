@@ -42,7 +42,8 @@ class ListRow : public QTreeWidgetItem {
   }
 
   void setData(int column, int role, const QVariant& value) override {
-    if (column >= 0 && size_t(column) < keys_.size() && (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole))
+    if (column >= 0 && size_t(column) < keys_.size() &&
+        (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole))
       keys_[size_t(column)] = Keys{};
     QTreeWidgetItem::setData(column, role, value);
   }

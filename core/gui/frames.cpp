@@ -51,8 +51,7 @@ std::vector<QGroupBox*> FrameCollection::frames() const {
 
 // --- clsFrames --------------------------------------------------------------
 
-bool clsFrames::AddFrame(QGroupBox& frame, bool visible, int32_t top, int32_t left, int32_t width,
-                         int32_t height) {
+bool clsFrames::AddFrame(QGroupBox& frame, bool visible, int32_t top, int32_t left, int32_t width, int32_t height) {
   std::string key = frame.objectName().toStdString();
   if (key.empty()) raise(err::InvalidCall);
   if (frames_.contains(key)) raise(kKeyInUse, kKeyInUseText);

@@ -43,8 +43,7 @@ class clsFrames {
   // default when not 0, else the panel keeps its value. Then the visibility,
   // then the panel joins under its object name; a name already held is
   // refused before the panel is touched.
-  bool AddFrame(QGroupBox& frame, bool visible, int32_t top, int32_t left, int32_t width,
-                int32_t height);
+  bool AddFrame(QGroupBox& frame, bool visible, int32_t top, int32_t left, int32_t width, int32_t height);
   bool SetDefaultSize(int32_t width, int32_t height);
   bool SetDefaultPosition(int32_t top, int32_t left);
   // The same rule as AddFrame for the panel under the key.

@@ -102,8 +102,7 @@ int32_t roundToLong(double value) {
   double whole = std::floor(value);
   double rest = value - whole;
   if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
-  if (whole < double(std::numeric_limits<int32_t>::min()) ||
-      whole > double(std::numeric_limits<int32_t>::max()))
+  if (whole < double(std::numeric_limits<int32_t>::min()) || whole > double(std::numeric_limits<int32_t>::max()))
     raise(err::Overflow);
   return int32_t(whole);
 }
@@ -111,9 +110,7 @@ int32_t roundToLong(double value) {
 int32_t formLeft(const QWidget& w) { return readTwips(w, kLeft, w.pos().x(), twipsPerPixelX(&w)); }
 int32_t formTop(const QWidget& w) { return readTwips(w, kTop, w.pos().y(), twipsPerPixelY(&w)); }
 int32_t formWidth(const QWidget& w) { return readTwips(w, kWidth, outerWidthPixels(w), twipsPerPixelX(&w)); }
-int32_t formHeight(const QWidget& w) {
-  return readTwips(w, kHeight, outerHeightPixels(w), twipsPerPixelY(&w));
-}
+int32_t formHeight(const QWidget& w) { return readTwips(w, kHeight, outerHeightPixels(w), twipsPerPixelY(&w)); }
 
 void setFormLeft(QWidget& w, int32_t twips) { moveForm(w, twips, formTop(w)); }
 void setFormTop(QWidget& w, int32_t twips) { moveForm(w, formLeft(w), twips); }
@@ -264,9 +261,8 @@ void Bpo_CenterAdoptedOnMain(QWidget& form) {
 }
 
 void Bpo_URAlign(QWidget& form) {
-  trapped("Bpo_URAlign", [&] {
-    place(form, screenLeft(form) + double(screenWidth(&form)) - formWidth(form), screenTop(form));
-  });
+  trapped("Bpo_URAlign",
+          [&] { place(form, screenLeft(form) + double(screenWidth(&form)) - formWidth(form), screenTop(form)); });
 }
 
 }  // namespace pellary

@@ -14,14 +14,14 @@ namespace pellary {
 
 namespace {
 
-constexpr int kGap = 16;       // between the pointer and the tip
+constexpr int kGap = 16;  // between the pointer and the tip
 constexpr int kShownMs = 10000;
 
 class TipWindow : public QLabel {
  public:
   TipWindow()
-      : QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                            Qt::WindowDoesNotAcceptFocus) {
+      : QLabel(nullptr,
+               Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus) {
     setObjectName("plainTip");
     setTextFormat(Qt::PlainText);
     setWordWrap(true);

@@ -16,8 +16,8 @@ struct UpdateInterval {
 
 // The choices of the update-settings page, in their order.
 inline constexpr UpdateInterval kUpdateIntervals[] = {
-    {"Every hour", 2001}, {"Every 2 hours", 2002}, {"Every 4 hours", 2004}, {"Every day", 3001},
-    {"Every 2 days", 3002}, {"Every 4 days", 3004}, {"Every week", 4001},   {"Every month", 4004},
+    {"Every hour", 2001},   {"Every 2 hours", 2002}, {"Every 4 hours", 2004}, {"Every day", 3001},
+    {"Every 2 days", 3002}, {"Every 4 days", 3004},  {"Every week", 4001},    {"Every month", 4004},
 };
 
 // The code the manual choice stores.

@@ -42,7 +42,7 @@ struct Module {
 struct Modules {
   // Recursive: a module's static initialisers run inside dlopen and may call back here.
   std::recursive_mutex mutex;
-  std::map<std::string, Module> loaded;  // by full path
+  std::map<std::string, Module> loaded;         // by full path
   std::map<std::string, ObjectMaker> builtins;  // by lower-case name
 };
 
@@ -93,8 +93,8 @@ void runRegistration(const fs::path& modulePath, const char* entry) {
   if (!h) raise(errors::ModuleNotLoaded, "The module \"" + path + "\" failed to load: " + message);
   auto fn = symbol<RegisterServerFn>(h, entry);
   if (!fn)
-    raise(errors::NoEntryPoint, "The module \"" + path + "\" was loaded but the entry point " + entry +
-                                   " was not found.");
+    raise(errors::NoEntryPoint,
+          "The module \"" + path + "\" was loaded but the entry point " + entry + " was not found.");
   const int32_t hr = fn();
   if (hr < 0) {
     char code[16];
@@ -144,8 +144,7 @@ void registerClass(const ClassRegistration& reg) {
   if (!reg.versionIndependentProgId.empty())
     st::writeValue(HKCR, cls + "\\VersionIndependentProgID", st::kDefaultValue, reg.versionIndependentProgId);
   st::writeValue(HKCR, cls + "\\InprocServer32", st::kDefaultValue, reg.modulePath);
-  if (!reg.threadingModel.empty())
-    st::writeValue(HKCR, cls + "\\InprocServer32", "ThreadingModel", reg.threadingModel);
+  if (!reg.threadingModel.empty()) st::writeValue(HKCR, cls + "\\InprocServer32", "ThreadingModel", reg.threadingModel);
   if (!reg.typeLib.empty()) st::writeValue(HKCR, cls + "\\TypeLib", st::kDefaultValue, reg.typeLib);
   if (!reg.version.empty()) st::writeValue(HKCR, cls + "\\Version", st::kDefaultValue, reg.version);
   for (const auto& [sub, value] : reg.classSubkeys) {

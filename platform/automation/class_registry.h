@@ -25,9 +25,9 @@
 namespace pellary::platform::automation {
 
 struct ClassRegistration {
-  std::string clsid;        // "{...}"
-  std::string description;  // the keys' default value
-  std::string progId;       // versioned, "Lib.Class.1"
+  std::string clsid;                     // "{...}"
+  std::string description;               // the keys' default value
+  std::string progId;                    // versioned, "Lib.Class.1"
   std::string versionIndependentProgId;  // "Lib.Class"; may be empty
   // Further names that create the same class (each gets its own CLSID subkey).
   std::vector<std::string> aliasProgIds;

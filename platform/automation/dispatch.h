@@ -29,12 +29,12 @@ namespace automation {
 
 // Error numbers of late-bound calls and object creation.
 namespace errors {
-inline constexpr long ObjectNotSet = 91;          // Object variable or With block variable not set
-inline constexpr long CannotCreateObject = 429;   // ActiveX component can't create object
-inline constexpr long NoSuchMember = 438;         // Object doesn't support this property or method
-inline constexpr long WrongArgumentCount = 450;   // Wrong number of arguments or invalid property assignment
-inline constexpr long ModuleNotLoaded = 30101;    // the registration tool's "could not load"
-inline constexpr long NoEntryPoint = 30102;       // module lacks the entry point
+inline constexpr long ObjectNotSet = 91;         // Object variable or With block variable not set
+inline constexpr long CannotCreateObject = 429;  // ActiveX component can't create object
+inline constexpr long NoSuchMember = 438;        // Object doesn't support this property or method
+inline constexpr long WrongArgumentCount = 450;  // Wrong number of arguments or invalid property assignment
+inline constexpr long ModuleNotLoaded = 30101;   // the registration tool's "could not load"
+inline constexpr long NoEntryPoint = 30102;      // module lacks the entry point
 inline constexpr long RegistrationFailed = 30103;
 }  // namespace errors
 
@@ -83,9 +83,9 @@ class DispatchArg {
  public:
   DispatchArg(ByRef r) : ref_(r.target) {}
   template <class T>
-    requires(std::is_constructible_v<Variant, T> && !std::is_same_v<std::remove_cvref_t<T>, ByRef> &&
-             !std::is_same_v<std::remove_cvref_t<T>, DispatchArg>)
-  DispatchArg(T&& v) : value_(std::forward<T>(v)) {}  // NOLINT(bugprone-forwarding-reference-overload): excluded above
+  requires(std::is_constructible_v<Variant, T> && !std::is_same_v<std::remove_cvref_t<T>, ByRef> &&
+           !std::is_same_v<std::remove_cvref_t<T>, DispatchArg>) DispatchArg(T&& v)
+      : value_(std::forward<T>(v)) {}  // NOLINT(bugprone-forwarding-reference-overload): excluded above
 
   bool byRef() const { return ref_ != nullptr; }
   const Variant& value() const { return ref_ ? *ref_ : value_; }

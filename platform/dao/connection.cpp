@@ -78,25 +78,21 @@ void Connection::fail(int rc, long syntaxNumber, std::string_view text) const {
         const std::string field = colon == std::string::npos ? msg : msg.substr(colon + 2);
         raise(jet::NullNotAllowed, "You must enter a value in the '" + field + "' field.");
       }
-      raise(jet::ValidationRule, "One or more values are prohibited by the validation rule set for the table." + detail);
+      raise(jet::ValidationRule,
+            "One or more values are prohibited by the validation rule set for the table." + detail);
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      raise(jet::Locked, "Could not update; currently locked." + detail);
-    case SQLITE_READONLY:
-      raise(err::DbNotUpdatable, "Cannot update. Database or object is read-only." + detail);
+    case SQLITE_LOCKED: raise(jet::Locked, "Could not update; currently locked." + detail);
+    case SQLITE_READONLY: raise(err::DbNotUpdatable, "Cannot update. Database or object is read-only." + detail);
     case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-      raise(err::DbNotDatabase, "Unrecognized database format '" + path_ + "'.");
-    case SQLITE_FULL:
-      raise(jet::DiskFull, "Not enough space on disk.");
-    case SQLITE_IOERR:
-      raise(jet::DiskError, "Disk or network error." + detail);
+    case SQLITE_CORRUPT: raise(err::DbNotDatabase, "Unrecognized database format '" + path_ + "'.");
+    case SQLITE_FULL: raise(jet::DiskFull, "Not enough space on disk.");
+    case SQLITE_IOERR: raise(jet::DiskError, "Disk or network error." + detail);
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
-      raise(jet::CannotOpenFile, "Cannot open the file '" + path_ + "'; you need permission to read and write it." + detail);
+      raise(jet::CannotOpenFile,
+            "Cannot open the file '" + path_ + "'; you need permission to read and write it." + detail);
     case SQLITE_NOMEM:
-    case SQLITE_TOOBIG:
-      raise(err::OutOfMemory);
+    case SQLITE_TOOBIG: raise(err::OutOfMemory);
     case SQLITE_ERROR:
       if (startsWith(msg, "no such table: "))
         raise(jet::NoSuchTable, "The database engine cannot find the input table or query '" + msg.substr(15) + "'.");
@@ -109,8 +105,7 @@ void Connection::fail(int rc, long syntaxNumber, std::string_view text) const {
       if (syntaxNumber == err::DbSyntax)
         raise(err::DbSyntax, "Syntax error in query expression '" + std::string(text) + "'." + detail);
       raise(err::DbSqlError, "Syntax error in SQL statement." + detail);
-    default:
-      break;
+    default: break;
   }
   raise(err::DbFailed, "Database engine call failed." + detail);
 }
@@ -118,26 +113,19 @@ void Connection::fail(int rc, long syntaxNumber, std::string_view text) const {
 void bindValue(sqlite3_stmt* stmt, int index, const Variant& v) {
   switch (v.type()) {
     case Variant::Type::Empty:
-    case Variant::Type::Null:
-      sqlite3_bind_null(stmt, index);
-      break;
+    case Variant::Type::Null: sqlite3_bind_null(stmt, index); break;
     case Variant::Type::Integer:
     case Variant::Type::Long:
-    case Variant::Type::Boolean:
-      sqlite3_bind_int64(stmt, index, v.toLong());
-      break;
+    case Variant::Type::Boolean: sqlite3_bind_int64(stmt, index, v.toLong()); break;
     case Variant::Type::Single:
     case Variant::Type::Double:
-    case Variant::Type::Date:
-      sqlite3_bind_double(stmt, index, v.toDouble());
-      break;
+    case Variant::Type::Date: sqlite3_bind_double(stmt, index, v.toDouble()); break;
     case Variant::Type::String: {
       const std::string s = v.toString();
       sqlite3_bind_text(stmt, index, s.data(), int(s.size()), SQLITE_TRANSIENT);
       break;
     }
-    case Variant::Type::Object:
-      raise(err::DbTypeConversion);
+    case Variant::Type::Object: raise(err::DbTypeConversion);
   }
 }
 
@@ -147,13 +135,12 @@ Variant naturalValue(sqlite3_stmt* stmt, int col) {
   switch (sqlite3_column_type(stmt, col)) {
     case SQLITE_INTEGER: {
       const sqlite3_int64 v = sqlite3_column_int64(stmt, col);
-      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) return Variant(int32_t(v));
+      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+        return Variant(int32_t(v));
       return Variant(double(v));
     }
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(stmt, col));
-    case SQLITE_NULL:
-      return Variant::null();
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, col));
+    case SQLITE_NULL: return Variant::null();
     default: {
       const unsigned char* t = sqlite3_column_text(stmt, col);
       return Variant(std::string(reinterpret_cast<const char*>(t ? t : reinterpret_cast<const unsigned char*>("")),
@@ -175,7 +162,8 @@ Variant columnValue(sqlite3_stmt* stmt, int col, ColumnType type) {
       if (storage == SQLITE_INTEGER) {
         const sqlite3_int64 v = sqlite3_column_int64(stmt, col);
         if (type == ColumnType::Integer && v >= -32768 && v <= 32767) return Variant(int16_t(v));
-        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) return Variant(int32_t(v));
+        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+          return Variant(int32_t(v));
         return Variant(double(v));
       }
       break;
@@ -195,8 +183,7 @@ Variant columnValue(sqlite3_stmt* stmt, int col, ColumnType type) {
     case ColumnType::Memo:
       if (storage != SQLITE_TEXT) return Variant(naturalValue(stmt, col).toString());
       break;
-    case ColumnType::Untyped:
-      break;
+    case ColumnType::Untyped: break;
   }
   return naturalValue(stmt, col);
 }

@@ -77,7 +77,8 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::open(std::shared_ptr<Connection> c
   return std::make_shared<RecordsetImpl>(std::move(conn), std::move(src));
 }
 
-RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, Source src) : conn_(std::move(conn)), src_(std::move(src)) {
+RecordsetImpl::RecordsetImpl(std::shared_ptr<Connection> conn, Source src)
+    : conn_(std::move(conn)), src_(std::move(src)) {
   checkOpen();
   tokens_ = sql::tokenize(src_.sql);
   shape_ = sql::analyzeSelect(tokens_);
@@ -364,7 +365,8 @@ void RecordsetImpl::fillWindow(size_t row) {
       } else if (src != w) {
         for (int col : t.columns) {
           const int slot = cols_[size_t(col)].slot;
-          window_.values[w * size_t(copiedCount_) + size_t(slot)] = window_.values[src * size_t(copiedCount_) + size_t(slot)];
+          window_.values[w * size_t(copiedCount_) + size_t(slot)] =
+              window_.values[src * size_t(copiedCount_) + size_t(slot)];
         }
       }
     }
@@ -533,7 +535,8 @@ void RecordsetImpl::write(int index, const Variant& value) {
   if (mode_ == Recordset::EditMode::None) raise(err::DbUpdateWithoutEdit);
   const Column& c = cols_[size_t(index)];
   if (c.keyTable < 0 || (mode_ == Recordset::EditMode::Edit && key(size_t(pos_), c.keyTable) == kNoRow))
-    raise(err::DbNotUpdatable, "Cannot update '" + c.name + "'; the field is not in a table row this recordset can write.");
+    raise(err::DbNotUpdatable,
+          "Cannot update '" + c.name + "'; the field is not in a table row this recordset can write.");
   pending_[size_t(index)] = toColumnType(value, c.type);
   isSet_[size_t(index)] = 1;
 }
@@ -545,8 +548,8 @@ Variant RecordsetImpl::defaultValue(int index) {
   const Column& c = cols_[size_t(index)];
   if (c.keyTable < 0) return *d;
   Connection& conn = *conn_;
-  sqlite3_stmt* info = conn.cached("SELECT dflt_value FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE",
-                                   err::DbSqlError);
+  sqlite3_stmt* info =
+      conn.cached("SELECT dflt_value FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", err::DbSqlError);
   std::string expr;
   {
     StatementScope scope(info);
@@ -691,8 +694,8 @@ void RecordsetImpl::update() {
           if (n++) sets += ", ";
           sets += sql::quoteIdentifier(cols_[size_t(col)].origin) + " = ?" + std::to_string(n);
         }
-        text = "UPDATE " + sql::quoteIdentifier(t.ref.table) + " SET " + sets + " WHERE rowid = ?" +
-               std::to_string(n + 1);
+        text =
+            "UPDATE " + sql::quoteIdentifier(t.ref.table) + " SET " + sets + " WHERE rowid = ?" + std::to_string(n + 1);
       }
       sqlite3_stmt* stmt = c.cached(text, err::DbSqlError);
       StatementScope scope(stmt);
@@ -803,11 +806,11 @@ const RecordsetImpl::Criteria& RecordsetImpl::compile(std::string_view criteria)
   for (size_t i = 0; i < toks.size(); ++i) {
     const sql::Token& t = toks[i];
     const bool name = t.kind == sql::TokenKind::Quoted ||
-                      (t.kind == sql::TokenKind::Word &&
-                       !paths::equalsIgnoreCase(t.text, "AND") && !paths::equalsIgnoreCase(t.text, "OR") &&
-                       !paths::equalsIgnoreCase(t.text, "NOT") && !paths::equalsIgnoreCase(t.text, "IS") &&
-                       !paths::equalsIgnoreCase(t.text, "NULL") && !paths::equalsIgnoreCase(t.text, "IN") &&
-                       !paths::equalsIgnoreCase(t.text, "LIKE") && !paths::equalsIgnoreCase(t.text, "BETWEEN"));
+                      (t.kind == sql::TokenKind::Word && !paths::equalsIgnoreCase(t.text, "AND") &&
+                       !paths::equalsIgnoreCase(t.text, "OR") && !paths::equalsIgnoreCase(t.text, "NOT") &&
+                       !paths::equalsIgnoreCase(t.text, "IS") && !paths::equalsIgnoreCase(t.text, "NULL") &&
+                       !paths::equalsIgnoreCase(t.text, "IN") && !paths::equalsIgnoreCase(t.text, "LIKE") &&
+                       !paths::equalsIgnoreCase(t.text, "BETWEEN"));
     if (!name) {
       expr += t.text;
       continue;
@@ -978,4 +981,4 @@ void Recordset::setBookmark(Bookmark mark) { impl().setBookmark(mark); }
 Recordset::Bookmark Recordset::lastModified() const { return impl().lastModified(); }
 const std::string& Recordset::sql() const { return impl().sql(); }
 
-}  // namespace dao
+}  // namespace pellary::dao

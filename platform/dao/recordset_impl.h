@@ -41,8 +41,8 @@ struct Column {
   std::string table;   // table it comes from ("" for an expression)
   std::string origin;  // its name in that table
   ColumnType type = ColumnType::Untyped;
-  int keyTable = -1;   // the base table whose rowid the set keeps, or -1
-  int slot = -1;       // in the fixed values (keyTable < 0) or the copied values
+  int keyTable = -1;  // the base table whose rowid the set keeps, or -1
+  int slot = -1;      // in the fixed values (keyTable < 0) or the copied values
 };
 
 struct BaseTable {
@@ -141,9 +141,9 @@ class RecordsetImpl {
 
   size_t rows_ = 0;
   long liveRows_ = 0;
-  std::vector<int64_t> rowKeys_;    // rows_ x keyCount()
-  std::vector<Variant> fixed_;      // rows_ x fixedCount_
-  std::vector<Variant> copies_;     // copiedRows_ x copiedCount_
+  std::vector<int64_t> rowKeys_;  // rows_ x keyCount()
+  std::vector<Variant> fixed_;    // rows_ x fixedCount_
+  std::vector<Variant> copies_;   // copiedRows_ x copiedCount_
   size_t copiedRows_ = 0;
   uint64_t copiesVersion_ = 0;
   std::vector<uint8_t> deleted_;

@@ -50,8 +50,8 @@ std::string numberText(double v) {
 
 // Keywords that end or join expressions; never taken for column names.
 bool isExpressionKeyword(const Token& t) {
-  return isWordIn(t, {"AND", "OR", "NOT", "CASE", "WHEN", "THEN", "ELSE", "END", "EXISTS", "SELECT", "NULL", "IS",
-                      "IN", "LIKE", "GLOB", "BETWEEN", "ESCAPE", "COLLATE", "CAST", "WHERE", "FROM", "ON"});
+  return isWordIn(t, {"AND", "OR", "NOT",  "CASE", "WHEN",    "THEN",   "ELSE",    "END",  "EXISTS", "SELECT", "NULL",
+                      "IS",  "IN", "LIKE", "GLOB", "BETWEEN", "ESCAPE", "COLLATE", "CAST", "WHERE",  "FROM",   "ON"});
 }
 
 // ---- name quoting, literals ------------------------------------------------
@@ -90,9 +90,7 @@ void convertLiterals(std::vector<Token>& toks) {
   for (Token& t : toks) {
     switch (t.kind) {
       case TokenKind::Bracketed:
-      case TokenKind::Backticked:
-        t = Token{TokenKind::Quoted, quoteIdentifier(identifierName(t))};
-        break;
+      case TokenKind::Backticked: t = Token{TokenKind::Quoted, quoteIdentifier(identifierName(t))}; break;
       case TokenKind::Date: {
         const std::string inside = t.text.substr(1, t.text.size() - 2);
         auto day = parseJetDate(inside);
@@ -100,8 +98,7 @@ void convertLiterals(std::vector<Token>& toks) {
         t = Token{TokenKind::Number, numberText(*day)};
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
 }
@@ -118,8 +115,8 @@ void adaptColumnDefinition(std::vector<Token>& toks, size_t begin, size_t end,
   if (isWordIn(first, {"CONSTRAINT", "UNIQUE", "CHECK", "FOREIGN"}) || (isWord(first, "PRIMARY"))) return;
   if (def.size() < 2 || toks[def[1]].kind != TokenKind::Word) return;
   Token& typeWord = toks[def[1]];
-  if (isWordIn(typeWord, {"CONSTRAINT", "PRIMARY", "NOT", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
-                          "REFERENCES", "GENERATED", "AS"}))
+  if (isWordIn(typeWord, {"CONSTRAINT", "PRIMARY", "NOT", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE", "REFERENCES",
+                          "GENERATED", "AS"}))
     return;
   const std::string upper = paths::toUpperAscii(typeWord.text);
   const bool memo = upper == "MEMO";
@@ -136,8 +133,9 @@ void adaptColumnDefinition(std::vector<Token>& toks, size_t begin, size_t end,
     while (k < def.size() && !isPunct(toks[def[k]], ")")) ++k;
     if (k < def.size()) after = def[k] + 1;
   }
-  inserts.push_back({after, {Token{TokenKind::Space, " "}, Token{TokenKind::Word, "COLLATE"},
-                             Token{TokenKind::Space, " "}, Token{TokenKind::Word, "NOCASE"}}});
+  inserts.push_back({after,
+                     {Token{TokenKind::Space, " "}, Token{TokenKind::Word, "COLLATE"}, Token{TokenKind::Space, " "},
+                      Token{TokenKind::Word, "NOCASE"}}});
 }
 
 void adaptTableDefinition(std::vector<Token>& toks) {
@@ -232,7 +230,8 @@ bool matchTerm(const std::vector<Token>& toks, const std::vector<size_t>& sig, s
 }
 
 bool boundaryBefore(const Token* t) {
-  return !t || isPunct(*t, "(") || isPunct(*t, ",") || isWordIn(*t, {"OR", "WHERE", "ON", "HAVING", "WHEN", "THEN", "ELSE"});
+  return !t || isPunct(*t, "(") || isPunct(*t, ",") ||
+         isWordIn(*t, {"OR", "WHERE", "ON", "HAVING", "WHEN", "THEN", "ELSE"});
 }
 bool boundaryAfter(const Token* t) {
   return !t || isPunct(*t, ")") || isPunct(*t, ",") || isPunct(*t, ";") ||
@@ -305,9 +304,9 @@ std::vector<Token> adaptOne(std::vector<Token> toks, bool statement) {
 // ---- FROM clause -----------------------------------------------------------
 
 bool isClauseKeyword(const Token& t) {
-  return isWordIn(t, {"WHERE", "GROUP", "HAVING", "ORDER", "LIMIT", "WINDOW", "UNION", "EXCEPT", "INTERSECT",
-                      "ON", "USING", "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL", "OUTER",
-                      "INDEXED", "NOT", "RETURNING"}) ||
+  return isWordIn(t, {"WHERE",     "GROUP",   "HAVING", "ORDER",   "LIMIT", "WINDOW",   "UNION", "EXCEPT",
+                      "INTERSECT", "ON",      "USING",  "JOIN",    "INNER", "LEFT",     "RIGHT", "FULL",
+                      "CROSS",     "NATURAL", "OUTER",  "INDEXED", "NOT",   "RETURNING"}) ||
          isPunct(t, ";");
 }
 
@@ -400,8 +399,8 @@ class FromParser {
       } else if (isPunct(t, ")")) {
         if (depth == 0) return;
         --depth;
-      } else if (depth == 0 && (isPunct(t, ",") || isWordIn(t, {"JOIN", "INNER", "LEFT", "RIGHT", "FULL",
-                                                                  "CROSS", "NATURAL"}))) {
+      } else if (depth == 0 &&
+                 (isPunct(t, ",") || isWordIn(t, {"JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL"}))) {
         return;
       }
       ++p_;
@@ -434,12 +433,16 @@ class FromParser {
 std::vector<Token> tokenize(std::string_view s) {
   std::vector<Token> toks;
   size_t i = 0;
-  auto push = [&](TokenKind k, size_t from, size_t to) { toks.push_back(Token{k, std::string(s.substr(from, to - from))}); };
+  auto push = [&](TokenKind k, size_t from, size_t to) {
+    toks.push_back(Token{k, std::string(s.substr(from, to - from))});
+  };
   while (i < s.size()) {
     const char c = s[i];
     const size_t start = i;
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
-      while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n' || s[i] == '\f' || s[i] == '\v')) ++i;
+      while (i < s.size() &&
+             (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n' || s[i] == '\f' || s[i] == '\v'))
+        ++i;
       push(TokenKind::Space, start, i);
     } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
       while (i < s.size() && s[i] != '\n') ++i;
@@ -500,7 +503,8 @@ std::vector<Token> tokenize(std::string_view s) {
       ++i;
       while (i < s.size() && isDigit(s[i])) ++i;
       push(TokenKind::Param, start, i);
-    } else if ((c == ':' || c == '@' || c == '$') && i + 1 < s.size() && isWordChar(static_cast<unsigned char>(s[i + 1]))) {
+    } else if ((c == ':' || c == '@' || c == '$') && i + 1 < s.size() &&
+               isWordChar(static_cast<unsigned char>(s[i + 1]))) {
       ++i;
       while (i < s.size() && isWordChar(static_cast<unsigned char>(s[i]))) ++i;
       push(TokenKind::Param, start, i);
@@ -553,10 +557,8 @@ std::string identifierName(const Token& t) {
       }
       return name;
     }
-    case TokenKind::Bracketed:
-      return t.text.substr(1, t.text.size() - 2);
-    default:
-      return t.text;
+    case TokenKind::Bracketed: return t.text.substr(1, t.text.size() - 2);
+    default: return t.text;
   }
 }
 

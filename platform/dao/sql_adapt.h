@@ -31,9 +31,9 @@ enum class TokenKind : unsigned char {
   Backticked,  // `identifier`
   String,      // 'text'
   Number,
-  Date,        // #date#
-  Param,       // ?, ?1, :name, @name, $name
-  Punct,       // operators and punctuation
+  Date,   // #date#
+  Param,  // ?, ?1, :name, @name, $name
+  Punct,  // operators and punctuation
 };
 
 struct Token {
@@ -69,11 +69,11 @@ struct TableRef {
   std::string refText() const { return quoteIdentifier(alias.empty() ? table : alias); }
 };
 struct SelectShape {
-  bool select = false;   // starts with SELECT
-  bool rowBased = false;  // each result row stands for one row of each table in tables
-  size_t fromToken = 0;   // index of FROM in the token list
+  bool select = false;                    // starts with SELECT
+  bool rowBased = false;                  // each result row stands for one row of each table in tables
+  size_t fromToken = 0;                   // index of FROM in the token list
   size_t whereToken = std::string::npos;  // index of WHERE, if any
-  size_t tailToken = 0;  // first token after the WHERE condition (GROUP, ORDER, LIMIT or the end)
+  size_t tailToken = 0;                   // first token after the WHERE condition (GROUP, ORDER, LIMIT or the end)
   std::vector<TableRef> tables;
 };
 SelectShape analyzeSelect(const std::vector<Token>& tokens);

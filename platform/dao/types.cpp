@@ -17,15 +17,15 @@ ColumnType columnTypeFromDeclared(std::string_view declared) {
     ColumnType type;
   };
   static const Entry table[] = {
-      {"SHORT", ColumnType::Integer},    {"SMALLINT", ColumnType::Integer}, {"INTEGER2", ColumnType::Integer},
-      {"LONG", ColumnType::Long},        {"INTEGER", ColumnType::Long},     {"INT", ColumnType::Long},
-      {"INTEGER4", ColumnType::Long},    {"SINGLE", ColumnType::Single},    {"DOUBLE", ColumnType::Double},
-      {"FLOAT", ColumnType::Double},     {"REAL", ColumnType::Double},      {"NUMBER", ColumnType::Double},
-      {"DATETIME", ColumnType::Date},    {"DATE", ColumnType::Date},        {"TIME", ColumnType::Date},
-      {"TEXT", ColumnType::Text},        {"CHAR", ColumnType::Text},        {"VARCHAR", ColumnType::Text},
-      {"STRING", ColumnType::Text},      {"MEMO", ColumnType::Memo},        {"LONGTEXT", ColumnType::Memo},
-      {"LONGCHAR", ColumnType::Memo},    {"NOTE", ColumnType::Memo},        {"BIT", ColumnType::Boolean},
-      {"BOOLEAN", ColumnType::Boolean},  {"YESNO", ColumnType::Boolean},    {"LOGICAL", ColumnType::Boolean},
+      {"SHORT", ColumnType::Integer},   {"SMALLINT", ColumnType::Integer}, {"INTEGER2", ColumnType::Integer},
+      {"LONG", ColumnType::Long},       {"INTEGER", ColumnType::Long},     {"INT", ColumnType::Long},
+      {"INTEGER4", ColumnType::Long},   {"SINGLE", ColumnType::Single},    {"DOUBLE", ColumnType::Double},
+      {"FLOAT", ColumnType::Double},    {"REAL", ColumnType::Double},      {"NUMBER", ColumnType::Double},
+      {"DATETIME", ColumnType::Date},   {"DATE", ColumnType::Date},        {"TIME", ColumnType::Date},
+      {"TEXT", ColumnType::Text},       {"CHAR", ColumnType::Text},        {"VARCHAR", ColumnType::Text},
+      {"STRING", ColumnType::Text},     {"MEMO", ColumnType::Memo},        {"LONGTEXT", ColumnType::Memo},
+      {"LONGCHAR", ColumnType::Memo},   {"NOTE", ColumnType::Memo},        {"BIT", ColumnType::Boolean},
+      {"BOOLEAN", ColumnType::Boolean}, {"YESNO", ColumnType::Boolean},    {"LOGICAL", ColumnType::Boolean},
   };
   for (const Entry& e : table)
     if (word == e.name) return e.type;

@@ -27,8 +27,7 @@ class Remover {
     // The child then starts from fresh state: the parent's condition variables
     // may count waiters that do not exist in the child, so a notify there could
     // go to nobody and the child would wait for ever.
-    ::pthread_atfork([] { remover().s_->m.lock(); }, [] { remover().s_->m.unlock(); },
-                     [] { remover().forked(); });
+    ::pthread_atfork([] { remover().s_->m.lock(); }, [] { remover().s_->m.unlock(); }, [] { remover().forked(); });
   }
   ~Remover() {
     if (workers_ == nullptr) return;

@@ -28,8 +28,7 @@ bool writeAll(int fd, std::string_view text) {
 
 void replaceWholeFile(const fs::path& file, std::string_view text, const ReplaceOptions& options) {
   const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  const std::string prefix =
-      options.tempPrefix.empty() ? "." + file.filename().string() + "." : options.tempPrefix;
+  const std::string prefix = options.tempPrefix.empty() ? "." + file.filename().string() + "." : options.tempPrefix;
   // A name no other writer picks: this process, a counter and a retry on a clash.
   static std::atomic<uint64_t> counter{0};
   fs::path temp;

@@ -74,7 +74,7 @@ std::string plainText(const std::string& html) {
       continue;
     }
     if (html[i] == '&') {
-      static const std::pair<const char*, char> entities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'},
+      static const std::pair<const char*, char> entities[] = {{"&amp;", '&'},  {"&lt;", '<'},   {"&gt;", '>'},
                                                               {"&quot;", '"'}, {"&#39;", '\''}, {"&nbsp;", ' '}};
       bool done = false;
       for (const auto& [name, c] : entities)
@@ -113,16 +113,11 @@ fs::path pageFor(Command command, int32_t topic) {
   fs::path folder = helpFolder();
   std::string name;
   switch (command) {
-    case Command::Search:
-      name = "search.htm";
-      break;
+    case Command::Search: name = "search.htm"; break;
     case Command::Topic:
-    case Command::Popup:
-      name = "topic" + std::to_string(topic) + ".htm";
-      break;
+    case Command::Popup: name = "topic" + std::to_string(topic) + ".htm"; break;
     case Command::Contents:
-    case Command::Finder:
-      break;
+    case Command::Finder: break;
   }
   if (!name.empty()) {
     fs::path page = existingPage(folder, name);

@@ -25,7 +25,7 @@ namespace pellary::platform::process {
 namespace {
 
 int executableError(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return errno;
   if (!S_ISREG(st.st_mode)) return EACCES;
   if (::access(path.c_str(), X_OK) != 0) return errno;
@@ -69,8 +69,8 @@ void reapLater(pid_t pid) {
 }
 
 // Spawns path with argv[0] = program; returns 0 or an errno.
-int spawn(const std::string& path, const std::string& program, const std::vector<std::string>& args,
-          bool detached, const std::string& workingFolder, pid_t& pid) {
+int spawn(const std::string& path, const std::string& program, const std::vector<std::string>& args, bool detached,
+          const std::string& workingFolder, pid_t& pid) {
   std::vector<std::string> store;
   store.reserve(args.size() + 1);
   store.push_back(program);
@@ -157,19 +157,15 @@ long startErrorNumber(int e) {
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
-      return err::FileNotFound;
+    case ELOOP: return err::FileNotFound;
     case EACCES:
     case EPERM:
     case ENOEXEC:
-    case ETXTBSY:
-      return err::PathFileAccess;
+    case ETXTBSY: return err::PathFileAccess;
     case ENOMEM:
     case EAGAIN:
-    case E2BIG:
-      return err::OutOfMemory;
-    default:
-      return err::InvalidCall;
+    case E2BIG: return err::OutOfMemory;
+    default: return err::InvalidCall;
   }
 }
 

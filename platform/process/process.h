@@ -54,10 +54,10 @@ int startDetached(const std::string& program, const std::vector<std::string>& ar
 // --- the desktop's opener ------------------------------------------------------
 
 // Results of openWithDesktop, as ShellExecute gives them.
-inline constexpr int32_t kOpenOk = 42;              // any value above 32 is success
+inline constexpr int32_t kOpenOk = 42;  // any value above 32 is success
 inline constexpr int32_t kOpenFileNotFound = 2;
 inline constexpr int32_t kOpenPathNotFound = 3;
-inline constexpr int32_t kOpenNoAssociation = 31;   // no opener for it
+inline constexpr int32_t kOpenNoAssociation = 31;  // no opener for it
 
 // Opens a document, folder or URL ("scheme:...") with the desktop's opener
 // (xdg-open), detached. A local path may be written with backslashes and in

@@ -140,7 +140,8 @@ void formatKey(std::string& out, const Key& key, const std::string& path, bool i
       out += '\n';
     }
   }
-  for (const Key* sub : key.subkeys()) formatKey(out, *sub, path.empty() ? sub->name() : path + "\\" + sub->name(), false);
+  for (const Key* sub : key.subkeys())
+    formatKey(out, *sub, path.empty() ? sub->name() : path + "\\" + sub->name(), false);
 }
 
 }  // namespace

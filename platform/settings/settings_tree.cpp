@@ -33,9 +33,8 @@ constexpr RootNames kRootNames[] = {
 };
 
 [[noreturn]] void writeFailed(const fs::path& file, std::string_view what, int error) {
-  raise(err::SettingsWriteFailed,
-        "The settings file " + file.string() + " could not be written (" + std::string(what) +
-            (error ? ": " + std::string(std::strerror(error)) : std::string()) + ")");
+  raise(err::SettingsWriteFailed, "The settings file " + file.string() + " could not be written (" + std::string(what) +
+                                      (error ? ": " + std::string(std::strerror(error)) : std::string()) + ")");
 }
 
 // What tells one version of a file from another without reading it.

@@ -163,8 +163,7 @@ void appendUtf8(std::string& out, char32_t ch) {
 bool isValidUtf8(std::string_view s) {
   for (size_t pos = 0; pos < s.size();) {
     size_t before = pos;
-    if (nextUtf8(s, pos) == kReplacementChar && pos - before == 1 &&
-        static_cast<unsigned char>(s[before]) >= 0x80)
+    if (nextUtf8(s, pos) == kReplacementChar && pos - before == 1 && static_cast<unsigned char>(s[before]) >= 0x80)
       return false;
   }
   return true;

@@ -50,8 +50,8 @@ int compareNames(std::string_view a, std::string_view b) {
     return byBytes(a, b);
   }
   UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult r = ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                              static_cast<int32_t>(b.size()), &status);
+  const UCollationResult r =
+      ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size()), &status);
   if (U_FAILURE(status)) return byBytes(a, b);
   return r == UCOL_LESS ? -1 : r == UCOL_EQUAL ? 0 : 1;
 }
@@ -65,8 +65,8 @@ std::string nameSortKey(std::string_view name) {
   UErrorCode status = U_ZERO_ERROR;
   int32_t length = 0;
   std::u16string text(name.size(), u'\0');
-  u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), int32_t(text.size()), &length, name.data(),
-                int32_t(name.size()), &status);
+  u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), int32_t(text.size()), &length, name.data(), int32_t(name.size()),
+                &status);
   if (U_FAILURE(status)) return key.append(name);
   text.resize(size_t(length));
   uint8_t small[256];

@@ -19,11 +19,11 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "reference/html_generator.h"
-#include "reference/reference_journal.h"
 #include "reference/pages/qt_progress.h"
 #include "reference/psion/psion_section.h"
 #include "reference/psion/psion_transfer.h"
 #include "reference/psion/psiwin_adapter.h"
+#include "reference/reference_journal.h"
 
 namespace pellary {
 
@@ -112,7 +112,8 @@ frmPsionRef::frmPsionRef(QWidget* parent) : QWidget(parent) {
   cmdNext_->setEnabled(false);  // until the drive list has arrived
   connect(cmdBack_, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   connect(cmdNext_, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
-  connect(lstDrives_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { lstDrives_ItemClick(item); });
+  connect(lstDrives_, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* item, int) { lstDrives_ItemClick(item); });
   // The row made current by any means (the arrows, Space, Tab into the list)
   // is the chosen drive, as a click makes it.
   connect(lstDrives_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
@@ -168,7 +169,8 @@ void frmPsionRef::Form_Load() {
     chkInstallViewer_->setChecked(true);
     chkInstallViewer_->setEnabled(false);
   }
-  lblRequiredSpace_->setText("Space required : " + QString::fromStdString(Bps5_FormatFreeSpace(Bps5_FreeSpaceRequired())));
+  lblRequiredSpace_->setText("Space required : " +
+                             QString::fromStdString(Bps5_FormatFreeSpace(Bps5_FreeSpaceRequired())));
   // A returning profile keeps its stored drive; without one the user must
   // be able to choose, or Next could never go on.
   lstDrives_->setEnabled(Bset().Bset_NoProfileRefs || Bps5_GetRefLocation().empty());

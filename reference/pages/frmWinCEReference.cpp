@@ -34,8 +34,9 @@ std::string winCEPageInstructions(int16_t refPlat2) {
          (handheld ? "Leave your hanheld PC switched on (external power supply recommended"
                    : "Leave your palm Sized PC switched on (external power supply recommended") +
          "\r\n\r\n" +
-         (handheld ? "Windows CE Services 2.1 (or above) and Pocket Internet Explorer must already be installed on this PC"
-                   : "Windows CE Services 2.1 must already be installed on this PC");
+         (handheld
+              ? "Windows CE Services 2.1 (or above) and Pocket Internet Explorer must already be installed on this PC"
+              : "Windows CE Services 2.1 must already be installed on this PC");
 }
 
 class frmWinCEReference::View : public WinCEPageView {

@@ -13,8 +13,8 @@
 #include "core/update_run.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
-#include "platform/text/lines.h"
 #include "platform/text/codepages.h"
+#include "platform/text/lines.h"
 #include "reference/file_helpers.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
@@ -99,7 +99,8 @@ std::string menuBlocks(const DeviceMenuPart& part, size_t offset, int16_t code) 
   std::string out;
   for (size_t n = 1; n < nodes.size(); ++n) {
     if (nodes[n].Children.empty()) continue;
-    out += "#begin\r\n" + std::to_string(n + offset) + " " + deviceText(r.topicName(nodes[n].TemplateID), code) + "\r\n";
+    out +=
+        "#begin\r\n" + std::to_string(n + offset) + " " + deviceText(r.topicName(nodes[n].TemplateID), code) + "\r\n";
     for (size_t c : nodes[n].Children) {
       const std::string label = nodes[c].Children.empty() ? part.leafNames[c] : std::to_string(c + offset);
       out += label + " " + deviceText(r.topicName(nodes[c].TemplateID), code) + "\r\n";
@@ -152,7 +153,9 @@ std::string psionDataFolder(int16_t refPlat2, const std::string& ref2Loc) {
   raise(kUnsupportedPlatform, "Unsupported platform");
 }
 
-std::string psionViewerFolder(int16_t refPlat2) { return refPlat2 == 32 ? "M:\\app\\Mappa\\" : "C:\\system\\apps\\Mappa\\"; }
+std::string psionViewerFolder(int16_t refPlat2) {
+  return refPlat2 == 32 ? "M:\\app\\Mappa\\" : "C:\\system\\apps\\Mappa\\";
+}
 
 int32_t Bps5_OutputReferenceSection(int32_t rootTemplateID, const std::string& menuFileName,
                                     const std::string& platformFolder, bool copy) {

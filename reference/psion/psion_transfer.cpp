@@ -153,7 +153,8 @@ void Bps5_EngineEvent(int16_t event, int32_t code, const std::string& text) {
       if (code != 0 && code != 2) Bps5_Stub("Error getting file information : error #" + std::to_string(code));
       break;
     case 36:
-      if (code != 0 && code != 1121) Bps5_Stub("Problem running update engine on Tessel device : error #" + std::to_string(code));
+      if (code != 0 && code != 1121)
+        Bps5_Stub("Problem running update engine on Tessel device : error #" + std::to_string(code));
       break;
     case 37:
       if (state == 6) state = 22;
@@ -214,7 +215,8 @@ bool Bps5_GotDrives(const std::string& driveList) {
 void Bps5_GotDriveInfo(int32_t code) {
   trapped("Bps5_GotDriveInfo", [&] {
     PsionTransferState& s = Bps5Link();
-    if (code == 0 && s.Bps5_DriveCount <= 10 && (Bset().Bset_RefPlat2 != 32 || paths::equalsIgnoreCase(s.Bps5_CurrentDrive, "M:\\"))) {
+    if (code == 0 && s.Bps5_DriveCount <= 10 &&
+        (Bset().Bset_RefPlat2 != 32 || paths::equalsIgnoreCase(s.Bps5_CurrentDrive, "M:\\"))) {
       const PsionDriveDetails& d = s.Bps5_DriveInfo;
       const double needed = double(Bps5_FreeSpaceRequired()) + 200;
       const bool grey = needed >= d.freeSpace || d.freeSpace < 1;
@@ -222,7 +224,8 @@ void Bps5_GotDriveInfo(int32_t code) {
       if (s.page) {
         s.page->addDriveRow(s.Bps5_CurrentDrive, s.Bps5_CurrentDrive + " ( " + d.name + " )",
                             Bps5_FormatFreeSpace(freeBytes), std::to_string(freeBytes), grey);
-        if (!grey && s.Bps5_CurrentDrive == Breg_GetRegSetting("Settings", "Ref2Loc")) s.page->selectDrive(s.Bps5_CurrentDrive);
+        if (!grey && s.Bps5_CurrentDrive == Breg_GetRegSetting("Settings", "Ref2Loc"))
+          s.page->selectDrive(s.Bps5_CurrentDrive);
       }
       ++s.Bps5_DriveCount;
     }
@@ -307,9 +310,10 @@ bool Bps5_Psion3Handler() {
     }
     if (!Bupd_UpdateRun() && s.page) s.page->setProgressToMaximum();
     if (viewer)
-      message("To complete the installation of the Mappa viewer, go to the System screen on your Psion 3, press "
-              "'Psion + I' and select 'Mappa.opa'",
-              mb::Information);
+      message(
+          "To complete the installation of the Mappa viewer, go to the System screen on your Psion 3, press "
+          "'Psion + I' and select 'Mappa.opa'",
+          mb::Information);
     return finish();
   });
 }

@@ -24,12 +24,12 @@ struct PsionDriveDetails {
 class PsionEngineControl {
  public:
   virtual ~PsionEngineControl() = default;
-  virtual void start() = 0;                                         // 1 -> event 9
-  virtual void connect(int32_t timeout) = 0;                        // 2 -> event 10
-  virtual void requestDriveList(int16_t side) = 0;                  // 10 -> event 26
+  virtual void start() = 0;                                                            // 1 -> event 9
+  virtual void connect(int32_t timeout) = 0;                                           // 2 -> event 10
+  virtual void requestDriveList(int16_t side) = 0;                                     // 10 -> event 26
   virtual PsionDriveDetails driveDetails(int16_t side, const std::string& drive) = 0;  // 11 -> event 17
   virtual void copyFile(int16_t fromSide, const std::string& from, int16_t toSide, const std::string& to,
-                        int32_t overwrite) = 0;                     // 5 -> event 11
+                        int32_t overwrite) = 0;                            // 5 -> event 11
   virtual void deleteFolder(int16_t side, const std::string& folder) = 0;  // 9 -> event 19
   virtual void createFolder(int16_t side, const std::string& folder) = 0;  // 13 -> event 20
   virtual void stopProgram(int16_t side, const std::string& path) = 0;     // 30 -> event 37

@@ -67,7 +67,9 @@ bool Bps5_InstallPsion3Program() {
     PsionDeviceOps* d = Bps5().device;
     if (!d) return false;
     const std::string source = paths::appPath() + "\\Psion3\\";
-    auto copy = [&](const char* name, const std::string& folder) { return d->copyToPsionAndWait(source + name, folder + name); };
+    auto copy = [&](const char* name, const std::string& folder) {
+      return d->copyToPsionAndWait(source + name, folder + name);
+    };
     const std::string menu = "M:\\app\\KESTMenu\\", mappa = "m:\\app\\mappa\\";
     return d->createDirAndWait(menu) && copy("MenuComp.opo", menu) && copy("MenuDisp.opo", menu) &&
            copy("Tube.opa", menu) && d->createDirAndWait(mappa) && copy("backgrd.pic", mappa) &&

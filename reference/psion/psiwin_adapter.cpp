@@ -10,8 +10,8 @@ namespace psi = platform::psiwin;
 namespace {
 std::shared_ptr<psi::PsiWinEngine> makeEngine() {
   try {
-    if (auto made = std::dynamic_pointer_cast<psi::PsiWinEngine>(
-            platform::automation::createObject(psi::kEngineControlClass)))
+    if (auto made =
+            std::dynamic_pointer_cast<psi::PsiWinEngine>(platform::automation::createObject(psi::kEngineControlClass)))
       return made;
   } catch (const AppError&) {
     // Not registered in this process: the stand-in itself.

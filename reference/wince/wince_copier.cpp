@@ -33,10 +33,7 @@ constexpr const char* kStorageMessage =
 constexpr const char* kCorrectedMessage =
     "There was a problem copying files to your mobile device. Please ensure the device is corrected and try again.";
 
-std::string outputFolder(bool handheld) {
-  return referenceOutputFolder(handheld ? 4 : 8);
-}
-
+std::string outputFolder(bool handheld) { return referenceOutputFolder(handheld ? 4 : 8); }
 
 }  // namespace
 
@@ -65,7 +62,8 @@ std::string withLinksInto(const std::string& html, const std::string& folder) {
     const size_t end = html.find_first_of(" \t\r\n\"'>", value);
     const std::string target = html.substr(value, end == std::string::npos ? std::string::npos : end - value);
     // Device paths, fragments and addresses with a scheme stay as they are.
-    if (target.empty() || first == '\\' || first == '/' || first == '#' || target.find(':') != std::string::npos) continue;
+    if (target.empty() || first == '\\' || first == '/' || first == '#' || target.find(':') != std::string::npos)
+      continue;
     out.append(html, from, value - from);
     out += folder;
     from = value;
@@ -97,7 +95,8 @@ std::string productName(const std::string& startPage) {
 std::string startMenuPage(const std::vector<std::string>& startPages, const std::string& target) {
   std::string rows;
   for (const std::string& page : startPages)
-    rows += "<a href=\"" + target + page + "\">" + pageText(productName(page), PageCharset::Windows1252) + "</a><br>\r\n";
+    rows +=
+        "<a href=\"" + target + page + "\">" + pageText(productName(page), PageCharset::Windows1252) + "</a><br>\r\n";
   return "<html><head><meta charset=windows-1252><title>Mappa Reference Data</title></head>\r\n<body>\r\n"
          "<b>Mappa Reference Data</b><p>\r\n" +
          rows + "</body></html>\r\n";
@@ -135,7 +134,8 @@ void transfer(bool handheld, const char* location) {
     // A palm-sized PC with nothing stored has no earlier copy to delete.
 
     const std::string chosen = w.page ? w.page->locationText() : std::string(kInternalMemory);
-    const std::string target = chosen == kInternalMemory ? std::string(kInternalReferenceFolder) : "\\" + chosen + "\\Reference\\";
+    const std::string target = chosen == kInternalMemory ? std::string(kInternalReferenceFolder)
+                                                         : "\\" + chosen + "\\Reference\\";
     const std::string output = outputFolder(handheld);
     if (!handheld && target != kInternalReferenceFolder) {
       std::string pattern = output + "*.htm";
@@ -183,15 +183,16 @@ void transfer(bool handheld, const char* location) {
     } removeStartMenu{paths::resolve(startMenu)};
     if (!handheld && !startPages.empty())
       writeWholeFile(paths::resolve(startMenu),
-                     startPages.size() == 1 ? withLinksInto(readWholeFile(paths::resolve(output + startPages[0])), target)
-                                            : startMenuPage(startPages, target));
+                     startPages.size() == 1
+                         ? withLinksInto(readWholeFile(paths::resolve(output + startPages[0])), target)
+                         : startMenuPage(startPages, target));
     for (const Listed& f : listed) {
       const std::string pc = output + f.name;
       if (handheld) {
         if (f.start) {
           // One shortcut per product, each under a title of its own.
           std::string title = startPages.size() == 1 ? std::string("Mappa Reference Data")
-                                                      : "Mappa Reference Data - " + productName(f.name);
+                                                     : "Mappa Reference Data - " + productName(f.name);
           // A shortcut's title is a file name on the device.
           for (char& c : title)
             if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = ' ';
@@ -267,10 +268,11 @@ void Bwce_SetupWinCEScreen() {
     page->addLocation(kInternalMemory);
     for (const std::string& card : splitStorageCards(buffer)) page->addLocation(card);
 
-    page->setInfo(opening +
-                  "\r\n\r\nThe files can either be copied to the internal memory or to a removable Flash memory card if "
-                  "it is available\r\nNote that files cannot be copied DRAM cards\r\n\r\nUse the drop-down list below "
-                  "to select the location you wish to install the files to");
+    page->setInfo(
+        opening +
+        "\r\n\r\nThe files can either be copied to the internal memory or to a removable Flash memory card if "
+        "it is available\r\nNote that files cannot be copied DRAM cards\r\n\r\nUse the drop-down list below "
+        "to select the location you wish to install the files to");
     page->showLocationFrame();
     page->setNextEnabled(true);
     page->setLocationEnabled(true);

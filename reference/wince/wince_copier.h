@@ -13,10 +13,10 @@ namespace pellary {
 class WinCEPageView {
  public:
   virtual ~WinCEPageView() = default;
-  virtual void setInfo(const std::string& text) = 0;         // lblFormInfo
-  virtual void setNextEnabled(bool enabled) = 0;             // cmdNext
-  virtual void showLocationFrame() = 0;                      // fraWinCELocation
-  virtual void setLocationEnabled(bool enabled) = 0;         // cboWinCELocation
+  virtual void setInfo(const std::string& text) = 0;  // lblFormInfo
+  virtual void setNextEnabled(bool enabled) = 0;      // cmdNext
+  virtual void showLocationFrame() = 0;               // fraWinCELocation
+  virtual void setLocationEnabled(bool enabled) = 0;  // cboWinCELocation
   virtual void addLocation(const std::string& text) = 0;
   virtual int locationCount() const = 0;
   virtual void selectLocation(int index) = 0;

@@ -21,7 +21,6 @@ namespace {
 using standins::escape;
 using standins::unescape;
 
-
 bool likePattern(const std::string& text, const std::string& pattern) {
   const bool prefix = !pattern.empty() && pattern.back() == '*';
   const std::string p = prefix ? pattern.substr(0, pattern.size() - 1) : pattern;
@@ -62,8 +61,8 @@ namespace {
 std::string entryLine(const StoredEntry& e) {
   std::ostringstream out;
   out.precision(17);
-  out << "entry\t" << escape(e.key) << '\t' << e.start << '\t' << e.end << '\t' << e.number << '\t'
-      << escape(e.text) << '\n';
+  out << "entry\t" << escape(e.key) << '\t' << e.start << '\t' << e.end << '\t' << e.number << '\t' << escape(e.text)
+      << '\n';
   return out.str();
 }
 
@@ -164,8 +163,8 @@ void DayTimerDatabase::close() {
   byDay_.clear();
 }
 
-int32_t DayTimerDatabase::setCurrentDB(const std::string& path, const std::string& user,
-                                       const std::string& dbPassword, const std::string& userPassword) {
+int32_t DayTimerDatabase::setCurrentDB(const std::string& path, const std::string& user, const std::string& dbPassword,
+                                       const std::string& userPassword) {
   close();
   const fs::path file = databaseFile(path);
   std::error_code ec;
@@ -253,9 +252,7 @@ std::shared_ptr<DayTimerDatabaseInfo> DayTimerDatabase::databaseInfo(const std::
 }
 
 std::shared_ptr<DayTimerEntry> DayTimerDatabase::newEntry() { return std::make_shared<DayTimerEntry>(this); }
-std::shared_ptr<DayTimerEntryQuery> DayTimerDatabase::newSearch() {
-  return std::make_shared<DayTimerEntryQuery>(this);
-}
+std::shared_ptr<DayTimerEntryQuery> DayTimerDatabase::newSearch() { return std::make_shared<DayTimerEntryQuery>(this); }
 
 Variant DayTimerDatabase::invokeMember(const au::MemberInfo&, au::CheckedArgs& a) {
   a.setOut(4, setCurrentDB(a.string(0), a.string(1), a.string(2), a.string(3)));

@@ -69,9 +69,7 @@ au::MemberInfo method(DispId id, const char* name, std::vector<au::ParamInfo> pa
 
 }  // namespace
 
-fs::path filePath(std::string_view path) {
-  return standins::drivePath("organizer", path);
-}
+fs::path filePath(std::string_view path) { return standins::drivePath("organizer", path); }
 
 namespace {
 
@@ -141,17 +139,11 @@ const au::InterfaceInfo& ControlInfo() {
       "_DKestLotus",
       "{3C1E52A0-7B44-4D1B-8F0E-6A2D51C0B101}",
       "",
-      {putMember(kFileName, "FileName", ParamType::String),
-       putMember(kPassword, "Password", ParamType::String),
-       putMember(kSection, "Section", ParamType::String),
-       putMember(kEntryType, "EntryType", ParamType::Long),
-       putMember(kDispTime, "DisplayTime", ParamType::Long),
-       method(kOpen, "OpenFile"),
-       method(kClose, "CloseFile"),
-       putMember(kVersion, "Version", ParamType::Long),
-       method(kPrepareSections, "PrepareSections"),
-       getMember(kSectionList, "SectionList", ParamType::String),
-       method(kPrepareWrite, "PrepareWrite"),
+      {putMember(kFileName, "FileName", ParamType::String), putMember(kPassword, "Password", ParamType::String),
+       putMember(kSection, "Section", ParamType::String), putMember(kEntryType, "EntryType", ParamType::Long),
+       putMember(kDispTime, "DisplayTime", ParamType::Long), method(kOpen, "OpenFile"), method(kClose, "CloseFile"),
+       putMember(kVersion, "Version", ParamType::Long), method(kPrepareSections, "PrepareSections"),
+       getMember(kSectionList, "SectionList", ParamType::String), method(kPrepareWrite, "PrepareWrite"),
        method(kEndWrite, "EndWrite"),
        method(kAdd, "AddEntry",
               {{"text", ParamType::String},

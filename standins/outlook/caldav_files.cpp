@@ -5,9 +5,9 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <netinet/in.h>
 
 #include <cctype>
 #include <cstring>
@@ -84,7 +84,8 @@ namespace {
 // --- the multistatus answer -------------------------------------------------------
 
 bool is(const xmlNode* n, const char* ns, const char* name) {
-  return n && n->type == XML_ELEMENT_NODE && n->ns && std::strcmp(reinterpret_cast<const char*>(n->ns->href), ns) == 0 &&
+  return n && n->type == XML_ELEMENT_NODE && n->ns &&
+         std::strcmp(reinterpret_cast<const char*>(n->ns->href), ns) == 0 &&
          std::strcmp(reinterpret_cast<const char*>(n->name), name) == 0;
 }
 
@@ -175,7 +176,8 @@ size_t collect(char* data, size_t size, size_t n, void* to) {
 
 size_t header(char* data, size_t size, size_t n, void* to) {
   std::string line(data, size * n);
-  if (line.size() > 5 && strncasecmp(line.c_str(), "ETag:", 5) == 0) *static_cast<std::string*>(to) = trim(line.substr(5));
+  if (line.size() > 5 && strncasecmp(line.c_str(), "ETag:", 5) == 0)
+    *static_cast<std::string*>(to) = trim(line.substr(5));
   return size * n;
 }
 
@@ -212,7 +214,8 @@ std::optional<DavConfig> readDavConfig(const fs::path& folder) {
   UrlParts p = urlParts(c.url);
   if (!p.valid) raise(err::InvalidCall, "The calendar server " + clipped(c.url, 120) + " is no address");
   if (p.scheme != "https" && !(p.scheme == "http" && isLoopbackHost(p.host)))
-    raise(err::InvalidCall, "The calendar server " + c.url + " must be reached by https (plain http only on this machine)");
+    raise(err::InvalidCall,
+          "The calendar server " + c.url + " must be reached by https (plain http only on this machine)");
   return c;
 }
 
@@ -308,10 +311,12 @@ struct DavAccount::Impl {
       raise(kNetworkError, "The calendar server " + origin + " cannot be reached: " + curl_easy_strerror(rc));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r.status);
     if (r.status == 401)
-      raise(kNoAccess, "The calendar server " + origin + " refused the user name or password (401); check the user in "
-                       "caldav.conf and the password there or in ~/.netrc");
+      raise(kNoAccess, "The calendar server " + origin +
+                           " refused the user name or password (401); check the user in "
+                           "caldav.conf and the password there or in ~/.netrc");
     if (r.status == 403) raise(kNoAccess, "The calendar server refused access to " + url + " (403)");
-    if (r.status >= 500) raise(kNetworkError, "The calendar server failed on " + url + " (" + std::to_string(r.status) + ")");
+    if (r.status >= 500)
+      raise(kNetworkError, "The calendar server failed on " + url + " (" + std::to_string(r.status) + ")");
     return r;
   }
 
@@ -319,8 +324,8 @@ struct DavAccount::Impl {
                           const std::string& body) {
     Response r = request(method, href, body, {"Depth: " + depth, "Content-Type: application/xml; charset=utf-8"});
     if (r.status != 207)
-      raise(kNetworkError, "The calendar server answered " + method + " on " + urlOf(href) + " with " +
-                               std::to_string(r.status));
+      raise(kNetworkError,
+            "The calendar server answered " + method + " on " + urlOf(href) + " with " + std::to_string(r.status));
     return parseMultistatus(r.body, urlOf(href));
   }
 };
@@ -352,16 +357,16 @@ std::string DavAccount::makeCalendar(const std::string& name) {
   for (char c : name) slug += std::isalnum(static_cast<unsigned char>(c)) ? char(std::tolower(c)) : '-';
   for (int attempt = 0; attempt < 4; ++attempt) {
     const std::string href = impl_->home + slug + "-" + randomHex(8) + "/";
-    Impl::Response r = impl_->request(
-        "MKCALENDAR", href,
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?><C:mkcalendar xmlns:D=\"DAV:\" "
-        "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop><D:displayname>" +
-            text::markupEscaped(name) + "</D:displayname></D:prop></D:set></C:mkcalendar>",
-        {"Content-Type: application/xml; charset=utf-8"});
+    Impl::Response r =
+        impl_->request("MKCALENDAR", href,
+                       "<?xml version=\"1.0\" encoding=\"utf-8\"?><C:mkcalendar xmlns:D=\"DAV:\" "
+                       "xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><D:set><D:prop><D:displayname>" +
+                           text::markupEscaped(name) + "</D:displayname></D:prop></D:set></C:mkcalendar>",
+                       {"Content-Type: application/xml; charset=utf-8"});
     if (r.status == 201) return href;
     if (r.status != 405 && r.status != 409)
-      raise(kNetworkError, "The calendar server would not make the calendar \"" + name + "\" (" +
-                               std::to_string(r.status) + ")");
+      raise(kNetworkError,
+            "The calendar server would not make the calendar \"" + name + "\" (" + std::to_string(r.status) + ")");
   }
   raise(kNetworkError, "The calendar server would not make the calendar \"" + name + "\"");
 }
@@ -380,8 +385,10 @@ class RemoteFiles : public ItemFiles {
     try {
       m = account_->multistatus("REPORT", href_, "0",
                                 "<?xml version=\"1.0\" encoding=\"utf-8\"?><D:sync-collection xmlns:D=\"DAV:\">"
-                                "<D:sync-token>" + text::markupEscaped(token_) + "</D:sync-token><D:sync-level>1</D:sync-level>"
-                                "<D:prop><D:getetag/></D:prop></D:sync-collection>");
+                                "<D:sync-token>" +
+                                    text::markupEscaped(token_) +
+                                    "</D:sync-token><D:sync-level>1</D:sync-level>"
+                                    "<D:prop><D:getetag/></D:prop></D:sync-collection>");
     } catch (const AppError&) {
       if (token_.empty()) throw;
       // A token the server no longer knows: everything afresh.
@@ -427,7 +434,8 @@ class RemoteFiles : public ItemFiles {
     DavAccount::Impl::Response r = account_->request("DELETE", href_ + name, {}, {"If-Match: " + expected});
     if (r.status == 412) return false;
     if (r.status != 200 && r.status != 204 && r.status != 404)
-      raise(kNetworkError, "The calendar server would not delete " + where(name) + " (" + std::to_string(r.status) + ")");
+      raise(kNetworkError,
+            "The calendar server would not delete " + where(name) + " (" + std::to_string(r.status) + ")");
     return true;
   }
 
@@ -450,7 +458,8 @@ class RemoteFiles : public ItemFiles {
         account_->request("PUT", href_ + name, text, {condition, "Content-Type: text/calendar; charset=utf-8"});
     if (r.status == 412) return {};
     if (r.status != 201 && r.status != 204 && r.status != 200)
-      raise(kNetworkError, "The calendar server would not store " + where(name) + " (" + std::to_string(r.status) + ")");
+      raise(kNetworkError,
+            "The calendar server would not store " + where(name) + " (" + std::to_string(r.status) + ")");
     // A server that gives no ETag for what it stored: one is asked for.
     if (r.etag.empty()) {
       Multistatus m = account_->multistatus(

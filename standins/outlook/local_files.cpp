@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -78,8 +78,9 @@ bool readAt(int dirfd, const std::string& name, std::string& text, std::string& 
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMostItemBytes;
-  if (!ok) logNote("Outlook store", "passed over " + clipped(name, 80) + ": not a regular file of at most " +
-                                        std::to_string(kMostItemBytes) + " bytes");
+  if (!ok)
+    logNote("Outlook store", "passed over " + clipped(name, 80) + ": not a regular file of at most " +
+                                 std::to_string(kMostItemBytes) + " bytes");
   text.clear();
   char buf[16384];
   while (ok) {
@@ -110,8 +111,8 @@ bool writeAndStat(int fd, const std::string& text, bool durable, struct stat& st
 // Replace, given the version read, refuses one that changed since. Returns
 // the new file's version, or empty when refused. durable flushes the file
 // and the folder, as the settings tree does.
-std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
-                    const std::string& expected, bool durable, const fs::path& dir, const std::string& file) {
+std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode, const std::string& expected,
+                    bool durable, const fs::path& dir, const std::string& file) {
   // Named in messages only, so made only for one.
   auto writeFailedHere = [&](int e) { writeFailed(dir / file, e); };
   struct stat st {};
@@ -319,7 +320,8 @@ class LocalFiles : public ItemFiles {
   const platform::files::SharedDirFd& shared() {
     if (!shared_) {
       shared_ = platform::files::shareDir(dir_.get());
-      if (!shared_) raise(err::PathFileAccess, "Cannot open the folder " + path_.string() + ": " + std::strerror(errno));
+      if (!shared_)
+        raise(err::PathFileAccess, "Cannot open the folder " + path_.string() + ": " + std::strerror(errno));
     }
     return shared_;
   }

@@ -47,9 +47,8 @@ inline constexpr long long kMostItemBytes = 4ll << 20;
 bool readAt(int dirfd, const std::string& name, std::string& text, std::string& version);
 enum class Put { Create, Replace };
 // dir/file is how a failure names it.
-std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode,
-                    const std::string& expected, bool durable, const std::filesystem::path& dir,
-                    const std::string& file);
+std::string putFile(int dirfd, const std::string& name, const std::string& text, Put mode, const std::string& expected,
+                    bool durable, const std::filesystem::path& dir, const std::string& file);
 // A name for a folder's directory or an item's file: no path separator, no
 // control character, not hidden.
 std::string safeName(const std::string& s);

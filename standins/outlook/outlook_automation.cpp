@@ -256,8 +256,8 @@ const au::InterfaceInfo& foldersInfo() {
     Members m;
     prop(m, kFsCount, "Count", ParamType::Long, true);
     m.push_back(method(kFsItem, "Item", {{"Index", ParamType::Variant}}, ParamType::Object));
-    m.push_back(method(kFsAdd, "Add", {{"Name", ParamType::String}, {"Type", ParamType::Variant, true}},
-                       ParamType::Object));
+    m.push_back(
+        method(kFsAdd, "Add", {{"Name", ParamType::String}, {"Type", ParamType::Variant, true}}, ParamType::Object));
     return makeInfo("Folders", std::move(m));
   }();
   return info;
@@ -282,7 +282,8 @@ class FoldersObject : public au::TypedDispatch {
           raise(err::InvalidCall, "The folder does not exist");
         }
         int32_t i = index.toLong();
-        if (i < 1 || i > static_cast<int32_t>(list.size())) raise(err::SubscriptOutOfRange, "Array index out of bounds");
+        if (i < 1 || i > static_cast<int32_t>(list.size()))
+          raise(err::SubscriptOutOfRange, "Array index out of bounds");
         return Variant(folderObject(list[size_t(i - 1)]->entryID));
       }
       case kFsAdd: {

@@ -21,8 +21,8 @@
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "platform/state_file.h"
-#include "standins/outlook/ical_item.h"
 #include "standins/outlook/caldav_files.h"
+#include "standins/outlook/ical_item.h"
 #include "standins/outlook/item_cache.h"
 #include "standins/outlook/local_files.h"
 
@@ -111,8 +111,7 @@ void writeFolderFiles(const fs::path& dir, const Folder& f, bool durable) {
                          "\nDefaultItemType=" + std::to_string(f.defaultItemType) + "\n";
   for (auto [name, text] : {std::pair<const char*, std::string>{kIdentityFile, identity}, {kNameFile, f.name}}) {
     std::string old = statVersion(fd.get(), name);
-    if (putFile(fd.get(), name, text, Put::Replace, old, durable, dir, name).empty())
-      writeFailed(dir / name, EAGAIN);
+    if (putFile(fd.get(), name, text, Put::Replace, old, durable, dir, name).empty()) writeFailed(dir / name, EAGAIN);
   }
   if (!durable) return;
   DirFd parent(dir.parent_path());
@@ -257,15 +256,15 @@ struct Store::Impl {
     std::unordered_map<std::string, std::string> fileOfID;
     std::map<uint64_t, std::string> order;  // first seen first
     std::unordered_multimap<std::string, std::string> bySubject;
-    bool seen = false;  // read once
+    bool seen = false;        // read once
     fs::path dir;             // a local folder's, where its record of the items is kept
     bool cacheStale = false;  // the items changed since that record was read or written
   };
 
   fs::path root;
   std::vector<std::unique_ptr<Folder>> folders;
-  std::map<std::string, Items> items;  // by folder entry ID, once read
-  std::unique_ptr<DavAccount> dav;     // when the folders are on a CalDAV server
+  std::map<std::string, Items> items;         // by folder entry ID, once read
+  std::unique_ptr<DavAccount> dav;            // when the folders are on a CalDAV server
   std::map<std::string, std::string> hrefOf;  // a server calendar's folder ID to its collection
   uint64_t seq = 0;
   bool unsynced = false;
@@ -324,7 +323,9 @@ struct Store::Impl {
     }
     if (!calendar) addRemote("CALDAV", {dav->makeCalendar("Calendar"), "Calendar"});
     for (auto [name, type] : {std::pair<const char*, int32_t>{"Contacts", itemtype::Contact},
-                              {"Inbox", itemtype::Mail}, {"Notes", itemtype::Note}, {"Tasks", itemtype::Task}}) {
+                              {"Inbox", itemtype::Mail},
+                              {"Notes", itemtype::Note},
+                              {"Tasks", itemtype::Task}}) {
       auto f = std::make_unique<Folder>();
       f->entryID = std::string("CALDAV-") + name;
       f->parentID = "CALDAV";
@@ -412,7 +413,8 @@ struct Store::Impl {
     if (!f) raise(err::InvalidCall, "The folder no longer exists");
     auto it = items.find(f->entryID);
     if (it == items.end()) {
-      if (f->defaultItemType != itemtype::Appointment && dav) raise(err::InvalidCall, "This folder holds no appointments");
+      if (f->defaultItemType != itemtype::Appointment && dav)
+        raise(err::InvalidCall, "This folder holds no appointments");
       it = items.emplace(f->entryID, Items{}).first;
       Items& in = it->second;
       in.files = dav ? dav->itemFiles(hrefOf.at(f->entryID)) : localItemFiles(f->dir);
@@ -527,7 +529,8 @@ void Store::convertFormerLayout() {
     f.name = parts[3];
     fs::path parent = dirOf.count(f.parentID) ? dirOf[f.parentID] : stage;
     fs::path dir = parent / safeName(f.name);
-    if (fs::exists(dir, ec)) dir = parent / (safeName(f.name) + "-" + f.entryID.substr(f.entryID.size() > 8 ? f.entryID.size() - 8 : 0));
+    if (fs::exists(dir, ec))
+      dir = parent / (safeName(f.name) + "-" + f.entryID.substr(f.entryID.size() > 8 ? f.entryID.size() - 8 : 0));
     dirOf[f.entryID] = dir;
     writeFolderFiles(dir, f, false);
     if (parts[4].empty() || !fs::exists(root_ / parts[4], ec)) continue;

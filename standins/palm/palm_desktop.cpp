@@ -70,8 +70,8 @@ fs::path installFolder(const PalmUser& u) { return userFolder(u) / "Install"; }
 void writeUsers(const std::vector<PalmUser>& list) {
   std::string content;
   for (const auto& u : list)
-    content += std::to_string(u.id) + "\t" + (u.profile ? "1" : "0") + "\t" + escape(u.folder) + "\t" +
-               escape(u.name) + "\n";
+    content +=
+        std::to_string(u.id) + "\t" + (u.profile ? "1" : "0") + "\t" + escape(u.folder) + "\t" + escape(u.name) + "\n";
   writeAtomically(usersFile(), content);
 }
 
@@ -96,13 +96,14 @@ class UserManager : public automation::TypedDispatch {
  public:
   UserManager() : TypedDispatch(info()) {}
   static const InterfaceInfo& info() {
-    static const InterfaceInfo i{"IUserManager",
-                                 "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1001}",
-                                 "HotSync users",
-                                 {
-                                     {1, "UserCount", {}, ParamType::Long, InvokeKind::PropertyGet, ""},
-                                     {5, "GetUserIdFromIndex", {{"index", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
-                                 }};
+    static const InterfaceInfo i{
+        "IUserManager",
+        "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1001}",
+        "HotSync users",
+        {
+            {1, "UserCount", {}, ParamType::Long, InvokeKind::PropertyGet, ""},
+            {5, "GetUserIdFromIndex", {{"index", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
+        }};
     return i;
   }
 
@@ -120,16 +121,17 @@ class UserData : public automation::TypedDispatch {
  public:
   UserData() : TypedDispatch(info()) {}
   static const InterfaceInfo& info() {
-    static const InterfaceInfo i{"IUserData",
-                                 "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1002}",
-                                 "One HotSync user",
-                                 {
-                                     {1, "Name", {}, ParamType::String, InvokeKind::PropertyGet, ""},
-                                     {2, "UserDirectory", {}, ParamType::String, InvokeKind::PropertyGet, ""},
-                                     {4, "IsProfile", {}, ParamType::Boolean, InvokeKind::PropertyGet, ""},
-                                     {6, "AddFileToInstall", {{"file", ParamType::String}}, ParamType::Long, InvokeKind::Method, ""},
-                                     {14, "SelectUser", {{"userId", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
-                                 }};
+    static const InterfaceInfo i{
+        "IUserData",
+        "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1002}",
+        "One HotSync user",
+        {
+            {1, "Name", {}, ParamType::String, InvokeKind::PropertyGet, ""},
+            {2, "UserDirectory", {}, ParamType::String, InvokeKind::PropertyGet, ""},
+            {4, "IsProfile", {}, ParamType::Boolean, InvokeKind::PropertyGet, ""},
+            {6, "AddFileToInstall", {{"file", ParamType::String}}, ParamType::Long, InvokeKind::Method, ""},
+            {14, "SelectUser", {{"userId", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
+        }};
     return i;
   }
 
@@ -159,13 +161,14 @@ class HotSyncApi : public automation::TypedDispatch {
  public:
   HotSyncApi() : TypedDispatch(info()) {}
   static const InterfaceInfo& info() {
-    static const InterfaceInfo i{"IHotSyncApi",
-                                 "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1003}",
-                                 "HotSync manager",
-                                 {
-                                     {15, "StartHotSync", {{"started", ParamType::Boolean}}, ParamType::Long, InvokeKind::Method, ""},
-                                     {16, "ShutdownHotSync", {}, ParamType::Long, InvokeKind::Method, ""},
-                                 }};
+    static const InterfaceInfo i{
+        "IHotSyncApi",
+        "{6C1C5A10-3F3E-4E8B-9A51-0D5F2A7C1003}",
+        "HotSync manager",
+        {
+            {15, "StartHotSync", {{"started", ParamType::Boolean}}, ParamType::Long, InvokeKind::Method, ""},
+            {16, "ShutdownHotSync", {}, ParamType::Long, InvokeKind::Method, ""},
+        }};
     return i;
   }
 
@@ -298,10 +301,14 @@ HotSyncState hotSyncState() {
     if (eq == std::string::npos) continue;
     std::string k = line.substr(0, eq);
     int v = std::atoi(line.c_str() + eq + 1);
-    if (k == "running") s.running = v != 0;
-    else if (k == "restartable") s.restartable = v != 0;
-    else if (k == "stops") s.stops = v;
-    else if (k == "starts") s.starts = v;
+    if (k == "running")
+      s.running = v != 0;
+    else if (k == "restartable")
+      s.restartable = v != 0;
+    else if (k == "stops")
+      s.stops = v;
+    else if (k == "starts")
+      s.starts = v;
   }
   return s;
 }

@@ -157,8 +157,8 @@ fs::path PsiWinEngine::sidePath(int16_t side, const std::string& path) {
   return {};
 }
 
-void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16_t toSide,
-                            const std::string& toPath, int32_t overwrite) {
+void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16_t toSide, const std::string& toPath,
+                            int32_t overwrite) {
   std::error_code ec;
   if (!connected_ || !fs::is_directory(deviceFolder(), ec)) {
     // The link went: the copy never finishes, the engine says it lost the link.
@@ -325,12 +325,13 @@ void PsiWinEngine::stopProgram(int16_t side, const std::string&) {
 // --- drive details ---------------------------------------------------------------
 
 const au::InterfaceInfo& DriveInfoInfo() {
-  static const au::InterfaceInfo info{"_DPsiWinDriveInfo",
-                                      "{6F2D3A12-5C2B-4E7A-9A61-2B0C1E7D4A01}",
-                                      "",
-                                      {{kGetName, "GetName", {}, ParamType::String, InvokeKind::Method, ""},
-                                       {kGetSize, "GetSize", {}, ParamType::Double, InvokeKind::Method, ""},
-                                       {kGetDevFreeSpace, "GetDevFreeSpace", {}, ParamType::Double, InvokeKind::Method, ""}}};
+  static const au::InterfaceInfo info{
+      "_DPsiWinDriveInfo",
+      "{6F2D3A12-5C2B-4E7A-9A61-2B0C1E7D4A01}",
+      "",
+      {{kGetName, "GetName", {}, ParamType::String, InvokeKind::Method, ""},
+       {kGetSize, "GetSize", {}, ParamType::Double, InvokeKind::Method, ""},
+       {kGetDevFreeSpace, "GetDevFreeSpace", {}, ParamType::Double, InvokeKind::Method, ""}}};
   return info;
 }
 
@@ -500,10 +501,12 @@ au::MemberInfo prop(DispId id, const char* name, ParamType type, InvokeKind kind
 }
 
 const au::InterfaceInfo& textInfo() {
-  static const au::InterfaceInfo info{"IRichText", "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A04}", "",
-                                      {{kAddChars, "AddChars", {{"text", ParamType::String}}, ParamType::Void,
-                                        InvokeKind::Method, ""},
-                                       prop(kText, "Text", ParamType::String, InvokeKind::PropertyGet)}};
+  static const au::InterfaceInfo info{
+      "IRichText",
+      "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A04}",
+      "",
+      {{kAddChars, "AddChars", {{"text", ParamType::String}}, ParamType::Void, InvokeKind::Method, ""},
+       prop(kText, "Text", ParamType::String, InvokeKind::PropertyGet)}};
   return info;
 }
 
@@ -526,9 +529,9 @@ const au::InterfaceInfo& eventInfo() {
   static const au::InterfaceInfo info = [] {
     au::InterfaceInfo i{"IAgnEvent", "{6F2D3A11-5C2B-4E7A-9A61-2B0C1E7D4A03}", "", {}};
     const std::pair<DispId, std::pair<const char*, ParamType>> props[] = {
-        {kStartDate, {"StartDate", ParamType::Date}},  {kEndDate, {"EndDate", ParamType::Date}},
+        {kStartDate, {"StartDate", ParamType::Date}},      {kEndDate, {"EndDate", ParamType::Date}},
         {kCrossedOut, {"CrossedOut", ParamType::Boolean}}, {kHasAlarm, {"HasAlarm", ParamType::Boolean}},
-        {kTentative, {"Tentative", ParamType::Boolean}}, {kStatus, {"Status", ParamType::String}},
+        {kTentative, {"Tentative", ParamType::Boolean}},   {kStatus, {"Status", ParamType::String}},
     };
     for (const auto& [id, p] : props) {
       i.members.push_back(prop(id, p.first, p.second, InvokeKind::PropertyGet));
@@ -618,12 +621,8 @@ class ObjAgenda : public au::TypedDispatch {
         agenda->open_ = true;
         return Variant(std::shared_ptr<Dispatch>(agenda));
       }
-      case kSetupDateIterator:
-        requireOpen();
-        return {};
-      case kNewEvent:
-        requireOpen();
-        return Variant(std::shared_ptr<Dispatch>(std::make_shared<AgnEvent>()));
+      case kSetupDateIterator: requireOpen(); return {};
+      case kNewEvent: requireOpen(); return Variant(std::shared_ptr<Dispatch>(std::make_shared<AgnEvent>()));
       case kAddEntry: {
         requireOpen();
         auto event = std::dynamic_pointer_cast<AgnEvent>(a[0].toObject());
@@ -668,9 +667,7 @@ class ObjAgenda : public au::TypedDispatch {
         deleted_.clear();
         return {};
       }
-      case kClose:
-        open_ = false;
-        return {};
+      case kClose: open_ = false; return {};
       default: raise(au::errors::NoSuchMember);
     }
   }

@@ -64,19 +64,19 @@ inline constexpr int32_t NotConnected = 2403;
 }  // namespace code
 
 enum EngineDispId : DispId {
-  kStart = 1,        // ()                      -> event 9
-  kConnect = 2,      // (timeout ms)            -> event 10
-  kDisconnect = 3,   // ()
-  kStop = 4,         // () ends the link, drops waiting events
-  kCopyFile = 5,     // (fromSide, fromPath&, toSide, toPath&, overwrite) -> event 11
-  kGetDrives = 6,    // () drive letters of the device, "CD"
-  kGetFileInfo = 7,  // (side, path) size in bytes or -1  -> event 27
-  kIsConnected = 8,  // () Boolean
-  kDeleteFolder = 9,      // (side, folder)          -> event 19
-  kRequestDrives = 10,    // (side)                  -> event 26 with the list "C:\ D:\"
-  kGetDriveInfo = 11,     // (side, drive "C:\")     -> details object, event 17
-  kCreateFolder = 13,     // (side, folder)          -> event 20
-  kStopProgram = 30,      // (side, program path)    -> event 37
+  kStart = 1,           // ()                      -> event 9
+  kConnect = 2,         // (timeout ms)            -> event 10
+  kDisconnect = 3,      // ()
+  kStop = 4,            // () ends the link, drops waiting events
+  kCopyFile = 5,        // (fromSide, fromPath&, toSide, toPath&, overwrite) -> event 11
+  kGetDrives = 6,       // () drive letters of the device, "CD"
+  kGetFileInfo = 7,     // (side, path) size in bytes or -1  -> event 27
+  kIsConnected = 8,     // () Boolean
+  kDeleteFolder = 9,    // (side, folder)          -> event 19
+  kRequestDrives = 10,  // (side)                  -> event 26 with the list "C:\ D:\"
+  kGetDriveInfo = 11,   // (side, drive "C:\")     -> details object, event 17
+  kCreateFolder = 13,   // (side, folder)          -> event 20
+  kStopProgram = 30,    // (side, program path)    -> event 37
 };
 
 // The details of one drive: "GetName", "GetSize" and "GetDevFreeSpace" (bytes).

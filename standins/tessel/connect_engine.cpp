@@ -1,5 +1,9 @@
 #include "standins/tessel/connect_engine.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -9,10 +13,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 #include <set>
 #include <thread>
 #include <vector>
@@ -209,8 +209,8 @@ class DeviceWatch {
 
  private:
   void run() {
-    constexpr uint32_t kEvents =
-        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    constexpr uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
+                                 IN_ONLYDIR;
     int watch = -1;
     while (!stop_) {
       if (notifyFd_ >= 0 && watch < 0) watch = inotify_add_watch(notifyFd_, device_.parent_path().c_str(), kEvents);

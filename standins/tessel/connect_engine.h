@@ -114,8 +114,8 @@ struct AttributeRecord {
 class Unknown {
  public:
   virtual HResult QueryInterface(const char* iid, void** out) = 0;  // 0
-  virtual uint32_t AddRef() = 0;                                     // 1
-  virtual uint32_t Release() = 0;                                    // 2
+  virtual uint32_t AddRef() = 0;                                    // 1
+  virtual uint32_t Release() = 0;                                   // 2
 
  protected:
   ~Unknown() = default;
@@ -123,9 +123,9 @@ class Unknown {
 
 class IConnectEntry : public Unknown {
  public:
-  virtual HResult Record(const EntryRecord** out) = 0;        // 3
-  virtual HResult Name(char* buffer) = 0;                     // 4, 260 bytes
-  virtual HResult Attributes(AttributeRecord* out) = 0;       // 6
+  virtual HResult Record(const EntryRecord** out) = 0;   // 3
+  virtual HResult Name(char* buffer) = 0;                // 4, 260 bytes
+  virtual HResult Attributes(AttributeRecord* out) = 0;  // 6
 
  protected:
   ~IConnectEntry() = default;
@@ -135,7 +135,7 @@ class IConnectEntryList : public Unknown {
  public:
   // Fetched 0 ends the walk.
   virtual HResult Next(uint32_t count, IConnectEntry** entry, uint32_t* fetched) = 0;  // 3
-  virtual HResult Reset() = 0;                                                       // 5
+  virtual HResult Reset() = 0;                                                         // 5
 
  protected:
   ~IConnectEntryList() = default;
@@ -152,14 +152,14 @@ class IConnectDrive : public Unknown {
 // Positions 3 to 33; all return kOk.
 class IConnectEngineSink : public Unknown {
  public:
-  virtual HResult OnStarted(int32_t status) = 0;                                   // 3
-  virtual HResult OnLinkUp(int32_t status) = 0;                                    // 4
-  virtual HResult OnLinkDown(int32_t status) = 0;                                  // 5
-  virtual HResult OnEntryReady(int32_t status) = 0;                                // 6
-  virtual HResult OnListingReady(int32_t status, int32_t extra) = 0;               // 13
+  virtual HResult OnStarted(int32_t status) = 0;                                     // 3
+  virtual HResult OnLinkUp(int32_t status) = 0;                                      // 4
+  virtual HResult OnLinkDown(int32_t status) = 0;                                    // 5
+  virtual HResult OnEntryReady(int32_t status) = 0;                                  // 6
+  virtual HResult OnListingReady(int32_t status, int32_t extra) = 0;                 // 13
   virtual HResult OnDrivesReady(int32_t status, const DriveListRecord* drives) = 0;  // 20
-  virtual HResult OnDriveInfoReady(int32_t status) = 0;                            // 21
-  virtual HResult OnValueReady(int32_t status, int32_t extra, int32_t value) = 0;  // 23
+  virtual HResult OnDriveInfoReady(int32_t status) = 0;                              // 21
+  virtual HResult OnValueReady(int32_t status, int32_t extra, int32_t value) = 0;    // 23
   // Every other position; b is 0 except at positions 8, 27 and 29.
   virtual HResult OnOther(int position, int32_t a, int32_t b) = 0;
 
@@ -169,14 +169,14 @@ class IConnectEngineSink : public Unknown {
 
 class IConnectEngine : public Unknown {
  public:
-  virtual HResult Advise(IConnectEngineSink* sink) = 0;                                         // 3
-  virtual HResult Connect(int32_t reserved) = 0;                                                // 6
-  virtual HResult RequestDrives(const PathRecord* record) = 0;                                  // 8
-  virtual HResult RequestDriveInfo(const PathRecord* record, IConnectDrive** drive) = 0;        // 9
-  virtual HResult RequestEntry(const PathRecord* record, IConnectEntry** entry) = 0;            // 12
-  virtual HResult RequestListing(const PathRecord* record, IConnectEntryList** listing) = 0;    // 18
-  virtual HResult RequestValue(int32_t code) = 0;                                               // 24
-  virtual HResult ParsePath(const char* path, int32_t a, int32_t b, ParseResult* result) = 0;   // 28
+  virtual HResult Advise(IConnectEngineSink* sink) = 0;                                                         // 3
+  virtual HResult Connect(int32_t reserved) = 0;                                                                // 6
+  virtual HResult RequestDrives(const PathRecord* record) = 0;                                                  // 8
+  virtual HResult RequestDriveInfo(const PathRecord* record, IConnectDrive** drive) = 0;                        // 9
+  virtual HResult RequestEntry(const PathRecord* record, IConnectEntry** entry) = 0;                            // 12
+  virtual HResult RequestListing(const PathRecord* record, IConnectEntryList** listing) = 0;                    // 18
+  virtual HResult RequestValue(int32_t code) = 0;                                                               // 24
+  virtual HResult ParsePath(const char* path, int32_t a, int32_t b, ParseResult* result) = 0;                   // 28
   virtual HResult MatchWildcard(const char* name, const char* pattern, int32_t foldCase, int32_t* result) = 0;  // 29
 
  protected:

@@ -44,8 +44,12 @@ class BrowseDialog : public DeviceTest {
     for (int i = 0; it && i < it->childCount(); ++i) t.push_back(it->child(i)->text(0).toStdString());
     return t;
   }
-  bool settled() { return waitFor([&] { return dlg_->pendingListings() == 0; }); }
-  bool drivesShown() { return waitFor([&] { return root() && root()->childCount() == 2; }); }
+  bool settled() {
+    return waitFor([&] { return dlg_->pendingListings() == 0; });
+  }
+  bool drivesShown() {
+    return waitFor([&] { return root() && root()->childCount() == 2; });
+  }
   bool arrivedAt(const std::string& path) {
     return waitFor([&] {
       return !dlg_->navigating() && tree()->currentItem() && CBrowseDlg::pathOf(tree()->currentItem()) == path;
@@ -79,7 +83,8 @@ TEST_F(BrowseDialog, OpensTheTreeDownToTheStartFolder) {
 
 TEST_F(BrowseDialog, AStartFolderThatIsNotThereLeavesTheTreeOpenAsFarAsItGot) {
   auto& dlg = open("C:\\Documents\\Nowhere\\Deeper");
-  ASSERT_TRUE(waitFor([&] { return item("C:\\Documents") && item("C:\\Documents")->isExpanded() && !dlg.navigating(); }));
+  ASSERT_TRUE(
+      waitFor([&] { return item("C:\\Documents") && item("C:\\Documents")->isExpanded() && !dlg.navigating(); }));
   ASSERT_TRUE(settled());
   EXPECT_TRUE(item("C:\\Documents")->isExpanded());
   EXPECT_FALSE(ok()->isEnabled());

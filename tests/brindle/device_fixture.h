@@ -38,8 +38,7 @@ class DeviceTest : public pellary::testing::IsolatedEnvTest {
     fs::create_directories(c / "Documents" / "Old");
     fs::create_directories(c / "System");
     fs::create_directories(d / "Backup");
-    pellary::testing::writeFile(c / "Documents" / "Agenda",
-                                uidBytes(kAgendaUids[0], kAgendaUids[1], kAgendaUids[2]));
+    pellary::testing::writeFile(c / "Documents" / "Agenda", uidBytes(kAgendaUids[0], kAgendaUids[1], kAgendaUids[2]));
     pellary::testing::writeFile(c / "Documents" / "Psi3.agn", "agenda of a Series 3");
     pellary::testing::writeFile(c / "Documents" / "Letters" / "Smith.wrd", uidBytes(1, 2, 3));
     pellary::testing::writeFile(c / "readme.txt", "hello");

@@ -41,7 +41,9 @@ class FileDialog : public DeviceTest {
     for (int i = 0; i < c->count(); ++i) t.push_back(c->itemText(i).toStdString());
     return t;
   }
-  bool shows(const Texts& expected) { return waitFor([&] { return texts(list()) == expected; }); }
+  bool shows(const Texts& expected) {
+    return waitFor([&] { return texts(list()) == expected; });
+  }
   void select(const std::string& text) {
     const auto found = list()->findItems(QString::fromStdString(text), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << text;
@@ -54,7 +56,9 @@ class FileDialog : public DeviceTest {
     nameBox()->setText(QString::fromStdString(text));
     clickOk();
   }
-  bool ended() { return waitFor([&] { return !dlg_->isVisible(); }); }
+  bool ended() {
+    return waitFor([&] { return !dlg_->isVisible(); });
+  }
 
   std::unique_ptr<CFileDlg> dlg_;
 };

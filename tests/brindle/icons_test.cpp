@@ -63,8 +63,7 @@ TEST_F(IconTableTest, FilesGetTheirTypeIconByNameOrByUids) {
     const QIcon shown = list->findItems(c.file, Qt::MatchExactly).front()->icon();
     EXPECT_EQ(shown.cacheKey(), dlg.icons().icon(c.image).cacheKey())
         << c.file << " with device value " << c.deviceValue;
-    EXPECT_EQ(list->findItems("Letters", Qt::MatchExactly).front()->icon().cacheKey(),
-              dlg.icons().icon(2).cacheKey());
+    EXPECT_EQ(list->findItems("Letters", Qt::MatchExactly).front()->icon().cacheKey(), dlg.icons().icon(2).cacheKey());
   }
 }
 

@@ -118,10 +118,10 @@ TEST_F(BrindleModule, RegistersItsTypeLibraryAndFourClasses) {
 TEST_F(BrindleModule, UnregisteringRemovesItAndTheToolRegistersItAgain) {
   st::writeValue(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}", "", "Another class");
   platform::automation::unregisterServer(BRINDLE_MODULE);
-  for (const std::string& key : {std::string("Brindle.BrindleCtrl.1"), std::string("BrindleLib.Brindle"), std::string("Gantry.GantryCtrl.1"),
-                                 std::string("Brindle.BrindlePropPage.1"), cls(kBrindleClsid), cls(kGantryClsid),
-                                 cls(kBrindlePageClsid), cls(kGantryPageClsid), std::string("TypeLib\\") + kLibId,
-                                 std::string("Interface\\") + kBrindleIid})
+  for (const std::string& key :
+       {std::string("Brindle.BrindleCtrl.1"), std::string("BrindleLib.Brindle"), std::string("Gantry.GantryCtrl.1"),
+        std::string("Brindle.BrindlePropPage.1"), cls(kBrindleClsid), cls(kGantryClsid), cls(kBrindlePageClsid),
+        cls(kGantryPageClsid), std::string("TypeLib\\") + kLibId, std::string("Interface\\") + kBrindleIid})
     EXPECT_FALSE(st::keyExists(HKCR, key)) << key;
   EXPECT_TRUE(st::keyExists(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}"));
   EXPECT_EQ(pellary::testing::errorOf([] { platform::automation::createObject("Brindle.BrindleCtrl.1"); }),
@@ -144,9 +144,9 @@ TEST_F(BrindleModule, DispatchSurfacesByNumberAndName) {
   ASSERT_TRUE(file && file->typeInfo());
   EXPECT_EQ(file->typeInfo()->name, "_DBrindle");
   const std::pair<const char*, int> members[] = {
-      {"Init", 1},        {"addfilterwildcard", 2}, {"AddFilterUID", 3}, {"GetPathName", 4},
-      {"GETFILENAME", 5}, {"GetFileExt", 6},        {"GetFileType", 7},  {"DoModal", 8},
-      {"GetResourceString", 9}, {"CopyInit", 10},   {"CopyOpen", 11},    {"CopySave", 12}, {"CopyExit", 13}};
+      {"Init", 1},       {"addfilterwildcard", 2}, {"AddFilterUID", 3}, {"GetPathName", 4},       {"GETFILENAME", 5},
+      {"GetFileExt", 6}, {"GetFileType", 7},       {"DoModal", 8},      {"GetResourceString", 9}, {"CopyInit", 10},
+      {"CopyOpen", 11},  {"CopySave", 12},         {"CopyExit", 13}};
   for (const auto& [name, id] : members) EXPECT_EQ(file->idOfName(name), id) << name;
   EXPECT_FALSE(file->typeInfo()->find(platform::DispId(11))) << "the copy members are not in the type library";
 

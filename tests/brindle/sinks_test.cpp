@@ -33,20 +33,28 @@ void fire(EngineSink& s, Callback c, int32_t status = 0) {
 struct Gate {
   Callback callback;
   uint16_t state;
-  uint32_t fileMsg;    // 0: nothing posted
+  uint32_t fileMsg;  // 0: nothing posted
   uint32_t browseMsg;
 };
 
 TEST(EngineSinks, PostOnlyTheAwaitedAnswer) {
   const Gate gates[] = {
-      {Started, 0, kMsgStarted, kMsgStarted}, {Started, 1, 0, 0},
-      {LinkUp, 1, kMsgLinkUp, kMsgLinkUp},    {LinkUp, 3, 0, 0},
-      {LinkDown, 3, kMsgLinkDown, kMsgLinkDown}, {LinkDown, 0, kMsgLinkDown, kMsgLinkDown},
-      {Entry, 2, kMsgEntry, 0},               {Entry, 7, kMsgTypedEntry, 0},
-      {Entry, 3, 0, 0},                       {Listing, 3, kMsgListing, kMsgListing},
-      {Listing, 2, 0, kMsgListing},           {Drives, 5, kMsgDrives, kMsgDrives},
-      {Drives, 3, 0, kMsgDrives},             {DriveInfo, 6, kMsgDriveInfo, kMsgDriveInfo},
-      {DriveInfo, 3, 0, kMsgDriveInfo},       {Value, 4, kMsgValue, kMsgValue},
+      {Started, 0, kMsgStarted, kMsgStarted},
+      {Started, 1, 0, 0},
+      {LinkUp, 1, kMsgLinkUp, kMsgLinkUp},
+      {LinkUp, 3, 0, 0},
+      {LinkDown, 3, kMsgLinkDown, kMsgLinkDown},
+      {LinkDown, 0, kMsgLinkDown, kMsgLinkDown},
+      {Entry, 2, kMsgEntry, 0},
+      {Entry, 7, kMsgTypedEntry, 0},
+      {Entry, 3, 0, 0},
+      {Listing, 3, kMsgListing, kMsgListing},
+      {Listing, 2, 0, kMsgListing},
+      {Drives, 5, kMsgDrives, kMsgDrives},
+      {Drives, 3, 0, kMsgDrives},
+      {DriveInfo, 6, kMsgDriveInfo, kMsgDriveInfo},
+      {DriveInfo, 3, 0, kMsgDriveInfo},
+      {Value, 4, kMsgValue, kMsgValue},
       {Value, 5, 0, 0},
   };
   for (const auto& g : gates) {
@@ -111,11 +119,12 @@ TEST(EngineSinks, NumberEachKindsAnswersIncludingThosePassedOver) {
   fire(*sink, Entry);    // entry 2, passed over
   fire(*sink, Listing);  // listing 2, posted
   sink->setAwaited(2);
-  fire(*sink, Entry);    // entry 3, posted
+  fire(*sink, Entry);  // entry 3, posted
   sink->setAwaited(6);
   fire(*sink, DriveInfo);  // drive 1, posted
   ASSERT_EQ(r.posted.size(), 4u);
-  const std::pair<uint32_t, uint32_t> expected[] = {{kMsgEntry, 1}, {kMsgListing, 2}, {kMsgEntry, 3}, {kMsgDriveInfo, 1}};
+  const std::pair<uint32_t, uint32_t> expected[] = {
+      {kMsgEntry, 1}, {kMsgListing, 2}, {kMsgEntry, 3}, {kMsgDriveInfo, 1}};
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(r.posted[i].msg, expected[i].first) << i;
     EXPECT_EQ(r.posted[i].answer, expected[i].second) << i;

@@ -107,7 +107,8 @@ TEST_F(Schema, ShippedActionCodesMatchTheWritersPrefixes) {
   const std::pair<const char*, int> expected[] = {
       {"Cancelled", 1}, {"Date changed", 2}, {"Details changed", 3}, {"New", 4}};
   for (const auto& [name, pecking] : expected) {
-    dao::Recordset rs = db.openRecordset(std::string("SELECT PeckingNumber FROM Action WHERE ActionName = '") + name + "'");
+    dao::Recordset rs =
+        db.openRecordset(std::string("SELECT PeckingNumber FROM Action WHERE ActionName = '") + name + "'");
     ASSERT_FALSE(rs.eof()) << name;
     EXPECT_EQ(rs["PeckingNumber"].value().toLong(), pecking) << name;
   }

@@ -16,7 +16,7 @@ class CheckListSort : public ::testing::Test {
         {"P1", "Add", {"02/01/2027", "\xc3\x96sterreich day"}},
         {"P2", "Remove", {"15/12/2026", "oman day"}},
         {"P3", "Add", {"01/02/2027", "Zypern day"}},
-        {"P4", "Change", {"02/01/2027", "Oman day"}},   // ties P2 by name, P1 by date
+        {"P4", "Change", {"02/01/2027", "Oman day"}},  // ties P2 by name, P1 by date
         {"P5", "Add", {"not a date", "\xc3\xa9t\xc3\xa9"}},
     };
     for (const PreviewRow& r : rows) list.addRow(r);

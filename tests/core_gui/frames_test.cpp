@@ -194,9 +194,18 @@ TEST_F(FramesTest, MissingKeyRaisesAndChangesNothing) {
   } cases[] = {
       {"SetFrameSize", [&] { frames.SetFrameSize("fraNone", 10, 10); }},
       {"SetFramePos", [&] { frames.SetFramePos("fraNone", 10, 10); }},
-      {"ShowFrame", [&] { frames.ShowFrame({"fraB", "fraNone"}); }},
-      {"HideFrame", [&] { frames.HideFrame({"fraA", "fraNone"}); }},
-      {"RemoveFrame", [&] { frames.RemoveFrame({"fraB", "fraNone"}); }},
+      {"ShowFrame",
+       [&] {
+         frames.ShowFrame({"fraB", "fraNone"});
+       }},
+      {"HideFrame",
+       [&] {
+         frames.HideFrame({"fraA", "fraNone"});
+       }},
+      {"RemoveFrame",
+       [&] {
+         frames.RemoveFrame({"fraB", "fraNone"});
+       }},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);

@@ -53,24 +53,24 @@ QString writeFile(const QString& dir, const char* name, const std::string& bytes
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, LocalResources,
-    ::testing::Values(
-        ResourceCase{"SmallFile", [](const QString& d) { return writeFile(d, "a.gif", "GIF89a"); }, true},
-        ResourceCase{"Device", [](const QString&) { return QString("/dev/zero"); }, false},
-        ResourceCase{"Fifo",
-                     [](const QString& d) {
-                       QString p = d + "/pipe.gif";
-                       ::mkfifo(p.toLocal8Bit().constData(), 0600);
-                       return p;
-                     },
-                     false},
-        ResourceCase{"Folder", [](const QString& d) { return d; }, false},
-        ResourceCase{"HugeSparseFile",
-                     [](const QString& d) {
-                       QString p = writeFile(d, "big.gif", "GIF89a");
-                       if (::truncate(p.toLocal8Bit().constData(), off_t(kMostResourceBytes) + 1) != 0) return QString();
-                       return p;
-                     },
-                     false}),
+    ::testing::Values(ResourceCase{"SmallFile", [](const QString& d) { return writeFile(d, "a.gif", "GIF89a"); }, true},
+                      ResourceCase{"Device", [](const QString&) { return QString("/dev/zero"); }, false},
+                      ResourceCase{"Fifo",
+                                   [](const QString& d) {
+                                     QString p = d + "/pipe.gif";
+                                     ::mkfifo(p.toLocal8Bit().constData(), 0600);
+                                     return p;
+                                   },
+                                   false},
+                      ResourceCase{"Folder", [](const QString& d) { return d; }, false},
+                      ResourceCase{"HugeSparseFile",
+                                   [](const QString& d) {
+                                     QString p = writeFile(d, "big.gif", "GIF89a");
+                                     if (::truncate(p.toLocal8Bit().constData(), off_t(kMostResourceBytes) + 1) != 0)
+                                       return QString();
+                                     return p;
+                                   },
+                                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A server page naming a device is shown, and the device is never read.

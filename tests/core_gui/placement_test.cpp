@@ -131,8 +131,8 @@ TEST_F(PlacementTest, RoundToLongRoundsHalvesToEven) {
   struct Case {
     double value;
     int32_t expected;
-  } cases[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {-1500.5, -1500}, {4499.5, 4500}, {2.4999, 2},
-               {-0.6, -1}, {2147483647.0, 2147483647}};
+  } cases[] = {{2.5, 2},       {3.5, 4},    {-2.5, -2}, {-1500.5, -1500},
+               {4499.5, 4500}, {2.4999, 2}, {-0.6, -1}, {2147483647.0, 2147483647}};
   for (const Case& c : cases) EXPECT_EQ(roundToLong(c.value), c.expected) << c.value;
   EXPECT_THROW(roundToLong(2147483648.0), AppError);
   EXPECT_THROW(roundToLong(-2147483649.0), AppError);

@@ -25,7 +25,7 @@ TEST(HushbankCommandLine, OnlyTheWholeWordSilentInAnyCase) {
   struct {
     const char* line;
     bool silent;
-  } cases[] = {{"silent", true}, {"SILENT", true}, {"Silent", true}, {"", false},
+  } cases[] = {{"silent", true},   {"SILENT", true},   {"Silent", true},   {"", false},
                {"/silent", false}, {"silent ", false}, {" silent", false}, {"silently", false}};
   for (auto& c : cases) EXPECT_EQ(hushbank::isSilent(c.line), c.silent) << '"' << c.line << '"';
 }
@@ -81,7 +81,8 @@ class Hushbank : public testing::CueTest {
     cueFile("Secondary.cue", "1,10,1,\"Europe\",1\r\n");
     cueFile("Tertiary.cue", "1,10,1,1,5001,\"France\",24,1\r\n");
     cueFile("EVENTCAT.cue", "5001,1,1\r\n");
-    cueFile("events.kest", "1,\"Bastille Day\",\"a|b||c\",\"|\",1815350400,1815350400,0,\"\",\"\",\"\",\"\",1,1,1,1\r\n");
+    cueFile("events.kest",
+            "1,\"Bastille Day\",\"a|b||c\",\"|\",1815350400,1815350400,0,\"\",\"\",\"\",\"\",1,1,1,1\r\n");
     cueFile("Product.cue", "101,1,\"World Holidays\",1,1,1\r\n");
     cueFile("RETEMPLATE.cue", "1,1,\"Guide\",1,1,0\r\n");
     cueFile("RESTRUCTURE.cue", "1,1,2,1,0\r\n");
@@ -133,7 +134,8 @@ TEST_F(Hushbank, DuplicateKeySkipsAndKeepsTheExistingRow) {
 TEST_F(Hushbank, ProductFileFirstLineOnlyAndExistingRowUpdated) {
   cueFile("Product.cue", "101,1,\"One\",1,1,0\r\n102,2,\"Two\",1,1,0\r\n");
   run();
-  EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName FROM Products"), (std::vector<std::string>{"101|1|One"}));
+  EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName FROM Products"),
+            (std::vector<std::string>{"101|1|One"}));
   cueFile("Product.cue", "111,1,\"One again\",0,2,1\r\n");
   run();
   EXPECT_EQ(rows("SELECT ProgProductID, ProductID, ProductName, Status, Viewers, GenDates FROM Products"),
@@ -173,7 +175,8 @@ TEST_P(HushbankBadEventRow, IsPassedOverAndEverythingElseLoads) {
       events += GetParam().row;
       continue;
     }
-    events += std::to_string(id) + ",\"Event " + std::to_string(id) + "\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,1,0\r\n";
+    events +=
+        std::to_string(id) + ",\"Event " + std::to_string(id) + "\",\"\",\"\",0,0,0,\"\",\"\",\"\",\"\",1,1,0\r\n";
   }
   cueFile("events.kest", events);
   cueFile("RETEMPLATE.cue", "1,1,\"Guide\",1,1,0\r\n");

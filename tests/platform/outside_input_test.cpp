@@ -38,14 +38,14 @@ TEST_P(PlainNames, StayOneEntryOfTheirFolder) {
   EXPECT_EQ(number, c.plain ? 0 : err::PathFileAccess);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, PlainNames,
-    ::testing::Values(NameCase{"Plain", "C77_S5_1.new", true}, NameCase{"Dots", "..", false},
-                      NameCase{"Dot", ".", false}, NameCase{"Empty", "", false},
-                      NameCase{"ClimbsOut", "../../outside/evil_S1_1.new", false},
-                      NameCase{"Backslash", "..\\evil", false}, NameCase{"Nul", std::string("a\0b", 3), false},
-                      NameCase{"HiddenIsStillOne", ".outlook-items", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, PlainNames,
+                         ::testing::Values(NameCase{"Plain", "C77_S5_1.new", true}, NameCase{"Dots", "..", false},
+                                           NameCase{"Dot", ".", false}, NameCase{"Empty", "", false},
+                                           NameCase{"ClimbsOut", "../../outside/evil_S1_1.new", false},
+                                           NameCase{"Backslash", "..\\evil", false},
+                                           NameCase{"Nul", std::string("a\0b", 3), false},
+                                           NameCase{"HiddenIsStillOne", ".outlook-items", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Clipped, CutsLongValuesWithAMarkAndKeepsCharactersWhole) {
   EXPECT_EQ(clipped("short"), "short");
@@ -63,9 +63,8 @@ TEST(Clipped, CutsLongValuesWithAMarkAndKeepsCharactersWhole) {
 
 TEST(Notes, GoToTheHandlerClippedOnStandardErrorWithout) {
   std::string seen;
-  NoteHandler old = setNoteHandler([&](std::string_view where, std::string_view text) {
-    seen = std::string(where) + ": " + std::string(text);
-  });
+  NoteHandler old = setNoteHandler(
+      [&](std::string_view where, std::string_view text) { seen = std::string(where) + ": " + std::string(text); });
   logNote("Outlook store", "passed over x.ics");
   EXPECT_EQ(seen, "Outlook store: passed over x.ics");
   setNoteHandler(old);
@@ -83,12 +82,14 @@ class WithoutHome : public ::testing::Test {
   }
   void TearDown() override {
     for (size_t i = 0; i < std::size(kNames); ++i) {
-      if (saved_[i]) setenv(kNames[i], saved_[i]->c_str(), 1);
-      else unsetenv(kNames[i]);
+      if (saved_[i])
+        setenv(kNames[i], saved_[i]->c_str(), 1);
+      else
+        unsetenv(kNames[i]);
     }
   }
-  static constexpr const char* kNames[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "PELLARY_HOME",
-                                           "PELLARY_SETTINGS", "PELLARY_STANDINS"};
+  static constexpr const char* kNames[] = {"HOME",         "XDG_DATA_HOME",    "XDG_CONFIG_HOME",
+                                           "PELLARY_HOME", "PELLARY_SETTINGS", "PELLARY_STANDINS"};
 
  private:
   std::vector<std::optional<std::string>> saved_;

@@ -35,15 +35,14 @@ TEST_P(FolderLookups, FindAsAFreshLookupDoes) {
         << "round " << round;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, FolderLookups,
-    ::testing::Values(LookupCase{"ExactName", "Reference\\Output\\Index.htm"},
-                      LookupCase{"OtherCaseFile", "reference\\OUTPUT\\1_5.htm"},
-                      LookupCase{"NewFileInExistingFolder", "Reference\\Output\\2_7.htm"},
-                      LookupCase{"NewFolderAndFile", "Reference\\New\\Sub\\a.htm"},
-                      LookupCase{"TrailingSeparator", "REFERENCE\\output\\"},
-                      LookupCase{"SlashesAndDot", "Reference/./MENU.txt"}),
-    [](const ::testing::TestParamInfo<LookupCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, FolderLookups,
+                         ::testing::Values(LookupCase{"ExactName", "Reference\\Output\\Index.htm"},
+                                           LookupCase{"OtherCaseFile", "reference\\OUTPUT\\1_5.htm"},
+                                           LookupCase{"NewFileInExistingFolder", "Reference\\Output\\2_7.htm"},
+                                           LookupCase{"NewFolderAndFile", "Reference\\New\\Sub\\a.htm"},
+                                           LookupCase{"TrailingSeparator", "REFERENCE\\output\\"},
+                                           LookupCase{"SlashesAndDot", "Reference/./MENU.txt"}),
+                         [](const ::testing::TestParamInfo<LookupCase>& i) { return std::string(i.param.name); });
 
 // What the run makes joins the listing read before: a later lookup in
 // another spelling finds it, although the folder is not read again.

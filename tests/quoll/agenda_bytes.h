@@ -46,16 +46,16 @@ inline std::string untimed(uint16_t day, std::string_view text, bool repeat = fa
   return record(2, body + std::string(text));
 }
 inline std::string timed(uint16_t day, uint16_t start, uint16_t duration, std::string_view text, bool repeat = false) {
-  std::string body = u16(day) + u16(start) + char(repeat ? 0x1A : 0x1B) + '\x20' + u16(duration) + '\0' +
-                     char(text.size());
+  std::string body =
+      u16(day) + u16(start) + char(repeat ? 0x1A : 0x1B) + '\x20' + u16(duration) + '\0' + char(text.size());
   return record(1, body + std::string(text));
 }
 // A repeat record of the given kind with kind-specific bytes, owned by the
 // entry record at `owner`.
 inline std::string repeatRecord(uint8_t kind, uint8_t interval, uint16_t endDay, uint8_t entryKind,
                                 std::string_view extra, uint32_t owner) {
-  std::string body = std::string{char(kind), char(interval)} + u16(endDay) + char(entryKind) + std::string(extra) +
-                     u32(owner);
+  std::string body =
+      std::string{char(kind), char(interval)} + u16(endDay) + char(entryKind) + std::string(extra) + u32(owner);
   return record(5, body);
 }
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <fstream>
 
 #include <csignal>
 #include <fstream>
@@ -161,8 +161,8 @@ TEST_F(AgendaFileTest, AppendRefusesWhatTheRecordCannotHold) {
   open();
   struct Bad {
     int d, m, y, sh, sm;
-  } cases[] = {{31, 2, 2000, 9, 0}, {1, 13, 2000, 9, 0}, {0, 1, 2000, 9, 0}, {31, 12, 1969, 9, 0},
-               {1, 1, 2200, 9, 0}, {1, 1, 2000, -1, 0}, {1, 1, 2000, 2000, 0}};
+  } cases[] = {{31, 2, 2000, 9, 0}, {1, 13, 2000, 9, 0}, {0, 1, 2000, 9, 0},   {31, 12, 1969, 9, 0},
+               {1, 1, 2200, 9, 0},  {1, 1, 2000, -1, 0}, {1, 1, 2000, 2000, 0}};
   for (const auto& c : cases) {
     try {
       file_.AppendEntry(c.d, c.m, c.y, c.sh, c.sm, 10, 0, "x", "", -1, 0);
@@ -249,11 +249,11 @@ TEST_F(AgendaFileTest, WalkStepsOverUnknownRecordsAndFindsRepeatsOfEveryKind) {
     std::string extra;
   };
   const std::vector<Expect> expected = {
-      {3, 5, "", false, 0, 0, 0, ""},          {1, 15, "Kind1", true, 1, 7, 200, "\xAA\xBB"},
-      {5, 11, "", false, 0, 0, 0, ""},         {15, 0, "", false, 0, 0, 0, ""},
-      {5, 13, "", false, 0, 0, 0, ""},         {2, 13, "Kind2", true, 2, 1, 300, "\x01\x02\x03\x04"},
-      {0, 4, "", false, 0, 0, 0, ""},          {2, 13, "Kind3", true, 3, 2, 400, "\x05\x06\x07\x08\x09"},
-      {5, 14, "", false, 0, 0, 0, ""},         {2, 13, "Kind0", true, 0, 1, 500, ""},
+      {3, 5, "", false, 0, 0, 0, ""},  {1, 15, "Kind1", true, 1, 7, 200, "\xAA\xBB"},
+      {5, 11, "", false, 0, 0, 0, ""}, {15, 0, "", false, 0, 0, 0, ""},
+      {5, 13, "", false, 0, 0, 0, ""}, {2, 13, "Kind2", true, 2, 1, 300, "\x01\x02\x03\x04"},
+      {0, 4, "", false, 0, 0, 0, ""},  {2, 13, "Kind3", true, 3, 2, 400, "\x05\x06\x07\x08\x09"},
+      {5, 14, "", false, 0, 0, 0, ""}, {2, 13, "Kind0", true, 0, 1, 500, ""},
       {5, 9, "", false, 0, 0, 0, ""},
   };
   for (size_t i = 0; i < expected.size(); ++i) {
@@ -326,9 +326,9 @@ TEST_F(AgendaFileTest, AppendThenMarkInOneSessionSurvivesCloseAndReopen) {
 struct DamagedCase {
   const char* name;
   std::string file;
-  int records;           // what a walk reads
-  int day;               // a mark for this day of January 1970 ...
-  const char* text;      // ... and this text
+  int records;       // what a walk reads
+  int day;           // a mark for this day of January 1970 ...
+  const char* text;  // ... and this text
   int markResult;
   std::string afterMark;  // the file after that mark (empty: unchanged)
 };
@@ -362,37 +362,33 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamagedCase{"FirstRecordOffsetZero", fileHeader(0) + kGood, 0, 2, "Good", -1, ""},
         DamagedCase{"FirstRecordOffsetPastTheEnd", fileHeader(0xFFFF) + kGood, 0, 2, "Good", -1, ""},
-        DamagedCase{"FirstRecordOffsetAtTheEnd", fileHeader(20 + uint32_t(kGood.size())) + kGood, 0, 2, "Good", -1,
-                    ""},
+        DamagedCase{"FirstRecordOffsetAtTheEnd", fileHeader(20 + uint32_t(kGood.size())) + kGood, 0, 2, "Good", -1, ""},
         DamagedCase{"FirstRecordInsideTheFileHeader", fileHeader(4) + kGood, 0, 2, "Good", -1, ""},
         DamagedCase{"FileShorterThanItsHeader", std::string("\x01\x02\x03", 3), 0, 2, "Good", -1, ""},
         DamagedCase{"EmptyFile", std::string(), 0, 2, "Good", -1, ""},
-        DamagedCase{"TruncatedLastRecord", fileHeader() + kGood + untimed(1, "Cut").substr(0, 9), 1, 2, "Cut", -1,
-                    ""},
+        DamagedCase{"TruncatedLastRecord", fileHeader() + kGood + untimed(1, "Cut").substr(0, 9), 1, 2, "Cut", -1, ""},
         DamagedCase{"HeaderCutInHalf", fileHeader() + kGood + "\x0E", 1, 2, "Good", 0,
                     withType0(fileHeader() + kGood + "\x0E", 20)},
         // The entry's text length claims more than its body holds.
-        DamagedCase{"TextRunsPastItsRecord", fileHeader() + record(2, hex("01 00 FF FF 1B 20 00 32") + "ab") + kGood,
-                    2, 2, "ab", -1, ""},
+        DamagedCase{"TextRunsPastItsRecord", fileHeader() + record(2, hex("01 00 FF FF 1B 20 00 32") + "ab") + kGood, 2,
+                    2, "ab", -1, ""},
         DamagedCase{"TimedEntryTooShortForItsFields", fileHeader() + record(1, hex("01 00 3A 02 1B 20")) + kGood, 2, 2,
-                    "Good", 0,
-                    withType0(fileHeader() + record(1, hex("01 00 3A 02 1B 20")) + kGood, 20 + 2 + 6)},
+                    "Good", 0, withType0(fileHeader() + record(1, hex("01 00 3A 02 1B 20")) + kGood, 20 + 2 + 6)},
         // Flags ask for a repeat; the only type-5 record is too short to hold an owner offset.
         DamagedCase{"RepeatTooShortForItsOwnerOffset", fileHeader() + untimed(1, "Rep", true) + record(5, "\x14\x00"),
-                    2, 2, "Rep", 0,
-                    withType0(fileHeader() + untimed(1, "Rep", true) + record(5, "\x14\x00"), 20)},
+                    2, 2, "Rep", 0, withType0(fileHeader() + untimed(1, "Rep", true) + record(5, "\x14\x00"), 20)},
         DamagedCase{"RepeatClaimedButMissing", fileHeader() + untimed(1, "Rep", true) + kGood, 2, 2, "Rep", 0,
                     withType0(fileHeader() + untimed(1, "Rep", true) + kGood, 20)},
         // A repeat record naming another offset belongs to nothing here.
-        DamagedCase{"RepeatOwnedByNoEntry",
-                    fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "", 999), 2, 2, "Rep", 0,
+        DamagedCase{"RepeatOwnedByNoEntry", fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "", 999),
+                    2, 2, "Rep", 0,
                     withType0(fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "", 999), 20)},
         // The repeat's length differs from what its kind implies: only its type is cleared.
-        DamagedCase{"RepeatLongerThanItsKind",
-                    fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "xyz", 20), 2, 2, "Rep", 0,
-                    withType0(withType0(fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "xyz", 20),
-                                        20),
-                              20 + 13)}),
+        DamagedCase{
+            "RepeatLongerThanItsKind", fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "xyz", 20), 2,
+            2, "Rep", 0,
+            withType0(withType0(fileHeader() + untimed(1, "Rep", true) + repeatRecord(0, 0, 5, 2, "xyz", 20), 20),
+                      20 + 13)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- open, not open, failed writes ----

@@ -87,9 +87,9 @@ TEST_F(QuollModule, RegisteringTwiceChangesNothingAndUnregisteringRemovesOnlyQuo
   EXPECT_EQ(readFile(st::rootFile(HKCR)), once);
 
   au::unregisterServer(QUOLL_MODULE);
-  for (const std::string& key : std::vector<std::string>{"KestQuoll.KestQuoll.1", "KestQuoll.KestQuoll", "QuollLibCtl.KestQuoll",
-                                std::string("CLSID\\") + kClsid, std::string("TypeLib\\") + kLibId,
-                                std::string("Interface\\") + kIid})
+  for (const std::string& key : std::vector<std::string>{
+           "KestQuoll.KestQuoll.1", "KestQuoll.KestQuoll", "QuollLibCtl.KestQuoll", std::string("CLSID\\") + kClsid,
+           std::string("TypeLib\\") + kLibId, std::string("Interface\\") + kIid})
     EXPECT_FALSE(st::keyExists(HKCR, key)) << key;
   EXPECT_TRUE(st::keyExists(HKCR, "CLSID\\{00000000-1111-2222-3333-444444444444}"));
   EXPECT_EQ(errorOf([&] { create(); }), au::errors::CannotCreateObject);
@@ -153,8 +153,7 @@ TEST_F(QuollModule, FailuresThatWouldLoseDatesAreReported) {
   EXPECT_EQ(errorOf([&] { obj->call("Close"); }), 0) << "Close before Open does nothing";
   EXPECT_EQ(errorOf([&] { obj->call("Open", {writerPath()}); }), err::FileNotFound);
   EXPECT_EQ(errorOf([&] { obj->call("AddEntryUntimed", {2, 1, 1970, "x", "", -1, 0}); }), errors::NotOpen);
-  EXPECT_EQ(errorOf([&] { obj->call("AddEntryTimed", {2, 1, 1970, 9, 0, 10, 0, "x", "", -1, 0}); }),
-            errors::NotOpen);
+  EXPECT_EQ(errorOf([&] { obj->call("AddEntryTimed", {2, 1, 1970, 9, 0, 10, 0, "x", "", -1, 0}); }), errors::NotOpen);
   EXPECT_EQ(errorOf([&] { obj->call("MarkAsDeleted", {2, 1, 1970, "x"}); }), errors::NotOpen);
   EXPECT_FALSE(std::filesystem::exists(agenda_));
   EXPECT_EQ(errorOf([&] { obj->call("Close"); }), 0);

@@ -5,8 +5,8 @@
 #include <set>
 
 #include "reference/html_generator.h"
-#include "tools/install.h"
 #include "reference_fixture.h"
+#include "tools/install.h"
 
 namespace pellary::testing {
 namespace {
@@ -23,8 +23,8 @@ class DemoSources : public ReferenceTest {
     exec("DELETE FROM RETemplate");
     exec("DELETE FROM REStructure");
     loadTable(data / "CUE" / "RETEMPLATE.cue", [this](const std::vector<std::string>& f) {
-      exec("INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status) VALUES (" + f[0] + ", " + f[1] + ", " + f[2] +
-           ", " + f[3] + ")");
+      exec("INSERT INTO RETemplate (Product_Id, Template_Id, Name, Status) VALUES (" + f[0] + ", " + f[1] + ", " +
+           f[2] + ", " + f[3] + ")");
       topics.emplace_back(std::stoi(f[0]), std::stoi(f[1]));
     });
     loadTable(data / "CUE" / "RESTRUCTURE.cue", [](const std::vector<std::string>& f) {
@@ -52,9 +52,12 @@ class DemoSources : public ReferenceTest {
       std::string cur;
       bool quoted = false;
       for (char c : line) {
-        if (c == '"') quoted = !quoted, cur += '\'';
-        else if (c == ',' && !quoted) fields.push_back(cur), cur.clear();
-        else cur += c;
+        if (c == '"')
+          quoted = !quoted, cur += '\'';
+        else if (c == ',' && !quoted)
+          fields.push_back(cur), cur.clear();
+        else
+          cur += c;
       }
       fields.push_back(cur);
       row(fields);
@@ -64,7 +67,8 @@ class DemoSources : public ReferenceTest {
 
 TEST_F(DemoSources, EveryPlatformGeneratesALinkedSection) {
   Bhtm_LoadReferenceStructure();
-  const std::pair<int16_t, const char*> platforms[] = {{1, "PCMappa"}, {4, "Reference/HPC/Output"}, {8, "Reference/PPC/Output"}};
+  const std::pair<int16_t, const char*> platforms[] = {
+      {1, "PCMappa"}, {4, "Reference/HPC/Output"}, {8, "Reference/PPC/Output"}};
   for (const auto& [code, folder] : platforms) {
     Bhtm_StartHTMLReferenceWriter(code);
     ASSERT_EQ(reported, 0) << where;

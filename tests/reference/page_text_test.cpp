@@ -2,8 +2,8 @@
 // set the product template declares.
 #include <gtest/gtest.h>
 
-#include "reference/page_text.h"
 #include "reference/html_generator.h"
+#include "reference/page_text.h"
 #include "reference_fixture.h"
 
 namespace pellary::testing {
@@ -33,22 +33,28 @@ TEST(PageText, DeclaredCharsetIsFoundInEitherMetaForm) {
 TEST(PageText, DeclarationGoesIntoTheHead) {
   EXPECT_EQ(withCharsetDeclared("<html><head><title>t</title></head></html>"),
             "<html><head><meta charset=windows-1252><title>t</title></head></html>");
-  EXPECT_EQ(withCharsetDeclared("<HTML lang=en><Head id=h><body>"), "<HTML lang=en><Head id=h><meta charset=windows-1252><body>");
+  EXPECT_EQ(withCharsetDeclared("<HTML lang=en><Head id=h><body>"),
+            "<HTML lang=en><Head id=h><meta charset=windows-1252><body>");
   EXPECT_EQ(withCharsetDeclared("<html><header>x</header>"), "<html><meta charset=windows-1252><header>x</header>");
   EXPECT_EQ(withCharsetDeclared("<p>bare</p>"), "<meta charset=windows-1252><p>bare</p>");
 }
 
 // é, ©, &, <, > and characters beyond Windows-1252 (Omega, an emoji).
 TEST(PageText, NamesAreEscapedAndEncodedForThePage) {
-  const std::string name = "F\xC3\xAAtes & Feiertage <neu> \xC2\xA9 caf\xC3\xA9 \xCE\xA9 \xF0\x9F\x8E\x89 \xE2\x82\xAC \"q\"";
+  const std::string name =
+      "F\xC3\xAAtes & Feiertage <neu> \xC2\xA9 caf\xC3\xA9 \xCE\xA9 \xF0\x9F\x8E\x89 \xE2\x82\xAC \"q\"";
   EXPECT_EQ(pageText(name, PageCharset::Windows1252),
             "F\xEAtes &amp; Feiertage &lt;neu&gt; \xA9 caf\xE9 &#937; &#127881; &#8364; &quot;q&quot;");
-  EXPECT_EQ(pageText(name, PageCharset::Utf8),
-            "F\xC3\xAAtes &amp; Feiertage &lt;neu&gt; \xC2\xA9 caf\xC3\xA9 \xCE\xA9 \xF0\x9F\x8E\x89 \xE2\x82\xAC &quot;q&quot;");
+  EXPECT_EQ(
+      pageText(name, PageCharset::Utf8),
+      "F\xC3\xAAtes &amp; Feiertage &lt;neu&gt; \xC2\xA9 caf\xC3\xA9 \xCE\xA9 \xF0\x9F\x8E\x89 \xE2\x82\xAC &quot;q&quot;");
   EXPECT_EQ(pageText(name, PageCharset::Ascii),
             "F&#234;tes &amp; Feiertage &lt;neu&gt; &#169; caf&#233; &#937; &#127881; &#8364; &quot;q&quot;");
   // Malformed UTF-8 from a damaged row is one replacement character, not raw bytes.
-  EXPECT_EQ(pageText("a\xFF" "b", PageCharset::Windows1252), "a&#65533;b");
+  EXPECT_EQ(pageText("a\xFF"
+                     "b",
+                     PageCharset::Windows1252),
+            "a&#65533;b");
 }
 
 class PageCharsets : public ReferenceTest {};
@@ -69,8 +75,10 @@ TEST_F(PageCharsets, GeneratedPagesFollowTheirTemplatesCharset) {
        "F\xEAtes &amp; Feiertage &lt;neu&gt;", "\xA9 Guide &#937;"},
   };
   for (const Case& c : cases) {
-    writeFile(home() / "Reference/PC/Source/101.tem",
-              std::string(c.head) + "<title><!TITLE!></title></head><body>\r\n<!CHILD>\r\n<a href=<!CHILD_ID!>><!CHILD_NAME!></a>\r\n<CHILD!>\r\n</body></html>\r\n");
+    writeFile(
+        home() / "Reference/PC/Source/101.tem",
+        std::string(c.head) +
+            "<title><!TITLE!></title></head><body>\r\n<!CHILD>\r\n<a href=<!CHILD_ID!>><!CHILD_NAME!></a>\r\n<CHILD!>\r\n</body></html>\r\n");
     Bhtm_LoadReferenceStructure();
     Bhtm_StartHTMLReferenceWriter(1);
     ASSERT_EQ(reported, 0) << where;

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 

@@ -58,9 +58,9 @@ class PsionSection : public ReferenceTest {
     for (long t : {1, 2, 3, 4, 22}) choose(101, t);
     const fs::path src = home() / "Reference" / "Psion5";
     fs::create_directories(src);
-    writeFile(src / "101_3.txt", "phrases");       // 7 bytes
-    writeFile(src / "101_4.txt", "London!!");      // 8 bytes
-    writeFile(src / "tubemap.mbm", "map");          // 3 bytes
+    writeFile(src / "101_3.txt", "phrases");   // 7 bytes
+    writeFile(src / "101_4.txt", "London!!");  // 8 bytes
+    writeFile(src / "tubemap.mbm", "map");     // 3 bytes
     writeFile(src / "101_22.txt", "not this one");
     Bset().Bset_RefPlat2 = 16;
     Breg_WriteRegSettings("Settings", "Ref2Loc", "D:\\");
@@ -95,9 +95,9 @@ TEST_F(PsionSection, CopyWritesBreadthFirstBlocksAndCopiesEveryFile) {
             "#begin\r\n1 Guide\r\n2 Cities\r\n101_3.txt Phrases\r\ntubemap.mbm Tube map\r\n#end\r\n"
             "#begin\r\n2 Cities\r\n101_4.txt London\r\n#end\r\n");
   // The data folder is emptied once; one menu goes to the device.
-  const std::vector<std::string> want = {
-      "kill D:\\Pelmon\\gzr",          "copy D:\\Pelmon\\gzr\\101_3.txt", "copy D:\\Pelmon\\gzr\\tubemap.mbm",
-      "copy D:\\Pelmon\\gzr\\101_4.txt", "copy C:\\system\\apps\\Mappa\\menu.txt"};
+  const std::vector<std::string> want = {"kill D:\\Pelmon\\gzr", "copy D:\\Pelmon\\gzr\\101_3.txt",
+                                         "copy D:\\Pelmon\\gzr\\tubemap.mbm", "copy D:\\Pelmon\\gzr\\101_4.txt",
+                                         "copy C:\\system\\apps\\Mappa\\menu.txt"};
   EXPECT_EQ(device().calls, want);
   // Product 7 has nothing chosen: the device menu is product 101's alone.
   EXPECT_EQ(readFile(device().at("C:\\system\\apps\\Mappa\\menu.txt")), readFile(home() / "101_menu.txt"));
@@ -127,14 +127,16 @@ TEST_F(PsionSection, SeveralProductsShareTheDeviceAndItsMenu) {
 
 // Names reach the device in its code page: 850 on a Series 3, 1252 on a Series 5.
 TEST_F(PsionSection, NamesAreWrittenInTheDevicesCodePage) {
-  exec("UPDATE RETemplate SET Name = 'F\xC3\xAAtes & <neu> \xC2\xA9 \xCE\xA9' WHERE Product_Id = 101 AND Template_Id = 3");
+  exec(
+      "UPDATE RETemplate SET Name = 'F\xC3\xAAtes & <neu> \xC2\xA9 \xCE\xA9' WHERE Product_Id = 101 AND Template_Id = 3");
   Bhtm_LoadReferenceStructure();
   struct Case {
     int16_t code;
     const char* folder;
     const char* leaf;
     std::string name;
-  } cases[] = {{16, "Psion5", "101_3.txt", "F\xEAtes & <neu> \xA9 ?"}, {32, "Psion3", "101_3.txt", "F\x88tes & <neu> \xB8 ?"}};
+  } cases[] = {{16, "Psion5", "101_3.txt", "F\xEAtes & <neu> \xA9 ?"},
+               {32, "Psion3", "101_3.txt", "F\x88tes & <neu> \xB8 ?"}};
   for (const Case& c : cases) {
     Bset().Bset_RefPlat2 = c.code;
     Bps5_PsionSetup();
@@ -151,8 +153,9 @@ TEST_F(PsionSection, NamesAreWrittenInTheDevicesCodePage) {
 // A name from an update packet with line breaks in it stays one menu line:
 // no block, leaf or #end of its own.
 TEST_F(PsionSection, ALineBreakInANameForgesNoMenuLine) {
-  exec("UPDATE RETemplate SET Name = 'Phrases' || char(13) || char(10) || '#end' || char(10) || '#begin' || "
-       "char(13) || 'evil.txt Fake' WHERE Product_Id = 101 AND Template_Id = 3");
+  exec(
+      "UPDATE RETemplate SET Name = 'Phrases' || char(13) || char(10) || '#end' || char(10) || '#begin' || "
+      "char(13) || 'evil.txt Fake' WHERE Product_Id = 101 AND Template_Id = 3");
   Bhtm_LoadReferenceStructure();
   for (int16_t code : {int16_t(16), int16_t(32)}) {
     Bset().Bset_RefPlat2 = code;

@@ -156,7 +156,10 @@ class PsionTransfer : public ReferenceTest {
     PsionTransferState& s = Bps5Link();
     s.engine = engine.get();
     s.page = &page;
-    s.yield = [this] { engine->pump(); clock += 1; };
+    s.yield = [this] {
+      engine->pump();
+      clock += 1;
+    };
     s.clock = [this] { return clock; };
   }
   // Starts the engine and lets the chain run to the drive list.
@@ -283,7 +286,8 @@ TEST_F(PsionTransfer, SeriesThreeNextInstallsTheViewerFiles) {
   fs::create_directories(src);
   writeFile(src / "101_3.txt", "p");
   fs::create_directories(home() / "Psion3");
-  for (const char* f : {"MenuComp.opo", "MenuDisp.opo", "Tube.opa", "backgrd.pic", "mappa.opa"}) writeFile(home() / "Psion3" / f, f);
+  for (const char* f : {"MenuComp.opo", "MenuDisp.opo", "Tube.opa", "backgrd.pic", "mappa.opa"})
+    writeFile(home() / "Psion3" / f, f);
   Bps5_TotalSpaceRequired();
   EXPECT_TRUE(Bps5_Psion3Handler());
   EXPECT_EQ(reported, 0) << where;

@@ -63,8 +63,8 @@ class ReferenceTest : public IsolatedEnvTest {
     s.Bset_ProgProductID[1] = 12;
     s.Bset_InstalledProductCount = 2;
     s.Bset_ProfileID = 1;
-    const std::map<int, std::string> names101 = {{1, "Guide"},   {2, "Cities"}, {3, "Phrases"},
-                                                 {4, "London"},  {5, "Paris"},  {22, "Tube map"}};
+    const std::map<int, std::string> names101 = {{1, "Guide"},  {2, "Cities"}, {3, "Phrases"},
+                                                 {4, "London"}, {5, "Paris"},  {22, "Tube map"}};
     for (const auto& [id, name] : names101) tmpl(101, id, name);
     edge(101, 1, 2);
     edge(101, 1, 3);
@@ -103,7 +103,8 @@ class ReferenceTest : public IsolatedEnvTest {
     fs::create_directories(src / "Perm");
     writeFile(src / "101.tem", kTemplate);
     writeFile(src / "7.tem", kTemplate);
-    for (int t : {3, 4, 5, 22}) writeFile(src / ("101_" + std::to_string(t) + ".htm"), "content 101_" + std::to_string(t));
+    for (int t : {3, 4, 5, 22})
+      writeFile(src / ("101_" + std::to_string(t) + ".htm"), "content 101_" + std::to_string(t));
     writeFile(src / "7_2.htm", "content 7_2");
     writeFile(src / "Perm" / "index.htm", "<frameset><frame name=main></frameset>");
     for (const char* image : {"tubemap.gif", "tuber.gif", "tubem.gif", "tubel.gif", "tubemap.2bp"})

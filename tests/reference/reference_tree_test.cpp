@@ -95,7 +95,7 @@ TEST_F(RefTree, LoadBuildsOneRecordPerProductWithActiveLinks) {
   EXPECT_EQ(r.ParentNodes[1].childCount(), 2);
   EXPECT_EQ(r.ParentOf[5], 3);  // the later link in (parent, child) order
   EXPECT_EQ(r.TopicNames[4], "T4");
-  EXPECT_TRUE(r.selected(4));  // another profile's row counts too
+  EXPECT_TRUE(r.selected(4));   // another profile's row counts too
   EXPECT_FALSE(r.selected(3));  // retired row
 }
 

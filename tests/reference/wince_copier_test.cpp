@@ -114,9 +114,12 @@ TEST_F(WinCECopy, HandheldCopyGoesToInternalMemoryWithAShortcut) {
   EXPECT_FALSE(fs::exists(device("\\Program Files\\Reference\\stale.htm")));
   EXPECT_TRUE(fs::exists(device("\\Program Files\\Reference\\extra.gif")));
   // Each product's top page gets a shortcut of its own.
-  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 101.lnk")), "\"\\Program Files\\Reference\\101_1.htm\"");
-  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 7.lnk")), "\"\\Program Files\\Reference\\7_1.htm\"");
-  EXPECT_EQ(readFile(device("\\Program Files\\Reference\\101_1.htm")), readFile(home() / "Reference/HPC/Output/101_1.htm"));
+  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 101.lnk")),
+            "\"\\Program Files\\Reference\\101_1.htm\"");
+  EXPECT_EQ(readFile(device("\\Windows\\Desktop\\Mappa Reference Data - 7.lnk")),
+            "\"\\Program Files\\Reference\\7_1.htm\"");
+  EXPECT_EQ(readFile(device("\\Program Files\\Reference\\101_1.htm")),
+            readFile(home() / "Reference/HPC/Output/101_1.htm"));
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Loc"), "Internal Memory");
   EXPECT_EQ(Breg_GetRegSetting("Settings", "Ref2Size"), "0");
   EXPECT_FALSE(ce::connected());
@@ -168,15 +171,16 @@ TEST_F(WinCECopy, ALoneProductsStartMenuPageLinksIntoTheReferenceFolder) {
 }
 
 TEST(WinCEStartPages, AnyProductNumberHasAStartPage) {
-  const std::pair<const char*, bool> cases[] = {{"1_1.htm", true},   {"22_1.HTM", true},  {"101_1.htm", true},
+  const std::pair<const char*, bool> cases[] = {{"1_1.htm", true},     {"22_1.HTM", true},  {"101_1.htm", true},
                                                 {"12345_1.htm", true}, {"1_12.htm", false}, {"_1.htm", false},
-                                                {"a1_1.htm", false}, {"1_1.html", false}, {"1_2.htm", false}};
+                                                {"a1_1.htm", false},   {"1_1.html", false}, {"1_2.htm", false}};
   for (const auto& [name, start] : cases) EXPECT_EQ(isStartPage(name), start) << name;
-  EXPECT_EQ(withLinksInto("<a href=1_2.htm target=main>x</a><img src=\"m.gif\"><a href=\"#top\"><a href=\"http://e.org/\">"
-                          "<a href=\"\\Windows\\y.htm\">",
-                          "\\Card\\Reference\\"),
-            "<a href=\\Card\\Reference\\1_2.htm target=main>x</a><img src=\"\\Card\\Reference\\m.gif\"><a href=\"#top\">"
-            "<a href=\"http://e.org/\"><a href=\"\\Windows\\y.htm\">");
+  EXPECT_EQ(
+      withLinksInto("<a href=1_2.htm target=main>x</a><img src=\"m.gif\"><a href=\"#top\"><a href=\"http://e.org/\">"
+                    "<a href=\"\\Windows\\y.htm\">",
+                    "\\Card\\Reference\\"),
+      "<a href=\\Card\\Reference\\1_2.htm target=main>x</a><img src=\"\\Card\\Reference\\m.gif\"><a href=\"#top\">"
+      "<a href=\"http://e.org/\"><a href=\"\\Windows\\y.htm\">");
 }
 
 TEST_F(WinCECopy, InternalMemoryCopyLeavesThePagesUntouched) {

@@ -172,7 +172,7 @@ TEST(Unattended, EnvironmentDecides) {
     const char* display;
     const char* qpa;
     bool expected;
-  } cases[] = {{"1", ":0", "", true},          {"", ":0", "", false},  {"", "", "", true},
+  } cases[] = {{"1", ":0", "", true},         {"", ":0", "", false},  {"", "", "", true},
                {"", ":0", "offscreen", true}, {"", "", "xcb", false}, {"", "", "minimal", true}};
   const char* names[] = {"PELLARY_UNATTENDED", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
@@ -188,8 +188,10 @@ TEST(Unattended, EnvironmentDecides) {
     EXPECT_EQ(environmentIsUnattended(), c.expected) << c.unattended << "|" << c.display << "|" << c.qpa;
   }
   for (auto& [n, v] : saved) {
-    if (v) setenv(n.c_str(), v->c_str(), 1);
-    else unsetenv(n.c_str());
+    if (v)
+      setenv(n.c_str(), v->c_str(), 1);
+    else
+      unsetenv(n.c_str());
   }
 }
 

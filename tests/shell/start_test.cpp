@@ -1,26 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLocalSocket>
-#include <QThread>
-#include <QProcess>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QThread>
 
-#include <csignal>
-#include <cstring>
-#include <cstddef>
-#include <functional>
-#include <cstdlib>
-#include <atomic>
 #include <QEventLoop>
+#include <atomic>
+#include <csignal>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "core/databank.h"
 #include "core/registry.h"
@@ -45,10 +45,9 @@ TEST(RunMode, WholeCommandLineDecides) {
     bool updateRun;
     int runMode;
   } cases[] = {
-      {"cue_timed", true, 0},    {"CUE_TIMED", true, 0},        {"Cue_Demand", true, 2},
-      {"cue_setting", false, 1}, {"CUE_SETTING", false, 1},     {"", false, 0},
-      {" CUE_TIMED", false, 0},  {"cue_timed extra", false, 0}, {"cue_timed ", false, 0},
-      {"anything", false, 0},
+      {"cue_timed", true, 0},    {"CUE_TIMED", true, 0}, {"Cue_Demand", true, 2},  {"cue_setting", false, 1},
+      {"CUE_SETTING", false, 1}, {"", false, 0},         {" CUE_TIMED", false, 0}, {"cue_timed extra", false, 0},
+      {"cue_timed ", false, 0},  {"anything", false, 0},
   };
   for (const Case& c : cases) {
     RunModeChoice r = Bmm_RunModeFromCommandLine(c.line);
@@ -248,8 +247,10 @@ class SocketPlace : public MainStart {
     fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
   }
   void TearDown() override {
-    if (hadRuntime_) setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
-    else unsetenv("XDG_RUNTIME_DIR");
+    if (hadRuntime_)
+      setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
     MainStart::TearDown();
   }
   fs::path runtime_;

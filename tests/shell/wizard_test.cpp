@@ -1,40 +1,40 @@
 #include <gtest/gtest.h>
 
-#include <QMenuBar>
 #include <QHelpEvent>
+#include <QMenuBar>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
 #include <QAction>
 #include <QApplication>
-#include <QTextEdit>
-#include <QTimer>
-#include <QCursor>
-#include <QToolTip>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolTip>
 
 #include "core/databank.h"
-#include "platform/dao/dao.h"
 #include "core/gui/help_keys.h"
 #include "core/gui/placement.h"
-#include "core/gui/qt_tree_view.h"
-#include "core/tree_keys.h"
 #include "core/gui/plain_tip.h"
-#include "core/products.h"
+#include "core/gui/qt_tree_view.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
+#include "core/products.h"
 #include "core/registry.h"
+#include "core/tree_keys.h"
 #include "core/wizard/page_engine.h"
+#include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/help/help.h"
 #include "platform/process/process.h"
 #include "shell/frmMDIMain.h"
 #include "shell/frmManagerMain.h"
-#include "shell/selection_procedures.h"
 #include "shell/reporter.h"
+#include "shell/selection_procedures.h"
 #include "shell/shell_fixture.h"
 #include "shell/small_pages.h"
 #include "shell/start.h"
@@ -92,8 +92,7 @@ TEST_F(Wizard, FirstRunShowsTheIntroductionInAFilledTable) {
   EXPECT_EQ(PageTable().loadedPage(0)->pos(), QPoint(0, 0));
   // The first page and the summary (which Continue fills before showing it)
   // are loaded; the others load when first shown.
-  for (int16_t slot : kPageFillOrder)
-    EXPECT_EQ(PageTable().isLoaded(slot), slot == 0 || slot == page::Summary) << slot;
+  for (int16_t slot : kPageFillOrder) EXPECT_EQ(PageTable().isLoaded(slot), slot == 0 || slot == page::Summary) << slot;
   for (int16_t slot : {16, 17, 19, 20}) {
     QWidget* w = PageTable().page(slot);
     ASSERT_NE(w, nullptr) << slot;
@@ -147,8 +146,9 @@ TEST_F(Wizard, PartnerLogoOnTheSplashWithTheFirstPartnerProduct) {
   install();
   {
     dao::Database db = dao::Database::open((home() / "almoner.db").string());
-    db.execute("INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, GenDates) "
-               "VALUES (7, 70, 'Partner edition', 1, 1, 0)");
+    db.execute(
+        "INSERT INTO Products (ProductID, ProgProductID, ProductName, Status, Viewers, GenDates) "
+        "VALUES (7, 70, 'Partner edition', 1, 1, 0)");
   }
   Breg_WriteRegSettings("Support", "Node0", "7");
   Breg_WriteRegSettings("Support", "HighNodeCount", "0");
@@ -227,8 +227,7 @@ TEST_F(Wizard, ATipShowsInsideTheProgram) {
   EXPECT_EQ(tip->textFormat(), Qt::PlainText);
   EXPECT_LE(tip->width(), kTipMaxWidth);
   EXPECT_TRUE(tip->wordWrap());
-  EXPECT_FALSE(tip->geometry().adjusted(-8, -8, 8, 8).contains(QCursor::pos()))
-      << "the tip lies where the pointer is";
+  EXPECT_FALSE(tip->geometry().adjusted(-8, -8, 8, 8).contains(QCursor::pos())) << "the tip lies where the pointer is";
   EXPECT_TRUE(tip->windowFlags() & Qt::WindowTransparentForInput);
   hidePlainTip();
 }

@@ -1,11 +1,11 @@
 #include "support/fixtures.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace pellary::testing {
 

@@ -8,8 +8,7 @@ namespace pellary::testing {
 
 std::map<long, StoredEvent> storedProfileEvents(dao::Database& db, long profileID) {
   std::map<long, StoredEvent> out;
-  dao::Recordset rs =
-      db.openRecordset("SELECT * FROM ProfileEventList WHERE ProfileID = " + std::to_string(profileID));
+  dao::Recordset rs = db.openRecordset("SELECT * FROM ProfileEventList WHERE ProfileID = " + std::to_string(profileID));
   for (; !rs.eof(); rs.moveNext())
     out[rs["EventID"].value().toLong()] = {rs["CatID"].value().toLong(), rs["Status"].value().toLong(),
                                            rs["AddStatus"].value().toLong()};

@@ -3,12 +3,12 @@
 // reader is told about every page.
 #include <QAccessible>
 #include <QComboBox>
-#include <QRadioButton>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest/QTest>
 
 #include "core/gui/wizard/page_parts.h"
@@ -83,7 +83,8 @@ class AccessWalk : public SystemWalk {
 
   // Tab until the focus is on w; false when a round of the page never gets there.
   static bool tabTo(QWidget* w) {
-    for (int i = 0; i < 60 && QApplication::focusWidget() != w; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int i = 0; i < 60 && QApplication::focusWidget() != w; ++i)
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     return QApplication::focusWidget() == w;
   }
 
@@ -356,10 +357,8 @@ class EveryWindow : public SystemWalk {
       case QAccessible::Table:
       case QAccessible::PageTab:
       case QAccessible::Slider:
-      case QAccessible::Link:
-        return true;
-      default:
-        return false;
+      case QAccessible::Link: return true;
+      default: return false;
     }
   }
 
@@ -383,7 +382,8 @@ TEST_F(EveryWindow, EveryReachableControlHasAName) {
       ++checked;
       EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
           << w->metaObject()->className() << " \"" << w->objectName().toStdString() << "\" (role " << int(a->role())
-          << ") has no name; accessibleName=\"" << w->accessibleName().toStdString() << "\" iface " << typeid(*a).name();
+          << ") has no name; accessibleName=\"" << w->accessibleName().toStdString() << "\" iface "
+          << typeid(*a).name();
     }
     EXPECT_GT(checked, 0) << "nothing to reach";
   }
@@ -393,7 +393,8 @@ TEST_F(EveryWindow, EveryReachableControlHasAName) {
   EXPECT_EQ(arrow->role(), QAccessible::Button);
   auto* setup = dynamic_cast<frmUpdateSetup*>(PageTable().page(page::UpdateSetup));
   ASSERT_NE(setup, nullptr);
-  for (int i : {0, 1}) EXPECT_EQ(QAccessible::queryAccessibleInterface(setup->optAuto(i))->role(), QAccessible::RadioButton);
+  for (int i : {0, 1})
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(setup->optAuto(i))->role(), QAccessible::RadioButton);
   setup->optAuto(1)->click();
   EXPECT_FALSE(setup->optAuto(0)->isChecked());
   EXPECT_TRUE(setup->optAuto(1)->isChecked());
@@ -422,8 +423,7 @@ TEST_F(EveryWindow, PagesShareTheirPartsAndAreDrawnForReview) {
     }
     for (QLabel* img : w->findChildren<QLabel*>("imgPicture", Qt::FindDirectChildrenOnly))
       EXPECT_EQ(img->geometry(), kSidePictureRect);
-    if (auto* title = w->findChild<QLabel*>("lblFormTitle", Qt::FindDirectChildrenOnly))
-    {
+    if (auto* title = w->findChild<QLabel*>("lblFormTitle", Qt::FindDirectChildrenOnly)) {
       // A long title may take a second line below.
       EXPECT_EQ(title->geometry().topLeft(), kTitleRect.topLeft());
       EXPECT_EQ(title->width(), kTitleRect.width());

@@ -11,13 +11,13 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include <algorithm>
-#include <functional>
-#include <map>
-#include <csignal>
 #include <sys/resource.h>
 #include <QProcess>
+#include <algorithm>
+#include <csignal>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "platform/automation/class_registry.h"
@@ -228,9 +228,10 @@ TEST_P(CalendarTargets, FourRunsKeepTheTargetInStepWithTheProfile) {
   // An update brings version 2 of the shared event, with its details changed.
   {
     dao::Database db = openBank();
-    db.execute("INSERT INTO Event SELECT EventID, Title, Memo || ' (new kick-off)', MemoLong, StartDate, EndDate, "
-               "OnSale, URL, TelCountry, TelPrefix, Tel, Priority, 2, 3, 1 FROM Event WHERE EventID = " +
-               std::to_string(shared));
+    db.execute(
+        "INSERT INTO Event SELECT EventID, Title, Memo || ' (new kick-off)', MemoLong, StartDate, EndDate, "
+        "OnSale, URL, TelCountry, TelPrefix, Tel, Priority, 2, 3, 1 FROM Event WHERE EventID = " +
+        std::to_string(shared));
     db.execute("UPDATE Event SET Status = 0 WHERE EventID = " + std::to_string(shared) + " AND Version = 1");
   }
   run([] {});
@@ -372,7 +373,7 @@ TEST_P(CalendarTargets, CrashCampaignChildRun) {
       // writes past the limit fail with EFBIG instead of ending the process.
       std::signal(SIGXFSZ, SIG_IGN);
       const rlim_t n = rlim_t(std::atoll(limit));
-      const struct rlimit r{n, n};
+      const struct rlimit r { n, n };
       ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &r), 0);
     }
     GetParam().write(*this);
@@ -636,17 +637,20 @@ bool CalendarTargets::padWithOwnEntries(int n) {
   } else if (name == "DayTimer") {
     const fs::path f = dt::databaseFile(kDayTimerDb);
     dt::DatabaseContent db = dt::readDatabase(f);
-    for (int i = 0; i < n; ++i) db.entries.push_back({"own" + std::to_string(i), 32874.0 + i % 28, 32874.0 + i % 28, i, title(i)});
+    for (int i = 0; i < n; ++i)
+      db.entries.push_back({"own" + std::to_string(i), 32874.0 + i % 28, 32874.0 + i % 28, i, title(i)});
     dt::writeDatabase(f, db);
   } else if (name == "Organizer") {
     const fs::path f = org::filePath(kOrganizerFile);
     org::OrganizerFile file = org::readFile(f);
-    for (int i = 0; i < n; ++i) file.entries.push_back({"CAL1", 0, 9, 1 + i % 28, 1, 1990, 1 + i % 28, 1, 1990, title(i)});
+    for (int i = 0; i < n; ++i)
+      file.entries.push_back({"CAL1", 0, 9, 1 + i % 28, 1, 1990, 1 + i % 28, 1, 1990, title(i)});
     org::writeFile(f, file);
   } else if (name == "Series5") {
     const fs::path f = psi::devicePath(install::kSeries5DemoAgenda);
     std::vector<psi::AgendaEntry> entries = psi::readAgendaFile(f);
-    for (int i = 0; i < n; ++i) entries.push_back({int32_t(i + 1), 32874.0 + i % 28, 32874.0 + i % 28, false, false, false, "", title(i)});
+    for (int i = 0; i < n; ++i)
+      entries.push_back({int32_t(i + 1), 32874.0 + i % 28, 32874.0 + i % 28, false, false, false, "", title(i)});
     psi::writeAgendaFile(f, entries, n + 1);
   } else if (name == "Palm") {
     std::vector<platform::palm::DatebookEntry> entries;
@@ -808,16 +812,16 @@ std::vector<std::string> dayTimerEntries(CalendarTargets&) {
   return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryTarget, CalendarTargets,
-    ::testing::Values(Target{"Outlook", 3, 2, noPreparation, outlookWrite, outlookEntries},
-                      Target{"Palm", 12, 0, noPreparation, palmWrite, palmEntries},
-                      Target{"Series3", 1, 0, series3Prepare, series3Write, series3Entries},
-                      Target{"Series5", 15, 0, noPreparation, series5Write, series5Entries},
-                      Target{"Organizer", 6, 0, organizerPrepare, organizerWrite, organizerEntries},
-                      Target{"Notes", 9, 2, notesPrepare, notesWrite, notesEntries},
-                      Target{"DayTimer", 4, 2, dayTimerPrepare, dayTimerWrite, dayTimerEntries}),
-    [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(EveryTarget, CalendarTargets,
+                         ::testing::Values(Target{"Outlook", 3, 2, noPreparation, outlookWrite, outlookEntries},
+                                           Target{"Palm", 12, 0, noPreparation, palmWrite, palmEntries},
+                                           Target{"Series3", 1, 0, series3Prepare, series3Write, series3Entries},
+                                           Target{"Series5", 15, 0, noPreparation, series5Write, series5Entries},
+                                           Target{"Organizer", 6, 0, organizerPrepare, organizerWrite,
+                                                  organizerEntries},
+                                           Target{"Notes", 9, 2, notesPrepare, notesWrite, notesEntries},
+                                           Target{"DayTimer", 4, 2, dayTimerPrepare, dayTimerWrite, dayTimerEntries}),
+                         [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pellary

@@ -38,9 +38,7 @@ __attribute__((constructor)) static void setUp(void) {
   unsetenv("LD_PRELOAD");
 }
 
-static int isWatched(const char* path) {
-  return underLength > 0 && path && strncmp(path, under, underLength) == 0;
-}
+static int isWatched(const char* path) { return underLength > 0 && path && strncmp(path, under, underLength) == 0; }
 
 static void fdPath(int fd, char* out, size_t size) {
   char link[64];
@@ -92,7 +90,7 @@ static void changingAt(int dirfd, const char* name) {
   changing(p);
 }
 
-#define REAL(fn)                  \
+#define REAL(fn)                      \
   static __typeof__(fn)* real = NULL; \
   if (!real) real = (__typeof__(fn)*)dlsym(RTLD_NEXT, #fn)
 

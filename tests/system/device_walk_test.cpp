@@ -68,10 +68,10 @@ template <class F>
 bool clickThenWait(QWidget* button, F done) {
   const QPointF at = QRectF(button->rect()).center();
   const QPointF global = button->mapToGlobal(at);
-  QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                      Qt::LeftButton, Qt::NoModifier));
-  QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                      Qt::NoButton, Qt::NoModifier));
+  QCoreApplication::postEvent(
+      button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(
+      button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
   return QTest::qWaitFor(done, 15000);
 }
 
@@ -134,7 +134,8 @@ class DeviceWalk : public SystemWalk {
 
   static std::vector<std::string> series5Titles(const std::string& devicePath) {
     std::vector<std::string> out;
-    for (const auto& e : psi::readAgendaFile(psi::devicePath(devicePath))) out.push_back(e.text.substr(0, e.text.find("\r\n")));
+    for (const auto& e : psi::readAgendaFile(psi::devicePath(devicePath)))
+      out.push_back(e.text.substr(0, e.text.find("\r\n")));
     return out;
   }
 
@@ -163,32 +164,33 @@ class AgendaWalk : public DeviceWalk, public ::testing::WithParamInterface<Input
     std::vector<std::string> seen;
     const bool keys = keyboard();
     whenModal([](QDialog* d) { return listShows(d, {"Documents"}); },
-             [&, keys](QDialog* d) {
-               auto* list = d->findChild<QListWidget*>("lstFiles");
-               if (keys) {
-                 ASSERT_TRUE(tabTo(list));
-                 key(Qt::Key_Return);
-               } else {
-                 const QPoint at = itemRect(list, "Documents").center();
-                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-               }
-               whenModal([documents](QDialog* d2) { return listShows(d2, documents); },
-                        [&, keys](QDialog* d2) {
-                          seen = listTexts(d2);
-                          auto* name = d2->findChild<QLineEdit*>("txtFileName");
-                          if (keys) {
-                            ASSERT_TRUE(tabTo(name));
-                            QTest::keyClicks(name, QString::fromStdString(file));
-                            key(Qt::Key_Return);
-                          } else {
-                            auto* l2 = d2->findChild<QListWidget*>("lstFiles");
-                            QTest::mouseClick(l2->viewport(), Qt::LeftButton, {}, itemRect(l2, file.c_str()).center());
-                            EXPECT_EQ(name->text().toStdString(), file) << "a click names the file";
-                            QTest::mouseClick(d2->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-                          }
-                        });
-             });
+              [&, keys](QDialog* d) {
+                auto* list = d->findChild<QListWidget*>("lstFiles");
+                if (keys) {
+                  ASSERT_TRUE(tabTo(list));
+                  key(Qt::Key_Return);
+                } else {
+                  const QPoint at = itemRect(list, "Documents").center();
+                  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+                  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+                }
+                whenModal([documents](QDialog* d2) { return listShows(d2, documents); },
+                          [&, keys](QDialog* d2) {
+                            seen = listTexts(d2);
+                            auto* name = d2->findChild<QLineEdit*>("txtFileName");
+                            if (keys) {
+                              ASSERT_TRUE(tabTo(name));
+                              QTest::keyClicks(name, QString::fromStdString(file));
+                              key(Qt::Key_Return);
+                            } else {
+                              auto* l2 = d2->findChild<QListWidget*>("lstFiles");
+                              QTest::mouseClick(l2->viewport(), Qt::LeftButton, {},
+                                                itemRect(l2, file.c_str()).center());
+                              EXPECT_EQ(name->text().toStdString(), file) << "a click names the file";
+                              QTest::mouseClick(d2->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+                            }
+                          });
+              });
     auto chosen = [&] { return !page.txtAgendaName->text().isEmpty(); };
     if (keys) {
       EXPECT_TRUE(tabTo(page.cmdSelectAgnFile));
@@ -379,27 +381,28 @@ TEST_F(DeviceWalk, FolderBrowseWithTheKeyboardNamesAFolderOnTheHandheld) {
   fs::create_directories(hh::devicePath("C:\\Documents\\Letters"));
   auto gantry = platform::automation::createObject("BrindleLib.Gantry");
   gantry->call("Init", {"Choose a folder", "Choose", "Where the files go", ""});
-  whenModal([](QDialog* d) {
-             auto* tree = d->findChild<QTreeWidget*>();
-             return tree && tree->topLevelItemCount() == 1 && tree->topLevelItem(0)->childCount() == 1;
-           },
-           [&](QDialog* d) {
-             auto* tree = d->findChild<QTreeWidget*>();
-             ASSERT_TRUE(tabTo(tree));
-             QTreeWidgetItem* device = tree->topLevelItem(0);
-             key(Qt::Key_Home);   // the device
-             key(Qt::Key_Right);  // opened: its drive is scanned one level ahead
-             ASSERT_TRUE(QTest::qWaitFor([&] { return device->child(0)->childCount() > 0; }));
-             key(Qt::Key_Down);  // the drive
-             ASSERT_EQ(tree->currentItem(), device->child(0));
-             key(Qt::Key_Right);
-             ASSERT_TRUE(QTest::qWaitFor([&] { return device->child(0)->child(0)->childCount() > 0; }));
-             key(Qt::Key_Down);  // Documents
-             key(Qt::Key_Right);
-             key(Qt::Key_Down);  // Letters
-             ASSERT_EQ(tree->currentItem()->text(0), "Letters");
-             key(Qt::Key_Return);
-           });
+  whenModal(
+      [](QDialog* d) {
+        auto* tree = d->findChild<QTreeWidget*>();
+        return tree && tree->topLevelItemCount() == 1 && tree->topLevelItem(0)->childCount() == 1;
+      },
+      [&](QDialog* d) {
+        auto* tree = d->findChild<QTreeWidget*>();
+        ASSERT_TRUE(tabTo(tree));
+        QTreeWidgetItem* device = tree->topLevelItem(0);
+        key(Qt::Key_Home);   // the device
+        key(Qt::Key_Right);  // opened: its drive is scanned one level ahead
+        ASSERT_TRUE(QTest::qWaitFor([&] { return device->child(0)->childCount() > 0; }));
+        key(Qt::Key_Down);  // the drive
+        ASSERT_EQ(tree->currentItem(), device->child(0));
+        key(Qt::Key_Right);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return device->child(0)->child(0)->childCount() > 0; }));
+        key(Qt::Key_Down);  // Documents
+        key(Qt::Key_Right);
+        key(Qt::Key_Down);  // Letters
+        ASSERT_EQ(tree->currentItem()->text(0), "Letters");
+        key(Qt::Key_Return);
+      });
   ASSERT_TRUE(gantry->call("DoModal").toBool());
   const std::string chosen = gantry->call("GetFolderName").toString();
   EXPECT_EQ(chosen, "C:\\Documents\\Letters");

@@ -109,8 +109,8 @@ std::vector<std::string> linkValues(const std::string& html) {
 // fragment alone names the page itself), none is empty, and the page's
 // declared character set matches its bytes. resolve maps a link of a page
 // to the file it names; empty when it leaves the section.
-void checkLinks(const fs::path& folder, const std::function<fs::path(const fs::path& page, const std::string&)>& resolve,
-                int& pagesSeen) {
+void checkLinks(const fs::path& folder,
+                const std::function<fs::path(const fs::path& page, const std::string&)>& resolve, int& pagesSeen) {
   for (const auto& e : fs::recursive_directory_iterator(folder)) {
     if (!e.is_regular_file() || !paths::equalsIgnoreCase(e.path().extension().string(), ".htm")) continue;
     ++pagesSeen;
@@ -324,7 +324,8 @@ TEST_F(ReferenceWalk, PcSectionHoldsEveryProductsChosenTopicsAndItsLinksResolve)
   for (int product : productIds) EXPECT_TRUE(fs::exists(pc / (std::to_string(product) + "_1.htm"))) << product;
 
   int pages = 0;
-  checkLinks(pc, [](const fs::path& page, const std::string& link) { return page.parent_path() / link; }, pages);
+  checkLinks(
+      pc, [](const fs::path& page, const std::string& link) { return page.parent_path() / link; }, pages);
   EXPECT_GT(pages, 10);
 
   const std::string browser = chromium();
@@ -333,7 +334,8 @@ TEST_F(ReferenceWalk, PcSectionHoldsEveryProductsChosenTopicsAndItsLinksResolve)
   // The browser reads each name back as it was chosen, whatever the page's
   // character set, and shows no replacement character.
   for (const auto& [name, page] : listedOn) {
-    const std::string dom = runChromium(browser, profile, {"--dump-dom", QString::fromStdString("file://" + page.string())});
+    const std::string dom =
+        runChromium(browser, profile, {"--dump-dom", QString::fromStdString("file://" + page.string())});
     ASSERT_FALSE(dom.empty()) << page;
     std::string escaped = std::regex_replace(name, std::regex("&"), "&amp;");
     escaped = std::regex_replace(escaped, std::regex("<"), "&lt;");
@@ -394,11 +396,12 @@ TEST_P(WinCEWalk, DeviceHoldsEveryProductsChosenTopicsLinkedWhereTheyLie) {
   }
   // Links resolve on the device: device paths from its root, others beside the page.
   int pages = 0;
-  checkLinks(ce::deviceRoot(),
-             [](const fs::path& page, const std::string& link) {
-               return link[0] == '\\' ? ce::onDevice(link) : page.parent_path() / link;
-             },
-             pages);
+  checkLinks(
+      ce::deviceRoot(),
+      [](const fs::path& page, const std::string& link) {
+        return link[0] == '\\' ? ce::onDevice(link) : page.parent_path() / link;
+      },
+      pages);
   EXPECT_GT(pages, 5);
 }
 
@@ -444,7 +447,8 @@ TEST_P(PsionWalk, DeviceHoldsEveryProductsChosenTopicsInItsCodePage) {
   const std::string drive = row->data(0, Qt::UserRole).toString().toStdString();
   const fs::path data = psi::devicePath(series3 ? "M:\\kest\\gzr99" : drive + "Pelmon\\gzr");
   expectLeafFiles(data, ".txt");
-  const std::string menu = readFile(psi::devicePath(series3 ? "M:\\app\\Mappa\\menu.txt" : "C:\\system\\apps\\Mappa\\menu.txt"));
+  const std::string menu =
+      readFile(psi::devicePath(series3 ? "M:\\app\\Mappa\\menu.txt" : "C:\\system\\apps\\Mappa\\menu.txt"));
   auto encode = [&](const std::string& s) { return series3 ? tx::utf8ToCp850(s) : tx::utf8ToCp1252(s); };
   expectNamesIn(menu, encode, "menu");
   // Every product's root stands in the device menu; Ω cannot, and shows as '?'.
@@ -481,7 +485,8 @@ TEST_F(ReferenceWalk, PalmTableHoldsEveryProductsChosenTopics) {
   EXPECT_NE(Bmm_CurrentPage(), page::PalmRef);
   expectProfile();
   const std::string table = readFile(platform::palm::userFolder(user) / "Brackwater" / "Mappa" / "KestOrry.cdi");
-  expectNamesIn(table, [](const std::string& s) { return "\"" + tx::utf8ToCp1252(s) + "\""; }, "table");
+  expectNamesIn(
+      table, [](const std::string& s) { return "\"" + tx::utf8ToCp1252(s) + "\""; }, "table");
   for (const char* root : {"Holidays Guide", "Sports Guide", "Culture Guide"})
     EXPECT_NE(table.find(std::string("\"") + root + "\""), std::string::npos) << root;
   EXPECT_NE(table.find("\"Galleries ?\""), std::string::npos);

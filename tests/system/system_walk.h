@@ -15,8 +15,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -48,9 +48,9 @@
 #include "standins/psiwin/psiwin_engine.h"
 #include "tools/install.h"
 #include "update/pages/frmUpdateSetup.h"
-#include "writers/pages/outlook_pages.h"
 #include "writers/pages/frmPilot.h"
 #include "writers/pages/frmPsion3Agenda.h"
+#include "writers/pages/outlook_pages.h"
 #include "writers/series3/series3_writer.h"
 
 namespace pellary {
@@ -82,7 +82,8 @@ class Khal {
                                      "longdateformat = %Y-%m-%d\ndatetimeformat = %Y-%m-%d %H:%M\n"
                                      "longdatetimeformat = %Y-%m-%d %H:%M\n"
                                      "local_timezone = Europe/London\ndefault_timezone = Europe/London\n"
-                                     "[sqlite]\npath = " + (d / "khal.db").string() + "\n");
+                                     "[sqlite]\npath = " +
+                                     (d / "khal.db").string() + "\n");
   }
   testing::ToolRun run(std::vector<std::string> args) const {
     args.insert(args.begin(), {"-c", config().string()});
@@ -316,20 +317,23 @@ class SystemWalk : public testing::ShellTest {
     auto items = calendar->call("Items").toObject();
     std::multiset<std::string> out;
     const int32_t n = items->call("Count").toLong();
-    for (int32_t i = 1; i <= n; ++i) out.insert(items->call("Item", {Variant(i)}).toObject()->call("Subject").toString());
+    for (int32_t i = 1; i <= n; ++i)
+      out.insert(items->call("Item", {Variant(i)}).toObject()->call("Subject").toString());
     return out;
   }
 
   static std::set<int32_t> profileCategories() {
     std::set<int32_t> out;
-    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT CatID FROM ProfileCatList WHERE ProfileID = 1 AND Status <> 0");
+    dao::Recordset rs =
+        Bsql_DataBank().openRecordset("SELECT CatID FROM ProfileCatList WHERE ProfileID = 1 AND Status <> 0");
     for (; !rs.eof(); rs.moveNext()) out.insert(rs["CatID"].value().toLong());
     return out;
   }
 
   static std::set<int32_t> profileTopics() {
     std::set<int32_t> out;
-    dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT RefID FROM ProfileRefList WHERE ProfileID = 1 AND Status <> 0");
+    dao::Recordset rs =
+        Bsql_DataBank().openRecordset("SELECT RefID FROM ProfileRefList WHERE ProfileID = 1 AND Status <> 0");
     for (; !rs.eof(); rs.moveNext()) out.insert(rs["RefID"].value().toLong());
     return out;
   }

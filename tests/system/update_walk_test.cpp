@@ -6,12 +6,12 @@
 // the packet's time stamp.
 #include <zip.h>
 
+#include "core/update_run.h"
 #include "system_walk.h"
 #include "update/pages/frmManager2Update.h"
 #include "update/pages/frmPortalPage.h"
 #include "update/protocol/local_server.h"
 #include "update/transport.h"
-#include "core/update_run.h"
 #include "update/update_manager.h"
 #include "writers/outlook/outlook_writer.h"
 #include "writers/pages/frmPalmRef.h"
@@ -96,8 +96,7 @@ class UpdateWalk : public SystemWalk, public ::testing::WithParamInterface<Calen
   }
 
   // The server offers a packet of the given sections and events.
-  void offer(const std::string& timeStamp, const std::string& sections, const std::string& events,
-             int reGenerate = 0) {
+  void offer(const std::string& timeStamp, const std::string& sections, const std::string& events, int reGenerate = 0) {
     const std::string a = server->address();
     server->reply("/update/update_init.pl", "<SETTINGS>\r\nUPDATE_SCRIPT_LOCATION=" + a +
                                                 "/update/update.pl\r\nPROFILE_DOWNLOAD_LOCATION=" + a +
@@ -115,7 +114,7 @@ class UpdateWalk : public SystemWalk, public ::testing::WithParamInterface<Calen
   }
 
   struct Outcome {
-    std::set<std::string> dateRows;       // "key text", as the preview lists them
+    std::set<std::string> dateRows;  // "key text", as the preview lists them
     std::vector<std::string> referenceRows;
     int status = -1;
   };
@@ -187,15 +186,18 @@ class UpdateWalk : public SystemWalk, public ::testing::WithParamInterface<Calen
   std::unique_ptr<LocalServer> server;
 };
 
-
 void keepTheCalendar(UpdateWalk& t);
 
 constexpr int32_t kInternationalDays = 1501;
 // The category's events in the demo data, each "date|title".
-const Entries kDemoDays = {
-    "2027-03-08|International Women's Day", "2027-04-07|World Health Day",  "2027-04-22|Earth Day",
-    "2027-04-23|World Book Day",            "2027-06-05|World Environment Day", "2027-09-21|International Day of Peace",
-    "2027-10-16|World Food Day",            "2027-12-10|Human Rights Day"};
+const Entries kDemoDays = {"2027-03-08|International Women's Day",
+                           "2027-04-07|World Health Day",
+                           "2027-04-22|Earth Day",
+                           "2027-04-23|World Book Day",
+                           "2027-06-05|World Environment Day",
+                           "2027-09-21|International Day of Peace",
+                           "2027-10-16|World Food Day",
+                           "2027-12-10|Human Rights Day"};
 
 Entries changed(Entries e, const std::vector<std::string>& removed, const std::vector<std::string>& added) {
   for (const std::string& r : removed) {
@@ -244,15 +246,14 @@ TEST_P(UpdateWalk, OnDemandUpdateRewritesTheCalendarAsThePreviewListed) {
   EXPECT_EQ(log(), "");
   EXPECT_EQ(first.dateRows, (std::set<std::string>{"P0019001 Add", "P0010088 Change", "P0010089 Change",
                                                    "P0010090 Change", "P0010091 Remove"}));
-  const Entries afterFirst =
-      changed(kDemoDays, {"2027-04-07|World Health Day", "2027-04-22|Earth Day", "2027-06-05|World Environment Day",
-                          "2027-09-21|International Day of Peace"},
-              {"2027-03-21|World Poetry Day", "2027-04-07|Cancelled: World Health Day",
-               "2027-04-23|Postponed: Earth Day", "2027-06-05|Updated: World Environment Day"});
+  const Entries afterFirst = changed(kDemoDays,
+                                     {"2027-04-07|World Health Day", "2027-04-22|Earth Day",
+                                      "2027-06-05|World Environment Day", "2027-09-21|International Day of Peace"},
+                                     {"2027-03-21|World Poetry Day", "2027-04-07|Cancelled: World Health Day",
+                                      "2027-04-23|Postponed: Earth Day", "2027-06-05|Updated: World Environment Day"});
   EXPECT_EQ(target.entries(*this), afterFirst);
-  EXPECT_EQ(writtenOf(kInternationalDays),
-            (std::set<std::string>{"10088 v2", "10089 v2", "10090 v2", "10092 v1", "10093 v1", "10094 v1", "10095 v1",
-                                   "19001 v1"}));
+  EXPECT_EQ(writtenOf(kInternationalDays), (std::set<std::string>{"10088 v2", "10089 v2", "10090 v2", "10092 v1",
+                                                                  "10093 v1", "10094 v1", "10095 v1", "19001 v1"}));
   EXPECT_EQ(Breg_GetRegSetting("CUE", "LastUpdate"), "900");
   {
     auto finish = server->requestsTo("/update/finish.pl");
@@ -367,7 +368,8 @@ TEST_F(UpdateWalk, UpdateRewritesThePalmReferenceTable) {
   Breg_WriteRegSettings("Settings", "Ref2", "on");
   enrol();
   ASSERT_FALSE(platform::palm::users().empty());
-  const fs::path table = platform::palm::userFolder(platform::palm::users()[0]) / "Brackwater" / "Mappa" / "KestOrry.cdi";
+  const fs::path table =
+      platform::palm::userFolder(platform::palm::users()[0]) / "Brackwater" / "Mappa" / "KestOrry.cdi";
 
   firstStart("");
   addCategory("International days");
@@ -431,9 +433,9 @@ Entries khalEntries(UpdateWalk&) {
 void onRadicale(UpdateWalk& t) {
   t.radicale = std::make_unique<testing::RadicaleServer>();
   ASSERT_TRUE(t.radicale->start()) << "Radicale did not start";
-  testing::writeFile(t.standinsDir() / "Outlook" / "caldav.conf", "url = " + t.radicale->home() + "\nuser = " +
-                                                                      t.radicale->user() + "\npassword = " +
-                                                                      t.radicale->password() + "\n");
+  testing::writeFile(t.standinsDir() / "Outlook" / "caldav.conf", "url = " + t.radicale->home() +
+                                                                      "\nuser = " + t.radicale->user() +
+                                                                      "\npassword = " + t.radicale->password() + "\n");
 }
 
 // Radicale's own answer to a calendar query.

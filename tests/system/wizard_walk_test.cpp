@@ -91,7 +91,8 @@ TEST_F(SystemWalk, OutlookWalkThenASecondRunRemovesACategory) {
     }
     EXPECT_EQ(ours, written);
   }
-  for (const std::string& title : titlesOfCategory(1101)) EXPECT_NE(ics.find("SUMMARY:" + title + "\r\n"), std::string::npos) << title;
+  for (const std::string& title : titlesOfCategory(1101))
+    EXPECT_NE(ics.find("SUMMARY:" + title + "\r\n"), std::string::npos) << title;
   // Christmas Day in the United Kingdom, all day.
   EXPECT_NE(ics.find("DTSTART;VALUE=DATE:20271225"), std::string::npos);
 
@@ -137,8 +138,8 @@ TEST_F(SystemWalk, OutlookWalkOnACalDavServer) {
   installDemo(3);
   testing::RadicaleServer server;
   ASSERT_TRUE(server.start()) << "Radicale did not start";
-  testing::writeFile(standins() / "Outlook" / "caldav.conf",
-                     "url = " + server.home() + "\nuser = " + server.user() + "\npassword = " + server.password() + "\n");
+  testing::writeFile(standins() / "Outlook" / "caldav.conf", "url = " + server.home() + "\nuser = " + server.user() +
+                                                                 "\npassword = " + server.password() + "\n");
   const std::string id = calendarFolder().entryID;
   ASSERT_EQ(id.rfind("CALDAV:", 0), 0u) << id;
   const std::string collection = "http://127.0.0.1:" + std::to_string(server.port()) + id.substr(7);
@@ -208,8 +209,10 @@ TEST_F(SystemWalk, ReturningUserRemovesACategoryUnderItsHeading) {
   std::vector<std::string> under;
   std::string heading;
   for (const std::string& key : chosen.rootKeys()) {
-    if (chosen.bold(key)) heading = key;
-    else if (chosen.text(key).rfind("Germany, ", 0) == 0) under.push_back(heading);
+    if (chosen.bold(key))
+      heading = key;
+    else if (chosen.text(key).rfind("Germany, ", 0) == 0)
+      under.push_back(heading);
   }
   ASSERT_EQ(under, std::vector<std::string>{"XXXKey11"});
   EXPECT_EQ(chosen.text("XXXKey11"), "Your existing World Public Holidays selection");
@@ -241,10 +244,12 @@ TEST_F(SystemWalk, ChoicesTheScreenCannotShowAreKept) {
   dao::Database& db = Bsql_DataBank();
   db.execute("INSERT INTO Primary (ProductID, PID, PrimaryName, Status) VALUES (7, 50, 'Elsewhere', 1)");
   db.execute("INSERT INTO Secondary (ProductID, PID, SID, SecondaryName, Status) VALUES (7, 50, 1, 'Far', 1)");
-  db.execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
-             "VALUES (7, 50, 1, 1, 7001, 'Not installed', 0, 1)");
-  db.execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
-             "VALUES (4, 77, 1, 1, 7002, 'No headings', 0, 1)");
+  db.execute(
+      "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
+      "VALUES (7, 50, 1, 1, 7001, 'Not installed', 0, 1)");
+  db.execute(
+      "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) "
+      "VALUES (4, 77, 1, 1, 7002, 'No headings', 0, 1)");
   for (int cat : {7001, 7002}) {
     db.execute("INSERT INTO ProfileCatList (ProfileID, CatID, Duration, CatSetting, Status, AddStatus) VALUES (1, " +
                std::to_string(cat) + ", 0, 0, 4, 0)");

@@ -24,9 +24,9 @@ namespace help = platform::help;
 // Every topic number the program asks for: the selection screen's popup Help
 // (7), the Day-Timer page (69, 70), the selection screen's tips, and one per
 // wizard page (200 + its slot) and dialog.
-const std::set<int32_t> kOpenedTopics = {7,   69,  70,  90,  91,  92,  93,  94,  95,  96,  101, 200, 202, 203, 204,
-                                         206, 207, 213, 215, 216, 217, 218, 219, 220, 221, 222, 223, 224, 230, 231,
-                                         232, 233};
+const std::set<int32_t> kOpenedTopics = {7,   69,  70,  90,  91,  92,  93,  94,  95,  96,  101,
+                                         200, 202, 203, 204, 206, 207, 213, 215, 216, 217, 218,
+                                         219, 220, 221, 222, 223, 224, 230, 231, 232, 233};
 
 std::set<std::string> links(const std::string& html) {
   std::set<std::string> out;

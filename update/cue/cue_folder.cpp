@@ -1,8 +1,8 @@
 #include "update/cue/cue_folder.h"
 
-#include <thread>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/errors.h"
 #include "platform/paths.h"

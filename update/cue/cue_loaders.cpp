@@ -61,8 +61,10 @@ void bindRecord(dao::Statement& st, const TableLayout& l, const TableRecordReade
   for (size_t c = 0; c < l.columns.size(); ++c) {
     const bool text = l.columns[c].type == ValueType::String;
     for (int copies = l.columns[c].alsoColumn.empty() ? 1 : 2; copies > 0; --copies, ++param) {
-      if (text) st.bindText(param, record.text(c));
-      else st.bindInt(param, record.number(c));
+      if (text)
+        st.bindText(param, record.text(c));
+      else
+        st.bindInt(param, record.number(c));
     }
   }
 }
@@ -150,8 +152,7 @@ LoadOutcome loadProductFile(dao::Database& db) {
   file.close();
   out.rows = 1;
   dao::inTransaction(db, [&] {
-    dao::Recordset rs =
-        db.openRecordset("SELECT * FROM Products WHERE ProductID = " + record.value(1).toString());
+    dao::Recordset rs = db.openRecordset("SELECT * FROM Products WHERE ProductID = " + record.value(1).toString());
     const bool adding = rs.recordCount() == 0;
     if (adding) {
       rs.addNew();
@@ -227,7 +228,8 @@ void loadActiveEventIDs(dao::Database& db) {
       if (id > 32767) raise(err::SubscriptOutOfRange, "ActionID " + std::to_string(id) + " is out of range");
       Variant name = actions.fields("ActionName").value();
       Variant pecking = actions.fields("PeckingNumber").value();
-      read.push_back({id, {name.isNull() ? std::string() : name.toString(), pecking.isNull() ? int16_t(0) : pecking.toInteger()}});
+      read.push_back(
+          {id, {name.isNull() ? std::string() : name.toString(), pecking.isNull() ? int16_t(0) : pecking.toInteger()}});
       highest = std::max(highest, id);
     }
     std::vector<ActionEntry>& table = Bcue_Engine().Bcue_ActionTable;
@@ -294,8 +296,10 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
         insert.bindText(3, options.barsToLineBreaks ? barsToCrLf(r.memo) : r.memo);
         insert.bindText(4, options.barsToLineBreaks ? barsToCrLf(r.memoLong) : r.memoLong);
         insert.bindDouble(5, oleFromTimeCode(r.startDate)).bindDouble(6, oleFromTimeCode(r.endDate));
-        if (r.onSale != 0) insert.bindDouble(7, oleFromTimeCode(r.onSale));
-        else insert.bindNull(7);
+        if (r.onSale != 0)
+          insert.bindDouble(7, oleFromTimeCode(r.onSale));
+        else
+          insert.bindNull(7);
         insert.bindText(8, r.url).bindText(9, trimSpaces(r.telCountry)).bindText(10, trimSpaces(r.telPrefix));
         insert.bindText(11, trimSpaces(r.tel)).bindInt(12, r.priority).bindInt(13, r.version).bindInt(14, action);
         insert.run();
@@ -335,7 +339,8 @@ MergeOutcome mergeEventsFile(dao::Database& db, const MergeOptions& options) {
 }  // namespace cue
 
 void Bcue_LoadNewPrimary() {
-  trapped("Bcue_LoadNewPrimary", [] { cue::loadTableFile(Bsql_DataBank(), cue::primaryLayout(), cue::OnDuplicate::Overwrite); });
+  trapped("Bcue_LoadNewPrimary",
+          [] { cue::loadTableFile(Bsql_DataBank(), cue::primaryLayout(), cue::OnDuplicate::Overwrite); });
 }
 void Bcue_LoadNewSecondary() {
   trapped("Bcue_LoadNewSecondary",

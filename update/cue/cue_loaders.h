@@ -20,7 +20,9 @@
 
 namespace pellary {
 
-namespace dao { class Database; }
+namespace dao {
+class Database;
+}
 
 namespace cue {
 
@@ -41,7 +43,7 @@ LoadOutcome loadTableFile(dao::Database& db, const TableLayout& layout, OnDuplic
 LoadOutcome loadProductFile(dao::Database& db);
 
 struct MergeOptions {
-  bool barsToLineBreaks = false;   // "|" in Memo and MemoLong becomes CR LF
+  bool barsToLineBreaks = false;      // "|" in Memo and MemoLong becomes CR LF
   bool unknownActionCounts0 = false;  // else an action code outside the table is an error
   // A record that fails (a bad value, a write the databank refuses) is passed
   // over and the merge goes on with the next; else the first failure rolls

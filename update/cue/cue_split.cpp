@@ -99,8 +99,8 @@ void walkSections(std::istream& in, const std::function<void(const std::string&)
     }
     const std::string name = line;
     if (!isPlainSectionName(name))
-      raise(err::InvalidCall, "Sections file line " + std::to_string(number) + ": \"" + clipped(name) +
-                                  "\" is not a plain section name");
+      raise(err::InvalidCall,
+            "Sections file line " + std::to_string(number) + ": \"" + clipped(name) + "\" is not a plain section name");
     const std::string closing = "/" + name;
     if (!lines.read(line))
       raise(kInputPastEnd, "Sections file ends after the name line of section \"" + clipped(name) + "\"");
@@ -188,7 +188,8 @@ void splitSectionsFile(const fs::path& sections) {
   // beside its place and renamed into it once all are whole.
   {
     std::ifstream in = open();
-    walkSections(in, [](const std::string&) {}, [](const std::string&) {});
+    walkSections(
+        in, [](const std::string&) {}, [](const std::string&) {});
   }
   std::map<std::string, std::pair<fs::path, fs::path>> parts;  // folded name -> part file, target
   try {

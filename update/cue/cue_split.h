@@ -48,8 +48,8 @@ void discardPacketFiles();
 
 // Copies "Updates\<base>.de" to "CUE\events.kest" and splits
 // "Updates\<base>.new" into one "CUE\<section>.cue" per section this program
-// reads (others are passed over); each member is deleted once done. A missing member is skipped. Errors are reported under
-// "Bcue_SplitNewFile"; a refused sections file writes no table file and stays.
+// reads (others are passed over); each member is deleted once done. A missing member is skipped. Errors are reported
+// under "Bcue_SplitNewFile"; a refused sections file writes no table file and stays.
 void Bcue_SplitNewFile(const std::string& baseName);
 
 }  // namespace pellary

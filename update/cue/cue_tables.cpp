@@ -10,56 +10,83 @@ using VT = ValueType;
 }
 
 const TableLayout& primaryLayout() {
-  static const TableLayout l{"Primary.cue", "Primary",
-                             {{"ProductID", VT::Integer}, {"PID", VT::Long}, {"PrimaryName", VT::String}, {"Status", VT::Integer}},
-                             {"ProductID", "PID"}};
+  static const TableLayout l{
+      "Primary.cue",
+      "Primary",
+      {{"ProductID", VT::Integer}, {"PID", VT::Long}, {"PrimaryName", VT::String}, {"Status", VT::Integer}},
+      {"ProductID", "PID"}};
   return l;
 }
 
 const TableLayout& secondaryLayout() {
-  static const TableLayout l{"Secondary.cue", "Secondary",
-                             {{"ProductID", VT::Integer}, {"PID", VT::Integer}, {"SID", VT::Integer},
-                              {"SecondaryName", VT::String}, {"Status", VT::Integer}},
+  static const TableLayout l{"Secondary.cue",
+                             "Secondary",
+                             {{"ProductID", VT::Integer},
+                              {"PID", VT::Integer},
+                              {"SID", VT::Integer},
+                              {"SecondaryName", VT::String},
+                              {"Status", VT::Integer}},
                              {"ProductID", "PID", "SID"}};
   return l;
 }
 
 const TableLayout& tertiaryLayout() {
-  static const TableLayout l{"Tertiary.cue", "Tertiary",
-                             {{"ProductID", VT::Integer}, {"PID", VT::Integer}, {"SID", VT::Integer}, {"TID", VT::Integer},
-                              {"CatID", VT::Long}, {"TertiaryName", VT::String},
-                              {"Priorities_Valid", VT::Integer, "CatSettings"}, {"Status", VT::Integer}},
+  static const TableLayout l{"Tertiary.cue",
+                             "Tertiary",
+                             {{"ProductID", VT::Integer},
+                              {"PID", VT::Integer},
+                              {"SID", VT::Integer},
+                              {"TID", VT::Integer},
+                              {"CatID", VT::Long},
+                              {"TertiaryName", VT::String},
+                              {"Priorities_Valid", VT::Integer, "CatSettings"},
+                              {"Status", VT::Integer}},
                              {"ProductID", "PID", "SID", "TID"}};
   return l;
 }
 
 const TableLayout& eventCatLayout() {
-  static const TableLayout l{"EVENTCAT.cue", "EventCat",
+  static const TableLayout l{"EVENTCAT.cue",
+                             "EventCat",
                              {{"CatID", VT::Long}, {"EventID", VT::Long}, {"Status", VT::Integer}},
                              {"CatID", "EventID"}};
   return l;
 }
 
 const TableLayout& reTemplateLayout() {
-  static const TableLayout l{"RETEMPLATE.cue", "RETemplate",
-                             {{"Product_Id", VT::Integer}, {"Template_Id", VT::Long}, {"Name", VT::String},
-                              {"Status", VT::Integer}, {"Platforms", VT::Integer}, {"TimeStamp", VT::Long}},
+  static const TableLayout l{"RETEMPLATE.cue",
+                             "RETemplate",
+                             {{"Product_Id", VT::Integer},
+                              {"Template_Id", VT::Long},
+                              {"Name", VT::String},
+                              {"Status", VT::Integer},
+                              {"Platforms", VT::Integer},
+                              {"TimeStamp", VT::Long}},
                              {"Template_Id", "Product_Id"}};
   return l;
 }
 
 const TableLayout& reStructureLayout() {
-  static const TableLayout l{"RESTRUCTURE.cue", "REStructure",
-                             {{"Product_Id", VT::Integer}, {"ParentTemplate_Id", VT::Long}, {"ChildTemplate_Id", VT::Long},
-                              {"Status", VT::Integer}, {"TimeStamp", VT::Long}},
+  static const TableLayout l{"RESTRUCTURE.cue",
+                             "REStructure",
+                             {{"Product_Id", VT::Integer},
+                              {"ParentTemplate_Id", VT::Long},
+                              {"ChildTemplate_Id", VT::Long},
+                              {"Status", VT::Integer},
+                              {"TimeStamp", VT::Long}},
                              {"ParentTemplate_Id", "ChildTemplate_Id", "Product_Id"}};
   return l;
 }
 
 const TableLayout& productLayout() {
-  static const TableLayout l{"Product.cue", "Products",
-                             {{"ProgProductID", VT::Integer}, {"ProductID", VT::Integer}, {"ProductName", VT::String},
-                              {"Status", VT::Integer}, {"Viewers", VT::Integer}, {"GenDates", VT::Integer}},
+  static const TableLayout l{"Product.cue",
+                             "Products",
+                             {{"ProgProductID", VT::Integer},
+                              {"ProductID", VT::Integer},
+                              {"ProductName", VT::String},
+                              {"Status", VT::Integer},
+                              {"Viewers", VT::Integer},
+                              {"GenDates", VT::Integer}},
                              {"ProductID"}};
   return l;
 }
@@ -110,8 +137,8 @@ bool TableRecordReader::next() {
       if (c.type != ValueType::String && isIdColumn(c.column)) checkedId(numbers_[col]);
     }
   } catch (const AppError& e) {
-    std::string what = "value " + std::to_string(col + 1) + " (" + std::string(layout_.columns[col].column) +
-                       "): " + e.description();
+    std::string what =
+        "value " + std::to_string(col + 1) + " (" + std::string(layout_.columns[col].column) + "): " + e.description();
     raiseInRecord(e.number(), layout_.file, count_ + 1, line, what);
   }
   ++count_;
@@ -140,8 +167,10 @@ TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRow
   TableRecordReader reader(layout, in);
   while (rows.count < maxRows && reader.next()) {
     for (size_t c = 0; c < layout.columns.size(); ++c) {
-      if (layout.columns[c].type == ValueType::String) rows.texts.push_back(reader.text(c));
-      else rows.numbers.push_back(reader.number(c));
+      if (layout.columns[c].type == ValueType::String)
+        rows.texts.push_back(reader.text(c));
+      else
+        rows.numbers.push_back(reader.number(c));
     }
     ++rows.count;
   }
@@ -149,9 +178,9 @@ TableRows parseTable(const TableLayout& layout, std::string bytes, size_t maxRow
 }
 
 bool EventRecordReader::next(EventRecord& r) {
-  static const char* const names[] = {"EventID", "Title", "Memo", "MemoLong", "StartDate", "EndDate",
-                                      "OnSale", "URL", "TelCountry", "TelPrefix", "Tel", "Priority",
-                                      "Version", "action count"};
+  static const char* const names[] = {"EventID", "Title",    "Memo",    "MemoLong",    "StartDate",
+                                      "EndDate", "OnSale",   "URL",     "TelCountry",  "TelPrefix",
+                                      "Tel",     "Priority", "Version", "action count"};
   if (!in_.nextRecord()) return false;
   const long line = in_.line();
   int at = 0;

@@ -21,9 +21,9 @@ struct ColumnSpec {
 };
 
 struct TableLayout {
-  std::string_view file;   // in "CUE"
-  std::string_view table;  // in the databank
-  std::vector<ColumnSpec> columns;  // in file order
+  std::string_view file;              // in "CUE"
+  std::string_view table;             // in the databank
+  std::vector<ColumnSpec> columns;    // in file order
   std::vector<std::string_view> key;  // the table's unique key
 };
 
@@ -43,8 +43,8 @@ const TableLayout& productLayout();
 struct TableRows {
   const TableLayout* layout = nullptr;
   size_t count = 0;
-  std::vector<int32_t> numbers;     // the number columns, row after row
-  std::vector<std::string> texts;   // the string columns, row after row
+  std::vector<int32_t> numbers;    // the number columns, row after row
+  std::vector<std::string> texts;  // the string columns, row after row
 
   // The value of column c of row r, typed for the databank.
   Variant value(size_t row, size_t column) const;
@@ -116,7 +116,6 @@ class EventRecordReader {
 };
 
 // "File.cue, record 3 (line 5): " + what, keeping the number.
-[[noreturn]] void raiseInRecord(long number, std::string_view file, size_t record, long line,
-                                std::string_view what);
+[[noreturn]] void raiseInRecord(long number, std::string_view file, size_t record, long line, std::string_view what);
 
 }  // namespace pellary::cue

@@ -71,8 +71,8 @@ void ValueReader::endOfValue() {
 }
 
 void ValueReader::tooLong() const {
-  raise(err::TooLarge, "A value longer than " + std::to_string(kMostValueBytes) + " bytes (line " +
-                           std::to_string(line_) + ")");
+  raise(err::TooLarge,
+        "A value longer than " + std::to_string(kMostValueBytes) + " bytes (line " + std::to_string(line_) + ")");
 }
 
 void ValueReader::skipPastLine(long line) {
@@ -155,7 +155,8 @@ int64_t ValueReader::readNumber(int64_t low, int64_t high) {
     negative = raw[0] == '-';
     ++i;
   }
-  if (i == raw.size()) raise(err::TypeMismatch, "Not a number: \"" + clipped(raw) + "\" (line " + std::to_string(at) + ")");
+  if (i == raw.size())
+    raise(err::TypeMismatch, "Not a number: \"" + clipped(raw) + "\" (line " + std::to_string(at) + ")");
   int64_t value = 0;
   bool tooBig = false;
   for (; i < raw.size(); ++i) {

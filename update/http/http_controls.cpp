@@ -217,8 +217,7 @@ bool isSuccess(long status) { return status >= 200 && status < 300; }
 // The control's error for a failed exchange; 0 when it went through.
 long winsockError(const Outcome& o) {
   switch (o.code) {
-    case CURLE_OK:
-      return isSuccess(o.status) ? 0 : code::WinsockHttpStatus + o.status;
+    case CURLE_OK: return isSuccess(o.status) ? 0 : code::WinsockHttpStatus + o.status;
     case CURLE_COULDNT_CONNECT: return code::WinsockConnectFailed;
     case CURLE_COULDNT_RESOLVE_HOST: return code::WinsockHostNotFound;
     case CURLE_COULDNT_RESOLVE_PROXY: return code::WinsockProxyFailed;
@@ -229,8 +228,7 @@ long winsockError(const Outcome& o) {
 
 long dartError(const Outcome& o) {
   switch (o.code) {
-    case CURLE_OK:
-      return isSuccess(o.status) ? 0 : code::DartHttpStatus + o.status;
+    case CURLE_OK: return isSuccess(o.status) ? 0 : code::DartHttpStatus + o.status;
     case CURLE_COULDNT_CONNECT: return code::DartCannotConnect;
     case CURLE_COULDNT_RESOLVE_HOST: return code::DartHostNotFound;
     case CURLE_COULDNT_RESOLVE_PROXY: return code::DartProxyNotFound;
@@ -247,8 +245,8 @@ std::string describe(const Outcome& o) {
 // The cap ends a transfer with its own error: no retry, no other control.
 void raiseIfTooLarge(const Outcome& o, const ReplySink& sink) {
   if (sink.tooLarge || o.code == CURLE_FILESIZE_EXCEEDED)
-    raise(err::TooLarge, "The server's reply is larger than " + std::to_string(sink.most()) +
-                             " bytes; nothing of it was kept");
+    raise(err::TooLarge,
+          "The server's reply is larger than " + std::to_string(sink.most()) + " bytes; nothing of it was kept");
   if (sink.writeFailed) raise(err::PathFileAccess);
 }
 

@@ -84,12 +84,11 @@ class DartHttp {
   // Milliseconds the control waits for the server to send anything; 0 leaves
   // Limits as they are.
   int32_t TimeOut = 0;
-  std::string Proxy;    // "server:port"
+  std::string Proxy;  // "server:port"
   TransferLimits Limits;
 
   void Get(std::string& reply, const std::string& userName, const std::string& password);
-  void Post(const std::string& body, std::string& reply, const std::string& userName,
-            const std::string& password);
+  void Post(const std::string& body, std::string& reply, const std::string& userName, const std::string& password);
   // The same with the reply streamed into a file (replaced once it is whole).
   void GetToFile(const std::string& file, const std::string& userName, const std::string& password);
   void PostToFile(const std::string& body, const std::string& file, const std::string& userName,
@@ -98,8 +97,8 @@ class DartHttp {
   std::function<void(int64_t bytes, int64_t total)> onProgress;
 
  private:
-  std::string exchange(bool post, const std::string& body, const std::string& userName,
-                       const std::string& password, const std::string& file);
+  std::string exchange(bool post, const std::string& body, const std::string& userName, const std::string& password,
+                       const std::string& file);
 };
 
 // Writes a reply whole into the file the caller named; raises 75 when it cannot.

@@ -116,8 +116,10 @@ void frmManager2Update::showModal() {
 
 void frmManager2Update::lstDatePreview_ColumnClick(int column) {
   if (column < 0) return;
-  if (column == sortColumn_) descending_ = !descending_;
-  else sortColumn_ = column;
+  if (column == sortColumn_)
+    descending_ = !descending_;
+  else
+    sortColumn_ = column;
   lstDatePreview_->sortItems(sortColumn_, descending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
@@ -149,8 +151,8 @@ void frmManager2Update::resizeEvent(QResizeEvent* event) {
   lblReferenceChanges_->setGeometry(px(200), refTop - py(345), px(3000), py(255));
   cmdBack_->setGeometry(w - px(3630), h - py(960), px(1500), py(375));
   cmdNext_->setGeometry(w - px(1710), h - py(960), px(1500), py(375));
-  const int eventWidth = lstDatePreview_->width() - lstDatePreview_->columnWidth(0) -
-                         lstDatePreview_->columnWidth(1) - px(150);
+  const int eventWidth =
+      lstDatePreview_->width() - lstDatePreview_->columnWidth(0) - lstDatePreview_->columnWidth(1) - px(150);
   if (eventWidth > 0) lstDatePreview_->setColumnWidth(2, eventWidth);
   lstReference_->setColumnWidth(0, lstReference_->width());
 }

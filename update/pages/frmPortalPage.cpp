@@ -14,12 +14,12 @@
 
 #include "core/app.h"
 #include "core/gui/local_browser.h"
-#include "core/gui/plain_text.h"
 #include "core/gui/placement.h"
-#include "core/wizard/program_end.h"
+#include "core/gui/plain_text.h"
 #include "core/registry.h"
 #include "core/shellwrap.h"
 #include "core/update_run.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -126,14 +126,18 @@ frmPortalPage::frmPortalPage(QWidget* parent) : QWidget(parent) {
 void frmPortalPage::setPage(const std::string& url) {
   page_ = url;
   QUrl u(QString::fromStdString(url));
-  if (u.isLocalFile()) browser_->setSource(u);
-  else browser_->setHtml(QString());
+  if (u.isLocalFile())
+    browser_->setSource(u);
+  else
+    browser_->setHtml(QString());
 }
 
 void frmPortalPage::setMousePointer(int pointer) {
   mousePointer_ = pointer;
-  if (pointer == 11) setCursor(Qt::WaitCursor);
-  else unsetCursor();
+  if (pointer == 11)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
 }
 
 void frmPortalPage::setProgress(double percent) {
@@ -150,9 +154,7 @@ void frmPortalPage::showStatusBars() {
   fraStatusBars_->setEnabled(true);
 }
 
-void frmPortalPage::setStatusText(const std::string& text) {
-  lblCurrentStatus_->setText(QString::fromStdString(text));
-}
+void frmPortalPage::setStatusText(const std::string& text) { lblCurrentStatus_->setText(QString::fromStdString(text)); }
 
 void frmPortalPage::setProgressVisible(bool visible) { pbPortalStatus_->setVisible(visible); }
 

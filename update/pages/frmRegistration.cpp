@@ -4,9 +4,9 @@
 #include <QPushButton>
 
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/wizard/program_end.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 #include "update/update_manager.h"
 

@@ -11,10 +11,10 @@
 #include "core/app.h"
 #include "core/gui/wizard/page_table.h"
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/wizard/program_end.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "core/wizard/update_interval.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
@@ -61,8 +61,7 @@ frmUpdateSetup::frmUpdateSetup(QWidget* parent) : QWidget(parent) {
   optAuto1_->setObjectName("optAuto");
   optAuto1_->setProperty("index", 1);
   optAuto1_->setGeometry(10, 8, 200, 22);
-  auto* manualText =
-      new QLabel("Click the Pellary Almoner icon on the desktop to run an update manually", frmManual);
+  auto* manualText = new QLabel("Click the Pellary Almoner icon on the desktop to run an update manually", frmManual);
   manualText->setGeometry(70, 32, 360, 36);
   manualText->setWordWrap(true);
   auto* warning = new QLabel(frmManual);

@@ -24,8 +24,9 @@ std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const s
   if (QScreen* screen = QGuiApplication::primaryScreen())
     width = std::min(width, screen->availableGeometry().width() - 40);
   dialog->setMinimumWidth(std::max(200, width));
-  dialog->setMaximumWidth(QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry().width()
-                                                          : QWIDGETSIZE_MAX);
+  dialog->setMaximumWidth(QGuiApplication::primaryScreen()
+                              ? QGuiApplication::primaryScreen()->availableGeometry().width()
+                              : QWIDGETSIZE_MAX);
   dialog->adjustSize();
   return dialog;
 }

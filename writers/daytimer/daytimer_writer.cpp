@@ -11,8 +11,8 @@
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
-#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 
@@ -116,9 +116,7 @@ void Bdt_RunWrite(std::shared_ptr<dt::DayTimerDatabase> db) {
   s.nextPage();
 }
 
-std::string Bdt_EntryText(const RelayEventRecord& r) {
-  return r.Title + "\r\n" + desktopNoteText(r);
-}
+std::string Bdt_EntryText(const RelayEventRecord& r) { return r.Title + "\r\n" + desktopNoteText(r); }
 
 int32_t Bdt_WriteToDayTimer(RelayEventRecord& record, int16_t& percent) {
   return trapped("Bdt_WriteToDayTimer", [&] {

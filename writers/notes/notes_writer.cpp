@@ -48,9 +48,7 @@ platform::Dispatch& BLot_Control() {
   return *BLot().control;
 }
 
-std::string BLot_NoteText(const RelayEventRecord& r) {
-  return desktopNoteText(r);
-}
+std::string BLot_NoteText(const RelayEventRecord& r) { return desktopNoteText(r); }
 
 void BLot_WriteToLotus(RelayEventRecord& record, int16_t& percent) {
   trapped("BLot_WriteToLotus", [&] {

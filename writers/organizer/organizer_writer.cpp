@@ -50,7 +50,6 @@ void progress(int16_t percent) {
     Borg().view->setProgress(percent);
 }
 
-
 }  // namespace
 
 OrganizerState& Borg() {
@@ -65,9 +64,7 @@ platform::Dispatch& Borg_Control() {
   return *Borg().control;
 }
 
-std::string Borg_EntryText(const RelayEventRecord& r) {
-  return r.Title + "\r\n" + desktopNoteText(r);
-}
+std::string Borg_EntryText(const RelayEventRecord& r) { return r.Title + "\r\n" + desktopNoteText(r); }
 
 void Borg_WriteToOrg(RelayEventRecord& record, int16_t& percent) {
   trapped("Borg_WriteToOrg", [&] {
@@ -77,8 +74,8 @@ void Borg_WriteToOrg(RelayEventRecord& record, int16_t& percent) {
     Variant section = Borg().Borg_ChosenSection;
     Variant sd = int32_t(s.day), sm = int32_t(s.month), sy = int32_t(s.year);
     Variant ed = int32_t(e.day), em = int32_t(e.month), ey = int32_t(e.year);
-    DispatchArgs args{Borg_EntryText(record), ByRef(section), ByRef(sd), ByRef(sm), ByRef(sy),
-                      ByRef(ed),              ByRef(em),      ByRef(ey)};
+    DispatchArgs args{
+        Borg_EntryText(record), ByRef(section), ByRef(sd), ByRef(sm), ByRef(sy), ByRef(ed), ByRef(em), ByRef(ey)};
     Borg_Control().callRef(17, args);
     progress(percent);
   });

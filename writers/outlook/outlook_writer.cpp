@@ -10,8 +10,8 @@
 #include "platform/errors.h"
 #include "platform/msgbox.h"
 #include "platform/oledate.h"
-#include "writers/processor/central_writer.h"
 #include "writers/note_text.h"
+#include "writers/processor/central_writer.h"
 
 namespace pellary {
 
@@ -59,9 +59,7 @@ void showProgress(int16_t percent) {
 
 }  // namespace
 
-std::string outlookNoteText(const RelayEventRecord& r) {
-  return desktopNoteText(r);
-}
+std::string outlookNoteText(const RelayEventRecord& r) { return desktopNoteText(r); }
 
 std::string outlookDeleteFilter(const RelayEventRecord& r) {
   // A double quote inside the title is doubled, so that the condition still parses.

@@ -1,13 +1,13 @@
 #include "writers/pages/frmDayTimersSelect.h"
 
 #include <QApplication>
-#include <QSignalBlocker>
-#include <QStorageInfo>
 #include <QDir>
 #include <QShowEvent>
+#include <QSignalBlocker>
+#include <QStorageInfo>
 
-#include "core/gui/password_box.h"
 #include "core/app.h"
+#include "core/gui/password_box.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/registry.h"
 #include "core/scrambler.h"
@@ -109,8 +109,10 @@ frmDayTimersSelect::frmDayTimersSelect(QWidget* parent) : QWidget(parent) {
   connect(drvDatabase, &QComboBox::currentTextChanged, this, [this] { drvDatabase_Change(); });
   connect(txtDBPassword, &QLineEdit::textChanged, this, [this] { cmdNext->setEnabled(true); });
   connect(txtPassword, &QLineEdit::textChanged, this, [this] { cmdNext->setEnabled(true); });
-  connect(txtDBPassword, &QLineEdit::editingFinished, this, [this] { dbPassword_ = txtDBPassword->text().toStdString(); });
-  connect(txtPassword, &QLineEdit::editingFinished, this, [this] { userPassword_ = txtPassword->text().toStdString(); });
+  connect(txtDBPassword, &QLineEdit::editingFinished, this,
+          [this] { dbPassword_ = txtDBPassword->text().toStdString(); });
+  connect(txtPassword, &QLineEdit::editingFinished, this,
+          [this] { userPassword_ = txtPassword->text().toStdString(); });
   connect(cboUserName, &QComboBox::currentTextChanged, this, [this](const QString& t) { userName_ = t.toStdString(); });
 
   Bdt().progress = [this](int16_t percent) { pbWritingToDayTimer->setValue(percent); };
@@ -227,14 +229,15 @@ void frmDayTimersSelect::cmdNext_Click() {
     ok = Bdt_CheckLogin();
   }
   int16_t mode = 0;
-  for (QWidget* w : {static_cast<QWidget*>(txtDBPassword), static_cast<QWidget*>(cboUserName),
-                     static_cast<QWidget*>(txtPassword)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(txtDBPassword), static_cast<QWidget*>(cboUserName), static_cast<QWidget*>(txtPassword)})
     mode += w->isHidden() ? 0 : 1;
   Bdt_ShowStepInfo(mode);
   if (!ok || !Bdt_ConfirmSelections(path_)) return;
   cmdNext->setEnabled(false);
   cmdBack->setEnabled(false);
-  if (path_.size() >= 4 && paths::equalsIgnoreCase(path_.substr(path_.size() - 4), ".bfl")) path_.resize(path_.size() - 4);
+  if (path_.size() >= 4 && paths::equalsIgnoreCase(path_.substr(path_.size() - 4), ".bfl"))
+    path_.resize(path_.size() - 4);
   Breg_WriteRegSettings("Settings", "DTDBName", path_);
   Breg_WriteRegSettings("Settings", "DTUserName", userName_);
   Breg_WriteRegSettings("Settings", "DTOther", Bse_LongCodeUp(userPassword_ + std::string(1, '\0') + dbPassword_));
@@ -288,7 +291,8 @@ void frmDayTimersSelect::drvDatabase_Change() {
   }
   MsgBox("Device not Ready", mb::Exclamation, appTitle());
   // Back to the drive that holds the folder shown.
-  const QString holding = QStorageInfo(dirDatabase->text().isEmpty() ? QDir::rootPath() : dirDatabase->text()).rootPath();
+  const QString holding =
+      QStorageInfo(dirDatabase->text().isEmpty() ? QDir::rootPath() : dirDatabase->text()).rootPath();
   const QSignalBlocker quiet(drvDatabase);
   int index = drvDatabase->findText(holding);
   if (index < 0) {
@@ -356,19 +360,22 @@ bool frmDayTimersSelect::Bdt_CheckLogin() {
 void frmDayTimersSelect::Bdt_ShowStepInfo(int16_t mode) {
   std::string text;
   if (step_ == 0) {
-    text = "Pellary Almoner is now ready to update your selection of dates and events to Day-Timer Organizer"
-           "The available Day-Timer database(s) are listed to the right, please select one and click 'Next'. If the "
-           "database you wish to use is not listed, please select 'Other unlisted database' and click 'Next'";
+    text =
+        "Pellary Almoner is now ready to update your selection of dates and events to Day-Timer Organizer"
+        "The available Day-Timer database(s) are listed to the right, please select one and click 'Next'. If the "
+        "database you wish to use is not listed, please select 'Other unlisted database' and click 'Next'";
   } else if (step_ == 1 && path_.empty()) {
     text = "Please select the Day-Timer Organizer database you wish to use";
   } else if (step_ == 1 && mode == 1) {
     text = "The Day-Timer database you have chosen is password protected.Please enter the password and click on 'Next'";
   } else if (step_ == 1 && mode == 2) {
-    text = "To use the Day-Timer database you have chosen you must select your username and enter your personal "
-           "password then click on 'Next'";
+    text =
+        "To use the Day-Timer database you have chosen you must select your username and enter your personal "
+        "password then click on 'Next'";
   } else if (step_ == 1 && mode == 3) {
-    text = "The Day-Timer database you have chosen is password protected. You also need to select your username and "
-           "enter your personal password to gain access.When you have completed these details please click on 'Next'";
+    text =
+        "The Day-Timer database you have chosen is password protected. You also need to select your username and "
+        "enter your personal password to gain access.When you have completed these details please click on 'Next'";
   }
   lblFormInfo->setText(q(text));
 }

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "core/gui/password_box.h"
 #include "core/app.h"
+#include "core/gui/password_box.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
 #include "core/registry.h"

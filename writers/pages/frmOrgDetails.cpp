@@ -3,15 +3,15 @@
 #include <QApplication>
 #include <QShowEvent>
 
+#include "core/app.h"
 #include "core/gui/password_box.h"
 #include "core/gui/wizard/placeholder_page.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/scrambler.h"
 #include "core/update_run.h"
-#include "core/app.h"
-#include "platform/msgbox.h"
 #include "platform/errors.h"
+#include "platform/msgbox.h"
 
 namespace pellary {
 
@@ -271,8 +271,8 @@ bool frmOrgDetails::initDetails() {
     lstSections->setVisible(lstSections->count() >= 2);
     enableNextForSections();
     if (lstSections->count() >= 2) {
-      const auto match =
-          lstSections->findItems(q(Breg_GetRegSetting("Settings", "OrgUsrSection")), Qt::MatchExactly | Qt::MatchCaseSensitive);
+      const auto match = lstSections->findItems(q(Breg_GetRegSetting("Settings", "OrgUsrSection")),
+                                                Qt::MatchExactly | Qt::MatchCaseSensitive);
       if (!match.isEmpty()) lstSections->setCurrentItem(match.first());
     }
     return true;

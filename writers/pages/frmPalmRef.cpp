@@ -52,8 +52,8 @@ frmPalmRef* tablePage() {
 }  // namespace
 
 frmPalmRef::frmPalmRef(QWidget* parent)
-    : PalmUserPage("frmPalmRef", "Updating Palm Computing reference information", "fraPilot",
-                   "Palm Computing Device", parent) {
+    : PalmUserPage("frmPalmRef", "Updating Palm Computing reference information", "fraPilot", "Palm Computing Device",
+                   parent) {
   setWindowTitle("Palm Computing Device");
   lblPilotInstructions_->setProperty("instructions", QString::fromUtf8(kInstructions));
   chkInstallViewer_ = new QCheckBox("&Install Mappa viewer to Palm device", frame_);

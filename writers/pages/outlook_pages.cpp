@@ -13,8 +13,8 @@
 #include "core/app.h"
 #include "core/gui/placement.h"
 #include "core/gui/wizard/placeholder_page.h"
-#include "core/wizard/program_end.h"
 #include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "standins/outlook/outlook_store.h"
 
 namespace pellary {
@@ -56,7 +56,8 @@ frmOutlook::~frmOutlook() {
 void frmOutlook::cmdNext_Click() { Bout_InitialiseOutlook(); }
 void frmOutlook::cmdBack_Click() { Bmm_FormReverse(); }
 
-frmOutlookGuide::frmOutlookGuide(frmOutlook* page) : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), page_(page) {
+frmOutlookGuide::frmOutlookGuide(frmOutlook* page)
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint), page_(page) {
   setObjectName("frmOutlookGuide");
   setHelpTopic(*this, helptopic::OutlookGuide);
   setWindowTitle(QString::fromStdString(appTitle()));

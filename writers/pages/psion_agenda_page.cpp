@@ -21,8 +21,7 @@ constexpr const char* kInfoStored =
     "updating. If you wish you may change your selected Agenda file by pressing 'Change...'";
 }  // namespace
 
-PsionAgendaPage::PsionAgendaPage(const QString& formName, const QString& copyLabel, QWidget* parent)
-    : QWidget(parent) {
+PsionAgendaPage::PsionAgendaPage(const QString& formName, const QString& copyLabel, QWidget* parent) : QWidget(parent) {
   setObjectName(formName);
   addSidePicture(*this, 1);
   addPageTitle(*this, "Updating Agenda");
@@ -95,9 +94,10 @@ std::shared_ptr<platform::Dispatch> PsionAgendaPage::brindle() {
     try {
       Brindle = platform::automation::createObject("BrindleLib.Brindle");
     } catch (const AppError&) {
-      MsgBox("The handheld file browser is not installed. Please type the path of the Agenda file on your "
-             "Tessel device.",
-             mb::Exclamation, appTitle());
+      MsgBox(
+          "The handheld file browser is not installed. Please type the path of the Agenda file on your "
+          "Tessel device.",
+          mb::Exclamation, appTitle());
     }
   }
   return Brindle;

@@ -68,7 +68,8 @@ std::string topicText(const std::string& sourceFolder, int16_t product, int32_t 
 }
 
 // The rows of one product's records, their numbers moved up by offset.
-void appendRows(std::vector<TableRow>& rows, const ProductTable& table, int32_t offset, const std::string& sourceFolder) {
+void appendRows(std::vector<TableRow>& rows, const ProductTable& table, int32_t offset,
+                const std::string& sourceFolder) {
   const RefProductRecord& product = *table.product;
   for (size_t r = 1; r < table.records.size(); ++r) {
     const TableRecord& rec = table.records[r];
@@ -76,7 +77,8 @@ void appendRows(std::vector<TableRow>& rows, const ProductTable& table, int32_t 
     TableRow row;
     // A line break in a name would forge a record of its own.
     row.name = platform::text::utf8ToCp1252(platform::text::oneLine(
-        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)] : ""));
+        t >= 1 && t < static_cast<int32_t>(product.TopicNames.size()) ? product.TopicNames[static_cast<size_t>(t)]
+                                                                      : ""));
     // Topic texts are already Windows-1252 bytes; names are converted.
     if (rec.childCount == 0) row.text = topicText(sourceFolder, product.ProductID, t);
     for (int32_t c : rec.children) row.children.push_back(c + offset);
@@ -111,8 +113,7 @@ size_t keepToTableSize(std::vector<TableRow>& rows) {
   if (rows.size() <= size_t(kMostTableRecords)) return 0;
   const size_t dropped = rows.size() - size_t(kMostTableRecords);
   rows.resize(size_t(kMostTableRecords));
-  for (TableRow& row : rows)
-    std::erase_if(row.children, [](int32_t c) { return c > kMostTableRecords; });
+  for (TableRow& row : rows) std::erase_if(row.children, [](int32_t c) { return c > kMostTableRecords; });
   return dropped;
 }
 
@@ -141,9 +142,7 @@ OwnControls& ownControls() {
   return c;
 }
 
-std::optional<PalmRefPage> palmRefPage() {
-  return loadedPalmRefPage() ? loadedPalmRefPage()() : std::nullopt;
-}
+std::optional<PalmRefPage> palmRefPage() { return loadedPalmRefPage() ? loadedPalmRefPage()() : std::nullopt; }
 
 }  // namespace
 
@@ -276,8 +275,9 @@ void Bpm_OutputPalmReference(const std::string& sourceFolder, int32_t rootTempla
       std::ofstream out(table, std::ios::binary | std::ios::trunc);
       std::vector<TableRow> rows = tableRows(tables, sourceFolder);
       if (size_t dropped = keepToTableSize(rows))
-        MsgBox("The Palm reference table holds at most " + std::to_string(kMostTableRecords) + " topics: " +
-                   std::to_string(dropped) + " of the topics chosen were left out of it. Choose fewer reference "
+        MsgBox("The Palm reference table holds at most " + std::to_string(kMostTableRecords) +
+                   " topics: " + std::to_string(dropped) +
+                   " of the topics chosen were left out of it. Choose fewer reference "
                    "topics to have all of them on the handheld.",
                mb::Exclamation, appTitle());
       out << tableText(rows);

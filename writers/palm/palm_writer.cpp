@@ -89,9 +89,7 @@ PalmWriterState& BpmWriter() {
 
 void resetPalmWriter() { BpmWriter() = PalmWriterState{}; }
 
-std::string palmNoteText(const RelayEventRecord& r) {
-  return compactNoteText(r);
-}
+std::string palmNoteText(const RelayEventRecord& r) { return compactNoteText(r); }
 
 std::string palmAddRecord(const RelayEventRecord& r) { return record('a', r, palmNoteText(r)); }
 std::string palmDeleteRecord(const RelayEventRecord& r) { return record('d', r, std::string()); }

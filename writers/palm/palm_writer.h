@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "writers/palm/palm_module.h"
 #include "writers/event_record.h"
+#include "writers/palm/palm_module.h"
 
 namespace pellary {
 void Bpm_WritePalmRecord(RelayEventRecord& record, int16_t& percent);

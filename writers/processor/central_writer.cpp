@@ -4,8 +4,8 @@
 
 #include "core/final_selection.h"
 #include "core/previews.h"
-#include "core/profile_commit.h"
 #include "core/products.h"
+#include "core/profile_commit.h"
 #include "core/profile_lists.h"
 #include "core/writer_helpers.h"
 #include "platform/errors.h"
@@ -234,8 +234,8 @@ Written relayAdd(int32_t c, Stored&& stored) {
 }
 
 // The bits that describe how an entry was written; a rewrite sets them anew.
-constexpr int16_t kWrittenBits =
-    evstate::Tickets | evstate::Star | evstate::Cancelled | evstate::Postponed | evstate::Updated;
+constexpr int16_t kWrittenBits = evstate::Tickets | evstate::Star | evstate::Cancelled | evstate::Postponed |
+                                 evstate::Updated;
 // The marks a rewrite keeps.
 constexpr int16_t kKeptMarks = evstate::MarkMask & ~kWrittenBits;
 // The state an added entry stands in, with its "*" mark when it has one.
@@ -322,7 +322,9 @@ void removeForUpdate(dao::Recordset& rs, const UpdateRow& row, const UpdateDecis
   }
   // Removed, not yet written again; or removed for good.
   ProfileEventRecord gone = row.before;
-  gone.Status = rewrite ? static_cast<int16_t>(row.before.Status & kKeptMarks) : d.leftOut ? evstate::LeftOut : int16_t(0);
+  gone.Status = rewrite     ? static_cast<int16_t>(row.before.Status & kKeptMarks)
+                : d.leftOut ? evstate::LeftOut
+                            : int16_t(0);
   relayDeletes(row.before, gone);
   if (rewrite) recordEntry(gone);
 }
@@ -380,15 +382,15 @@ void updateStage(bool preview) {
     facts.rowVersion = row.rowVersion;
     facts.aboveLevel = number(rs, "Priority") > Bplp_CheckPriority(cat.Status);
     facts.categoryStars = cat.Duration & duration::Star;
-    const UpdateDecision d = decideUpdate(facts, [&] {
-      return Bsql_ValidateDate(date(rs, "StartDate"), date(rs, "EndDate"), row.c) == 0;
-    });
+    const UpdateDecision d =
+        decideUpdate(facts, [&] { return Bsql_ValidateDate(date(rs, "StartDate"), date(rs, "EndDate"), row.c) == 0; });
     if (d.action == UpdateAction::Keep) continue;
 
     const bool removes = d.action == UpdateAction::Remove || d.action == UpdateAction::Rewrite;
     if (removes && row.before.Version != 0) removeForUpdate(rs, row, d, preview);
     bool added = false;
-    if (d.action == UpdateAction::Add || d.action == UpdateAction::Rewrite) added = addForUpdate(rs, row, d.action, preview);
+    if (d.action == UpdateAction::Add || d.action == UpdateAction::Rewrite)
+      added = addForUpdate(rs, row, d.action, preview);
     if (!preview && !added) settleUnwritten(row.pos, d);
   }
 }

@@ -100,8 +100,10 @@ void Bint_SetProcessControl() {
       journal = rs.recordCount() > 0 || !rs.eof() || !rs.bof();
     }
     if (journal) {
-      Bint_Ref1Pending() = paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref1"), "on") && p.Bset_RefPlat1 != 0;
-      Bint_Ref2Pending() = paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref2"), "on") && p.Bset_RefPlat2 != 0;
+      Bint_Ref1Pending() = paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref1"), "on") &&
+                           p.Bset_RefPlat1 != 0;
+      Bint_Ref2Pending() = paths::equalsIgnoreCase(Breg_GetRegSetting("Settings", "Ref2"), "on") &&
+                           p.Bset_RefPlat2 != 0;
     } else {
       Bint_Ref1Pending() = false;
       Bint_Ref2Pending() = false;

@@ -84,13 +84,12 @@ void resetBps3() { Bps3() = freshState(); }
 std::string Bps3_SpecialChar(const std::string& text) {
   return trapped("Bps3_SpecialChar", [&] {
     // The characters the Series 3 is given in its own code page.
-    static const char32_t kConverted[] = {
-        U'À', U'Á', U'Â', U'Ã', U'Ä', U'Æ', U'\u00A9', U'Ç', U'È', U'É', U'Ê', U'Ë', U'Ì', U'Í',
-        U'Î', U'Ï', U'Ñ', U'Ò', U'Ó', U'Ô', U'\u00AE', U'Ù', U'Ü', U'ß', U'à', U'á', U'â', U'ã',
-        U'ä', U'æ', U'ç', U'è', U'é', U'ê', U'î', U'ñ', U'ô', U'õ', U'ö', U'û', U'ü'};
+    static const char32_t kConverted[] = {U'À', U'Á', U'Â', U'Ã', U'Ä', U'Æ', U'\u00A9', U'Ç', U'È', U'É',      U'Ê',
+                                          U'Ë', U'Ì', U'Í', U'Î', U'Ï', U'Ñ', U'Ò',      U'Ó', U'Ô', U'\u00AE', U'Ù',
+                                          U'Ü', U'ß', U'à', U'á', U'â', U'ã', U'ä',      U'æ', U'ç', U'è',      U'é',
+                                          U'ê', U'î', U'ñ', U'ô', U'õ', U'ö', U'û',      U'ü'};
     // Plain ASCII, the common case, has nothing to convert.
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-      return text;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
     std::string out;
     out.reserve(text.size());
     size_t pos = 0;
@@ -111,9 +110,7 @@ std::string Bps3_SpecialChar(const std::string& text) {
   });
 }
 
-std::string Bps3_NoteText(const RelayEventRecord& r) {
-  return compactNoteText(r);
-}
+std::string Bps3_NoteText(const RelayEventRecord& r) { return compactNoteText(r); }
 
 int32_t Bps3_AddEvent(RelayEventRecord& record, int16_t& percent) {
   return trapped("Bps3_AddEvent", [&] {
@@ -228,9 +225,7 @@ void Bps3_EngineEvent(int16_t event, int32_t code) {
       if (code != 0 && code != psi::code::FileNotFound)
         Bps3_PsiWinError("Error getting file information : error #" + std::to_string(code));
       break;
-    case psi::OnNotice:
-      MsgBox(std::to_string(code), mb::OKOnly, appTitle());
-      break;
+    case psi::OnNotice: MsgBox(std::to_string(code), mb::OKOnly, appTitle()); break;
     default: break;
   }
 }

@@ -51,9 +51,7 @@ Psion5State& Bpsi() {
 
 void resetBpsi() { Bpsi() = freshState(); }
 
-std::string Bpsi_NoteText(const RelayEventRecord& r) {
-  return compactNoteText(r);
-}
+std::string Bpsi_NoteText(const RelayEventRecord& r) { return compactNoteText(r); }
 
 std::string Bpsi_AddEvent(RelayEventRecord& record, int16_t& percent) {
   return trapped("Bpsi_AddEvent", [&] {

@@ -6,13 +6,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTextDocumentFragment>
-#include <QTextEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QShortcut>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 
 namespace pellary {
 
@@ -143,8 +143,8 @@ void nameControlsFromLabels(QWidget& root) {
   for (QWidget* w : root.findChildren<QWidget*>()) {
     if (!namedByCaption(w) || !w->accessibleName().isEmpty()) continue;
     // The line edit inside a combo box or a spin box is named with its owner.
-    if (qobject_cast<QLineEdit*>(w) && (qobject_cast<QComboBox*>(w->parentWidget()) ||
-                                        qobject_cast<QAbstractSpinBox*>(w->parentWidget())))
+    if (qobject_cast<QLineEdit*>(w) &&
+        (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QAbstractSpinBox*>(w->parentWidget())))
       continue;
     QLabel* label = captionLabel(w);
     if (!label) continue;

@@ -34,8 +34,7 @@ class DoubleClickGuard : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
-        type != QEvent::MouseButtonRelease)
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
       return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     const ulong at = static_cast<QMouseEvent*>(event)->timestamp();

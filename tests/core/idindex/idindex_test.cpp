@@ -108,10 +108,10 @@ class IdIndexes : public ::testing::Test {
 };
 
 TEST_F(IdIndexes, FourSeparateInstancesWithTheirOwnArgumentOrder) {
-  Bsda_AddToCatIndex(1, 500);          // value, key
-  Bsda_AddToEventIndex(2, 500);        // value, key
-  Bsda_AddCUEEventIDIndex(500, 3);     // key, value
-  Bsda_AddCatTimeStampIndex(4, 500);   // value, key
+  Bsda_AddToCatIndex(1, 500);         // value, key
+  Bsda_AddToEventIndex(2, 500);       // value, key
+  Bsda_AddCUEEventIDIndex(500, 3);    // key, value
+  Bsda_AddCatTimeStampIndex(4, 500);  // value, key
   EXPECT_EQ(Bsda_GetCatIDIndex(500), 1);
   EXPECT_EQ(Bsda_GetEventIDIndex(500), 2);
   EXPECT_EQ(Bsda_GetCUEEventIDIndex(500), 3);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "../profile/profile_fixture.h"
 #include "core/idindex.h"
 #include "core/preview_lists.h"
 #include "core/previews.h"
@@ -11,7 +12,6 @@
 #include "core/tree_view.h"
 #include "core/wizard/page_engine.h"
 #include "platform/msgbox.h"
-#include "../profile/profile_fixture.h"
 
 namespace pellary {
 namespace {
@@ -93,7 +93,9 @@ class Previews : public testing::ProfileDb {
     setMessagePresenter(previous_);
     ProfileDb::TearDown();
   }
-  ProfileCatRecord& record(int32_t catID = 4711) { return Bsda().Bsda_ProfileCatList[size_t(Bsda_GetCatIDIndex(catID))]; }
+  ProfileCatRecord& record(int32_t catID = 4711) {
+    return Bsda().Bsda_ProfileCatList[size_t(Bsda_GetCatIDIndex(catID))];
+  }
   ProfileEventRecord* eventRecord(int32_t eventID) {
     int32_t p = Bsda_GetEventIDIndex(eventID);
     return p ? &Bsda().Bsda_ProfileEventList[size_t(p)] : nullptr;
@@ -206,8 +208,9 @@ TEST_F(Previews, DurationRoundTripsThroughTheDatePanel) {
     bool star, range;
     int16_t duration;
   } cases[] = {
-      {0, false, false, 0x0401}, {5, true, false, 0x0406 | 0x0200}, {6, false, true, 0x0801 | 0x4000},
-      {8, true, true, 0x0803 | 0x0200 | 0x4000}, {11, false, false, 0x1003}, {-1, false, false, 0x0801},
+      {0, false, false, 0x0401},         {5, true, false, 0x0406 | 0x0200},
+      {6, false, true, 0x0801 | 0x4000}, {8, true, true, 0x0803 | 0x0200 | 0x4000},
+      {11, false, false, 0x1003},        {-1, false, false, 0x0801},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.position);
@@ -298,8 +301,7 @@ TEST_F(Previews, TheEventListTicksByPriorityHandAndWrittenState) {
   EXPECT_EQ(last.list.rows[1].key, "P0000001");
   EXPECT_EQ(last.list.rows[1].text, "02/03/2027");
   EXPECT_EQ(last.list.rows[1].subItems, std::vector<std::string>{"key"});
-  EXPECT_EQ(tickedKeys(last.list.rows),
-            (std::vector<std::string>{"P0000001", "P0000003", "P0000005", "P0000006"}));
+  EXPECT_EQ(tickedKeys(last.list.rows), (std::vector<std::string>{"P0000001", "P0000003", "P0000005", "P0000006"}));
 
   // A category being removed lists only what stands on the target.
   record().Status = 8;
@@ -333,19 +335,13 @@ TEST_F(Previews, TicksAndUnticksMoveTheEventStatus) {
     int16_t version = 1;
   } cases[] = {
       {9, true, false, 0x4002, 0},  // unticked before it was written: ticking adds it again
-      {9, true, false, 0x4004, 1},
-      {0, true, false, 0x4002},
+      {9, true, false, 0x4004, 1},    {0, true, false, 0x4002},
       {0x0019, true, false, 0x4014},  // written and being deleted, ticked: back on the target
-      {0x0018, true, false, 0x4012},
-      {0x0002, true, false, 0x4002},
-      {0x0014, true, false, 0x4014},
-      {0x0010, true, false, 0x4012},
-      {2, false, false, 9},
-      {0, false, false, 9},
-      {0x4012, false, false, 0x0011},
-      {0x4014, false, true, 0x4014},  // on the summary page it stays written
-      {0x4014, false, false, 0x0019},
-      {0x0011, false, false, 0x4011},
+      {0x0018, true, false, 0x4012},  {0x0002, true, false, 0x4002},
+      {0x0014, true, false, 0x4014},  {0x0010, true, false, 0x4012},
+      {2, false, false, 9},           {0, false, false, 9},
+      {0x4012, false, false, 0x0011}, {0x4014, false, true, 0x4014},  // on the summary page it stays written
+      {0x4014, false, false, 0x0019}, {0x0011, false, false, 0x4011},
   };
   loadProfile();
   Bsql().Bsql_CurrentCatID = 4711;

@@ -3,16 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "../profile/profile_fixture.h"
 #include "core/products.h"
 #include "core/registry.h"
-#include "../profile/profile_fixture.h"
 
 namespace pellary {
 namespace {
 
 class Products : public testing::ProfileDb {
  protected:
-  static void node(int i, const std::string& text) { Breg_WriteRegSettings("Support", "Node" + std::to_string(i), text); }
+  static void node(int i, const std::string& text) {
+    Breg_WriteRegSettings("Support", "Node" + std::to_string(i), text);
+  }
 };
 
 TEST_F(Products, HighNodeCountEmptyLoadsNodeZeroAndTheFinalEntry) {

@@ -31,8 +31,8 @@ class EntryJournalTest : public ProfileDb {
     std::vector<std::tuple<long, long, long, std::string>> out;
     dao::Recordset rs = Bsql_DataBank().openRecordset("SELECT * FROM ProfileEventList ORDER BY ProfileID, EventID");
     for (; !rs.eof(); rs.moveNext())
-      out.emplace_back(rs["ProfileID"].value().toLong(), rs["EventID"].value().toLong(),
-                       rs["Status"].value().toLong(), rs["PlatMisc"].value().toString());
+      out.emplace_back(rs["ProfileID"].value().toLong(), rs["EventID"].value().toLong(), rs["Status"].value().toLong(),
+                       rs["PlatMisc"].value().toString());
     return out;
   }
   static EntryJournal::Row row(int16_t profile, int32_t event, int16_t status, std::string platMisc = "") {
@@ -49,8 +49,10 @@ class EntryJournalTest : public ProfileDb {
 };
 
 TEST_F(EntryJournalTest, ARunKilledMidPassHasItsEntriesFoldedByTheNextLoad) {
-  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 10, 1, 4, 0)");
-  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 6, 10, 1, 4, 0)");
+  exec(
+      "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 10, 1, 4, 0)");
+  exec(
+      "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 6, 10, 1, 4, 0)");
   const pid_t child = fork();
   if (child == 0) {
     auto j = EntryJournal::create(bank());
@@ -141,7 +143,7 @@ TEST_F(EntryJournalTest, AFailedAppendLeavesNoTornLine) {
   const pid_t child = fork();
   if (child == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit r{rlim_t(size + 10), rlim_t(size + 10)};
+    const struct rlimit r { rlim_t(size + 10), rlim_t(size + 10) };
     setrlimit(RLIMIT_FSIZE, &r);
     try {
       j->append(row(1, 2, 4, std::string(200, 'x')));

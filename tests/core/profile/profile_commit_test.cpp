@@ -56,7 +56,8 @@ class Commit : public testing::ProfileDb {
     return out;
   }
   static std::vector<std::string> eventRows() {
-    return rowsOf("ProfileEventList", "ProfileID,EventID,CatID,Version,Status,AddStatus,AuxDate,DateUsed,PlatMisc,PubHol");
+    return rowsOf("ProfileEventList",
+                  "ProfileID,EventID,CatID,Version,Status,AddStatus,AuxDate,DateUsed,PlatMisc,PubHol");
   }
   static std::vector<std::string> catRows() {
     return rowsOf("ProfileCatList", "ProfileID,CatID,StartDate,EndDate,Duration,CatSetting,Status,AddStatus");

@@ -81,8 +81,8 @@ class ProfileDb : public IsolatedEnvTest {
     exec("INSERT INTO Secondary (ProductID, PID, SID, SecondaryName, Status) VALUES (" + std::to_string(product) +
          ", " + std::to_string(pid) + ", " + std::to_string(sid) + ", '" + name + "', " + std::to_string(status) + ")");
   }
-  static void addTertiary(int product, int pid, int sid, int tid, long catID, const std::string& name,
-                          int settings = 0, int status = 1) {
+  static void addTertiary(int product, int pid, int sid, int tid, long catID, const std::string& name, int settings = 0,
+                          int status = 1) {
     exec("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, CatSettings, Status) VALUES (" +
          std::to_string(product) + ", " + std::to_string(pid) + ", " + std::to_string(sid) + ", " +
          std::to_string(tid) + ", " + std::to_string(catID) + ", '" + name + "', " + std::to_string(settings) + ", " +
@@ -99,17 +99,21 @@ class ProfileDb : public IsolatedEnvTest {
          std::to_string(catID) + ", 1)");
   }
   static void profileCat(long catID, int status, int duration = 0x0A01, int catSetting = 0, int addStatus = 0) {
-    exec("INSERT INTO ProfileCatList (ProfileID, CatID, StartDate, EndDate, Duration, CatSetting, Status, AddStatus) "
-         "VALUES (1, " + std::to_string(catID) + ", 0, 0, " + std::to_string(duration) + ", " +
-         std::to_string(catSetting) + ", " + std::to_string(status) + ", " + std::to_string(addStatus) + ")");
+    exec(
+        "INSERT INTO ProfileCatList (ProfileID, CatID, StartDate, EndDate, Duration, CatSetting, Status, AddStatus) "
+        "VALUES (1, " +
+        std::to_string(catID) + ", 0, 0, " + std::to_string(duration) + ", " + std::to_string(catSetting) + ", " +
+        std::to_string(status) + ", " + std::to_string(addStatus) + ")");
   }
   static void profileEvent(long eventID, long catID, int status, int version = 1, const std::string& platMisc = "",
                            const std::string& pubHol = "", int addStatus = 0) {
-    exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, DateUsed, "
-         "PlatMisc, PubHol) VALUES (1, " + std::to_string(eventID) + ", " + std::to_string(catID) + ", " +
-         std::to_string(version) + ", " + std::to_string(status) + ", " + std::to_string(addStatus) + ", 0, 0, " +
-         (platMisc.empty() ? std::string("NULL") : "'" + platMisc + "'") + ", " +
-         (pubHol.empty() ? std::string("NULL") : "'" + pubHol + "'") + ")");
+    exec(
+        "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus, AuxDate, DateUsed, "
+        "PlatMisc, PubHol) VALUES (1, " +
+        std::to_string(eventID) + ", " + std::to_string(catID) + ", " + std::to_string(version) + ", " +
+        std::to_string(status) + ", " + std::to_string(addStatus) + ", 0, 0, " +
+        (platMisc.empty() ? std::string("NULL") : "'" + platMisc + "'") + ", " +
+        (pubHol.empty() ? std::string("NULL") : "'" + pubHol + "'") + ")");
   }
   static long count(const std::string& sql) {
     dao::Recordset rs = db().openRecordset(sql);

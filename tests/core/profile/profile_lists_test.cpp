@@ -25,7 +25,7 @@ TEST_F(Lists, RowsOfTheProfileLoadWithNullsAsZeroAndBothAddStatusValues) {
   profileCat(12, 0x54, 0x4401, 0, 1);
   exec("INSERT INTO ProfileCatList (ProfileID, CatID, Status) VALUES (2, 99, 4)");  // another profile
   profileEvent(100, 4711, 4, 3, "ID-1^ID-2", "12,40");
-  profileEvent(101, 12, 2, 0);  // Null PlatMisc, PubHol
+  profileEvent(101, 12, 2, 0);                                                           // Null PlatMisc, PubHol
   exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID) VALUES (1, 102, 12)");  // Null everything else
   loadProfile();
   const ProfileLists& s = Bsda();

@@ -1,7 +1,7 @@
 #include "core/registry.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,7 +71,8 @@ TEST_F(Registry, AnyRootReadsAndWrites) {
   EXPECT_EQ(Breg_ReadFromRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Psion\\PsiWin32", "Installation Directory", ""), "");
   EXPECT_EQ(Breg_ReadFromRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Psion\\PsiWin32", "Installation Directory", "dflt"),
             "dflt");
-  EXPECT_TRUE(Breg_WriteToRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Psion\\PsiWin32", "Installation Directory", "/opt/p"));
+  EXPECT_TRUE(
+      Breg_WriteToRegistry(HKEY_LOCAL_MACHINE, "SOFTWARE\\Psion\\PsiWin32", "Installation Directory", "/opt/p"));
   EXPECT_EQ(Breg_ReadFromRegistry(HKEY_LOCAL_MACHINE, "Software\\psion\\PSIWIN32", "installation directory", ""),
             "/opt/p");
   EXPECT_TRUE(Breg_DoesKeyExist(HKEY_LOCAL_MACHINE, "SOFTWARE\\Psion"));
@@ -327,9 +328,9 @@ TEST_F(RegistryTool, ExitStatusTellsMissingFromErrors) {
 TEST_F(RegistryTool, DamagedFileIsAnErrorAndStaysAsItWas) {
   const std::string damaged = "not a settings file\n";
   writeFile(userFile(), damaged);
-  for (std::vector<std::string> args : {std::vector<std::string>{"query", supportKey, "Name"},
-                                        std::vector<std::string>{"set", supportKey, "Name", "x"},
-                                        std::vector<std::string>{"delete", supportKey, "Name"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"query", supportKey, "Name"}, std::vector<std::string>{"set", supportKey, "Name", "x"},
+        std::vector<std::string>{"delete", supportKey, "Name"}}) {
     SCOPED_TRACE(args[0]);
     Result r = run(args);
     EXPECT_EQ(r.code, 2);

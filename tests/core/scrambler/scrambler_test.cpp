@@ -171,9 +171,9 @@ TEST(Scrambler, StoredPasswordsOnlyFromWhatTheScramblerWrote) {
       {Bse_LongCodeUp(longPassword), longPassword},
       {Bse_LongCodeUp(std::string("b2") + '\0' + "db"), std::string("b2") + '\0' + "db"},
       {"", ""},
-      {"Z5gIj", ""},   // odd length: cut short
+      {"Z5gIj", ""},  // odd length: cut short
       {"Z5gIj1x", ""},
-      {"abc", ""},     // typed in by hand
+      {"abc", ""},  // typed in by hand
       {"~~~~~~~~", ""},
       {"zzzzzzzzzzzz", ""},
       {growing, ""},
@@ -189,8 +189,10 @@ TEST(Scrambler, StoredPasswordsOnlyFromWhatTheScramblerWrote) {
 
 TEST(Scrambler, OnlyWindows1252TextCanBeScrambled) {
   EXPECT_TRUE(Bse_CanScramble("plain"));
-  EXPECT_TRUE(Bse_CanScramble("\xE2\x82\xAC" "uro caf\xC3\xA9"));  // the euro sign has a code
-  EXPECT_FALSE(Bse_CanScramble("\xC5\x81\xC3\xB3\x64\xC5\xBA"));    // Polish letters
+  EXPECT_TRUE(
+      Bse_CanScramble("\xE2\x82\xAC"
+                      "uro caf\xC3\xA9"));                        // the euro sign has a code
+  EXPECT_FALSE(Bse_CanScramble("\xC5\x81\xC3\xB3\x64\xC5\xBA"));  // Polish letters
   EXPECT_FALSE(Bse_CanScramble("\xE5\xAF\x86"));
 }
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "../profile/profile_fixture.h"
 #include "core/idindex.h"
 #include "core/selection.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
 #include "core/writer_helpers.h"
-#include "../profile/profile_fixture.h"
 
 namespace pellary {
 namespace {
@@ -210,9 +210,7 @@ TEST(WriterHelpers, ArrayCompareTestsInOrder) {
       {"12,40", "12,40", 1, 2, 4},  // a newer version
       {"12,40", "12,40", 0, 5, 0},  // stored version 0 is never rewritten for its version
       {"ab", "AB", 1, 1, 0},        // letter case does not count
-      {"", "12", 1, 1, 2},
-      {"12", "", 1, 1, 1},
-      {"12", "40", 1, 1, 4},
+      {"", "12", 1, 1, 2},         {"12", "", 1, 1, 1}, {"12", "40", 1, 1, 4},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Bplp_ArrayCompare(c.newList, c.oldList, c.oldVersion, c.newVersion), c.expected)

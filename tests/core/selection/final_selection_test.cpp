@@ -4,9 +4,9 @@
 #include <set>
 #include <utility>
 
+#include "../profile/profile_fixture.h"
 #include "core/final_selection.h"
 #include "core/idindex.h"
-#include "../profile/profile_fixture.h"
 
 namespace pellary {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/final_selection.h"
 #include "../profile/profile_fixture.h"
+#include "core/final_selection.h"
 
 namespace pellary {
 namespace {
@@ -16,14 +16,14 @@ class ValidateDate : public testing::ProfileDb {
     s.Bset_ProductStartDate[2] = day(2027, 6, 1);
     s.Bset_GenDatesEntry = 1;
     loadProfile();
-    add(0x0801);                                                 // 1: one week
-    add(0x4000 | 0x0801, day(2027, 6, 10), day(2027, 6, 20));    // 2: own range
-    add(0x0403);                                                 // 3: three days
-    add(0x1001);                                                 // 4: one month
-    add(0x0002);                                                 // 5: no unit: days
-    add(0x0801, 0, 0, 2);                                        // 6: the product at entry 2
-    add(0x0A01);                                                 // 7: one week with the "*" option
-    add(0x4000 | 0x1001, day(2027, 1, 1), day(2027, 12, 31));    // 8: one month, own range over the year
+    add(0x0801);                                               // 1: one week
+    add(0x4000 | 0x0801, day(2027, 6, 10), day(2027, 6, 20));  // 2: own range
+    add(0x0403);                                               // 3: three days
+    add(0x1001);                                               // 4: one month
+    add(0x0002);                                               // 5: no unit: days
+    add(0x0801, 0, 0, 2);                                      // 6: the product at entry 2
+    add(0x0A01);                                               // 7: one week with the "*" option
+    add(0x4000 | 0x1001, day(2027, 1, 1), day(2027, 12, 31));  // 8: one month, own range over the year
   }
   void add(int16_t duration, double start = 0, double end = 0, int16_t productIndex = 0) {
     screenLink().currentProductTab = productIndex;

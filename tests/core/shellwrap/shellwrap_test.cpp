@@ -58,8 +58,8 @@ class ShellWrap : public pellary::testing::IsolatedEnvTest {
 TEST_F(ShellWrap, ShellAndWaitStyleAndTimeout) {
   fs::path trace = root() / "trace";
   // Styles outside 0..6 are taken as 6; every style starts and waits.
-  for (std::optional<int32_t> style : {std::optional<int32_t>{}, std::optional<int32_t>{0},
-                                       std::optional<int32_t>{3}, std::optional<int32_t>{9}}) {
+  for (std::optional<int32_t> style :
+       {std::optional<int32_t>{}, std::optional<int32_t>{0}, std::optional<int32_t>{3}, std::optional<int32_t>{9}}) {
     fs::remove(trace);
     EXPECT_EQ(Bshl_ShellAndWait("touch", {trace.string()}, style), 0u);
     EXPECT_TRUE(fs::exists(trace));
@@ -96,9 +96,9 @@ TEST_F(ShellWrap, ShellExecuteOpensUrlsAndPagesFromTheProgramFolder) {
 
 TEST_F(ShellWrap, ShellExecuteStartsAProgramWithItsParameters) {
   fs::path trace = root() / "args";
-  makeScript(home() / "Palm" / "condreg.exe",
-             "printf '%s\\n' \"$@\" > \"" + trace.string() + ".tmp\"\npwd >> \"" + trace.string() + ".tmp\"\nmv \"" +
-                 trace.string() + ".tmp\" \"" + trace.string() + "\"\n");
+  makeScript(home() / "Palm" / "condreg.exe", "printf '%s\\n' \"$@\" > \"" + trace.string() + ".tmp\"\npwd >> \"" +
+                                                  trace.string() + ".tmp\"\nmv \"" + trace.string() + ".tmp\" \"" +
+                                                  trace.string() + "\"\n");
   std::string p = paths::appPath();
   int32_t r = Bshl_ShellExecute(0, p + "\\Palm\\condreg.exe", "open",
                                 p + "\\Palm -AppName \"Mappa\" -Directory \"Brackwater\\Mappa\" $(x);y", 0);
@@ -192,8 +192,7 @@ TEST_F(ShellWrap, HelpOpensTheTopicsPageOrTheIndex) {
   Bhp_HelpSearch();
   const std::string index = (home() / "help" / "Index.htm").string();
   const std::string topic = (home() / "help" / "topic69.htm").string();
-  EXPECT_EQ(opened, (std::vector<std::string>{topic, index, index, index,
-                                              (home() / "help" / "SEARCH.HTM").string()}));
+  EXPECT_EQ(opened, (std::vector<std::string>{topic, index, index, index, (home() / "help" / "SEARCH.HTM").string()}));
 }
 
 // A tip is the topic's text shown inside the program; the browser never starts.

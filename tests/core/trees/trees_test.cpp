@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "../profile/profile_fixture.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
 #include "core/trees.h"
-#include "../profile/profile_fixture.h"
 
 namespace pellary {
 namespace {
@@ -96,18 +96,18 @@ TEST_F(Trees, CategoryNodesKeysTextsAndChosenEntries) {
   loadProfile();
   Bset_CategoryLists();
 
-  EXPECT_EQ(tab(0).keys(), (std::vector<std::string>{"P007", "P007012", "P0070120040471200006",
-                                                       "P0070120030471100000"}));
+  EXPECT_EQ(tab(0).keys(),
+            (std::vector<std::string>{"P007", "P007012", "P0070120040471200006", "P0070120030471100000"}));
   EXPECT_EQ(tab(0).text("P0070120040471200006"), "Cup");
   EXPECT_EQ(tab(0).image("P0070120030471100000"), kFileIconImage);
   EXPECT_EQ(tab(0).foreColor("P0070120030471100000"), kColorGrayText);
   EXPECT_EQ(tab(0).foreColor("P0070120040471200006"), kColorWindowText);
   EXPECT_EQ(tab(1).count(), 0);  // its categories are on the combined tab
-  EXPECT_EQ(tab(2).keys(), (std::vector<std::string>{"P020", "P020001", "P0200010010001200001",
-                                                       "P0200010020004000001"}));
+  EXPECT_EQ(tab(2).keys(),
+            (std::vector<std::string>{"P020", "P020001", "P0200010010001200001", "P0200010020004000001"}));
 
-  EXPECT_EQ(chosen.rootKeys(), (std::vector<std::string>{"XXXKeyNew", "XXXKey30", "K00P0070120030471100000",
-                                                           "XXXKey2", "K02P0200010010001200001"}));
+  EXPECT_EQ(chosen.rootKeys(), (std::vector<std::string>{"XXXKeyNew", "XXXKey30", "K00P0070120030471100000", "XXXKey2",
+                                                         "K02P0200010010001200001"}));
   EXPECT_EQ(chosen.text("K00P0070120030471100000"), "Premier League, Football, Sport");
   EXPECT_EQ(chosen.text("K02P0200010010001200001"), "France, Europe, Holidays");
   EXPECT_EQ(chosen.image("K00P0070120030471100000"), kChosenImage);
@@ -177,8 +177,8 @@ TEST_F(Trees, BadCatalogueRowsArePassedOver) {
   addSecondary(6, 1, 1, "Sub B");
   addTertiary(5, 1, 1, 1, 101, "Cat A");
   addTertiary(6, 1, 1, 1, 102, "Cat B");
-  addTertiary(5, 1, 9, 1, 103, "Orphan");          // no secondary 9
-  addTertiary(5, 1, 1, 2, 123456, "Wide CatID");    // six digits
+  addTertiary(5, 1, 9, 1, 103, "Orphan");         // no secondary 9
+  addTertiary(5, 1, 1, 2, 123456, "Wide CatID");  // six digits
   addPrimary(5, 1000, "Wide PID");
   addSecondary(5, 1000, 1, "Under wide");
   addTertiary(5, 1000, 1, 1, 104, "Shifted");
@@ -248,19 +248,18 @@ TEST_F(ReferenceTrees, TopicKeysNestAndAChosenLeafComesFromTheProfile) {
   EXPECT_EQ(t.image("R002"), "");
   EXPECT_EQ(t.foreColor("R002004"), kColorGrayText);
   EXPECT_EQ(t.foreColor("R003"), kColorWindowText);
-  EXPECT_EQ(chosenRefs.rootKeys(),
-            (std::vector<std::string>{"XXXKeyNew", "XXXKey30", "R00R002004", "XXXKey2"}));
+  EXPECT_EQ(chosenRefs.rootKeys(), (std::vector<std::string>{"XXXKeyNew", "XXXKey30", "R00R002004", "XXXKey2"}));
   EXPECT_EQ(chosenRefs.text("R00R002004"), "Trains, Travel");
 }
 
 TEST_F(ReferenceTrees, CyclesMissingTemplatesAndWideNumbersDoNotEndTheProgram) {
   structure();
-  edge(3, 4, 2);      // Trains -> Travel: a cycle
-  edge(3, 5, 5);      // a topic its own child
-  edge(3, 1, 9);      // no template 9
-  edge(3, 1, 1000);   // four digits
+  edge(3, 4, 2);     // Trains -> Travel: a cycle
+  edge(3, 5, 5);     // a topic its own child
+  edge(3, 1, 9);     // no template 9
+  edge(3, 1, 1000);  // four digits
   tmpl(3, 1000, "Wide");
-  edge(7, 1, 2);      // another product's link with the same numbers
+  edge(7, 1, 2);  // another product's link with the same numbers
   tmpl(7, 2, "Other travel");
   Bset_GetProfileSettings(1);
   EXPECT_NO_THROW(Bset_SetupReferenceTree(0, 1, 2));

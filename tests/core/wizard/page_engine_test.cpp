@@ -53,9 +53,8 @@ class FakePages : public PageHost {
 struct Flags {
   bool ref1, ref2, dates;
 };
-constexpr Flags kAllFlags[] = {{false, false, false}, {true, false, false}, {false, true, false},
-                               {false, false, true},  {true, true, false},  {true, false, true},
-                               {false, true, true},   {true, true, true}};
+constexpr Flags kAllFlags[] = {{false, false, false}, {true, false, false}, {false, true, false}, {false, false, true},
+                               {true, true, false},   {true, false, true},  {false, true, true},  {true, true, true}};
 
 std::string describe(Flags f) {
   return std::string("ref1=") + (f.ref1 ? "1" : "0") + " ref2=" + (f.ref2 ? "1" : "0") +
@@ -180,12 +179,23 @@ TEST_F(PageEngine, NextFormForEveryFlagCombinationAndCode) {
     int16_t dates, ref1, ref2;
     int16_t ref1Page, ref2Page, datesPage;  // each due output's page; 0 skips it
   } codes[] = {
-      {1, 1, 1, 18, 18, 3},     {3, 1, 2, 18, 21, 4},     {4, 1, 4, 18, 22, 11},    {6, 1, 8, 18, 22, 7},
-      {9, 1, 16, 18, 23, 13},   {12, 1, 32, 18, 23, 15},  {15, 1, 64, 18, 23, 6},   {16, 1, 128, 18, 23, 6},
+      {1, 1, 1, 18, 18, 3},
+      {3, 1, 2, 18, 21, 4},
+      {4, 1, 4, 18, 22, 11},
+      {6, 1, 8, 18, 22, 7},
+      {9, 1, 16, 18, 23, 13},
+      {12, 1, 32, 18, 23, 15},
+      {15, 1, 64, 18, 23, 6},
+      {16, 1, 128, 18, 23, 6},
       {3, 1, 256, 18, 23, 4},
       // Unlisted codes: their output is passed over.
-      {0, 0, 0, 0, 0, 0},       {2, 2, 3, 0, 0, 0},       {5, 1, 512, 18, 0, 0},    {7, 0, 2, 0, 21, 0},
-      {8, 1, -1, 18, 0, 0},     {11, 3, 1, 0, 18, 0},     {99, 1, 2, 18, 21, 0},
+      {0, 0, 0, 0, 0, 0},
+      {2, 2, 3, 0, 0, 0},
+      {5, 1, 512, 18, 0, 0},
+      {7, 0, 2, 0, 21, 0},
+      {8, 1, -1, 18, 0, 0},
+      {11, 3, 1, 0, 18, 0},
+      {99, 1, 2, 18, 21, 0},
   };
   for (const Codes& c : codes) {
     for (Flags f : kAllFlags) {
@@ -218,9 +228,22 @@ TEST_F(PageEngine, NextFormForEveryFlagCombinationAndCode) {
 TEST_F(PageEngine, BackFromEveryPageWithEveryCalendarCode) {
   struct Back {
     int16_t code, page;
-  } backs[] = {{1, 3}, {3, 4}, {4, 11}, {6, 7}, {9, 13}, {12, 15}, {15, 6}, {16, 6},
+  } backs[] = {{1, 3},
+               {3, 4},
+               {4, 11},
+               {6, 7},
+               {9, 13},
+               {12, 15},
+               {15, 6},
+               {16, 6},
                // Unlisted codes go back to the summary rather than the unloaded introduction.
-               {0, 2}, {2, 2}, {5, 2}, {7, 2}, {8, 2}, {11, 2}, {17, 2}};
+               {0, 2},
+               {2, 2},
+               {5, 2},
+               {7, 2},
+               {8, 2},
+               {11, 2},
+               {17, 2}};
   for (const Back& b : backs) {
     for (int16_t p = 0; p < kPageCount; ++p) {
       if (pageFormName(p).empty() || p == 2) continue;

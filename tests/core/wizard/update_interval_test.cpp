@@ -47,9 +47,9 @@ TEST_F(UpdateIntervalCode, SavedWithoutLeadingZeros) {
     const char* units;
     const char* quantity;
   } cases[] = {
-      {"2001", "02001", "2", "1"},   {"2004", "02004", "2", "4"},   {"3002", "03002", "3", "2"},
-      {"4004", "04004", "4", "4"},   {"00000", "00000", "0", "0"},  {"0", "00000", "0", "0"},
-      {"04001", "04001", "4", "1"},  {"12345", "12345", "12", "345"}, {" 3001", "03001", "3", "1"},
+      {"2001", "02001", "2", "1"},  {"2004", "02004", "2", "4"},     {"3002", "03002", "3", "2"},
+      {"4004", "04004", "4", "4"},  {"00000", "00000", "0", "0"},    {"0", "00000", "0", "0"},
+      {"04001", "04001", "4", "1"}, {"12345", "12345", "12", "345"}, {" 3001", "03001", "3", "1"},
   };
   for (const Case& c : cases) {
     std::string code = c.code;
@@ -80,22 +80,30 @@ TEST_F(UpdateIntervalCode, StoredCodeReadsEitherForm) {
     const char* recommended;
     std::optional<int32_t> code;
   } cases[] = {
-      {"2", "1", nullptr, 2001},     {"02", "001", nullptr, 2001}, {"4", "004", nullptr, 4004},
-      {"3", "2", "4001", 3002},      {"03", "04", "", 3004},
+      {"2", "1", nullptr, 2001},
+      {"02", "001", nullptr, 2001},
+      {"4", "004", nullptr, 4004},
+      {"3", "2", "4001", 3002},
+      {"03", "04", "", 3004},
       // Missing, zero or unreadable: the installation's recommendation.
-      {nullptr, nullptr, "3001", 3001}, {"", "1", "4001", 4001},   {"2", "", "04004", 4004},
-      {"0", "1", "3001", 3001},      {"2", "0", "3001", 3001},     {"00", "000", "2004", 2004},
+      {nullptr, nullptr, "3001", 3001},
+      {"", "1", "4001", 4001},
+      {"2", "", "04004", 4004},
+      {"0", "1", "3001", 3001},
+      {"2", "0", "3001", 3001},
+      {"00", "000", "2004", 2004},
       {"x", "0", "3001", 3001},
       // A quantity wider than three digits keeps all of them: no item's code.
       {"2", "1000", "3001", 21000},
       // No recommendation: nothing.
-      {nullptr, nullptr, nullptr, std::nullopt}, {"0", "0", "", std::nullopt}, {"0", "0", "0", 0},
+      {nullptr, nullptr, nullptr, std::nullopt},
+      {"0", "0", "", std::nullopt},
+      {"0", "0", "0", 0},
   };
   for (const Case& c : cases) {
     store(c.units, c.quantity, c.recommended);
-    EXPECT_EQ(Bint_StoredUpdateCode(), c.code)
-        << (c.units ? c.units : "-") << "/" << (c.quantity ? c.quantity : "-") << "/"
-        << (c.recommended ? c.recommended : "-");
+    EXPECT_EQ(Bint_StoredUpdateCode(), c.code) << (c.units ? c.units : "-") << "/" << (c.quantity ? c.quantity : "-")
+                                               << "/" << (c.recommended ? c.recommended : "-");
   }
 }
 

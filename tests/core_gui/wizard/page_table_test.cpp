@@ -180,9 +180,9 @@ TEST_F(UpdateSettingsCombo, SelectsTheStoredIntervalOrKeepsTheSelection) {
     const char* quantity;
     const char* recommended;
     int index;  // -1: the earlier selection stays
-  } cases[] = {{"2", "1", "", 0},     {"3", "4", "", 5},    {"04", "004", "", 7}, {"0", "0", "4001", 6},
-               {"", "", "3002", 4},   {"0", "0", "", -1},   {"5", "1", "", -1},   {"0", "0", "00000", -1},
-               {"2", "3", "3001", -1}};
+  } cases[] = {{"2", "1", "", 0},     {"3", "4", "", 5},       {"04", "004", "", 7},
+               {"0", "0", "4001", 6}, {"", "", "3002", 4},     {"0", "0", "", -1},
+               {"5", "1", "", -1},    {"0", "0", "00000", -1}, {"2", "3", "3001", -1}};
   for (const Case& c : cases) {
     QComboBox box;
     for (const UpdateInterval& i : kUpdateIntervals) box.addItem(i.text, i.code);

@@ -93,8 +93,8 @@ TEST_F(ClassRegistry, CurVerLoopsEndWithoutAClass) {
 
 TEST_F(ClassRegistry, TypeLibraryRoundTrip) {
   InterfaceInfo itf{"ISample", "{0A0B0C0D-0000-0000-0000-0000000000AA}", "", {}};
-  TypeLibRegistration lib{"{0A0B0C0D-0000-0000-0000-000000000001}", "1.0", "Sample 1.0 Type Library",
-                          "/opt/none/libsample.so", {&itf}};
+  TypeLibRegistration lib{
+      "{0A0B0C0D-0000-0000-0000-000000000001}", "1.0", "Sample 1.0 Type Library", "/opt/none/libsample.so", {&itf}};
   registerTypeLib(lib);
   EXPECT_EQ(st::readValue(HKCR, "TypeLib\\{0A0B0C0D-0000-0000-0000-000000000001}\\1.0", ""), "Sample 1.0 Type Library");
   EXPECT_EQ(st::readValue(HKCR, "Interface\\{0A0B0C0D-0000-0000-0000-0000000000AA}\\TypeLib", "Version"), "1.0");

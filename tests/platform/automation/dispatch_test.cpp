@@ -24,7 +24,12 @@ class Calculator : public TypedDispatch {
         "",
         {
             {1, "Add", {{"a", ParamType::Long}, {"b", ParamType::Long}}, ParamType::Long, InvokeKind::Method, ""},
-            {2, "Bump", {{"counter", ParamType::Integer}, {"by", ParamType::Integer, true}}, ParamType::Void, InvokeKind::Method, ""},
+            {2,
+             "Bump",
+             {{"counter", ParamType::Integer}, {"by", ParamType::Integer, true}},
+             ParamType::Void,
+             InvokeKind::Method,
+             ""},
             {3, "Greet", {{"name", ParamType::String}}, ParamType::String, InvokeKind::Method, ""},
             {4, "Scale", {}, ParamType::Double, InvokeKind::PropertyGet, ""},
             {4, "Scale", {{"value", ParamType::Double}}, ParamType::Void, InvokeKind::PropertyPut, ""},
@@ -95,16 +100,32 @@ TEST(Dispatch, BadCallsRaiseTheRuntimesErrors) {
     long number;
   } cases[] = {
       {"too few", [&] { c.call("Add", {1}); }, errors::WrongArgumentCount},
-      {"too many", [&] { c.call("Add", {1, 2, 3}); }, errors::WrongArgumentCount},
+      {"too many",
+       [&] {
+         c.call("Add", {1, 2, 3});
+       },
+       errors::WrongArgumentCount},
       {"optional left out is fine", [&] { c.call("Bump", {int16_t(1)}); }, 0},
       {"none for a required", [&] { c.call("Bump", {}); }, errors::WrongArgumentCount},
-      {"text that is no number", [&] { c.call("Add", {"two", 2}); }, err::TypeMismatch},
-      {"Null", [&] { c.call("Add", {Variant::null(), 2}); }, err::TypeMismatch},
+      {"text that is no number",
+       [&] {
+         c.call("Add", {"two", 2});
+       },
+       err::TypeMismatch},
+      {"Null",
+       [&] {
+         c.call("Add", {Variant::null(), 2});
+       },
+       err::TypeMismatch},
       {"object for a string", [&] { c.call("Greet", {Variant(std::shared_ptr<Dispatch>(self))}); }, err::TypeMismatch},
       {"Integer overflow", [&] { c.call("Bump", {int32_t(40000)}); }, err::Overflow},
       {"Single overflow", [&] { c.call("Half", {1e300}); }, err::Overflow},
       {"unknown number", [&] { c.call(99, {}); }, errors::NoSuchMember},
-      {"unknown name", [&] { c.call("Subtract", {1, 2}); }, errors::NoSuchMember},
+      {"unknown name",
+       [&] {
+         c.call("Subtract", {1, 2});
+       },
+       errors::NoSuchMember},
   };
   for (const auto& k : cases) EXPECT_EQ(errorOf(k.call), k.number) << k.what;
 }

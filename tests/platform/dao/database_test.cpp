@@ -99,8 +99,9 @@ TEST_F(DatabaseTest, ExecuteReportsChangesAndJetErrors) {
 }
 
 TEST_F(DatabaseTest, NamesOrderWithTheNameCollation) {
-  db.execute("INSERT INTO T VALUES (1, 'Zypern'); INSERT INTO T VALUES (2, '\xc3\x96sterreich');"
-             "INSERT INTO T VALUES (3, 'oman'); INSERT INTO T VALUES (4, 'Deutschland')");
+  db.execute(
+      "INSERT INTO T VALUES (1, 'Zypern'); INSERT INTO T VALUES (2, '\xc3\x96sterreich');"
+      "INSERT INTO T VALUES (3, 'oman'); INSERT INTO T VALUES (4, 'Deutschland')");
   Recordset rs = db.openRecordset("SELECT * FROM T ORDER BY Name COLLATE NAMES ASC");
   std::vector<long> ids;
   for (; !rs.eof(); rs.moveNext()) ids.push_back(rs["ID"].value().toLong());
@@ -110,7 +111,8 @@ TEST_F(DatabaseTest, NamesOrderWithTheNameCollation) {
 // A repeated query: parameters bound afresh each time, values typed as
 // stored, and a recordset open meanwhile sees no stale values.
 TEST_F(DatabaseTest, SelectBindsItsParametersAndReturnsTypedRows) {
-  db.execute("INSERT INTO T VALUES (1, 'one'); INSERT INTO T VALUES (2, NULL); INSERT INTO T VALUES (3000000000, 'big')");
+  db.execute(
+      "INSERT INTO T VALUES (1, 'one'); INSERT INTO T VALUES (2, NULL); INSERT INTO T VALUES (3000000000, 'big')");
   Recordset open = db.openRecordset("T");
   const std::string query = "SELECT ID, Name FROM T WHERE ID >= ?1 ORDER BY ID";
   const std::vector<Database::Row> all = db.select(query, {Variant(int32_t(1))});

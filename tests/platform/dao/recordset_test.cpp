@@ -169,12 +169,9 @@ TEST_F(RecordsetTest, WritesConvertToTheColumnType) {
     Variant value;
     long error;
   } bad[] = {
-      {"Small", Variant(int32_t(40000)), err::DbNumericOverflow},
-      {"Small", Variant(-32768.6), err::DbNumericOverflow},
-      {"Count", Variant(3e10), err::DbNumericOverflow},
-      {"Count", Variant("twelve"), err::DbTypeConversion},
-      {"Amount", Variant("1.2.3"), err::DbTypeConversion},
-      {"Seen", Variant("soon"), err::DbTypeConversion},
+      {"Small", Variant(int32_t(40000)), err::DbNumericOverflow}, {"Small", Variant(-32768.6), err::DbNumericOverflow},
+      {"Count", Variant(3e10), err::DbNumericOverflow},           {"Count", Variant("twelve"), err::DbTypeConversion},
+      {"Amount", Variant("1.2.3"), err::DbTypeConversion},        {"Seen", Variant("soon"), err::DbTypeConversion},
       {"Flag", Variant("maybe"), err::DbTypeConversion},
   };
   rs.addNew();
@@ -184,7 +181,8 @@ TEST_F(RecordsetTest, WritesConvertToTheColumnType) {
   }
   rs.cancelUpdate();
 
-  Recordset back = db.openRecordset("SELECT Label, Amount, Count, Small, Flag, Seen, typeof(Count) AS T, Flag * 1 AS F FROM Figures");
+  Recordset back = db.openRecordset(
+      "SELECT Label, Amount, Count, Small, Flag, Seen, typeof(Count) AS T, Flag * 1 AS F FROM Figures");
   EXPECT_EQ(back.recordCount(), 1);
   EXPECT_EQ(back["Label"].value(), Variant("12.5"));
   EXPECT_EQ(back["Amount"].value(), Variant(2.25));

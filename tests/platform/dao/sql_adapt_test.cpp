@@ -87,7 +87,8 @@ TEST(SqlAdaptTest, MalformedLiteralsAreSyntaxErrors) {
 TEST(SqlAdaptTest, ThousandsOfOrTermsBecomeOneList) {
   std::string list;
   for (int i = 1; i <= 5000; ++i) list += (i > 1 ? " OR " : "") + std::string("(CatID = ") + std::to_string(i) + ")";
-  const std::string out = adaptStatement("SELECT * FROM EventCat WHERE (Status = 1) AND (" + list + ")  ORDER BY CatID");
+  const std::string out =
+      adaptStatement("SELECT * FROM EventCat WHERE (Status = 1) AND (" + list + ")  ORDER BY CatID");
   EXPECT_EQ(out.find(" OR "), std::string::npos);
   EXPECT_NE(out.find("(CatID IN (1, 2, 3,"), std::string::npos);
   EXPECT_NE(out.find(", 5000))  ORDER BY CatID"), std::string::npos);
@@ -98,9 +99,10 @@ TEST(SqlAdaptTest, RecordSourcesAndSelectShapes) {
   EXPECT_EQ(tableNameSource(" [Primary] "), "Primary");
   EXPECT_EQ(tableNameSource("SELECT * FROM Event"), std::nullopt);
 
-  auto toks = adaptTokens("SELECT e.*, c.CatID FROM (Event AS e INNER JOIN EventCat c ON (e.EventID = c.EventID)) "
-                          "LEFT JOIN Primary ON Primary.PID = c.CatID WHERE e.Status = 1 ORDER BY e.StartDate",
-                          true);
+  auto toks = adaptTokens(
+      "SELECT e.*, c.CatID FROM (Event AS e INNER JOIN EventCat c ON (e.EventID = c.EventID)) "
+      "LEFT JOIN Primary ON Primary.PID = c.CatID WHERE e.Status = 1 ORDER BY e.StartDate",
+      true);
   SelectShape shape = analyzeSelect(toks);
   ASSERT_TRUE(shape.rowBased);
   ASSERT_EQ(shape.tables.size(), 3u);

@@ -41,13 +41,13 @@ TEST(IniFile, LooksUpAsGetPrivateProfileStringDoes) {
     const char* expected;
   } cases[] = {
       {"LastPaths", "Path0", "C:\\DT\\Data"},
-      {"LASTPATHS", "PATH0", "C:\\DT\\Data"},         // letter case, first key wins
-      {"LastPaths", "DatabaseName0", "  Main  "},     // quotes removed, inside kept
+      {"LASTPATHS", "PATH0", "C:\\DT\\Data"},      // letter case, first key wins
+      {"LastPaths", "DatabaseName0", "  Main  "},  // quotes removed, inside kept
       {"LastPaths", "Quoted", "single"},
-      {"LastPaths", "Half", "\"open"},                // no matching pair
-      {"LastPaths", "Path1", "dflt"},                 // commented out; the later section is not searched
+      {"LastPaths", "Half", "\"open"},  // no matching pair
+      {"LastPaths", "Path1", "dflt"},   // commented out; the later section is not searched
       {"LastPaths", ";Path1", "dflt"},
-      {"LastPaths", "Formula", "a=b;c"},              // the rest of the line after the first '='
+      {"LastPaths", "Formula", "a=b;c"},  // the rest of the line after the first '='
       {"LastPaths", "caf\xC3\xA9", "caf\xC3\xA9 cr\xC3\xA8me \xE2\x82\xAC"},  // 1252 letters fold too
       {"LastPaths", "NoEquals", "dflt"},
       {"LastPaths", "Empty", ""},

@@ -20,20 +20,14 @@ struct Known {
 };
 
 const Known kKnown[] = {
-    {{1899, 12, 30, 0, 0, 0}, 0.0},
-    {{1899, 12, 31, 0, 0, 0}, 1.0},
-    {{1900, 1, 1, 0, 0, 0}, 2.0},
-    {{1900, 2, 28, 0, 0, 0}, 60.0},
+    {{1899, 12, 30, 0, 0, 0}, 0.0},       {{1899, 12, 31, 0, 0, 0}, 1.0},
+    {{1900, 1, 1, 0, 0, 0}, 2.0},         {{1900, 2, 28, 0, 0, 0}, 60.0},
     {{1900, 3, 1, 0, 0, 0}, 61.0},  // 1900 was no leap year
-    {{1899, 12, 30, 12, 0, 0}, 0.5},
-    {{1899, 12, 29, 0, 0, 0}, -1.0},
+    {{1899, 12, 30, 12, 0, 0}, 0.5},      {{1899, 12, 29, 0, 0, 0}, -1.0},
     {{1899, 12, 29, 6, 0, 0}, -1.25},  // the day counts back, the time forward
-    {{1899, 12, 28, 18, 0, 0}, -2.75},
-    {{1970, 1, 1, 0, 0, 0}, 25569.0},
-    {{2000, 1, 1, 0, 0, 0}, 36526.0},
-    {{2000, 2, 29, 18, 0, 0}, 36585.75},
-    {{100, 1, 1, 0, 0, 0}, -657434.0},
-    {{100, 1, 1, 12, 0, 0}, -657434.5},
+    {{1899, 12, 28, 18, 0, 0}, -2.75},    {{1970, 1, 1, 0, 0, 0}, 25569.0},
+    {{2000, 1, 1, 0, 0, 0}, 36526.0},     {{2000, 2, 29, 18, 0, 0}, 36585.75},
+    {{100, 1, 1, 0, 0, 0}, -657434.0},    {{100, 1, 1, 12, 0, 0}, -657434.5},
     {{9999, 12, 31, 0, 0, 0}, 2958465.0},
 };
 
@@ -89,7 +83,11 @@ TEST(OleDate, RangeIsYears100To9999) {
   EXPECT_EQ(errorOf([] { oleFromCivil(10000, 1, 1); }), err::InvalidCall);
   EXPECT_EQ(errorOf([] { oleFromCivil(9999, 12, 31, 24, 0, 0); }), err::InvalidCall);
   EXPECT_EQ(errorOf([] { oleFromCivil(2000000000, 1, 1); }), err::InvalidCall);
-  const double bad[] = {-657435.0, 2958466.0, 1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
+  const double bad[] = {-657435.0,
+                        2958466.0,
+                        1e300,
+                        -1e300,
+                        std::numeric_limits<double>::quiet_NaN(),
                         std::numeric_limits<double>::infinity()};
   for (double d : bad) {
     EXPECT_FALSE(isValidOleDate(d)) << d;
@@ -117,9 +115,9 @@ TEST(OleDate, ShortDateIsDayMonthYear) {
 }
 
 TEST(OleDate, WeekdayStartsOnSunday) {
-  EXPECT_EQ(oleWeekday(0), 7);       // Saturday 30 Dec 1899
-  EXPECT_EQ(oleWeekday(1), 1);       // Sunday
-  EXPECT_EQ(oleWeekday(-1.25), 6);   // Friday
+  EXPECT_EQ(oleWeekday(0), 7);                          // Saturday 30 Dec 1899
+  EXPECT_EQ(oleWeekday(1), 1);                          // Sunday
+  EXPECT_EQ(oleWeekday(-1.25), 6);                      // Friday
   EXPECT_EQ(oleWeekday(oleFromCivil(2024, 2, 29)), 5);  // Thursday
 }
 
@@ -144,7 +142,10 @@ TEST(OleDate, NowAndTodayReadTheLocalClock) {
   localtime_r(&clock, &tm);
   CivilDateTime c = civilFromOle(n);
   EXPECT_EQ(c.year, tm.tm_year + 1900);
-  EXPECT_NEAR(std::fabs(oleFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec) - n) * 86400, 0, 2);
+  EXPECT_NEAR(
+      std::fabs(oleFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec) - n) *
+          86400,
+      0, 2);
 }
 
 }  // namespace

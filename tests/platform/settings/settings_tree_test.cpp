@@ -33,7 +33,9 @@ class SettingsTree : public pellary::testing::IsolatedEnvTest {
   fs::path file(Root root = HKCU) const { return settings() / (std::string(rootName(root)) + ".reg"); }
 
   // The file as a fresh process would read it.
-  std::unique_ptr<Key> reparsed(Root root = HKCU) const { return parseSettings(readFile(file(root)), root, file(root)); }
+  std::unique_ptr<Key> reparsed(Root root = HKCU) const {
+    return parseSettings(readFile(file(root)), root, file(root));
+  }
 
   // Runs body in a child process; returns its exit status (-1 when it did not exit).
   static int inChild(const std::function<int()>& body) {
@@ -54,9 +56,21 @@ class SettingsTree : public pellary::testing::IsolatedEnvTest {
 
 TEST_F(SettingsTree, AnyTextRoundTripsThroughTheFile) {
   const std::vector<std::string> texts = {
-      "",          "plain",         "back\\slash\\",  "\"quoted\"",     "line\nbreak\r\n", "tab\there",
-      " spaces ",  "[Not\\A\\Key]", "@=\"x\"",        "; not a comment", "\\n literally",   "Ünïcødé – ✓",
-      "\\",        "\"",            "end with quote\"",
+      "",
+      "plain",
+      "back\\slash\\",
+      "\"quoted\"",
+      "line\nbreak\r\n",
+      "tab\there",
+      " spaces ",
+      "[Not\\A\\Key]",
+      "@=\"x\"",
+      "; not a comment",
+      "\\n literally",
+      "Ünïcødé – ✓",
+      "\\",
+      "\"",
+      "end with quote\"",
   };
   for (size_t i = 0; i < texts.size(); ++i) {
     writeValue(HKCU, "Software\\Texts", "v" + std::to_string(i), texts[i]);

@@ -37,15 +37,19 @@ TEST_P(EveryCodePage, EveryByteRoundTripsThroughUtf8AsADistinctCharacter) {
 
 TEST_P(EveryCodePage, CharactersTheCodePageLacksBecomeOneQuestionMarkEach) {
   // Greek small alpha, CJK, an emoji, a lone replacement character: in neither code page.
-  const std::string text = "a\xCE\xB1" "b\xE4\xB8\xAD" "c\xF0\x9F\x98\x80" "d\xEF\xBF\xBD";
+  const std::string text =
+      "a\xCE\xB1"
+      "b\xE4\xB8\xAD"
+      "c\xF0\x9F\x98\x80"
+      "d\xEF\xBF\xBD";
   EXPECT_EQ(GetParam().fromUtf8(text), "a?b?c?d?");
 }
 
 TEST_P(EveryCodePage, InvalidUtf8CountsOneQuestionMarkPerBadByte) {
-  EXPECT_EQ(GetParam().fromUtf8("x\xC3"), "x?");          // cut short at the end
-  EXPECT_EQ(GetParam().fromUtf8("\xC3(y"), "?(y");        // missing continuation
-  EXPECT_EQ(GetParam().fromUtf8("\xC0\xAF"), "??");       // overlong
-  EXPECT_EQ(GetParam().fromUtf8("\x80z"), "?z");          // stray continuation
+  EXPECT_EQ(GetParam().fromUtf8("x\xC3"), "x?");     // cut short at the end
+  EXPECT_EQ(GetParam().fromUtf8("\xC3(y"), "?(y");   // missing continuation
+  EXPECT_EQ(GetParam().fromUtf8("\xC0\xAF"), "??");  // overlong
+  EXPECT_EQ(GetParam().fromUtf8("\x80z"), "?z");     // stray continuation
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePages, EveryCodePage,
@@ -60,20 +64,10 @@ TEST(CodePages, KnownCharacters) {
   } cases[] = {
       {0x80, 0x20AC, 0x00C7},  // euro sign / C cedilla
       {0x81, 0x0081, 0x00FC},  // undefined in 1252: the C1 control, as Windows maps it
-      {0x8D, 0x008D, 0x00EC},
-      {0x8F, 0x008F, 0x00C5},
-      {0x90, 0x0090, 0x00C9},
-      {0x9D, 0x009D, 0x00D8},
-      {0x92, 0x2019, 0x00C6},
-      {0x9F, 0x0178, 0x0192},
-      {0xA0, 0x00A0, 0x00E1},
-      {0xB0, 0x00B0, 0x2591},
-      {0xC4, 0x00C4, 0x2500},
-      {0xD5, 0x00D5, 0x0131},
-      {0xE9, 0x00E9, 0x00DA},
-      {0xF2, 0x00F2, 0x2017},
-      {0xFE, 0x00FE, 0x25A0},
-      {0xFF, 0x00FF, 0x00A0},
+      {0x8D, 0x008D, 0x00EC}, {0x8F, 0x008F, 0x00C5}, {0x90, 0x0090, 0x00C9}, {0x9D, 0x009D, 0x00D8},
+      {0x92, 0x2019, 0x00C6}, {0x9F, 0x0178, 0x0192}, {0xA0, 0x00A0, 0x00E1}, {0xB0, 0x00B0, 0x2591},
+      {0xC4, 0x00C4, 0x2500}, {0xD5, 0x00D5, 0x0131}, {0xE9, 0x00E9, 0x00DA}, {0xF2, 0x00F2, 0x2017},
+      {0xFE, 0x00FE, 0x25A0}, {0xFF, 0x00FF, 0x00A0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(cp1252Char(c.byte), c.cp1252) << int(c.byte);
@@ -87,9 +81,9 @@ TEST(CodePages, KnownCharacters) {
 }
 
 TEST(CodePages, CharactersOfOnePageThatTheOtherLacks) {
-  EXPECT_EQ(utf8ToCp850("\xE2\x82\xAC"), "?");    // euro sign
-  EXPECT_EQ(utf8ToCp1252("\xE2\x94\x80"), "?");   // box drawing
-  EXPECT_EQ(cp1252Byte(0x0080), -1);              // only the five undefined bytes map to C1 controls
+  EXPECT_EQ(utf8ToCp850("\xE2\x82\xAC"), "?");   // euro sign
+  EXPECT_EQ(utf8ToCp1252("\xE2\x94\x80"), "?");  // box drawing
+  EXPECT_EQ(cp1252Byte(0x0080), -1);             // only the five undefined bytes map to C1 controls
   EXPECT_EQ(cp1252Byte(0x009F), -1);
 }
 
@@ -100,11 +94,13 @@ TEST(Utf8, SanitizeReplacesEachMalformedByteAndKeepsValidText) {
   } cases[] = {
       {"plain", "plain"},
       {"\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80"},
-      {"a\xFF" "b", "a" + fffd + "b"},
+      {"a\xFF"
+       "b",
+       "a" + fffd + "b"},
       {"\xE2\x82", fffd + fffd},
-      {"\xED\xA0\x80", fffd + fffd + fffd},          // surrogate half
+      {"\xED\xA0\x80", fffd + fffd + fffd},             // surrogate half
       {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // beyond U+10FFFF
-      {"\xE0\x80\xAF", fffd + fffd + fffd},          // overlong
+      {"\xE0\x80\xAF", fffd + fffd + fffd},             // overlong
       {"", ""},
   };
   for (const Case& c : cases) {

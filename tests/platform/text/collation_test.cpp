@@ -15,13 +15,13 @@ TEST(NameCollation, AccentsBesideTheirLettersCaseIgnored) {
     const char* b;
     int order;
   } cases[] = {
-      {"Oman", "\xc3\x96sterreich", -1},          // Ö with O, not after Z
+      {"Oman", "\xc3\x96sterreich", -1},  // Ö with O, not after Z
       {"\xc3\x96sterreich", "Zypern", -1},
-      {"\xc3\xa9t\xc3\xa9", "Etage", 1},           // été after Etage: t > t, e > a
-      {"Ecuador", "\xc3\x89gypte", -1},           // É with E
-      {"spain", "Spain", 0},                      // case never counts
-      {"\xc3\xa4pfel", "\xc3\x84PFEL", 0},        // nor for accented letters
-      {"Resume", "R\xc3\xa9sum\xc3\xa9", -1},     // only accents differ: plain first
+      {"\xc3\xa9t\xc3\xa9", "Etage", 1},       // été after Etage: t > t, e > a
+      {"Ecuador", "\xc3\x89gypte", -1},        // É with E
+      {"spain", "Spain", 0},                   // case never counts
+      {"\xc3\xa4pfel", "\xc3\x84PFEL", 0},     // nor for accented letters
+      {"Resume", "R\xc3\xa9sum\xc3\xa9", -1},  // only accents differ: plain first
       {"", "a", -1},
       {"abc", "abcd", -1},
   };
@@ -40,10 +40,30 @@ TEST(NameCollation, MalformedTextOrdersAfterValidText) {
 
 // Sort keys order every pair as compareNames does, ties included.
 TEST(NameCollation, SortKeysOrderAsTheComparison) {
-  const std::string names[] = {"Oman", "\xc3\x96sterreich", "Zypern", "\xc3\xa9t\xc3\xa9", "Etage", "spain", "Spain",
-                               "\xc3\xa4pfel", "\xc3\x84PFEL", "Resume", "R\xc3\xa9sum\xc3\xa9", "", "a", "abc",
-                               "abcd", "12/05/2027", "2", "10", "\xff\xfe", "\xff", "a\xff", std::string(300, 'x'),
-                               std::string(300, 'x') + "\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac"};
+  const std::string names[] = {"Oman",
+                               "\xc3\x96sterreich",
+                               "Zypern",
+                               "\xc3\xa9t\xc3\xa9",
+                               "Etage",
+                               "spain",
+                               "Spain",
+                               "\xc3\xa4pfel",
+                               "\xc3\x84PFEL",
+                               "Resume",
+                               "R\xc3\xa9sum\xc3\xa9",
+                               "",
+                               "a",
+                               "abc",
+                               "abcd",
+                               "12/05/2027",
+                               "2",
+                               "10",
+                               "\xff\xfe",
+                               "\xff",
+                               "a\xff",
+                               std::string(300, 'x'),
+                               std::string(300, 'x') + "\xc3\xa9",
+                               "\xe6\x97\xa5\xe6\x9c\xac"};
   for (const std::string& a : names)
     for (const std::string& b : names)
       EXPECT_EQ(sign(nameSortKey(a).compare(nameSortKey(b))), sign(compareNames(a, b))) << a << " / " << b;

@@ -6,12 +6,12 @@
 #include "core/idindex.h"
 #include "core/preview_lists.h"
 #include "core/previews.h"
+#include "core/profile/profile_fixture.h"
 #include "core/registry.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
 #include "core/trees.h"
 #include "core/wizard/page_engine.h"
-#include "core/profile/profile_fixture.h"
 #include "shell/selection_procedures.h"
 
 namespace pellary::testing {
@@ -63,9 +63,7 @@ class SelectionDb : public ProfileDb {
     topics.add("R001", TreeRelation::Child, "R001002", "Visas");
     topics.add("R001", TreeRelation::Child, "R001003", "Money");
   }
-  ProfileCatRecord& record(int32_t catID) {
-    return Bsda().Bsda_ProfileCatList[size_t(Bsda_GetCatIDIndex(catID))];
-  }
+  ProfileCatRecord& record(int32_t catID) { return Bsda().Bsda_ProfileCatList[size_t(Bsda_GetCatIDIndex(catID))]; }
   static long journalRows() { return count("SELECT * FROM ReferenceChanges"); }
 
   const std::string league = tertiaryKey(7, 12, 3, 4711, 4);

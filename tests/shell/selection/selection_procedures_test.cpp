@@ -144,14 +144,10 @@ TEST_F(SelectionProcedures, TabClicksAndScrollsMoveTheCurrentTab) {
     int32_t place;
     int16_t current;
   } steps[] = {
-      {[] { tabPlaceClicked(1); }, 0, 1, 1},
-      {[] { tabPlaceClicked(3); }, 1, 2, 3},
-      {[] { tabScrollLeft(); }, 2, 1, 3},
-      {[] { tabScrollRight(); }, 1, 2, 3},
-      {[] { tabScrollRight(); }, 0, 2, 2},
-      {[] { tabPlaceClicked(0); }, 0, 0, 0},
-      {[] { tabScrollRight(); }, 4, 1, 0},
-      {[] { tabScrollLeft(); }, 0, 0, 0},
+      {[] { tabPlaceClicked(1); }, 0, 1, 1}, {[] { tabPlaceClicked(3); }, 1, 2, 3},
+      {[] { tabScrollLeft(); }, 2, 1, 3},    {[] { tabScrollRight(); }, 1, 2, 3},
+      {[] { tabScrollRight(); }, 0, 2, 2},   {[] { tabPlaceClicked(0); }, 0, 0, 0},
+      {[] { tabScrollRight(); }, 4, 1, 0},   {[] { tabScrollLeft(); }, 0, 0, 0},
   };
   for (const Step& s : steps) {
     s.act();

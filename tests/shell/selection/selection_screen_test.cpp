@@ -15,15 +15,15 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "core/gui/check_list.h"
+#include "core/gui/placement.h"
 #include "core/gui/plain_text.h"
 #include "core/gui/qt_tree_view.h"
 #include "core/update_run.h"
 #include "platform/msgbox.h"
 #include "selection_fixture.h"
-#include "core/gui/check_list.h"
 #include "shell/frmEventPreview.h"
 #include "shell/frmManager2.h"
-#include "core/gui/placement.h"
 #include "shell/frmManagerMain.h"
 #include "shell/small_pages.h"
 

@@ -111,8 +111,9 @@ class CalDav : public OutlookTest {
   }
   // Another client changes an item on the server, without asking.
   void otherClientPuts(const std::string& url, const std::string& text) {
-    pellary::testing::ToolRun r = runTool("curl", {"-s", "-f", "-u", server.user() + ":" + server.password(), "-X",
-                                                   "PUT", "-H", "Content-Type: text/calendar", url, "--data-binary", text});
+    pellary::testing::ToolRun r =
+        runTool("curl", {"-s", "-f", "-u", server.user() + ":" + server.password(), "-X", "PUT", "-H",
+                         "Content-Type: text/calendar", url, "--data-binary", text});
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
 
@@ -145,9 +146,10 @@ TEST_F(CalDav, TheFoldersAndItemsAreTheAccountsCalendarsAndResources) {
   EXPECT_EQ(serverItems(url).size(), 2u);
 
   // Another client's item shows at the next look.
-  otherClientPuts(url + "other-1.ics",
-                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:other-1\r\nDTSTAMP:20260101T000000Z\r\n"
-                  "DTSTART;VALUE=DATE:20270301\r\nSUMMARY:Committee\r\nLOCATION:Town hall\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  otherClientPuts(
+      url + "other-1.ics",
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:other-1\r\nDTSTAMP:20260101T000000Z\r\n"
+      "DTSTART;VALUE=DATE:20270301\r\nSUMMARY:Committee\r\nLOCATION:Town hall\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
   EXPECT_TRUE(findFirst(again, "[Subject] = \"Committee\""));
   EXPECT_EQ(obj(again->call("Items"))->call("Count").toLong(), 3);
 
@@ -156,14 +158,16 @@ TEST_F(CalDav, TheFoldersAndItemsAreTheAccountsCalendarsAndResources) {
   Object work = obj(obj(top->call("Folders"))->call("Add", {Variant("Work"), Variant(int32_t(9))}));
   addAllDay(work, "Review", day(2027, 6, 1));
   closeStore();
-  Object workAgain = obj(obj(obj(obj(nameSpace()->call("Folders"))->call("Item", {Variant(int32_t(1))}))->call("Folders"))
-                             ->call("Item", {Variant("Work")}));
+  Object workAgain =
+      obj(obj(obj(obj(nameSpace()->call("Folders"))->call("Item", {Variant(int32_t(1))}))->call("Folders"))
+              ->call("Item", {Variant("Work")}));
   EXPECT_EQ(obj(workAgain->call("Items"))->call("Count").toLong(), 1);
 }
 
 TEST_F(CalDav, ThePasswordComesFromNetrcAndAWrongOneIsReported) {
   const pellary::testing::TempDir home;
-  writeFile(home.path() / ".netrc", "machine 127.0.0.1 login " + server.user() + " password " + server.password() + "\n");
+  writeFile(home.path() / ".netrc",
+            "machine 127.0.0.1 login " + server.user() + " password " + server.password() + "\n");
   fs::permissions(home.path() / ".netrc", fs::perms::owner_read | fs::perms::owner_write);
   const char* oldHome = std::getenv("HOME");
   const std::string saved = oldHome ? oldHome : "";
@@ -175,7 +179,11 @@ TEST_F(CalDav, ThePasswordComesFromNetrcAndAWrongOneIsReported) {
   closeStore();
   configure(server.home(), "wrong");
   std::string message;
-  EXPECT_EQ(errorOf([&] { message = messageOf([&] { calendar(); }); calendar(); }), kNoAccess);
+  EXPECT_EQ(errorOf([&] {
+              message = messageOf([&] { calendar(); });
+              calendar();
+            }),
+            kNoAccess);
   EXPECT_NE(message.find("refused the user name or password"), std::string::npos) << message;
 }
 
@@ -246,8 +254,9 @@ TEST_F(CalDav, FaultsOfTheServerTakeTheErrorRoadWithAClearMessage) {
       {"failing", "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", kNetworkError,
        "(503)"},
       {"forbidding", "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", kNoAccess, "(403)"},
-      {"garbled", "HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: " +
-                      std::to_string(xml.size()) + "\r\nConnection: close\r\n\r\n" + xml,
+      {"garbled",
+       "HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: " + std::to_string(xml.size()) +
+           "\r\nConnection: close\r\n\r\n" + xml,
        kNetworkError, "is no WebDAV multistatus"},
   };
   for (const Case& c : cases) {
@@ -255,13 +264,21 @@ TEST_F(CalDav, FaultsOfTheServerTakeTheErrorRoadWithAClearMessage) {
     closeStore();
     configure("http://127.0.0.1:" + std::to_string(fake.port()) + "/alice/", "secret", "timeout = 1\n");
     std::string message;
-    EXPECT_EQ(errorOf([&] { message = messageOf([&] { calendar(); }); calendar(); }), c.error) << c.what;
+    EXPECT_EQ(errorOf([&] {
+                message = messageOf([&] { calendar(); });
+                calendar();
+              }),
+              c.error)
+        << c.what;
     EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
   }
   // Nothing listening at all; and plain http to another machine is refused before any request.
   closeStore();
   int port = 0;
-  { FakeServer gone(""); port = gone.port(); }
+  {
+    FakeServer gone("");
+    port = gone.port();
+  }
   configure("http://127.0.0.1:" + std::to_string(port) + "/alice/", "secret");
   EXPECT_NE(messageOf([&] { calendar(); }).find("cannot be reached"), std::string::npos);
   closeStore();
@@ -310,8 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"Ipv6Loopback", "http://[::1]:8/x/", true, "[::1]", "8", "/x/"},
                       AddressCase{"NameStartingWith127", "http://127.evil.invalid/alice/", false, "", "", ""},
                       AddressCase{"OtherMachine", "http://dav.example.org/alice/", false, "", "", ""},
-                      AddressCase{"HttpsWithoutPort", "https://dav.example.org/alice/", true, "dav.example.org",
-                                  "443", "/alice/"},
+                      AddressCase{"HttpsWithoutPort", "https://dav.example.org/alice/", true, "dav.example.org", "443",
+                                  "/alice/"},
                       AddressCase{"NoPath", "https://dav.example.org", true, "dav.example.org", "443", "/"},
                       AddressCase{"NotAnAddress", "::::", false, "", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -320,14 +337,15 @@ TEST(CalDavAnswers, HrefsOnAnotherOriginArePassedOverWithANote) {
   std::vector<std::string> notes;
   NoteHandler old = setNoteHandler([&](std::string_view, std::string_view text) { notes.emplace_back(text); });
   auto response = [](const std::string& href) {
-    return "<response><href>" + href + "</href><propstat><prop><resourcetype><collection/>"
+    return "<response><href>" + href +
+           "</href><propstat><prop><resourcetype><collection/>"
            "<C:calendar/></resourcetype></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
   };
   const std::string body =
       "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">" +
-      response("/alice/cal/") + response("http://127.1:5232/alice/spelt/") +
-      response("http://evil.example/steal/") + response("https://127.0.0.1:5232/alice/scheme/") +
-      response("http://127.0.0.1:5233/alice/port/") + response("relative/") + "</multistatus>";
+      response("/alice/cal/") + response("http://127.1:5232/alice/spelt/") + response("http://evil.example/steal/") +
+      response("https://127.0.0.1:5232/alice/scheme/") + response("http://127.0.0.1:5233/alice/port/") +
+      response("relative/") + "</multistatus>";
   Multistatus m = parseMultistatus(body, "http://127.0.0.1:5232/alice/");
   setNoteHandler(old);
   std::vector<std::string> hrefs;

@@ -47,9 +47,13 @@ std::string foreignEvent(const std::string& uid, const std::string& summary) {
          "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
          "BEGIN:DAYLIGHT\r\nDTSTART:19700329T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
          "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
-         "BEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTAMP:20260101T120000Z\r\n"
+         "BEGIN:VEVENT\r\nUID:" +
+         uid +
+         "\r\nDTSTAMP:20260101T120000Z\r\n"
          "DTSTART;TZID=Europe/Berlin:20270301T100000\r\nDTEND;TZID=Europe/Berlin:20270301T110000\r\n"
-         "RRULE:FREQ=MONTHLY;COUNT=12\r\nSUMMARY:" + summary + "\r\nLOCATION:Town hall\r\n"
+         "RRULE:FREQ=MONTHLY;COUNT=12\r\nSUMMARY:" +
+         summary +
+         "\r\nLOCATION:Town hall\r\n"
          "X-OTHER-COLOUR:teal\r\n"
          "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Soon\r\nTRIGGER:-PT30M\r\nEND:VALARM\r\n"
          "END:VEVENT\r\nEND:VCALENDAR\r\n";
@@ -144,8 +148,11 @@ TEST_F(OutlookStandIn, ADeletedItemLeavesTheFolderAtOnceAndNothingStaysBehind) {
 TEST_F(OutlookStandIn, ControlCharactersGoOnWriteAndTheTitleIsStillFound) {
   Object cal = calendar();
   const std::string title = std::string("Bell\x07 ringing\x1b[0m\tday");
-  Object item = addAllDay(cal, title, day(2027, 6, 1), day(2027, 6, 2), "a\x01" "b\r\nc");
-  const std::string text = readFile(store().itemFile(cal->call("EntryID").toString(), item->call("EntryID").toString()));
+  Object item = addAllDay(cal, title, day(2027, 6, 1), day(2027, 6, 2),
+                          "a\x01"
+                          "b\r\nc");
+  const std::string text =
+      readFile(store().itemFile(cal->call("EntryID").toString(), item->call("EntryID").toString()));
   for (char c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
     EXPECT_TRUE(u >= 0x20 || c == '\r' || c == '\n' || c == '\t') << int(u);
@@ -172,10 +179,10 @@ TEST_F(OutlookStandIn, AChangeKeepsWhatAnotherProgramPutInTheItem) {
   put(meeting, "Body", "Bring the minutes");
   meeting->call("Save");
   const std::string text = readFile(calendarDir() / "meeting-1@other.example.ics");
-  for (const char* kept : {"UID:meeting-1@other.example\r\n", "RRULE:FREQ=MONTHLY;COUNT=12\r\n",
-                           "LOCATION:Town hall\r\n", "X-OTHER-COLOUR:teal\r\n", "BEGIN:VTIMEZONE\r\n",
-                           "DTSTART;TZID=Europe/Berlin:20270301T100000\r\n", "TRIGGER:-PT30M\r\n",
-                           "DESCRIPTION:Bring the minutes\r\n", "SEQUENCE:1\r\n"})
+  for (const char* kept :
+       {"UID:meeting-1@other.example\r\n", "RRULE:FREQ=MONTHLY;COUNT=12\r\n", "LOCATION:Town hall\r\n",
+        "X-OTHER-COLOUR:teal\r\n", "BEGIN:VTIMEZONE\r\n", "DTSTART;TZID=Europe/Berlin:20270301T100000\r\n",
+        "TRIGGER:-PT30M\r\n", "DESCRIPTION:Bring the minutes\r\n", "SEQUENCE:1\r\n"})
     EXPECT_NE(text.find(kept), std::string::npos) << kept << "\n" << text;
   EXPECT_EQ(itemFiles(calendarDir()).size(), 1u);
 
@@ -221,9 +228,10 @@ TEST_F(OutlookStandIn, FindSeesWhatOtherProgramsDoInTheFolder) {
             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a@other\r\nDTSTAMP:20260101T000000Z\r\n"
             "DTSTART;VALUE=DATE:20270501\r\nSUMMARY:FAIR\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
   fs::path tmp = calendarDir() / ".b.tmp";
-  writeFile(tmp, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:b@other\r\n"
-                 "DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:20270501\r\nDTEND;VALUE=DATE:20270502\r\n"
-                 "SUMMARY:Fair\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  writeFile(tmp,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:b@other\r\n"
+            "DTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:20270501\r\nDTEND;VALUE=DATE:20270502\r\n"
+            "SUMMARY:Fair\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
   fs::rename(tmp, calendarDir() / "b@other.ics");
   for (const fs::path& f : itemFiles(calendarDir()))
     if (f.filename().string().find("@other") == std::string::npos) fs::remove(f);
@@ -232,8 +240,8 @@ TEST_F(OutlookStandIn, FindSeesWhatOtherProgramsDoInTheFolder) {
 
   EXPECT_EQ(items->call("Count").toLong(), 2);
   std::set<std::string> found;
-  for (Object i = obj(items->call("Find", {Variant("[Subject] = \"Fair\" and  [Start] = \"01/05/2027 12:00 AM\"")}));
-       i; i = obj(items->call("FindNext"))) {
+  for (Object i = obj(items->call("Find", {Variant("[Subject] = \"Fair\" and  [Start] = \"01/05/2027 12:00 AM\"")})); i;
+       i = obj(items->call("FindNext"))) {
     found.insert(i->call("EntryID").toString());
     EXPECT_EQ(i->call("End").toDate(), day(2027, 5, 2));  // a day-long event without an end
     // An item removed between Find and FindNext is passed over.
@@ -311,7 +319,8 @@ TEST_F(OutlookStandIn, TheNextRunSeesWhatOtherProgramsDidMeanwhile) {
   // A damaged record costs only a full read.
   closeStore();
   for (const auto& e : fs::directory_iterator(dir))
-    if (e.path().filename().string().rfind(".outlook-items", 0) == 0) writeFile(e.path(), "pellary outlook items 1\nx\ty\n");
+    if (e.path().filename().string().rfind(".outlook-items", 0) == 0)
+      writeFile(e.path(), "pellary outlook items 1\nx\ty\n");
   EXPECT_EQ(subjects(), expected);
 }
 
@@ -351,8 +360,8 @@ TEST_F(OutlookStandIn, FindMatchesSubjectAndMidnightStart) {
   addAllDay(cal, "Say \"hi\"", day(2027, 5, 1), day(2027, 5, 2));
   Object items = obj(cal->call("Items"));
   int found = 0;
-  for (Object i = obj(items->call("Find", {Variant("[Subject] = \"Fair\" and  [Start] = \"01/05/2027 12:00 AM\"")}));
-       i; i = obj(items->call("FindNext"))) {
+  for (Object i = obj(items->call("Find", {Variant("[Subject] = \"Fair\" and  [Start] = \"01/05/2027 12:00 AM\"")})); i;
+       i = obj(items->call("FindNext"))) {
     EXPECT_EQ(i->call("Start").toDate(), day(2027, 5, 1));
     i->call("Delete");
     ++found;
@@ -423,7 +432,8 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
       "DESCRIPTION:Closed\\nall day\r\nCATEGORIES:Pellary Almoner dates\r\nTRANSP:TRANSPARENT\r\n"
       "X-PELLARY-REMINDER:FALSE\r\nEND:VEVENT\r\n"
       // A meeting another program put there, with one occurrence moved.
-      + foreignEvent("m@other", "Committee").substr(std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//Calendar//EN\r\n").size()) ;
+      + foreignEvent("m@other", "Committee")
+            .substr(std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//Calendar//EN\r\n").size());
   std::string withOverride = former;
   withOverride.insert(withOverride.rfind("END:VCALENDAR"),
                       "BEGIN:VEVENT\r\nUID:m@other\r\nDTSTAMP:20260101T120000Z\r\n"
@@ -431,8 +441,7 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
                       "DTSTART;TZID=Europe/Berlin:20270402T100000\r\nDTEND;TZID=Europe/Berlin:20270402T110000\r\n"
                       "SUMMARY:Committee (moved)\r\nEND:VEVENT\r\n");
   writeFile(root / "Calendar-00000012.ics", withOverride);
-  writeFile(root / "Work_Team-00000014.ics",
-            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nEND:VCALENDAR\r\n");
+  writeFile(root / "Work_Team-00000014.ics", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nEND:VCALENDAR\r\n");
 
   Object ns = nameSpace();
   Object cal = obj(ns->call("GetFolderFromID", {Variant("0000000012")}));
@@ -452,9 +461,9 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
   EXPECT_EQ(newYear->call("Body").toString(), "Closed\r\nall day");
   EXPECT_FALSE(newYear->call("ReminderSet").toBool());
   const std::string meeting = readFile(calendarDir() / "m@other.ics");
-  for (const char* kept : {"RRULE:FREQ=MONTHLY;COUNT=12", "LOCATION:Town hall", "BEGIN:VTIMEZONE", "TZID:Europe/Berlin",
-                           "RECURRENCE-ID;TZID=Europe/Berlin:20270401T100000", "SUMMARY:Committee (moved)",
-                           "X-OTHER-COLOUR:teal"})
+  for (const char* kept :
+       {"RRULE:FREQ=MONTHLY;COUNT=12", "LOCATION:Town hall", "BEGIN:VTIMEZONE", "TZID:Europe/Berlin",
+        "RECURRENCE-ID;TZID=Europe/Berlin:20270401T100000", "SUMMARY:Committee (moved)", "X-OTHER-COLOUR:teal"})
     EXPECT_NE(meeting.find(kept), std::string::npos) << kept << "\n" << meeting;
   EXPECT_EQ(occurrences(meeting, "BEGIN:VEVENT"), 2u);
 
@@ -463,16 +472,18 @@ TEST_F(OutlookStandIn, TheFormerOneFileLayoutIsConvertedOnceLosingNothing) {
   EXPECT_TRUE(fs::exists(root / "folders.txt.former"));
   EXPECT_EQ(readFile(root / "Calendar-00000012.ics"), withOverride);
   closeStore();
-  EXPECT_EQ(obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
-            2);
+  EXPECT_EQ(
+      obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
+      2);
   EXPECT_EQ(store().all().size(), 4u);
 
   // A start that ended after the new folders were built, before they were moved in, is finished by the next.
   closeStore();
   fs::create_directories(root / ".converting");
   fs::rename(root / "Personal Folders", root / ".converting" / "Personal Folders");
-  EXPECT_EQ(obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
-            2);
+  EXPECT_EQ(
+      obj(obj(nameSpace()->call("GetFolderFromID", {Variant("0000000012")}))->call("Items"))->call("Count").toLong(),
+      2);
   EXPECT_EQ(store().all().size(), 4u);
   EXPECT_FALSE(fs::exists(root / ".converting"));
 }

@@ -112,7 +112,8 @@ TEST_F(PalmDesktopTest, ConduitAddsThenDeletesByTitleAndStartDay) {
   PalmUser ann = addUser("Ann");
   fs::path exchange = root() / "DateFile.kest";
   // Windows-1252 title byte 0xE9 is "é".
-  writeFile(exchange, rec('a', "Fair", "Note.", 3, 5, 2001, 4, 5, 2001) + rec('a', "Caf\xE9", "", 9, 6, 2001, 9, 6, 2001));
+  writeFile(exchange,
+            rec('a', "Fair", "Note.", 3, 5, 2001, 4, 5, 2001) + rec('a', "Caf\xE9", "", 9, 6, 2001, 9, 6, 2001));
   std::string datebook = desktopFolder().string() + "\\ann\\DATEBOOK\\Datebook.dat";  // any letter case
   EXPECT_EQ(MyOpenConduit(datebook.c_str(), exchange.string().c_str()), 2);
   auto entries = readDatebook(datebookFile(ann));
@@ -131,10 +132,12 @@ TEST_F(PalmDesktopTest, ConduitAddsThenDeletesByTitleAndStartDay) {
 TEST_F(PalmDesktopTest, ConduitDeletesTheFirstMatchAlsoOfEntriesAddedInTheSameFile) {
   PalmUser ann = addUser("Ann");
   fs::path exchange = root() / "DateFile.kest";
-  writeFile(exchange, rec('a', "Gig", "first", 3, 5, 2001, 3, 5, 2001) + rec('a', "Gig", "other day", 4, 5, 2001, 4, 5, 2001));
+  writeFile(exchange,
+            rec('a', "Gig", "first", 3, 5, 2001, 3, 5, 2001) + rec('a', "Gig", "other day", 4, 5, 2001, 4, 5, 2001));
   ASSERT_EQ(MyOpenConduit(datebookFile(ann).string().c_str(), exchange.string().c_str()), 2);
-  writeFile(exchange, rec('a', "Gig", "second", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899) +
-                          rec('a', "Gig", "third", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899));
+  writeFile(exchange,
+            rec('a', "Gig", "second", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899) +
+                rec('a', "Gig", "third", 3, 5, 2001, 3, 5, 2001) + rec('d', "Gig", "", 3, 5, 2001, 30, 12, 1899));
   EXPECT_EQ(MyOpenConduit(datebookFile(ann).string().c_str(), exchange.string().c_str()), 4);
   std::vector<std::string> notes;
   for (const auto& e : readDatebook(datebookFile(ann))) notes.push_back(e.note);

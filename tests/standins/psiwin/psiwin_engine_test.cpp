@@ -126,8 +126,9 @@ TEST_F(PsiWinEngineTest, CopyFailuresCarryTheirCodes) {
   engine_.copyFile(DeviceSide, "C:\\A.agn", PcSide, paths::appPath() + "\\x", 1);
   engine_.copyFile(DeviceSide, "NoDrive", PcSide, paths::appPath() + "\\x", 1);
   engine_.pumpEvents();
-  EXPECT_EQ(events_, (std::vector<std::pair<int16_t, int32_t>>{
-                         {OnCopyDone, code::FileNotFound}, {OnCopyDone, code::FileInUse}, {OnCopyDone, code::FileNotFound}}));
+  EXPECT_EQ(events_,
+            (std::vector<std::pair<int16_t, int32_t>>{
+                {OnCopyDone, code::FileNotFound}, {OnCopyDone, code::FileInUse}, {OnCopyDone, code::FileNotFound}}));
 }
 
 TEST_F(PsiWinEngineTest, HeldCopiesNeverFinishAndALostLinkSaysSo) {

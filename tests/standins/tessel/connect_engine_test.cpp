@@ -48,8 +48,7 @@ class RecordingSink final : public IConnectEngineSink {
   // Waits for the next callback.
   Call next() {
     std::unique_lock lock(mutex);
-    if (!changed.wait_for(lock, std::chrono::seconds(10), [&] { return read < calls.size(); }))
-      return Call{-1, 0};
+    if (!changed.wait_for(lock, std::chrono::seconds(10), [&] { return read < calls.size(); })) return Call{-1, 0};
     return calls[read++];
   }
   size_t pending() {
@@ -168,26 +167,33 @@ TEST_F(TesselEngine, AnswersArriveLaterFromAnotherThread) {
 TEST_F(TesselEngine, DriveDetailsEntriesAndListings) {
   connect();
   int32_t status = 1;
-  auto* drive = ask<IConnectDrive>([&](IConnectDrive** d) {
-    const auto r = PathRecord::of("c:\\whatever");
-    engine_->RequestDriveInfo(&r, d);
-  }, 21, &status);
+  auto* drive = ask<IConnectDrive>(
+      [&](IConnectDrive** d) {
+        const auto r = PathRecord::of("c:\\whatever");
+        engine_->RequestDriveInfo(&r, d);
+      },
+      21, &status);
   ASSERT_EQ(status, 0);
   const DriveRecord* dr = nullptr;
   drive->Record(&dr);
   EXPECT_EQ(dr->letter, 'C');
   EXPECT_STREQ(dr->volume, "Internal");
   drive->Release();
-  EXPECT_EQ(ask<IConnectDrive>([&](IConnectDrive** d) {
-              const auto r = PathRecord::of("Q");
-              engine_->RequestDriveInfo(&r, d);
-            }, 21, &status), nullptr);
+  EXPECT_EQ(ask<IConnectDrive>(
+                [&](IConnectDrive** d) {
+                  const auto r = PathRecord::of("Q");
+                  engine_->RequestDriveInfo(&r, d);
+                },
+                21, &status),
+            nullptr);
   EXPECT_NE(status, 0);
 
-  auto* entry = ask<IConnectEntry>([&](IConnectEntry** e) {
-    const auto r = PathRecord::of("C:\\DOCUMENTS\\agenda");
-    engine_->RequestEntry(&r, e);
-  }, 6, &status);
+  auto* entry = ask<IConnectEntry>(
+      [&](IConnectEntry** e) {
+        const auto r = PathRecord::of("C:\\DOCUMENTS\\agenda");
+        engine_->RequestEntry(&r, e);
+      },
+      6, &status);
   ASSERT_EQ(status, 0);
   const EntryRecord* er = nullptr;
   entry->Record(&er);
@@ -199,32 +205,43 @@ TEST_F(TesselEngine, DriveDetailsEntriesAndListings) {
   EXPECT_STREQ(name, "Agenda");
   entry->Release();
   for (const char* missing : {"C:\\Documents\\nothing", "C:\\*.*", "C:\\Documents\\..\\..\\..", "X:\\a"}) {
-    EXPECT_EQ(ask<IConnectEntry>([&](IConnectEntry** e) {
-                const auto r = PathRecord::of(missing);
-                engine_->RequestEntry(&r, e);
-              }, 6, &status), nullptr) << missing;
+    EXPECT_EQ(ask<IConnectEntry>(
+                  [&](IConnectEntry** e) {
+                    const auto r = PathRecord::of(missing);
+                    engine_->RequestEntry(&r, e);
+                  },
+                  6, &status),
+              nullptr)
+        << missing;
     EXPECT_NE(status, 0) << missing;
   }
 
-  auto* list = ask<IConnectEntryList>([&](IConnectEntryList** l) {
-    const auto r = PathRecord::of("C:\\Documents\\*.*");
-    engine_->RequestListing(&r, l);
-  }, 13, &status);
+  auto* list = ask<IConnectEntryList>(
+      [&](IConnectEntryList** l) {
+        const auto r = PathRecord::of("C:\\Documents\\*.*");
+        engine_->RequestListing(&r, l);
+      },
+      13, &status);
   ASSERT_EQ(status, 0);
   const std::vector<std::pair<std::string, bool>> all = {{"Agenda", false}, {"Letters", true}, {"notes.txt", false}};
   EXPECT_EQ(walk(list), all);
   EXPECT_EQ(walk(list), all) << "a reset walks again";
   list->Release();
-  list = ask<IConnectEntryList>([&](IConnectEntryList** l) {
-    const auto r = PathRecord::of("C:\\Documents\\*.TXT");
-    engine_->RequestListing(&r, l);
-  }, 13, &status);
+  list = ask<IConnectEntryList>(
+      [&](IConnectEntryList** l) {
+        const auto r = PathRecord::of("C:\\Documents\\*.TXT");
+        engine_->RequestListing(&r, l);
+      },
+      13, &status);
   EXPECT_EQ(walk(list), (std::vector<std::pair<std::string, bool>>{{"notes.txt", false}}));
   list->Release();
-  EXPECT_EQ(ask<IConnectEntryList>([&](IConnectEntryList** l) {
-              const auto r = PathRecord::of("C:\\Nowhere\\*.*");
-              engine_->RequestListing(&r, l);
-            }, 13, &status), nullptr);
+  EXPECT_EQ(ask<IConnectEntryList>(
+                [&](IConnectEntryList** l) {
+                  const auto r = PathRecord::of("C:\\Nowhere\\*.*");
+                  engine_->RequestListing(&r, l);
+                },
+                13, &status),
+            nullptr);
   EXPECT_NE(status, 0);
 }
 
@@ -252,9 +269,9 @@ TEST_F(TesselEngine, ParsePathAndWildcardsAnswerAtOnce) {
     const char* name;
     const char* pattern;
     int32_t fold, expected;
-  } matches[] = {{"Agenda.AGN", "*.agn", 1, 1}, {"Agenda.AGN", "*.agn", 0, 0}, {"Agenda", "*.*", 1, 1},
-                 {"abc", "a?c", 1, 1},          {"abcd", "a?c", 1, 0},         {"x.wrd", "*wrd", 1, 1},
-                 {"", "*", 1, 1},               {"ab", "*b*b", 1, 0}};
+  } matches[] = {
+      {"Agenda.AGN", "*.agn", 1, 1}, {"Agenda.AGN", "*.agn", 0, 0}, {"Agenda", "*.*", 1, 1}, {"abc", "a?c", 1, 1},
+      {"abcd", "a?c", 1, 0},         {"x.wrd", "*wrd", 1, 1},       {"", "*", 1, 1},         {"ab", "*b*b", 1, 0}};
   for (const auto& m : matches) {
     int32_t result = -1;
     engine_->MatchWildcard(m.name, m.pattern, m.fold, &result);

@@ -43,14 +43,16 @@ TEST_F(UpdateLoaders, EveryTableFileLandsInItsColumns) {
   Bcue_LoadNewSecondary();
   Bcue_LoadNewRETemplate();
   Bcue_LoadNewREStructure();
-  EXPECT_EQ(rows("SELECT ProductID, PID, PrimaryName, Status FROM Primary"), (std::vector<std::string>{"1|10|Holidays|1"}));
+  EXPECT_EQ(rows("SELECT ProductID, PID, PrimaryName, Status FROM Primary"),
+            (std::vector<std::string>{"1|10|Holidays|1"}));
   EXPECT_EQ(rows("SELECT ProductID, PID, SID, SecondaryName, Status FROM Secondary"),
             (std::vector<std::string>{"1|10|2|Europe|1"}));
   EXPECT_EQ(rows("SELECT Product_Id, Template_Id, Name, Status, Platforms, TimeStamp FROM RETemplate"),
             (std::vector<std::string>{"1|15|Rules|1|3|900"}));
   EXPECT_EQ(rows("SELECT Product_Id, ParentTemplate_Id, ChildTemplate_Id, Status, TimeStamp FROM REStructure"),
             (std::vector<std::string>{"1|1|15|1|500"}));
-  for (const char* f : {"Primary.cue", "Secondary.cue", "RETEMPLATE.cue", "RESTRUCTURE.cue"}) EXPECT_FALSE(inCue(f)) << f;
+  for (const char* f : {"Primary.cue", "Secondary.cue", "RETEMPLATE.cue", "RESTRUCTURE.cue"})
+    EXPECT_FALSE(inCue(f)) << f;
 }
 
 TEST_F(UpdateLoaders, FileNamesMatchWithoutRegardToCase) {
@@ -162,8 +164,8 @@ TEST_F(EventsMerge, NewerRetiresEveryActiveRowStaleAndEqualAreSkipped) {
   cueFile("events.kest", record(1, 3, "Newer") + record(2, 4, "Older") + record(3, 5, "Same") + record(4, 1, "Back"));
   merge();
   EXPECT_EQ(rows("SELECT EventID, Version, Title, Status FROM Event ORDER BY EventID, Status, Version"),
-            (std::vector<std::string>{"1|2|Old|0", "1|2|Old|0", "1|3|Newer|1", "2|5|Old|1", "3|5|Old|1",
-                                      "4|9|Old|0", "4|1|Back|1"}));
+            (std::vector<std::string>{"1|2|Old|0", "1|2|Old|0", "1|3|Newer|1", "2|5|Old|1", "3|5|Old|1", "4|9|Old|0",
+                                      "4|1|Back|1"}));
   EXPECT_FALSE(inCue("events.kest"));
 }
 

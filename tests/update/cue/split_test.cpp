@@ -18,9 +18,10 @@ class Splitter : public testing::CueTest {
 };
 
 TEST_F(Splitter, SectionsBecomeTableFilesRowsCopiedUnchanged) {
-  writeFile(updates("C1_S1_1.new"),
-            "EVENTCAT\r\n1204,1001,1\r\n 1204, \"x, y\" ,1\r\n/EVENTCAT\r\nRESTRUCTURE\r\n1,15,16,1,500\r\n/RESTRUCTURE\r\n"
-            "Primary\r\n/Primary\r\n");
+  writeFile(
+      updates("C1_S1_1.new"),
+      "EVENTCAT\r\n1204,1001,1\r\n 1204, \"x, y\" ,1\r\n/EVENTCAT\r\nRESTRUCTURE\r\n1,15,16,1,500\r\n/RESTRUCTURE\r\n"
+      "Primary\r\n/Primary\r\n");
   Bcue_SplitNewFile("C1_S1_1");
   EXPECT_EQ(cue("EVENTCAT.cue"), "1204,1001,1\r\n 1204, \"x, y\" ,1\r\n");
   EXPECT_EQ(cue("RESTRUCTURE.cue"), "1,15,16,1,500\r\n");
@@ -96,7 +97,8 @@ TEST_F(Splitter, NameThatIsNoPlainNameIsRefusedAndNeverAPath) {
   for (const char* bad : names) {
     SCOPED_TRACE(bad);
     reported.clear();
-    writeFile(updates("B.new"), std::string("Primary\r\n1,1,\"a\",1\r\n/Primary\r\n") + bad + "\r\nrow\r\n/" + bad + "\r\n");
+    writeFile(updates("B.new"),
+              std::string("Primary\r\n1,1,\"a\",1\r\n/Primary\r\n") + bad + "\r\nrow\r\n/" + bad + "\r\n");
     EXPECT_TRUE(ends([] { Bcue_SplitNewFile("B"); }));
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].location, "Bcue_SplitNewFile");

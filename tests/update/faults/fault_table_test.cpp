@@ -112,8 +112,10 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
   std::string basic() const { return "Basic c2NyaXB0dXNlcjpzZWNyZXQ="; }  // scriptuser:secret
   // The update call's reply offering an update, with sizeLine among its statistics.
   void statistics(const std::string& sizeLine) {
-    server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\nStatistics\r\nUPDATE=1\r\nTIMESTAMP=900\r\n"
-                                       "RE_GENERATE=0\r\n" + sizeLine + "</UPDATE_STATISTICS>\r\n<html></html>\r\n");
+    server->reply("/update/update.pl",
+                  "<UPDATE_STATISTICS>\r\nStatistics\r\nUPDATE=1\r\nTIMESTAMP=900\r\n"
+                  "RE_GENERATE=0\r\n" +
+                      sizeLine + "</UPDATE_STATISTICS>\r\n<html></html>\r\n");
   }
   // A new installation whose customer check the server answers with these IDs.
   void enrolsAs(const std::string& customer, const std::string& source) {
@@ -140,8 +142,9 @@ class FaultTable : public testing::UpdateRunTest, public ::testing::WithParamInt
     serveScripts(true, "900");
     packet(goodMembers());
     // What an earlier update left: a category, and event 3 at version 0.
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 10, 2, 3, 501, 'Bank holidays', 100)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 10, 2, 3, 501, 'Bank holidays', 100)");
     db().execute("INSERT INTO Event (EventID, Title, Version, Status) VALUES (3, 'Old', 0, 1)");
   }
   void TearDown() override {
@@ -278,36 +281,38 @@ const FaultRow kRows[] = {
     // A packet that goes through, for the shape of "applied".
     {"GoodPacket", [](FaultTable&) {}, nullptr},
     {"BackslashNames",
-     [](FaultTable& t) { t.packet({{"updates\\C77_S5_1.new", kSections}, {"C77_S5_1.de", kEvents}}); }, nullptr},
+     [](FaultTable& t) {
+       t.packet({{"updates\\C77_S5_1.new", kSections}, {"C77_S5_1.de", kEvents}});
+     },
+     nullptr},
 
     // Hostile packets: refused whole before a byte is written.
-    {"MemberNamedLikeTheDatabank",
-     withGoodMembers({"test.db", "not a databank"}),
+    {"MemberNamedLikeTheDatabank", withGoodMembers({"test.db", "not a databank"}), "Bupd_OpenUpdatePacket", 75},
+    {"DotDot", withGoodMembers({"Updates/../../evil.txt", "x"}), "Bupd_OpenUpdatePacket", 75},
+    {"Absolute", withGoodMembers({"/tmp/pellary-evil.txt", "x"}), "Bupd_OpenUpdatePacket", 75},
+    {"DriveLetter", withGoodMembers({"C:\\evil.txt", "x"}), "Bupd_OpenUpdatePacket", 75},
+    {"Link",
+     [](FaultTable& t) {
+       t.packet({{"Updates/C77_S5_1.new", "/etc/passwd", true}});
+     },
      "Bupd_OpenUpdatePacket", 75},
-    {"DotDot",
-     withGoodMembers({"Updates/../../evil.txt", "x"}),
-     "Bupd_OpenUpdatePacket", 75},
-    {"Absolute",
-     withGoodMembers({"/tmp/pellary-evil.txt", "x"}),
-     "Bupd_OpenUpdatePacket", 75},
-    {"DriveLetter",
-     withGoodMembers({"C:\\evil.txt", "x"}),
-     "Bupd_OpenUpdatePacket", 75},
-    {"Link", [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "/etc/passwd", true}}); },
-     "Bupd_OpenUpdatePacket", 75},
-    {"BackslashEscape",
-     withGoodMembers({"Updates\\..\\..\\evil.txt", "x"}),
-     "Bupd_OpenUpdatePacket", 75},
-    {"UnknownMember",
-     withGoodMembers({"Updates/readme.txt", "x"}),
-     "Bupd_OpenUpdatePacket", 75},
+    {"BackslashEscape", withGoodMembers({"Updates\\..\\..\\evil.txt", "x"}), "Bupd_OpenUpdatePacket", 75},
+    {"UnknownMember", withGoodMembers({"Updates/readme.txt", "x"}), "Bupd_OpenUpdatePacket", 75},
     {"MemberTwice",
-     [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", kSections}, {"C77_S5_1.NEW", "Primary\r\n"}}); },
+     [](FaultTable& t) {
+       t.packet({{"Updates/C77_S5_1.new", kSections}, {"C77_S5_1.NEW", "Primary\r\n"}});
+     },
      "Bupd_OpenUpdatePacket", 75},
     // A zip of no members: its end record alone.
-    {"EmptyZip", [](FaultTable& t) { t.packetReply({200, std::string("PK\x05\x06", 4) + std::string(18, '\0')}); },
+    {"EmptyZip",
+     [](FaultTable& t) {
+       t.packetReply({200, std::string("PK\x05\x06", 4) + std::string(18, '\0')});
+     },
      "Bupd_OpenUpdatePacket", 20011},
-    {"CorruptZip", [](FaultTable& t) { t.packetReply({200, "PK\x03\x04 this is no zip at all"}); },
+    {"CorruptZip",
+     [](FaultTable& t) {
+       t.packetReply({200, "PK\x03\x04 this is no zip at all"});
+     },
      "Bupd_OpenUpdatePacket", 75},
     {"TruncatedZip",
      [](FaultTable& t) {
@@ -315,18 +320,32 @@ const FaultRow kRows[] = {
        t.packetReply({200, zip.substr(0, zip.size() - 30)});
      },
      "Bupd_OpenUpdatePacket", 75},
-    {"TruncatedDownload", [](FaultTable& t) { t.packetReply({200, t.goodZip(), {}, {}, Fault::CutShort}); },
+    {"TruncatedDownload",
+     [](FaultTable& t) {
+       t.packetReply({200, t.goodZip(), {}, {}, Fault::CutShort});
+     },
      "Bift_DownloadHandler", 29001},
-    {"NothingThisProgramReads", [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "Product\r\n1,1,\"x\",1,1,1\r\n/Product\r\n"}}); },
+    {"NothingThisProgramReads",
+     [](FaultTable& t) {
+       t.packet({{"Updates/C77_S5_1.new", "Product\r\n1,1,\"x\",1,1,1\r\n/Product\r\n"}});
+     },
      "Bupd_ProcessUpdate", 20011},
 
     // Server faults: each wait is bounded, and the transport error ends the run.
     {"InitialisationNeverAnswers",
-     [](FaultTable& t) { t.server->reply("/update/update_init.pl", CannedReply{200, "", {}, {}, Fault::NeverAnswer}); },
+     [](FaultTable& t) {
+       t.server->reply("/update/update_init.pl", CannedReply{200, "", {}, {}, Fault::NeverAnswer});
+     },
      "Bift_PostHandler", 29001},
-    {"PacketNeverAnswers", [](FaultTable& t) { t.packetReply({200, t.goodZip(), {}, {}, Fault::NeverAnswer}); },
+    {"PacketNeverAnswers",
+     [](FaultTable& t) {
+       t.packetReply({200, t.goodZip(), {}, {}, Fault::NeverAnswer});
+     },
      "Bift_DownloadHandler", 29001},
-    {"PacketTrickles", [](FaultTable& t) { t.packetReply({200, t.goodZip(), {}, {}, Fault::Trickle}); },
+    {"PacketTrickles",
+     [](FaultTable& t) {
+       t.packetReply({200, t.goodZip(), {}, {}, Fault::Trickle});
+     },
      "Bift_DownloadHandler", 29001},
     // Bytes well above the least speed, for ever: the offered size bounds it.
     {"PacketDrips",
@@ -353,10 +372,15 @@ const FaultRow kRows[] = {
        t.viaStart = true;
      },
      "Main", err::AnotherCopyRuns, kExitHandedOver},
-    {"UpdateScriptFails", [](FaultTable& t) { t.server->reply("/update/update.pl", CannedReply{500, "boom"}); },
+    {"UpdateScriptFails",
+     [](FaultTable& t) {
+       t.server->reply("/update/update.pl", CannedReply{500, "boom"});
+     },
      "Bift_PostHandler", 29001},
     {"RedirectToALocalFile",
-     [](FaultTable& t) { t.packetReply({301, "moved", "file://" + (t.root() / "built.zip").string()}); },
+     [](FaultTable& t) {
+       t.packetReply({301, "moved", "file://" + (t.root() / "built.zip").string()});
+     },
      "Bift_DownloadHandler", 29001},
     {"DownloadLocationIsALocalFile",
      [](FaultTable& t) {
@@ -371,7 +395,10 @@ const FaultRow kRows[] = {
        t.server->reply("/elsewhere/packet.upd", t.goodZip());
      },
      nullptr},
-    {"RedirectLoop", [](FaultTable& t) { t.packetReply({302, "again", t.server->address() + t.packetPath()}); },
+    {"RedirectLoop",
+     [](FaultTable& t) {
+       t.packetReply({302, "again", t.server->address() + t.packetPath()});
+     },
      "Bift_DownloadHandler", 29001},
     {"WrongPassword",
      [](FaultTable& t) {
@@ -403,7 +430,9 @@ const FaultRow kRows[] = {
      },
      "Bcue_MergeInEvents", 5},
     {"NegativeCategoryID",
-     [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "EVENTCAT\r\n-501,7,1\r\n/EVENTCAT\r\n"}}); },
+     [](FaultTable& t) {
+       t.packet({{"Updates/C77_S5_1.new", "EVENTCAT\r\n-501,7,1\r\n/EVENTCAT\r\n"}});
+     },
      "Bcue_LoadNewLinkItems", 5},
     {"NulInAName",
      [](FaultTable& t) {
@@ -427,17 +456,16 @@ const FaultRow kRows[] = {
     // Everything the server sends has a cap: the run ends at it, nothing kept.
     {"CustomerIdFromTheServerClimbsOutOfUpdates", [](FaultTable& t) { t.enrolsAs("../../outside/evil", "S1"); },
      "Bupd_MainHandler", 20009},
-    {"SourceIdFromTheServerWithASeparator", [](FaultTable& t) { t.enrolsAs("C77", "S1/../../x"); },
-     "Bupd_MainHandler", 20009},
+    {"SourceIdFromTheServerWithASeparator", [](FaultTable& t) { t.enrolsAs("C77", "S1/../../x"); }, "Bupd_MainHandler",
+     20009},
     {"RandomIdThatAddsToTheQuery",
      [](FaultTable& t) {
        Breg_WriteRegSettings("CUE", "CustomerID", "");
        t.server->reply(kRegisterScript, "<RANDOM_ID>\r\nR1&mode=other\r\n");
      },
      "Bupd_MainHandler", 20009},
-    {"StoredCustomerIdWithAPath",
-     [](FaultTable&) { Breg_WriteRegSettings("CUE", "CustomerID", "..\\..\\outside"); }, "Bupd_MainHandler",
-     20009},
+    {"StoredCustomerIdWithAPath", [](FaultTable&) { Breg_WriteRegSettings("CUE", "CustomerID", "..\\..\\outside"); },
+     "Bupd_MainHandler", 20009},
     {"ScriptReplyPastItsCap",
      [](FaultTable& t) {
        t.server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\n" + std::string(size_t(9) << 20, 'x'));
@@ -451,12 +479,19 @@ const FaultRow kRows[] = {
      },
      "Bift_DownloadHandler", err::TooLarge},
     {"ScriptReplyWithoutEnd",
-     [](FaultTable& t) { t.server->reply("/update/update.pl", CannedReply{200, "", {}, {}, Fault::Endless}); },
+     [](FaultTable& t) {
+       t.server->reply("/update/update.pl", CannedReply{200, "", {}, {}, Fault::Endless});
+     },
      "Bift_PostHandler", err::TooLarge},
     {"PacketLargerThanTheStatisticsSay",
-     [](FaultTable& t) { t.packetReply({200, t.goodZip() + std::string(4000, '\0')}); }, "Bift_DownloadHandler",
-     err::TooLarge},
-    {"PacketWithoutEnd", [](FaultTable& t) { t.packetReply({200, "", {}, {}, Fault::Endless}); },
+     [](FaultTable& t) {
+       t.packetReply({200, t.goodZip() + std::string(4000, '\0')});
+     },
+     "Bift_DownloadHandler", err::TooLarge},
+    {"PacketWithoutEnd",
+     [](FaultTable& t) {
+       t.packetReply({200, "", {}, {}, Fault::Endless});
+     },
      "Bift_DownloadHandler", err::TooLarge},
     {"PacketWithoutSizePastTheFixedCap",
      [](FaultTable& t) {
@@ -501,12 +536,15 @@ const FaultRow kRows[] = {
     {"SectionsLineOverItsCap",
      [](FaultTable& t) {
        t.statistics("UPDATE_SIZE=1000000\r\n");
-       t.packet({{"Updates/C77_S5_1.new", "Primary\r\n" + std::string(cue::kMostValueBytes + 10, '1') + "\r\n/Primary\r\n"}});
+       t.packet({{"Updates/C77_S5_1.new",
+                  "Primary\r\n" + std::string(cue::kMostValueBytes + 10, '1') + "\r\n/Primary\r\n"}});
      },
      "Bcue_SplitNewFile", err::TooLarge},
 
     {"ValueTooBigForItsColumn",
-     [](FaultTable& t) { t.packet({{"Updates/C77_S5_1.new", "Primary\r\n70000,10,\"x\",1\r\n/Primary\r\n"}}); },
+     [](FaultTable& t) {
+       t.packet({{"Updates/C77_S5_1.new", "Primary\r\n70000,10,\"x\",1\r\n/Primary\r\n"}});
+     },
      "Bcue_LoadNewPrimary", 6},
 };
 
@@ -560,8 +598,9 @@ TEST_F(FaultTable, FailedUpdateWritesItsLogLineAndExitsOne) {
   EXPECT_EQ(status, 1);
   const std::string logged = log();
   EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
-  EXPECT_NE(logged.find(",\"Bupd_FailedUpdate\",30010,\"Pellary Almoner can no longer link to your Outlook calendar.\""),
-            std::string::npos)
+  EXPECT_NE(
+      logged.find(",\"Bupd_FailedUpdate\",30010,\"Pellary Almoner can no longer link to your Outlook calendar.\""),
+      std::string::npos)
       << logged;
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].style, mb::OKOnly | mb::Critical);

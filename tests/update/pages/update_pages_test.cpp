@@ -7,17 +7,17 @@
 #include <memory>
 
 #include "core/gui/wizard/page_table.h"
-#include "core/wizard/program_end.h"
 #include "core/products.h"
 #include "core/registry.h"
 #include "core/wizard/page_engine.h"
+#include "core/wizard/program_end.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
-#include "support/fixtures.h"
-#include "update/pages/frmRegistration.h"
-#include "update/pages/frmPortalPage.h"
-#include "update/pages/frmUpdateSetup.h"
 #include "platform/process/process.h"
+#include "support/fixtures.h"
+#include "update/pages/frmPortalPage.h"
+#include "update/pages/frmRegistration.h"
+#include "update/pages/frmUpdateSetup.h"
 #include "update/protocol/local_server.h"
 
 namespace pellary {
@@ -67,8 +67,8 @@ TEST_F(UpdatePages, SetupPageLoadsIntervalsAndTexts) {
   EXPECT_EQ(p.findChild<QPushButton*>("cmdNext")->text(), "&Finish");
   QComboBox& box = *p.cboUpdateTime();
   ASSERT_EQ(box.count(), 8);
-  const char* texts[] = {"Every hour", "Every 2 hours", "Every 4 hours", "Every day",
-                         "Every 2 days", "Every 4 days", "Every week",  "Every month"};
+  const char* texts[] = {"Every hour",   "Every 2 hours", "Every 4 hours", "Every day",
+                         "Every 2 days", "Every 4 days",  "Every week",    "Every month"};
   int codes[] = {2001, 2002, 2004, 3001, 3002, 3004, 4001, 4004};
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(box.itemText(i), texts[i]);
@@ -134,12 +134,12 @@ TEST_F(UpdatePages, FinishStoresTheChoiceAndEnds) {
     const char* quantity;
     bool ends, hotSync;
   } cases[] = {
-      {false, "", 3, 0, "2", "4", true, false},        // automatic, not enrolled yet
-      {false, "C1", 12, 0, "2", "4", true, true},      // Palm Date Book
-      {false, "C1", 3, 2, "2", "4", true, true},       // Palm reference
-      {true, "C1", 3, 0, "0", "0", true, false},       // manual and enrolled
+      {false, "", 3, 0, "2", "4", true, false},    // automatic, not enrolled yet
+      {false, "C1", 12, 0, "2", "4", true, true},  // Palm Date Book
+      {false, "C1", 3, 2, "2", "4", true, true},   // Palm reference
+      {true, "C1", 3, 0, "0", "0", true, false},   // manual and enrolled
       {true, "C1", 12, 0, "0", "0", true, true},
-      {true, "", 12, 2, "0", "0", false, false},       // manual, not enrolled: the sign-up page
+      {true, "", 12, 2, "0", "0", false, false},  // manual, not enrolled: the sign-up page
   };
   for (const Case& c : cases) {
     messages.clear();

@@ -145,10 +145,10 @@ void LocalServer::serve(int client) {
     return;
   }
   std::string answer = "HTTP/1.1 " + std::to_string(r.status) + (r.status < 400 ? " OK" : " Error") +
-                     "\r\nContent-Length: " + std::to_string(r.body.size()) +
-                     (r.location.empty() ? "" : "\r\nLocation: " + r.location) +
-                     (r.status == 401 ? "\r\nWWW-Authenticate: Basic realm=\"update\"" : "") +
-                     "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n";
+                       "\r\nContent-Length: " + std::to_string(r.body.size()) +
+                       (r.location.empty() ? "" : "\r\nLocation: " + r.location) +
+                       (r.status == 401 ? "\r\nWWW-Authenticate: Basic realm=\"update\"" : "") +
+                       "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n";
   auto sendAll = [&](const std::string& out) {
     size_t sent = 0;
     while (sent < out.size()) {
@@ -170,8 +170,8 @@ void LocalServer::serve(int client) {
     std::string head = answer;
     // Under the cap of a script's reply, so that only time can end it.
     const std::string announced = "Content-Length: " + std::to_string(size_t(4) << 20);
-    head.replace(head.find("Content-Length: "), head.find("\r\n", head.find("Content-Length: ")) - head.find("Content-Length: "),
-                 announced);
+    head.replace(head.find("Content-Length: "),
+                 head.find("\r\n", head.find("Content-Length: ")) - head.find("Content-Length: "), announced);
     if (!sendAll(head)) return;
     const std::string piece(64, 'x');
     while (!stop_) {

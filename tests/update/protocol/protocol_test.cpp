@@ -3,17 +3,17 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QInputDialog>
-#include <QScreen>
-#include <QTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "core/databank.h"
+#include "core/gui/placement.h"
 #include "core/idindex.h"
 #include "core/profile_lists.h"
-#include "core/gui/placement.h"
 #include "core/registry.h"
 #include "platform/msgbox.h"
 #include "update/pages/proxy_question.h"
@@ -80,10 +80,10 @@ TEST_F(Enrolment, ErrorCodeOneSendsTheUserToSignUpAgainAndStoresNothing) {
 
 struct BadReplyCase {
   const char* name;
-  const char* rndId;       // stored RndGenerationID ("" first contact), or nullptr: enrolled
-  const char* script;      // the script whose reply is bad
+  const char* rndId;   // stored RndGenerationID ("" first contact), or nullptr: enrolled
+  const char* script;  // the script whose reply is bad
   const char* reply;
-  int32_t browser;         // the default browser's result
+  int32_t browser;  // the default browser's result
   long number;
   const char* location;
   const char* text;
@@ -96,28 +96,29 @@ const BadReplyCase kBadReplies[] = {
      "Bupd_MainHandler", "Unable to launch default web (*.htm, html) browser"},
     {"SignUpBrowserFails", "", "/update/register.pl", "<RANDOM_ID>\r\nR1\r\n", 31, 20009, "Bupd_MainHandler",
      "Unable to launch default web (*.htm, html) browser"},
-    {"CustomerCheckWithoutSourceId", "R1", "/update/register.pl", "<CUSTOMER_ID>\r\nC1\r\nx\r\n<WRONG>\r\nS\r\n",
-     42, 20009, "Bupd_MainHandler", "Error converting to CustomerID"},
-    {"InitialiseUnknownTag", nullptr, "/update/update_init.pl", "<HELLO>\r\n", 42, 20010,
-     "Bupd_UpdateInitialise", "Undefined update initialisation error"},
-    {"InitialiseErrorBrowserFails", nullptr, "/update/update_init.pl", "<error>\r\n", 2, 20009,
-     "Bupd_UpdateInitialise", "Unable to launch default web (*.htm, html) browser"},
+    {"CustomerCheckWithoutSourceId", "R1", "/update/register.pl", "<CUSTOMER_ID>\r\nC1\r\nx\r\n<WRONG>\r\nS\r\n", 42,
+     20009, "Bupd_MainHandler", "Error converting to CustomerID"},
+    {"InitialiseUnknownTag", nullptr, "/update/update_init.pl", "<HELLO>\r\n", 42, 20010, "Bupd_UpdateInitialise",
+     "Undefined update initialisation error"},
+    {"InitialiseErrorBrowserFails", nullptr, "/update/update_init.pl", "<error>\r\n", 2, 20009, "Bupd_UpdateInitialise",
+     "Unable to launch default web (*.htm, html) browser"},
     {"CallUnknownTag", nullptr, "/update/update.pl", "nonsense\r\n", 42, 20010, "Bupd_CallUpdate",
      "Undefined update process error"},
     {"CallErrorBrowserFails", nullptr, "/update/update.pl", "<ERROR>\r\n", 2, 20009, "Bupd_CallUpdate",
      "Unable to launch default web (*.htm, html) browser"},
     {"CallFlagNotANumber", nullptr, "/update/update.pl", "<UPDATE_STATISTICS>\r\nx\r\nUPDATE=yes\r\n", 42, 13,
      "Bupd_CallUpdate", ""},
-    {"CallReplyTooShort", nullptr, "/update/update.pl", "<UPDATE_STATISTICS>\r\nx", 42, 62, "Bupd_CallUpdate",
-     ""},
+    {"CallReplyTooShort", nullptr, "/update/update.pl", "<UPDATE_STATISTICS>\r\nx", 42, 62, "Bupd_CallUpdate", ""},
 };
 
 class BadReply : public UpdateRunTest, public ::testing::WithParamInterface<BadReplyCase> {};
 
 TEST_P(BadReply, ReportsThePartsNumberAndText) {
   const BadReplyCase& c = GetParam();
-  if (c.rndId) Breg_WriteRegSettings("CUE", "RndGenerationID", c.rndId);
-  else enrolled();
+  if (c.rndId)
+    Breg_WriteRegSettings("CUE", "RndGenerationID", c.rndId);
+  else
+    enrolled();
   serveScripts(false);
   server->reply(c.script, c.reply);
   browserResult = c.browser;
@@ -137,12 +138,15 @@ INSTANTIATE_TEST_SUITE_P(Replies, BadReply, ::testing::ValuesIn(kBadReplies),
 class UpdateCall : public UpdateRunTest {
  protected:
   void profile() {
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 1, 1, 1, 12, 'a', 500)");
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 1, 1, 2, 15, 'b', 510)");
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 1, 1, 3, 16, 'not chosen', 520)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 1, 1, 1, 12, 'a', 500)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 1, 1, 2, 15, 'b', 510)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 1, 1, 3, 16, 'not chosen', 520)");
     db().execute("INSERT INTO ProfileCatList (ProfileID, CatID) VALUES (1, 12)");
     db().execute("INSERT INTO ProfileCatList (ProfileID, CatID) VALUES (1, 15)");
     db().execute("INSERT INTO ProfileCatList (ProfileID, CatID) VALUES (2, 16)");
@@ -242,10 +246,12 @@ class UpdateRun : public UpdateRunTest {
   void offer() {
     enrolled();
     serveScripts(true, "900");
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 10, 2, 3, 501, 'old', 100)");
-    db().execute("INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
-                 "VALUES (1, 10, 2, 4, 502, 'other', 100)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 10, 2, 3, 501, 'old', 100)");
+    db().execute(
+        "INSERT INTO Tertiary (ProductID, PID, SID, TID, CatID, TertiaryName, TimeStamp) "
+        "VALUES (1, 10, 2, 4, 502, 'other', 100)");
     Bsda_AddToProfileCatList(501, 1, 0, 0, 0, 0);  // 501 is in the profile
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 7, 'mine', 100)");
     db().execute("INSERT INTO RETemplate (Product_Id, Template_Id, Name, TimeStamp) VALUES (1, 8, 'not', 100)");
@@ -381,14 +387,13 @@ TEST_P(UnsafePacket, IsRefusedWholeBeforeAnythingIsWritten) {
   EXPECT_FALSE(finished());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, UnsafePacket,
-    ::testing::Values(UnsafeMember{"DotDot", {"../evil.txt", "x"}},
-                      UnsafeMember{"DotDotBackslash", {"Updates\\..\\..\\evil.txt", "x"}},
-                      UnsafeMember{"Absolute", {"/tmp/evil.txt", "x"}},
-                      UnsafeMember{"DriveLetter", {"C:\\evil.txt", "x"}},
-                      UnsafeMember{"Link", {"Updates/link", "/etc/passwd", true}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Members, UnsafePacket,
+                         ::testing::Values(UnsafeMember{"DotDot", {"../evil.txt", "x"}},
+                                           UnsafeMember{"DotDotBackslash", {"Updates\\..\\..\\evil.txt", "x"}},
+                                           UnsafeMember{"Absolute", {"/tmp/evil.txt", "x"}},
+                                           UnsafeMember{"DriveLetter", {"C:\\evil.txt", "x"}},
+                                           UnsafeMember{"Link", {"Updates/link", "/etc/passwd", true}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRun, BackslashNamesLandInTheirFolder) {
   server->reply(packetPath(), testing::buildZip(root(), {{"updates\\C77_S5_1.new", kSections}}));
@@ -573,7 +578,8 @@ TEST_F(UpdateCall, SettingsValueIsCutAtItsSecondEqualsSignAndLowerCaseTagAccepte
   serveScripts(false);
   server->reply("/update/update_init.pl",
                 "<settings>\r\nPROFILE_DOWNLOAD_LOCATION=http://h/p?a=b\r\nUNKNOWN=1\r\n"
-                "UPDATE_SCRIPT_LOCATION=" + server->address() + "/update/update.pl\r\n</SETTINGS>\r\n");
+                "UPDATE_SCRIPT_LOCATION=" +
+                    server->address() + "/update/update.pl\r\n</SETTINGS>\r\n");
   Bupd_MainHandler(2);
   EXPECT_TRUE(reports.empty());
   EXPECT_EQ(Bupd().Bupd_ProfileDownloadLocation, "http://h/p?a");

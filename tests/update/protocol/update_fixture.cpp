@@ -20,8 +20,7 @@ std::string buildZip(const fs::path& scratch, const std::vector<ZipMember>& memb
     zip_int64_t index = zip_file_add(zip, m.name.c_str(), src, ZIP_FL_ENC_RAW | ZIP_FL_OVERWRITE);
     if (index < 0) throw std::runtime_error("zip_file_add " + m.name);
     if (m.link)
-      zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
-                                       zip_uint32_t(S_IFLNK | 0777) << 16);
+      zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX, zip_uint32_t(S_IFLNK | 0777) << 16);
   }
   if (zip_close(zip) != 0) throw std::runtime_error("zip_close");
   return readFile(file);
@@ -91,21 +90,32 @@ void UpdateRunTest::serveScripts(bool offered, const std::string& timeStamp) {
   server->reply("/update/update_init.pl",
                 "<SETTINGS>\r\n"
                 "CUE_VERSION=4\r\n"
-                "UPDATE_SCRIPT_LOCATION=" + a + "/update/update.pl\r\n"
-                "PROFILE_DOWNLOAD_LOCATION=" + a + "/packets\r\n"
-                "FINISH_SCRIPT_LOCATION=" + a + "/update/finish.pl\r\n"
-                "SCRIPT_USERNAME=scriptuser\r\n"
-                "SCRIPT_PASSWORD=secret\r\n"
-                "UPLOAD_PROFILE_SETTINGS=1\r\n"
-                "</SETTINGS>\r\n");
-  server->reply("/update/update.pl", "<UPDATE_STATISTICS>\r\n"
-                                     "Statistics\r\n"
-                                     "UPDATE=" + std::string(offered ? "1" : "0") + "\r\n"
-                                     "TIMESTAMP=" + timeStamp + "\r\n"
-                                     "RE_GENERATE=0\r\n"
-                                     "UPDATE_SIZE=1200\r\n"
-                                     "</UPDATE_STATISTICS>\r\n"
-                                     "<html><body>Your update</body></html>\r\n");
+                "UPDATE_SCRIPT_LOCATION=" +
+                    a +
+                    "/update/update.pl\r\n"
+                    "PROFILE_DOWNLOAD_LOCATION=" +
+                    a +
+                    "/packets\r\n"
+                    "FINISH_SCRIPT_LOCATION=" +
+                    a +
+                    "/update/finish.pl\r\n"
+                    "SCRIPT_USERNAME=scriptuser\r\n"
+                    "SCRIPT_PASSWORD=secret\r\n"
+                    "UPLOAD_PROFILE_SETTINGS=1\r\n"
+                    "</SETTINGS>\r\n");
+  server->reply("/update/update.pl",
+                "<UPDATE_STATISTICS>\r\n"
+                "Statistics\r\n"
+                "UPDATE=" +
+                    std::string(offered ? "1" : "0") +
+                    "\r\n"
+                    "TIMESTAMP=" +
+                    timeStamp +
+                    "\r\n"
+                    "RE_GENERATE=0\r\n"
+                    "UPDATE_SIZE=1200\r\n"
+                    "</UPDATE_STATISTICS>\r\n"
+                    "<html><body>Your update</body></html>\r\n");
   server->reply("/update/finish.pl", "<ok>\r\n");
 }
 

@@ -17,10 +17,10 @@
 #include "platform/msgbox.h"
 #include "platform/process/process.h"
 #include "tests/update/cue/cue_fixture.h"
+#include "update/follow_on.h"
 #include "update/pages/frmManager2Update.h"
 #include "update/pages/frmPortalPage.h"
 #include "update/protocol/local_server.h"
-#include "update/follow_on.h"
 #include "update/transport.h"
 #include "update/update_manager.h"
 

@@ -4,9 +4,9 @@
 // without a user service manager keeps the files and says so.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QComboBox>
 #include <QRadioButton>
-#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -34,14 +34,9 @@ struct IntervalCase {
 void PrintTo(const IntervalCase& c, std::ostream* os) { *os << c.text; }
 
 const IntervalCase kIntervals[] = {
-    {"EveryHour", 2001, "hourly"},
-    {"Every2Hours", 2002, "*-*-* 00/2:00:00"},
-    {"Every4Hours", 2004, "*-*-* 00/4:00:00"},
-    {"EveryDay", 3001, "daily"},
-    {"Every2Days", 3002, "*-*-01/2 00:00:00"},
-    {"Every4Days", 3004, "*-*-01/4 00:00:00"},
-    {"EveryWeek", 4001, "weekly"},
-    {"EveryMonth", 4004, "monthly"},
+    {"EveryHour", 2001, "hourly"}, {"Every2Hours", 2002, "*-*-* 00/2:00:00"}, {"Every4Hours", 2004, "*-*-* 00/4:00:00"},
+    {"EveryDay", 3001, "daily"},   {"Every2Days", 3002, "*-*-01/2 00:00:00"}, {"Every4Days", 3004, "*-*-01/4 00:00:00"},
+    {"EveryWeek", 4001, "weekly"}, {"EveryMonth", 4004, "monthly"},
 };
 
 class UpdateTimer : public testing::IsolatedEnvTest {
@@ -86,8 +81,8 @@ TEST_P(UpdateTimerInterval, UnitsStartTheTimedRunAtThatInterval) {
   if (platform::process::findProgram("systemd-analyze").empty()) GTEST_SKIP() << "systemd-analyze not installed";
   if (!fs::exists(pelmon)) GTEST_SKIP() << "pelmon not built";
   int status = -1;
-  uint32_t r = platform::process::runAndWait("systemd-analyze", {"verify", timerFile().string(), serviceFile().string()},
-                                             0, 60000, nullptr, &status);
+  uint32_t r = platform::process::runAndWait(
+      "systemd-analyze", {"verify", timerFile().string(), serviceFile().string()}, 0, 60000, nullptr, &status);
   ASSERT_EQ(r, platform::process::kWaitEnded);
   EXPECT_EQ(status, 0) << "systemd-analyze verify refused the units:\n" << t << "\n" << s;
   status = -1;
@@ -127,8 +122,8 @@ TEST_F(UpdateTimer, WithoutAUserManagerTheFilesStayAndTheRunSaysSo) {
 TEST_F(UpdateTimer, PathsAreQuotedForTheUnitFileOrRefused) {
   const fs::path odd = root() / "100% \"odd\" $dir\\x" / "pelmon";
   ASSERT_TRUE(timer::applyUpdateTimer(3001, odd).installed);
-  EXPECT_NE(testing::readFile(serviceFile()).find("ExecStart=\"" + (root()).string() +
-                                                  "/100%% \\\"odd\\\" $$dir\\\\x/pelmon\" cue_timed\n"),
+  EXPECT_NE(testing::readFile(serviceFile())
+                .find("ExecStart=\"" + (root()).string() + "/100%% \\\"odd\\\" $$dir\\\\x/pelmon\" cue_timed\n"),
             std::string::npos)
       << testing::readFile(serviceFile());
   fs::remove(timerFile());

@@ -123,8 +123,8 @@ TEST_F(DayTimerTest, OpenFailuresShowTheirMessage) {
       return {};
     }
   };
-  const std::pair<int32_t, const char*> cases[] = {{1, "Invalid DB path name"}, {4, "Database busy"},
-                                                   {6, "Invalid database and/or user password"}, {9, ""}};
+  const std::pair<int32_t, const char*> cases[] = {
+      {1, "Invalid DB path name"}, {4, "Database busy"}, {6, "Invalid database and/or user password"}, {9, ""}};
   for (auto [code, text] : cases) {
     messages_.clear();
     Fake fake(code);

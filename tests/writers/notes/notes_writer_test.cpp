@@ -8,8 +8,8 @@
 #include "platform/oledate.h"
 #include "standins/notes/notes_control.h"
 #include "support/fixtures.h"
-#include "writers/pages/frmLotusSelect.h"
 #include "writers/notes/notes_writer.h"
+#include "writers/pages/frmLotusSelect.h"
 
 namespace pellary {
 namespace {

@@ -17,8 +17,8 @@
 #include "platform/settings/settings_tree.h"
 #include "standins/organizer/organizer_control.h"
 #include "support/fixtures.h"
-#include "writers/pages/frmOrgDetails.h"
 #include "writers/organizer/organizer_writer.h"
+#include "writers/pages/frmOrgDetails.h"
 
 namespace pellary {
 namespace {
@@ -135,7 +135,8 @@ TEST(OrganizerText, EntryTextParts) {
   r.URL = "x.org";
   r.OnSale = platform::oleFromCivil(2026, 2, 3);
   r.MemoLong = "L";
-  EXPECT_EQ(Borg_EntryText(r), "T\r\nTel: +44 (20) 123\r\nWebsite: http://x.org\r\nTickets on sale: 03/02/2026\r\n\r\nL");
+  EXPECT_EQ(Borg_EntryText(r),
+            "T\r\nTel: +44 (20) 123\r\nWebsite: http://x.org\r\nTickets on sale: 03/02/2026\r\n\r\nL");
 }
 
 TEST(OrganizerText, VersionCodes) {
@@ -175,7 +176,8 @@ TEST_F(OrganizerTest, VersionAndRecentFiles) {
   Breg_WriteRegSettings("Settings", "OrgLastFile", "C:\\A.or5");
   st::writeValue(st::Root::CurrentUser, key, "File1", "c:\\a.OR5");
   st::writeValue(st::Root::CurrentUser, key, "File2", "  C:\\B.or5 ");
-  for (int n = 3; n <= 12; ++n) st::writeValue(st::Root::CurrentUser, key, "File" + std::to_string(n), "F" + std::to_string(n));
+  for (int n = 3; n <= 12; ++n)
+    st::writeValue(st::Root::CurrentUser, key, "File" + std::to_string(n), "F" + std::to_string(n));
   Borg_PutFilesInArray();
   const auto& f = Borg().Borg_RecentFiles;
   EXPECT_EQ(f[0], "C:\\A.or5");

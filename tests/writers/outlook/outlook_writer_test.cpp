@@ -108,8 +108,9 @@ TEST(OutlookNote, PartsFollowInOrderWhenPresent) {
   r.URL = "fair.example";
   r.OnSale = platform::oleFromCivil(2027, 3, 1);
   r.MemoLong = "Long";
-  EXPECT_EQ(outlookNoteText(r),
-            "Memo\r\nTel: +44 (20) 7946 0000\r\nWebsite: http://fair.example\r\nTickets on sale: 01/03/2027\r\n\r\nLong");
+  EXPECT_EQ(
+      outlookNoteText(r),
+      "Memo\r\nTel: +44 (20) 7946 0000\r\nWebsite: http://fair.example\r\nTickets on sale: 01/03/2027\r\n\r\nLong");
   r.Title = "Say \"hi\"";
   r.StartDate = platform::oleFromCivil(2027, 3, 9);
   EXPECT_EQ(outlookDeleteFilter(r), "[Subject] = \"Say \"\"hi\"\"\" and  [Start] = \"09/03/2027 12:00 AM\"");
@@ -127,7 +128,8 @@ TEST_F(OutlookWriter, WritesToTheSavedFolderThenDeletesBySubjectAndStart) {
 
   EXPECT_FALSE(Bint_DatesPending());
   EXPECT_EQ(windows.progress, (std::vector<int16_t>{0, 50, 100}));
-  EXPECT_EQ(windows.log, (Strings{"guide centred", "guide centred", "disabled", "frame away", "hide", "enabled", "frame back"}));
+  EXPECT_EQ(windows.log,
+            (Strings{"guide centred", "guide centred", "disabled", "frame away", "hide", "enabled", "frame back"}));
   EXPECT_EQ(windows.text, kOutlookWaitText);
   // The profile was committed.
   EXPECT_EQ(count("SELECT * FROM ProfileEventList WHERE Status = 4"), 2);

@@ -1,13 +1,13 @@
 #include "writers/pages/frmPilot.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QApplication>
-#include <QKeyEvent>
 
 #include "platform/oledate.h"
 #include "writers/palm/palm_fixture.h"

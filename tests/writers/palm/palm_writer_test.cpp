@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "writers/palm/palm_fixture.h"
 #include "platform/oledate.h"
 #include "platform/paths.h"
 #include "reference/reference_tree.h"
+#include "writers/palm/palm_fixture.h"
 
 namespace pellary {
 namespace {
@@ -36,16 +36,16 @@ std::string bytes(std::initializer_list<int> list) {
 TEST(PalmRecords, AddRecordIsLaidOutByteForByte) {
   RelayEventRecord r = entry("F\xC3\xA9", oleFromCivil(2000, 1, 1), oleFromCivil(2000, 1, 2));  // "Fé"
   r.Memo = "M";
-  EXPECT_EQ(palmAddRecord(r), bytes({'a', 2, 0, 'F', 0xE9, 2, 0, 'M', '.', 0, 0, 0, 0,  //
-                                     1, 0, 1, 0, 0xD0, 0x07, 2, 0, 1, 0, 0xD0, 0x07}));
+  EXPECT_EQ(palmAddRecord(r), bytes({'a', 2, 0, 'F', 0xE9, 2,    0, 'M', '.', 0, 0,    0,   0,  //
+                                     1,   0, 1, 0,   0xD0, 0x07, 2, 0,   1,   0, 0xD0, 0x07}));
 }
 
 TEST(PalmRecords, DeleteRecordHasNoTextAndTheZeroEndDate) {
   RelayEventRecord r = entry("Ab", oleFromCivil(2001, 5, 3), 0);
   r.Memo = "ignored on a delete";
   std::string rec = palmDeleteRecord(r);
-  EXPECT_EQ(rec, bytes({'d', 2, 0, 'A', 'b', 0, 0, 0, 0, 0, 0,  //
-                        3, 0, 5, 0, 0xD1, 0x07, 30, 0, 12, 0, 0x6B, 0x07}));
+  EXPECT_EQ(rec, bytes({'d', 2, 0, 'A', 'b',  0,    0,  0, 0,  0, 0,  //
+                        3,   0, 5, 0,   0xD1, 0x07, 30, 0, 12, 0, 0x6B, 0x07}));
   EXPECT_EQ(rec.size(), 21u + 2u);
 }
 

@@ -19,8 +19,8 @@ TEST(ProgressPercent, RoundsHalfToEvenAndCapsAt100) {
   struct Case {
     int32_t done, total;
     int16_t expected;
-  } cases[] = {{0, 4, 0},   {1, 8, 12},  {3, 8, 38},  {1, 200, 0}, {3, 200, 2},
-               {1, 3, 33},  {2, 3, 67},  {4, 4, 100}, {9, 4, 100}, {1, 0, 100}};
+  } cases[] = {{0, 4, 0},  {1, 8, 12}, {3, 8, 38},  {1, 200, 0}, {3, 200, 2},
+               {1, 3, 33}, {2, 3, 67}, {4, 4, 100}, {9, 4, 100}, {1, 0, 100}};
   for (const Case& c : cases) EXPECT_EQ(progressPercent(c.done, c.total), c.expected) << c.done << "/" << c.total;
 }
 
@@ -36,11 +36,11 @@ TEST_F(CentralWriter, NewEventsArePreviewedThenWrittenWithTheOneDayRuleAndTicket
   // Tickets on (0x0040), one week span limit with "*" marks (0x0A01).
   cat(10, 0x0042);
   event(1, "One day", day(2027, 2, 1), day(2027, 2, 1), 1, 1, "Memo = 'Short', MemoLong = 'Long text'");
-  event(2, "Festival", day(2027, 3, 1), day(2027, 3, 20));        // beyond the week: one day, "*"
+  event(2, "Festival", day(2027, 3, 1), day(2027, 3, 20));  // beyond the week: one day, "*"
   event(3, "Concert", day(2027, 4, 2), day(2027, 4, 4), 1, 1,
         "OnSale = " + num(day(2027, 3, 5)) + ", URL = 'x.org', Tel = '123'");  // span, with tickets
-  event(4, "Minor", day(2027, 5, 1), day(2027, 5, 1), 1, 3);         // priority 3 is above level 2
-  event(5, "Early", day(2026, 12, 30), day(2027, 1, 2));             // starts before the product
+  event(4, "Minor", day(2027, 5, 1), day(2027, 5, 1), 1, 3);                   // priority 3 is above level 2
+  event(5, "Early", day(2026, 12, 30), day(2027, 1, 2));                       // starts before the product
   link(1, 10);
   link(2, 10);
   link(3, 10);
@@ -48,8 +48,8 @@ TEST_F(CentralWriter, NewEventsArePreviewedThenWrittenWithTheOneDayRuleAndTicket
   link(5, 10);
 
   runPreview();
-  EXPECT_EQ(previewTexts(), (Strings{"P0000005 Add Early", "P0000001 Add One day", "P0000002 Add *Festival",
-                                     "P0000003 Add Concert"}));
+  EXPECT_EQ(previewTexts(),
+            (Strings{"P0000005 Add Early", "P0000001 Add One day", "P0000002 Add *Festival", "P0000003 Add Concert"}));
   EXPECT_EQ(preview.rows[0].subItems[0], "01/01/2027");
   EXPECT_TRUE(preview.rows[0].checked);
   EXPECT_EQ(Bplp().Bplp_TotalCount, 4);
@@ -351,7 +351,8 @@ TEST_F(CentralWriter, EachEntryIsStoredAsItLandsOnTheTarget) {
   }
   event(5, "Old", day(2027, 1, 5), day(2027, 1, 5));
   link(5, 20);
-  exec("INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 20, 1, 4, 0)");
+  exec(
+      "INSERT INTO ProfileEventList (ProfileID, EventID, CatID, Version, Status, AddStatus) VALUES (1, 5, 20, 1, 4, 0)");
   exec("INSERT INTO ProfileCatList (ProfileID, CatID, Status, AddStatus) VALUES (1, 20, 4, 0)");
   written(5, 20, 4, 1, day(2027, 1, 5));
   int adds = 0;

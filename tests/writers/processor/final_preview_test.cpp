@@ -25,8 +25,8 @@ TEST_F(FinalPreview, RowsAreKeyedByTheSevenDigitEventIDAndTheFirstWins) {
   row(4, 1234567, "Changed", day(2027, 3, 7));
   row(3, 8, "Other", day(2027, 3, 8));
   ASSERT_EQ(preview.rows.size(), 4u);
-  EXPECT_EQ(previewTexts(), (Strings{"P0000042 Add First", "P0000007 Remove Removed", "P1234567 Change Changed",
-                                     "P0000008   Other"}));
+  EXPECT_EQ(previewTexts(),
+            (Strings{"P0000042 Add First", "P0000007 Remove Removed", "P1234567 Change Changed", "P0000008   Other"}));
   EXPECT_EQ(preview.rows[0].subItems[0], "04/03/2027");
   for (const PreviewRow& r : preview.rows) EXPECT_TRUE(r.checked);
 

@@ -250,8 +250,8 @@ TEST_F(Series3Test, StalledCopyBackKeepsTheProfile) {
   };
   EXPECT_FALSE(Bps3_psion3Handler());
   EXPECT_EQ(commits_, 0);
-  EXPECT_EQ(deviceFile(), kEmptyAgenda);                       // the device is unchanged
-  EXPECT_NE(readFile(home() / "Psi3.agn"), kEmptyAgenda);      // the PC copy holds the entry
+  EXPECT_EQ(deviceFile(), kEmptyAgenda);                   // the device is unchanged
+  EXPECT_NE(readFile(home() / "Psi3.agn"), kEmptyAgenda);  // the PC copy holds the entry
 }
 
 TEST_F(Series3Test, NoDeviceTimesOutTheConnection) {
