@@ -142,8 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ItemCase{"ControlCharactersGo", item("x\x01y\x7Fz", "p\x02q\r\nr", "c\x03d", true, false)},
                       ItemCase{"LongAsciiLines", item(kLong, kLong + "\n" + kLong, "Cat " + kLong, true, true)},
                       ItemCase{"LongUtf8Lines",
-                               item(std::string(60, 'a') + "\xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC" + std::string(70, 'b'),
-                                    [] { std::string s; for (int i = 0; i < 60; ++i) s += "\xC3\xA9"; return s; }(), "\xE6\x97\xA5\xE6\x9C\xAC " + kLong, false, false)}),
+                               item(
+                                   std::string(60, 'a') + "\xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC" + std::string(70, 'b'),
+                                   [] {
+                                     std::string s;
+                                     for (int i = 0; i < 60; ++i) s += "\xC3\xA9";
+                                     return s;
+                                   }(),
+                                   "\xE6\x97\xA5\xE6\x9C\xAC " + kLong, false, false)}),
     [](const ::testing::TestParamInfo<ItemCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
