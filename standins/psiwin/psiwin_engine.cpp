@@ -16,15 +16,17 @@
 #include "platform/state_file.h"
 #include "standins/handheld/handheld.h"
 
-namespace pellary::platform::psiwin {
+namespace pellary::standins::psiwin {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
-std::vector<std::string> splitTabs(const std::string& line) { return standins::split(line); }
+using platform::standins::escape;
+using platform::standins::unescape;
+std::vector<std::string> splitTabs(const std::string& line) { return platform::standins::split(line); }
 // Runtime error numbers of file access.
 constexpr long kBadFileName = 52;
 constexpr long kPermissionDenied = 70;
@@ -184,7 +186,7 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     return;
   }
   // Written beside the target and renamed, so a failed copy leaves the old file.
-  standins::aboutToChange(to);
+  platform::standins::aboutToChange(to);
   const bool newFolder = !fs::is_directory(to.parent_path(), ec);
   fs::create_directories(to.parent_path(), ec);
   const fs::path temp = to.string() + ".part";
@@ -461,7 +463,7 @@ std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
   std::string out = agendaUidBytes() + kAgendaMagic + ' ' + std::to_string(nextId) + '\n';
   for (const auto& e : entries) appendLine(out, e);
-  standins::replaceFile(file, out, "agenda file");
+  platform::standins::replaceFile(file, out, "agenda file");
 }
 
 void createAgendaFile(std::string_view devicePathText) {
@@ -628,7 +630,7 @@ class ObjAgenda : public au::TypedDispatch {
         auto event = std::dynamic_pointer_cast<AgnEvent>(a[0].toObject());
         if (!event) raise(err::TypeMismatch, "Not an agenda event");
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
-        standins::takeEntry();
+        platform::standins::takeEntry();
         event->entry.id = nextId_++;
         byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
@@ -662,7 +664,7 @@ class ObjAgenda : public au::TypedDispatch {
           else
             appendLine(out, entries_[i]);
         for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
-        if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
+        if (!out.empty()) platform::standins::appendToFile(file_, out, "agenda file");
         saved_ = entries_.size();
         deleted_.clear();
         return {};
@@ -712,4 +714,4 @@ void installPsiWin(bool version22) {
   if (version22) st::createKey(st::Root::ClassesRoot, kAgendaClass);
 }
 
-}  // namespace pellary::platform::psiwin
+}  // namespace pellary::standins::psiwin
