@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/refusal.h"
 #include "platform/state_file.h"
+#include "standins/entry_lines.h"
 
 namespace pellary::standins::notes {
 
@@ -103,9 +104,7 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
       db.entries.push_back(std::move(e));
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
-      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) return false;
-      gone[n] = true;
+      return markGone(p[1], gone);
     } else {
       return false;
     }
@@ -116,12 +115,7 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
 
 }  // namespace
 
-Database readDatabase(const fs::path& file) {
-  std::vector<bool> gone;
-  Database db = readAll(file, gone);
-  platform::standins::dropGone(db.entries, gone);
-  return db;
-}
+Database readDatabase(const fs::path& file) { return readLive(file, readAll); }
 
 void writeDatabase(const fs::path& file, const Database& db) {
   std::string out = "NOTESDB 1\npassword\t" + escape(db.password) + '\n';

@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/refusal.h"
 #include "platform/state_file.h"
+#include "standins/entry_lines.h"
 
 namespace pellary::standins::organizer {
 
@@ -108,9 +109,7 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
       f.entries.push_back(std::move(e));
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
-      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) return false;
-      gone[n] = true;
+      return markGone(p[1], gone);
     } else {
       return false;
     }
@@ -121,12 +120,7 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
 
 }  // namespace
 
-OrganizerFile readFile(const fs::path& file) {
-  std::vector<bool> gone;
-  OrganizerFile f = readAll(file, gone);
-  platform::standins::dropGone(f.entries, gone);
-  return f;
-}
+OrganizerFile readFile(const fs::path& file) { return readLive(file, readAll); }
 
 void writeFile(const fs::path& file, const OrganizerFile& f) {
   std::string out = "ORGANIZER 1\npassword\t" + escape(f.password) + '\n';
