@@ -12,7 +12,7 @@
 
 namespace pellary::brindle {
 
-namespace tessel = platform::tessel;
+namespace tessel = standins::tessel;
 
 struct PostedMessage {
   uint32_t msg = 0;

@@ -8,7 +8,7 @@
 #include "standins/outlook/ical_item.h"
 #include "standins/outlook/outlook_store.h"
 
-using namespace pellary::platform::outlook;
+using namespace pellary::standins::outlook;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 #include "standins/outlook/caldav_files.h"
 
 using namespace pellary;
-using namespace pellary::platform::outlook;
+using namespace pellary::standins::outlook;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = [] {

@@ -118,12 +118,12 @@ namespace {
 // programs they replace, and what core and the page engine ask of the layers
 // above them.
 void connectComponents() {
-  platform::outlook::registerOutlookClasses();
-  platform::palm::registerPalmControls();
-  platform::psiwin::registerPsiWinClasses();
-  platform::organizer::registerOrganizerClass();
-  platform::notes::registerNotesClass();
-  platform::daytimer::registerDayTimerClass();
+  standins::outlook::registerOutlookClasses();
+  standins::palm::registerPalmControls();
+  standins::psiwin::registerPsiWinClasses();
+  standins::organizer::registerOrganizerClass();
+  standins::notes::registerNotesClass();
+  standins::daytimer::registerDayTimerClass();
   screenLink().firstRun = [] { return Bmm().Bmm_FirstRun; };
   // A tip shows near the pointer, inside the program, as plain text.
   platform::help::setPopupPresenter([](const platform::help::Request&, const std::string& text) {

@@ -159,8 +159,8 @@ Result installProgramFolder(const Options& options) {
   int datesPlat = std::atoi(Breg_GetRegSetting("Support", "DatesPlat").c_str());
   int refPlat2 = std::atoi(Breg_GetRegSetting("Support", "RefPlat2").c_str());
   if (datesPlat == 12 || refPlat2 == 2) {
-    platform::palm::installDesktop();
-    if (platform::palm::users().empty()) platform::palm::addUser("Demo User");
+    standins::palm::installDesktop();
+    if (standins::palm::users().empty()) standins::palm::addUser("Demo User");
     writeTextIfMissing(paths::resolve(home, "Palm\\Orrery.prc"), "Mappa viewer package for the handheld\n");
     result.notes.push_back("Palm Desktop stand-in with a HotSync user");
   }
@@ -172,14 +172,14 @@ Result installProgramFolder(const Options& options) {
   const bool series3Dates = datesPlat == 1, series5Dates = datesPlat == 15 || datesPlat == 16;
   const bool psionReference = refPlat2 == 16 || refPlat2 == 32 || refPlat2 == 64 || refPlat2 == 128 || refPlat2 == 256;
   if (series3Dates || series5Dates || psionReference) {
-    platform::psiwin::installPsiWin(true);
-    if (platform::handheld::driveFolder('C').empty()) platform::handheld::addDrive('C', "Internal");
+    standins::psiwin::installPsiWin(true);
+    if (standins::handheld::driveFolder('C').empty()) standins::handheld::addDrive('C', "Internal");
     // The Series 3 reference section lives on its internal drive M.
-    if (refPlat2 == 32 && platform::handheld::driveFolder('M').empty()) platform::handheld::addDrive('M', "Internal");
-    if (series5Dates && !fs::exists(platform::psiwin::devicePath(kSeries5DemoAgenda)))
-      platform::psiwin::createAgendaFile(kSeries5DemoAgenda);
-    if (series3Dates) writeEmptySeries3Agenda(platform::psiwin::devicePath(kSeries3DemoAgenda));
-    std::string note = "PsiWin stand-in and the handheld " + platform::handheld::deviceFolder().string();
+    if (refPlat2 == 32 && standins::handheld::driveFolder('M').empty()) standins::handheld::addDrive('M', "Internal");
+    if (series5Dates && !fs::exists(standins::psiwin::devicePath(kSeries5DemoAgenda)))
+      standins::psiwin::createAgendaFile(kSeries5DemoAgenda);
+    if (series3Dates) writeEmptySeries3Agenda(standins::psiwin::devicePath(kSeries3DemoAgenda));
+    std::string note = "PsiWin stand-in and the handheld " + standins::handheld::deviceFolder().string();
     if (series5Dates) note += std::string(" with an empty agenda ") + kSeries5DemoAgenda;
     if (series3Dates) note += std::string(" with an empty agenda ") + kSeries3DemoAgenda;
     result.notes.push_back(note);

@@ -22,6 +22,7 @@
 
 using namespace pellary;
 using namespace pellary::platform;
+using namespace pellary::standins;
 using namespace pellary::bench;
 
 namespace {

@@ -32,6 +32,7 @@
 
 using namespace pellary;
 using namespace pellary::platform;
+using namespace pellary::standins;
 using namespace pellary::bench;
 namespace fs = std::filesystem;
 
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
                          ->call("Add", {Variant("Bench scratch"), Variant(int32_t(outlook::defaultfolder::Calendar))})
                          .toObject();
     for (int i = 0; i < kSaves; ++i) names[size_t(i)] = writeEntry(scratch, i)->call("EntryID").toString() + ".ics";
-    standins::syncSaved();
+    platform::standins::syncSaved();
     const fs::path scratchDir = outlook::store().find(scratch->call("EntryID").toString())->dir;
     for (int i = 0; i < kSaves; ++i) {
       texts[size_t(i)] = readAll(scratchDir / names[size_t(i)]);
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
     auto f0 = Clock::now();
     flush(plainDir);
     auto f1 = Clock::now();
-    standins::syncSaved();
+    platform::standins::syncSaved();
     auto f2 = Clock::now();
     phase.flush = seconds(f0, f1);
     phase.extra = seconds(f1, f2);

@@ -208,7 +208,7 @@ Figures runSize(const fs::path& root, int topics) {
 
   // The handheld PC: its pages, then their copy to the device.
   Bhtm_StartHTMLReferenceWriter(4);
-  namespace ce = platform::wince;
+  namespace ce = standins::wince;
   ce::setDeviceAttached(true);
   Bset().Bset_RefPlat2 = 4;
   const auto ceFiles = filesOf(home / "Reference" / "HPC" / "Output");
@@ -260,7 +260,7 @@ Figures runSize(const fs::path& root, int topics) {
   // folder emptied, every leaf file and the menu copied through the PsiWin
   // engine, each copy waited for. The plain loop removes its former copy and
   // copies the same files into the folder made anew.
-  namespace hh = platform::handheld;
+  namespace hh = standins::handheld;
   hh::addDrive('D', "Disk D");
   resetPsionTransfer();
   PsiWinEngineAdapter engine;

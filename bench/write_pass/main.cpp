@@ -299,9 +299,9 @@ uint64_t storeBytes(const fs::path& store, int32_t& files) {
 }
 
 std::vector<Target> targets() {
-  namespace dt = platform::daytimer;
-  namespace ol = platform::outlook;
-  namespace psi = platform::psiwin;
+  namespace dt = standins::daytimer;
+  namespace ol = standins::outlook;
+  namespace psi = standins::psiwin;
   namespace au = platform::automation;
   const fs::path home = gRoot / "program";
   std::vector<Target> list;
@@ -366,10 +366,10 @@ std::vector<Target> targets() {
   list.push_back({"Organizer", 6, Persist::OneWrite,
                   [] {
                     resetBorg();
-                    platform::organizer::registerOrganizerClass();
-                    platform::organizer::OrganizerFile f;
+                    standins::organizer::registerOrganizerClass();
+                    standins::organizer::OrganizerFile f;
                     f.sections.push_back({0, "Calendar", "Calendar"});
-                    platform::organizer::writeFile(platform::organizer::filePath("C:\\Organize\\Bench.or5"), f);
+                    standins::organizer::writeFile(standins::organizer::filePath("C:\\Organize\\Bench.or5"), f);
                     Breg_WriteRegSettings("Settings", "OrgSection", "Calendar");
                   },
                   [] {
@@ -386,13 +386,13 @@ std::vector<Target> targets() {
       {"Notes", 9, Persist::AppendPerEntry,
        [] {
          resetBLot();
-         platform::notes::registerNotesClass();
-         platform::notes::writeDatabase(platform::notes::databasePath("", "mail\\bench.nsf"), {});
+         standins::notes::registerNotesClass();
+         standins::notes::writeDatabase(standins::notes::databasePath("", "mail\\bench.nsf"), {});
        },
        [] {
          platform::Dispatch& c = BLot_Control();
          c.call(3, {Variant(std::string()), Variant(std::string("mail\\bench.nsf")), Variant(std::string())});
-         if (c.call(5).toString() != platform::notes::kLoggedOn)
+         if (c.call(5).toString() != standins::notes::kLoggedOn)
            std::fprintf(stderr, "Notes did not log on: %s\n", c.call(5).toString().c_str());
          timedPass();
          c.call(4);

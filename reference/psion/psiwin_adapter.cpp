@@ -5,7 +5,7 @@
 
 namespace pellary {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 
 namespace {
 std::shared_ptr<psi::PsiWinEngine> makeEngine() {

@@ -27,7 +27,7 @@ class PsiWinEngineAdapter : public PsionEngineControl {
   void pump();
 
  private:
-  std::shared_ptr<platform::psiwin::PsiWinEngine> engine_;
+  std::shared_ptr<standins::psiwin::PsiWinEngine> engine_;
 };
 
 }  // namespace pellary

@@ -22,7 +22,7 @@
 namespace pellary {
 
 namespace fs = std::filesystem;
-namespace ce = platform::wince;
+namespace ce = standins::wince;
 
 namespace {
 

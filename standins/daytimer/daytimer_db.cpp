@@ -12,14 +12,16 @@
 #include "platform/refusal.h"
 #include "platform/state_file.h"
 
-namespace pellary::platform::daytimer {
+namespace pellary::standins::daytimer {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
+using platform::standins::escape;
+using platform::standins::unescape;
 
 bool likePattern(const std::string& text, const std::string& pattern) {
   const bool prefix = !pattern.empty() && pattern.back() == '*';
@@ -53,7 +55,7 @@ fs::path databaseFile(std::string_view path) {
   if (path.empty()) return {};
   std::string p(path);
   if (p.size() < 4 || !paths::equalsIgnoreCase(p.substr(p.size() - 4), ".bfl")) p += ".bfl";
-  return standins::drivePath("daytimer", p);
+  return platform::standins::drivePath("daytimer", p);
 }
 
 namespace {
@@ -72,7 +74,7 @@ DatabaseContent readContent(const fs::path& file, size_t& deleted) {
   std::unordered_map<std::string, size_t> byKey;
   std::vector<bool> gone;
   deleted = 0;
-  standins::readStateFile(file, "DAYTIMER 1", "Day-Timer database", [&](const std::vector<std::string>& p) {
+  platform::standins::readStateFile(file, "DAYTIMER 1", "Day-Timer database", [&](const std::vector<std::string>& p) {
     if (p[0] == "nologin" && p.size() == 2) {
       c.noLogin = p[1] == "1";
     } else if (p[0] == "dbpassword" && p.size() == 2) {
@@ -94,7 +96,7 @@ DatabaseContent readContent(const fs::path& file, size_t& deleted) {
     }
     return true;
   });
-  if (deleted != 0) standins::dropGone(c.entries, gone);
+  if (deleted != 0) platform::standins::dropGone(c.entries, gone);
   return c;
 }
 
@@ -111,7 +113,7 @@ void writeDatabase(const fs::path& file, const DatabaseContent& c) {
   out << "DAYTIMER 1\nnologin\t" << (c.noLogin ? 1 : 0) << "\ndbpassword\t" << escape(c.dbPassword) << '\n';
   for (const auto& [name, pw] : c.users) out << "user\t" << escape(name) << '\t' << escape(pw) << '\n';
   for (const auto& e : c.entries) out << entryLine(e);
-  standins::replaceFile(file, out.str(), "Day-Timer database");
+  platform::standins::replaceFile(file, out.str(), "Day-Timer database");
 }
 
 void DayTimerEntry::setDates(double start, double end, int32_t& unused) {
@@ -210,7 +212,7 @@ void DayTimerDatabase::requireOpen() const {
 
 std::string DayTimerDatabase::store(StoredEntry entry) {
   requireOpen();
-  standins::takeEntry();
+  platform::standins::takeEntry();
   entry.key = std::to_string(nextKey_);
   journal_.append(entryLine(entry));
   ++nextKey_;
@@ -263,4 +265,4 @@ void registerDayTimerClass() {
   au::registerBuiltinClass(kDatabaseClass, [] { return std::make_shared<DayTimerDatabase>(); });
 }
 
-}  // namespace pellary::platform::daytimer
+}  // namespace pellary::standins::daytimer

@@ -28,7 +28,10 @@
 #include "platform/automation/dispatch.h"
 #include "platform/state_file.h"
 
-namespace pellary::platform::daytimer {
+namespace pellary::standins::daytimer {
+
+// The stand-ins are built on the platform layer's types.
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -146,7 +149,7 @@ class DayTimerDatabase : public automation::TypedDispatch {
 
   fs::path file_;
   bool open_ = false;
-  standins::AppendFile journal_;
+  platform::standins::AppendFile journal_;
   int32_t nextKey_ = 1;
   std::vector<StoredEntry> entries_;
   std::vector<bool> gone_;
@@ -156,4 +159,4 @@ class DayTimerDatabase : public automation::TypedDispatch {
 
 void registerDayTimerClass();
 
-}  // namespace pellary::platform::daytimer
+}  // namespace pellary::standins::daytimer

@@ -8,7 +8,9 @@
 #include "platform/paths.h"
 #include "platform/state_file.h"
 
-namespace pellary::platform::handheld {
+namespace pellary::standins::handheld {
+
+using namespace pellary::platform;
 
 namespace {
 
@@ -82,7 +84,7 @@ fs::path addDrive(char letter, const std::string& volume) {
       if (!(line.size() >= 2 && line[1] == '=' && upper(line[0]) == u)) kept += line + "\n";
   }
   kept += std::string(1, u) + "=" + volume + "\n";
-  standins::replaceFile(volumesFile(), kept, "drive names");
+  platform::standins::replaceFile(volumesFile(), kept, "drive names");
   return p;
 }
 
@@ -118,4 +120,4 @@ fs::path existingDevicePath(std::string_view path) {
   return p;
 }
 
-}  // namespace pellary::platform::handheld
+}  // namespace pellary::standins::handheld

@@ -22,7 +22,7 @@
 
 #include "platform/paths.h"
 
-namespace pellary::platform::handheld {
+namespace pellary::standins::handheld {
 
 namespace fs = std::filesystem;
 
@@ -49,4 +49,4 @@ fs::path devicePath(std::string_view path, paths::FolderNames& names);
 // The existing file or folder a device path names; empty when there is none.
 fs::path existingDevicePath(std::string_view path);
 
-}  // namespace pellary::platform::handheld
+}  // namespace pellary::standins::handheld

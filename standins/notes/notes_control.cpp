@@ -10,8 +10,11 @@
 #include "platform/paths.h"
 #include "platform/refusal.h"
 #include "platform/state_file.h"
+#include "standins/entry_lines.h"
 
-namespace pellary::platform::notes {
+namespace pellary::standins::notes {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 using au::InvokeKind;
@@ -19,8 +22,8 @@ using au::ParamType;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
+using platform::standins::escape;
+using platform::standins::unescape;
 
 constexpr long kBadFileFormat = 321;
 constexpr DispId kLogOn = 3;
@@ -89,7 +92,7 @@ std::string entryLine(const Entry& e) {
 Database readAll(const fs::path& file, std::vector<bool>& gone) {
   Database db;
   gone.clear();
-  standins::readStateFile(file, "NOTESDB 1", "Notes database", [&](const std::vector<std::string>& p) {
+  platform::standins::readStateFile(file, "NOTESDB 1", "Notes database", [&](const std::vector<std::string>& p) {
     if (p[0] == "password" && p.size() == 2) {
       db.password = unescape(p[1]);
     } else if (p[0] == "entry" && p.size() == 5) {
@@ -101,9 +104,7 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
       db.entries.push_back(std::move(e));
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
-      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) return false;
-      gone[n] = true;
+      return markGone(p[1], gone);
     } else {
       return false;
     }
@@ -114,17 +115,12 @@ Database readAll(const fs::path& file, std::vector<bool>& gone) {
 
 }  // namespace
 
-Database readDatabase(const fs::path& file) {
-  std::vector<bool> gone;
-  Database db = readAll(file, gone);
-  standins::dropGone(db.entries, gone);
-  return db;
-}
+Database readDatabase(const fs::path& file) { return readLive(file, readAll); }
 
 void writeDatabase(const fs::path& file, const Database& db) {
   std::string out = "NOTESDB 1\npassword\t" + escape(db.password) + '\n';
   for (const auto& e : db.entries) out += entryLine(e);
-  standins::replaceFile(file, out, "Notes database");
+  platform::standins::replaceFile(file, out, "Notes database");
 }
 
 KestNtsCtl::KestNtsCtl() : TypedDispatch(info()) {}
@@ -167,7 +163,7 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
   try {
     // A journal grown mostly of deletions is written anew once.
     if (deleted > gone.size() - deleted) {
-      standins::dropGone(db.entries, gone);
+      platform::standins::dropGone(db.entries, gone);
       gone.assign(db.entries.size(), false);
       writeDatabase(path, db);
     }
@@ -190,7 +186,7 @@ void KestNtsCtl::logOn(const std::string& server, const std::string& file, const
 
 void KestNtsCtl::add(Entry e) {
   requireLogon();
-  standins::takeEntry();
+  platform::standins::takeEntry();
   journal_.append(entryLine(e));
   byDay_[dayKey(e.startYear, e.startMonth, e.startDay)].push_back(entries_.size());
   entries_.push_back(std::move(e));
@@ -236,4 +232,4 @@ void registerNotesClass() {
   au::registerBuiltinClass(kControlClass, [] { return std::make_shared<KestNtsCtl>(); });
 }
 
-}  // namespace pellary::platform::notes
+}  // namespace pellary::standins::notes

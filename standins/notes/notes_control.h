@@ -21,7 +21,10 @@
 #include "platform/automation/dispatch.h"
 #include "platform/state_file.h"
 
-namespace pellary::platform::notes {
+namespace pellary::standins::notes {
+
+// The stand-ins are built on the platform layer's types.
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -68,7 +71,7 @@ class KestNtsCtl : public automation::TypedDispatch {
   std::string status_ = "9$$Not logged on";
   bool loggedOn_ = false;
   fs::path file_;
-  standins::AppendFile journal_;
+  platform::standins::AppendFile journal_;
   // Every entry line of the file, in order, with the ones deleted marked, and
   // the entries by start day.
   std::vector<Entry> entries_;
@@ -78,4 +81,4 @@ class KestNtsCtl : public automation::TypedDispatch {
 
 void registerNotesClass();
 
-}  // namespace pellary::platform::notes
+}  // namespace pellary::standins::notes

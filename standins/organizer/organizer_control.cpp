@@ -9,8 +9,11 @@
 #include "platform/paths.h"
 #include "platform/refusal.h"
 #include "platform/state_file.h"
+#include "standins/entry_lines.h"
 
-namespace pellary::platform::organizer {
+namespace pellary::standins::organizer {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 using au::InvokeKind;
@@ -18,8 +21,8 @@ using au::ParamType;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
+using platform::standins::escape;
+using platform::standins::unescape;
 
 constexpr long kBadFileFormat = 321;
 
@@ -69,7 +72,7 @@ au::MemberInfo method(DispId id, const char* name, std::vector<au::ParamInfo> pa
 
 }  // namespace
 
-fs::path filePath(std::string_view path) { return standins::drivePath("organizer", path); }
+fs::path filePath(std::string_view path) { return platform::standins::drivePath("organizer", path); }
 
 namespace {
 
@@ -90,7 +93,7 @@ std::string entryLine(const Entry& e) {
 OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
   OrganizerFile f;
   gone.clear();
-  standins::readStateFile(file, "ORGANIZER 1", "Organizer file", [&](const std::vector<std::string>& p) {
+  platform::standins::readStateFile(file, "ORGANIZER 1", "Organizer file", [&](const std::vector<std::string>& p) {
     if (p[0] == "password" && p.size() == 2) {
       f.password = unescape(p[1]);
     } else if (p[0] == "section" && p.size() == 4) {
@@ -106,9 +109,7 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
       f.entries.push_back(std::move(e));
       gone.push_back(false);
     } else if (p[0] == "deleted" && p.size() == 2) {
-      const size_t n = std::strtoul(p[1].c_str(), nullptr, 10);
-      if (n >= gone.size()) return false;
-      gone[n] = true;
+      return markGone(p[1], gone);
     } else {
       return false;
     }
@@ -119,19 +120,14 @@ OrganizerFile readAll(const fs::path& file, std::vector<bool>& gone) {
 
 }  // namespace
 
-OrganizerFile readFile(const fs::path& file) {
-  std::vector<bool> gone;
-  OrganizerFile f = readAll(file, gone);
-  standins::dropGone(f.entries, gone);
-  return f;
-}
+OrganizerFile readFile(const fs::path& file) { return readLive(file, readAll); }
 
 void writeFile(const fs::path& file, const OrganizerFile& f) {
   std::string out = "ORGANIZER 1\npassword\t" + escape(f.password) + '\n';
   for (const auto& s : f.sections)
     out += "section\t" + std::to_string(s.type) + '\t' + escape(s.internalName) + '\t' + escape(s.userName) + '\n';
   for (const auto& e : f.entries) out += entryLine(e);
-  standins::replaceFile(file, out, "Organizer file");
+  platform::standins::replaceFile(file, out, "Organizer file");
 }
 
 const au::InterfaceInfo& ControlInfo() {
@@ -193,7 +189,7 @@ void KestLotusCtrl::open() {
   const size_t deleted = size_t(std::count(gone.begin(), gone.end(), true));
   if (deleted > gone.size() - deleted) {
     // A file grown mostly of deletions is written anew once.
-    standins::dropGone(content.entries, gone);
+    platform::standins::dropGone(content.entries, gone);
     gone.assign(content.entries.size(), false);
     try {
       writeFile(file_, content);
@@ -226,7 +222,7 @@ void KestLotusCtrl::save() {
   std::string out;
   for (size_t i = saved_; i < content_.entries.size(); ++i) out += entryLine(content_.entries[i]);
   for (size_t i : deleted_) out += "deleted\t" + std::to_string(i) + '\n';
-  standins::appendToFile(file_, out, "Organizer file");
+  platform::standins::appendToFile(file_, out, "Organizer file");
   saved_ = content_.entries.size();
   deleted_.clear();
 }
@@ -241,7 +237,7 @@ std::string KestLotusCtrl::sectionList() const {
 
 void KestLotusCtrl::add(const std::string& text, const std::string& section, const au::CheckedArgs& a) {
   if (!open_ || !writing_) raise(err::InvalidCall, "The Organizer file is not ready for writing");
-  standins::takeEntry();
+  platform::standins::takeEntry();
   Entry e;
   e.section = section;
   e.type = entryType_;
@@ -309,4 +305,4 @@ void registerOrganizerClass() {
   au::registerBuiltinClass(kControlClass, [] { return std::make_shared<KestLotusCtrl>(); });
 }
 
-}  // namespace pellary::platform::organizer
+}  // namespace pellary::standins::organizer

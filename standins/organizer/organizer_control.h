@@ -23,7 +23,10 @@
 
 #include "platform/automation/dispatch.h"
 
-namespace pellary::platform::organizer {
+namespace pellary::standins::organizer {
+
+// The stand-ins are built on the platform layer's types.
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -102,4 +105,4 @@ class KestLotusCtrl : public automation::TypedDispatch {
 
 void registerOrganizerClass();
 
-}  // namespace pellary::platform::organizer
+}  // namespace pellary::standins::organizer

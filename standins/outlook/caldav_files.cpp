@@ -22,7 +22,9 @@
 #include "platform/text/markup.h"
 #include "platform/text/trim.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -481,4 +483,4 @@ std::unique_ptr<ItemFiles> DavAccount::itemFiles(const std::string& href) {
   return std::make_unique<RemoteFiles>(impl_, href);
 }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -10,7 +10,7 @@
 
 #include "standins/outlook/item_files.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 // The stand-in's CalDAV configuration, from "caldav.conf" in its folder:
 //   url = https://dav.example.org/calendars/me/   (the calendar home)
@@ -79,4 +79,4 @@ class DavAccount {
   std::shared_ptr<Impl> impl_;
 };
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

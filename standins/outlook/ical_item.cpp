@@ -17,7 +17,9 @@
 #include "platform/text/trim.h"
 #include "standins/outlook/outlook_store.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace {
 
@@ -400,4 +402,4 @@ std::vector<std::pair<std::string, std::string>> splitCalendar(const std::string
   return out;
 }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 struct Appointment;
 
@@ -41,4 +41,4 @@ std::vector<std::string> differences(const Appointment& a, const Appointment& b)
 // zones of the original: (UID, text) in the order of the original.
 std::vector<std::pair<std::string, std::string>> splitCalendar(const std::string& text);
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -10,7 +10,9 @@
 #include "standins/outlook/local_files.h"
 #include "standins/outlook/outlook_store.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -21,7 +23,7 @@ constexpr const char* kHeader = "pellary outlook items 1\n";
 
 void putField(std::string& line, const std::string& value) {
   line += '\t';
-  line += standins::escape(value);
+  line += platform::standins::escape(value);
 }
 
 // The shortest text that reads back as the same double.
@@ -46,9 +48,9 @@ std::vector<std::pair<std::string, Appointment>> readItemCache(const fs::path& d
   for (size_t from = header.size(); from < text->size();) {
     size_t nl = text->find('\n', from);
     if (nl == std::string::npos) return {};  // cut short: none of it counts
-    f = standins::split(text->substr(from, nl - from));
+    f = platform::standins::split(text->substr(from, nl - from));
     if (f.size() != 11 || f[0] != "I") return {};
-    for (std::string& field : f) field = standins::unescape(field);
+    for (std::string& field : f) field = platform::standins::unescape(field);
     if (!files::isItemFile(f[1].c_str())) return {};
     Appointment a;
     a.version = f[2];
@@ -89,4 +91,4 @@ void writeItemCache(const fs::path& dir, const std::vector<std::pair<std::string
   files::putFile(fd.get(), name, text, files::Put::Replace, files::statVersion(fd.get(), name), false, dir, name);
 }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -9,7 +9,7 @@
 
 #include "standins/outlook/outlook_store.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 // What a local folder's items held when it was last flushed: file name and
 // item, with the file's version then. Empty when there is no such record or
@@ -19,4 +19,4 @@ std::vector<std::pair<std::string, Appointment>> readItemCache(const std::filesy
 void writeItemCache(const std::filesystem::path& dir,
                     const std::vector<std::pair<std::string, const Appointment*>>& items);
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 struct StoredItem {
   std::string text;
@@ -38,4 +38,4 @@ class ItemFiles {
   virtual bool local() const = 0;
 };
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

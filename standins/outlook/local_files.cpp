@@ -20,7 +20,9 @@
 #include "platform/files/whole_file.h"
 #include "platform/state_file.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -286,14 +288,14 @@ class LocalFiles : public ItemFiles {
   }
 
   std::string create(const std::string& name, const std::string& text) override {
-    standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_ / name);
     std::string v = putFile(dir_.get(), name, text, Put::Create, {}, false, path_, name);
     if (!v.empty() && inotify_ >= 0) ownCreates_.insert(name);
     return v;
   }
 
   std::string replace(const std::string& name, const std::string& text, const std::string& expected) override {
-    standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_ / name);
     return putFile(dir_.get(), name, text, Put::Replace, expected, false, path_, name);
   }
 
@@ -301,7 +303,7 @@ class LocalFiles : public ItemFiles {
     const std::string now = statVersion(dir_.get(), name);
     if (now.empty()) return true;
     if (!expected.empty() && now != expected) return false;
-    standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_ / name);
     // Out of the folder at once; the unlink itself, which waits on the disk, comes later.
     const std::string gone = goneName(name);
     if (::renameat(dir_.get(), name.c_str(), dir_.get(), gone.c_str()) == 0) {
@@ -338,4 +340,4 @@ class LocalFiles : public ItemFiles {
 
 std::unique_ptr<ItemFiles> localItemFiles(const fs::path& dir) { return std::make_unique<LocalFiles>(dir); }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -9,7 +9,7 @@
 
 #include "standins/outlook/item_files.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 // The .ics files of a directory, watched for what other programs do there.
 std::unique_ptr<ItemFiles> localItemFiles(const std::filesystem::path& dir);
@@ -56,4 +56,4 @@ bool isItemFile(const char* name);
 
 }  // namespace files
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -11,7 +11,9 @@
 #include "platform/refusal.h"
 #include "standins/outlook/outlook_store.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 using au::InvokeKind;
@@ -104,7 +106,7 @@ class AppointmentObject : public au::TypedDispatch {
         return item_.reminderSet;
       case kEntryID: return item_.entryID;
       case kSave: {
-        if (item_.entryID.empty()) standins::takeEntry();
+        if (item_.entryID.empty()) platform::standins::takeEntry();
         // What is saved is what this item now holds; a later Save changes only what differs.
         item_.entryID = store().saveItem(folderID_, item_, read_ ? &*read_ : nullptr, &item_.version);
         read_ = item_;
@@ -468,4 +470,4 @@ void registerOutlookClasses() {
   au::registerBuiltinClass(kApplicationClass, [] { return std::make_shared<ApplicationObject>(); });
 }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -3,10 +3,10 @@
 // the store.
 #pragma once
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 inline constexpr const char* kApplicationClass = "Outlook.Application";
 // Makes kApplicationClass creatable by name.
 void registerOutlookClasses();
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

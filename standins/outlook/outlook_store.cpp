@@ -26,7 +26,9 @@
 #include "standins/outlook/item_cache.h"
 #include "standins/outlook/local_files.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 using namespace files;
@@ -520,7 +522,7 @@ void Store::convertFormerLayout() {
     std::string line = list.substr(from, nl == std::string::npos ? std::string::npos : nl - from);
     from = nl == std::string::npos ? list.size() : nl + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> parts = standins::split(line);
+    std::vector<std::string> parts = platform::standins::split(line);
     if (parts.size() < 5) continue;
     Folder f;
     f.entryID = parts[0];
@@ -774,7 +776,7 @@ std::unique_ptr<Store>& current() {
 
 Store& store() {
   static const bool registered = [] {
-    standins::onSyncSaved([] {
+    platform::standins::onSyncSaved([] {
       if (current()) current()->sync();
     });
     return true;
@@ -805,4 +807,4 @@ void closeStore() {
   session().activeExplorer.reset();
 }
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

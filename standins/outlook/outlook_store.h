@@ -13,7 +13,7 @@
 
 #include "platform/hook.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
 
 // Item types of a folder (DefaultItemType).
 namespace itemtype {
@@ -138,4 +138,4 @@ Session& session();
 // (case ignored); a value's double quote is doubled. Raises 5 on a bad filter.
 bool matchesFilter(const Appointment& a, const std::string& filter);
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

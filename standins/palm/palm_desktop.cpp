@@ -20,12 +20,14 @@
 #include "platform/state_file.h"
 #include "platform/text/codepages.h"
 
-namespace pellary::platform::palm {
+namespace pellary::standins::palm {
+
+using namespace pellary::platform;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
+using platform::standins::escape;
+using platform::standins::unescape;
 
 using automation::CheckedArgs;
 using automation::InterfaceInfo;
@@ -35,7 +37,7 @@ using automation::ParamType;
 
 // The unescaped fields of a state-file line.
 std::vector<std::string> splitTabs(const std::string& line) {
-  std::vector<std::string> parts = standins::split(line);
+  std::vector<std::string> parts = platform::standins::split(line);
   for (std::string& p : parts) p = unescape(p);
   return parts;
 }
@@ -53,7 +55,7 @@ std::vector<std::string> readLines(const fs::path& file) {
 
 // Replaced whole, so a reader never sees half a file.
 void writeAtomically(const fs::path& file, const std::string& content) {
-  standins::aboutToChange(file);
+  platform::standins::aboutToChange(file);
   fs::create_directories(file.parent_path());
   try {
     files::replaceWholeFile(file, content);
@@ -417,7 +419,7 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath) {
     int32_t applied = 0;
     for (const auto& r : recs) {
       if (r.action == 'a') {
-        standins::takeEntry();
+        platform::standins::takeEntry();
         positions[key(r.entry)].push_back(entries.size());
         entries.push_back(r.entry);
         gone.push_back(false);
@@ -431,7 +433,7 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath) {
         ++applied;
       }
     }
-    standins::dropGone(entries, gone);
+    platform::standins::dropGone(entries, gone);
     writeDatebook(datebook, entries);
     return applied;
   } catch (...) {
@@ -445,4 +447,4 @@ void registerPalmControls() {
   automation::registerBuiltinClass(kHotSyncApiClass, [] { return std::make_shared<HotSyncApi>(); });
 }
 
-}  // namespace pellary::platform::palm
+}  // namespace pellary::standins::palm

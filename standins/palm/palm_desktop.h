@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace pellary::platform::palm {
+namespace pellary::standins::palm {
 
 namespace fs = std::filesystem;
 
@@ -102,4 +102,4 @@ int32_t MyOpenConduit(const char* datebookPath, const char* exchangePath);
 // Registers the three controls as built-in classes (repeating it is harmless).
 void registerPalmControls();
 
-}  // namespace pellary::platform::palm
+}  // namespace pellary::standins::palm

@@ -16,15 +16,17 @@
 #include "platform/state_file.h"
 #include "standins/handheld/handheld.h"
 
-namespace pellary::platform::psiwin {
+namespace pellary::standins::psiwin {
+
+using namespace pellary::platform;
 
 namespace au = automation;
 
 namespace {
 
-using standins::escape;
-using standins::unescape;
-std::vector<std::string> splitTabs(const std::string& line) { return standins::split(line); }
+using platform::standins::escape;
+using platform::standins::unescape;
+std::vector<std::string> splitTabs(const std::string& line) { return platform::standins::split(line); }
 // Runtime error numbers of file access.
 constexpr long kBadFileName = 52;
 constexpr long kPermissionDenied = 70;
@@ -187,7 +189,7 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     return;
   }
   // Written beside the target and renamed, so a failed copy leaves the old file.
-  standins::aboutToChange(to);
+  platform::standins::aboutToChange(to);
   const bool newFolder = !fs::is_directory(to.parent_path(), ec);
   if (newFolder) fs::create_directories(to.parent_path(), ec);
   const fs::path temp = to.string() + ".part";
@@ -464,7 +466,7 @@ std::vector<AgendaEntry> readAgendaFile(const fs::path& file) {
 void writeAgendaFile(const fs::path& file, const std::vector<AgendaEntry>& entries, int32_t nextId) {
   std::string out = agendaUidBytes() + kAgendaMagic + ' ' + std::to_string(nextId) + '\n';
   for (const auto& e : entries) appendLine(out, e);
-  standins::replaceFile(file, out, "agenda file");
+  platform::standins::replaceFile(file, out, "agenda file");
 }
 
 void createAgendaFile(std::string_view devicePathText) {
@@ -631,7 +633,7 @@ class ObjAgenda : public au::TypedDispatch {
         auto event = std::dynamic_pointer_cast<AgnEvent>(a[0].toObject());
         if (!event) raise(err::TypeMismatch, "Not an agenda event");
         if (event->entry.id != 0) raise(err::InvalidCall, "The event is already in the agenda");
-        standins::takeEntry();
+        platform::standins::takeEntry();
         event->entry.id = nextId_++;
         byId_.emplace(event->entry.id, entries_.size());
         entries_.push_back(event->entry);
@@ -665,7 +667,7 @@ class ObjAgenda : public au::TypedDispatch {
           else
             appendLine(out, entries_[i]);
         for (int32_t id : deleted_) out += "deleted\t" + std::to_string(id) + '\n';
-        if (!out.empty()) standins::appendToFile(file_, out, "agenda file");
+        if (!out.empty()) platform::standins::appendToFile(file_, out, "agenda file");
         saved_ = entries_.size();
         deleted_.clear();
         return {};
@@ -715,4 +717,4 @@ void installPsiWin(bool version22) {
   if (version22) st::createKey(st::Root::ClassesRoot, kAgendaClass);
 }
 
-}  // namespace pellary::platform::psiwin
+}  // namespace pellary::standins::psiwin

@@ -21,7 +21,10 @@
 #include "platform/automation/dispatch.h"
 #include "platform/paths.h"
 
-namespace pellary::platform::psiwin {
+namespace pellary::standins::psiwin {
+
+// The stand-ins are built on the platform layer's types.
+using namespace pellary::platform;
 
 namespace fs = std::filesystem;
 
@@ -222,4 +225,4 @@ void registerPsiWinClasses();
 // agenda classes ("AgnSync.ObjAgenda" always, "AgnFastSync.ObjAgenda" for 2.2).
 void installPsiWin(bool version22);
 
-}  // namespace pellary::platform::psiwin
+}  // namespace pellary::standins::psiwin

@@ -20,7 +20,7 @@
 #include "platform/paths.h"
 #include "standins/handheld/handheld.h"
 
-namespace pellary::platform::tessel {
+namespace pellary::standins::tessel {
 
 namespace fs = std::filesystem;
 
@@ -606,4 +606,4 @@ bool matchWildcard(std::string_view name, std::string_view pattern, bool foldCas
   return p == pattern.size();
 }
 
-}  // namespace pellary::platform::tessel
+}  // namespace pellary::standins::tessel

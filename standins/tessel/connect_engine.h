@@ -26,7 +26,7 @@
 #include <string>
 #include <string_view>
 
-namespace pellary::platform::tessel {
+namespace pellary::standins::tessel {
 
 using HResult = int32_t;
 
@@ -214,4 +214,4 @@ int liveEngineObjects();
 // Wildcard match of "*" and "?" as the device does it.
 bool matchWildcard(std::string_view name, std::string_view pattern, bool foldCase);
 
-}  // namespace pellary::platform::tessel
+}  // namespace pellary::standins::tessel

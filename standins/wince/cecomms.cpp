@@ -4,7 +4,7 @@
 
 #include "platform/paths.h"
 
-namespace pellary::platform::wince {
+namespace pellary::standins::wince {
 
 namespace fs = std::filesystem;
 
@@ -157,4 +157,4 @@ int16_t CreateShortcut(const std::string& title, const std::string& target) {
   return out ? 1 : 0;
 }
 
-}  // namespace pellary::platform::wince
+}  // namespace pellary::standins::wince

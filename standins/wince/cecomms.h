@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace pellary::platform::wince {
+namespace pellary::standins::wince {
 
 // The code that separates storage-card names in GetDirectoryInfo's buffer.
 inline constexpr char kCardSeparator = '\xFA';
@@ -45,4 +45,4 @@ bool connected();
 // Forgets the connection (a new process).
 void resetConnection();
 
-}  // namespace pellary::platform::wince
+}  // namespace pellary::standins::wince

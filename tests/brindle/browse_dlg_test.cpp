@@ -91,9 +91,9 @@ TEST_F(BrowseDialog, AStartFolderThatIsNotThereLeavesTheTreeOpenAsFarAsItGot) {
 }
 
 TEST_F(BrowseDialog, ExpandingAnotherItemTakesOverFromTheNavigation) {
-  platform::tessel::holdAnswers(true);
+  standins::tessel::holdAnswers(true);
   auto& dlg = open("C:\\Documents\\Letters");
-  platform::tessel::holdAnswers(false);
+  standins::tessel::holdAnswers(false);
   ASSERT_TRUE(waitFor([&] { return item("D:") != nullptr; }));
   item("D:")->setExpanded(true);
   EXPECT_FALSE(dlg.navigating());
@@ -106,14 +106,14 @@ TEST_F(BrowseDialog, AcceptWhileListingsArePendingEndsAtTheNextAnswer) {
   ASSERT_TRUE(drivesShown());
   root()->setExpanded(true);
   ASSERT_TRUE(settled());
-  platform::tessel::holdAnswers(true);
+  standins::tessel::holdAnswers(true);
   item("C:")->setExpanded(true);
   ASSERT_GT(dlg.pendingListings(), 0u);
   tree()->setCurrentItem(item("C:"));
   QTest::mouseClick(ok(), Qt::LeftButton);
   QTest::qWait(20);
   EXPECT_TRUE(dlg.isVisible()) << "the dialog waits for its listings";
-  platform::tessel::holdAnswers(false);
+  standins::tessel::holdAnswers(false);
   ASSERT_TRUE(waitFor([&] { return !dlg.isVisible(); }));
   EXPECT_EQ(dlg.result(), 1);
   EXPECT_EQ(dlg.folderName(), "C:");
@@ -124,7 +124,7 @@ TEST_F(BrowseDialog, CollapsingReReadsTheFolderFromTheDevice) {
   ASSERT_TRUE(arrivedAt("C:\\Documents"));
   ASSERT_TRUE(settled());
   EXPECT_EQ(children(item("C:")), (Texts{"Documents", "System"}));
-  std::filesystem::create_directories(platform::tessel::deviceRoot() / "C" / "Added");
+  std::filesystem::create_directories(standins::tessel::deviceRoot() / "C" / "Added");
   item("C:")->setExpanded(false);
   ASSERT_TRUE(settled());
   item("C:")->setExpanded(true);
@@ -136,11 +136,11 @@ TEST_F(BrowseDialog, CollapsingReReadsTheFolderFromTheDevice) {
 TEST_F(BrowseDialog, CancelAndLinkDown) {
   auto& dlg = open("");
   ASSERT_TRUE(drivesShown());
-  platform::tessel::dropLink();
+  standins::tessel::dropLink();
   ASSERT_TRUE(waitFor([&] { return root()->text(0) == "Not connected"; }));
   EXPECT_EQ(root()->childCount(), 0);
   EXPECT_FALSE(ok()->isEnabled());
-  platform::tessel::restoreLink();
+  standins::tessel::restoreLink();
   ASSERT_TRUE(drivesShown());
   QTest::mouseClick(dlg.findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
   ASSERT_TRUE(waitFor([&] { return !dlg.isVisible(); }));
@@ -148,7 +148,7 @@ TEST_F(BrowseDialog, CancelAndLinkDown) {
 }
 
 TEST_F(BrowseDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
-  const fs::path device = platform::tessel::deviceRoot();
+  const fs::path device = standins::tessel::deviceRoot();
   const fs::path away = device.string() + ".away";
   fs::rename(device, away);
   auto& dlg = open("C:\\Documents\\Letters");
@@ -170,9 +170,9 @@ TEST_F(BrowseDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
 }
 
 TEST_F(BrowseDialog, WithoutTheEngineOnlyNotConnectedShows) {
-  auto old = platform::tessel::setEngineMaker({});
+  auto old = standins::tessel::setEngineMaker({});
   auto& dlg = open("C:\\Documents");
-  platform::tessel::setEngineMaker(old);
+  standins::tessel::setEngineMaker(old);
   QTest::qWait(20);
   EXPECT_EQ(root()->text(0), "Not connected");
   EXPECT_FALSE(ok()->isEnabled());

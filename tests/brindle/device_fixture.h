@@ -31,9 +31,9 @@ class DeviceTest : public pellary::testing::IsolatedEnvTest {
  protected:
   void SetUp() override {
     IsolatedEnvTest::SetUp();
-    const fs::path c = platform::tessel::addDrive('C', "Internal");
-    const fs::path d = platform::tessel::addDrive('D', "Card");
-    platform::tessel::addDrive('Z', "ROM");
+    const fs::path c = standins::tessel::addDrive('C', "Internal");
+    const fs::path d = standins::tessel::addDrive('D', "Card");
+    standins::tessel::addDrive('Z', "ROM");
     fs::create_directories(c / "Documents" / "Letters");
     fs::create_directories(c / "Documents" / "Old");
     fs::create_directories(c / "System");
@@ -48,8 +48,8 @@ class DeviceTest : public pellary::testing::IsolatedEnvTest {
     });
   }
   void TearDown() override {
-    platform::tessel::holdAnswers(false);
-    platform::tessel::restoreLink();
+    standins::tessel::holdAnswers(false);
+    standins::tessel::restoreLink();
     setAsker(old_);
     IsolatedEnvTest::TearDown();
   }

@@ -189,7 +189,7 @@ TEST_F(FileDialog, SaveDialogTakesANewNameAndAsksBeforeReplacing) {
 }
 
 TEST_F(FileDialog, TheExtensionIsTheFileNamesOwn) {
-  std::filesystem::create_directories(platform::tessel::deviceRoot() / "C" / "v1.2");
+  std::filesystem::create_directories(standins::tessel::deviceRoot() / "C" / "v1.2");
   struct Case {
     const char* typed;
     const char* ext;
@@ -255,12 +255,12 @@ TEST_F(FileDialog, UpAndLookInLeadBackToTheDrives) {
 TEST_F(FileDialog, LinkDownShowsNotConnectedUntilTheLinkReturns) {
   auto& dlg = open(1, "C:\\Documents\\Agenda");
   ASSERT_TRUE(shows(kDocuments));
-  platform::tessel::dropLink();
+  standins::tessel::dropLink();
   ASSERT_TRUE(shows({"Not connected"}));
   EXPECT_EQ(lookIn()->count(), 0);
   EXPECT_EQ(nameBox()->text(), "");
   EXPECT_EQ(dlg.awaitedAnswer(), 1);
-  platform::tessel::restoreLink();
+  standins::tessel::restoreLink();
   ASSERT_TRUE(shows(kDriveLevel)) << "the initial name was used up";
 }
 
@@ -289,7 +289,7 @@ TEST_F(FileDialog, TheRowTheKeyboardMarksIsTheRowReturnActsOn) {
 // The handheld plugged in and pulled out is its folder appearing and going:
 // the open dialog follows it with no help from the engine's test hooks.
 TEST_F(FileDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
-  const fs::path device = platform::tessel::deviceRoot();
+  const fs::path device = standins::tessel::deviceRoot();
   const fs::path away = device.string() + ".away";
   fs::rename(device, away);
   auto& dlg = open(1, "C:\\*.*");
@@ -318,13 +318,13 @@ TEST_F(FileDialog, TheDeviceFolderComingAndGoingIsNoticedWhileOpen) {
 }
 
 TEST_F(FileDialog, NeverWaitsForTheDevice) {
-  platform::tessel::holdAnswers(true);
+  standins::tessel::holdAnswers(true);
   auto& dlg = open(1, "");
   QTest::qWait(20);  // the dialog's own loop keeps running without an answer
   EXPECT_EQ(texts(list()), Texts{"Not connected"});
   clickOk();  // no drives known: nothing happens
   EXPECT_TRUE(dlg.isVisible());
-  platform::tessel::holdAnswers(false);
+  standins::tessel::holdAnswers(false);
   ASSERT_TRUE(shows(kDriveLevel));
 }
 
@@ -332,15 +332,15 @@ TEST_F(FileDialog, NeverWaitsForTheDevice) {
 // slot for the engine's answer, so none of the objects the engine hands out
 // is overwritten and lost, with the dialog open or after it has gone.
 TEST_F(FileDialog, OverlappingRequestsLeaveNoEngineObjectBehind) {
-  const int before = platform::tessel::liveEngineObjects();
+  const int before = standins::tessel::liveEngineObjects();
   auto& dlg = open(1, "C:\\Documents\\Letters\\Smith.wrd");
   ASSERT_TRUE(shows({"Smith.wrd"}));
   auto* up = dlg.findChild<QPushButton*>("cmdUp");
   for (int round = 0; round < 5; ++round) {
-    platform::tessel::holdAnswers(true);
+    standins::tessel::holdAnswers(true);
     QTest::mouseClick(up, Qt::LeftButton);
     QTest::mouseClick(up, Qt::LeftButton);
-    platform::tessel::holdAnswers(false);
+    standins::tessel::holdAnswers(false);
     ASSERT_TRUE(waitFor([&] { return dlg.awaitedAnswer() == 3 && list()->count() > 0; })) << round;
     QTest::qWait(20);
     // Back down to where the round started.
@@ -350,15 +350,15 @@ TEST_F(FileDialog, OverlappingRequestsLeaveNoEngineObjectBehind) {
     ASSERT_TRUE(shows({"Smith.wrd"})) << round;
   }
   // The listing on show and at most one passed-over answer are held.
-  EXPECT_LE(platform::tessel::liveEngineObjects() - before, 2);
+  EXPECT_LE(standins::tessel::liveEngineObjects() - before, 2);
   dlg_.reset();
-  EXPECT_EQ(platform::tessel::liveEngineObjects(), before);
+  EXPECT_EQ(standins::tessel::liveEngineObjects(), before);
 }
 
 TEST_F(FileDialog, WithoutTheEngineOnlyNotConnectedShows) {
-  auto old = platform::tessel::setEngineMaker({});
+  auto old = standins::tessel::setEngineMaker({});
   auto& dlg = open(1, "C:\\Documents");
-  platform::tessel::setEngineMaker(old);
+  standins::tessel::setEngineMaker(old);
   QTest::qWait(20);
   EXPECT_EQ(texts(list()), Texts{"Not connected"});
   EXPECT_FALSE(dlg.engineCreated());

@@ -54,7 +54,7 @@ TEST_F(IconTableTest, FilesGetTheirTypeIconByNameOrByUids) {
     size_t image;
   } cases[] = {{16, "Psi3.agn", 5}, {16, "Agenda", 4}, {32, "Agenda", 6}, {32, "Psi3.agn", 4}};
   for (const auto& c : cases) {
-    platform::tessel::setDeviceValue(c.deviceValue);
+    standins::tessel::setDeviceValue(c.deviceValue);
     CFileDlg dlg;
     dlg.Init(1, "t", "b", "C:\\Documents", 0);
     dlg.initialise();

@@ -23,7 +23,7 @@
 namespace pellary::testing {
 namespace {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 
 class PsionPage : public ReferenceTest {
  protected:

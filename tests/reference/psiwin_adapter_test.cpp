@@ -10,7 +10,7 @@ namespace pellary::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 
 // The transfer procedures over the adapter and the PsiWin stand-in's device.
 class PsiWinAdapter : public IsolatedEnvTest {

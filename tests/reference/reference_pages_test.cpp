@@ -17,7 +17,7 @@
 namespace pellary::testing {
 namespace {
 
-namespace ce = platform::wince;
+namespace ce = standins::wince;
 
 class ReferencePages : public ReferenceTest {
  protected:

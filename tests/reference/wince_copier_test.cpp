@@ -9,7 +9,7 @@
 namespace pellary::testing {
 namespace {
 
-namespace ce = platform::wince;
+namespace ce = standins::wince;
 
 class MemoryWinCEPage : public WinCEPageView {
  public:

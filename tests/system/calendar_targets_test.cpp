@@ -38,10 +38,10 @@
 namespace pellary {
 namespace {
 
-namespace psi = platform::psiwin;
-namespace org = platform::organizer;
-namespace nt = platform::notes;
-namespace dt = platform::daytimer;
+namespace psi = standins::psiwin;
+namespace org = standins::organizer;
+namespace nt = standins::notes;
+namespace dt = standins::daytimer;
 
 // The two categories of the walk and the event they share.
 constexpr const char* kCup = "Cup rounds";
@@ -653,10 +653,10 @@ bool CalendarTargets::padWithOwnEntries(int n) {
       entries.push_back({int32_t(i + 1), 32874.0 + i % 28, 32874.0 + i % 28, false, false, false, "", title(i)});
     psi::writeAgendaFile(f, entries, n + 1);
   } else if (name == "Palm") {
-    std::vector<platform::palm::DatebookEntry> entries;
+    std::vector<standins::palm::DatebookEntry> entries;
     for (int i = 0; i < n; ++i)
       entries.push_back({int16_t(1 + i % 28), 1, 1990, int16_t(1 + i % 28), 1, 1990, title(i), "mine"});
-    platform::palm::writeDatebook(platform::palm::datebookFile(platform::palm::users().at(0)), entries);
+    standins::palm::writeDatebook(standins::palm::datebookFile(standins::palm::users().at(0)), entries);
   } else {
     return false;
   }
@@ -699,8 +699,8 @@ void palmWrite(CalendarTargets& t) {
 }
 std::vector<std::string> palmEntries(CalendarTargets&) {
   std::vector<std::string> out;
-  const auto user = platform::palm::users().at(0);
-  for (const auto& e : platform::palm::readDatebook(platform::palm::datebookFile(user)))
+  const auto user = standins::palm::users().at(0);
+  for (const auto& e : standins::palm::readDatebook(standins::palm::datebookFile(user)))
     out.push_back(e.title + "|" + std::to_string(e.startYear) + "-" + std::to_string(e.startMonth) + "-" +
                   std::to_string(e.startDay));
   return out;

@@ -160,53 +160,43 @@ int unlinkat(int d, const char* p, int f) {
   return real(d, p, f);
 }
 
-static int creates(int flags) { return (flags & (O_CREAT | O_TRUNC)) != 0; }
+// An open that can create or truncate changes the file.
+static void opening(int dir, const char* p, int flags) {
+  if (flags & (O_CREAT | O_TRUNC)) changingAt(dir, p);
+}
+
+// The mode argument is passed only when the flags can create a file; it has to
+// be read in the variadic wrapper itself.
+#define TAKE_MODE(mode, flags)           \
+  mode_t mode = 0;                       \
+  if ((flags) & (O_CREAT | O_TMPFILE)) { \
+    va_list modeArg;                     \
+    va_start(modeArg, flags);            \
+    mode = va_arg(modeArg, mode_t);      \
+    va_end(modeArg);                     \
+  }
 
 int open(const char* p, int flags, ...) {
   REAL(open);
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list a;
-    va_start(a, flags);
-    mode = va_arg(a, mode_t);
-    va_end(a);
-  }
-  if (creates(flags)) changingAt(AT_FDCWD, p);
+  TAKE_MODE(mode, flags);
+  opening(AT_FDCWD, p, flags);
   return real(p, flags, mode);
 }
 int open64(const char* p, int flags, ...) {
   REAL(open64);
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list a;
-    va_start(a, flags);
-    mode = va_arg(a, mode_t);
-    va_end(a);
-  }
-  if (creates(flags)) changingAt(AT_FDCWD, p);
+  TAKE_MODE(mode, flags);
+  opening(AT_FDCWD, p, flags);
   return real(p, flags, mode);
 }
 int openat(int d, const char* p, int flags, ...) {
   REAL(openat);
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list a;
-    va_start(a, flags);
-    mode = va_arg(a, mode_t);
-    va_end(a);
-  }
-  if (creates(flags)) changingAt(d, p);
+  TAKE_MODE(mode, flags);
+  opening(d, p, flags);
   return real(d, p, flags, mode);
 }
 int openat64(int d, const char* p, int flags, ...) {
   REAL(openat64);
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list a;
-    va_start(a, flags);
-    mode = va_arg(a, mode_t);
-    va_end(a);
-  }
-  if (creates(flags)) changingAt(d, p);
+  TAKE_MODE(mode, flags);
+  opening(d, p, flags);
   return real(d, p, flags, mode);
 }

@@ -28,8 +28,8 @@
 namespace pellary {
 namespace {
 
-namespace psi = platform::psiwin;
-namespace hh = platform::handheld;
+namespace psi = standins::psiwin;
+namespace hh = standins::handheld;
 using testing::whenModal;
 
 // --- the keyboard ---------------------------------------------------------------
@@ -291,10 +291,10 @@ TEST_F(DeviceWalk, PalmPageWithTheKeyboard) {
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
   for (const MessageRequest& m : messages) EXPECT_NE(m.style & 0x70, mb::Critical) << m.text;
   messages.clear();
-  const auto user = platform::palm::users().at(0);
+  const auto user = standins::palm::users().at(0);
   EXPECT_EQ(Breg_GetRegSetting("User", "PalmUserID"), std::to_string(user.id));
   std::vector<std::string> written;
-  for (const auto& e : platform::palm::readDatebook(platform::palm::datebookFile(user))) written.push_back(e.title);
+  for (const auto& e : standins::palm::readDatebook(standins::palm::datebookFile(user))) written.push_back(e.title);
   EXPECT_EQ(long(written.size()), writtenEntries());
   EXPECT_TRUE(holdsTitles(written, 1103));
 }
@@ -303,8 +303,8 @@ TEST_F(DeviceWalk, PalmPageWithTheKeyboard) {
 // locations, an arrow picks the storage card, Space generates and copies.
 TEST_F(DeviceWalk, WindowsCEPageWithTheKeyboard) {
   installForReference(4);
-  platform::wince::setDeviceAttached(true);
-  platform::wince::setStorageCards({"Storage Card"});
+  standins::wince::setDeviceAttached(true);
+  standins::wince::setStorageCards({"Storage Card"});
   walkToReferencePage(page::WinCERef);
   QWidget& page = *PageTable().loadedPage(page::WinCERef);
   auto* next = page.findChild<QPushButton*>("cmdNext");
@@ -321,7 +321,7 @@ TEST_F(DeviceWalk, WindowsCEPageWithTheKeyboard) {
   expectNoMessages("Windows CE page");
   EXPECT_NE(Bmm_CurrentPage(), page::WinCERef);
   EXPECT_NE(Breg_GetRegSetting("Settings", "Ref2Loc").find("Storage Card"), std::string::npos);
-  EXPECT_TRUE(fs::is_directory(platform::wince::onDevice("\\Storage Card\\Reference\\")));
+  EXPECT_TRUE(fs::is_directory(standins::wince::onDevice("\\Storage Card\\Reference\\")));
   EXPECT_TRUE(profileTopics().count(6)) << "Easter dates";
 }
 
@@ -367,8 +367,8 @@ TEST_F(DeviceWalk, PalmReferencePageWithTheKeyboard) {
   EXPECT_NE(Bmm_CurrentPage(), page::PalmRef);
   for (const MessageRequest& m : messages) EXPECT_NE(m.style & 0x70, mb::Critical) << m.text;
   messages.clear();
-  const auto user = platform::palm::users().at(0);
-  const std::string table = readFile(platform::palm::userFolder(user) / "Brackwater" / "Mappa" / "KestOrry.cdi");
+  const auto user = standins::palm::users().at(0);
+  const std::string table = readFile(standins::palm::userFolder(user) / "Brackwater" / "Mappa" / "KestOrry.cdi");
   EXPECT_NE(table.find("\"Easter dates\""), std::string::npos);
   EXPECT_TRUE(profileTopics().count(6)) << "Easter dates";
 }

@@ -19,7 +19,7 @@ inline void resetReferenceModules() {
   resetPsion5Ref();
   resetPsionTransfer();
   resetPalmModule();
-  platform::wince::resetConnection();
+  standins::wince::resetConnection();
 }
 
 }  // namespace pellary

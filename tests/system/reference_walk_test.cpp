@@ -363,7 +363,7 @@ class WinCEWalk : public ReferenceWalk, public ::testing::WithParamInterface<int
 TEST_P(WinCEWalk, DeviceHoldsEveryProductsChosenTopicsLinkedWhereTheyLie) {
   const int code = GetParam();
   installDemo(1, code);
-  namespace ce = platform::wince;
+  namespace ce = standins::wince;
   ce::setDeviceAttached(true);
   ce::setStorageCards({"Storage Card"});
   chooseTopics(page::WinCERef);
@@ -417,7 +417,7 @@ TEST_P(PsionWalk, DeviceHoldsEveryProductsChosenTopicsInItsCodePage) {
   const int code = GetParam();
   const bool series3 = code == 32;
   installDemo(1, code);
-  namespace psi = platform::psiwin;
+  namespace psi = standins::psiwin;
   for (const char* drive : series3 ? std::vector<const char*>{"M"} : std::vector<const char*>{"C", "D"})
     fs::create_directories(psi::deviceFolder() / drive);
   chooseTopics(page::PsionRef);
@@ -472,8 +472,8 @@ INSTANTIATE_TEST_SUITE_P(Series3AndSeries5, PsionWalk, ::testing::Values(32, 16)
 
 TEST_F(ReferenceWalk, PalmTableHoldsEveryProductsChosenTopics) {
   installDemo(1, 2);
-  ASSERT_FALSE(platform::palm::users().empty());
-  const platform::palm::PalmUser user = platform::palm::users()[0];
+  ASSERT_FALSE(standins::palm::users().empty());
+  const standins::palm::PalmUser user = standins::palm::users()[0];
   chooseTopics(page::PalmRef);
   frmPalmRef& page = current<frmPalmRef>();
   auto* users = page.findChild<QListWidget*>("lstPilotUsers");
@@ -484,7 +484,7 @@ TEST_F(ReferenceWalk, PalmTableHoldsEveryProductsChosenTopics) {
   expectNoMessages("Palm page");
   EXPECT_NE(Bmm_CurrentPage(), page::PalmRef);
   expectProfile();
-  const std::string table = readFile(platform::palm::userFolder(user) / "Brackwater" / "Mappa" / "KestOrry.cdi");
+  const std::string table = readFile(standins::palm::userFolder(user) / "Brackwater" / "Mappa" / "KestOrry.cdi");
   expectNamesIn(
       table, [](const std::string& s) { return "\"" + tx::utf8ToCp1252(s) + "\""; }, "table");
   for (const char* root : {"Holidays Guide", "Sports Guide", "Culture Guide"})

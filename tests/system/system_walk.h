@@ -56,7 +56,7 @@
 namespace pellary {
 
 namespace fs = std::filesystem;
-namespace ol = platform::outlook;
+namespace ol = standins::outlook;
 
 inline std::string readFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

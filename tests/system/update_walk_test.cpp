@@ -367,9 +367,9 @@ TEST_F(UpdateWalk, UpdateRewritesThePalmReferenceTable) {
   Breg_WriteRegSettings("Settings", "Ref1", "off");
   Breg_WriteRegSettings("Settings", "Ref2", "on");
   enrol();
-  ASSERT_FALSE(platform::palm::users().empty());
+  ASSERT_FALSE(standins::palm::users().empty());
   const fs::path table =
-      platform::palm::userFolder(platform::palm::users()[0]) / "Brackwater" / "Mappa" / "KestOrry.cdi";
+      standins::palm::userFolder(standins::palm::users()[0]) / "Brackwater" / "Mappa" / "KestOrry.cdi";
 
   firstStart("");
   addCategory("International days");
@@ -468,8 +468,8 @@ void chooseTheHotSyncUser(UpdateWalk& t) {
 // The Date Book as the conduit left it.
 Entries dateBookEntries(UpdateWalk&) {
   Entries out;
-  const auto user = platform::palm::users().at(0);
-  for (const auto& e : platform::palm::readDatebook(platform::palm::datebookFile(user)))
+  const auto user = standins::palm::users().at(0);
+  for (const auto& e : standins::palm::readDatebook(standins::palm::datebookFile(user)))
     out.insert(isoOf(e.startYear, e.startMonth, e.startDay) + "|" + e.title);
   return out;
 }

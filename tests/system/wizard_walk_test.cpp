@@ -279,8 +279,8 @@ TEST_F(SystemWalk, ChoicesTheScreenCannotShowAreKept) {
 TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
   installDemo(12);
   // The installation gave Palm Desktop its demo user.
-  ASSERT_EQ(platform::palm::users().size(), 1u);
-  const platform::palm::PalmUser ann = platform::palm::users()[0];
+  ASSERT_EQ(standins::palm::users().size(), 1u);
+  const standins::palm::PalmUser ann = standins::palm::users()[0];
   start();
   walkToCalendarPage({"France", "Grands Prix"}, nullptr);
   frmPilot& pilot = current<frmPilot>();
@@ -297,7 +297,7 @@ TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
   messages.clear();
   ASSERT_EQ(Bmm_CurrentPage(), page::UpdateSetup);
 
-  std::vector<platform::palm::DatebookEntry> book = platform::palm::readDatebook(platform::palm::datebookFile(ann));
+  std::vector<standins::palm::DatebookEntry> book = standins::palm::readDatebook(standins::palm::datebookFile(ann));
   EXPECT_EQ(long(book.size()), writtenEntries());
   ASSERT_FALSE(book.empty());
   // France's national day, accented title and all: a one-day entry on 14 July.
@@ -324,7 +324,7 @@ TEST_F(SystemWalk, PalmWalkWritesTheDateBook) {
 TEST_F(SystemWalk, Series3WalkWritesTheDeviceAgenda) {
   installDemo(1);
   // The device holds an empty agenda: the header and the first-record offset.
-  const fs::path agenda = platform::psiwin::deviceFolder() / "C" / "Agenda" / "Diary.agn";
+  const fs::path agenda = standins::psiwin::deviceFolder() / "C" / "Agenda" / "Diary.agn";
   fs::create_directories(agenda.parent_path());
   {
     std::string header(18, '\x5A');

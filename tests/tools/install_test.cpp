@@ -127,16 +127,16 @@ TEST_F(Install, PalmTargetGetsADesktopWithAUser) {
   install::Options o;
   o.datesPlat = 12;
   install::installProgramFolder(o);
-  EXPECT_EQ(platform::palm::users().size(), 1u);
+  EXPECT_EQ(standins::palm::users().size(), 1u);
   EXPECT_TRUE(fs::exists(home() / "Palm" / "Orrery.prc"));
   install::installProgramFolder(o);  // a second run adds no second user
-  EXPECT_EQ(platform::palm::users().size(), 1u);
+  EXPECT_EQ(standins::palm::users().size(), 1u);
 }
 
 // The Series 5 page needs PsiWin 2.2 and an agenda on the device; one the
 // user already keeps there is left alone.
 TEST_F(Install, Series5TargetGetsPsiWinAndAnAgenda) {
-  namespace psi = platform::psiwin;
+  namespace psi = standins::psiwin;
   namespace st = platform::settings;
   install::Options o;
   o.datesPlat = 15;
@@ -155,7 +155,7 @@ TEST_F(Install, Series5TargetGetsPsiWinAndAnAgenda) {
 // Every Psion target gets the handheld that PsiWin and the device dialogs
 // share, with the drives it writes to and an empty agenda for a dates target.
 TEST_F(Install, EveryPsionTargetGetsTheHandheld) {
-  namespace hh = platform::handheld;
+  namespace hh = standins::handheld;
   struct Case {
     std::optional<int> datesPlat, refPlat2;
     const char* drives;
@@ -191,7 +191,7 @@ TEST_F(Install, EveryPsionTargetGetsTheHandheld) {
       ASSERT_EQ(bytes.size(), 20u) << name;
       EXPECT_EQ(uint8_t(bytes[18]) | uint8_t(bytes[19]) << 8, 20) << name;
     } else {
-      EXPECT_TRUE(platform::psiwin::readAgendaFile(agenda).empty()) << name;
+      EXPECT_TRUE(standins::psiwin::readAgendaFile(agenda).empty()) << name;
     }
   }
 }

@@ -16,7 +16,7 @@
 
 namespace pellary {
 
-namespace dt = platform::daytimer;
+namespace dt = standins::daytimer;
 
 namespace {
 

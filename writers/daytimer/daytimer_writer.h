@@ -15,7 +15,7 @@
 namespace pellary {
 
 struct DayTimerState {
-  std::shared_ptr<platform::daytimer::DayTimerDatabase> Bdt_DayTimerDB;
+  std::shared_ptr<standins::daytimer::DayTimerDatabase> Bdt_DayTimerDB;
   std::function<void(int16_t)> progress;  // pbWritingToDayTimer
   std::function<void()> doEvents;
   std::function<void()> writePass;
@@ -41,7 +41,7 @@ std::string Bdt_GetLastDBPath();
 bool Bdt_SetCurrentDB(platform::Dispatch& database, const std::string& path, const std::string& user,
                       const std::string& dbPassword, const std::string& userPassword);
 bool Bdt_ConfirmSelections(const std::string& path);
-void Bdt_RunWrite(std::shared_ptr<platform::daytimer::DayTimerDatabase> database);
+void Bdt_RunWrite(std::shared_ptr<standins::daytimer::DayTimerDatabase> database);
 
 int32_t Bdt_WriteToDayTimer(RelayEventRecord& record, int16_t& percent);
 void Bdt_RemoveFromDayTimer(RelayEventRecord& record, int16_t& percent);

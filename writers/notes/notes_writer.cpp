@@ -44,7 +44,7 @@ NotesState& BLot() {
 void resetBLot() { BLot() = freshState(); }
 
 platform::Dispatch& BLot_Control() {
-  if (!BLot().control) BLot().control = platform::automation::createObject(platform::notes::kControlClass);
+  if (!BLot().control) BLot().control = platform::automation::createObject(standins::notes::kControlClass);
   return *BLot().control;
 }
 

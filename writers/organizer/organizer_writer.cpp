@@ -60,7 +60,7 @@ OrganizerState& Borg() {
 void resetBorg() { Borg() = freshState(); }
 
 platform::Dispatch& Borg_Control() {
-  if (!Borg().control) Borg().control = au::createObject(platform::organizer::kControlClass);
+  if (!Borg().control) Borg().control = au::createObject(standins::organizer::kControlClass);
   return *Borg().control;
 }
 

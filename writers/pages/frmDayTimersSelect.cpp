@@ -19,7 +19,7 @@
 
 namespace pellary {
 
-namespace dt = platform::daytimer;
+namespace dt = standins::daytimer;
 
 namespace {
 

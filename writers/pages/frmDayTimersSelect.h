@@ -71,8 +71,8 @@ class frmDayTimersSelect : public QWidget {
   void Bdt_ShowStepInfo(int16_t mode);
   void takeListChoice();
 
-  std::shared_ptr<platform::daytimer::DayTimerDatabase> database_;
-  std::shared_ptr<platform::daytimer::DayTimerDatabaseInfo> info_;
+  std::shared_ptr<standins::daytimer::DayTimerDatabase> database_;
+  std::shared_ptr<standins::daytimer::DayTimerDatabaseInfo> info_;
   int16_t step_ = 0;
   std::string path_;
   std::string storedPath_;

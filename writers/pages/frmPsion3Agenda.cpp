@@ -15,11 +15,11 @@ frmPsion3Agenda::frmPsion3Agenda(QWidget* parent)
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   Bps3().view = this;
   Bps3().doEvents = [] {
-    if (auto engine = std::dynamic_pointer_cast<platform::psiwin::PsiWinEngine>(Bps3().engine)) engine->pumpEvents();
+    if (auto engine = std::dynamic_pointer_cast<standins::psiwin::PsiWinEngine>(Bps3().engine)) engine->pumpEvents();
     QApplication::processEvents();
   };
   connect(&events_, &QTimer::timeout, this, [] {
-    if (auto engine = std::dynamic_pointer_cast<platform::psiwin::PsiWinEngine>(Bps3().engine)) engine->pumpEvents();
+    if (auto engine = std::dynamic_pointer_cast<standins::psiwin::PsiWinEngine>(Bps3().engine)) engine->pumpEvents();
   });
   Form_Load();
 }

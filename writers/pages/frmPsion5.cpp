@@ -15,7 +15,7 @@ frmPsion5::frmPsion5(QWidget* parent)
   connect(cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
   Bpsi().view = this;
   connect(&events_, &QTimer::timeout, this, [] {
-    if (auto engine = std::dynamic_pointer_cast<platform::psiwin::PsiWinEngine>(Bpsi().engine)) engine->pumpEvents();
+    if (auto engine = std::dynamic_pointer_cast<standins::psiwin::PsiWinEngine>(Bpsi().engine)) engine->pumpEvents();
   });
   Form_Load();
 }

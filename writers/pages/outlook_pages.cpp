@@ -152,7 +152,7 @@ void frmOutlookGuide::frameOutOfTheWay(bool away) {
 void frmOutlookGuide::processEvents() { QApplication::processEvents(); }
 
 OutlookFolderPicker::OutlookFolderPicker(const std::string& currentFolderID, QWidget* parent) : QDialog(parent) {
-  using namespace platform::outlook;
+  using namespace standins::outlook;
   setObjectName("frmOutlookExplorer");
   setWindowTitle("Outlook");
   tvFolders = new QTreeWidget(this);
@@ -187,7 +187,7 @@ std::string OutlookFolderPicker::chosenFolderID() const {
 }
 
 void installOutlookFolderPicker() {
-  platform::outlook::session().onDisplay = [](platform::outlook::ExplorerState& explorer) {
+  standins::outlook::session().onDisplay = [](standins::outlook::ExplorerState& explorer) {
     OutlookFolderPicker picker(explorer.currentFolderID);
     if (picker.exec() == QDialog::Accepted && !picker.chosenFolderID().empty())
       explorer.currentFolderID = picker.chosenFolderID();

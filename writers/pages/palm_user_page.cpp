@@ -61,9 +61,9 @@ PalmUserPage::PalmUserPage(const std::string& formName, const QString& title, co
   connect(lstPilotUsers_, &QListWidget::itemDoubleClicked, this, [this] { lstPilotUsers_DblClick(); });
   lstPilotUsers_->installEventFilter(this);
 
-  UserManager1 = tryCreate(platform::palm::kUserManagerClass);
-  UserData1 = tryCreate(platform::palm::kUserDataClass);
-  HotSyncApi = tryCreate(platform::palm::kHotSyncApiClass);
+  UserManager1 = tryCreate(standins::palm::kUserManagerClass);
+  UserData1 = tryCreate(standins::palm::kUserDataClass);
+  HotSyncApi = tryCreate(standins::palm::kHotSyncApiClass);
 }
 
 PalmUserPage::~PalmUserPage() = default;

@@ -25,7 +25,7 @@ namespace {
 
 int32_t standinShellExecute(intptr_t, const std::string& file, const std::string&, const std::string& parameters,
                             int32_t) {
-  return platform::palm::recordToolStart(file, parameters, paths::appPath());
+  return standins::palm::recordToolStart(file, parameters, paths::appPath());
 }
 
 // One record of the table: its template, and the record numbers of its children.
@@ -154,14 +154,14 @@ std::function<std::optional<PalmRefPage>()>& loadedPalmRefPage() {
 std::shared_ptr<platform::Dispatch> palmRefUserData() {
   if (auto p = palmRefPage(); p && p->userData) return p->userData;
   auto& c = ownControls();
-  if (!c.userData) c.userData = createPalmControl(platform::palm::kUserDataClass);
+  if (!c.userData) c.userData = createPalmControl(standins::palm::kUserDataClass);
   return c.userData;
 }
 
 std::shared_ptr<platform::Dispatch> palmRefHotSyncApi() {
   if (auto p = palmRefPage(); p && p->hotSyncApi) return p->hotSyncApi;
   auto& c = ownControls();
-  if (!c.hotSyncApi) c.hotSyncApi = createPalmControl(platform::palm::kHotSyncApiClass);
+  if (!c.hotSyncApi) c.hotSyncApi = createPalmControl(standins::palm::kHotSyncApiClass);
   return c.hotSyncApi;
 }
 
@@ -189,7 +189,7 @@ void Bpm_GetUserIDFromRegistry() {
 void Bpm_SavePalmUserID() { Breg_WriteRegSettings("User", "PalmUserID", std::to_string(Bpm_PalmUserID())); }
 
 std::string Bpm_GetHotSyncDir() {
-  std::string path = Breg_ReadFromRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "HotSyncPath", "");
+  std::string path = Breg_ReadFromRegistry(HKEY_CURRENT_USER, standins::palm::kCoreKey, "HotSyncPath", "");
   // Either separator ends the folder: the stored path is a path of this system.
   size_t cut = path.find_last_of("\\/");
   if (cut == std::string::npos) raise(err::SubscriptOutOfRange);
@@ -197,7 +197,7 @@ std::string Bpm_GetHotSyncDir() {
 }
 
 std::string Bpm_GetDesktopPath() {
-  return Breg_ReadFromRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "Path", "");
+  return Breg_ReadFromRegistry(HKEY_CURRENT_USER, standins::palm::kCoreKey, "Path", "");
 }
 
 std::string Bpm_GetUserName(int32_t userID) {
@@ -331,7 +331,7 @@ void Bpm_InstallRefViewer(int32_t userID) {
   int32_t status = control->call(14, {ByRef(id)}).toLong();
   if (status != 0) throw AppError(status, "Bpm_InstallRefViewer");
   status = control->call(6, {paths::appPath() + "\\Palm\\Orrery.prc"}).toLong();
-  if (status != 0 && status != platform::palm::status::AlreadyQueued) throw AppError(status, "Bpm_InstallRefViewer");
+  if (status != 0 && status != standins::palm::status::AlreadyQueued) throw AppError(status, "Bpm_InstallRefViewer");
 }
 
 std::shared_ptr<platform::Dispatch> createPalmControl(const std::string& className) {
@@ -340,7 +340,7 @@ std::shared_ptr<platform::Dispatch> createPalmControl(const std::string& classNa
   } catch (const AppError& e) {
     if (e.number() != platform::automation::errors::CannotCreateObject) throw;
   }
-  platform::palm::registerPalmControls();
+  standins::palm::registerPalmControls();
   return platform::automation::createObject(className);
 }
 

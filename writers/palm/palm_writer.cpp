@@ -144,7 +144,7 @@ void Bpm_CallConduit(const std::string& datebookPath, const std::string& exchang
     std::string exchange = platform::text::utf8ToCp1252(exchangePath);
     // The conduit applies the whole file or nothing; when it could not, the
     // profile must not be told the entries are in the Date Book.
-    if (platform::palm::MyOpenConduit(datebook.c_str(), exchange.c_str()) < 0)
+    if (standins::palm::MyOpenConduit(datebook.c_str(), exchange.c_str()) < 0)
       raise(err::PathFileAccess, "The Palm Date Book could not be updated: " + datebookPath);
   });
 }

@@ -21,7 +21,7 @@
 
 namespace pellary {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 using platform::ByRef;
 using platform::DispatchArgs;
 

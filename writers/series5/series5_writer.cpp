@@ -16,7 +16,7 @@
 
 namespace pellary {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 namespace au = platform::automation;
 using platform::ByRef;
 using platform::Dispatch;

@@ -8,7 +8,7 @@
 #include "standins/daytimer/daytimer_db.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::daytimer {
+namespace pellary::standins::daytimer {
 namespace {
 
 class DayTimerDbTest : public pellary::testing::IsolatedEnvTest {
@@ -134,4 +134,4 @@ TEST_F(DayTimerDbTest, EachChangeIsKeptAtOnceAndAMostlyDeletedFileIsWrittenAnew)
 }
 
 }  // namespace
-}  // namespace pellary::platform::daytimer
+}  // namespace pellary::standins::daytimer

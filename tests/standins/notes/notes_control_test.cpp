@@ -8,7 +8,7 @@
 #include "standins/notes/notes_control.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::notes {
+namespace pellary::standins::notes {
 namespace {
 
 class NotesControlTest : public pellary::testing::IsolatedEnvTest {
@@ -98,4 +98,4 @@ TEST_F(NotesControlTest, EachChangeIsKeptAtOnceAndAMostlyDeletedFileIsWrittenAne
 }
 
 }  // namespace
-}  // namespace pellary::platform::notes
+}  // namespace pellary::standins::notes

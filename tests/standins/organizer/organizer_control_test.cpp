@@ -9,7 +9,7 @@
 #include "standins/organizer/organizer_control.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::organizer {
+namespace pellary::standins::organizer {
 namespace {
 
 constexpr const char* kFile = "C:\\Org\\Diary.or5";
@@ -151,4 +151,4 @@ TEST_F(OrganizerControlTest, WritingNeedsTheOpenFile) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::organizer
+}  // namespace pellary::standins::organizer

@@ -18,7 +18,9 @@
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 namespace {
 
 namespace fs = std::filesystem;
@@ -355,4 +357,4 @@ TEST(CalDavAnswers, HrefsOnAnotherOriginArePassedOverWithANote) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -10,7 +10,9 @@
 #include "platform/oledate.h"
 #include "standins/outlook/outlook_store.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 namespace {
 
 // A new item as libical builds and prints it: what the store wrote before it
@@ -153,4 +155,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ItemCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -9,7 +9,9 @@
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 
 inline constexpr long kObjectChanged = -2147221239;
 using Object = std::shared_ptr<Dispatch>;
@@ -59,4 +61,4 @@ class OutlookTest : public pellary::testing::IsolatedEnvTest {
   static double day(int y, int m, int d) { return oleFromCivil(y, m, d); }
 };
 
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

@@ -20,7 +20,9 @@
 #include "standins/outlook/outlook_store.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::outlook {
+namespace pellary::standins::outlook {
+
+using namespace pellary::platform;
 namespace {
 
 namespace fs = std::filesystem;
@@ -517,4 +519,4 @@ TEST_F(OutlookStandIn, ExplorersAndFolders) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::outlook
+}  // namespace pellary::standins::outlook

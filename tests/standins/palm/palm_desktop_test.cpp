@@ -9,7 +9,9 @@
 #include "platform/variant.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::palm {
+namespace pellary::standins::palm {
+
+using namespace pellary::platform;
 namespace {
 
 using automation::createObject;
@@ -171,4 +173,4 @@ TEST_F(PalmDesktopTest, DatebookKeepsAnyTextOnOneLine) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::palm
+}  // namespace pellary::standins::palm

@@ -14,7 +14,7 @@
 #include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::psiwin {
+namespace pellary::standins::psiwin {
 namespace {
 
 using pellary::testing::awaitNextFolderTime;
@@ -382,4 +382,4 @@ TEST_F(PsiWinAgendaTest, InstallWritesTheClassKeys) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::psiwin
+}  // namespace pellary::standins::psiwin

@@ -11,7 +11,7 @@
 #include "standins/psiwin/psiwin_engine.h"
 #include "support/fixtures.h"
 
-namespace pellary::platform::tessel {
+namespace pellary::standins::tessel {
 namespace {
 
 using pellary::testing::writeFile;
@@ -367,4 +367,4 @@ TEST_F(TesselEngineDevice, ListsTheAgendaPsiWinMakesWithItsUids) {
 }
 
 }  // namespace
-}  // namespace pellary::platform::tessel
+}  // namespace pellary::standins::tessel

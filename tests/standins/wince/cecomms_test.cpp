@@ -8,7 +8,7 @@
 namespace pellary::testing {
 namespace {
 
-namespace ce = platform::wince;
+namespace ce = standins::wince;
 
 class CEComms : public IsolatedEnvTest {
  protected:

@@ -17,7 +17,7 @@
 namespace pellary {
 namespace {
 
-namespace dt = platform::daytimer;
+namespace dt = standins::daytimer;
 using testing::writeFile;
 
 class DayTimerTest : public testing::IsolatedEnvTest {

@@ -14,7 +14,7 @@
 namespace pellary {
 namespace {
 
-namespace nt = platform::notes;
+namespace nt = standins::notes;
 constexpr const char* kDb = "mail\\jsmith.nsf";
 
 class NotesTest : public testing::IsolatedEnvTest {

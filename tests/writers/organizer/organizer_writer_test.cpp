@@ -23,7 +23,7 @@
 namespace pellary {
 namespace {
 
-namespace org = platform::organizer;
+namespace org = standins::organizer;
 namespace st = platform::settings;
 
 constexpr const char* kFile = "C:\\Organize\\Diary.or5";

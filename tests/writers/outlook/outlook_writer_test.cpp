@@ -20,7 +20,7 @@
 namespace pellary {
 namespace {
 
-namespace ol = platform::outlook;
+namespace ol = standins::outlook;
 using Strings = std::vector<std::string>;
 
 struct FakeWindows : OutlookWindows {

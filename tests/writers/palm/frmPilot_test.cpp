@@ -19,7 +19,7 @@ class FrmPilot : public testing::PalmTest {
  protected:
   void SetUp() override {
     PalmTest::SetUp();
-    platform::palm::addUser("Work", true, 50);
+    standins::palm::addUser("Work", true, 50);
   }
   template <class T>
   static T* child(QWidget& page, const char* name) {
@@ -73,7 +73,7 @@ TEST_F(FrmPilot, EnterChoosesTheLineAndNextWritesForIt) {
   EXPECT_FALSE(Bint_DatesPending());
   EXPECT_EQ(Breg_GetRegSetting("User", "PalmUserID"), std::to_string(ann.id));
   EXPECT_EQ(child<QProgressBar>(page, "ProgressBar")->value(), 70);
-  EXPECT_EQ(platform::palm::readDatebook(platform::palm::datebookFile(ann)).size(), 1u);
+  EXPECT_EQ(standins::palm::readDatebook(standins::palm::datebookFile(ann)).size(), 1u);
 }
 
 TEST_F(FrmPilot, CancelAtTheDateBookPromptKeepsThePage) {

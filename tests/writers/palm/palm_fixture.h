@@ -27,9 +27,9 @@ class PalmTest : public IsolatedEnvTest {
     resetPalmWriter();
     resetWizardState();
     Bupd_UpdateRun() = false;
-    platform::palm::installDesktop();
-    platform::palm::registerPalmControls();
-    ann = platform::palm::addUser("Ann");
+    standins::palm::installDesktop();
+    standins::palm::registerPalmControls();
+    ann = standins::palm::addUser("Ann");
     setReportHandler([this](long number, std::string_view location, std::string_view) {
       reports.push_back({number, std::string(location)});
     });
@@ -56,7 +56,7 @@ class PalmTest : public IsolatedEnvTest {
     long number;
     std::string location;
   };
-  platform::palm::PalmUser ann;
+  standins::palm::PalmUser ann;
   std::vector<Report> reports;
   std::vector<MessageRequest> messages;
   std::vector<int> answers;

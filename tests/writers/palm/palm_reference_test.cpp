@@ -26,7 +26,7 @@ namespace pellary {
 namespace {
 
 namespace fs = std::filesystem;
-namespace palm = platform::palm;
+namespace palm = standins::palm;
 using testing::readFile;
 using testing::writeFile;
 

@@ -13,9 +13,9 @@ namespace pellary {
 namespace {
 
 using platform::oleFromCivil;
-using platform::palm::DatebookEntry;
-using platform::palm::datebookFile;
-using platform::palm::readDatebook;
+using standins::palm::DatebookEntry;
+using standins::palm::datebookFile;
+using standins::palm::readDatebook;
 using testing::readFile;
 namespace fs = std::filesystem;
 
@@ -114,7 +114,7 @@ TEST_F(PalmWriter, WriteThenDeleteRoundTripsThroughTheConduit) {
   EXPECT_NE(messages[0].text.find("A backup copy of the Datebook file has been created"), std::string::npos);
   EXPECT_EQ(messages[0].style, mb::Information);
   EXPECT_EQ(messages[1].style, mb::Exclamation);
-  EXPECT_TRUE(fs::exists(platform::palm::userFolder(ann) / "Datebook" / "Datebook.kest"));
+  EXPECT_TRUE(fs::exists(standins::palm::userFolder(ann) / "Datebook" / "Datebook.kest"));
 
   // A later run deletes the entry as it was written (end date zero).
   RelayEventRecord gone = entry("Fair", fair.StartDate, 0);
@@ -174,7 +174,7 @@ TEST_F(PalmWriter, SilentDatesClearTheFlagOnlyOnSuccess) {
   EXPECT_TRUE(Bpm_SilentDates());
   EXPECT_FALSE(Bint_DatesPending());
   EXPECT_TRUE(messages.empty());  // an update run asks nothing when the Date Book is there
-  EXPECT_TRUE(fs::exists(platform::palm::userFolder(ann) / "Datebook" / "Datebook.kest"));
+  EXPECT_TRUE(fs::exists(standins::palm::userFolder(ann) / "Datebook" / "Datebook.kest"));
 
   // A stored user that is gone: the Date Book is not found, the user cancels.
   Breg_WriteRegSettings("User", "PalmUserID", "77");
@@ -269,13 +269,13 @@ TEST_F(PalmWriter, PilotPathHoldsTheHotSyncFolderOnceHoweverOftenItIsSet) {
   const char* old = std::getenv("PATH");
   std::string saved = old ? old : "";
   std::string folder = Bpm_GetHotSyncDir();
-  EXPECT_EQ(folder, platform::palm::desktopFolder().string() + "/");
+  EXPECT_EQ(folder, standins::palm::desktopFolder().string() + "/");
   Bpm_SetPilotPath();
   Bpm_SetPilotPath();
   EXPECT_EQ(std::string(std::getenv("PATH")), saved + ":" + folder);
   setenv("PATH", saved.c_str(), 1);
 
-  Breg_WriteToRegistry(HKEY_CURRENT_USER, platform::palm::kCoreKey, "HotSyncPath", "");
+  Breg_WriteToRegistry(HKEY_CURRENT_USER, standins::palm::kCoreKey, "HotSyncPath", "");
   EXPECT_THROW(Bpm_SetPilotPath(), ProgramEnded);
   EXPECT_EQ(reports.back().number, err::SubscriptOutOfRange);
   EXPECT_EQ(reports.back().location, "Bpm_SetPilotPath");

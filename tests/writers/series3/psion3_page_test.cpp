@@ -16,7 +16,7 @@ namespace pellary {
 namespace {
 
 namespace fs = std::filesystem;
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 using testing::listHas;
 using testing::whenModal;
 
@@ -41,7 +41,7 @@ class Psion3PageTest : public testing::IsolatedEnvTest {
   }
   // A Tessel device with C:\Documents holding a Series 3 agenda and a letter.
   void tesselDevice() {
-    const fs::path c = platform::tessel::addDrive('C', "Internal");
+    const fs::path c = standins::tessel::addDrive('C', "Internal");
     testing::writeFile(c / "Documents" / "Psi3.agn", "agenda");
     testing::writeFile(c / "Documents" / "Letter.wrd", "letter");
   }

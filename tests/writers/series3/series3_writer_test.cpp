@@ -19,7 +19,7 @@ namespace pellary {
 namespace {
 
 namespace fs = std::filesystem;
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 using testing::readFile;
 using testing::writeFile;
 

@@ -19,7 +19,7 @@
 namespace pellary {
 namespace {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 
 class PsionPagesTest : public testing::IsolatedEnvTest {
  protected:
@@ -84,7 +84,7 @@ TEST_F(PsionPagesTest, SelectTakesTheChosenDeviceFile) {
 // The Series 5 page's file control offers only files of the agenda's UIDs.
 TEST_F(PsionPagesTest, Series5SelectRunsTheFileControlWithTheAgendaType) {
   if (!testing::registerBrindle()) GTEST_SKIP() << "libbrindle.so is not built";
-  const std::filesystem::path c = platform::tessel::addDrive('C', "Internal");
+  const std::filesystem::path c = standins::tessel::addDrive('C', "Internal");
   std::string uids;
   for (uint32_t v : {0x10000050u, 0x1000006Du, 0x10000084u})
     for (int i = 0; i < 4; ++i) uids += char((v >> (8 * i)) & 0xFF);

@@ -14,7 +14,7 @@
 namespace pellary {
 namespace {
 
-namespace psi = platform::psiwin;
+namespace psi = standins::psiwin;
 
 constexpr const char* kAgenda = "C:\\Documents\\Agenda";
 
