@@ -166,8 +166,8 @@ static void opening(int dir, const char* p, int flags) {
 }
 
 // The mode argument is passed only when the flags can create a file; it has to
-// be read in the variadic wrapper itself.
-#define TAKE_MODE(mode, flags)           \
+// be read in the variadic wrapper itself. Declares mode.
+#define TAKE_MODE(flags)                 \
   mode_t mode = 0;                       \
   if ((flags) & (O_CREAT | O_TMPFILE)) { \
     va_list modeArg;                     \
@@ -178,25 +178,25 @@ static void opening(int dir, const char* p, int flags) {
 
 int open(const char* p, int flags, ...) {
   REAL(open);
-  TAKE_MODE(mode, flags);
+  TAKE_MODE(flags);
   opening(AT_FDCWD, p, flags);
   return real(p, flags, mode);
 }
 int open64(const char* p, int flags, ...) {
   REAL(open64);
-  TAKE_MODE(mode, flags);
+  TAKE_MODE(flags);
   opening(AT_FDCWD, p, flags);
   return real(p, flags, mode);
 }
 int openat(int d, const char* p, int flags, ...) {
   REAL(openat);
-  TAKE_MODE(mode, flags);
+  TAKE_MODE(flags);
   opening(d, p, flags);
   return real(d, p, flags, mode);
 }
 int openat64(int d, const char* p, int flags, ...) {
   REAL(openat64);
-  TAKE_MODE(mode, flags);
+  TAKE_MODE(flags);
   opening(d, p, flags);
   return real(d, p, flags, mode);
 }
