@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "core/databank.h"
-#include "core/previews.h"
 #include "core/products.h"
 #include "core/profile_lists.h"
 #include "core/screen_link.h"
+#include "core/status_bits.h"
 #include "core/tree_keys.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"

@@ -9,29 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/status_bits.h"
+
 namespace pellary {
 
 class PreviewList;
 
-// Option bits of a category's Status word.
-namespace catopt {
-inline constexpr int16_t Detailed = 0x0010;
-inline constexpr int16_t NoHappen = 0x0020;  // "Events happen" not ticked
-inline constexpr int16_t OnSale = 0x0040;
-inline constexpr int16_t OnlyKey = 0x0080;
-inline constexpr int16_t All = 0x0100;
-}  // namespace catopt
-
-// Flags of a category's Duration word; the rest is the length threshold.
+// The length box of the event options: its twelve positions and their codes.
 namespace duration {
-inline constexpr int16_t CountMask = 0x000F;  // how many of the unit
-inline constexpr int16_t Days = 0x0400;
-inline constexpr int16_t Weeks = 0x0800;
-inline constexpr int16_t Months = 0x1000;
-inline constexpr int16_t Star = 0x0200;
-inline constexpr int16_t DateRange = 0x4000;
-inline constexpr int16_t CodeMask = Days | Weeks | Months | CountMask;
-inline constexpr int16_t OneWeek = Weeks | 1;
 inline constexpr int kUnitCount = 12;
 inline constexpr int kDefaultPosition = 6;  // one week
 // The code of a length-box position (0 to 11); any other position gives one week.
@@ -41,13 +26,6 @@ int positionOfDuration(int16_t durationWord);
 // "1 day" ... "3 months".
 std::string unitText(int position);
 }  // namespace duration
-
-// Settings-word bits of a category node key.
-namespace catsetting {
-inline constexpr int16_t PublicHoliday = 1;
-inline constexpr int16_t Tickets = 2;
-inline constexpr int16_t Priorities = 4;
-}  // namespace catsetting
 
 enum class IncludeChoice { OnlyKey, Most, All };
 

@@ -8,36 +8,9 @@
 #include <vector>
 
 #include "core/idindex.h"
+#include "core/status_bits.h"
 
 namespace pellary {
-
-// Category selection states (low four bits of ProfileCatRecord::Status).
-namespace catstate {
-inline constexpr int16_t NotSelected = 0;
-inline constexpr int16_t Added = 2;
-inline constexpr int16_t InProfile = 4;
-inline constexpr int16_t Removed = 8;
-inline constexpr int16_t StateMask = 0x000F;
-inline constexpr int16_t OptionMask = 0x7FF0;
-}  // namespace catstate
-
-// Event states and marks (ProfileEventRecord::Status): the low four bits are
-// the state, the marks above them say how the entry was written.
-namespace evstate {
-inline constexpr int16_t LeftOut = 1;    // unticked by the user
-inline constexpr int16_t Added = 2;      // to be written
-inline constexpr int16_t InProfile = 4;  // stands on the target
-inline constexpr int16_t Removed = 8;    // to be taken off the target
-inline constexpr int16_t StateMask = catstate::StateMask;
-inline constexpr int16_t MarkMask = catstate::OptionMask;
-inline constexpr int16_t Tickets = 0x0040;    // a tickets entry stands beside it
-inline constexpr int16_t Star = 0x0200;       // its title was written with "*"
-inline constexpr int16_t Cancelled = 0x0800;  // written with "Cancelled: "
-inline constexpr int16_t Postponed = 0x1000;  // written with "Postponed: "
-inline constexpr int16_t Updated = 0x2000;    // written with "Updated: "
-// Ticked by hand: it stands whatever its priority or dates.
-inline constexpr int16_t ChosenByHand = 0x4000;
-}  // namespace evstate
 
 struct ProfileCatRecord {
   int16_t Status = 0;

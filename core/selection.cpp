@@ -4,9 +4,9 @@
 #include "core/database_access.h"
 #include "core/field_values.h"
 #include "core/final_selection.h"
-#include "core/previews.h"
 #include "core/profile_lists.h"
 #include "core/screen_link.h"
+#include "core/status_bits.h"
 #include "core/tree_keys.h"
 #include "core/tree_view.h"
 #include "core/writer_helpers.h"
@@ -90,12 +90,12 @@ int32_t Bsql_CountActiveRecords() {
     int32_t count = 0;
     if (!rs.isOpen() || rs.recordCount() == 0) return 0;
     rs.moveFirst();
-    const bool holidays = q.Bsql_CurrentCatSetting & 1;
+    const bool holidays = q.Bsql_CurrentCatSetting & catsetting::PublicHoliday;
     for (; !rs.eof(); rs.moveNext()) {
       int32_t eventID = longOf(rs["EventID"]);
       int32_t ev = eventPosition(eventID);
       int32_t eventCat = q.Bsql_CurrentCatID;
-      int16_t eventStatus = 2;
+      int16_t eventStatus = evstate::Added;
       std::string storedList;
       if (ev != 0) {
         const ProfileEventRecord& r = s.Bsda_ProfileEventList[ev];

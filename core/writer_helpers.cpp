@@ -4,8 +4,8 @@
 
 #include "core/databank.h"
 #include "core/field_values.h"
-#include "core/previews.h"
 #include "core/profile_lists.h"
+#include "core/status_bits.h"
 #include "platform/dao/dao.h"
 #include "platform/errors.h"
 #include "platform/text/collation.h"

@@ -257,6 +257,28 @@ fs::path resolve(std::string_view windowsPath) {
   return resolve(absolute ? fs::path("/") : fs::current_path(), windowsPath);
 }
 
+fs::path ResolvedFolders::resolve(std::string_view windowsPath) {
+  const size_t cut = windowsPath.find_last_of("\\/");
+  const std::string_view name = cut == std::string_view::npos ? std::string_view() : windowsPath.substr(cut + 1);
+  const bool kept = cut != std::string_view::npos && (windowsPath[0] == '/' || windowsPath[0] == '\\') &&
+                    isPlainFileName(name);
+  const std::string folder = kept ? std::string(windowsPath.substr(0, cut)) : std::string();
+  if (kept) {
+    if (const auto at = folders_.find(folder); at != folders_.end()) {
+      std::error_code ec;
+      fs::path exact = at->second / std::string(name);
+      if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+    }
+  }
+  fs::path whole = paths::resolve(windowsPath);
+  if (kept) {
+    // A run names a few folders; a bound keeps a long one from growing this.
+    if (folders_.size() >= 64) folders_.clear();
+    folders_[folder] = whole.parent_path();
+  }
+  return whole;
+}
+
 fs::path inProgramFolder(std::string_view relative) { return resolve(programFolder(), relative); }
 
 std::string shortPathName(std::string_view windowsPath) {

@@ -83,6 +83,21 @@ class FolderNames {
   std::unordered_map<std::string, Listing> folders_;
 };
 
+// resolve() for a run that names many existing files in a few folders, each
+// folder always written the same way: a folder an absolute path resolved to
+// is kept by its written form, and a name that is there as written is taken
+// from it without resolving the folder again; anything else (a name missed,
+// a folder not seen before, a relative path) is resolved whole, as resolve()
+// does, so a folder others renamed or removed meanwhile is found afresh.
+class ResolvedFolders {
+ public:
+  fs::path resolve(std::string_view windowsPath);
+  void clear() { folders_.clear(); }
+
+ private:
+  std::unordered_map<std::string, fs::path> folders_;
+};
+
 // This platform has no short (8.3) names: the path itself when it names an
 // existing file or folder (a trailing separator kept), else the empty text.
 std::string shortPathName(std::string_view windowsPath);

@@ -182,8 +182,7 @@ void Bhtm_RecursiveAddDeleteNode(int16_t position, int32_t templateID, bool add)
 
 void Bhtm_UnloadProfile() {
   trapped("Bhtm_UnloadProfile", [&] {
-    const auto& pending = Bhtm().referenceOutputPending;
-    if (!pending || !pending()) Bhtm().Bhtm_RefProducts.assign(1, RefProductRecord{});
+    if (!Bhtm().referenceOutputPending()) Bhtm().Bhtm_RefProducts.assign(1, RefProductRecord{});
   });
 }
 

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -40,7 +41,7 @@ struct ReferenceTreeState {
   bool Bhtm_TreeLoaded = false;
   // Whether PC reference pages or a device reference are still due (the page
   // engine's pending flags); unset means none.
-  std::function<bool()> referenceOutputPending;
+  Hook<bool()> referenceOutputPending;
 };
 
 // The reference trees' state: each product's chosen topics and whether the trees are loaded.

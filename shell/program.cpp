@@ -5,10 +5,9 @@
 #include <cstdlib>
 
 #include "core/gui/plain_text.h"
+#include "core/gui/qt_messages.h"
 #include "platform/errors.h"
 #include "platform/msgbox.h"
-
-#include "core/gui/qt_messages.h"
 #include "shell/reporter.h"
 #include "shell/start.h"
 

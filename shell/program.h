@@ -1,3 +1,4 @@
+// Pelmon's entry and the one guard between Qt and every slot.
 #pragma once
 
 #include <functional>

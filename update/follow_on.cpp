@@ -25,8 +25,8 @@
 
 namespace pellary {
 
-std::function<void()>& updatePreviewShow() {
-  static std::function<void()> show;
+Hook<void()>& updatePreviewShow() {
+  static Hook<void()> show;
   return show;
 }
 
@@ -34,7 +34,7 @@ void Bupd_ShowUpdatePreview() {
   Bsql_SetFinalRecordSelection();
   Bint_ShowFinalPreview();
   bool hasRows = previewTargets().datesList().rowCount() > 0 || previewTargets().referenceList().rowCount() > 0;
-  if (hasRows && updatePreviewShow()) updatePreviewShow()();
+  if (hasRows) updatePreviewShow()();
 }
 
 void passReGenerate(int16_t reGenerate) { Bhtm_Generator().Bupd_ReGenerate = reGenerate; }

@@ -6,14 +6,15 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
 // Shows the update's change preview (previewTargets) and returns once the user
 // answered; Cancel sets Bupd_UpdateCancelled. The preview window fills it
 // (connectUpdatePreview); while it is empty the run goes on as after OK.
-std::function<void()>& updatePreviewShow();
+Hook<void()>& updatePreviewShow();
 
 // The final selection and its preview; the preview window is shown when the
 // update changes anything.

@@ -40,7 +40,8 @@ frmDartDownload& dartDownloadWindow();
 // The proxy question: the prompt in, the typed answer out (empty for Cancel).
 using InputPresenter = std::function<std::string(const std::string& prompt, const std::string& title)>;
 InputPresenter setInputPresenter(InputPresenter presenter);
-// Who asks when no presenter is set: the portal's dialog (connectUpdatePortal).
+// Who asks when no presenter is set: the proxy question's dialog, which the
+// portal connects (connectUpdatePortal, update/pages/proxy_question.h).
 void setInputWindow(InputPresenter window);
 // Empty at once in an unattended run, and when no one is there to ask.
 std::string InputBox(const std::string& prompt, const std::string& title);

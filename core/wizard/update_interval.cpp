@@ -4,6 +4,7 @@
 
 #include "core/registry.h"
 #include "platform/errors.h"
+#include "platform/text/trim.h"
 
 namespace pellary {
 
@@ -13,12 +14,10 @@ constexpr const char* kSection = "AutoCUE";
 
 // A whole number of decimal digits only (blanks around it allowed), below limit.
 std::optional<int32_t> wholeNumber(const std::string& text, int32_t limit) {
-  size_t b = text.find_first_not_of(' ');
-  if (b == std::string::npos) return std::nullopt;
-  size_t e = text.find_last_not_of(' ');
+  const std::string_view digits = platform::text::trimSpaces(text);
+  if (digits.empty()) return std::nullopt;
   int64_t value = 0;
-  for (size_t i = b; i <= e; ++i) {
-    char c = text[i];
+  for (char c : digits) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
     if (value > limit) return std::nullopt;

@@ -82,10 +82,13 @@ struct ByRef {
 class DispatchArg {
  public:
   DispatchArg(ByRef r) : ref_(r.target) {}
+  // The requires-clause keeps DispatchArg itself out.
+  // NOLINTBEGIN(bugprone-forwarding-reference-overload)
   template <class T>
   requires(std::is_constructible_v<Variant, T> && !std::is_same_v<std::remove_cvref_t<T>, ByRef> &&
            !std::is_same_v<std::remove_cvref_t<T>, DispatchArg>) DispatchArg(T&& v)
-      : value_(std::forward<T>(v)) {}  // NOLINT(bugprone-forwarding-reference-overload): excluded above
+      : value_(std::forward<T>(v)) {}
+  // NOLINTEND(bugprone-forwarding-reference-overload)
 
   bool byRef() const { return ref_ != nullptr; }
   const Variant& value() const { return ref_ ? *ref_ : value_; }

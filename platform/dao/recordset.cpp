@@ -7,6 +7,7 @@
 #include "platform/dao/jet_errors.h"
 #include "platform/dao/recordset_impl.h"
 #include "platform/paths.h"
+#include "platform/text/trim.h"
 
 namespace pellary::dao {
 
@@ -44,9 +45,8 @@ std::string stripTrailing(std::string s) {
 }
 
 // "[Primary]" or "\"Primary\"" as the bare name.
-std::string_view unquote(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+std::string_view unquote(std::string_view text) {
+  const std::string_view s = platform::text::trimSpaces(text);
   if (s.size() >= 2 && ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"')))
     return s.substr(1, s.size() - 2);
   return s;

@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text/trim.h"
 #include "platform/variant.h"
 
 namespace pellary::dao::sql {
@@ -564,9 +565,7 @@ std::string identifierName(const Token& t) {
 
 std::optional<double> parseJetDate(std::string_view inside) {
   // Jet reads a/b/c as month/day/year; four leading digits mean year-month-day.
-  std::string_view s = inside;
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  const std::string_view s = platform::text::trimSpaces(inside);
   if (s.empty()) return std::nullopt;
   std::string_view date = s, time;
   const size_t sp = s.find(' ');

@@ -269,7 +269,7 @@ int64_t storedSectionSize() {
 int32_t Bps5_FreeSpaceRequired() {
   Psion5RefState& p = Bps5();
   int64_t needed = int64_t(Bps5_TotalSpaceRequired()) - storedSectionSize();
-  if (p.installViewer && p.installViewer()) needed += kPsionViewerBytes;
+  if (p.installViewer()) needed += kPsionViewerBytes;
   if (needed < 0) needed = 0;
   p.Bps5_RequiredSize = int32_t(std::min<int64_t>(needed, INT32_MAX));
   return p.Bps5_RequiredSize;

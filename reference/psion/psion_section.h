@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "platform/hook.h"
 
 namespace pellary {
 
@@ -32,7 +33,7 @@ struct Psion5RefState {
   std::string Bps5_PlatformFolder;
   int32_t Bps5_RequiredSize = 0;
   // The page's "Install Mappa viewer to handheld device" box.
-  std::function<bool()> installViewer;
+  Hook<bool()> installViewer;
   // The page's progress bar.
   ProgressBarView* progress = nullptr;
   PsionDeviceOps* device = nullptr;

@@ -32,9 +32,7 @@ double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void yieldOnce() {
-  if (Bps5Link().yield) Bps5Link().yield();
-}
+void yieldOnce() { Bps5Link().yield(); }
 
 // Polls the state until success, failure (23) or the time limit.
 bool waitFor(int32_t success) {

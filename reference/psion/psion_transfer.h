@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/hook.h"
 #include "reference/psion/psion_section.h"
 
 namespace pellary {
@@ -63,7 +64,7 @@ struct PsionTransferState {
   PsionEngineControl* engine = nullptr;
   PsionPageView* page = nullptr;
   // Lets pending events run once (the engine's answers among them).
-  std::function<void()> yield;
+  Hook<void()> yield;
   // Seconds; the waits' clock.
   std::function<double()> clock;
   double timeLimit = 300;

@@ -1,8 +1,9 @@
-// One calendar item as iCalendar text, read and written with libical: the
+// One calendar item as iCalendar text, read (and changed) with libical: the
 // appointment's properties out of a VCALENDAR, a new item, and a change to an
 // item that keeps every property the change does not set.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,8 +24,10 @@ std::string newUID();
 // no calendar with an event.
 bool readItem(const std::string& text, Appointment& out);
 
-// The text of a new item: its UID is the entry ID.
+// The text of a new item: its UID is the entry ID; its stamps are now, or the
+// moment given.
 std::string newItemText(const Appointment& a);
+std::string newItemText(const Appointment& a, std::time_t now);
 
 // The text of a changed item: the properties where mine differs from base are
 // set on the item's own text, everything else stays; SEQUENCE goes up, DTSTAMP

@@ -130,6 +130,7 @@ void PsiWinEngine::start() {
 void PsiWinEngine::connect(int32_t) {
   std::error_code ec;
   deviceNames_.clear();
+  pcFolders_.clear();
   if (!fs::is_directory(deviceFolder(), ec)) {
     connected_ = false;
     raiseEvent(OnConnectDone, code::TimedOut);
@@ -142,6 +143,7 @@ void PsiWinEngine::connect(int32_t) {
 void PsiWinEngine::disconnect() {
   connected_ = false;
   deviceNames_.clear();
+  pcFolders_.clear();
 }
 
 void PsiWinEngine::stop() {
@@ -149,11 +151,12 @@ void PsiWinEngine::stop() {
   started_ = false;
   queue_.clear();
   deviceNames_.clear();
+  pcFolders_.clear();
 }
 
 fs::path PsiWinEngine::sidePath(int16_t side, const std::string& path) {
   if (side == DeviceSide) return handheld::devicePath(path, deviceNames_);
-  if (side == PcSide) return paths::resolve(path);
+  if (side == PcSide) return pcFolders_.resolve(path);
   return {};
 }
 
@@ -179,14 +182,14 @@ void PsiWinEngine::copyFile(int16_t fromSide, const std::string& fromPath, int16
     raiseEvent(OnCopyDone, code::FileInUse);
     return;
   }
-  if (fs::exists(to, ec) && overwrite == 0) {
+  if (overwrite == 0 && fs::exists(to, ec)) {
     raiseEvent(OnCopyDone, code::AlreadyExists);
     return;
   }
   // Written beside the target and renamed, so a failed copy leaves the old file.
   standins::aboutToChange(to);
   const bool newFolder = !fs::is_directory(to.parent_path(), ec);
-  fs::create_directories(to.parent_path(), ec);
+  if (newFolder) fs::create_directories(to.parent_path(), ec);
   const fs::path temp = to.string() + ".part";
   fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
   if (!ec) fs::rename(temp, to, ec);

@@ -176,6 +176,9 @@ class PsiWinEngine : public automation::TypedDispatch {
   // copies into one folder reads it once; a folder changed by others since
   // is read again.
   paths::FolderNames deviceNames_{true};
+  // The PC folders this connection's paths resolved to, so that a run of
+  // copies from one folder resolves it once.
+  paths::ResolvedFolders pcFolders_;
 };
 
 // --- Series 5 agenda ---------------------------------------------------------

@@ -15,6 +15,8 @@ struct Link {
   // The device's folders as read during this connection, and what it made
   // there: a copy costs the same however many files came before.
   paths::FolderNames names;
+  // The desktop folders this connection's copies came from, resolved once.
+  paths::ResolvedFolders desktop;
 };
 Link& link() {
   static Link state;
@@ -90,6 +92,7 @@ void resetConnection() { link() = Link{}; }
 
 int32_t EstablishConnection() {
   link().names.clear();
+  link().desktop.clear();
   link().connected = fs::is_directory(deviceRoot());
   return link().connected ? 0 : 1;
 }
@@ -97,6 +100,7 @@ int32_t EstablishConnection() {
 int32_t CloseConnection() {
   link().connected = false;
   link().names.clear();
+  link().desktop.clear();
   return 0;
 }
 
@@ -132,7 +136,7 @@ int32_t CopyDirectoryFromDesktopToCE(const std::string& desktopFolder, const std
 
 int16_t CopyFileFromDesktopToCE(const std::string& desktopFile, const std::string& deviceFile) {
   if (!usable()) return 1;
-  fs::path from = paths::resolve(desktopFile), to = onDevice(deviceFile);
+  fs::path from = link().desktop.resolve(desktopFile), to = onDevice(deviceFile);
   if (to.empty() || !fs::is_regular_file(from)) return 1;
   std::error_code ec;
   fs::create_directories(to.parent_path(), ec);

@@ -85,5 +85,37 @@ TEST(FolderNamesRun, SeeingOthersChangesFindsAsAFreshLookupDoes) {
     EXPECT_EQ(names.resolve(d, name), resolve(d, name)) << name;
 }
 
+// Folders kept from earlier lookups never change what a path names: after
+// others rename, remove or add files and folders, each lookup finds what a
+// fresh one finds.
+TEST(ResolvedFoldersRun, FindsAsAFreshLookupDoesAfterOthersChanges) {
+  testing::TempDir dir;
+  const fs::path& d = dir.path();
+  auto write = [](const fs::path& p) { std::ofstream(p) << "x"; };
+  fs::create_directories(d / "Reference" / "Psion5");
+  write(d / "Reference" / "Psion5" / "3_1.txt");
+  write(d / "Reference" / "Psion5" / "3_2.TXT");
+  const std::string base = d.string();
+  ResolvedFolders folders;
+  auto same = [&](const std::string& path) { EXPECT_EQ(folders.resolve(path), resolve(path)) << path; };
+  for (const char* p : {"\\reference\\PSION5\\3_1.txt", "\\reference\\PSION5\\3_2.txt", "\\reference\\PSION5\\new.txt",
+                        "/Reference/Psion5/3_1.txt"})
+    same(base + p);
+  // The folder renamed to another spelling, a file removed and one made in another.
+  fs::rename(d / "Reference" / "Psion5", d / "Reference" / "psion5");
+  same(base + "\\reference\\PSION5\\3_1.txt");
+  fs::remove(d / "Reference" / "psion5" / "3_1.txt");
+  write(d / "Reference" / "psion5" / "3_1.TXT");
+  same(base + "\\reference\\PSION5\\3_1.txt");
+  // The folder gone and made again in the written spelling.
+  fs::remove_all(d / "Reference" / "psion5");
+  same(base + "\\reference\\PSION5\\3_2.txt");
+  fs::create_directories(d / "reference" / "PSION5");
+  write(d / "reference" / "PSION5" / "3_2.txt");
+  same(base + "\\reference\\PSION5\\3_2.txt");
+  // Names that are no plain file name, and a folder path with its separator.
+  for (const char* p : {"\\reference\\PSION5\\..", "\\reference\\PSION5\\", "\\reference\\PSION5\\."}) same(base + p);
+}
+
 }  // namespace
 }  // namespace pellary::paths

@@ -31,11 +31,13 @@ std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const s
   return dialog;
 }
 
+namespace {
 std::string askInDialog(const std::string& prompt, const std::string& title) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return {};
   std::unique_ptr<QInputDialog> dialog = makeInputDialog(prompt, title);
   return dialog->exec() == QDialog::Accepted ? dialog->textValue().toStdString() : std::string();
 }
+}  // namespace
 
 void connectProxyQuestion() { setInputWindow(askInDialog); }
 

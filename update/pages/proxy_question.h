@@ -11,9 +11,8 @@ namespace pellary {
 
 // The dialog: the prompt's line breaks kept, wrapped to the screen.
 std::unique_ptr<QInputDialog> makeInputDialog(const std::string& prompt, const std::string& title);
-// The typed answer; empty for Cancel and when no window can be shown.
-std::string askInDialog(const std::string& prompt, const std::string& title);
-// Makes the dialog the transport's way of asking (setInputWindow).
+// Makes the dialog the transport's way of asking (setInputWindow): the typed
+// answer, empty for Cancel and when no window can be shown.
 void connectProxyQuestion();
 
 }  // namespace pellary

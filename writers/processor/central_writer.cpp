@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "core/final_selection.h"
-#include "core/previews.h"
 #include "core/products.h"
 #include "core/profile_commit.h"
 #include "core/profile_lists.h"
+#include "core/status_bits.h"
 #include "core/writer_helpers.h"
 #include "platform/errors.h"
 #include "platform/oledate.h"

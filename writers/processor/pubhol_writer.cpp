@@ -81,7 +81,7 @@ void Bplp_PubHolCentralWriter(bool preview) {
         } else {
           countOne();
           ProfileEventRecord will = Bsda().event(pos);
-          will.Status = static_cast<int16_t>(4 | x);
+          will.Status = static_cast<int16_t>(evstate::InProfile | x);
           will.Version = rowVersion;
           will.DateUsed = rec.StartDate;
           will.AuxDate = 0;
@@ -100,7 +100,7 @@ void Bplp_PubHolCentralWriter(bool preview) {
       } else {
         // The prefix bit is kept on a first write too, so that the removal
         // finds the entry by the title it was written with.
-        p.Status = static_cast<int16_t>(4 | x);
+        p.Status = static_cast<int16_t>(evstate::InProfile | x);
         p.Version = rowVersion;
         p.DateUsed = dateUsed;
         p.AuxDate = 0;
