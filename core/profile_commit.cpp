@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/databank.h"
@@ -38,60 +40,68 @@ void clearCommittedRows(dao::Database& db, const char* table) {
 // One prepared insert per table, bound again for each row, of committed
 // (AddStatus 0) rows. The values are stored as a dynaset stores them:
 // integers, dates as day numbers, text as text.
-class EventRows {
+class CommittedRows {
  public:
-  explicit EventRows(dao::Database& db)
-      : insert_(db.prepare("INSERT INTO \"ProfileEventList\" (\"AddStatus\", \"ProfileID\", \"AuxDate\", \"DateUsed\", "
-                           "\"Status\", \"Version\", \"CatID\", \"PlatMisc\", \"EventID\", \"PubHol\") "
-                           "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")) {}
-  void add(const ProfileEventRecord& r) {
-    const ProfileLists& s = Bsda();
-    insert_.bindInt(1, Bset().Bset_ProfileID)
-        .bindDouble(2, r.AuxDate)
-        .bindDouble(3, r.DateUsed)
-        .bindInt(4, r.Status)
-        .bindInt(5, r.Version)
-        .bindInt(6, r.CatID)
-        .bindText(7, s.platMisc(r.PlatMisc))
-        .bindInt(8, r.EventID)
-        .bindText(9, s.holidayList(r.PubHol))
-        .run();
+  CommittedRows(dao::Database& db, const std::string& table, std::initializer_list<const char*> columns)
+      : insert_(db.prepare(sql(table, columns))) {}
+
+  // The values after ProfileID, in the order of the columns.
+  template <class... V>
+  void add(const V&... values) {
+    insert_.bindInt(1, Bset().Bset_ProfileID);
+    int index = 2;
+    (bind(index++, values), ...);
+    insert_.run();
   }
 
  private:
-  dao::Statement insert_;
-};
-
-class CategoryRows {
- public:
-  explicit CategoryRows(dao::Database& db)
-      : insert_(db.prepare("INSERT INTO \"ProfileCatList\" (\"AddStatus\", \"ProfileID\", \"CatID\", \"StartDate\", "
-                           "\"EndDate\", \"Duration\", \"CatSetting\", \"Status\") "
-                           "VALUES (0, ?1, ?2, ?3, ?4, ?5, ?6, ?7)")) {}
-  void add(const ProfileCatRecord& r, int16_t status) {
-    insert_.bindInt(1, Bset().Bset_ProfileID)
-        .bindInt(2, r.CatID)
-        .bindDouble(3, r.StartDate)
-        .bindDouble(4, r.EndDate)
-        .bindInt(5, r.Duration)
-        .bindInt(6, r.CatSetting)
-        .bindInt(7, status)
-        .run();
+  static std::string sql(const std::string& table, std::initializer_list<const char*> columns) {
+    std::string names = "\"AddStatus\", \"ProfileID\"";
+    std::string marks = "0, ?1";
+    int index = 2;
+    for (const char* c : columns) {
+      names += std::string(", \"") + c + "\"";
+      marks += ", ?" + std::to_string(index++);
+    }
+    return "INSERT INTO \"" + table + "\" (" + names + ") VALUES (" + marks + ")";
   }
+  void bind(int index, double v) { insert_.bindDouble(index, v); }
+  void bind(int index, const std::string& v) { insert_.bindText(index, v); }
+  template <class I>
+  requires std::is_integral_v<I>
+  void bind(int index, I v) { insert_.bindInt(index, v); }
 
- private:
   dao::Statement insert_;
 };
+
+CommittedRows eventRows(dao::Database& db) {
+  return {
+      db, "ProfileEventList", {"AuxDate", "DateUsed", "Status", "Version", "CatID", "PlatMisc", "EventID", "PubHol"}};
+}
+
+void addEventRow(CommittedRows& rows, const ProfileEventRecord& r) {
+  const ProfileLists& s = Bsda();
+  rows.add(r.AuxDate, r.DateUsed, r.Status, r.Version, r.CatID, s.platMisc(r.PlatMisc), r.EventID,
+           s.holidayList(r.PubHol));
+}
+
+CommittedRows categoryRows(dao::Database& db) {
+  return {db, "ProfileCatList", {"CatID", "StartDate", "EndDate", "Duration", "CatSetting", "Status"}};
+}
+
+void addCategoryRow(CommittedRows& rows, const ProfileCatRecord& r, int16_t status) {
+  rows.add(r.CatID, r.StartDate, r.EndDate, r.Duration, r.CatSetting, status);
+}
 
 void unloadEvents() {
   ProfileLists& s = Bsda();
   dao::Database& db = Bsql_DataBank();
   clearCommittedRows(db, "ProfileEventList");
-  EventRows rows(db);
+  CommittedRows rows = eventRows(db);
   for (int32_t i = 1; i < s.Bsda_ProfileEventNext; ++i) {
     const ProfileEventRecord& r = s.Bsda_ProfileEventList[i];
     if (r.Status == 0) continue;
-    rows.add(r);
+    addEventRow(rows, r);
     const int32_t cat = catPosition(r.CatID);
     if (cat != 0 && (r.Status & evstate::InProfile || r.Status & evstate::ChosenByHand))
       s.Bsda_ProfileCatList[cat].HasTargetEntries = 1;
@@ -102,14 +112,14 @@ void unloadCategories() {
   ProfileLists& s = Bsda();
   dao::Database& db = Bsql_DataBank();
   clearCommittedRows(db, "ProfileCatList");
-  CategoryRows rows(db);
+  CommittedRows rows = categoryRows(db);
   for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
     ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
     if (r.Status & catstate::Removed)
       r.Status = catstate::NotSelected;
     else if (r.Status & catstate::Added)
       r.Status = static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile);
-    if (r.HasTargetEntries == 1 || r.Status != 0) rows.add(r, r.Status);
+    if (r.HasTargetEntries == 1 || r.Status != 0) addCategoryRow(rows, r, r.Status);
   }
 }
 
@@ -257,11 +267,11 @@ void Bsda_BeginWritePass() {
                    {Variant(Bset().Bset_ProfileID)}))
       stored.insert(row[0].toLong());
     const ProfileLists& s = Bsda();
-    CategoryRows rows(db);
+    CommittedRows rows = categoryRows(db);
     for (int32_t i = 1; i < s.Bsda_ProfileCatNext; ++i) {
       const ProfileCatRecord& r = s.Bsda_ProfileCatList[i];
       if ((r.Status & catstate::StateMask) != catstate::Added || stored.count(r.CatID)) continue;
-      rows.add(r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile));
+      addCategoryRow(rows, r, static_cast<int16_t>((r.Status & catstate::OptionMask) | catstate::InProfile));
     }
   });
   Bsda_EndWritePass();

@@ -32,11 +32,13 @@
 #include "reference/psion/psiwin_adapter.h"
 #include "reference/reference_tree.h"
 #include "reference/wince/wince_copier.h"
+#include "reference_template.h"
 #include "standins/handheld/handheld.h"
 #include "standins/wince/cecomms.h"
 
 using namespace pellary;
 using namespace pellary::bench;
+using pellary::testing::kTemplate;
 namespace fs = std::filesystem;
 
 namespace {
@@ -44,15 +46,6 @@ namespace {
 constexpr int kProduct = 3;
 constexpr int kFanOut = 10;
 const std::string kLeaf(600, 'r');
-
-const char* const kTemplate =
-    "<html><head><title><!TITLE!></title></head><body>\r\n"
-    "<h1><!TITLE!></h1><a href=<!PARENT_ID!>><!PARENT_TITLE!></a>\r\n"
-    "<ul>\r\n"
-    "<!CHILD>\r\n"
-    "<li><a href=<!CHILD_ID!>><!CHILD_NAME!></a></li>\r\n"
-    "<CHILD!>\r\n"
-    "</ul></body></html>\r\n";
 
 int parentOf(int t) { return (t - 2) / kFanOut + 1; }
 bool hasChildren(int t, int topics) { return (t - 1) * kFanOut + 2 <= topics; }

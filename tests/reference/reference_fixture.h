@@ -20,21 +20,13 @@
 #include "platform/errors.h"
 #include "reference/html_generator.h"
 #include "reference/reference_tree.h"
+#include "reference_template.h"
 #include "support/fixtures.h"
 
 namespace pellary::testing {
 
 // Product 101:  1 Guide -> 2 Cities -> {4 London, 5 Paris}, 1 -> 3 Phrases, 1 -> 22 Tube map.
 // Product 7:    1 Basics -> 2 Intro.
-inline constexpr const char* kTemplate =
-    "<html><head><title><!TITLE!></title></head><body>\r\n"
-    "<h1><!TITLE!></h1><a href=<!PARENT_ID!>><!PARENT_TITLE!></a>\r\n"
-    "<ul>\r\n"
-    "<!CHILD>\r\n"
-    "<li><a href=<!CHILD_ID!>><!CHILD_NAME!></a></li>\r\n"
-    "<CHILD!>\r\n"
-    "</ul></body></html>\r\n";
-
 class ReferenceTest : public IsolatedEnvTest {
  protected:
   void SetUp() override {

@@ -321,34 +321,56 @@ int exitStatusOf(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Another local user (nobody) listening on the abstract name and answering
+// every knock like a running copy, until the test ends.
+class Squatter {
+ public:
+  explicit Squatter(const QString& name) {
+    // Worked out before the fork: the child only makes system calls.
+    socklen_t length = 0;
+    const sockaddr_un addr = abstractAddress(name, length);
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = asNobody([&] {
+      int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
+      ::write(ready[1], "r", 1);
+      for (;;) {
+        int c = ::accept(s, nullptr, nullptr);
+        char buf[64];
+        if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
+        if (c >= 0) ::close(c);
+      }
+    });
+    // With the parent's write end closed, a child that failed gives end of file.
+    ::close(ready[1]);
+    char r = 0;
+    listening_ = pid_ > 0 && ::read(ready[0], &r, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~Squatter() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    exitStatusOf(pid_);
+  }
+  Squatter(const Squatter&) = delete;
+  Squatter& operator=(const Squatter&) = delete;
+  bool listening() const { return listening_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool listening_ = false;
+};
+
 TEST_F(SocketPlace, AnotherUserHoldingTheNameIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
   unsetenv("XDG_RUNTIME_DIR");
   const QString name = SingleInstance::defaultName();
-  // Worked out before the fork: the child only makes system calls.
-  socklen_t length = 0;
-  const sockaddr_un addr = abstractAddress(name, length);
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t squatter = asNobody([&] {
-    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
-    ::write(ready[1], "r", 1);
-    int c = ::accept(s, nullptr, nullptr);
-    char buf[64];
-    if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
-    ::sleep(1);
-    return 0;
-  });
-  char r = 0;
-  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  Squatter squatter(name);
+  ASSERT_TRUE(squatter.listening());
   SingleInstance start(name, std::chrono::milliseconds(500));
   long number = testing::errorOf([&] { start.claim(); });
   EXPECT_EQ(number, err::InstanceNotAnswering) << "another user's answer must not end this start";
-  ::kill(squatter, SIGKILL);
-  exitStatusOf(squatter);
-  ::close(ready[0]);
-  ::close(ready[1]);
 }
 
 // The same from outside: a scheduler's timed run meets the squatter and
@@ -359,25 +381,8 @@ TEST_F(SocketPlace, TimedRunMeetingAnotherUsersSocketEndsWithAnError) {
   if (!bin) GTEST_SKIP() << "PELLARY_TEST_BIN not set";
   install();
   unsetenv("XDG_RUNTIME_DIR");
-  const QString name = SingleInstance::defaultName();
-  // Worked out before the fork: the child only makes system calls.
-  socklen_t length = 0;
-  const sockaddr_un addr = abstractAddress(name, length);
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t squatter = asNobody([&] {
-    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), length) != 0 || ::listen(s, 4) != 0) return 91;
-    ::write(ready[1], "r", 1);
-    for (;;) {
-      int c = ::accept(s, nullptr, nullptr);
-      char buf[64];
-      if (c >= 0 && ::read(c, buf, sizeof buf) > 0) ::write(c, "ok\n", 3);
-      if (c >= 0) ::close(c);
-    }
-  });
-  char r = 0;
-  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  Squatter squatter(SingleInstance::defaultName());
+  ASSERT_TRUE(squatter.listening());
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.remove("XDG_RUNTIME_DIR");
@@ -388,10 +393,6 @@ TEST_F(SocketPlace, TimedRunMeetingAnotherUsersSocketEndsWithAnError) {
   EXPECT_EQ(run.exitCode(), 1);
   std::string log = fs::exists(home() / "LY98ERR.log") ? testing::readFile(home() / "LY98ERR.log") : "";
   EXPECT_NE(log.find("Another user holds the socket"), std::string::npos) << log;
-  ::kill(squatter, SIGKILL);
-  exitStatusOf(squatter);
-  ::close(ready[0]);
-  ::close(ready[1]);
 }
 
 TEST_F(SocketPlace, KnockFromAnotherUserIsNotAnswered) {

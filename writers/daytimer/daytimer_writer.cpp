@@ -38,7 +38,7 @@ void progressAndYield(int16_t percent) {
     portalProgress(percent);
   else if (s.progress)
     s.progress(percent);
-  if (s.doEvents) s.doEvents();
+  s.doEvents();
 }
 
 dt::DayTimerDatabase& database() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hook.h"
 #include "standins/daytimer/daytimer_db.h"
 #include "writers/event_record.h"
 
@@ -17,10 +18,10 @@ namespace pellary {
 struct DayTimerState {
   std::shared_ptr<standins::daytimer::DayTimerDatabase> Bdt_DayTimerDB;
   std::function<void(int16_t)> progress;  // pbWritingToDayTimer
-  std::function<void()> doEvents;
-  std::function<void()> writePass;
-  std::function<void()> commit;
-  std::function<void()> nextPage;
+  Hook<void()> doEvents;
+  Hook<void()> writePass;
+  Hook<void()> commit;
+  Hook<void()> nextPage;
 };
 
 // The Day-Timer writer's state: the open Day-Timer database and the page's progress and next-step hooks.

@@ -31,7 +31,7 @@ void progressAndYield(int16_t percent) {
     portalProgress(percent);
   else if (s.progress)
     s.progress(percent);
-  if (s.doEvents) s.doEvents();
+  s.doEvents();
 }
 
 }  // namespace

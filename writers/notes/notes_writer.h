@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation/dispatch.h"
+#include "platform/hook.h"
 #include "writers/event_record.h"
 
 namespace pellary {
@@ -16,10 +17,10 @@ namespace pellary {
 struct NotesState {
   std::shared_ptr<platform::Dispatch> control;  // LotusControl
   std::function<void(int16_t)> progress;        // pbRecords
-  std::function<void()> doEvents;               // one turn of the message loop
-  std::function<void()> writePass;
-  std::function<void()> commit;
-  std::function<void()> nextPage;
+  Hook<void()> doEvents;                        // one turn of the message loop
+  Hook<void()> writePass;
+  Hook<void()> commit;
+  Hook<void()> nextPage;
 };
 
 // The Lotus Notes writer's state: the Notes control and the page's progress and next-step hooks.

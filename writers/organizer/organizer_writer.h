@@ -5,11 +5,11 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/automation/dispatch.h"
+#include "platform/hook.h"
 #include "writers/event_record.h"
 
 namespace pellary {
@@ -38,10 +38,10 @@ struct OrganizerState {
   int16_t Borg_DispTime = 9;
   std::shared_ptr<platform::Dispatch> control;  // LotOrgCtl
   OrgView* view = nullptr;
-  std::function<void()> writePass;
-  std::function<void()> commit;
+  Hook<void()> writePass;
+  Hook<void()> commit;
   // Page engine step after the run (Bmm_GetNextForm by default).
-  std::function<void()> nextPage;
+  Hook<void()> nextPage;
 };
 
 // The Organizer writer's state: the recent files, the sections of the chosen file, the Organizer control.

@@ -72,7 +72,7 @@ void showProgress(int16_t percent) {
 
 void setBusy(bool busy) {
   if (Bupd_UpdateRun()) return;
-  if (auto& f = BpmWriter().setBusy) f(busy);
+  BpmWriter().setBusy(busy);
 }
 
 bool exists(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/hook.h"
 #include "writers/event_record.h"
 #include "writers/palm/palm_module.h"
 
@@ -30,7 +31,7 @@ struct PalmWriterState {
   // The Palm page's progress bar, hourglass and backup check box; unset when
   // the page is not loaded (the backup is then made, as the box starts ticked).
   std::function<void(int16_t)> setProgress;
-  std::function<void(bool busy)> setBusy;
+  Hook<void(bool busy)> setBusy;
   std::function<bool()> backupChecked;
   const void* page = nullptr;  // the page that set the three above
   // The central writer's write pass and the profile commit; tests replace them.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/automation/dispatch.h"
+#include "platform/hook.h"
 #include "writers/event_record.h"
 
 namespace pellary {
@@ -40,13 +41,14 @@ struct Psion3State {
   // Waits give up after these many seconds.
   int32_t toPcLimit = 400;
   int32_t toDeviceLimit = 600;
-  // Seconds since midnight.
+  // Seconds since midnight; never empty (a clock that reads 0 would keep a
+  // wait from ending).
   std::function<double()> timer;
   // Lets pending window messages (and the engine's events) run once.
-  std::function<void()> doEvents;
+  Hook<void()> doEvents;
   // The central writer's write pass and the profile write-back.
-  std::function<void()> writePass;
-  std::function<void()> commit;
+  Hook<void()> writePass;
+  Hook<void()> commit;
 };
 
 // The Series 3 writer's state: the agenda's device and PC paths, the PsiWin engine and Quoll, the wait limits.

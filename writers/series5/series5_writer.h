@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/automation/dispatch.h"
+#include "platform/hook.h"
 #include "writers/event_record.h"
 
 namespace pellary {
@@ -30,8 +30,8 @@ struct Psion5State {
   int32_t stateCode = 0;
   std::shared_ptr<platform::Dispatch> engine;  // PsiWinEng
   Psion5View* view = nullptr;
-  std::function<void()> writePass;
-  std::function<void()> commit;
+  Hook<void()> writePass;
+  Hook<void()> commit;
 };
 
 // The Series 5 writer's state: the agenda file and its objects, the PsiWin engine and the page.
