@@ -36,7 +36,7 @@ void progressAndYield(int16_t percent) {
   auto& s = Bdt();
   if (Bupd_UpdateRun())
     portalProgress(percent);
-  else if (s.progress)
+  else
     s.progress(percent);
   s.doEvents();
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +16,7 @@ namespace pellary {
 
 struct DayTimerState {
   std::shared_ptr<standins::daytimer::DayTimerDatabase> Bdt_DayTimerDB;
-  std::function<void(int16_t)> progress;  // pbWritingToDayTimer
+  Hook<void(int16_t)> progress;  // pbWritingToDayTimer
   Hook<void()> doEvents;
   Hook<void()> writePass;
   Hook<void()> commit;

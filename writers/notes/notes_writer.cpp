@@ -29,7 +29,7 @@ void progressAndYield(int16_t percent) {
   auto& s = BLot();
   if (Bupd_UpdateRun())
     portalProgress(percent);
-  else if (s.progress)
+  else
     s.progress(percent);
   s.doEvents();
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,7 +15,7 @@ namespace pellary {
 
 struct NotesState {
   std::shared_ptr<platform::Dispatch> control;  // LotusControl
-  std::function<void(int16_t)> progress;        // pbRecords
+  Hook<void(int16_t)> progress;                 // pbRecords
   Hook<void()> doEvents;                        // one turn of the message loop
   Hook<void()> writePass;
   Hook<void()> commit;
