@@ -417,6 +417,9 @@ class Trials {
     env["PELLARY_CRASH_SETTINGS"] = t.settings().string();
     env["PELLARY_CRASH_STANDINS"] = t.standins().string();
     env["PELLARY_UNATTENDED"] = "1";
+    // A child ended by a fault leaves its own fixture's folder behind: made
+    // here, it goes with this campaign's.
+    env["TMPDIR"] = childTemp_.path().string();
     return testing::runTool(self_, {filter_}, env, 240000);
   }
 
@@ -427,6 +430,7 @@ class Trials {
  private:
   fs::path home_, settings_, standins_;
   std::string from_, self_, filter_;
+  testing::TempDir childTemp_;
 };
 
 long failureCount() { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); }
