@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <unordered_map>
@@ -88,21 +89,25 @@ fs::path settingsFolder() {
   return p.empty() ? xdgConfig() / "pellary-almoner" : p;
 }
 
-fs::path standinsFolder() {
+const fs::path& standinsFolder() {
   // Asked for on every call into a stand-in: worked out again only when a
-  // variable it comes from changed.
-  thread_local std::string from;
+  // variable it comes from changed (an unset one is kept as a lone NUL).
+  // PELLARY_STANDINS, when set, is the only one that counts.
+  static constexpr const char* kFrom[] = {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"};
+  thread_local std::string from[std::size(kFrom)];
   thread_local fs::path folder;
-  std::string now;
-  for (const char* name : {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"}) {
-    const char* v = std::getenv(name);
-    now += v ? v : "";
-    now += '\0';
+  bool changed = folder.empty();
+  for (size_t i = 0; i < std::size(kFrom); ++i) {
+    const char* v = std::getenv(kFrom[i]);
+    if (v ? from[i] != v : from[i] != std::string_view("", 1)) {
+      from[i] = v ? std::string(v) : std::string(1, '\0');
+      changed = true;
+    }
+    if (i == 0 && v && *v) break;
   }
-  if (now != from || folder.empty()) {
+  if (changed) {
     fs::path p = envPath("PELLARY_STANDINS");
     folder = p.empty() ? xdgData() / "pellary-almoner" / "standins" : p;
-    from = std::move(now);
   }
   return folder;
 }

@@ -19,8 +19,9 @@ fs::path homeFolder();
 fs::path programFolder();
 // PELLARY_SETTINGS, else $XDG_CONFIG_HOME/pellary-almoner.
 fs::path settingsFolder();
-// PELLARY_STANDINS, else $XDG_DATA_HOME/pellary-almoner/standins.
-fs::path standinsFolder();
+// PELLARY_STANDINS, else $XDG_DATA_HOME/pellary-almoner/standins; the
+// reference holds until the next call.
+const fs::path& standinsFolder();
 
 // The program folder as text, without a trailing separator ("App.Path").
 std::string appPath();

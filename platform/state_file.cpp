@@ -69,6 +69,10 @@ void aboutToChange(const std::filesystem::path& file) {
   w(file);
 }
 
+void aboutToChange(const std::filesystem::path& folder, std::string_view name) {
+  if (watcher()) aboutToChange(folder / name);
+}
+
 void replaceFile(const std::filesystem::path& file, const std::string& content, const std::string& what) {
   aboutToChange(file);
   std::error_code ec;

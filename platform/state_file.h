@@ -72,6 +72,8 @@ void syncSaved();
 void watchNextChange(std::function<void(const std::filesystem::path& file)> watch);
 void stopWatching();
 void aboutToChange(const std::filesystem::path& file);
+// The same for name in folder, joined only when someone watches.
+void aboutToChange(const std::filesystem::path& folder, std::string_view name);
 
 // A path with a drive letter ("C:\Files\Diary") lies in the drive's folder
 // below the stand-in's own folder; any other path is a path of this machine.

@@ -3,6 +3,7 @@
 #include <libical/ical.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -101,19 +102,38 @@ void setText(icalcomponent* ev, icalproperty_kind kind, const std::string& value
   icalcomponent_add_property(ev, p);
 }
 
+inline bool isControl(char ch) {
+  const unsigned char c = static_cast<unsigned char>(ch);
+  return (c < 0x20 && c != '\t') || c == 0x7F;
+}
+
+// The text as cleanText gives it: the text itself when it has nothing to take
+// out, else scratch made from it.
+std::string_view cleanView(const std::string& s, bool multiLine, std::string& scratch) {
+  bool clean = true;
+  for (char c : s) clean = clean && !isControl(c);
+  if (clean) return s;
+  scratch = cleanText(s, multiLine);
+  return scratch;
+}
+
 // Outlook lists categories with ", "; iCalendar keeps one value each.
+template <class Take>
+void eachCategory(const std::string& categories, Take take) {
+  std::string scratch;
+  std::string_view clean = cleanView(categories, false, scratch);
+  while (true) {
+    const size_t comma = clean.find(',');
+    const std::string_view name = text::trimSpaces(clean.substr(0, comma));
+    if (!name.empty()) take(name);
+    if (comma == std::string_view::npos) break;
+    clean.remove_prefix(comma + 1);
+  }
+}
+
 std::vector<std::string> categoryNames(const std::string& categories) {
   std::vector<std::string> names;
-  const std::string clean = cleanText(categories, false);
-  size_t from = 0;
-  while (from <= clean.size()) {
-    size_t comma = clean.find(',', from);
-    std::string one = clean.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-    const std::string_view name = text::trimSpaces(one);
-    if (!name.empty()) names.emplace_back(name);
-    if (comma == std::string::npos) break;
-    from = comma + 1;
-  }
+  eachCategory(categories, [&](std::string_view name) { names.emplace_back(name); });
   return names;
 }
 
@@ -171,14 +191,15 @@ bool differsInTime(double a, double b) { return std::fabs(a - b) >= 0.5 / 86400.
 }  // namespace
 
 std::string cleanText(const std::string& s, bool multiLine) {
-  std::string out;
+  // Most text has nothing to take out.
+  const auto first = std::find_if(s.begin(), s.end(), isControl);
+  if (first == s.end()) return s;
+  std::string out(s.begin(), first);
   out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != 0x7F) {
-      out += char(c);
-    } else if (c == '\t') {
-      out += '\t';
+  for (size_t i = size_t(first - s.begin()); i < s.size(); ++i) {
+    const char c = s[i];
+    if (!isControl(c)) {
+      out += c;
     } else if (multiLine && (c == '\n' || c == '\r')) {
       if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
       out += '\n';
@@ -245,16 +266,16 @@ namespace {
 // A value as libical writes it: in text, a backslash, semicolon or comma is
 // escaped and a line break is \n; in a category only the backslash is.
 void appendEscaped(std::string& out, std::string_view s, bool category) {
-  for (char c : s) {
-    if (c == '\\' || (!category && (c == ';' || c == ','))) {
-      out += '\\';
-      out += c;
-    } else if (c == '\n' && !category) {
-      out += "\\n";
-    } else {
-      out += c;
-    }
+  size_t run = 0;  // where the text not yet appended starts
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c != '\\' && (category || (c != ';' && c != ',' && c != '\n'))) continue;
+    out.append(s.substr(run, i - run));
+    out += '\\';
+    out += c == '\n' ? 'n' : c;
+    run = i + 1;
   }
+  out.append(s.substr(run));
 }
 
 // One content line, folded into lines of at most 75 octets, never inside a
@@ -274,28 +295,44 @@ void appendLine(std::string& out, std::string_view line) {
 }
 
 // A number of at least width digits, zeros first (years, months, ...: never negative).
-std::string digits(int value, int width) {
-  std::string out(size_t(width), '0');
-  for (size_t at = out.size(); value > 0 && at > 0; value /= 10) out[--at] = char('0' + value % 10);
-  if (value > 0) out.insert(0, std::to_string(value));
-  return out;
+void appendDigits(std::string& out, int value, int width) {
+  char b[16];
+  char* end = b + sizeof b;
+  char* p = end;
+  for (; value > 0 && p > b; value /= 10) *--p = char('0' + value % 10);
+  while (end - p < width && p > b) *--p = '0';
+  out.append(p, end);
 }
 
 // DTSTART/DTEND as libical writes a floating time or a date.
-std::string timeLine(const char* name, double ole, bool date) {
+void putTime(std::string& line, const char* name, double ole, bool date) {
   const CivilDateTime c = civilFromOle(ole);
-  std::string out = name;
-  if (date) out += ";VALUE=DATE";
-  out += ':' + digits(c.year, 4) + digits(c.month, 2) + digits(c.day, 2);
-  if (!date) out += 'T' + digits(c.hour, 2) + digits(c.minute, 2) + digits(c.second, 2);
-  return out;
+  line = name;
+  line += date ? ";VALUE=DATE:" : ":";
+  appendDigits(line, c.year, 4);
+  appendDigits(line, c.month, 2);
+  appendDigits(line, c.day, 2);
+  if (!date) {
+    line += 'T';
+    appendDigits(line, c.hour, 2);
+    appendDigits(line, c.minute, 2);
+    appendDigits(line, c.second, 2);
+  }
 }
 
 std::string utcStamp(std::time_t now) {
   std::tm t{};
   gmtime_r(&now, &t);
-  return digits(t.tm_year + 1900, 4) + digits(t.tm_mon + 1, 2) + digits(t.tm_mday, 2) + 'T' + digits(t.tm_hour, 2) +
-         digits(t.tm_min, 2) + digits(t.tm_sec, 2) + 'Z';
+  std::string out;
+  appendDigits(out, t.tm_year + 1900, 4);
+  appendDigits(out, t.tm_mon + 1, 2);
+  appendDigits(out, t.tm_mday, 2);
+  out += 'T';
+  appendDigits(out, t.tm_hour, 2);
+  appendDigits(out, t.tm_min, 2);
+  appendDigits(out, t.tm_sec, 2);
+  out += 'Z';
+  return out;
 }
 
 }  // namespace
@@ -309,12 +346,18 @@ std::string newItemText(const Appointment& a, std::time_t now) {
   const bool date = a.allDay;
   const double end = date && a.end <= a.start ? a.start + 1 : a.end;
   const std::string stamp = utcStamp(now);
-  std::string out, line;
+  std::string out, line, scratch;
   out.reserve(640);
+  line.reserve(128);
   auto text = [&](const char* name, std::string_view value, bool category = false) {
     line = name;
     line += ':';
     appendEscaped(line, value, category);
+    appendLine(out, line);
+  };
+  auto stamped = [&](const char* name) {
+    line = name;
+    line += stamp;
     appendLine(out, line);
   };
   appendLine(out, "BEGIN:VCALENDAR");
@@ -322,21 +365,22 @@ std::string newItemText(const Appointment& a, std::time_t now) {
   text("PRODID", kProdID);
   appendLine(out, "BEGIN:VEVENT");
   text("UID", a.entryID);
-  appendLine(out, "DTSTAMP:" + stamp);
-  appendLine(out, "LAST-MODIFIED:" + stamp);
-  appendLine(out, "CREATED:" + stamp);
+  stamped("DTSTAMP:");
+  stamped("LAST-MODIFIED:");
+  stamped("CREATED:");
   appendLine(out, "SEQUENCE:0");
-  appendLine(out, timeLine("DTSTART", a.start, date));
-  appendLine(out, timeLine("DTEND", end, date));
+  putTime(line, "DTSTART", a.start, date);
+  appendLine(out, line);
+  putTime(line, "DTEND", end, date);
+  appendLine(out, line);
   appendLine(out, date ? "TRANSP:TRANSPARENT" : "TRANSP:OPAQUE");
-  text("SUMMARY", cleanText(a.subject, false));
-  const std::string body = cleanText(a.body, true);
-  if (!body.empty()) text("DESCRIPTION", body);
-  for (const std::string& name : categoryNames(a.categories)) text("CATEGORIES", name, true);
+  text("SUMMARY", cleanView(a.subject, false, scratch));
+  if (const std::string_view body = cleanView(a.body, true, scratch); !body.empty()) text("DESCRIPTION", body);
+  eachCategory(a.categories, [&](std::string_view name) { text("CATEGORIES", name, true); });
   if (a.reminderSet) {
     appendLine(out, "BEGIN:VALARM");
     appendLine(out, "ACTION:DISPLAY");
-    text("DESCRIPTION", cleanText(a.subject, false));
+    text("DESCRIPTION", cleanView(a.subject, false, scratch));
     appendLine(out, "TRIGGER:-PT15M");
     appendLine(out, "END:VALARM");
   }

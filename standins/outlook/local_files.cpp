@@ -209,7 +209,9 @@ bool isGone(const char* name) {
 
 std::string fileNameFor(const std::string& uid) {
   bool plain = !uid.empty() && uid.size() <= 200 && uid[0] != '.';
-  for (char c : uid) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_.@", c));
+  for (char c : uid)
+    plain = plain && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+                      c == '_' || c == '.' || c == '@');
   if (plain) return uid + ".ics";
   // Any other UID gets a name of its own; the UID inside the file still counts.
   return files::safeName(uid) + "-" + std::to_string(std::hash<std::string>{}(uid)) + ".ics";
@@ -288,14 +290,14 @@ class LocalFiles : public ItemFiles {
   }
 
   std::string create(const std::string& name, const std::string& text) override {
-    platform::standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_, name);
     std::string v = putFile(dir_.get(), name, text, Put::Create, {}, false, path_, name);
     if (!v.empty() && inotify_ >= 0) ownCreates_.insert(name);
     return v;
   }
 
   std::string replace(const std::string& name, const std::string& text, const std::string& expected) override {
-    platform::standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_, name);
     return putFile(dir_.get(), name, text, Put::Replace, expected, false, path_, name);
   }
 
@@ -303,7 +305,7 @@ class LocalFiles : public ItemFiles {
     const std::string now = statVersion(dir_.get(), name);
     if (now.empty()) return true;
     if (!expected.empty() && now != expected) return false;
-    platform::standins::aboutToChange(path_ / name);
+    platform::standins::aboutToChange(path_, name);
     // Out of the folder at once; the unlink itself, which waits on the disk, comes later.
     const std::string gone = goneName(name);
     if (::renameat(dir_.get(), name.c_str(), dir_.get(), gone.c_str()) == 0) {

@@ -14,6 +14,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/errors.h"
@@ -250,18 +251,25 @@ struct Store::Impl {
   struct Entry {
     Appointment item;
     uint64_t seq = 0;
+    std::string subject;  // its key in the subject index
   };
-  // The items of one calendar folder as they stand, with their indexes.
+  // An item's file name with its entry; it stays where it is while the file is known.
+  using Node = std::pair<const std::string, Entry>;
+  // The items of one calendar folder as they stand, with their indexes. The
+  // indexes point at the entries and take their keys from them, so that an
+  // item is held once.
   struct Items {
     std::unique_ptr<ItemFiles> files;
     std::unordered_map<std::string, Entry> byFile;
-    std::unordered_map<std::string, std::string> fileOfID;
-    std::map<uint64_t, std::string> order;  // first seen first
-    std::unordered_multimap<std::string, std::string> bySubject;
+    std::unordered_map<std::string_view, Node*> byID;  // keyed by the entry's own ID
+    std::map<uint64_t, Node*> order;                   // first seen first
+    std::unordered_multimap<std::string_view, Node*> bySubject;
     bool seen = false;        // read once
     fs::path dir;             // a local folder's, where its record of the items is kept
     bool cacheStale = false;  // the items changed since that record was read or written
+    int savesUnlooked = 0;    // saves since the folder's events were last taken in
   };
+  static constexpr int kSavesPerLook = 64;
 
   fs::path root;
   std::vector<std::unique_ptr<Folder>> folders;
@@ -273,8 +281,12 @@ struct Store::Impl {
   bool creating = false;  // a new store's folders, flushed together
 
   Folder* find(const std::string& id) {
+    if (id.empty()) return nullptr;
+    // Asked for on every call, mostly with an ID as the store gave it.
     for (auto& f : folders)
-      if (!id.empty() && paths::equalsIgnoreCase(f->entryID, id)) return f.get();
+      if (f->entryID == id) return f.get();
+    for (auto& f : folders)
+      if (paths::equalsIgnoreCase(f->entryID, id)) return f.get();
     return nullptr;
   }
 
@@ -339,32 +351,52 @@ struct Store::Impl {
 
   // --- the items of a folder ---
 
-  void unindex(Items& in, const std::string& file) {
-    auto it = in.byFile.find(file);
-    if (it == in.byFile.end()) return;
-    const Appointment& a = it->second.item;
-    auto range = in.bySubject.equal_range(subjectKey(a.subject));
+  // Takes an entry out of the indexes (not out of byFile).
+  static void dropIndexes(Items& in, Node& node) {
+    Entry& e = node.second;
+    auto range = in.bySubject.equal_range(e.subject);
     for (auto s = range.first; s != range.second; ++s)
-      if (s->second == file) {
+      if (s->second == &node) {
         in.bySubject.erase(s);
         break;
       }
-    auto id = in.fileOfID.find(a.entryID);
-    if (id != in.fileOfID.end() && id->second == file) in.fileOfID.erase(id);
-    in.order.erase(it->second.seq);
+    auto id = in.byID.find(e.item.entryID);
+    if (id != in.byID.end() && id->second == &node) {
+      in.byID.erase(id);
+      // Another program's copy of an item going leaves the item's own file holding its ID.
+      auto own = in.byFile.find(fileNameFor(e.item.entryID));
+      if (own != in.byFile.end() && &*own != &node && own->second.item.entryID == e.item.entryID)
+        in.byID.emplace(own->second.item.entryID, &*own);
+    }
+    in.order.erase(e.seq);
+  }
+
+  void unindex(Items& in, const std::string& file) {
+    auto it = in.byFile.find(file);
+    if (it == in.byFile.end()) return;
+    dropIndexes(in, *it);
     in.byFile.erase(it);
     in.cacheStale = true;
   }
 
+  // The item of this file as it now stands; a file seen before keeps its place in the order.
   void index(Items& in, const std::string& file, Appointment a) {
-    uint64_t at = 0;
-    if (auto it = in.byFile.find(file); it != in.byFile.end()) at = it->second.seq;
-    unindex(in, file);
-    if (at == 0) at = ++seq;
-    in.bySubject.emplace(subjectKey(a.subject), file);
-    in.fileOfID[a.entryID] = file;
-    in.order.emplace(at, file);
-    in.byFile.emplace(file, Entry{std::move(a), at});
+    auto [it, fresh] = in.byFile.try_emplace(file);
+    Node& node = *it;
+    Entry& e = node.second;
+    if (fresh)
+      e.seq = ++seq;
+    else
+      dropIndexes(in, node);
+    e.item = std::move(a);
+    e.subject = subjectKey(e.item.subject);
+    in.bySubject.emplace(e.subject, &node);
+    // The last file read with an ID holds it; the key is that entry's own.
+    if (auto [id, added] = in.byID.try_emplace(e.item.entryID, &node); !added) {
+      in.byID.erase(id);
+      in.byID.emplace(e.item.entryID, &node);
+    }
+    in.order.emplace(e.seq, &node);
     in.cacheStale = true;
   }
 
@@ -387,6 +419,7 @@ struct Store::Impl {
 
   // Brings a folder's index up to what changed in its files since the last look.
   void refresh(Items& in) {
+    in.savesUnlooked = 0;
     bool complete = false;
     std::vector<std::pair<std::string, std::string>> changed = in.files->changes(complete);
     std::set<std::string> listed;
@@ -439,7 +472,7 @@ struct Store::Impl {
       if (in.dir.empty() || !in.seen || !in.cacheStale) continue;
       std::vector<std::pair<std::string, const Appointment*>> list;
       list.reserve(in.order.size());
-      for (const auto& [seq, file] : in.order) list.emplace_back(file, &in.byFile.at(file).item);
+      for (const auto& [seq, node] : in.order) list.emplace_back(node->first, &node->second.item);
       try {
         writeItemCache(in.dir, list);
         in.cacheStale = false;
@@ -448,11 +481,13 @@ struct Store::Impl {
     }
   }
 
-  const Entry* entryOf(Items& in, const std::string& entryID) {
-    auto id = in.fileOfID.find(entryID);
-    if (id == in.fileOfID.end()) return nullptr;
-    auto it = in.byFile.find(id->second);
-    return it == in.byFile.end() ? nullptr : &it->second;
+  static Node* nodeOf(Items& in, const std::string& entryID) {
+    auto id = in.byID.find(entryID);
+    return id == in.byID.end() ? nullptr : id->second;
+  }
+  static const Entry* entryOf(Items& in, const std::string& entryID) {
+    const Node* node = nodeOf(in, entryID);
+    return node ? &node->second : nullptr;
   }
 };
 
@@ -633,8 +668,11 @@ Folder& Store::addFolder(const std::string& parentID, const std::string& name, i
 
 std::string Store::saveItem(const std::string& folderID, Appointment item, const Appointment* base,
                             std::string* savedVersion) {
-  // A local folder takes in its events as it goes, cheaply; a server is not asked.
-  Impl::Items& in = impl_->itemsOf(folderID, !impl_->dav);
+  // A save needs no fresh look: it is refused where it would overwrite what
+  // it has not seen. A local folder still takes in its events every so many
+  // saves, so that its own never fill the kernel's queue; a server is not asked.
+  Impl::Items& in = impl_->itemsOf(folderID, false);
+  if (!impl_->dav && ++in.savesUnlooked >= Impl::kSavesPerLook) impl_->refresh(in);
   const bool fresh = item.entryID.empty();
   if (fresh) item.entryID = newUID();
   for (int attempt = 0;; ++attempt) {
@@ -655,11 +693,12 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
       }
       impl_->unsynced = impl_->unsynced || in.files->local();
       item.version = version;
-      impl_->index(in, file, item);
+      std::string id = item.entryID;
+      impl_->index(in, file, std::move(item));
       if (savedVersion) *savedVersion = version;
-      return item.entryID;
+      return id;
     }
-    const std::string file = in.fileOfID[item.entryID];
+    const std::string file = Impl::nodeOf(in, item.entryID)->first;
     std::map<std::string, StoredItem> read = in.files->read({file});
     if (!read.count(file)) {
       impl_->unindex(in, file);  // removed meanwhile: saved anew
@@ -701,7 +740,7 @@ bool Store::deleteItem(const std::string& folderID, const std::string& entryID) 
   for (int attempt = 0; attempt < 8; ++attempt) {
     const Impl::Entry* e = impl_->entryOf(in, entryID);
     if (!e) return false;
-    const std::string file = in.fileOfID[entryID];
+    const std::string file = Impl::nodeOf(in, entryID)->first;
     const Appointment seen = e->item;
     if (in.files->remove(file, seen.version)) {
       impl_->unindex(in, file);
@@ -721,7 +760,7 @@ std::vector<Appointment> Store::items(const std::string& folderID) {
   Impl::Items& in = impl_->itemsOf(folderID);
   std::vector<Appointment> out;
   out.reserve(in.order.size());
-  for (const auto& [seq, file] : in.order) out.push_back(in.byFile.at(file).item);
+  for (const auto& [seq, node] : in.order) out.push_back(node->second.item);
   return out;
 }
 
@@ -740,10 +779,10 @@ std::vector<std::string> Store::findItems(const std::string& folderID, const std
   std::string key;
   if (filterSubject(filter, key)) {
     auto range = in.bySubject.equal_range(key);
-    for (auto it = range.first; it != range.second; ++it) candidates.push_back(&in.byFile.at(it->second));
+    for (auto it = range.first; it != range.second; ++it) candidates.push_back(&it->second->second);
     std::sort(candidates.begin(), candidates.end(), [](auto* a, auto* b) { return a->seq < b->seq; });
   } else {
-    for (const auto& [seq, file] : in.order) candidates.push_back(&in.byFile.at(file));
+    for (const auto& [seq, node] : in.order) candidates.push_back(&node->second);
   }
   std::vector<std::string> out;
   for (const Impl::Entry* e : candidates)
@@ -754,8 +793,8 @@ std::vector<std::string> Store::findItems(const std::string& folderID, const std
 
 fs::path Store::itemFile(const std::string& folderID, const std::string& entryID) {
   Impl::Items& in = impl_->itemsOf(folderID);
-  auto id = in.fileOfID.find(entryID);
-  return id == in.fileOfID.end() ? fs::path() : fs::path(in.files->where(id->second));
+  const Impl::Node* node = Impl::nodeOf(in, entryID);
+  return node ? fs::path(in.files->where(node->first)) : fs::path();
 }
 
 void Store::sync() {
@@ -785,7 +824,7 @@ Store& store() {
   // Asked for on every call the writer makes: the store's root is built again
   // only when the stand-in folder moved.
   static fs::path placedIn;
-  const fs::path standins = paths::standinsFolder();
+  const fs::path& standins = paths::standinsFolder();
   auto& s = current();
   if (s && standins.native() == placedIn.native()) return *s;
   fs::path root = standins / "Outlook";

@@ -95,6 +95,37 @@ class WithoutHome : public ::testing::Test {
   std::vector<std::optional<std::string>> saved_;
 };
 
+// The stand-ins' folder is worked out once and kept: each change of a
+// variable it comes from must still be followed, and only those that count.
+TEST_F(WithoutHome, StandinsFolderFollowsEachChangeOfItsVariables) {
+  struct Step {
+    const char* name;
+    const char* value;  // nullptr: unset
+    const char* folder;
+  };
+  const Step steps[] = {
+      {"HOME", "/h1", "/h1/.local/share/pellary-almoner/standins"},
+      {"HOME", "/h2", "/h2/.local/share/pellary-almoner/standins"},
+      {"XDG_DATA_HOME", "/d1", "/d1/pellary-almoner/standins"},
+      {"PELLARY_STANDINS", "/s1", "/s1"},
+      {"PELLARY_STANDINS", "/s2", "/s2"},
+      {"XDG_DATA_HOME", "/d2", "/s2"},
+      {"HOME", "/h3", "/s2"},
+      {"PELLARY_STANDINS", "", "/d2/pellary-almoner/standins"},
+      {"PELLARY_STANDINS", "/s2", "/s2"},
+      {"PELLARY_STANDINS", nullptr, "/d2/pellary-almoner/standins"},
+      {"XDG_DATA_HOME", nullptr, "/h3/.local/share/pellary-almoner/standins"},
+  };
+  for (const Step& step : steps) {
+    if (step.value)
+      setenv(step.name, step.value, 1);
+    else
+      unsetenv(step.name);
+    EXPECT_EQ(paths::standinsFolder(), paths::fs::path(step.folder))
+        << step.name << "=" << (step.value ? step.value : "(unset)");
+  }
+}
+
 TEST_F(WithoutHome, FoldersComeFromThePasswordDatabase) {
   passwd* entry = ::getpwuid(::getuid());
   if (!entry || !entry->pw_dir || entry->pw_dir[0] != '/') GTEST_SKIP() << "this user has no home in the database";

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <future>
+#include <optional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -252,6 +254,51 @@ TEST_F(OutlookStandIn, FindSeesWhatOtherProgramsDoInTheFolder) {
   EXPECT_EQ(found.size(), 1u);
   EXPECT_TRUE(fs::exists(calendarDir() / "broken.ics"));
   EXPECT_EQ(errorOf([&] { items->call("Find", {Variant("[Subject] = \"unclosed")}); }), err::InvalidCall);
+}
+
+// Another program renames an item's subject, copies the item under another
+// file name, takes the copy away and gives the item another UID: each look
+// finds the item by what its file now says, and by nothing it said before.
+TEST_F(OutlookStandIn, LookupsFollowWhatTheFilesNowSay) {
+  Object cal = calendar();
+  const std::string id = addAllDay(cal, "Fair", day(2027, 5, 1))->call("EntryID").toString();
+  const std::string folder = cal->call("EntryID").toString();
+  const fs::path own = calendarDir() / (id + ".ics"), copy = calendarDir() / "copy.ics";
+  const std::string text = readFile(own);
+  auto saying = [&](const std::string& from, const std::string& to) {
+    std::string t = text;
+    t.replace(t.find(from), from.size(), to);
+    return t;
+  };
+  auto subjects = [&](const std::string& subject) {
+    return store().findItems(folder, "[Subject] = \"" + subject + "\"").size();
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    const char* subjectOfID;    // nullptr: the ID finds nothing
+    size_t fair, show, copied;  // items found by each subject
+  };
+  const Step steps[] = {
+      {"renamed", [&] { writeFile(own, saying("SUMMARY:Fair", "SUMMARY:Show")); }, "Show", 0, 1, 0},
+      {"copied", [&] { writeFile(copy, saying("SUMMARY:Fair", "SUMMARY:Copy")); }, "Copy", 0, 1, 1},
+      {"copy gone", [&] { fs::remove(copy); }, "Show", 0, 1, 0},
+      {"UID changed", [&] { writeFile(own, saying("UID:" + id, "UID:other-" + id)); }, nullptr, 1, 0, 0},
+  };
+  for (const Step& step : steps) {
+    pellary::testing::awaitNextFolderTime(calendarDir());
+    step.change();
+    std::optional<Appointment> a = store().item(folder, id);
+    if (step.subjectOfID) {
+      EXPECT_TRUE(a && a->subject == step.subjectOfID) << step.what;
+    } else {
+      EXPECT_FALSE(a) << step.what;
+    }
+    EXPECT_EQ(subjects("Fair"), step.fair) << step.what;
+    EXPECT_EQ(subjects("Show"), step.show) << step.what;
+    EXPECT_EQ(subjects("Copy"), step.copied) << step.what;
+  }
+  EXPECT_TRUE(store().item(folder, "other-" + id)) << "the item under its new UID";
 }
 
 // What else may lie in the folder under an item's name: a FIFO (whose open
