@@ -114,7 +114,17 @@ bool appendToSearchPath(const std::string& folder);
 std::string systemProgramFolder();
 
 // ASCII case folding used for every name comparison of the program.
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
+// Inline: every late-bound call looks its member's name up with it.
+inline bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
 std::string toLowerAscii(std::string_view s);
 std::string toUpperAscii(std::string_view s);
 

@@ -1,6 +1,7 @@
 #include "standins/outlook/ical_item.h"
 
 #include <libical/ical.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -191,31 +192,33 @@ bool differsInTime(double a, double b) { return std::fabs(a - b) >= 0.5 / 86400.
 }  // namespace
 
 std::string cleanText(const std::string& s, bool multiLine) {
-  // Most text has nothing to take out.
-  const auto first = std::find_if(s.begin(), s.end(), isControl);
-  if (first == s.end()) return s;
-  std::string out(s.begin(), first);
+  std::string out;
   out.reserve(s.size());
-  for (size_t i = size_t(first - s.begin()); i < s.size(); ++i) {
+  size_t run = 0;  // where the text not yet taken starts
+  for (size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
-    if (!isControl(c)) {
-      out += c;
-    } else if (multiLine && (c == '\n' || c == '\r')) {
+    if (!isControl(c)) continue;
+    out.append(s, run, i - run);
+    if (multiLine && (c == '\n' || c == '\r')) {
       if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
       out += '\n';
     }
+    run = i + 1;
   }
+  out.append(s, run, std::string::npos);
   return out;
 }
 
 std::string newUID() {
-  // Seeded afresh in a forked process, so that parent and child never share IDs.
+  // Seeded afresh in a forked process, so that parent and child never share
+  // IDs; told by the fork itself rather than a process ID asked for each time.
   static std::mt19937_64 gen;
-  static pid_t seededFor = 0;
-  if (seededFor != ::getpid()) {
+  static bool seeded = false;
+  static const bool watchingForks = [] { return ::pthread_atfork(nullptr, nullptr, [] { seeded = false; }) == 0; }();
+  if (!seeded || !watchingForks) {
     std::random_device rd;
     gen.seed((uint64_t(rd()) << 32) ^ rd() ^ uint64_t(::getpid()));
-    seededFor = ::getpid();
+    seeded = watchingForks;
   }
   static const char* hex = "0123456789ABCDEF";
   std::string out;
@@ -360,20 +363,20 @@ std::string newItemText(const Appointment& a, std::time_t now) {
     line += stamp;
     appendLine(out, line);
   };
-  appendLine(out, "BEGIN:VCALENDAR");
-  appendLine(out, "VERSION:2.0");
-  text("PRODID", kProdID);
-  appendLine(out, "BEGIN:VEVENT");
+  // The fixed lines need no escaping or folding.
+  out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:";
+  out += kProdID;
+  out += "\r\nBEGIN:VEVENT\r\n";
   text("UID", a.entryID);
   stamped("DTSTAMP:");
   stamped("LAST-MODIFIED:");
   stamped("CREATED:");
-  appendLine(out, "SEQUENCE:0");
+  out += "SEQUENCE:0\r\n";
   putTime(line, "DTSTART", a.start, date);
   appendLine(out, line);
   putTime(line, "DTEND", end, date);
   appendLine(out, line);
-  appendLine(out, date ? "TRANSP:TRANSPARENT" : "TRANSP:OPAQUE");
+  out += date ? "TRANSP:TRANSPARENT\r\n" : "TRANSP:OPAQUE\r\n";
   text("SUMMARY", cleanView(a.subject, false, scratch));
   if (const std::string_view body = cleanView(a.body, true, scratch); !body.empty()) text("DESCRIPTION", body);
   eachCategory(a.categories, [&](std::string_view name) { text("CATEGORIES", name, true); });
@@ -384,8 +387,7 @@ std::string newItemText(const Appointment& a, std::time_t now) {
     appendLine(out, "TRIGGER:-PT15M");
     appendLine(out, "END:VALARM");
   }
-  appendLine(out, "END:VEVENT");
-  appendLine(out, "END:VCALENDAR");
+  out += "END:VEVENT\r\nEND:VCALENDAR\r\n";
   return out;
 }
 

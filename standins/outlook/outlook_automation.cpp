@@ -123,8 +123,9 @@ class AppointmentObject : public au::TypedDispatch {
 
  private:
   static Variant field(std::string& f, bool put, au::CheckedArgs& a) {
-    if (put) f = a.string(0);
-    return f;
+    if (!put) return f;
+    f = a.string(0);
+    return {};  // a put has no result
   }
   std::string folderID_;
   Appointment item_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <libical/ical.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ostream>
@@ -153,6 +155,31 @@ INSTANTIATE_TEST_SUITE_P(
                                    }(),
                                    "\xE6\x97\xA5\xE6\x9C\xAC " + kLong, false, false)}),
     [](const ::testing::TestParamInfo<ItemCase>& i) { return std::string(i.param.name); });
+
+// A forked child goes on from its parent's state: its next UID must still be
+// another than the parent's next one.
+TEST(NewUID, AForkedChildNeverRepeatsItsParentsNext) {
+  newUID();  // seeded before the fork
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const std::string id = newUID();
+    ::_exit(::write(pipe[1], id.data(), id.size()) == ssize_t(id.size()) ? 0 : 1);
+  }
+  ::close(pipe[1]);
+  const std::string mine = newUID();
+  char buf[64];
+  const ssize_t n = ::read(pipe[0], buf, sizeof buf);
+  ::close(pipe[0]);
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_GT(n, 0);
+  EXPECT_NE(std::string(buf, size_t(n)), mine);
+  EXPECT_EQ(mine.size(), 32u);
+}
 
 }  // namespace
 }  // namespace pellary::standins::outlook
