@@ -94,13 +94,14 @@ const fs::path& standinsFolder() {
   // variable it comes from changed (an unset one is kept as a lone NUL).
   // PELLARY_STANDINS, when set, is the only one that counts.
   static constexpr const char* kFrom[] = {"PELLARY_STANDINS", "XDG_DATA_HOME", "HOME"};
+  static const std::string kUnset(1, '\0');
   thread_local std::string from[std::size(kFrom)];
   thread_local fs::path folder;
   bool changed = folder.empty();
   for (size_t i = 0; i < std::size(kFrom); ++i) {
     const char* v = std::getenv(kFrom[i]);
-    if (v ? from[i] != v : from[i] != std::string_view("", 1)) {
-      from[i] = v ? std::string(v) : std::string(1, '\0');
+    if (v ? from[i] != v : from[i] != kUnset) {
+      from[i] = v ? std::string(v) : kUnset;
       changed = true;
     }
     if (i == 0 && v && *v) break;
