@@ -47,7 +47,13 @@ busy_before=$(disk_busy)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
+# Every benchmark's files stay until all have run, in one folder removed at
+# the end: on ext4 without a journal a file made within minutes of many
+# removals costs a scan past them, and one benchmark's clean-up would fall on
+# the next one's figures. A run right after this one waits for that too.
+scratch=$(mktemp -d "$tmp/pellary-bench.XXXXXX")
+trap 'rm -rf "$logs" "$scratch"; sync' EXIT
+export TMPDIR="$scratch" PELLARY_BENCH_KEEP=1
 failed=()
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 run_start=$SECONDS

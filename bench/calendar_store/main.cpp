@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "../outlook_writer_calls.h"
+#include "../scratch.h"
 #include "platform/oledate.h"
 #include "platform/state_file.h"
 #include "standins/outlook/outlook_automation.h"
@@ -261,10 +262,9 @@ int main(int argc, char** argv) {
               secondStandIn, firstPlain, secondPlain);
   report("saves", saves, kSaves);
   report("deletes", deletes, deleted);
-  std::error_code ec;
-  fs::remove_all(standins, ec);
+  removeScratch(standins);
   // The removals are flushed here, so that a run right after this one does
-  // not pay for them.
+  // not pay for writing them back.
   flush(standins.parent_path());
   return 0;
 }

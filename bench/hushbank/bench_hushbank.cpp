@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "../scratch.h"
 #include "core/registry.h"
 #include "core/schema.h"
 #include "platform/dao/dao.h"
@@ -279,6 +280,6 @@ int main(int argc, char** argv) {
               met(exits && growthKb <= 64 * 1024), growthKb / 1024);
   std::printf("goal 4 (Hushbank within 1.2x of the sqlite3 shell's .import, same values, both exit 0): %s (%.2fx)\n",
               met(exits && differing == 0 && ratio <= 1.2), ratio);
-  if (!keep) fs::remove_all(root, ec);
+  if (!keep) pellary::bench::removeScratch(root);
   return 0;
 }

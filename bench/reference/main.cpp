@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "../scratch.h"
 #include "bench/common/bench_databank.h"
 #include "core/databank.h"
 #include "core/products.h"
@@ -331,7 +332,6 @@ int main() {
   growth("Windows CE copy", sizes, ce);
   growth("Psion measuring pass", sizes, psion);
   growth("Psion copy", sizes, psionCopy);
-  std::error_code ec;
-  fs::remove_all(base, ec);
+  pellary::bench::removeScratch(base);
   return 0;
 }

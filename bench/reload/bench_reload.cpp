@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "../scratch.h"
 #include "core/databank.h"
 #include "core/registry.h"
 #include "core/schema.h"
@@ -102,7 +103,6 @@ int main(int argc, char** argv) {
   std::printf("ratio:       %8.2f\n", ratio);
   std::printf("goal 3 (a reload of existing keys within 1.5x of the first load): %s (%.2fx)\n",
               status == 0 && rowsRight && ratio <= 1.5 ? "met" : "not met", ratio);
-  std::error_code ec;
-  if (!keep) fs::remove_all(root, ec);
+  if (!keep) pellary::bench::removeScratch(root);
   return status;
 }

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "../scratch.h"
 #include "bench/common/bench_databank.h"
 #include "core/databank.h"
 #include "core/final_selection.h"
@@ -291,11 +292,6 @@ int main() {
   treeGrowth(trees);
   Bsql_CloseDataBank();
   startToScreen(root / "screen");
-  if (std::getenv("PELLARY_BENCH_KEEP")) {
-    std::printf("databank kept in %s\n", root.c_str());
-  } else {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  pellary::bench::removeScratch(root);
   return 0;
 }

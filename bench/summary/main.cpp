@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../scratch.h"
 #include "bench/common/bench_databank.h"
 #include "core/databank.h"
 #include "core/field_values.h"
@@ -175,7 +176,6 @@ int main(int argc, char** argv) {
   growth("summary sort", rows, sorts);
 
   Bsql_CloseDataBank();
-  std::error_code ec;
-  fs::remove_all(root, ec);
+  pellary::bench::removeScratch(root);
   return 0;
 }

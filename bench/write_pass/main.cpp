@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "../scratch.h"
 #include "bench/common/bench_databank.h"
 #include "core/databank.h"
 #include "core/final_selection.h"
@@ -546,10 +547,7 @@ void measure(Target& t, bool firstPreview) {
   // thousands for a file per entry) is no part of the target's time limit.
   std::fflush(stdout);
   gProgress->run = kMeasured;
-  for (const fs::path& dir : kept) {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+  for (const fs::path& dir : kept) pellary::bench::removeScratch(dir, false);  // below gRoot
 }
 
 }  // namespace
@@ -609,11 +607,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (std::getenv("PELLARY_BENCH_KEEP")) {
-    std::printf("files kept in %s\n", gRoot.c_str());
-  } else {
-    std::error_code ec;
-    fs::remove_all(gRoot, ec);
-  }
+  pellary::bench::removeScratch(gRoot);
   return 0;
 }
