@@ -16,6 +16,7 @@ namespace pellary::platform::files {
 namespace {
 
 constexpr int kWorkers = 4;
+constexpr size_t kBatch = 32;
 
 class Remover;
 Remover& remover();
@@ -41,17 +42,23 @@ class Remover {
   }
 
   void add(SharedDirFd dir, std::string name) {
+    bool wake = false;
     {
       std::lock_guard<std::mutex> lock(s_->m);
       start();
       s_->queue.emplace_back(std::move(dir), std::move(name));
       ++s_->pending;
+      // Woken for a batch, not for each name: a wake-up costs more than an
+      // unlink. A worker takes every name queued before it waits again.
+      wake = s_->queue.size() % kBatch == 0;
     }
-    s_->more.notify_one();
+    if (wake) s_->more.notify_one();
   }
 
   void finish() {
     std::unique_lock<std::mutex> lock(s_->m);
+    if (s_->pending == 0) return;
+    s_->more.notify_all();
     s_->done.wait(lock, [&] { return s_->pending == 0; });
   }
 

@@ -267,9 +267,9 @@ struct Store::Impl {
     bool seen = false;        // read once
     fs::path dir;             // a local folder's, where its record of the items is kept
     bool cacheStale = false;  // the items changed since that record was read or written
-    int savesUnlooked = 0;    // saves since the folder's events were last taken in
+    int changesUnlooked = 0;  // saves and deletes since the folder's events were last taken in
   };
-  static constexpr int kSavesPerLook = 64;
+  static constexpr int kChangesPerLook = 64;
 
   fs::path root;
   std::vector<std::unique_ptr<Folder>> folders;
@@ -419,7 +419,7 @@ struct Store::Impl {
 
   // Brings a folder's index up to what changed in its files since the last look.
   void refresh(Items& in) {
-    in.savesUnlooked = 0;
+    in.changesUnlooked = 0;
     bool complete = false;
     std::vector<std::pair<std::string, std::string>> changed = in.files->changes(complete);
     std::set<std::string> listed;
@@ -463,6 +463,16 @@ struct Store::Impl {
     if (look || !it->second.seen) refresh(it->second);
     it->second.seen = true;
     return it->second;
+  }
+
+  // The folder's items for a save or a delete, which needs no fresh look: it
+  // is refused where it would undo what it has not seen. A local folder still
+  // takes in its events every so many changes, so that its own never fill the
+  // kernel's queue; a server is not asked.
+  Items& changingItemsOf(const std::string& folderID) {
+    Items& in = itemsOf(folderID, false);
+    if (!dav && ++in.changesUnlooked >= kChangesPerLook) refresh(in);
+    return in;
   }
 
   // Records what the local folders read or changed hold, for the next run;
@@ -668,11 +678,7 @@ Folder& Store::addFolder(const std::string& parentID, const std::string& name, i
 
 std::string Store::saveItem(const std::string& folderID, Appointment item, const Appointment* base,
                             std::string* savedVersion) {
-  // A save needs no fresh look: it is refused where it would overwrite what
-  // it has not seen. A local folder still takes in its events every so many
-  // saves, so that its own never fill the kernel's queue; a server is not asked.
-  Impl::Items& in = impl_->itemsOf(folderID, false);
-  if (!impl_->dav && ++in.savesUnlooked >= Impl::kSavesPerLook) impl_->refresh(in);
+  Impl::Items& in = impl_->changingItemsOf(folderID);
   const bool fresh = item.entryID.empty();
   if (fresh) item.entryID = newUID();
   for (int attempt = 0;; ++attempt) {
@@ -736,7 +742,7 @@ std::string Store::saveItem(const std::string& folderID, Appointment item, const
 }
 
 bool Store::deleteItem(const std::string& folderID, const std::string& entryID) {
-  Impl::Items& in = impl_->itemsOf(folderID, !impl_->dav);
+  Impl::Items& in = impl_->changingItemsOf(folderID);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const Impl::Entry* e = impl_->entryOf(in, entryID);
     if (!e) return false;
