@@ -307,33 +307,36 @@ void appendDigits(std::string& out, int value, int width) {
   out.append(p, end);
 }
 
+// "yyyymmdd", and with a time "Thhmmss" after it, as iCalendar writes them.
+void appendDateTime(std::string& out, int year, int month, int day) {
+  appendDigits(out, year, 4);
+  appendDigits(out, month, 2);
+  appendDigits(out, day, 2);
+}
+void appendDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second) {
+  appendDateTime(out, year, month, day);
+  out += 'T';
+  appendDigits(out, hour, 2);
+  appendDigits(out, minute, 2);
+  appendDigits(out, second, 2);
+}
+
 // DTSTART/DTEND as libical writes a floating time or a date.
 void putTime(std::string& line, const char* name, double ole, bool date) {
   const CivilDateTime c = civilFromOle(ole);
   line = name;
   line += date ? ";VALUE=DATE:" : ":";
-  appendDigits(line, c.year, 4);
-  appendDigits(line, c.month, 2);
-  appendDigits(line, c.day, 2);
-  if (!date) {
-    line += 'T';
-    appendDigits(line, c.hour, 2);
-    appendDigits(line, c.minute, 2);
-    appendDigits(line, c.second, 2);
-  }
+  if (date)
+    appendDateTime(line, c.year, c.month, c.day);
+  else
+    appendDateTime(line, c.year, c.month, c.day, c.hour, c.minute, c.second);
 }
 
 std::string utcStamp(std::time_t now) {
   std::tm t{};
   gmtime_r(&now, &t);
   std::string out;
-  appendDigits(out, t.tm_year + 1900, 4);
-  appendDigits(out, t.tm_mon + 1, 2);
-  appendDigits(out, t.tm_mday, 2);
-  out += 'T';
-  appendDigits(out, t.tm_hour, 2);
-  appendDigits(out, t.tm_min, 2);
-  appendDigits(out, t.tm_sec, 2);
+  appendDateTime(out, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
   out += 'Z';
   return out;
 }
